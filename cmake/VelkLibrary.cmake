@@ -1,0 +1,23 @@
+# velk_library(NAME DIR DEPS...): a static library of every .cpp in DIR.
+# A folder with no sources yet becomes an interface library, so the tree builds at every step.
+function(velk_library name dir)
+  file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(_srcs)
+    add_library(${name} STATIC ${_srcs})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+function(velk_link_deps name)
+  get_target_property(_type ${name} TYPE)
+  if(_type STREQUAL "INTERFACE_LIBRARY")
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  else()
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  endif()
+endfunction()

@@ -1,0 +1,25 @@
+# tests/<name>/*.cpp -> one GoogleTest executable test_<name>.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+file(GLOB _suites LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*)
+foreach(_dir ${_suites})
+  get_filename_component(_name ${_dir} NAME)
+  if(NOT IS_DIRECTORY ${_dir} OR _name STREQUAL "fuzz")
+    continue()
+  endif()
+  file(GLOB _srcs CONFIGURE_DEPENDS ${_dir}/*.cpp)
+  if(NOT _srcs)
+    continue()
+  endif()
+  add_executable(test_${_name} ${_srcs})
+  target_link_libraries(test_${_name} PRIVATE velk_all GTest::gtest_main GTest::gmock Threads::Threads)
+  if(TARGET velk_vsthost)
+    target_link_libraries(test_${_name} PRIVATE velk_vsthost)
+  endif()
+  target_compile_definitions(test_${_name} PRIVATE
+    VELK_PLUGIN_PATH="$<TARGET_FILE:velk_editor>"
+    VELK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    VELK_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_dependencies(test_${_name} velk_editor)
+  gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endforeach()
