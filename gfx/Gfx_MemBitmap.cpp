@@ -1,0 +1,64 @@
+#include "gfx/Gfx_MemBitmap.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+constexpr std::size_t kAlignSlack = 63;
+
+std::uint32_t* AlignedPixels(void* raw)
+{
+  const auto p = reinterpret_cast<std::uintptr_t>(raw);
+  return reinterpret_cast<std::uint32_t*>((p + kAlignSlack) & ~std::uintptr_t(kAlignSlack));
+}
+} // namespace
+
+Gfx_MemBitmap::Gfx_MemBitmap(int width, int height)
+{
+  if (width != 0 || height != 0) SetSize(width, height);
+}
+
+Gfx_MemBitmap::~Gfx_MemBitmap() { std::free(raw_); }
+
+void Gfx_MemBitmap::Release()
+{
+  std::free(raw_);
+  raw_ = nullptr;
+  pixels_ = nullptr;
+  allocated_ = 0;
+}
+
+bool Gfx_MemBitmap::SetSize(int width, int height)
+{
+  if (width == width_ && height == height_) return false;
+  if (width < 0 || height < 0 || width > Gfx_MaxBitmapSide || height > Gfx_MaxBitmapSide) return false;
+
+  width_ = width;
+  height_ = height;
+  const std::size_t needed = std::size_t((width + 3) & ~3) * std::size_t(height) * 4;
+  if (needed == 0)
+  {
+    Release();
+  }
+  else if (needed > allocated_)
+  {
+    // Grow with headroom when replacing a block, so a bitmap that keeps growing a little does not
+    // reallocate every time; a first allocation takes exactly what it needs.
+    const std::size_t want = raw_ ? needed + needed / 4 : needed;
+    Release();
+    raw_ = std::calloc(1, want + kAlignSlack);
+    if (raw_)
+    {
+      pixels_ = AlignedPixels(raw_);
+      allocated_ = want;
+    }
+  }
+  if (!raw_)
+  {
+    width_ = 0;
+    height_ = 0;
+  }
+  return true;
+}
