@@ -117,7 +117,8 @@ bool IStateChunk::PutBytes(const void* bytes, int count)
 
 bool IStateChunk::CanRead(int position, int64_t count) const
 {
-  return position >= 0 && count >= 0 && int64_t(position) + count <= int64_t(Size());
+  // Compared against what is left, so no count can overflow the sum.
+  return position >= 0 && count >= 0 && position <= Size() && count <= int64_t(Size()) - position;
 }
 
 int IStateChunk::GetInt(int32_t& value, int position) const

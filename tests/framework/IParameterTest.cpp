@@ -1,0 +1,246 @@
+#include "framework/IParameter.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace
+{
+std::string Shown(const IParameter& p, double v, bool normalised = false, bool texts = true)
+{
+  char out[64];
+  p.DisplayValue(v, normalised, out, sizeof(out), texts);
+  return out;
+}
+}  // namespace
+
+TEST(IParameter, SetupKeepsRangesAtLeastOneStep)
+{
+  IParameter p;
+  EXPECT_EQ(p.Type(), IParameter::kTypeUnset);
+  p.SetupContinuous("Cutoff", 5.0, 0.0, 0.0, 1.0, "Filter");
+  EXPECT_EQ(p.Type(), IParameter::kTypeContinuous);
+  EXPECT_EQ(p.Max(), 1.0);
+  EXPECT_EQ(p.Value(), 5.0);  // the default is taken as given
+  EXPECT_STREQ(p.Name(), "Cutoff");
+  EXPECT_STREQ(p.Group(), "Filter");
+
+  IParameter e;
+  e.SetupEnumerated("Wave", 0, 1, "Osc");
+  EXPECT_EQ(e.Type(), IParameter::kTypeEnumerated);
+  EXPECT_EQ(e.Min(), 0.0);
+  EXPECT_EQ(e.Max(), 1.0);
+
+  IParameter b;
+  b.SetType(IParameter::kTypeBool);  // a type set by the caller is kept
+  b.SetupEnumerated("On", 1, 2, "");
+  EXPECT_EQ(b.Type(), IParameter::kTypeBool);
+  EXPECT_EQ(b.Max(), 1.0);
+
+  // Long texts are cut to their fields.
+  IParameter l;
+  const std::string longName(80, 'n');
+  l.SetupContinuous(longName.c_str(), 0, 0, 1, 1, longName.c_str());
+  EXPECT_EQ(std::string(l.Name()).size(), 54u);
+  EXPECT_EQ(std::string(l.Group()).size(), 47u);
+}
+
+TEST(IParameter, DisplayPrecisionFollowsStep)
+{
+  IParameter p;
+  p.SetupContinuous("a", 0, 0, 1, 0.01, "");
+  EXPECT_EQ(p.DisplayPrecision(), 2);
+  p.SetupContinuous("a", 0, 0, 10, 1.0, "");
+  EXPECT_EQ(p.DisplayPrecision(), 0);
+  p.SetupContinuous("a", 0, 0, 1, 1.0 / 3.0, "");
+  EXPECT_EQ(p.DisplayPrecision(), 6);
+  p.SetupContinuous("a", 0, 0, 1, 0.5, "");
+  EXPECT_EQ(p.DisplayPrecision(), 1);
+}
+
+TEST(IParameter, SetFromNormalisedSnapsAndCaps)
+{
+  IParameter p;
+  p.SetupEnumerated("Level", 0, 128, "");
+  p.SetFromNormalised(0.5);
+  EXPECT_EQ(p.Value(), 64.0);  // 63.5 snaps up
+
+  IParameter c;
+  c.SetupContinuous("Level", 0, 0, 127, 1, "");
+  c.SetFromNormalised(0.5);
+  EXPECT_EQ(c.Value(), 63.5);  // continuous: never snapped
+
+  IParameter s3;
+  s3.SetType(IParameter::kTypeEnumerated);
+  s3.SetupContinuous("x", 0, 0, 10, 3, "");
+  s3.SetFromNormalised(1.0);
+  EXPECT_EQ(s3.Value(), 9.0);
+
+  IParameter s4;
+  s4.SetType(IParameter::kTypeEnumerated);
+  s4.SetupContinuous("x", 0, 0, 10, 4, "");
+  s4.SetFromNormalised(1.0);
+  EXPECT_EQ(s4.Value(), 10.0);  // 12 capped to the maximum
+
+  // The grid counts from 0, so an off-grid minimum could snap below it.
+  IParameter off;
+  off.SetType(IParameter::kTypeEnumerated);
+  off.SetupContinuous("x", 1, 1, 9, 4, "");
+  off.SetFromNormalised(0.0);
+  EXPECT_EQ(off.Value(), 1.0);
+
+  // Out-of-range and non-numbers stay inside the range.
+  p.SetFromNormalised(2.0);
+  EXPECT_EQ(p.Value(), 127.0);
+  p.SetFromNormalised(-1.0);
+  EXPECT_EQ(p.Value(), 0.0);
+  p.SetFromNormalised(std::nan(""));
+  EXPECT_EQ(p.Value(), 0.0);
+
+  // A step of 0 skips snapping instead of dividing by zero.
+  IParameter z;
+  z.SetType(IParameter::kTypeEnumerated);
+  z.SetupContinuous("x", 0, 0, 10, 0, "");
+  z.SetFromNormalised(0.25);
+  EXPECT_EQ(z.Value(), 2.5);
+
+  // Shape 2: v = min + range * n^2.
+  IParameter sh;
+  sh.SetupContinuous("x", 0, 0, 100, 0.01, "");
+  sh.SetShape(2.0);
+  sh.SetFromNormalised(0.5);
+  EXPECT_DOUBLE_EQ(sh.Value(), 25.0);
+}
+
+TEST(IParameter, NormaliseValueClampsAndShapes)
+{
+  IParameter p;
+  p.SetupContinuous("x", 0, 10, 20, 0.1, "");
+  EXPECT_DOUBLE_EQ(p.NormaliseValue(15), 0.5);
+  EXPECT_DOUBLE_EQ(p.NormaliseValue(-3), 0.0);
+  EXPECT_DOUBLE_EQ(p.NormaliseValue(99), 1.0);
+  EXPECT_DOUBLE_EQ(p.NormaliseValue(std::nan("")), 0.0);
+  p.SetShape(2.0);
+  EXPECT_NEAR(p.NormaliseValue(15), 0.70710678, 1e-8);
+  p.SetShape(0.0);  // treated as 1 rather than dividing by zero
+  EXPECT_DOUBLE_EQ(p.NormaliseValue(15), 0.5);
+  p.SetShape(-2.0);
+  EXPECT_DOUBLE_EQ(p.NormaliseValue(15), 0.5);
+
+  // The round trip through the normalised scale lands on the same step.
+  IParameter e;
+  e.SetupEnumerated("x", 0, 128, "");
+  for (int v = 0; v < 128; ++v)
+  {
+    e.SetClamped(v);
+    e.SetFromNormalised(e.NormalisedValue());
+    EXPECT_EQ(e.Value(), double(v));
+  }
+
+  // A step of 0 can leave an empty range: 0, not a division by zero.
+  IParameter empty;
+  empty.SetupContinuous("x", 3, 3, 3, 0, "");
+  EXPECT_EQ(empty.NormaliseValue(3), 0.0);
+}
+
+TEST(IParameter, SetClampedKeepsFiniteValuesInRange)
+{
+  IParameter p;
+  p.SetupContinuous("x", 0, 0, 1, 0.01, "");
+  p.SetClamped(5.0);
+  EXPECT_EQ(p.Value(), 1.0);
+  p.SetClamped(-5.0);
+  EXPECT_EQ(p.Value(), 0.0);
+  p.SetClamped(0.333);
+  EXPECT_EQ(p.Value(), 0.333);  // no snapping
+  p.SetClamped(std::numeric_limits<double>::infinity());
+  EXPECT_EQ(p.Value(), 0.0);
+  p.SetClamped(0.5);
+  p.SetClamped(std::nan(""));
+  EXPECT_EQ(p.Value(), 0.0);
+}
+
+TEST(IParameter, ValueTextsGrowTheRange)
+{
+  IParameter p;
+  p.SetupEnumerated("Mode", 0, 1, "");
+  EXPECT_TRUE(p.AddValueText(0, "Off"));
+  EXPECT_TRUE(p.AddValueText(1, "Slow"));
+  EXPECT_TRUE(p.AddValueText(2, "Fast"));
+  EXPECT_EQ(p.ValueTextCount(), 3);
+  EXPECT_EQ(p.Max(), 2.0);
+  EXPECT_STREQ(p.ValueText(1), "Slow");
+
+  EXPECT_TRUE(p.AddValueText(1, "Medium"));  // lower value: range unchanged
+  EXPECT_EQ(p.Max(), 2.0);
+  EXPECT_EQ(p.ValueTextCount(), 3);
+  EXPECT_STREQ(p.ValueText(1), "Medium");
+  EXPECT_STREQ(p.ValueText(2), "Fast");
+
+  EXPECT_TRUE(p.AddValueText(5, "Five"));  // gap entries exist with empty texts
+  EXPECT_EQ(p.ValueTextCount(), 6);
+  EXPECT_EQ(p.Max(), 5.0);
+  EXPECT_STREQ(p.ValueText(3), "");
+  EXPECT_STREQ(p.ValueText(9), "");
+
+  EXPECT_FALSE(p.AddValueText(-1, "neg"));
+  EXPECT_FALSE(p.AddValueText(std::numeric_limits<int>::max(), "huge"));
+  EXPECT_EQ(p.ValueTextCount(), 6);
+  EXPECT_EQ(p.Max(), 5.0);
+
+  const std::string longText(70, 't');
+  p.AddValueText(4, longText.c_str());
+  EXPECT_EQ(std::string(p.ValueText(4)).size(), 55u);
+
+  // The host label is empty where a display text speaks for the value.
+  p.SetClamped(2);
+  EXPECT_STREQ(p.HostLabel(), "");
+  p.SetClamped(3);
+  EXPECT_STREQ(p.HostLabel(), p.Label());
+}
+
+TEST(IParameter, DisplayValueTextsAndNumbers)
+{
+  IParameter p;
+  p.SetupEnumerated("Mode", 0, 4, "");
+  EXPECT_EQ(Shown(p, 2.9), "2");  // no texts, precision 0: truncated
+  p.AddValueText(0, "Zero");
+  p.AddValueText(2, "Two");
+  EXPECT_EQ(Shown(p, 2.9), "Two");
+  EXPECT_EQ(Shown(p, 2.9, false, false), "2");
+  EXPECT_EQ(Shown(p, 1.0), "1");  // an entry with an empty text shows the number
+  EXPECT_EQ(Shown(p, 1.0, true), "Two");  // normalised 1.0 is the maximum, 2
+  EXPECT_EQ(Shown(p, -0.5), "Zero");  // truncated toward zero
+  EXPECT_EQ(Shown(p, -0.5, false, false), "0");  // and no "-0"
+
+  IParameter c;
+  c.SetupContinuous("Gain", 0, -1, 1, 0.01, "");
+  EXPECT_EQ(Shown(c, 0.256), "0.26");
+  EXPECT_EQ(Shown(c, -0.5), "-0.50");
+  EXPECT_EQ(Shown(c, 0.5, true), "0.00");
+  EXPECT_EQ(Shown(c, std::nan("")), "-1.00");
+  EXPECT_EQ(Shown(c, std::numeric_limits<double>::infinity()), "-1.00");
+  EXPECT_EQ(Shown(c, 1e300).size(), 63u);  // huge values are cut to the buffer
+
+  // The output never runs past the given size.
+  char small[5] = {'x', 'x', 'x', 'x', 'x'};
+  c.DisplayValue(-0.5, false, small, 4, false);
+  EXPECT_STREQ(small, "-0.");
+  EXPECT_EQ(small[4], 'x');
+  p.DisplayValue(2, false, small, 1, true);
+  EXPECT_STREQ(small, "");
+  p.DisplayValue(2, false, small, 0, true);  // nothing written at all
+  EXPECT_STREQ(small, "");
+
+  // The host's locale must not change the decimal point.
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = old ? old : "C";
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
+  {
+    EXPECT_EQ(Shown(c, 0.25), "0.25");
+  }
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}
