@@ -1,0 +1,35 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A fixed-size queue of whole MIDI messages between one producer (the MIDI library's input
+// thread, under JACK the real-time thread) and one consumer (our delivery thread). Pushing
+// never allocates, locks or waits; a message that does not fit is dropped and counted.
+class MidiInputQueue
+{
+public:
+  explicit MidiInputQueue(size_t capacityBytes = 1 << 20);
+
+  // Producer side. False (and counted as dropped) when the message does not fit.
+  bool Push(const uint8_t* bytes, size_t size);
+
+  // Consumer side. Replaces `message` with the oldest message; false when the queue is empty.
+  bool Pop(std::vector<uint8_t>& message);
+  // Consumer side: throws away everything queued.
+  void Clear();
+
+  uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
+
+private:
+  void CopyIn(size_t position, const uint8_t* bytes, size_t size);
+  void CopyOut(size_t position, uint8_t* bytes, size_t size) const;
+
+  std::vector<uint8_t> ring_;
+  size_t mask_;
+  std::atomic<size_t> head_{0}; // total bytes written
+  std::atomic<size_t> tail_{0}; // total bytes read
+  std::atomic<uint64_t> dropped_{0};
+};

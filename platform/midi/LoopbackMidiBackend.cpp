@@ -1,0 +1,376 @@
+#include "platform/midi/LoopbackMidiBackend.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+enum PortKind : unsigned
+{
+  kSource = 1,
+  kDestination = 2,
+};
+
+struct Port
+{
+  std::string name;
+  unsigned kind = 0;
+  bool unreadable = false;
+  int connections = 0;
+  std::vector<std::vector<uint8_t>> received;
+};
+
+class LoopbackInputClient;
+} // namespace
+
+struct LoopbackMidiBackend::Hub
+{
+  mutable std::mutex mutex; // ports, settings, queue
+  mutable std::condition_variable changed;
+  std::vector<Port> ports;
+  bool failClients = false;
+  bool failOpen = false;
+  size_t maxMessage = 1 << 20;
+  int countQueries = 0;
+
+  // Delivery: messages queued by sources, handed out on the hub's thread. deliverMutex is held
+  // while a callback runs, so closing an input waits for a delivery in progress.
+  std::deque<std::pair<std::string, std::vector<uint8_t>>> queue;
+  size_t inFlight = 0;
+  bool stop = false;
+  std::thread thread;
+  std::mutex deliverMutex;
+  std::map<LoopbackInputClient*, std::string> inputs; // open input -> source port name
+
+  ~Hub()
+  {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    if (thread.joinable())
+      thread.join();
+  }
+
+  Port* Find(const std::string& name)
+  {
+    for (auto& port : ports)
+      if (port.name == name)
+        return &port;
+    return nullptr;
+  }
+
+  // The ports of one kind in listing order.
+  std::vector<Port*> Listed(unsigned kind)
+  {
+    std::vector<Port*> listed;
+    for (auto& port : ports)
+      if (port.kind & kind)
+        listed.push_back(&port);
+    return listed;
+  }
+
+  unsigned Count(unsigned kind)
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    ++countQueries;
+    return static_cast<unsigned>(Listed(kind).size());
+  }
+
+  bool Name(unsigned kind, unsigned index, std::string& name)
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto listed = Listed(kind);
+    if (index >= listed.size() || listed[index]->unreadable)
+      return false;
+    name = listed[index]->name;
+    return true;
+  }
+
+  // Connects to port `index` of a kind; the port's name, or empty when the open fails.
+  std::string Connect(unsigned kind, unsigned index)
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto listed = Listed(kind);
+    if (failOpen || index >= listed.size())
+      return {};
+    ++listed[index]->connections;
+    return listed[index]->name;
+  }
+
+  void Disconnect(const std::string& name)
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (Port* port = Find(name))
+      port->connections = std::max(0, port->connections - 1);
+  }
+
+  bool Enqueue(const std::string& source, std::vector<uint8_t> bytes)
+  {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      Port* port = Find(source);
+      if (!port || !(port->kind & kSource))
+        return false;
+      queue.emplace_back(source, std::move(bytes));
+      if (!thread.joinable())
+        thread = std::thread([this] { Run(); });
+    }
+    changed.notify_all();
+    return true;
+  }
+
+  void Run();
+};
+
+namespace
+{
+class LoopbackOutputClient final : public MidiOutputClient
+{
+public:
+  explicit LoopbackOutputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub) : hub_(std::move(hub)) {}
+  ~LoopbackOutputClient() override { ClosePort(); }
+
+  unsigned PortCount() override { return hub_->Count(kDestination); }
+  bool PortName(unsigned port, std::string& name) override { return hub_->Name(kDestination, port, name); }
+
+  bool OpenPort(unsigned port, const std::string&) override
+  {
+    ClosePort();
+    connected_ = hub_->Connect(kDestination, port);
+    return !connected_.empty();
+  }
+
+  void ClosePort() override
+  {
+    if (!connected_.empty())
+      hub_->Disconnect(connected_);
+    connected_.clear();
+  }
+
+  bool IsPortOpen() const override { return !connected_.empty(); }
+
+  bool Send(const uint8_t* bytes, size_t size) override
+  {
+    if (connected_.empty() || !bytes || size == 0)
+      return false;
+    std::vector<uint8_t> message(bytes, bytes + size);
+    bool loop = false;
+    {
+      std::lock_guard<std::mutex> lock(hub_->mutex);
+      Port* port = hub_->Find(connected_);
+      if (!port || size > hub_->maxMessage)
+        return false; // the device went away, or the message does not fit
+      port->received.push_back(message);
+      loop = (port->kind & kSource) != 0;
+    }
+    hub_->changed.notify_all();
+    if (loop)
+      hub_->Enqueue(connected_, std::move(message));
+    return true;
+  }
+
+  size_t MaxMessageSize() const override
+  {
+    std::lock_guard<std::mutex> lock(hub_->mutex);
+    return hub_->maxMessage;
+  }
+
+private:
+  std::shared_ptr<LoopbackMidiBackend::Hub> hub_;
+  std::string connected_;
+};
+
+class LoopbackInputClient final : public MidiInputClient
+{
+public:
+  explicit LoopbackInputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub) : hub_(std::move(hub)) {}
+  ~LoopbackInputClient() override { ClosePort(); }
+
+  unsigned PortCount() override { return hub_->Count(kSource); }
+  bool PortName(unsigned port, std::string& name) override { return hub_->Name(kSource, port, name); }
+
+  bool OpenPort(unsigned port, const std::string&, MidiInputCallback callback) override
+  {
+    ClosePort();
+    const std::string name = hub_->Connect(kSource, port);
+    if (name.empty())
+      return false;
+    std::lock_guard<std::mutex> lock(hub_->deliverMutex);
+    callback_ = std::move(callback);
+    connected_ = name;
+    hub_->inputs[this] = name;
+    return true;
+  }
+
+  void ClosePort() override
+  {
+    std::string name;
+    {
+      std::lock_guard<std::mutex> lock(hub_->deliverMutex);
+      hub_->inputs.erase(this);
+      name.swap(connected_);
+      callback_ = nullptr;
+    }
+    if (!name.empty())
+      hub_->Disconnect(name);
+  }
+
+  bool IsPortOpen() const override { return !connected_.empty(); }
+
+  // Called on the hub's thread with deliverMutex held.
+  void Deliver(const std::vector<uint8_t>& bytes)
+  {
+    if (callback_)
+      callback_(bytes.data(), bytes.size());
+  }
+
+private:
+  std::shared_ptr<LoopbackMidiBackend::Hub> hub_;
+  MidiInputCallback callback_;
+  std::string connected_;
+};
+} // namespace
+
+void LoopbackMidiBackend::Hub::Run()
+{
+  std::unique_lock<std::mutex> lock(mutex);
+  for (;;)
+  {
+    changed.wait(lock, [this] { return stop || !queue.empty(); });
+    if (stop)
+      return;
+    auto [source, bytes] = std::move(queue.front());
+    queue.pop_front();
+    ++inFlight;
+    lock.unlock();
+    {
+      std::lock_guard<std::mutex> deliver(deliverMutex);
+      for (auto& [client, port] : inputs)
+        if (port == source)
+          client->Deliver(bytes);
+    }
+    lock.lock();
+    --inFlight;
+    changed.notify_all();
+  }
+}
+
+LoopbackMidiBackend::LoopbackMidiBackend() : hub_(std::make_shared<Hub>()) {}
+
+LoopbackMidiBackend::~LoopbackMidiBackend() = default;
+
+std::unique_ptr<MidiOutputClient> LoopbackMidiBackend::CreateOutput(const std::string&)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  if (hub_->failClients)
+    return nullptr;
+  return std::make_unique<LoopbackOutputClient>(hub_);
+}
+
+std::unique_ptr<MidiInputClient> LoopbackMidiBackend::CreateInput(const std::string&)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  if (hub_->failClients)
+    return nullptr;
+  return std::make_unique<LoopbackInputClient>(hub_);
+}
+
+static void AddPort(LoopbackMidiBackend::Hub& hub, const std::string& name, unsigned kind)
+{
+  std::lock_guard<std::mutex> lock(hub.mutex);
+  if (Port* port = hub.Find(name))
+    port->kind |= kind;
+  else
+    hub.ports.push_back(Port{name, kind, false, 0, {}});
+}
+
+void LoopbackMidiBackend::AddSourcePort(const std::string& name) { AddPort(*hub_, name, kSource); }
+void LoopbackMidiBackend::AddDestinationPort(const std::string& name) { AddPort(*hub_, name, kDestination); }
+void LoopbackMidiBackend::AddLoopPort(const std::string& name) { AddPort(*hub_, name, kSource | kDestination); }
+
+void LoopbackMidiBackend::RemovePort(const std::string& name)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  auto& ports = hub_->ports;
+  ports.erase(std::remove_if(ports.begin(), ports.end(), [&](const Port& p) { return p.name == name; }),
+              ports.end());
+}
+
+bool LoopbackMidiBackend::Inject(const std::string& source, std::vector<uint8_t> bytes)
+{
+  return hub_->Enqueue(source, std::move(bytes));
+}
+
+void LoopbackMidiBackend::WaitUntilDelivered()
+{
+  std::unique_lock<std::mutex> lock(hub_->mutex);
+  hub_->changed.wait(lock, [this] { return hub_->queue.empty() && hub_->inFlight == 0; });
+}
+
+std::vector<std::vector<uint8_t>> LoopbackMidiBackend::Received(const std::string& destination) const
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  Port* port = hub_->Find(destination);
+  return port ? port->received : std::vector<std::vector<uint8_t>>{};
+}
+
+bool LoopbackMidiBackend::WaitForReceived(const std::string& destination, size_t count,
+                                          std::chrono::milliseconds timeout) const
+{
+  std::unique_lock<std::mutex> lock(hub_->mutex);
+  return hub_->changed.wait_for(lock, timeout, [&] {
+    Port* port = hub_->Find(destination);
+    return port && port->received.size() >= count;
+  });
+}
+
+void LoopbackMidiBackend::ClearReceived(const std::string& destination)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  if (Port* port = hub_->Find(destination))
+    port->received.clear();
+}
+
+int LoopbackMidiBackend::Connections(const std::string& port) const
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  Port* found = hub_->Find(port);
+  return found ? found->connections : 0;
+}
+
+int LoopbackMidiBackend::PortCountQueries() const
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  return hub_->countQueries;
+}
+
+void LoopbackMidiBackend::SetFailClientCreation(bool fail)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  hub_->failClients = fail;
+}
+
+void LoopbackMidiBackend::SetFailOpen(bool fail)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  hub_->failOpen = fail;
+}
+
+void LoopbackMidiBackend::SetUnreadablePortName(const std::string& port, bool unreadable)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  if (Port* found = hub_->Find(port))
+    found->unreadable = unreadable;
+}
+
+void LoopbackMidiBackend::SetMaxMessageSize(size_t size)
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  hub_->maxMessage = size;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+// The seam between the plug-in and a MIDI library. A back end creates one output client and
+// one input client per plug-in object; each client lists the ports it can reach and opens at
+// most one of them. Library errors never escape: they are printed to the error console and
+// answered as failures.
+
+// Called for every message an open input port receives, on the back end's own thread (under
+// JACK the real-time thread): it must only copy the bytes away.
+using MidiInputCallback = std::function<void(const uint8_t* bytes, size_t size)>;
+
+class MidiPortLister
+{
+public:
+  virtual ~MidiPortLister() = default;
+
+  // Ports currently reachable; 0 when the library cannot say.
+  virtual unsigned PortCount() = 0;
+  // The name of a port as the library reports it; false (name untouched) on a library error.
+  virtual bool PortName(unsigned port, std::string& name) = 0;
+};
+
+class MidiOutputClient : public MidiPortLister
+{
+public:
+  // Opens the port under our own port name; false (and nothing open) on a library error.
+  virtual bool OpenPort(unsigned port, const std::string& portName) = 0;
+  virtual void ClosePort() = 0;
+  virtual bool IsPortOpen() const = 0;
+  // One complete message; false when nothing open or the library refused it.
+  virtual bool Send(const uint8_t* bytes, size_t size) = 0;
+  // The largest message the back end delivers intact.
+  virtual size_t MaxMessageSize() const = 0;
+};
+
+class MidiInputClient : public MidiPortLister
+{
+public:
+  // Opens the port under our own port name and delivers every message to the callback, SysEx
+  // included, timing clock and active sensing filtered out. False (nothing open) on an error.
+  virtual bool OpenPort(unsigned port, const std::string& portName, MidiInputCallback callback) = 0;
+  // After this returns the callback is not running and will not be called again.
+  virtual void ClosePort() = 0;
+  virtual bool IsPortOpen() const = 0;
+};
+
+class MidiBackend
+{
+public:
+  virtual ~MidiBackend() = default;
+
+  // Null when the library cannot create a client.
+  virtual std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) = 0;
+  virtual std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) = 0;
+};
+
+// Which system MIDI service the RtMidi back end uses. Automatic tries ALSA first and falls back
+// to JACK when ALSA cannot start (no sequencer device, as on machines without sound hardware).
+enum class RtMidiApiChoice
+{
+  Automatic,
+  Alsa,
+  Jack,
+};
+
+std::shared_ptr<MidiBackend> CreateRtMidiBackend(RtMidiApiChoice api = RtMidiApiChoice::Automatic);
