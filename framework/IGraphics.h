@@ -93,14 +93,19 @@ public:
   // was repainted; the repainted rectangle goes to *painted when given.
   bool DrawFrame(IRectangle* painted = nullptr);
   const IRectangle& DrawRect() const { return mDrawRect; }
+  // Unions rect into *into (an all-zero *into takes rect; an all-zero rect changes nothing).
+  static void MergeDirtyRect(IRectangle* into, const IRectangle& rect);
+  // Whether a control's rectangle meets the repainted one (touching at the repainted rectangle's
+  // right or bottom edge counts); all-zero rectangles meet nothing.
+  static bool RectsMeet(const IRectangle& given, const IRectangle& control);
 
   // ---- mouse and keys ----
   // A press: the control under the point captures the mouse and, when bound, the host is told
   // that an edit begins.
   void OnMouseDown(int x, int y, const IMouseMod& mod);
   // A release: the captured control (or the one under the point) gets it; the edit this editor
-  // began is ended. Answers the control, or null.
-  IControl* OnMouseUp(int x, int y, const IMouseMod& mod);
+  // began is ended.
+  void OnMouseUp(int x, int y, const IMouseMod& mod);
   // A double click: a control that takes double clicks as presses is pressed (and captures);
   // any other gets OnMouseDblClick.
   void OnMouseDblClick(int x, int y, const IMouseMod& mod);
@@ -179,6 +184,7 @@ protected:
   void DeleteControls();
   void DeleteLayerGroups();
   void ReleaseCachedBitmaps();
+  void BeginParamEditFor(int paramIdx);
 
   uint32_t mLastTextResourceSize = 0;
   PointerList<IControl> mControls;
@@ -198,6 +204,8 @@ protected:
   int mMouseY = -1;
   // The parameter of the host edit this editor began (-1: none open).
   int mEditParamIdx = -1;
+  // Index 0 of the control list is the background (inserted by AttachBackgroundFrame).
+  bool mHasBackground = false;
   // Guards the lists against SyncParameterToControls from other threads while they change.
   std::recursive_mutex mListLock;
 

@@ -21,8 +21,13 @@ public:
   bool TextEquals(const char* text) const;
 
   bool Draw(IGraphics* graphics) override;
+  bool NeedsRedraw() override;
+  bool TakeRedrawRequest() override;
 
 protected:
   mutable std::mutex mTextLock;
   HeapString mText;
+  // Set with every new text, cleared when a frame draws it (or passes over it undrawn).
+  std::atomic<bool> mTextChanged{false};
+  std::atomic<bool> mDrawn{false};
 };

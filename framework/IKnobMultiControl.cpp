@@ -1,0 +1,65 @@
+#include "framework/IKnobMultiControl.h"
+
+#include "framework/IGraphics.h"
+
+#include <cmath>
+
+IKnobMultiControl::IKnobMultiControl(IEffectBase* plug, int x, int y, int paramIdx, const IBitmapStrip& strip,
+                                     int direction, double gearing)
+  : IKnobControl(plug, IRectangle(x, y, x + strip.width, y + strip.height / strip.FrameCount()), paramIdx),
+    mDirection(direction), mGearing(gearing), mStrip(strip)
+{
+}
+
+void IKnobMultiControl::OnMouseDrag(int, int, int dx, int dy, const IMouseMod& mod)
+{
+  if (IsGreyed())
+    return;
+  double g = mGearing;
+  if (mod.S || mod.C)
+    g *= 10.0;
+  if (g == 0.0 || !std::isfinite(g))
+    return;
+  double delta = 0.0;
+  if (mDirection != kVertical)
+  {
+    const int size = mRect.R - mRect.L;
+    if (size == 0)
+      return;
+    delta = dx / double(size) / g;
+  }
+  else
+  {
+    // Negative size: dragging up (dy < 0) raises the value.
+    const int size = mRect.T - mRect.B;
+    if (size == 0)
+      return;
+    delta = dy / double(size) / g;
+  }
+  SetValue(Value() + delta);
+  RequestRedraw(true);
+}
+
+int IKnobMultiControl::FrameForValue() const
+{
+  const int frames = mStrip.frames;
+  if (frames <= 1)
+    return 1;
+  const double v = Value();
+  if (!std::isfinite(v))
+    return 1;
+  const double f = (frames - 1) * v + 0.5;
+  if (f < 0.0)
+    return 1;
+  if (f >= frames)
+    return frames;
+  const int frame = int(f) + 1;
+  return frame > frames ? frames : frame;
+}
+
+bool IKnobMultiControl::Draw(IGraphics* graphics)
+{
+  if (!graphics)
+    return false;
+  return graphics->DrawBitmapFrame(&mStrip, &mRect, FrameForValue(), &mBlend);
+}
