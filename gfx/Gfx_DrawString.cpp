@@ -1,0 +1,223 @@
+// Text drawing from cached glyphs. This platform has no native text road, so every
+// string is drawn glyph by glyph, whatever the font's FontPreferNative asks for.
+
+#include <algorithm>
+
+#include "gfx/Gfx_CachedFont.h"
+#include "gfx/Gfx_IBitmap.h"
+
+namespace {
+
+inline bool IsContinuation(unsigned char b)
+{
+  return b >= 0x80 && b <= 0xBF;
+}
+
+constexpr std::uint32_t kAlignFlags = DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM;
+
+// Walks the characters of a text: stops at a zero byte or when the length runs out.
+class Utf8Reader
+{
+public:
+  Utf8Reader(const char* text, int length) : mText(text), mLeft(length) {}
+
+  bool Next(std::uint32_t& code)
+  {
+    if (mLeft == 0 || *mText == 0)
+      return false;
+    int used = 1;
+    code = Gfx_DecodeUTF8Char(mText, mLeft, &used);
+    mText += used;
+    if (mLeft > 0)
+      mLeft = std::max(0, mLeft - used);
+    return true;
+  }
+
+private:
+  const char* mText;
+  int mLeft;
+};
+
+} // namespace
+
+std::uint16_t Gfx_DecodeUTF8Char(const char* text, int available, int* used)
+{
+  const auto* s = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char b0 = s[0];
+  // A sequence cut short by the length reads as its lead byte alone.
+  auto has = [&](int n) {
+    if (available >= 0 && available < n)
+      return false;
+    for (int i = 1; i < n; ++i)
+      if (!IsContinuation(s[i]))
+        return false;
+    return true;
+  };
+  int n = 1;
+  std::uint16_t code = b0;
+  if (b0 >= 0xC2 && b0 <= 0xDF && has(2)) {
+    n = 2;
+    code = static_cast<std::uint16_t>(((b0 & 0x1F) << 6) | (s[1] & 0x3F));
+  } else if (b0 >= 0xE0 && b0 <= 0xEF && has(3)) {
+    n = 3;
+    code = static_cast<std::uint16_t>((b0 << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
+  } else if (b0 >= 0xF0 && b0 <= 0xF4 && has(4)) {
+    n = 4;
+    code = 32; // beyond 16 bits: a space stands in
+  }
+  if (used)
+    *used = n;
+  return code;
+}
+
+const Gfx_GlyphRecord* Gfx_CachedFont::ReadyGlyph(std::uint32_t code)
+{
+  const Gfx_GlyphRecord* g = FindGlyph(code);
+  if (!g || g->position == Gfx_GlyphRecord::kNotRendered) {
+    RenderGlyph(code);
+    g = FindGlyph(code);
+  }
+  return (g && ValidCoverage(*g)) ? g : nullptr;
+}
+
+int Gfx_CachedFont::DrawString(Gfx_IBitmap* bitmap, const char* text, int length, Gfx_Rect* rect,
+                               std::uint32_t flags)
+{
+  if (!text || !rect)
+    return 0;
+  if (!bitmap && !(flags & DT_CALCRECT))
+    return 0;
+  const bool noNative = (flags & DrawNoNative) != 0;
+  flags &= ~DrawNoNative;
+  if (flags & DT_CALCRECT)
+    return MeasureString(text, length, rect, flags);
+  return DrawGlyphString(bitmap, text, length, *rect, flags, noNative);
+}
+
+int Gfx_CachedFont::MeasureString(const char* text, int length, Gfx_Rect* rect, std::uint32_t flags)
+{
+  const bool vertical = (mFlags & FontVertical) != 0;
+  const bool single = (flags & DT_SINGLELINE) != 0;
+  const int lineStep = mLineHeight + mLineSpacing;
+  long long penX = 0, penY = 0, wide = 0, high = 0;
+  Utf8Reader reader(text, length);
+  std::uint32_t code;
+  while (reader.Next(code)) {
+    if (code == 13)
+      continue;
+    if (code == 10) {
+      if (!single) {
+        if (vertical) {
+          penY = 0;
+          penX += lineStep;
+        } else {
+          penX = 0;
+          penY += lineStep;
+        }
+        continue;
+      }
+      code = 32;
+    }
+    const Gfx_GlyphRecord* g = ReadyGlyph(code);
+    if (!g)
+      continue;
+    if (vertical) {
+      high = std::max({high, penY + g->height, penY + g->advance});
+      penY += g->advance;
+      wide = std::max(wide, penX + g->width);
+    } else {
+      wide = std::max({wide, penX + g->width, penX + g->advance});
+      penX += g->advance;
+      high = std::max(high, penY + g->height);
+    }
+  }
+  const int w = static_cast<int>(std::min<long long>(wide, 0x3FFFFFFF));
+  const int h = static_cast<int>(std::min<long long>(high, 0x3FFFFFFF));
+  rect->right = rect->left + w;
+  rect->bottom = rect->top + h;
+  return vertical ? w : h;
+}
+
+int Gfx_CachedFont::DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int length, const Gfx_Rect& rect,
+                                    std::uint32_t flags, bool noNative)
+{
+  const float savedAlpha = mAlpha;
+  if (flags & DrawUseColourAlpha)
+    mAlpha = mAlpha * (static_cast<float>(mTextColour >> 24) / 255.0f);
+  struct Restore
+  {
+    float& alpha;
+    float saved;
+    ~Restore() { alpha = saved; }
+  } restore{mAlpha, savedAlpha};
+  if (mAlpha == 0.0f)
+    return 0;
+
+  const bool vertical = (mFlags & FontVertical) != 0;
+  const bool upward = vertical && (mFlags & FontVerticalUp) != 0;
+  const bool single = (flags & DT_SINGLELINE) != 0;
+
+  int startX = rect.left, startY = rect.top;
+  if ((flags & kAlignFlags) || upward) {
+    Gfx_Rect m = rect;
+    DrawString(nullptr, text, length, &m,
+               DT_CALCRECT | (flags & DT_SINGLELINE) | (noNative ? static_cast<std::uint32_t>(DrawNoNative) : 0u));
+    const int mw = m.right - m.left, mh = m.bottom - m.top;
+    if (flags & DT_CENTER)
+      startX = (rect.right - mw - rect.left) / 2 + rect.left;
+    else if (flags & DT_RIGHT)
+      startX = rect.right - mw;
+    if (flags & DT_VCENTER)
+      startY = rect.top + (rect.bottom - mh - rect.top) / 2;
+    else if (flags & DT_BOTTOM)
+      startY = rect.bottom - mh;
+    if (upward)
+      startY += mh; // upward text grows from the bottom
+  }
+
+  Gfx_Rect clip{0, 0, bitmap->Width(), bitmap->Height()};
+  if (!(flags & DT_NOCLIP))
+    clip = Gfx_Rect{std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, clip.right),
+                    std::min(rect.bottom, clip.bottom)};
+  if (clip.right <= clip.left || clip.bottom <= clip.top)
+    return 0;
+
+  const int lineStep = mLineHeight + mLineSpacing;
+  int penX = startX, penY = startY;
+  int lowest = startY, rightmost = startX;
+  Utf8Reader reader(text, length);
+  std::uint32_t code;
+  while (reader.Next(code)) {
+    if (code == 13)
+      continue;
+    if (code == 10) {
+      if (!single) {
+        if (vertical) {
+          penY = startY;
+          penX += lineStep;
+        } else {
+          penX = startX;
+          penY += lineStep;
+        }
+        continue;
+      }
+      code = 32;
+    }
+    const Gfx_GlyphRecord* g = ReadyGlyph(code);
+    if (!g)
+      continue;
+    if (upward)
+      penY -= g->height;
+    const bool drawn = DrawGlyphRecord(bitmap, *g, penX, penY, clip);
+    if (vertical) {
+      penY += upward ? g->height - g->advance : g->advance;
+      if (drawn)
+        rightmost = std::max(rightmost, penX + g->width);
+    } else {
+      penX += g->advance;
+      if (drawn)
+        lowest = std::max(lowest, penY + g->height);
+    }
+  }
+  return vertical ? rightmost - startX : lowest - startY;
+}
