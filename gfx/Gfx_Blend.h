@@ -1,8 +1,7 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
-
-class Gfx_IBitmap;
 
 // Blend mode word of the blit, fill, scaled blit and glyph operations. The low byte picks the
 // combination; BlendSourceAlpha weights it by the source alpha (blit) or the colour's alpha (fill).
@@ -23,8 +22,14 @@ enum : int
 // limited to 0..256 (NaN gives 0).
 int Gfx_OpacityFromAlpha(float alpha);
 
-// 256 entries: 0, then floor(65536 / i) - 1.
-extern const std::uint16_t HSVReciprocalTable[256];
+// 256 entries: 0, then floor(65536 / i) - 1 (65535, 32767, ..., 256).
+inline constexpr std::array<std::uint16_t, 256> HSVReciprocalTable = []
+{
+  std::array<std::uint16_t, 256> t{};
+  for (int i = 1; i < 256; ++i)
+    t[i] = static_cast<std::uint16_t>(65536 / i - 1);
+  return t;
+}();
 
 // Hue 0..383 (six sectors of 64 from red), saturation and value 0..255; the alpha's low 8 bits
 // become the alpha byte.

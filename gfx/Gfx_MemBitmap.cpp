@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <utility>
 
 namespace
 {
@@ -21,6 +21,22 @@ Gfx_MemBitmap::Gfx_MemBitmap(int width, int height)
 }
 
 Gfx_MemBitmap::~Gfx_MemBitmap() { std::free(raw_); }
+
+Gfx_MemBitmap::Gfx_MemBitmap(Gfx_MemBitmap&& other) noexcept { *this = std::move(other); }
+
+Gfx_MemBitmap& Gfx_MemBitmap::operator=(Gfx_MemBitmap&& other) noexcept
+{
+  if (this != &other)
+  {
+    std::free(raw_);
+    raw_ = std::exchange(other.raw_, nullptr);
+    pixels_ = std::exchange(other.pixels_, nullptr);
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+    allocated_ = std::exchange(other.allocated_, 0);
+  }
+  return *this;
+}
 
 void Gfx_MemBitmap::Release()
 {

@@ -12,6 +12,8 @@ public:
   ~Gfx_MemBitmap() override;
   Gfx_MemBitmap(const Gfx_MemBitmap&) = delete;
   Gfx_MemBitmap& operator=(const Gfx_MemBitmap&) = delete;
+  Gfx_MemBitmap(Gfx_MemBitmap&& other) noexcept;
+  Gfx_MemBitmap& operator=(Gfx_MemBitmap&& other) noexcept;
 
   std::uint32_t* PixelData() const override { return pixels_; }
   int Width() const override { return width_; }
