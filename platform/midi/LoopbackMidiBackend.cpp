@@ -146,6 +146,8 @@ public:
     return !connected_.empty();
   }
 
+  bool OpenVirtualPort(const std::string&) override { return false; }
+
   void ClosePort() override
   {
     if (!connected_.empty())
@@ -207,6 +209,8 @@ public:
     hub_->inputs[this] = name;
     return true;
   }
+
+  bool OpenVirtualPort(const std::string&, MidiInputCallback) override { return false; }
 
   void ClosePort() override
   {

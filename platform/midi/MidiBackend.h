@@ -31,6 +31,9 @@ class MidiOutputClient : public MidiPortLister
 public:
   // Opens the port under our own port name; false (and nothing open) on a library error.
   virtual bool OpenPort(unsigned port, const std::string& portName) = 0;
+  // Opens a port of our own that other programs connect to (for simulated devices and tests);
+  // false where the back end has none.
+  virtual bool OpenVirtualPort(const std::string& portName) = 0;
   virtual void ClosePort() = 0;
   virtual bool IsPortOpen() const = 0;
   // One complete message; false when nothing open or the library refused it.
@@ -45,6 +48,7 @@ public:
   // Opens the port under our own port name and delivers every message to the callback, SysEx
   // included, timing clock and active sensing filtered out. False (nothing open) on an error.
   virtual bool OpenPort(unsigned port, const std::string& portName, MidiInputCallback callback) = 0;
+  virtual bool OpenVirtualPort(const std::string& portName, MidiInputCallback callback) = 0;
   // After this returns the callback is not running and will not be called again.
   virtual void ClosePort() = 0;
   virtual bool IsPortOpen() const = 0;

@@ -149,11 +149,21 @@ public:
 
   bool OpenPort(unsigned port, const std::string& portName) override
   {
+    return Open([&] { out_->openPort(port, portName); });
+  }
+
+  bool OpenVirtualPort(const std::string& portName) override
+  {
+    return Open([&] { out_->openVirtualPort(portName); });
+  }
+
+  template <class Opener> bool Open(Opener open)
+  {
     ClosePort();
     errors_.Clear();
     try
     {
-      out_->openPort(port, portName);
+      open();
     }
     catch (const RtMidiError& error)
     {
@@ -164,11 +174,12 @@ public:
     {
       errors_.failed = true;
     }
-    if (errors_.failed || errors_.warned || !out_->isPortOpen())
+    if (errors_.failed || errors_.warned)
     {
       ClosePort();
       return false;
     }
+    open_ = true;
     return true;
   }
 
@@ -176,20 +187,22 @@ public:
   {
     try
     {
-      if (out_->isPortOpen())
+      if (open_ || out_->isPortOpen())
         out_->closePort();
     }
     catch (...)
     {
     }
+    open_ = false;
     recent_.clear();
   }
 
-  bool IsPortOpen() const override { return out_->isPortOpen(); }
+  // Our own record: the library does not count a virtual port as open.
+  bool IsPortOpen() const override { return open_; }
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
-    if (!bytes || size == 0 || size > MaxMessageSize() || !out_->isPortOpen())
+    if (!bytes || size == 0 || size > MaxMessageSize() || !open_)
       return false;
     if (jack_)
       WaitForJackRoom(size);
@@ -238,6 +251,7 @@ private:
   std::unique_ptr<RtMidiOut> out_;
   ErrorRecord errors_;
   bool jack_ = false;
+  bool open_ = false;
   std::deque<std::pair<std::chrono::steady_clock::time_point, size_t>> recent_;
   size_t queued_ = 0;
 };
@@ -271,12 +285,22 @@ public:
 
   bool OpenPort(unsigned port, const std::string& portName, MidiInputCallback callback) override
   {
+    return Open(std::move(callback), [&] { in_->openPort(port, portName); });
+  }
+
+  bool OpenVirtualPort(const std::string& portName, MidiInputCallback callback) override
+  {
+    return Open(std::move(callback), [&] { in_->openVirtualPort(portName); });
+  }
+
+  template <class Opener> bool Open(MidiInputCallback callback, Opener open)
+  {
     ClosePort();
     callback_ = std::move(callback);
     errors_.Clear();
     try
     {
-      in_->openPort(port, portName);
+      open();
     }
     catch (const RtMidiError& error)
     {
@@ -287,11 +311,12 @@ public:
     {
       errors_.failed = true;
     }
-    if (errors_.failed || errors_.warned || !in_->isPortOpen())
+    if (errors_.failed || errors_.warned)
     {
       ClosePort();
       return false;
     }
+    open_ = true;
     accepting_.store(true);
     return true;
   }
@@ -301,7 +326,7 @@ public:
     accepting_.store(false);
     try
     {
-      if (in_->isPortOpen())
+      if (open_ || in_->isPortOpen())
         in_->closePort();
     }
     catch (...)
@@ -310,10 +335,11 @@ public:
     // A delivery that saw accepting_ set before we cleared it may still be running.
     while (inCallback_.load() > 0)
       std::this_thread::yield();
+    open_ = false;
     callback_ = nullptr;
   }
 
-  bool IsPortOpen() const override { return in_->isPortOpen(); }
+  bool IsPortOpen() const override { return open_; }
 
 private:
   static void OnMessage(double, std::vector<unsigned char>* message, void* user)
@@ -338,6 +364,7 @@ private:
   std::unique_ptr<RtMidiIn> in_;
   ErrorRecord errors_;
   MidiInputCallback callback_;
+  bool open_ = false;
   std::atomic<bool> accepting_{false};
   std::atomic<int> inCallback_{0};
 };
