@@ -92,26 +92,28 @@ template <class PixelOp> void BlitPixelwise(const BlitArea& a, PixelOp op)
 // Source alpha a scaled by the opacity: (a + 1) * ia / 256.
 inline int WeightedAlpha(int a, int ia) { return (a + 1) * ia / 256; }
 
+// s + (d - s) * k / 256 in plain 32-bit arithmetic: the pixel loops work on 32-bit lanes, where this
+// form vectorises better than the 16-bit one of Gfx_CrossFadeChannel (same result).
+inline int Mix(int d, int s, int k) { return s + (d - s) * k / 256; }
+
 void BlitSourceAlphaCopy(const BlitArea& area, int ia)
 {
+  // Every value is computed and the skip of transparent pixels is a select, so the loop vectorises.
   if (ia == 256)
   {
     BlitPixelwise(area, [](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-      const int a = Byte(s, 3);
-      if (a == 0) return d;
-      if (a == 255) return s | 0xFF000000u;
-      return Pack(Byte(s, 0) + (Byte(d, 0) - Byte(s, 0)) * (255 - a) / 256,
-                  Byte(s, 1) + (Byte(d, 1) - Byte(s, 1)) * (255 - a) / 256,
-                  Byte(s, 2) + (Byte(d, 2) - Byte(s, 2)) * (255 - a) / 256, std::min(Byte(d, 3) + a, 255));
+      const int a = Byte(s, 3), k = 255 - a;
+      const std::uint32_t mixed = Pack(Mix(Byte(d, 0), Byte(s, 0), k), Mix(Byte(d, 1), Byte(s, 1), k),
+                                       Mix(Byte(d, 2), Byte(s, 2), k), std::min(Byte(d, 3) + a, 255));
+      return a == 0 ? d : (a == 255 ? (s | 0xFF000000u) : mixed);
     });
     return;
   }
   BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-    const int a = Byte(s, 3);
-    if (a == 0) return d;
-    const int w = WeightedAlpha(a, ia);
-    return Pack(Gfx_CrossFadeChannel(Byte(d, 0), Byte(s, 0), w), Gfx_CrossFadeChannel(Byte(d, 1), Byte(s, 1), w),
-                Gfx_CrossFadeChannel(Byte(d, 2), Byte(s, 2), w), std::min(Byte(d, 3) + w, 255));
+    const int a = Byte(s, 3), w = WeightedAlpha(a, ia), k = 256 - w;
+    const std::uint32_t mixed = Pack(Mix(Byte(d, 0), Byte(s, 0), k), Mix(Byte(d, 1), Byte(s, 1), k),
+                                     Mix(Byte(d, 2), Byte(s, 2), k), std::min(Byte(d, 3) + w, 255));
+    return a == 0 ? d : mixed;
   });
 }
 
