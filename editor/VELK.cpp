@@ -47,6 +47,7 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
 VELK::~VELK()
 {
   midiOutputReady = 0;
+  CloseMidiPorts(); // no input handler may run while the object is torn down
   mPatchManager.reset();
 }
 

@@ -65,10 +65,12 @@ void AddDoubleToFloat(const double* in, float* out, int frames)
 IEffectBase::IEffectBase()
   : mUniqueId(FourCC('w', 'q', 't', 'z')), mManufacturerCode(FourCC('B', 'r', 'k', '1'))
 {
+  mMidiPorts.SetSink(&mMidiForwarder);
 }
 
 IEffectBase::~IEffectBase()
 {
+  mMidiPorts.Shutdown();
   delete mEditor;
   mEditor = nullptr;
   mParams.DeleteAll();
@@ -165,6 +167,18 @@ void IEffectBase::OnActivationChanged(bool)
 }
 
 void IEffectBase::HandleMidiMessage(IMidiMessage*, bool) {}
+
+void IEffectBase::MidiInputForwarder::HandleMidiMessage(const IMidiMessage& message, bool fromDevice)
+{
+  IMidiMessage copy = message;
+  mOwner.HandleMidiMessage(&copy, fromDevice);
+}
+
+void IEffectBase::MidiInputForwarder::HandleSysExMessage(const ISysExMessage& message, bool fromDevice)
+{
+  ISysExMessage copy = message;
+  mOwner.HandleSysExMessage(&copy, fromDevice);
+}
 
 void IEffectBase::HandleSysExMessage(ISysExMessage*, bool) {}
 

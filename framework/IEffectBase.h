@@ -3,10 +3,12 @@
 #include "framework/HeapBuffer.h"
 #include "framework/HeapString.h"
 #include "framework/HostId.h"
+#include "framework/IMidiPorts.h"
 #include "framework/PointerList.h"
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class IEditorHook;
@@ -180,6 +182,19 @@ public:
 
   IEditorHook* Editor() const { return mEditor; }
 
+  // ---- hardware MIDI ports (IMidiPorts): lists, selection by name; input reaches
+  // HandleMidiMessage / HandleSysExMessage on the ports' delivery thread, without the parameter lock ----
+  std::vector<std::string> ListMidiOutputPorts() { return mMidiPorts.ListMidiOutputPorts(); }
+  std::vector<std::string> ListMidiInputPorts() { return mMidiPorts.ListMidiInputPorts(); }
+  int FindMidiOutputPort(const std::string& name) { return mMidiPorts.FindMidiOutputPort(name); }
+  int FindMidiInputPort(const std::string& name) { return mMidiPorts.FindMidiInputPort(name); }
+  int SelectMidiOutputPort(int& index, const std::string& name) { return mMidiPorts.SelectMidiOutputPort(index, name); }
+  int SelectMidiInputPort(int& index, const std::string& name) { return mMidiPorts.SelectMidiInputPort(index, name); }
+  // Closes both ports and joins the input thread, so no handler runs afterwards. A derived class
+  // whose handlers use its own members calls this first thing in its destructor.
+  void CloseMidiPorts() { mMidiPorts.Shutdown(); }
+  IMidiPorts& MidiPorts() { return mMidiPorts; }
+
 protected:
   // Reads a block of count doubles for the parameters from first on; every value is read
   // before any is stored, so a block that does not fit changes nothing.
@@ -207,4 +222,20 @@ protected:
   PointerList<IPresetSlot> mPresets;
   HeapBuffer mInPointers{4096}, mOutPointers{4096};
   PointerList<IChannelRecord> mInChannels, mOutChannels;
+
+private:
+  // Hands input from the ports' delivery thread to the virtual handlers.
+  class MidiInputForwarder final : public IMidiInputSink
+  {
+  public:
+    explicit MidiInputForwarder(IEffectBase& owner) : mOwner(owner) {}
+    void HandleMidiMessage(const IMidiMessage& message, bool fromDevice) override;
+    void HandleSysExMessage(const ISysExMessage& message, bool fromDevice) override;
+
+  private:
+    IEffectBase& mOwner;
+  };
+
+  MidiInputForwarder mMidiForwarder{*this};
+  IMidiPorts mMidiPorts; // declared last: closed and joined before anything else goes
 };

@@ -268,6 +268,26 @@ bool IEffectVST::SendSysExToHost(ISysExMessage* message)
   return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
 }
 
+bool IEffectVST::SendMidiToDevice(IMidiMessage* message)
+{
+  return message && MidiPorts().SendMidiToDevice(*message) == MidiSendStatus::kSent;
+}
+
+bool IEffectVST::SendSysExToDevice(const uint8_t* bytes, int length)
+{
+  return MidiPorts().SendSysExToDevice(bytes, length) == MidiSendStatus::kSent;
+}
+
+bool IEffectVST::SendBytesToDevice(const uint8_t* bytes, int length)
+{
+  return MidiPorts().SendBytesToDevice(bytes, length) == MidiSendStatus::kSent;
+}
+
+bool IEffectVST::SendVectorToDevice(std::vector<uint8_t>& bytes)
+{
+  return MidiPorts().SendVectorToDevice(bytes) == MidiSendStatus::kSent;
+}
+
 bool IEffectVST::ForwardEventToHost(VstEvent* event)
 {
   if (!event)

@@ -41,6 +41,11 @@ public:
   void UpdateEditorSize() override;
   void SetLatencySamples(int n) override;
   bool SendMidiToHost(IMidiMessage* message) override;
+  // Hardware MIDI output through the base's IMidiPorts; true only when the message left the port.
+  bool SendMidiToDevice(IMidiMessage* message) override;
+  bool SendSysExToDevice(const uint8_t* bytes, int length) override;
+  bool SendBytesToDevice(const uint8_t* bytes, int length) override;
+  bool SendVectorToDevice(std::vector<uint8_t>& bytes) override;
   void HostInit() override;
   void AttachEditor(IEditorHook* editor) override;
   bool SendSysExToHost(ISysExMessage* message) override;

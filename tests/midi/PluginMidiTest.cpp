@@ -1,0 +1,132 @@
+// The plug-in base with its MIDI ports: port operations through IEffectBase, device sends through
+// the IEffectVST slots, input reaching the virtual handlers on the delivery thread.
+#include "framework/IEffectVST.h"
+#include "framework/IMidiMessage.h"
+#include "framework/ISysExMessage.h"
+#include "platform/midi/LoopbackMidiBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+namespace
+{
+VstIntPtr QuietHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
+
+class MidiPlugin : public IEffectVST
+{
+public:
+  MidiPlugin() : IEffectVST(&QuietHost) {}
+  ~MidiPlugin() override
+  {
+    CloseMidiPorts();
+    alive = false;
+  }
+
+  void HandleMidiMessage(IMidiMessage* message, bool fromDevice) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    shortMessages.push_back(*message);
+    fromDeviceSeen = fromDeviceSeen && fromDevice;
+    threads.push_back(std::this_thread::get_id());
+  }
+  void HandleSysExMessage(ISysExMessage* message, bool fromDevice) override
+  {
+    std::this_thread::sleep_for(delay);
+    EXPECT_TRUE(alive.load()); // never called into a plug-in being torn down
+    std::lock_guard<std::mutex> lock(mutex);
+    sysex.emplace_back(message->bytes, message->bytes + message->size);
+    fromDeviceSeen = fromDeviceSeen && fromDevice;
+  }
+  size_t Count()
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    return shortMessages.size() + sysex.size();
+  }
+
+  std::mutex mutex;
+  std::vector<IMidiMessage> shortMessages;
+  std::vector<Bytes> sysex;
+  std::vector<std::thread::id> threads;
+  bool fromDeviceSeen = true;
+  std::chrono::milliseconds delay{0};
+  std::atomic<bool> alive{true};
+};
+
+bool WaitUntil(const std::function<bool()>& done)
+{
+  for (int i = 0; i < 500 && !done(); ++i)
+    std::this_thread::sleep_for(10ms);
+  return done();
+}
+} // namespace
+
+TEST(PluginMidi, PortsSendsAndInputThroughThePluginBase)
+{
+  auto backend = std::make_shared<LoopbackMidiBackend>();
+  backend->AddLoopPort("Synth");
+  MidiPlugin plugin;
+  ASSERT_TRUE(plugin.MidiPorts().SetBackend(backend));
+
+  EXPECT_EQ(plugin.ListMidiOutputPorts(), (std::vector<std::string>{"Select MIDI Device", "Synth"}));
+  EXPECT_EQ(plugin.ListMidiInputPorts(), (std::vector<std::string>{"Select MIDI Device", "Synth"}));
+  EXPECT_EQ(plugin.FindMidiOutputPort("Synth"), 1);
+
+  // Nothing goes out before a port is chosen.
+  const uint8_t request[] = {0x7E, 0x00, 0x06};
+  EXPECT_FALSE(plugin.SendSysExToDevice(request, 3));
+
+  int index = 1;
+  ASSERT_EQ(plugin.SelectMidiOutputPort(index, "Synth"), 1);
+  index = 1;
+  ASSERT_EQ(plugin.SelectMidiInputPort(index, "Synth"), 1);
+
+  IMidiMessage programChange{0, 0xC0, 5, 0xFF};
+  EXPECT_TRUE(plugin.SendMidiToDevice(&programChange));
+  EXPECT_FALSE(plugin.SendMidiToDevice(nullptr));
+  EXPECT_TRUE(plugin.SendSysExToDevice(request, 3));
+  const uint8_t start[] = {0xFA};
+  EXPECT_TRUE(plugin.SendBytesToDevice(start, 1));
+  std::vector<uint8_t> vector{0xF0, 0x01, 0x02, 0x03, 0xF7};
+  EXPECT_TRUE(plugin.SendVectorToDevice(vector));
+  EXPECT_TRUE(vector.empty());
+
+  ASSERT_TRUE(backend->WaitForReceived("Synth", 4, 2s));
+  EXPECT_EQ(backend->Received("Synth"),
+            (std::vector<Bytes>{{0xC0, 0x05}, {0xF0, 0x7E, 0x00, 0x06, 0xF7}, {0xFA}, {0xF0, 1, 2, 3, 0xF7}}));
+
+  // The loop port sends each message back in: it reaches the handlers, flagged as from the device.
+  ASSERT_TRUE(WaitUntil([&] { return plugin.Count() == 4; }));
+  std::lock_guard<std::mutex> lock(plugin.mutex);
+  ASSERT_EQ(plugin.shortMessages.size(), 2u);
+  EXPECT_EQ(plugin.shortMessages[0].status, 0xC0);
+  EXPECT_EQ(plugin.shortMessages[0].data1, 5);
+  EXPECT_EQ(plugin.shortMessages[1].status, 0xFA);
+  EXPECT_EQ(plugin.sysex, (std::vector<Bytes>{{0xF0, 0x7E, 0x00, 0x06, 0xF7}, {0xF0, 1, 2, 3, 0xF7}}));
+  EXPECT_TRUE(plugin.fromDeviceSeen);
+  for (auto id : plugin.threads)
+    EXPECT_NE(id, std::this_thread::get_id());
+}
+
+TEST(PluginMidi, TearDownWaitsForTheInputHandler)
+{
+  auto backend = std::make_shared<LoopbackMidiBackend>();
+  backend->AddSourcePort("Synth");
+  auto plugin = std::make_unique<MidiPlugin>();
+  plugin->delay = 20ms;
+  plugin->MidiPorts().SetBackend(backend);
+  plugin->ListMidiInputPorts();
+  int index = 1;
+  ASSERT_EQ(plugin->SelectMidiInputPort(index, "Synth"), 1);
+  for (int i = 0; i < 10; ++i)
+    backend->Inject("Synth", {0xF0, 0x00, 0x20, 0x29, 0xF7});
+  ASSERT_TRUE(WaitUntil([&] { return plugin->Count() >= 1; }));
+  plugin.reset(); // the handler asserts that the object is still whole
+  EXPECT_EQ(backend->Connections("Synth"), 0);
+}
