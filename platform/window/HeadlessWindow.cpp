@@ -18,6 +18,8 @@ bool HeadlessWindow::Open(uintptr_t parent, int width, int height, WindowListene
   mScreen.assign(size_t(width) * size_t(height), 0u);
   mFocused = true;
   ++mOpenCount;
+  // A server exposes a window when it is first shown.
+  InjectExpose(0, 0, width, height);
   return true;
 }
 
