@@ -623,7 +623,9 @@ void IGraphics::SetValueFromText(IControl* control, IParameter* param, const cha
     v = ParseDecimal(text);
 
   double n = 0.0;
-  if (!NormaliseChecked(param, v, &n))
+  if (type == IParameter::kTypeText)
+    n = param->NormaliseValue(v); // a text parameter's range may be the one value 0: position 0
+  else if (!NormaliseChecked(param, v, &n))
     return;
   if (n != control->Value())
   {
