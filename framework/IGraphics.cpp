@@ -247,8 +247,10 @@ IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double sc
 
   if (held)
   {
-    // Keep exactly one reference per key for this editor.
-    BitmapCache::Instance().Release(id, scale);
+    // Keep exactly one reference per key for this editor (the held one may have gone with a
+    // cleared cache; then the new reference replaces it).
+    if (BitmapCache::Instance().References(id, scale) > 1)
+      BitmapCache::Instance().Release(id, scale);
   }
   else
   {
