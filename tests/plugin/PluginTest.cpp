@@ -286,14 +286,16 @@ TEST_F(Plugin, ProgramAndBankChunks)
   ASSERT_TRUE(host.SetChunk(bank, true));
   EXPECT_EQ(host.GetChunk(true), bank);
 
-  // A changed state is taken; its values are clamped into the parameters' ranges.
-  const std::vector<uint8_t> changed = WithValue(WithValue(program, 0, 0.75), 5865, 7.0);
+  // A changed state is taken; its values are clamped into the parameters' ranges. (Until the
+  // configuration sets them up, every parameter is 0..1 in steps of 1, and the editor snaps
+  // recalled values to the step.)
+  const std::vector<uint8_t> changed = WithValue(WithValue(program, 0, 1.0), 5865, 7.0);
   ASSERT_TRUE(host.SetChunk(changed, false));
   const std::vector<uint8_t> current = host.GetChunk(false);
   EXPECT_EQ(current, WithValue(changed, 5865, 1.0));
 
   // Faulty chunks are refused and change nothing.
-  const std::vector<uint8_t> other = WithValue(changed, 0, 0.25);
+  const std::vector<uint8_t> other = WithValue(changed, 0, 0.0);
   std::vector<std::vector<uint8_t>> faulty;
   for (size_t n : {size_t(1), size_t(7), size_t(8), size_t(20), size_t(30000), other.size() - 1})
     faulty.emplace_back(other.begin(), other.begin() + long(n));
