@@ -21,5 +21,10 @@ foreach(_dir ${_suites})
     VELK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VELK_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_${_name} velk_editor)
-  gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # Suites that share one JACK server or one X display run their tests one at a time.
+  set(_props TIMEOUT 300)
+  if(_name MATCHES "^(jack|x11|e2e)$")
+    list(APPEND _props RESOURCE_LOCK ${_name})
+  endif()
+  gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES ${_props})
 endforeach()
