@@ -2,6 +2,7 @@
 
 #include "editor/PatchManager.h"
 #include "editor/WriteBuildLog.h"
+#include "framework/IGraphicsWin.h"
 #include "framework/IParameter.h"
 #include "framework/IStateChunk.h"
 #include "platform/settings/SettingsStore.h"
@@ -38,6 +39,13 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
 
   mPatchManager = std::make_unique<PatchManager>();
   Log("Project names ready");
+
+  // The editor, 1500 by 757 pixels at the UI scale; the background becomes control 0 and the
+  // plug-in base owns the editor from AttachEditor on.
+  const double uiScale = 1.0;
+  IGraphicsWin* editor = CreateEditorGraphics(this, int(1500 * uiScale), int(757 * uiScale));
+  editor->AttachBackgroundFrame(uiScale);
+  AttachEditor(editor);
 
   FillEmptyPresets("-", 64);
   editorReady = 1;

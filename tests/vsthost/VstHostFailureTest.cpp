@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 
 namespace {
@@ -78,8 +80,18 @@ TEST(VstHostFailure, CommandLineAnswersAndExitCodes)
 
   out.clear();
   err.clear();
-  EXPECT_EQ(vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so"}, out, err), 2);
-  EXPECT_NE(err.find("not available yet"), std::string::npos) << err;
+  // The editor option needs a display; with one, the screenshot form ends by itself.
+  const std::string shot = std::string(VELK_BINARY_DIR) + "/echo-editor.png";
+  const char* display = std::getenv("DISPLAY");
+  const int editorCode =
+      vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot}, out, err);
+  if (display && *display) {
+    EXPECT_EQ(editorCode, 0) << err;
+  } else {
+    EXPECT_EQ(editorCode, 1);
+    EXPECT_EQ(err.rfind("vsthost: ", 0), 0u) << err;
+  }
+  out.clear();
 
   err.clear();
   EXPECT_EQ(vsthost::RunCommandLine({}, out, err), 2);

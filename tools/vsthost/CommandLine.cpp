@@ -1,8 +1,12 @@
 #include "tools/vsthost/CommandLine.h"
 
 #include "tools/vsthost/VstHost.h"
+#include "platform/window/HostTopWindow.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace vsthost {
 
@@ -10,7 +14,9 @@ namespace {
 
 const char kUsage[] =
     "usage: vsthost --identity PLUGIN.so   print what a host sees of the plug-in\n"
-    "       vsthost --editor PLUGIN.so     open the plug-in's editor (not available yet)\n"
+    "       vsthost --editor PLUGIN.so [--screenshot FILE.png]\n"
+    "                                      open the plug-in's editor in a window of its own until it is\n"
+    "                                      closed, or write what it shows after a second and quit\n"
     "       vsthost --help\n";
 
 std::string Hex(int64_t value, int digits)
@@ -61,6 +67,69 @@ int Identify(const std::string& path, std::string& out, std::string& err)
   return 0;
 }
 
+// Opens the editor in a top-level window of the host's own, whose handle is the parent given to
+// effEditOpen, and pumps effEditIdle about every 10 ms.
+int Editor(const std::string& path, const std::string& screenshot, std::string& out, std::string& err)
+{
+  VstHost host;
+  if (!host.Load(path)) {
+    err += "vsthost: " + host.LastError() + "\n";
+    return 1;
+  }
+  host.Open();
+  if (!(host.Effect()->flags & effFlagsHasEditor)) {
+    err += "vsthost: the plug-in has no editor\n";
+    return 1;
+  }
+  ERect rect{};
+  int width = 640, height = 480;
+  if (host.EditorGetRect(rect) && rect.right > rect.left && rect.bottom > rect.top) {
+    width = rect.right - rect.left;
+    height = rect.bottom - rect.top;
+  }
+  const char* display = std::getenv("DISPLAY");
+  std::unique_ptr<HostTopWindow> window;
+  if (display && *display)
+    window = HostTopWindow::Create(width, height, "vsthost");
+  if (!window) {
+    err += "vsthost: no display to open the editor on (run it under scripts/with-xvfb)\n";
+    return 1;
+  }
+  if (!host.EditorOpen(reinterpret_cast<void*>(window->Handle()))) {
+    err += "vsthost: the plug-in did not open its editor\n";
+    return 1;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  int lastW = host.LastSizeWindowWidth(), lastH = host.LastSizeWindowHeight();
+  while (window->Pump()) {
+    host.EditorIdle();
+    // The editor asks the host to fit its window around a new size.
+    if (host.LastSizeWindowWidth() != lastW || host.LastSizeWindowHeight() != lastH) {
+      lastW = host.LastSizeWindowWidth();
+      lastH = host.LastSizeWindowHeight();
+      window->Resize(lastW, lastH);
+    }
+    if (!screenshot.empty() && std::chrono::steady_clock::now() - started > std::chrono::seconds(1))
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  int code = 0;
+  if (!screenshot.empty()) {
+    std::vector<uint32_t> pixels;
+    int w = 0, h = 0;
+    if (window->Capture(pixels, w, h) && WritePngFile(screenshot.c_str(), pixels, w, h)) {
+      out += "vsthost: editor (" + std::to_string(w) + " x " + std::to_string(h) + ") written to " + screenshot +
+             "\n";
+    } else {
+      err += "vsthost: could not write " + screenshot + "\n";
+      code = 1;
+    }
+  }
+  host.EditorClose();
+  host.Close();
+  return code;
+}
+
 } // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, std::string& out, std::string& err)
@@ -70,10 +139,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::string& out, std::
     return 0;
   }
   if (args.size() == 2 && args[0] == "--identity") return Identify(args[1], out, err);
-  if (!args.empty() && args[0] == "--editor") {
-    err += "vsthost: --editor is not available yet\n";
-    return 2;
-  }
+  if (args.size() == 2 && args[0] == "--editor") return Editor(args[1], "", out, err);
+  if (args.size() == 4 && args[0] == "--editor" && args[2] == "--screenshot")
+    return Editor(args[1], args[3], out, err);
   err += kUsage;
   return 2;
 }
