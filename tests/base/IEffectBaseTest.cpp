@@ -352,6 +352,27 @@ TEST(IEffectBase, HostChunksThroughTheDispatcher)
   EXPECT_EQ(plug.Dispatch(effGetChunk, 1, 0, nullptr), 0);
 }
 
+// A bank whose presets read well but whose final state is cut short leaves every parameter as
+// it was, also those the preset block had already set.
+TEST(IEffectBase, BankFailingPartWayChangesNoParameter)
+{
+  TestPlug plug(1);
+  plug.AddPresetSlot();
+  plug.ParameterAt(0)->SetClamped(0.5);
+  IStateChunk bank;
+  plug.WriteChunkHeader(&bank);
+  bank.PutString("Stored");
+  bank.PutBool(true);
+  bank.PutDouble(0.125);  // the preset's state: parameter 0
+  bank.PutDouble(0.0);    // the current state, then cut short
+  const int cut = bank.Size() - 1;
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 0, cut, const_cast<uint8_t*>(bank.Data())), 0);
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 0.5);
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 0, bank.Size(), const_cast<uint8_t*>(bank.Data())), 1);
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 0.0);
+  EXPECT_STREQ(plug.PresetName(0), "Stored");
+}
+
 TEST(IEffectVST, HostTimeQueries)
 {
   TestPlug plug;
