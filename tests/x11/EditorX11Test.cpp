@@ -1,0 +1,236 @@
+// The editor on a real X server (Xvfb under scripts/test): skipped without a display unless
+// VELK_REQUIRE_DISPLAY=1, when a missing display fails.
+#include "tests/window/WindowTestSupport.h"
+
+#include "platform/window/HostTopWindow.h"
+#include "tools/vsthost/VstHost.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace
+{
+bool HaveDisplay()
+{
+  const char* d = std::getenv("DISPLAY");
+  return d && *d;
+}
+
+bool DisplayRequired()
+{
+  const char* r = std::getenv("VELK_REQUIRE_DISPLAY");
+  return r && std::string(r) == "1";
+}
+
+#define REQUIRE_DISPLAY()                                                                                           \
+  do                                                                                                                \
+  {                                                                                                                 \
+    if (!HaveDisplay())                                                                                             \
+    {                                                                                                               \
+      if (DisplayRequired())                                                                                        \
+        FAIL() << "no X display, and VELK_REQUIRE_DISPLAY=1";                                                      \
+      GTEST_SKIP() << "no X display";                                                                               \
+    }                                                                                                               \
+  } while (0)
+
+// A knob that a left press turns to three quarters.
+class TurnOnPress : public ProbeControl
+{
+public:
+  using ProbeControl::ProbeControl;
+  void OnMouseDown(int x, int y, const IMouseMod& mod) override
+  {
+    ProbeControl::OnMouseDown(x, y, mod);
+    if (mod.L)
+      SetValueAndPushToPlug(0.75);
+  }
+};
+
+template <class Condition>
+bool PumpUntil(IGraphicsWin* g, Condition done, int milliseconds = 3000)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < end)
+  {
+    g->Idle();
+    if (done())
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+void PumpFor(IGraphicsWin* g, int milliseconds)
+{
+  PumpUntil(g, [] { return false; }, milliseconds);
+}
+
+// A plug-in whose editor runs on the X11 back end inside a host window of the test's own.
+struct X11Editor
+{
+  X11Editor()
+  {
+    host = HostTopWindow::Create(200, 100, "editor test");
+    graphics = new IGraphicsWin(&plug, 200, 100);
+    plug.AttachEditor(graphics);
+    background = new ProbeControl(&plug, IRectangle(0, 0, 200, 100), -1, 0xFF303030);
+    background->takesKeys = false;
+    graphics->AddControl(background);
+    plug.ParameterAt(3)->SetupContinuous("Cutoff", 0.0, 0.0, 1.0, 0.01, "");
+    knob = new TurnOnPress(&plug, IRectangle(10, 10, 50, 50), 3, 0xFF20C040);
+    graphics->AddControl(knob);
+    IParameter* wave = plug.ParameterAt(7);
+    wave->SetupEnumerated("Wave", 0, 3, "");
+    wave->AddValueText(0, "Saw");
+    wave->AddValueText(1, "Square");
+    wave->AddValueText(2, "Sine");
+    selector = new ProbeControl(&plug, IRectangle(100, 10, 180, 30), 7, 0xFF2040C0);
+    selector->SetNoPrompt(false);
+    graphics->AddControl(selector);
+  }
+
+  WindowTestPlug plug;
+  std::unique_ptr<HostTopWindow> host;
+  IGraphicsWin* graphics = nullptr;
+  ProbeControl* background = nullptr;
+  ProbeControl* knob = nullptr;
+  ProbeControl* selector = nullptr;
+};
+} // namespace
+
+TEST(EditorX11, ClickMenuAndScreenshot)
+{
+  REQUIRE_DISPLAY();
+  X11Editor e;
+  ASSERT_TRUE(e.host);
+  std::unique_ptr<SyntheticInput> input = SyntheticInput::Create();
+  ASSERT_TRUE(input) << "XTest is missing";
+
+  ASSERT_NE(e.graphics->CreateEditorWindow(reinterpret_cast<void*>(e.host->Handle())), nullptr);
+  EXPECT_EQ(e.host->ChildCount(), 1);
+  PumpFor(e.graphics, 300);
+
+  // What the screen shows is the frame the editor drew.
+  std::vector<uint32_t> shot;
+  int w = 0, h = 0;
+  ASSERT_TRUE(e.host->Capture(shot, w, h));
+  ASSERT_EQ(w, 200);
+  ASSERT_EQ(h, 100);
+  Gfx_SysBitmap* frame = e.graphics->DrawBitmapSurface();
+  int differing = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if ((shot[size_t(y * w + x)] & 0xFFFFFF) != (frame->Row(y)[x] & 0xFFFFFF))
+        ++differing;
+  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(shot[size_t(20 * w + 20)] & 0xFFFFFF, 0x20C040u);
+
+  // A synthetic click turns the knob, and the parameter follows.
+  int ox = 0, oy = 0;
+  ASSERT_TRUE(input->WindowOrigin(e.host->Handle(), ox, oy));
+  input->MoveTo(ox + 20, oy + 20);
+  input->Button(1, true);
+  input->Button(1, false);
+  EXPECT_TRUE(PumpUntil(e.graphics, [&] { return e.plug.ParameterAt(3)->Value() > 0.7; }))
+      << e.plug.ParameterAt(3)->Value();
+  EXPECT_EQ(e.plug.events, (std::vector<std::string>{"begin 3", "end 3"}));
+
+  // A right click opens the value menu; the keys pick its second entry.
+  std::thread chooser([] {
+    std::unique_ptr<SyntheticInput> keys = SyntheticInput::Create();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    keys->Key("Down");
+    keys->Key("Down");
+    keys->Key("Return");
+  });
+  input->MoveTo(ox + 120, oy + 20);
+  input->Button(3, true);
+  input->Button(3, false);
+  const bool chosen = PumpUntil(e.graphics, [&] { return e.plug.ParameterAt(7)->Value() == 1.0; });
+  chooser.join();
+  EXPECT_TRUE(chosen) << e.plug.ParameterAt(7)->Value();
+  EXPECT_DOUBLE_EQ(e.selector->Value(), 0.5);
+
+  // The repaint after the menu shows the editor again, menu gone.
+  PumpFor(e.graphics, 200);
+  ASSERT_TRUE(e.host->Capture(shot, w, h));
+  EXPECT_EQ(shot[size_t(60 * w + 120)] & 0xFFFFFF, 0x303030u);
+
+  e.graphics->DestroyEditorWindow();
+  EXPECT_EQ(e.host->ChildCount(), 0);
+}
+
+TEST(EditorX11, TextEntryTypedAndCommitted)
+{
+  REQUIRE_DISPLAY();
+  X11Editor e;
+  std::unique_ptr<SyntheticInput> input = SyntheticInput::Create();
+  ASSERT_TRUE(e.host && input);
+  ASSERT_NE(e.graphics->CreateEditorWindow(reinterpret_cast<void*>(e.host->Handle())), nullptr);
+  PumpFor(e.graphics, 200);
+  int ox = 0, oy = 0;
+  ASSERT_TRUE(input->WindowOrigin(e.host->Handle(), ox, oy));
+  input->MoveTo(ox + 30, oy + 30);
+  e.graphics->PromptForValue(e.knob, e.plug.ParameterAt(3), &e.knob->Rect());
+  ASSERT_TRUE(e.graphics->EntryOpen());
+  PumpFor(e.graphics, 100);
+  for (const char* key : {"0", "period", "2", "5", "Return"})
+    input->Key(key);
+  EXPECT_TRUE(PumpUntil(e.graphics, [&] { return !e.graphics->EntryOpen(); }));
+  EXPECT_NEAR(e.knob->Value(), 0.25, 1e-9);
+  e.graphics->DestroyEditorWindow();
+}
+
+TEST(EditorX11, OpeningAndClosingAHundredTimesLeavesNoWindow)
+{
+  REQUIRE_DISPLAY();
+  X11Editor e;
+  ASSERT_TRUE(e.host);
+  for (int i = 0; i < 100; ++i)
+  {
+    ASSERT_NE(e.graphics->CreateEditorWindow(reinterpret_cast<void*>(e.host->Handle())), nullptr) << i;
+    e.graphics->Idle();
+    e.graphics->DestroyEditorWindow();
+  }
+  EXPECT_EQ(e.host->ChildCount(), 0);
+  EXPECT_EQ(IGraphicsWin::LiveEditorWindows(), 0);
+}
+
+TEST(EditorX11, ThePluginOpensItsEditorInTheHostsWindow)
+{
+  REQUIRE_DISPLAY();
+  vsthost::VstHost host;
+  ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
+  ASSERT_TRUE(host.Open(44100.0, 512));
+  ASSERT_TRUE(host.Effect()->flags & effFlagsHasEditor);
+  ERect rect{};
+  ASSERT_TRUE(host.EditorGetRect(rect));
+  EXPECT_EQ(rect.right - rect.left, 1500);
+  EXPECT_EQ(rect.bottom - rect.top, 757);
+  std::unique_ptr<HostTopWindow> window = HostTopWindow::Create(rect.right, rect.bottom, "vsthost");
+  ASSERT_TRUE(window);
+  for (int i = 0; i < 100; ++i)
+  {
+    ASSERT_EQ(host.EditorOpen(reinterpret_cast<void*>(window->Handle())), 1) << i;
+    EXPECT_EQ(window->ChildCount(), 1);
+    host.EditorIdle();
+    EXPECT_EQ(host.EditorClose(), 1);
+    EXPECT_EQ(window->ChildCount(), 0);
+  }
+  // Open once more and let it paint: the window shows it.
+  ASSERT_EQ(host.EditorOpen(reinterpret_cast<void*>(window->Handle())), 1);
+  for (int i = 0; i < 20; ++i)
+  {
+    host.EditorIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::vector<uint32_t> shot;
+  int w = 0, h = 0;
+  EXPECT_TRUE(window->Capture(shot, w, h));
+  EXPECT_EQ(w, 1500);
+  host.EditorClose();
+  host.Close();
+}
