@@ -11,7 +11,8 @@ namespace
 {
 bool OpenPlugin(vsthost::VstHost& host, benchmark::State& state)
 {
-  if (!host.Load(VELK_PLUGIN_PATH) || !host.Open()) {
+  if (!host.Load(VELK_PLUGIN_PATH) || !host.Open())
+  {
     state.SkipWithError(host.LastError().c_str());
     return false;
   }
@@ -21,10 +22,10 @@ bool OpenPlugin(vsthost::VstHost& host, benchmark::State& state)
 void BM_GetChunk(benchmark::State& state)
 {
   vsthost::VstHost host;
-  if (!OpenPlugin(host, state))
-    return;
+  if (!OpenPlugin(host, state)) return;
   intptr_t size = 0;
-  for (auto _ : state) {
+  for (auto _ : state)
+  {
     void* data = nullptr;
     size = host.Dispatch(effGetChunk, 1, 0, &data);
     benchmark::DoNotOptimize(data);
@@ -36,16 +37,18 @@ void BM_GetChunk(benchmark::State& state)
 void BM_SetChunk(benchmark::State& state)
 {
   vsthost::VstHost host;
-  if (!OpenPlugin(host, state))
-    return;
+  if (!OpenPlugin(host, state)) return;
   std::vector<uint8_t> chunk = host.GetChunk(false);
-  if (chunk.empty()) {
+  if (chunk.empty())
+  {
     state.SkipWithError("the plug-in gave no chunk");
     return;
   }
-  for (auto _ : state) {
+  for (auto _ : state)
+  {
     const intptr_t ok = host.Dispatch(effSetChunk, 1, intptr_t(chunk.size()), chunk.data());
-    if (ok != 1) {
+    if (ok != 1)
+    {
       state.SkipWithError("the plug-in refused its own chunk");
       break;
     }
@@ -55,4 +58,4 @@ void BM_SetChunk(benchmark::State& state)
 
 BENCHMARK(BM_GetChunk);
 BENCHMARK(BM_SetChunk);
-}  // namespace
+} // namespace

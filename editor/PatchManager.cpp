@@ -9,16 +9,14 @@ void PatchManager::SetName(int n, const std::string& text)
 
 void PatchManager::SetNameExact(int n, const std::string& text)
 {
-  if (n < 0 || n >= kNumNames)
-    return;
+  if (n < 0 || n >= kNumNames) return;
   std::lock_guard<std::mutex> lock(mMutex);
   mNames[n] = text.substr(0, kMaxNameLength);
 }
 
 std::string PatchManager::Name(int n) const
 {
-  if (n < 0 || n >= kNumNames)
-    return {};
+  if (n < 0 || n >= kNumNames) return {};
   std::lock_guard<std::mutex> lock(mMutex);
   return mNames[n];
 }

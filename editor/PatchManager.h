@@ -11,8 +11,8 @@ class PatchManager
 public:
   static constexpr int kNumNames = 27;
   static constexpr int kMultiName = 0;
-  static constexpr int kFirstPartName = 1;      // parts 0..7 at 1..8
-  static constexpr int kFirstPatternName = 9;   // patterns 0..15 at 9..24
+  static constexpr int kFirstPartName = 1;    // parts 0..7 at 1..8
+  static constexpr int kFirstPatternName = 9; // patterns 0..15 at 9..24
   static constexpr int kMidiInputName = 25;
   static constexpr int kMidiOutputName = 26;
   // Longer texts are cut; no name the plug-in stores comes near it.
@@ -33,6 +33,6 @@ public:
   void SetNames(const std::array<std::string, kNumNames>& names);
 
 private:
-  mutable std::mutex mMutex;  // names are set by the MIDI and worker threads, read by the editor
+  mutable std::mutex mMutex; // names are set by the MIDI and worker threads, read by the editor
   std::array<std::string, kNumNames> mNames;
 };

@@ -23,13 +23,16 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
   InitEffectRecord();
 
   mDataFolder = SettingsStore::DataFolder();
-  if (!mDataFolder.empty()) {
+  if (!mDataFolder.empty())
+  {
     // The log is opt-in: it is written only when its file already exists, and starts empty.
     const std::string path = mDataFolder + "/VELK Editor LOG.txt";
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) {
+    if (std::filesystem::is_regular_file(path, ec))
+    {
       std::ofstream truncate(path, std::ios::out | std::ios::trunc);
-      if (truncate.is_open()) {
+      if (truncate.is_open())
+      {
         mLogPath = path;
         logEnabled = 1;
       }
@@ -61,8 +64,7 @@ VELK::~VELK()
 
 void VELK::Log(const std::string& message) const
 {
-  if (logEnabled)
-    WriteBuildLog(mLogPath, message);
+  if (logEnabled) WriteBuildLog(mLogPath, message);
 }
 
 void VELK::HandleSecondaryParameterChange(int index)
@@ -89,8 +91,7 @@ HostTransportInfo VELK::LastTransport()
 
 bool VELK::WriteStateChunk(IStateChunk* chunk)
 {
-  if (!chunk)
-    return false;
+  if (!chunk) return false;
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   bool ok = chunk->PutInt(kStateTag) && chunk->PutInt(kStateVersion);
   ok = ok && SerializeParams(chunk);
@@ -104,15 +105,13 @@ bool VELK::WriteStateChunk(IStateChunk* chunk)
 
 int VELK::ReadStateChunk(IStateChunk* chunk, int position)
 {
-  if (!chunk || position < 0)
-    return -1;
+  if (!chunk || position < 0) return -1;
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
 
   int32_t tag = 0, version = 0;
   position = chunk->GetInt(tag, position);
   position = chunk->GetInt(version, position);
-  if (position < 0 || tag != kStateTag || version != kStateVersion)
-    return -1;
+  if (position < 0 || tag != kStateTag || version != kStateVersion) return -1;
 
   // Automated block: one double per automated parameter (none in this plug-in).
   const int automated = AutomatedCount();
@@ -126,26 +125,25 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
     return -1;
   for (int i = 0; i < count && position >= 0; ++i)
     position = chunk->GetDouble(values[size_t(automated + i)], position);
-  if (position < 0)
-    return -1;
+  if (position < 0) return -1;
   for (double v : values)
-    if (!std::isfinite(v))
-      return -1;
+    if (!std::isfinite(v)) return -1;
 
   int32_t nameCount = 0;
   position = chunk->GetInt(nameCount, position);
-  if (position < 0 || nameCount != PatchManager::kNumNames)
-    return -1;
+  if (position < 0 || nameCount != PatchManager::kNumNames) return -1;
   std::array<std::string, PatchManager::kNumNames> names;
-  for (std::string& name : names) {
+  for (std::string& name : names)
+  {
     int32_t length = 0;
     position = chunk->GetInt(length, position);
-    if (position < 0 || length < 0 || length > PatchManager::kMaxNameLength || !chunk->CanRead(position, length))
+    if (position < 0 || length < 0 || length > PatchManager::kMaxNameLength ||
+        !chunk->CanRead(position, length))
       return -1;
-    if (length > 0) {
+    if (length > 0)
+    {
       const char* bytes = reinterpret_cast<const char*>(chunk->Data()) + position;
-      if (std::memchr(bytes, 0, size_t(length)))
-        return -1;  // a name never holds a terminator
+      if (std::memchr(bytes, 0, size_t(length))) return -1; // a name never holds a terminator
       name.assign(bytes, size_t(length));
     }
     position += length;

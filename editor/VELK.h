@@ -16,7 +16,7 @@ class VELK : public IEffectVST
 {
 public:
   // Project state layout, after the chunk header.
-  static constexpr int32_t kStateTag = 0x564C4B53;  // "VLKS"
+  static constexpr int32_t kStateTag = 0x564C4B53; // "VLKS"
   static constexpr int32_t kStateVersion = 1;
 
   explicit VELK(audioMasterCallback hostCallback);
@@ -48,7 +48,7 @@ public:
   std::atomic<uint8_t> localControlOn{0};
   std::atomic<uint8_t> queueShortMidi{0};
   std::atomic<uint8_t> ledsShowIncoming{1};
-  std::array<std::atomic<uint8_t>, 14> passThrough{};  // DAW CC..SE, then HW CC..SE
+  std::array<std::atomic<uint8_t>, 14> passThrough{}; // DAW CC..SE, then HW CC..SE
   std::array<std::atomic<int32_t>, 8> ledLit{};
   std::array<std::atomic<int32_t>, 8> ledTime{};
   std::atomic<int32_t> deviceId{15};
@@ -86,5 +86,5 @@ private:
   std::string mDataFolder;
   std::string mLogPath;
   std::unique_ptr<PatchManager> mPatchManager;
-  HostTransportInfo mTransport;  // written by the audio thread under the parameter lock
+  HostTransportInfo mTransport; // written by the audio thread under the parameter lock
 };

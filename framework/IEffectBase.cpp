@@ -25,7 +25,8 @@ constexpr int32_t FourCC(char a, char b, char c, char d)
 void FloatToDouble(const float* in, double* out, int frames)
 {
   int i = 0;
-  for (; i + 4 <= frames; i += 4) {
+  for (; i + 4 <= frames; i += 4)
+  {
     out[i] = in[i];
     out[i + 1] = in[i + 1];
     out[i + 2] = in[i + 2];
@@ -38,7 +39,8 @@ void FloatToDouble(const float* in, double* out, int frames)
 void DoubleToFloat(const double* in, float* out, int frames)
 {
   int i = 0;
-  for (; i + 4 <= frames; i += 4) {
+  for (; i + 4 <= frames; i += 4)
+  {
     out[i] = float(in[i]);
     out[i + 1] = float(in[i + 1]);
     out[i + 2] = float(in[i + 2]);
@@ -51,7 +53,8 @@ void DoubleToFloat(const double* in, float* out, int frames)
 void AddDoubleToFloat(const double* in, float* out, int frames)
 {
   int i = 0;
-  for (; i + 4 <= frames; i += 4) {
+  for (; i + 4 <= frames; i += 4)
+  {
     out[i] += float(in[i]);
     out[i + 1] += float(in[i + 1]);
     out[i + 2] += float(in[i + 2]);
@@ -60,10 +63,10 @@ void AddDoubleToFloat(const double* in, float* out, int frames)
   for (; i < frames; ++i)
     out[i] += float(in[i]);
 }
-}  // namespace
+} // namespace
 
 IEffectBase::IEffectBase()
-  : mUniqueId(FourCC('w', 'q', 't', 'z')), mManufacturerCode(FourCC('B', 'r', 'k', '1'))
+    : mUniqueId(FourCC('w', 'q', 't', 'z')), mManufacturerCode(FourCC('B', 'r', 'k', '1'))
 {
   mMidiPorts.SetSink(&mMidiForwarder);
 }
@@ -88,9 +91,11 @@ IEffectBase::~IEffectBase()
 void IEffectBase::initialize()
 {
   mNonAutomatedCount = kNumParameters;
-  for (int i = 0; i < kNumParameters; ++i) {
+  for (int i = 0; i < kNumParameters; ++i)
+  {
     IParameter* p = new IParameter();
-    if (!mParams.Append(p)) {
+    if (!mParams.Append(p))
+    {
       delete p;
       break;
     }
@@ -105,39 +110,41 @@ void IEffectBase::ParseChannelIO(const char* text)
 {
   int maxIn = 0, maxOut = 0;
   const char* p = text;
-  while (p && *p) {
-    int in = 0, out = 0;  // a number that cannot be read counts as 0
+  while (p && *p)
+  {
+    int in = 0, out = 0; // a number that cannot be read counts as 0
     std::sscanf(p, "%d-%d", &in, &out);
     IChannelIO* pair = new IChannelIO{in, out};
-    if (!mChannelIO.Append(pair))
-      delete pair;
-    if (in > maxIn)
-      maxIn = in;
-    if (out > maxOut)
-      maxOut = out;
+    if (!mChannelIO.Append(pair)) delete pair;
+    if (in > maxIn) maxIn = in;
+    if (out > maxOut) maxOut = out;
     p = std::strchr(p, ' ');
-    if (p)
-      ++p;
+    if (p) ++p;
   }
 
   mInPointers.Resize(maxIn * int(sizeof(double*)));
   mOutPointers.Resize(maxOut * int(sizeof(double*)));
-  if (mInPointers.Size() != maxIn * int(sizeof(double*)) || mOutPointers.Size() != maxOut * int(sizeof(double*)))
+  if (mInPointers.Size() != maxIn * int(sizeof(double*)) ||
+      mOutPointers.Size() != maxOut * int(sizeof(double*)))
     return;
   std::memset(mInPointers.Data(), 0, size_t(mInPointers.Size()));
   std::memset(mOutPointers.Data(), 0, size_t(mOutPointers.Size()));
-  for (int i = 0; i < maxIn; ++i) {
+  for (int i = 0; i < maxIn; ++i)
+  {
     IChannelRecord* c = new IChannelRecord();
     c->slot = InputPointers() + i;
-    if (!mInChannels.Append(c)) {
+    if (!mInChannels.Append(c))
+    {
       delete c;
       break;
     }
   }
-  for (int i = 0; i < maxOut; ++i) {
+  for (int i = 0; i < maxOut; ++i)
+  {
     IChannelRecord* c = new IChannelRecord();
     c->slot = OutputPointers() + i;
-    if (!mOutChannels.Append(c)) {
+    if (!mOutChannels.Append(c))
+    {
       delete c;
       break;
     }
@@ -184,8 +191,7 @@ void IEffectBase::HandleSysExMessage(ISysExMessage*, bool) {}
 
 bool IEffectBase::GetNoteName(int, char* text, int capacity)
 {
-  if (text && capacity > 0)
-    text[0] = '\0';
+  if (text && capacity > 0) text[0] = '\0';
   return false;
 }
 
@@ -229,19 +235,20 @@ bool IEffectBase::SendSysExToHost(ISysExMessage*)
 
 void IEffectBase::ProcessBlockDouble(double** inputs, double** outputs, int frames)
 {
-  if (!outputs || frames <= 0)
-    return;
+  if (!outputs || frames <= 0) return;
   const int nIn = NumInputChannels();
   const int nOut = NumOutputChannels();
-  for (int i = 0; i < nOut; ++i) {
+  for (int i = 0; i < nOut; ++i)
+  {
     double* out = outputs[i];
-    if (!out)
-      continue;
+    if (!out) continue;
     const double* in = (inputs && i < nIn) ? inputs[i] : nullptr;
-    if (in) {
-      if (in != out)
-        std::memmove(out, in, size_t(frames) * sizeof(double));
-    } else {
+    if (in)
+    {
+      if (in != out) std::memmove(out, in, size_t(frames) * sizeof(double));
+    }
+    else
+    {
       std::memset(out, 0, size_t(frames) * sizeof(double));
     }
   }
@@ -249,19 +256,20 @@ void IEffectBase::ProcessBlockDouble(double** inputs, double** outputs, int fram
 
 void IEffectBase::ProcessBlockFloat(float** inputs, float** outputs, int frames)
 {
-  if (!outputs || frames <= 0)
-    return;
+  if (!outputs || frames <= 0) return;
   const int nIn = NumInputChannels();
   const int nOut = NumOutputChannels();
-  for (int i = 0; i < nOut; ++i) {
+  for (int i = 0; i < nOut; ++i)
+  {
     float* out = outputs[i];
-    if (!out)
-      continue;
+    if (!out) continue;
     const float* in = (inputs && i < nIn) ? inputs[i] : nullptr;
-    if (in) {
-      if (in != out)
-        std::memmove(out, in, size_t(frames) * sizeof(float));
-    } else {
+    if (in)
+    {
+      if (in != out) std::memmove(out, in, size_t(frames) * sizeof(float));
+    }
+    else
+    {
       std::memset(out, 0, size_t(frames) * sizeof(float));
     }
   }
@@ -269,15 +277,14 @@ void IEffectBase::ProcessBlockFloat(float** inputs, float** outputs, int frames)
 
 void IEffectBase::SetBlockLength(int n)
 {
-  if (n == mBlockLength || n < 0)
-    return;
+  if (n == mBlockLength || n < 0) return;
   const int64_t bytes = int64_t(n) * int64_t(sizeof(double));
-  if (bytes > 0x7fffffff)
-    return;
+  if (bytes > 0x7fffffff) return;
   // Every buffer must reach the new size before the length changes, so that no process call
   // can index past a buffer that failed to grow.
   bool ok = true;
-  auto resize = [&](IChannelRecord* c) {
+  auto resize = [&](IChannelRecord* c)
+  {
     c->samples.ResizeZeroTail(int(bytes));
     if (c->samples.Size() != int(bytes))
       ok = false;
@@ -288,7 +295,8 @@ void IEffectBase::SetBlockLength(int n)
     resize(mInChannels.Get(i));
   for (int i = 0; i < mOutChannels.Count(); ++i)
     resize(mOutChannels.Get(i));
-  if (!ok) {
+  if (!ok)
+  {
     const int64_t old = int64_t(mBlockLength) * int64_t(sizeof(double));
     for (int i = 0; i < mInChannels.Count(); ++i)
       mInChannels.Get(i)->samples.ResizeZeroTail(int(old));
@@ -298,24 +306,24 @@ void IEffectBase::SetBlockLength(int n)
   }
   mBlockLength = n;
   // Unconnected inputs read from their own (zeroed) buffers, whose address may have moved.
-  for (int i = 0; i < mInChannels.Count(); ++i) {
+  for (int i = 0; i < mInChannels.Count(); ++i)
+  {
     IChannelRecord* c = mInChannels.Get(i);
-    if (!c->connected)
-      *c->slot = c->Samples();
+    if (!c->connected) *c->slot = c->Samples();
   }
 }
 
 bool IEffectBase::LegalIO() const
 {
   for (int i = 0; i < mChannelIO.Count(); ++i)
-    if (mChannelIO.Get(i)->inputs == 1)
-      return true;
+    if (mChannelIO.Get(i)->inputs == 1) return true;
   return false;
 }
 
 void IEffectBase::AdjustChannelsForHost()
 {
-  for (int i = 2; i < mInChannels.Count(); ++i) {
+  for (int i = 2; i < mInChannels.Count(); ++i)
+  {
     IChannelRecord* c = mInChannels.Get(i);
     c->connected = false;
     *c->slot = c->Samples();
@@ -326,20 +334,19 @@ void IEffectBase::AdjustChannelsForHost()
 
 void IEffectBase::BindInputBuffers(int firstChannel, int count, float** hostInputs, int frames, int offset)
 {
-  if (frames > mBlockLength)
-    frames = mBlockLength;
+  if (frames > mBlockLength) frames = mBlockLength;
   int last = firstChannel + count;
-  if (last > mInChannels.Count())
-    last = mInChannels.Count();
+  if (last > mInChannels.Count()) last = mInChannels.Count();
   int next = 0;
-  for (int i = firstChannel < 0 ? 0 : firstChannel; i < last; ++i) {
+  for (int i = firstChannel < 0 ? 0 : firstChannel; i < last; ++i)
+  {
     IChannelRecord* c = mInChannels.Get(i);
-    if (!c->connected)
-      continue;
+    if (!c->connected) continue;
     double* buffer = c->Samples();
     const float* host = (hostInputs && hostInputs[next]) ? hostInputs[next] + offset : nullptr;
     ++next;
-    if (buffer && frames > 0) {
+    if (buffer && frames > 0)
+    {
       if (host)
         FloatToDouble(host, buffer, frames);
       else
@@ -351,22 +358,21 @@ void IEffectBase::BindInputBuffers(int firstChannel, int count, float** hostInpu
 
 void IEffectBase::ProcessFloatBlock(int firstChannel, int frames)
 {
-  if (frames > mBlockLength)
-    frames = mBlockLength;
+  if (frames > mBlockLength) frames = mBlockLength;
   ProcessBlockDouble(InputPointers(), OutputPointers(), frames);
-  for (int i = firstChannel < 0 ? 0 : firstChannel; i < mOutChannels.Count(); ++i) {
+  for (int i = firstChannel < 0 ? 0 : firstChannel; i < mOutChannels.Count(); ++i)
+  {
     IChannelRecord* c = mOutChannels.Get(i);
-    if (c->connected && c->hostDestination && *c->slot)
-      DoubleToFloat(*c->slot, c->hostDestination, frames);
+    if (c->connected && c->hostDestination && *c->slot) DoubleToFloat(*c->slot, c->hostDestination, frames);
   }
 }
 
 void IEffectBase::ProcessAccumulateBlock(int firstChannel, int frames)
 {
-  if (frames > mBlockLength)
-    frames = mBlockLength;
+  if (frames > mBlockLength) frames = mBlockLength;
   ProcessBlockDouble(InputPointers(), OutputPointers(), frames);
-  for (int i = firstChannel < 0 ? 0 : firstChannel; i < mOutChannels.Count(); ++i) {
+  for (int i = firstChannel < 0 ? 0 : firstChannel; i < mOutChannels.Count(); ++i)
+  {
     IChannelRecord* c = mOutChannels.Get(i);
     if (c->connected && c->hostDestination && *c->slot)
       AddDoubleToFloat(*c->slot, c->hostDestination, frames);
@@ -379,46 +385,39 @@ void IEffectBase::SetParameterFromControl(int index, double normalised)
 {
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
   IParameter* p = ParameterAt(index);
-  if (!p)
-    return;
+  if (!p) return;
   const double before = p->Value();
   p->SetFromNormalised(normalised);
   AutomateParam(index, normalised);
-  if (p->Value() != before || p->Type() == IParameter::kTypeText)
-    HandleParameterChange(index);
+  if (p->Value() != before || p->Type() == IParameter::kTypeText) HandleParameterChange(index);
 }
 
 void IEffectBase::SetParameterFromControlSecondary(int index, double normalised)
 {
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
   IParameter* p = ParameterAt(index);
-  if (!p)
-    return;
+  if (!p) return;
   const double before = p->Value();
   p->SetFromNormalised(normalised);
   AutomateParam(index, normalised);
-  if (p->Value() != before || p->Type() == IParameter::kTypeText)
-    HandleSecondaryParameterChange(index);
+  if (p->Value() != before || p->Type() == IParameter::kTypeText) HandleSecondaryParameterChange(index);
 }
 
 void IEffectBase::AttachEditor(IEditorHook* editor)
 {
-  if (!editor)
-    return;
+  if (!editor) return;
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
   for (int i = 0; i < mParams.Count(); ++i)
     editor->SyncParameterToControls(i, mParams.Get(i)->NormalisedValue(), true);
   editor->CreateDrawBitmaps();
-  if (mEditor != editor)
-    delete mEditor;
+  if (mEditor != editor) delete mEditor;
   mEditor = editor;
 }
 
 void IEffectBase::PushParametersToEditor()
 {
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
-  if (!mEditor)
-    return;
+  if (!mEditor) return;
   for (int i = 0; i < mParams.Count(); ++i)
     mEditor->SyncParameterToControls(i, mParams.Get(i)->Value(), false);
 }
@@ -426,15 +425,13 @@ void IEffectBase::PushParametersToEditor()
 bool IEffectBase::StateMatches(const double* values, int start)
 {
   const int n = AutomatedCount();
-  if (n <= 0)
-    return true;
-  if (!values)
-    return false;
+  if (n <= 0) return true;
+  if (!values) return false;
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < n; ++i)
+  {
     const float d = float(mParams.Get(i)->Value()) - float(values[start + i]);
-    if (!(std::fabs(d) < 1e-5f))
-      return false;
+    if (!(std::fabs(d) < 1e-5f)) return false;
   }
   return true;
 }
@@ -444,7 +441,8 @@ bool IEffectBase::StateMatches(const double* values, int start)
 IPresetSlot* IEffectBase::AddPresetSlot()
 {
   IPresetSlot* slot = new IPresetSlot();
-  if (!mPresets.Append(slot)) {
+  if (!mPresets.Append(slot))
+  {
     delete slot;
     return nullptr;
   }
@@ -453,13 +451,12 @@ IPresetSlot* IEffectBase::AddPresetSlot()
 
 void IEffectBase::FillEmptyPresets(const char* name, int n)
 {
-  for (int k = 0; k < n; ++k) {
+  for (int k = 0; k < n; ++k)
+  {
     IPresetSlot* empty = nullptr;
     for (int i = 0; i < mPresets.Count() && !empty; ++i)
-      if (!mPresets.Get(i)->initialised)
-        empty = mPresets.Get(i);
-    if (!empty)
-      return;
+      if (!mPresets.Get(i)->initialised) empty = mPresets.Get(i);
+    if (!empty) return;
     empty->initialised = true;
     empty->name.Set(name ? name : "Empty");
     empty->chunk.Clear();
@@ -470,24 +467,26 @@ void IEffectBase::FillEmptyPresets(const char* name, int n)
 bool IEffectBase::LoadPreset(int index)
 {
   IPresetSlot* slot = mPresets.Get(index);
-  if (!slot)
-    return false;
+  if (!slot) return false;
   bool ok;
-  if (!slot->initialised) {
+  if (!slot->initialised)
+  {
     int used = 0;
     for (int i = 0; i < mPresets.Count(); ++i)
-      if (std::strstr(mPresets.Get(i)->name.Get(), "user preset"))
-        ++used;
+      if (std::strstr(mPresets.Get(i)->name.Get(), "user preset")) ++used;
     char name[64];
     std::snprintf(name, sizeof(name), "%s %d", "user preset", used + 1);
     slot->initialised = true;
     slot->name.Set(name);
     slot->chunk.Clear();
     ok = WriteStateChunk(&slot->chunk);
-  } else {
+  }
+  else
+  {
     ok = ReadStateChunk(&slot->chunk, 0) > 0;
   }
-  if (ok) {
+  if (ok)
+  {
     mCurrentPreset = index;
     OnPresetListChanged();
     PushParametersToEditor();
@@ -504,61 +503,57 @@ const char* IEffectBase::PresetName(int index) const
 void IEffectBase::ModifyCurrentPreset(const char* name)
 {
   IPresetSlot* slot = mPresets.Get(mCurrentPreset);
-  if (!slot)
-    return;
+  if (!slot) return;
   slot->chunk.Clear();
   WriteStateChunk(&slot->chunk);
-  if (name && name[0])
-    slot->name.Set(name);
+  if (name && name[0]) slot->name.Set(name);
 }
 
 // ---- serialisers ----
 
 void IEffectBase::WriteChunkHeader(IStateChunk* chunk)
 {
-  if (chunk)
-    ::WriteChunkHeader(*chunk);
+  if (chunk) ::WriteChunkHeader(*chunk);
 }
 
 int32_t IEffectBase::ReadChunkHeader(IStateChunk* chunk, int* position)
 {
-  if (!chunk || !position)
-    return 0;
+  if (!chunk || !position) return 0;
   return ::ReadChunkHeader(*chunk, *position);
 }
 
 bool IEffectBase::SerializePresets(IStateChunk* chunk)
 {
-  if (!chunk)
-    return false;
+  if (!chunk) return false;
   bool ok = true;
-  for (int i = 0; i < mPresets.Count(); ++i) {
+  for (int i = 0; i < mPresets.Count(); ++i)
+  {
     IPresetSlot* slot = mPresets.Get(i);
     chunk->PutString(slot->name.Get());
     chunk->PutBool(slot->initialised);
-    if (slot->initialised && !chunk->PutChunk(slot->chunk))
-      ok = false;
+    if (slot->initialised && !chunk->PutChunk(slot->chunk)) ok = false;
   }
   return ok;
 }
 
 int IEffectBase::UnserializePresets(IStateChunk* chunk, int position)
 {
-  if (!chunk)
-    return -1;
-  for (int i = 0; i < mPresets.Count() && position >= 0; ++i) {
+  if (!chunk) return -1;
+  for (int i = 0; i < mPresets.Count() && position >= 0; ++i)
+  {
     IPresetSlot* slot = mPresets.Get(i);
     HeapString name;
     position = chunk->GetString(name, position);
     slot->name.Set(position >= 0 ? name.Get() : "");
     bool initialised = false;
     position = chunk->GetBool(initialised, position);
-    if (position < 0)
-      break;
+    if (position < 0) break;
     slot->initialised = initialised;
-    if (initialised) {
+    if (initialised)
+    {
       position = ReadStateChunk(chunk, position);
-      if (position > 0) {
+      if (position > 0)
+      {
         slot->chunk.Clear();
         WriteStateChunk(&slot->chunk);
       }
@@ -570,33 +565,29 @@ int IEffectBase::UnserializePresets(IStateChunk* chunk, int position)
 
 bool IEffectBase::SerializeParamBlock(IStateChunk* chunk, int first, int count)
 {
-  if (!chunk)
-    return false;
+  if (!chunk) return false;
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
   bool ok = true;
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < count; ++i)
+  {
     IParameter* p = mParams.Get(first + i);
-    if (!chunk->PutDouble(p ? p->Value() : 0.0))
-      ok = false;
+    if (!chunk->PutDouble(p ? p->Value() : 0.0)) ok = false;
   }
   return ok;
 }
 
 int IEffectBase::UnserializeParamBlock(IStateChunk* chunk, int position, int first, int count)
 {
-  if (!chunk || position < 0)
-    return -1;
-  if (count <= 0)
-    return position;
+  if (!chunk || position < 0) return -1;
+  if (count <= 0) return position;
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
   // A block that ends early is refused whole: nothing is half-applied.
-  if (!chunk->CanRead(position, int64_t(count) * 8))
-    return -1;
-  for (int i = 0; i < count; ++i) {
+  if (!chunk->CanRead(position, int64_t(count) * 8)) return -1;
+  for (int i = 0; i < count; ++i)
+  {
     double v = 0.0;
     position = chunk->GetDouble(v, position);
-    if (IParameter* p = mParams.Get(first + i))
-      p->SetClamped(v);
+    if (IParameter* p = mParams.Get(first + i)) p->SetClamped(v);
   }
   return position;
 }

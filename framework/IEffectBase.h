@@ -22,10 +22,10 @@ struct IPresetSlot;
 // keep them.
 struct HostTransportInfo
 {
-  double tempo = 120.0;          // beats per minute
+  double tempo = 120.0; // beats per minute
   double samplePosition = 0.0;
-  double ppqPosition = 0.0;      // quarter notes
-  double lastBarStart = 0.0;     // quarter notes
+  double ppqPosition = 0.0;  // quarter notes
+  double lastBarStart = 0.0; // quarter notes
   double cycleStart = 0.0;
   double cycleEnd = 0.0;
   int32_t numerator = 4;
@@ -45,9 +45,9 @@ struct IChannelIO
 struct IChannelRecord
 {
   bool connected = false;
-  double** slot = nullptr;        // this channel's entry in the input or output pointer array
-  float* hostDestination = nullptr;  // outputs on the 32-bit paths: the host buffer of this block
-  HeapBuffer samples{4096};       // block-length doubles
+  double** slot = nullptr;          // this channel's entry in the input or output pointer array
+  float* hostDestination = nullptr; // outputs on the 32-bit paths: the host buffer of this block
+  HeapBuffer samples{4096};         // block-length doubles
 
   double* Samples() { return reinterpret_cast<double*>(samples.Data()); }
 };
@@ -188,8 +188,14 @@ public:
   std::vector<std::string> ListMidiInputPorts() { return mMidiPorts.ListMidiInputPorts(); }
   int FindMidiOutputPort(const std::string& name) { return mMidiPorts.FindMidiOutputPort(name); }
   int FindMidiInputPort(const std::string& name) { return mMidiPorts.FindMidiInputPort(name); }
-  int SelectMidiOutputPort(int& index, const std::string& name) { return mMidiPorts.SelectMidiOutputPort(index, name); }
-  int SelectMidiInputPort(int& index, const std::string& name) { return mMidiPorts.SelectMidiInputPort(index, name); }
+  int SelectMidiOutputPort(int& index, const std::string& name)
+  {
+    return mMidiPorts.SelectMidiOutputPort(index, name);
+  }
+  int SelectMidiInputPort(int& index, const std::string& name)
+  {
+    return mMidiPorts.SelectMidiInputPort(index, name);
+  }
   // Closes both ports and joins the input thread, so no handler runs afterwards. A derived class
   // whose handlers use its own members calls this first thing in its destructor.
   void CloseMidiPorts() { mMidiPorts.Shutdown(); }

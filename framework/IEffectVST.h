@@ -19,8 +19,8 @@ public:
   audioMasterCallback HostCallback() const { return mHostCallback; }
 
   // ---- host-facing callbacks (reached through AEffect::object) ----
-  static VstIntPtr VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                 void* ptr, float opt);
+  static VstIntPtr VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                 float opt);
   static void HostProcessAccumulate(AEffect* effect, float** inputs, float** outputs, VstInt32 frames);
   static void HostProcessFloat(AEffect* effect, float** inputs, float** outputs, VstInt32 frames);
   static void HostProcessDouble(AEffect* effect, double** inputs, double** outputs, VstInt32 frames);

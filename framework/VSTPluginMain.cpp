@@ -7,22 +7,23 @@ namespace
 {
 // Serialises the creation of plug-in objects; a static, so it exists before any host call.
 std::mutex gEntryLock;
-}  // namespace
+} // namespace
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback hostCallback)
 {
-  try {
+  try
+  {
     std::lock_guard<std::mutex> lock(gEntryLock);
     std::unique_ptr<IEffectVST> plug(CreatePlugin(hostCallback));
-    if (!plug)
-      return nullptr;
+    if (!plug) return nullptr;
     plug->FillEmptyPresets("Empty", plug->NumPresets());
     AEffect* effect = plug->Effect();
-    if (effect->numPrograms < 1)
-      effect->numPrograms = 1;
-    plug.release();  // the host owns it now and ends it with effClose
+    if (effect->numPrograms < 1) effect->numPrograms = 1;
+    plug.release(); // the host owns it now and ends it with effClose
     return effect;
-  } catch (...) {
+  }
+  catch (...)
+  {
     return nullptr;
   }
 }

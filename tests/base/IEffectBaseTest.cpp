@@ -34,7 +34,7 @@ TEST(IEffectBase, ChannelRecordsFromTwoInTwoOut)
   mono.ParseChannelIO("1-2 2-x");
   EXPECT_TRUE(mono.LegalIO());
   EXPECT_EQ(mono.ChannelIO(2)->inputs, 2);
-  EXPECT_EQ(mono.ChannelIO(2)->outputs, 0);  // a number that cannot be read counts as 0
+  EXPECT_EQ(mono.ChannelIO(2)->outputs, 0); // a number that cannot be read counts as 0
 }
 
 TEST(IEffectBase, SetBlockLengthZeroesOnlyOnChange)
@@ -49,7 +49,7 @@ TEST(IEffectBase, SetBlockLengthZeroesOnlyOnChange)
   EXPECT_EQ(plug.BlockLength(), 2048);
   EXPECT_EQ(plug.OutputChannel(0)->samples.Size(), 2048 * 8);
   EXPECT_EQ(plug.OutputChannel(0)->Samples()[10], 0.0);
-  plug.SetBlockLength(16);  // shrinking is allowed
+  plug.SetBlockLength(16); // shrinking is allowed
   EXPECT_EQ(plug.InputChannel(1)->samples.Size(), 16 * 8);
 }
 
@@ -80,7 +80,8 @@ TEST(IEffectBase, LongHostBlocksAreProcessedInSlices)
   plug.SetBlockLength(64);
   const int frames = 1000;
   std::vector<float> in0(frames), in1(frames), out0(frames, -1.f), out1(frames, -1.f);
-  for (int i = 0; i < frames; ++i) {
+  for (int i = 0; i < frames; ++i)
+  {
     in0[i] = float(i);
     in1[i] = float(-i);
   }
@@ -142,16 +143,16 @@ TEST(IEffectBase, ControlChangesCallHandlersOnlyOnChange)
   TestPlug plug;
   IParameter* p = plug.ParameterAt(7);
   p->SetupEnumerated("Octave", 0, 5, "osc");
-  plug.SetParameterFromControl(7, 0.5);  // 0..4 -> 2
+  plug.SetParameterFromControl(7, 0.5); // 0..4 -> 2
   EXPECT_EQ(p->Value(), 2.0);
-  plug.SetParameterFromControl(7, 0.5);  // unchanged: no handler
+  plug.SetParameterFromControl(7, 0.5); // unchanged: no handler
   ASSERT_EQ(plug.changes.size(), 1u);
   EXPECT_EQ(plug.changes[0], 7);
 
   IParameter* text = plug.ParameterAt(8);
   text->SetType(IParameter::kTypeText);
   plug.SetParameterFromControl(8, 0.0);
-  plug.SetParameterFromControl(8, 0.0);  // text parameters always call it
+  plug.SetParameterFromControl(8, 0.0); // text parameters always call it
   EXPECT_EQ(plug.changes.size(), 3u);
 
   plug.SetParameterFromControlSecondary(7, 1.0);
@@ -177,7 +178,7 @@ TEST(IEffectBase, AutomatedParametersReachTheHost)
   EXPECT_FLOAT_EQ(plug.calls.back().opt, 0.25f);
   plug.BeginParamEdit(2);
   plug.EndParamEdit(2);
-  plug.EndParamEdit(3);  // not automated
+  plug.EndParamEdit(3); // not automated
   EXPECT_EQ(plug.Count(audioMasterBeginEdit), 1);
   EXPECT_EQ(plug.Count(audioMasterEndEdit), 1);
 
@@ -201,7 +202,7 @@ TEST(IEffectBase, AutomatedParametersReachTheHost)
   EXPECT_EQ(name[kVstMaxParamStrLen], 'x');
   std::memset(name, 'x', sizeof(name));
   plug.Dispatch(effGetParamName, 3, 0, name);
-  EXPECT_EQ(name[0], 'x');  // not offered: untouched
+  EXPECT_EQ(name[0], 'x'); // not offered: untouched
 
   // Text to value: display texts are matched exactly, other parameters read a number.
   IParameter* wave = plug.ParameterAt(2);
@@ -322,7 +323,7 @@ TEST(IEffectBase, HostChunksThroughTheDispatcher)
 
   void* data = nullptr;
   const intptr_t programSize = plug.Dispatch(effGetChunk, 1, 0, &data);
-  ASSERT_EQ(programSize, 8 + 16);  // header and the two automated values
+  ASSERT_EQ(programSize, 8 + 16); // header and the two automated values
   std::vector<uint8_t> program(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + programSize);
   // A bank of a plug-in without preset slots holds the header and the state only.
   const intptr_t bankSize = plug.Dispatch(effGetChunk, 0, 0, &data);
@@ -363,8 +364,8 @@ TEST(IEffectBase, BankFailingPartWayChangesNoParameter)
   plug.WriteChunkHeader(&bank);
   bank.PutString("Stored");
   bank.PutBool(true);
-  bank.PutDouble(0.125);  // the preset's state: parameter 0
-  bank.PutDouble(0.0);    // the current state, then cut short
+  bank.PutDouble(0.125); // the preset's state: parameter 0
+  bank.PutDouble(0.0);   // the current state, then cut short
   const int cut = bank.Size() - 1;
   EXPECT_EQ(plug.Dispatch(effSetChunk, 0, cut, const_cast<uint8_t*>(bank.Data())), 0);
   EXPECT_EQ(plug.ParameterAt(0)->Value(), 0.5);
@@ -387,7 +388,7 @@ TEST(IEffectVST, HostTimeQueries)
   plug.timeInfoAvailable = true;
   plug.timeInfo.tempo = 140.0;
   plug.timeInfo.flags = 0;
-  EXPECT_EQ(plug.HostTempo(), 0.0);  // no tempo flag
+  EXPECT_EQ(plug.HostTempo(), 0.0); // no tempo flag
   plug.timeInfo.flags = kVstTempoValid;
   EXPECT_EQ(plug.HostTempo(), 140.0);
   EXPECT_EQ(plug.calls.back().value, kVstTempoValid);
@@ -403,13 +404,13 @@ TEST(IEffectVST, HostTimeQueries)
   plug.timeInfo = VstTimeInfo{};
   plug.timeInfo.samplePos = 4410.0;
   plug.timeInfo.ppqPos = 8.5;
-  plug.timeInfo.tempo = 0.0;  // flagged but not positive: keeps the default
+  plug.timeInfo.tempo = 0.0; // flagged but not positive: keeps the default
   plug.timeInfo.barStartPos = 8.0;
   plug.timeInfo.cycleStartPos = -1.0;
   plug.timeInfo.timeSigNumerator = 7;
   plug.timeInfo.timeSigDenominator = 8;
-  plug.timeInfo.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid |
-                        kVstTransportPlaying;
+  plug.timeInfo.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid |
+                        kVstTimeSigValid | kVstTransportPlaying;
   HostTransportInfo info;
   plug.HostTimeInfo(&info);
   EXPECT_EQ(plug.calls.back().value, 0x3E00);
@@ -444,7 +445,7 @@ TEST(IEffectVST, HostIsQueriedOnceOnOpen)
   EXPECT_EQ(plug.Count(audioMasterGetProductString), 1);
   EXPECT_EQ(plug.Count(audioMasterGetVendorVersion), 1);
   EXPECT_EQ(plug.QueryHost(), kHostReaper);
-  EXPECT_EQ(plug.HostVersion(), 0x0003000C);  // 30012 is 3.0.12
+  EXPECT_EQ(plug.HostVersion(), 0x0003000C); // 30012 is 3.0.12
 
   TestPlug silent;
   silent.product = "";
@@ -474,7 +475,7 @@ TEST(IEffectVST, EventsFromTheHost)
   EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, &events), 1);
   ASSERT_EQ(plug.sysexToHost.size(), 1u);
   EXPECT_EQ(plug.sysexToHost[0], std::vector<uint8_t>(dump, dump + 6));
-  EXPECT_EQ(plug.eventsToHost, 1);  // the MIDI event stays with the plug-in
+  EXPECT_EQ(plug.eventsToHost, 1); // the MIDI event stays with the plug-in
   EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, nullptr), 0);
 
   ISysExMessage message;

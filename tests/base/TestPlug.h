@@ -40,7 +40,8 @@ public:
     return n;
   }
 
-  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.f)
+  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                    float opt = 0.f)
   {
     return Effect()->dispatcher(Effect(), opcode, index, value, ptr, opt);
   }
@@ -63,33 +64,36 @@ private:
   static intptr_t Host(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
   {
     TestPlug* self = effect ? static_cast<TestPlug*>(effect->user) : nullptr;
-    if (!self)
-      return 0;  // calls made while constructing, before user is set
+    if (!self) return 0; // calls made while constructing, before user is set
     self->calls.push_back({opcode, index, value, opt});
-    switch (opcode) {
-      case audioMasterGetTime:
-        return self->timeInfoAvailable ? reinterpret_cast<intptr_t>(&self->timeInfo) : 0;
-      case audioMasterGetProductString:
-        std::snprintf(static_cast<char*>(ptr), 64, "%s", self->product.c_str());
-        return 1;
-      case audioMasterGetVendorVersion:
-        return self->vendorVersion;
-      case audioMasterGetCurrentProcessLevel:
-        return self->processLevel;
-      case audioMasterProcessEvents: {
-        const VstEvents* events = static_cast<const VstEvents*>(ptr);
-        for (int i = 0; i < events->numEvents; ++i) {
-          ++self->eventsToHost;
-          const VstEvent* e = events->events[i];
-          if (e->type == kVstSysExType) {
-            const VstMidiSysexEvent* s = reinterpret_cast<const VstMidiSysexEvent*>(e);
-            self->sysexToHost.emplace_back(s->sysexDump, s->sysexDump + s->dumpBytes);
-          }
+    switch (opcode)
+    {
+    case audioMasterGetTime:
+      return self->timeInfoAvailable ? reinterpret_cast<intptr_t>(&self->timeInfo) : 0;
+    case audioMasterGetProductString:
+      std::snprintf(static_cast<char*>(ptr), 64, "%s", self->product.c_str());
+      return 1;
+    case audioMasterGetVendorVersion:
+      return self->vendorVersion;
+    case audioMasterGetCurrentProcessLevel:
+      return self->processLevel;
+    case audioMasterProcessEvents:
+    {
+      const VstEvents* events = static_cast<const VstEvents*>(ptr);
+      for (int i = 0; i < events->numEvents; ++i)
+      {
+        ++self->eventsToHost;
+        const VstEvent* e = events->events[i];
+        if (e->type == kVstSysExType)
+        {
+          const VstMidiSysexEvent* s = reinterpret_cast<const VstMidiSysexEvent*>(e);
+          self->sysexToHost.emplace_back(s->sysexDump, s->sysexDump + s->dumpBytes);
         }
-        return 1;
       }
-      default:
-        return 0;
+      return 1;
+    }
+    default:
+      return 0;
     }
   }
 };

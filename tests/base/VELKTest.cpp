@@ -29,8 +29,8 @@ class DataFolder
 public:
   DataFolder()
   {
-    path = fs::temp_directory_path() /
-           ("velk-base-" + std::to_string(std::rand()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    path = fs::temp_directory_path() / ("velk-base-" + std::to_string(std::rand()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(path);
     setenv("VELK_DATA_DIR", path.c_str(), 1);
   }
@@ -67,8 +67,8 @@ int ReadInto(VELK& plug, const std::vector<uint8_t>& bytes)
   return plug.ReadStateChunk(&chunk, 0);
 }
 
-constexpr int kFirstValue = 12;  // tag, version, count
-}  // namespace
+constexpr int kFirstValue = 12; // tag, version, count
+} // namespace
 
 TEST(VELK, IdentityOfTheEffectRecord)
 {
@@ -139,18 +139,21 @@ TEST(VELK, FaultyStatesAreRefusedWholeAndChangeNothing)
   IStateChunk before;
   target->WriteStateChunk(&before);
 
-  auto refused = [&](std::vector<uint8_t> bytes, const char* what) {
+  auto refused = [&](std::vector<uint8_t> bytes, const char* what)
+  {
     EXPECT_LT(ReadInto(*target, bytes), 0) << what;
     IStateChunk after;
     target->WriteStateChunk(&after);
     EXPECT_EQ(Bytes(after), Bytes(before)) << what;
   };
-  auto patchInt = [&](size_t at, int32_t v) {
+  auto patchInt = [&](size_t at, int32_t v)
+  {
     std::vector<uint8_t> b = good;
     std::memcpy(b.data() + at, &v, 4);
     return b;
   };
-  auto patchDouble = [&](size_t at, double v) {
+  auto patchDouble = [&](size_t at, double v)
+  {
     std::vector<uint8_t> b = good;
     std::memcpy(b.data() + at, &v, 8);
     return b;
@@ -179,14 +182,15 @@ TEST(VELK, FaultyStatesAreRefusedWholeAndChangeNothing)
   }
   {
     std::vector<uint8_t> b = good;
-    const size_t part1 = names + 12;  // after the count, the empty multi name and part 1's length
+    const size_t part1 = names + 12; // after the count, the empty multi name and part 1's length
     ASSERT_EQ(b[part1], 'P');
     b[part1 + 1] = 0;
     refused(b, "terminator inside a name");
   }
   // Random bytes.
   std::srand(7);
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 20; ++round)
+  {
     std::vector<uint8_t> noise(size_t(std::rand() % 4000));
     for (uint8_t& x : noise)
       x = uint8_t(std::rand());
@@ -212,7 +216,7 @@ TEST(VELK, LogIsWrittenOnlyWhenItsFileExists)
     const std::string console = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(plug->LogEnabled());
     const std::string log = folder.Read("VELK Editor LOG.txt");
-    EXPECT_EQ(log.find("old contents"), std::string::npos);  // truncated at start-up
+    EXPECT_EQ(log.find("old contents"), std::string::npos); // truncated at start-up
     const size_t first = log.find("\t INITIALIZATION STARTED!\n");
     const size_t last = log.find("\t Plug-in is ready to load!\n");
     ASSERT_NE(first, std::string::npos);

@@ -45,7 +45,7 @@ protected:
 };
 
 const std::vector<uint8_t> kHeader = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
-}  // namespace
+} // namespace
 
 TEST_F(Plugin, EffectRecord)
 {
@@ -59,7 +59,7 @@ TEST_F(Plugin, EffectRecord)
   EXPECT_EQ(e->numOutputs, 2);
   EXPECT_EQ(e->initialDelay, 128);
   EXPECT_EQ(e->ioRatio, 1.0f);
-  EXPECT_EQ(e->uniqueID, 0x7771747A);  // "wqtz"
+  EXPECT_EQ(e->uniqueID, 0x7771747A); // "wqtz"
   EXPECT_EQ(e->version, 10104);
   EXPECT_NE(e->object, nullptr);
   EXPECT_NE(e->processReplacing, nullptr);
@@ -85,7 +85,8 @@ TEST_F(Plugin, DispatcherAnswers)
 
   // No parameter is offered to the host: the per-parameter opcodes leave the text alone.
   char text[128];
-  for (int32_t opcode : std::vector<int32_t>{effGetParamName, effGetParamLabel, effGetParamDisplay}) {
+  for (int32_t opcode : std::vector<int32_t>{effGetParamName, effGetParamLabel, effGetParamDisplay})
+  {
     std::memset(text, 'x', sizeof(text));
     EXPECT_EQ(host.Dispatch(opcode, 0, 0, text), 0);
     EXPECT_EQ(text[0], 'x') << opcode;
@@ -97,7 +98,7 @@ TEST_F(Plugin, DispatcherAnswers)
   EXPECT_EQ(host.Dispatch(effVendorSpecific, 3, 0, text), 0);
   EXPECT_EQ(host.Dispatch(effString2Parameter, 0, 0, const_cast<char*>("1")), 0);
   EXPECT_EQ(host.GetParameter(0), 0.f);
-  host.SetParameter(0, 1.f);  // ignored
+  host.SetParameter(0, 1.f); // ignored
 
   // One program, with an empty name.
   std::memset(text, 'x', sizeof(text));
@@ -111,9 +112,10 @@ TEST_F(Plugin, DispatcherAnswers)
   EXPECT_EQ(host.Dispatch(effGetProgram), 0);
 
   // Missing pointers answer 0 and write nothing.
-  for (int32_t opcode : std::vector<int32_t>{effGetEffectName, effGetVendorString, effGetProductString, effGetProgramNameIndexed,
-                         effEditGetRect, effGetChunk, effSetChunk, effProcessEvents, effCanDo,
-                         effGetInputProperties, effGetMidiKeyName})
+  for (int32_t opcode :
+       std::vector<int32_t>{effGetEffectName, effGetVendorString, effGetProductString,
+                            effGetProgramNameIndexed, effEditGetRect, effGetChunk, effSetChunk,
+                            effProcessEvents, effCanDo, effGetInputProperties, effGetMidiKeyName})
     EXPECT_EQ(host.Dispatch(opcode, 0, 16, nullptr), 0) << opcode;
   EXPECT_EQ(host.Dispatch(effGetProgramName, 0, 0, nullptr), 0);
 
@@ -136,8 +138,8 @@ TEST_F(Plugin, DispatcherAnswers)
 
 TEST_F(Plugin, CapabilityStrings)
 {
-  for (const char* yes : {"receiveVstTimeInfo", "sendVstEvents", "sendVstMidiEvent", "receiveVstEvents",
-                          "receiveVstMidiEvent"})
+  for (const char* yes :
+       {"receiveVstTimeInfo", "sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent"})
     EXPECT_EQ(host.CanDo(yes), 1) << yes;
   EXPECT_EQ(host.CanDo("hasHostExtensions"), intptr_t(0xBEEF0000));
   EXPECT_EQ(host.CanDo("hasHostViewAsConfig"), intptr_t(0xBEEF0000));
@@ -169,14 +171,17 @@ TEST_F(Plugin, EditorRectangle)
 {
   ERect* rect = nullptr;
   const intptr_t answer = host.Dispatch(effEditGetRect, 0, 0, &rect);
-  if (effect()->flags & effFlagsHasEditor) {
+  if (effect()->flags & effFlagsHasEditor)
+  {
     ASSERT_EQ(answer, 1);
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->top, 0);
     EXPECT_EQ(rect->left, 0);
     EXPECT_GT(rect->right, 0);
     EXPECT_GT(rect->bottom, 0);
-  } else {
+  }
+  else
+  {
     // No editor attached yet: no rectangle is handed out, and no window can be opened.
     EXPECT_EQ(answer, 0);
     EXPECT_EQ(rect, nullptr);
@@ -191,7 +196,7 @@ TEST_F(Plugin, HostCallsOnOpenAndProcess)
   ASSERT_TRUE(host.Open(44100.0, 256));
   EXPECT_EQ(host.CallCount(audioMasterGetProductString), 1);
   EXPECT_EQ(host.CallCount(audioMasterGetVendorVersion), 1);
-  host.Dispatch(effOpen);  // asked once per object
+  host.Dispatch(effOpen); // asked once per object
   EXPECT_EQ(host.CallCount(audioMasterGetProductString), 1);
   // Nothing is offered for automation, so the host hears of no parameter.
   EXPECT_EQ(host.CallCount(audioMasterAutomate), 0);
@@ -213,7 +218,8 @@ TEST_F(Plugin, ProcessDeliversSilence)
   ASSERT_TRUE(host.Open(44100.0, 4096));
   // The plug-in works in blocks of 256; the host's 4096 frames go through in slices.
   host.Dispatch(effSetBlockSize, 0, 256);
-  auto fill = [&] {
+  auto fill = [&]
+  {
     for (auto& ch : host.Inputs32())
       std::fill(ch.begin(), ch.end(), 0.75f);
     for (auto& ch : host.Outputs32())
@@ -240,7 +246,7 @@ TEST_F(Plugin, ProcessDeliversSilence)
   fill();
   ASSERT_TRUE(host.ProcessAccumulating(1000));
   for (const auto& ch : host.Outputs32())
-    EXPECT_EQ(ch[999], 0.5f);  // adds nothing
+    EXPECT_EQ(ch[999], 0.5f); // adds nothing
 
   // With one channel each way, still silence and nothing out of bounds.
   VstSpeakerArrangement one{}, many{};
@@ -264,7 +270,7 @@ TEST_F(Plugin, SysExFromTheHostGoesBack)
   host.QueueSysEx(5, dump);
   EXPECT_EQ(host.SendQueuedEvents(), 1);
   const auto events = host.EventsFromPlugin();
-  ASSERT_EQ(events.size(), 1u);  // the note stays with the plug-in
+  ASSERT_EQ(events.size(), 1u); // the note stays with the plug-in
   EXPECT_EQ(events[0].type, kVstSysExType);
   EXPECT_EQ(events[0].deltaFrames, 5);
   EXPECT_EQ(events[0].bytes, dump);
@@ -278,7 +284,7 @@ TEST_F(Plugin, ProgramAndBankChunks)
   EXPECT_EQ(std::vector<uint8_t>(program.begin(), program.begin() + 8), kHeader);
   const std::vector<uint8_t> bank = host.GetChunk(true);
   EXPECT_EQ(std::vector<uint8_t>(bank.begin(), bank.begin() + 8), kHeader);
-  EXPECT_EQ(bank, program);  // no preset slots: the same header and state
+  EXPECT_EQ(bank, program); // no preset slots: the same header and state
 
   // get, set, get
   ASSERT_TRUE(host.SetChunk(program, false));
@@ -303,10 +309,11 @@ TEST_F(Plugin, ProgramAndBankChunks)
   foreign.resize(4096, 0x11);
   faulty.push_back(foreign);
   std::vector<uint8_t> foreignAfterHeader = other;
-  foreignAfterHeader[8] ^= 0xFF;  // another plug-in's state behind our header
+  foreignAfterHeader[8] ^= 0xFF; // another plug-in's state behind our header
   faulty.push_back(foreignAfterHeader);
   std::srand(11);
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < 10; ++i)
+  {
     std::vector<uint8_t> noise(size_t(1 + std::rand() % 60000));
     for (uint8_t& b : noise)
       b = uint8_t(std::rand());
@@ -315,7 +322,8 @@ TEST_F(Plugin, ProgramAndBankChunks)
   std::vector<uint8_t> noiseAfterHeader = kHeader;
   noiseAfterHeader.resize(other.size(), 0x5A);
   faulty.push_back(noiseAfterHeader);
-  for (size_t i = 0; i < faulty.size(); ++i) {
+  for (size_t i = 0; i < faulty.size(); ++i)
+  {
     EXPECT_EQ(host.Dispatch(effSetChunk, 0, intptr_t(faulty[i].size()), faulty[i].data()), 0) << i;
     EXPECT_EQ(host.Dispatch(effSetChunk, 1, intptr_t(faulty[i].size()), faulty[i].data()), 0) << i;
     ASSERT_EQ(host.GetChunk(false), current) << "chunk " << i << " changed the state";
