@@ -114,12 +114,12 @@ IMenu* FindById(IMenu* menu, int id, int& counter, int depth)
   return nullptr;
 }
 
-int Build(IMenu* menu, int& counter, PopupMenuSpec& spec, int depth)
+int Build(IMenu* menu, int& counter, PopupMenuLayout& layout, int depth)
 {
   if (!menu || depth > kMaxMenuDepth)
     return -1;
-  const int level = int(spec.levels.size());
-  spec.levels.emplace_back();
+  const int level = int(layout.levels.size());
+  layout.levels.emplace_back();
   const int first = counter;
   const int count = menu->Count();
   counter += count;
@@ -130,7 +130,7 @@ int Build(IMenu* menu, int& counter, PopupMenuSpec& spec, int depth)
     if (!source)
     {
       item.flags = kPopupItemDisabled;
-      spec.levels[size_t(level)].items.push_back(item);
+      layout.levels[size_t(level)].items.push_back(item);
       continue;
     }
     item.text = IGraphicsWin::MenuItemLabel(menu, i);
@@ -143,7 +143,7 @@ int Build(IMenu* menu, int& counter, PopupMenuSpec& spec, int depth)
     {
       item.flags = source->Flags() & (kPopupItemGreyed | kPopupItemDisabled);
       // The submenu is built now, so it takes the next block of ids.
-      item.submenu = Build(source->Submenu(), counter, spec, depth + 1);
+      item.submenu = Build(source->Submenu(), counter, layout, depth + 1);
       if (item.submenu < 0)
         item.flags |= kPopupItemDisabled;
     }
@@ -152,7 +152,7 @@ int Build(IMenu* menu, int& counter, PopupMenuSpec& spec, int depth)
       item.id = first + i;
       item.flags = source->Flags() & (kPopupItemGreyed | kPopupItemDisabled | kPopupItemChecked);
     }
-    spec.levels[size_t(level)].items.push_back(std::move(item));
+    layout.levels[size_t(level)].items.push_back(std::move(item));
   }
   return level;
 }
@@ -620,7 +620,7 @@ std::string IGraphicsWin::MenuItemLabel(const IMenu* menu, int index)
   return label;
 }
 
-int IGraphicsWin::BuildMenu(IMenu* menu, int& counter, PopupMenuSpec& spec) { return Build(menu, counter, spec, 0); }
+int IGraphicsWin::BuildMenu(IMenu* menu, int& counter, PopupMenuLayout& layout) { return Build(menu, counter, layout, 0); }
 
 IMenu* IGraphicsWin::FindMenuItemById(IMenu* menu, int id)
 {
@@ -640,24 +640,24 @@ IMenu* IGraphicsWin::ShowPopupMenu(IMenu* menu, const IRectangle* rect)
   }
   if (!menu || !rect || !mWindowOpen || !mPlatform)
     return nullptr;
-  PopupMenuSpec spec;
+  PopupMenuLayout layout;
   int counter = 0;
-  if (BuildMenu(menu, counter, spec) < 0)
+  if (BuildMenu(menu, counter, layout) < 0)
     return nullptr;
-  const int id = mPlatform->TrackPopupMenu(spec, rect->L, rect->B, *this);
+  const int id = mPlatform->TrackPopupMenu(layout, rect->L, rect->B, *this);
   return id >= 0 ? FindMenuItemById(menu, id) : nullptr;
 }
 
-void IGraphicsWin::MeasureLevel(const PopupMenuSpec& spec, int level, int& width, int& height)
+void IGraphicsWin::MeasureLevel(const PopupMenuLayout& layout, int level, int& width, int& height)
 {
   width = height = 0;
-  if (level < 0 || level >= int(spec.levels.size()))
+  if (level < 0 || level >= int(layout.levels.size()))
     return;
   Gfx_CachedFont* font = mMenuStyle.font ? mMenuStyle.font : MakeCachedFont(&mMenuStyle);
   const int rowHeight = std::max(font ? font->LineHeight() : 0, 14) + 6;
   int textWidth = 40;
   height = 2 * kMenuBorder;
-  for (const PopupMenuItem& item : spec.levels[size_t(level)].items)
+  for (const PopupMenuItem& item : layout.levels[size_t(level)].items)
   {
     if (item.flags & kPopupItemSeparator)
     {
@@ -667,20 +667,20 @@ void IGraphicsWin::MeasureLevel(const PopupMenuSpec& spec, int level, int& width
     height += rowHeight;
     textWidth = std::max(textWidth, font ? TextWidth(font, item.text.c_str(), -1) : int(item.text.size()) * 7);
   }
-  if (spec.levels[size_t(level)].items.empty())
+  if (layout.levels[size_t(level)].items.empty())
     height += rowHeight; // an empty menu still shows as a box
   width = 2 * kMenuBorder + kMenuCheckColumn + textWidth + 2 * kMenuTextPad + kMenuArrowColumn;
 }
 
-void IGraphicsWin::ItemRow(const PopupMenuSpec& spec, int level, int item, int& top, int& bottom)
+void IGraphicsWin::ItemRow(const PopupMenuLayout& layout, int level, int item, int& top, int& bottom)
 {
   top = bottom = 0;
-  if (level < 0 || level >= int(spec.levels.size()))
+  if (level < 0 || level >= int(layout.levels.size()))
     return;
   Gfx_CachedFont* font = mMenuStyle.font ? mMenuStyle.font : MakeCachedFont(&mMenuStyle);
   const int rowHeight = std::max(font ? font->LineHeight() : 0, 14) + 6;
   int y = kMenuBorder;
-  const std::vector<PopupMenuItem>& items = spec.levels[size_t(level)].items;
+  const std::vector<PopupMenuItem>& items = layout.levels[size_t(level)].items;
   for (int i = 0; i < int(items.size()); ++i)
   {
     const int h = (items[size_t(i)].flags & kPopupItemSeparator) ? kMenuSeparatorHeight : rowHeight;
@@ -694,40 +694,40 @@ void IGraphicsWin::ItemRow(const PopupMenuSpec& spec, int level, int item, int& 
   }
 }
 
-int IGraphicsWin::ItemAt(const PopupMenuSpec& spec, int level, int x, int y)
+int IGraphicsWin::ItemAt(const PopupMenuLayout& layout, int level, int x, int y)
 {
-  if (level < 0 || level >= int(spec.levels.size()) || x < 0)
+  if (level < 0 || level >= int(layout.levels.size()) || x < 0)
     return -1;
   int width = 0, height = 0;
-  MeasureLevel(spec, level, width, height);
+  MeasureLevel(layout, level, width, height);
   if (x >= width)
     return -1;
-  const int count = int(spec.levels[size_t(level)].items.size());
+  const int count = int(layout.levels[size_t(level)].items.size());
   for (int i = 0; i < count; ++i)
   {
     int top = 0, bottom = 0;
-    ItemRow(spec, level, i, top, bottom);
+    ItemRow(layout, level, i, top, bottom);
     if (y >= top && y < bottom)
-      return (spec.levels[size_t(level)].items[size_t(i)].flags & kPopupItemSeparator) ? -1 : i;
+      return (layout.levels[size_t(level)].items[size_t(i)].flags & kPopupItemSeparator) ? -1 : i;
   }
   return -1;
 }
 
-void IGraphicsWin::PaintLevel(const PopupMenuSpec& spec, int level, int highlighted, uint32_t* pixels, int width,
+void IGraphicsWin::PaintLevel(const PopupMenuLayout& layout, int level, int highlighted, uint32_t* pixels, int width,
                               int height)
 {
-  if (!pixels || width <= 0 || height <= 0 || level < 0 || level >= int(spec.levels.size()))
+  if (!pixels || width <= 0 || height <= 0 || level < 0 || level >= int(layout.levels.size()))
     return;
   BufferBitmap panel(pixels, width, height);
   FillRect(&panel, 0, 0, width, height, kMenuBackground);
   FrameRect(&panel, 0, 0, width, height, kMenuFrame);
   Gfx_CachedFont* font = mMenuStyle.font ? mMenuStyle.font : MakeCachedFont(&mMenuStyle);
-  const std::vector<PopupMenuItem>& items = spec.levels[size_t(level)].items;
+  const std::vector<PopupMenuItem>& items = layout.levels[size_t(level)].items;
   for (int i = 0; i < int(items.size()); ++i)
   {
     const PopupMenuItem& item = items[size_t(i)];
     int top = 0, bottom = 0;
-    ItemRow(spec, level, i, top, bottom);
+    ItemRow(layout, level, i, top, bottom);
     if (item.flags & kPopupItemSeparator)
     {
       const int mid = (top + bottom) / 2;

@@ -78,7 +78,7 @@ public:
   // counter .. counter + count - 1, and the counter moves on by the count before
   // any submenu is built (submenus take the next blocks, in item order).
   // Answers the level index of the menu, -1 when it could not be built.
-  static int BuildMenu(IMenu* menu, int& counter, PopupMenuSpec& spec);
+  static int BuildMenu(IMenu* menu, int& counter, PopupMenuLayout& layout);
   // The (sub)menu owning the id, walked in the order BuildMenu numbers; its
   // chosen index is set to the item's position. Null when no menu owns it.
   static IMenu* FindMenuItemById(IMenu* menu, int id);
@@ -98,10 +98,10 @@ private:
   // WindowListener
   void OnWindowEvent(const WindowEvent& event) override;
   // PopupMenuPainter
-  void MeasureLevel(const PopupMenuSpec& spec, int level, int& width, int& height) override;
-  int ItemAt(const PopupMenuSpec& spec, int level, int x, int y) override;
-  void ItemRow(const PopupMenuSpec& spec, int level, int item, int& top, int& bottom) override;
-  void PaintLevel(const PopupMenuSpec& spec, int level, int highlighted, uint32_t* pixels, int width,
+  void MeasureLevel(const PopupMenuLayout& layout, int level, int& width, int& height) override;
+  int ItemAt(const PopupMenuLayout& layout, int level, int x, int y) override;
+  void ItemRow(const PopupMenuLayout& layout, int level, int item, int& top, int& bottom) override;
+  void PaintLevel(const PopupMenuLayout& layout, int level, int highlighted, uint32_t* pixels, int width,
                   int height) override;
 
   bool EnsurePlatform();

@@ -230,22 +230,22 @@ uint32_t HeadlessWindow::PixelAt(int x, int y) const
   return mScreen[size_t(y) * size_t(mWidth) + size_t(x)];
 }
 
-int HeadlessWindow::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenuPainter& painter)
+int HeadlessWindow::TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter)
 {
   ++mMenusShown;
-  mLastMenu = spec;
+  mLastMenu = layout;
   mLastMenuX = x;
   mLastMenuY = y;
   mLastMenuPixels.clear();
   mLastMenuWidth = mLastMenuHeight = 0;
-  if (!spec.levels.empty())
+  if (!layout.levels.empty())
   {
     int w = 0, h = 0;
-    painter.MeasureLevel(spec, 0, w, h);
+    painter.MeasureLevel(layout, 0, w, h);
     if (w > 0 && h > 0)
     {
       mLastMenuPixels.assign(size_t(w) * size_t(h), 0u);
-      painter.PaintLevel(spec, 0, -1, mLastMenuPixels.data(), w, h);
+      painter.PaintLevel(layout, 0, -1, mLastMenuPixels.data(), w, h);
       mLastMenuWidth = w;
       mLastMenuHeight = h;
     }
@@ -255,7 +255,7 @@ int HeadlessWindow::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, Popu
   const int id = mMenuAnswers.front();
   mMenuAnswers.pop_front();
   // Only an item a user could click is answered.
-  for (const PopupMenuLevel& level : spec.levels)
+  for (const PopupMenuLevel& level : layout.levels)
     for (const PopupMenuItem& item : level.items)
       if (item.id == id && id >= 0)
         return (item.flags & (kPopupItemGreyed | kPopupItemDisabled | kPopupItemSeparator)) ? -1 : id;

@@ -31,7 +31,7 @@ public:
   void WarpPointer(int x, int y) override;
   void SetCursorVisible(bool visible) override { mCursorVisible = visible; }
   void ForwardKeyToHost(const WindowEvent& event) override { mForwardedKeys.push_back(event); }
-  int TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenuPainter& painter) override;
+  int TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter) override;
   int ShowMessageBox(const std::string& text, const std::string& caption, int kind) override;
   DialogStatus PromptForFile(bool save, const std::string& folder, const std::string& file,
                              const std::vector<std::string>& extensions, std::string& path) override;
@@ -82,7 +82,7 @@ public:
   bool CursorVisible() const { return mCursorVisible; }
   const std::vector<WindowEvent>& ForwardedKeys() const { return mForwardedKeys; }
   int MenusShown() const { return mMenusShown; }
-  const PopupMenuSpec& LastMenu() const { return mLastMenu; }
+  const PopupMenuLayout& LastMenu() const { return mLastMenu; }
   int LastMenuX() const { return mLastMenuX; }
   int LastMenuY() const { return mLastMenuY; }
   // The top level of the last menu as its painter drew it.
@@ -126,7 +126,7 @@ private:
   };
   std::deque<ColourAnswer> mColourAnswers;
   int mMenusShown = 0;
-  PopupMenuSpec mLastMenu;
+  PopupMenuLayout mLastMenu;
   int mLastMenuX = 0, mLastMenuY = 0;
   std::vector<uint32_t> mLastMenuPixels;
   int mLastMenuWidth = 0, mLastMenuHeight = 0;

@@ -119,7 +119,7 @@ struct PopupMenuLevel
   std::vector<PopupMenuItem> items;
 };
 
-struct PopupMenuSpec
+struct PopupMenuLayout
 {
   std::vector<PopupMenuLevel> levels;
 };
@@ -131,14 +131,14 @@ class PopupMenuPainter
 public:
   virtual ~PopupMenuPainter() = default;
   // Size of a level's panel.
-  virtual void MeasureLevel(const PopupMenuSpec& spec, int level, int& width, int& height) = 0;
+  virtual void MeasureLevel(const PopupMenuLayout& layout, int level, int& width, int& height) = 0;
   // Item under a point of the panel, or -1.
-  virtual int ItemAt(const PopupMenuSpec& spec, int level, int x, int y) = 0;
+  virtual int ItemAt(const PopupMenuLayout& layout, int level, int x, int y) = 0;
   // Top and bottom of an item's row (where its submenu opens).
-  virtual void ItemRow(const PopupMenuSpec& spec, int level, int item, int& top, int& bottom) = 0;
+  virtual void ItemRow(const PopupMenuLayout& layout, int level, int item, int& top, int& bottom) = 0;
   // Paints a level with one item highlighted (-1 for none) into a width x height
   // pixel buffer (stride = width).
-  virtual void PaintLevel(const PopupMenuSpec& spec, int level, int highlighted, uint32_t* pixels, int width,
+  virtual void PaintLevel(const PopupMenuLayout& layout, int level, int highlighted, uint32_t* pixels, int width,
                           int height) = 0;
 };
 
@@ -205,7 +205,7 @@ public:
 
   // Shows a popup menu with its top-left corner at (x, y) of the window and
   // answers the chosen command id, or -1 when nothing was chosen. Modal.
-  virtual int TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenuPainter& painter) = 0;
+  virtual int TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter) = 0;
 
   // A modal message box; answers a MessageBoxAnswer (kMessageBoxAnswerNone when it could not be shown).
   virtual int ShowMessageBox(const std::string& text, const std::string& caption, int kind) = 0;

@@ -689,10 +689,10 @@ bool Choosable(const PopupMenuItem& item)
 }
 } // namespace
 
-int X11Window::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenuPainter& painter)
+int X11Window::TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter)
 {
   State& s = *mState;
-  if (!s.window || spec.levels.empty())
+  if (!s.window || layout.levels.empty())
     return -1;
   ErrorTrap trap;
   Display* d = s.display;
@@ -702,7 +702,7 @@ int X11Window::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenu
   std::vector<MenuPanel> panels;
 
   auto paint = [&](MenuPanel& p) {
-    painter.PaintLevel(spec, p.level, p.highlighted, p.pixels.data(), p.width, p.height);
+    painter.PaintLevel(layout, p.level, p.highlighted, p.pixels.data(), p.width, p.height);
     PutPixels(d, p.window, p.gc, visual, depth, p.pixels.data(), p.width, p.height, p.width, 0, 0, p.width, p.height);
   };
   auto closeFrom = [&](size_t first) {
@@ -715,11 +715,11 @@ int X11Window::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenu
     }
   };
   auto open = [&](int level, int rx, int ry, int leftEdge) -> bool {
-    if (level < 0 || level >= int(spec.levels.size()))
+    if (level < 0 || level >= int(layout.levels.size()))
       return false;
     MenuPanel p;
     p.level = level;
-    painter.MeasureLevel(spec, level, p.width, p.height);
+    painter.MeasureLevel(layout, level, p.width, p.height);
     if (p.width <= 0 || p.height <= 0)
       return false;
     // Keep the panel on the screen: flip a submenu to the left, move a panel up.
@@ -788,19 +788,19 @@ int X11Window::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenu
     closeFrom(panel + 1);
     p.highlighted = item;
     paint(p);
-    const std::vector<PopupMenuItem>& items = spec.levels[size_t(p.level)].items;
+    const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
     if (item >= 0 && item < int(items.size()) && items[size_t(item)].submenu >= 0 &&
         !(items[size_t(item)].flags & (kPopupItemGreyed | kPopupItemDisabled)))
     {
       int top = 0, bottom = 0;
-      painter.ItemRow(spec, p.level, item, top, bottom);
+      painter.ItemRow(layout, p.level, item, top, bottom);
       const int px = p.x, pw = p.width, py = p.y;
       open(items[size_t(item)].submenu, px + pw - 2, py + top, px + 2);
     }
   };
   auto moveHighlight = [&](int step) {
     MenuPanel& p = panels.back();
-    const std::vector<PopupMenuItem>& items = spec.levels[size_t(p.level)].items;
+    const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
     const int n = int(items.size());
     int i = p.highlighted;
     for (int tries = 0; tries < n; ++tries)
@@ -869,7 +869,7 @@ int X11Window::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenu
       if (i >= 0)
       {
         const MenuPanel& p = panels[size_t(i)];
-        const int item = painter.ItemAt(spec, p.level, rx - p.x, ry - p.y);
+        const int item = painter.ItemAt(layout, p.level, rx - p.x, ry - p.y);
         // Leaving a submenu's parent row for the submenu keeps it open.
         if (item >= 0 || size_t(i) + 1 == panels.size())
           highlight(size_t(i), item);
@@ -895,8 +895,8 @@ int X11Window::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenu
       if (i < 0)
         break;
       const MenuPanel& p = panels[size_t(i)];
-      const int item = painter.ItemAt(spec, p.level, ev.xbutton.x_root - p.x, ev.xbutton.y_root - p.y);
-      const std::vector<PopupMenuItem>& items = spec.levels[size_t(p.level)].items;
+      const int item = painter.ItemAt(layout, p.level, ev.xbutton.x_root - p.x, ev.xbutton.y_root - p.y);
+      const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
       if (item >= 0 && item < int(items.size()) && Choosable(items[size_t(item)]))
       {
         result = items[size_t(item)].id;
@@ -908,7 +908,7 @@ int X11Window::TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenu
     {
       KeySym sym = XLookupKeysym(&ev.xkey, 0);
       MenuPanel& p = panels.back();
-      const std::vector<PopupMenuItem>& items = spec.levels[size_t(p.level)].items;
+      const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
       if (sym == XK_Escape)
         done = true;
       else if (sym == XK_Down)

@@ -33,7 +33,7 @@ public:
   void WarpPointer(int x, int y) override;
   void SetCursorVisible(bool visible) override;
   void ForwardKeyToHost(const WindowEvent& event) override;
-  int TrackPopupMenu(const PopupMenuSpec& spec, int x, int y, PopupMenuPainter& painter) override;
+  int TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter) override;
   int ShowMessageBox(const std::string& text, const std::string& caption, int kind) override;
   DialogStatus PromptForFile(bool save, const std::string& folder, const std::string& file,
                              const std::vector<std::string>& extensions, std::string& path) override;

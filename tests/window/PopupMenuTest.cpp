@@ -15,17 +15,17 @@ TEST(EditorWindowMenus, TopMenuAndSubmenuNumbering)
   top.AddSubmenuItem("Two", &sub);
   top.AddItem("Three");
 
-  PopupMenuSpec spec;
+  PopupMenuLayout layout;
   int counter = 0;
-  ASSERT_EQ(IGraphicsWin::BuildMenu(&top, counter, spec), 0);
+  ASSERT_EQ(IGraphicsWin::BuildMenu(&top, counter, layout), 0);
   EXPECT_EQ(counter, 5);
-  ASSERT_EQ(spec.levels.size(), 2u);
-  EXPECT_EQ(spec.levels[0].items[0].id, 0);
-  EXPECT_EQ(spec.levels[0].items[1].id, -1); // a submenu entry is not chosen itself
-  EXPECT_EQ(spec.levels[0].items[1].submenu, 1);
-  EXPECT_EQ(spec.levels[0].items[2].id, 2);
-  EXPECT_EQ(spec.levels[1].items[0].id, 3);
-  EXPECT_EQ(spec.levels[1].items[1].id, 4);
+  ASSERT_EQ(layout.levels.size(), 2u);
+  EXPECT_EQ(layout.levels[0].items[0].id, 0);
+  EXPECT_EQ(layout.levels[0].items[1].id, -1); // a submenu entry is not chosen itself
+  EXPECT_EQ(layout.levels[0].items[1].submenu, 1);
+  EXPECT_EQ(layout.levels[0].items[2].id, 2);
+  EXPECT_EQ(layout.levels[1].items[0].id, 3);
+  EXPECT_EQ(layout.levels[1].items[1].id, 4);
 
   EXPECT_EQ(IGraphicsWin::FindMenuItemById(&top, 4), &sub);
   EXPECT_EQ(sub.ChosenIndex(), 1);
@@ -69,13 +69,13 @@ TEST(EditorWindowMenus, LabelsFlagsSeparatorsAndCycles)
   menu.SetPrefixStyle(IMenu::kNoPrefix);
   EXPECT_EQ(IGraphicsWin::MenuItemLabel(&menu, 3), "Greyed");
 
-  PopupMenuSpec spec;
+  PopupMenuLayout layout;
   int counter = 0;
-  IGraphicsWin::BuildMenu(&menu, counter, spec);
-  EXPECT_EQ(spec.levels[0].items[1].flags, kPopupItemSeparator);
-  EXPECT_EQ(spec.levels[0].items[2].id, 2); // the separator took id 1
-  EXPECT_TRUE(spec.levels[0].items[2].flags & kPopupItemChecked);
-  EXPECT_TRUE(spec.levels[0].items[3].flags & kPopupItemGreyed);
+  IGraphicsWin::BuildMenu(&menu, counter, layout);
+  EXPECT_EQ(layout.levels[0].items[1].flags, kPopupItemSeparator);
+  EXPECT_EQ(layout.levels[0].items[2].id, 2); // the separator took id 1
+  EXPECT_TRUE(layout.levels[0].items[2].flags & kPopupItemChecked);
+  EXPECT_TRUE(layout.levels[0].items[3].flags & kPopupItemGreyed);
 
   // A greyed item cannot be chosen.
   HeadlessEditor e;
@@ -88,7 +88,7 @@ TEST(EditorWindowMenus, LabelsFlagsSeparatorsAndCycles)
   IMenu loop;
   loop.AddItem("x");
   loop.AddSubmenuItem("again", &loop);
-  PopupMenuSpec deep;
+  PopupMenuLayout deep;
   counter = 0;
   EXPECT_EQ(IGraphicsWin::BuildMenu(&loop, counter, deep), 0);
   EXPECT_LT(deep.levels.size(), 40u);
