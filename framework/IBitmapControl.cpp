@@ -2,8 +2,6 @@
 
 #include "framework/IGraphics.h"
 
-#include <cmath>
-
 namespace
 {
 IRectangle StripRect(int x, int y, const IBitmapStrip& strip)
@@ -19,19 +17,7 @@ IBitmapControl::IBitmapControl(IEffectBase* plug, int x, int y, int paramIdx, co
 
 int IBitmapControl::FrameForValue() const
 {
-  const int frames = mStrip.frames;
-  if (frames <= 1)
-    return 1;
-  const double v = Value();
-  if (!std::isfinite(v))
-    return 1;
-  const double f = (frames - 1) * v + 0.5;
-  if (f < 0.0)
-    return 1;
-  if (f >= frames)
-    return frames;
-  const int frame = int(f) + 1;
-  return frame > frames ? frames : frame;
+  return mStrip.FrameForValue(Value());
 }
 
 bool IBitmapControl::Draw(IGraphics* graphics)

@@ -47,13 +47,6 @@ bool ICaptionControl::Draw(IGraphics* graphics)
   char text[256];
   CaptionText(text, sizeof(text));
   std::lock_guard<std::mutex> lock(mTextLock);
-  mDrawn.store(true, std::memory_order_release);
-  mTextChanged.store(false, std::memory_order_release);
   mText.Set(text);
-  if (mText.Empty())
-    return true;
-  if (!graphics)
-    return false;
-  IRectangle rect = mRect;
-  return graphics->DrawTextInRect(&mTextStyle, mText.Get(), &rect, false);
+  return DrawLockedText(graphics);
 }

@@ -85,6 +85,16 @@ void IControl::OnMouseOut() {}
 
 void IControl::ReceivePluginValue(double value)
 {
+  ReceiveValue(value, false);
+}
+
+void IControl::ReceiveUserValue(double value)
+{
+  ReceiveValue(value, true);
+}
+
+void IControl::ReceiveValue(double value, bool fromUser)
+{
   if (DefaultValue() < 0.0)
   {
     // The first value a control receives becomes the one a double click restores.
@@ -95,23 +105,10 @@ void IControl::ReceivePluginValue(double value)
   if (Differs(value, Value()))
   {
     SetValue(value);
-    RequestRedraw(false);
-    SetDirty(true);
-  }
-}
-
-void IControl::ReceiveUserValue(double value)
-{
-  if (DefaultValue() < 0.0)
-  {
-    SetValue(value);
-    SetDefaultValue(value);
-    return;
-  }
-  if (Differs(value, Value()))
-  {
-    SetValue(value);
-    RequestRedrawFromUser(true);
+    if (fromUser)
+      RequestRedrawFromUser(true);
+    else
+      RequestRedraw(false);
     SetDirty(true);
   }
 }

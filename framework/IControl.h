@@ -151,6 +151,8 @@ protected:
   // The value clamped into [clamp low, clamp high]; a NaN stays as it is.
   void ClampValue();
   void PushToPlug(bool secondary);
+  // ReceivePluginValue, or with fromUser ReceiveUserValue (pushed through the secondary path).
+  void ReceiveValue(double value, bool fromUser);
   // The display text of the bound parameter's current value (out holds size bytes).
   void ParamDisplayText(char* out, int size) const;
 

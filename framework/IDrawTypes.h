@@ -72,6 +72,8 @@ struct IBitmapStrip
   // The size of one frame.
   int32_t FrameWidth() const { return framesSideBySide ? width / FrameCount() : width; }
   int32_t FrameHeight() const { return framesSideBySide ? height : height / FrameCount(); }
+  // The frame (from 1) a normalised value selects: the nearest of the strip's frames, clamped.
+  int32_t FrameForValue(double value) const;
 };
 
 // How a control draws text. The font is looked up in the font cache the first time the style

@@ -111,6 +111,21 @@ double ParseDecimal(const char* text)
   return negative ? -v : v;
 }
 
+// Appends an object the list then owns; answers its index, or -1 (the object deleted) when the
+// list could not grow.
+template <typename T>
+int AppendOwned(PointerList<T>& list, T* object)
+{
+  if (!object)
+    return -1;
+  if (!list.Append(object))
+  {
+    delete object;
+    return -1;
+  }
+  return list.Count() - 1;
+}
+
 // Clears display links from the group tree's controls to controls about to be deleted.
 void ForgetDisplays(LayerGroup* group, const PointerList<IControl>& dying)
 {
@@ -169,28 +184,14 @@ void IGraphics::DeleteLayerGroups()
 
 int IGraphics::AddControl(IControl* control)
 {
-  if (!control)
-    return -1;
   std::lock_guard<std::recursive_mutex> lock(mListLock);
-  if (!mControls.Append(control))
-  {
-    delete control;
-    return -1;
-  }
-  return mControls.Count() - 1;
+  return AppendOwned(mControls, control);
 }
 
 int IGraphics::AddLayerGroup(LayerGroup* group)
 {
-  if (!group)
-    return -1;
   std::lock_guard<std::recursive_mutex> lock(mListLock);
-  if (!mGroups.Append(group))
-  {
-    delete group;
-    return -1;
-  }
-  return mGroups.Count() - 1;
+  return AppendOwned(mGroups, group);
 }
 
 void IGraphics::AttachBackgroundFrame(double scale)
@@ -338,15 +339,12 @@ bool IGraphics::RectsMeet(const IRectangle& given, const IRectangle& control)
   return given.R >= control.L && given.L < control.R && given.B >= control.T && given.T < control.B;
 }
 
-bool IGraphics::CollectDirtyRect(IRectangle* rect)
+bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect)
 {
-  if (!rect)
-    return false;
   bool found = false;
-  const int n = mControls.Count();
-  for (int i = mHasBackground ? 1 : 0; i < n; ++i)
+  for (int i = first; i < controls.Count(); ++i)
   {
-    IControl* c = mControls.Get(i);
+    IControl* c = controls.Get(i);
     if (c->IsHidden() && !c->ReportDirtyWhenHidden())
       continue;
     if (c->NeedsRedraw())
@@ -355,6 +353,39 @@ bool IGraphics::CollectDirtyRect(IRectangle* rect)
       found = true;
     }
   }
+  return found;
+}
+
+void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
+                             const IRectangle* rect, bool visible)
+{
+  for (int i = first; i < controls.Count(); ++i)
+  {
+    IControl* c = controls.Get(i);
+    if (visible && rect && !c->IsHidden() && RectsMeet(*rect, c->Rect()))
+      c->Draw(graphics);
+    c->TakeRedrawRequest();
+  }
+}
+
+void IGraphics::SyncControls(const PointerList<IControl>& controls, int paramIdx, double value)
+{
+  for (int i = 0; i < controls.Count(); ++i)
+  {
+    IControl* c = controls.Get(i);
+    if (c->ParamIdx() == paramIdx)
+      c->ReceivePluginValue(value);
+    const int aux = c->FindAuxParam(paramIdx);
+    if (aux >= 0)
+      c->ReceiveAuxPluginValue(aux, value);
+  }
+}
+
+bool IGraphics::CollectDirtyRect(IRectangle* rect)
+{
+  if (!rect)
+    return false;
+  bool found = CollectDirtyControls(mControls, mHasBackground ? 1 : 0, rect);
   for (int i = 0; i < mGroups.Count(); ++i)
     if (mGroups.Get(i)->CollectDirtyRect(rect))
       found = true;
@@ -375,13 +406,7 @@ bool IGraphics::DrawDirty(const IRectangle* rect)
     mControls.Get(0)->Draw(this);
     first = 1;
   }
-  for (int i = first; i < n; ++i)
-  {
-    IControl* c = mControls.Get(i);
-    if (!c->IsHidden() && RectsMeet(*rect, c->Rect()))
-      c->Draw(this);
-    c->TakeRedrawRequest();
-  }
+  DrawControls(this, mControls, first, rect, true);
   for (int i = 0; i < mGroups.Count(); ++i)
     mGroups.Get(i)->Draw(this, rect);
   return PaintWindow(&mDrawRect);
@@ -527,16 +552,7 @@ void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normali
     param->SetFromNormalised(n);
     value = n;
   }
-  const int count = mControls.Count();
-  for (int i = 0; i < count; ++i)
-  {
-    IControl* c = mControls.Get(i);
-    if (c->ParamIdx() == paramIdx)
-      c->ReceivePluginValue(value);
-    const int aux = c->FindAuxParam(paramIdx);
-    if (aux >= 0)
-      c->ReceiveAuxPluginValue(aux, value);
-  }
+  SyncControls(mControls, paramIdx, value);
   for (int i = 0; i < mGroups.Count(); ++i)
     mGroups.Get(i)->SyncParameter(paramIdx, value, normalised);
 }

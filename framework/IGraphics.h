@@ -98,6 +98,13 @@ public:
   // Whether a control's rectangle meets the repainted one (touching at the repainted rectangle's
   // right or bottom edge counts); all-zero rectangles meet nothing.
   static bool RectsMeet(const IRectangle& given, const IRectangle& control);
+  // The dirty collection, drawing and value sync of one control list from index first (shared
+  // by the flat list and the layer groups). Drawing happens only when visible; every control's
+  // redraw request is ended either way.
+  static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect);
+  static void DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
+                           const IRectangle* rect, bool visible);
+  static void SyncControls(const PointerList<IControl>& controls, int paramIdx, double value);
 
   // ---- mouse and keys ----
   // A press: the control under the point captures the mouse and, when bound, the host is told

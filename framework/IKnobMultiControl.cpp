@@ -42,19 +42,7 @@ void IKnobMultiControl::OnMouseDrag(int, int, int dx, int dy, const IMouseMod& m
 
 int IKnobMultiControl::FrameForValue() const
 {
-  const int frames = mStrip.frames;
-  if (frames <= 1)
-    return 1;
-  const double v = Value();
-  if (!std::isfinite(v))
-    return 1;
-  const double f = (frames - 1) * v + 0.5;
-  if (f < 0.0)
-    return 1;
-  if (f >= frames)
-    return frames;
-  const int frame = int(f) + 1;
-  return frame > frames ? frames : frame;
+  return mStrip.FrameForValue(Value());
 }
 
 bool IKnobMultiControl::Draw(IGraphics* graphics)

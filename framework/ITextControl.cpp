@@ -62,6 +62,11 @@ bool ITextControl::TakeRedrawRequest()
 bool ITextControl::Draw(IGraphics* graphics)
 {
   std::lock_guard<std::mutex> lock(mTextLock);
+  return DrawLockedText(graphics);
+}
+
+bool ITextControl::DrawLockedText(IGraphics* graphics)
+{
   mDrawn.store(true, std::memory_order_release);
   mTextChanged.store(false, std::memory_order_release);
   if (mText.Empty())

@@ -25,6 +25,9 @@ public:
   bool TakeRedrawRequest() override;
 
 protected:
+  // Draws the current text; the caller holds mTextLock.
+  bool DrawLockedText(IGraphics* graphics);
+
   mutable std::mutex mTextLock;
   HeapString mText;
   // Set with every new text, cleared when a frame draws it (or passes over it undrawn).

@@ -99,18 +99,7 @@ bool LayerGroup::CollectDirtyRect(IRectangle* rect)
 {
   if (!rect || (!IsVisible() && !mReportDirtyWhenHidden))
     return false;
-  bool found = false;
-  for (int i = 0; i < mControls.Count(); ++i)
-  {
-    IControl* c = mControls.Get(i);
-    if (c->IsHidden() && !c->ReportDirtyWhenHidden())
-      continue;
-    if (c->NeedsRedraw())
-    {
-      IGraphics::MergeDirtyRect(rect, c->Rect());
-      found = true;
-    }
-  }
+  bool found = IGraphics::CollectDirtyControls(mControls, 0, rect);
   for (int i = 0; i < mChildren.Count(); ++i)
     if (mChildren.Get(i)->CollectDirtyRect(rect))
       found = true;
@@ -119,14 +108,7 @@ bool LayerGroup::CollectDirtyRect(IRectangle* rect)
 
 void LayerGroup::Draw(IGraphics* graphics, const IRectangle* rect)
 {
-  const bool visible = IsVisible();
-  for (int i = 0; i < mControls.Count(); ++i)
-  {
-    IControl* c = mControls.Get(i);
-    if (visible && rect && !c->IsHidden() && IGraphics::RectsMeet(*rect, c->Rect()))
-      c->Draw(graphics);
-    c->TakeRedrawRequest();
-  }
+  IGraphics::DrawControls(graphics, mControls, 0, rect, IsVisible());
   for (int i = 0; i < mChildren.Count(); ++i)
     mChildren.Get(i)->Draw(graphics, rect);
 }
@@ -149,15 +131,7 @@ IControl* LayerGroup::FindControlAt(int x, int y)
 
 void LayerGroup::SyncParameter(int paramIdx, double value, bool normalised)
 {
-  for (int i = 0; i < mControls.Count(); ++i)
-  {
-    IControl* c = mControls.Get(i);
-    if (c->ParamIdx() == paramIdx)
-      c->ReceivePluginValue(value);
-    const int aux = c->FindAuxParam(paramIdx);
-    if (aux >= 0)
-      c->ReceiveAuxPluginValue(aux, value);
-  }
+  IGraphics::SyncControls(mControls, paramIdx, value);
   for (int i = 0; i < mChildren.Count(); ++i)
     mChildren.Get(i)->SyncParameter(paramIdx, value, normalised);
 }
