@@ -2,8 +2,6 @@
 // bytes it writes per second; BM_Memcpy copies the same bytes, so ratios read off one run.
 #include <benchmark/benchmark.h>
 
-#include <png.h>
-
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_PNG.h"
 #include "gfx/Gfx_StretchBlit.h"
+#include "tests/support/PngWrite.h"
 
 namespace
 {
@@ -111,46 +110,9 @@ void BM_StretchBlit(benchmark::State& state)
 }
 BENCHMARK(BM_StretchBlit)->ArgName("scale")->Arg(850)->Arg(1150);
 
-void AppendBytes(png_structp png, png_bytep data, png_size_t length)
-{
-  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-std::vector<std::uint8_t> EncodePicture()
-{
-  const Gfx_MemBitmap pic = Picture(kW, kH);
-  std::vector<std::uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png)))
-  {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(png, &out, AppendBytes, nullptr);
-  png_set_IHDR(png, info, kW, kH, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<std::uint8_t> row(std::size_t(kW) * 4);
-  for (int y = 0; y < kH; ++y)
-  {
-    for (int x = 0; x < kW; ++x)
-    {
-      const std::uint32_t p = pic.Row(y)[x];
-      row[x * 4 + 0] = std::uint8_t(p >> 16), row[x * 4 + 1] = std::uint8_t(p >> 8);
-      row[x * 4 + 2] = std::uint8_t(p), row[x * 4 + 3] = std::uint8_t(p >> 24);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
-
 void BM_DecodePNG(benchmark::State& state)
 {
-  const std::vector<std::uint8_t> file = EncodePicture();
+  const std::vector<std::uint8_t> file = pngwrite::Encode(pngwrite::FromBitmap(Picture(kW, kH)));
   for (auto _ : state)
   {
     auto bitmap = Gfx_ReadPNGMemory(file.data(), file.size());

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <png.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,62 +10,12 @@
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/resources/ResourceTable.h"
 #include "tests/gfx/GfxTestBitmaps.h"
+#include "tests/support/PngWrite.h"
 
 namespace
 {
-// What the tests write with libpng: rows of raw samples in the PNG's own layout.
-struct PngImage
-{
-  int width = 0, height = 0, depth = 8, type = PNG_COLOR_TYPE_RGBA;
-  bool interlaced = false;
-  std::vector<std::vector<std::uint8_t>> rows;
-  std::vector<png_color> palette;
-  std::vector<std::uint8_t> paletteAlpha; // tRNS for palettes
-  bool greyTransparent = false;           // tRNS for grey: this grey value
-  int transparentGrey = 0;
-};
-
-void Append(png_structp png, png_bytep data, png_size_t length)
-{
-  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-void NoFlush(png_structp) {}
-
-std::vector<std::uint8_t> Encode(const PngImage& image)
-{
-  std::vector<std::uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png)))
-  {
-    png_destroy_write_struct(&png, &info);
-    ADD_FAILURE() << "test PNG could not be written";
-    return {};
-  }
-  png_set_write_fn(png, &out, Append, NoFlush);
-  png_set_IHDR(png, info, image.width, image.height, image.depth, image.type,
-               image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  if (!image.palette.empty())
-    png_set_PLTE(png, info, image.palette.data(), int(image.palette.size()));
-  if (!image.paletteAlpha.empty())
-    png_set_tRNS(png, info, image.paletteAlpha.data(), int(image.paletteAlpha.size()), nullptr);
-  if (image.greyTransparent)
-  {
-    png_color_16 grey{};
-    grey.gray = png_uint_16(image.transparentGrey);
-    png_set_tRNS(png, info, nullptr, 0, &grey);
-  }
-  png_write_info(png, info);
-  std::vector<png_bytep> rows;
-  for (const auto& r : image.rows)
-    rows.push_back(const_cast<png_bytep>(r.data()));
-  png_write_image(png, rows.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
+using pngwrite::Encode;
+using PngImage = pngwrite::Image;
 
 std::unique_ptr<Gfx_MemBitmap> Decode(const std::vector<std::uint8_t>& bytes)
 {
@@ -90,11 +37,6 @@ PngImage RgbaImage(int w, int h)
 }
 
 std::string TempPath(const std::string& name) { return testing::TempDir() + "gfx_png_" + name; }
-
-void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
 } // namespace
 
 TEST(Png, ColourTypesArriveAsArgb)
@@ -202,7 +144,9 @@ TEST(Png, SizeBound)
   PngImage wide;
   wide.width = 16385, wide.height = 1, wide.depth = 1, wide.type = PNG_COLOR_TYPE_GRAY;
   wide.rows = {std::vector<std::uint8_t>((16385 + 7) / 8, 0xFF)};
-  EXPECT_FALSE(Decode(Encode(wide)));
+  const std::vector<std::uint8_t> tooWide = Encode(wide);
+  ASSERT_FALSE(tooWide.empty());
+  EXPECT_FALSE(Decode(tooWide));
   wide.width = 16384;
   wide.rows = {std::vector<std::uint8_t>(16384 / 8, 0xFF)};
   auto ok = Decode(Encode(wide));
@@ -214,7 +158,7 @@ TEST(Png, FilesAndLoader)
 {
   const std::vector<std::uint8_t> bytes = Encode(RgbaImage(4, 2));
   const std::string path = TempPath("image.PNG");
-  WriteFile(path, bytes);
+  pngwrite::WriteFile(path, bytes);
 
   auto fromFile = Gfx_ReadPNGFile(path.c_str());
   ASSERT_TRUE(fromFile);
@@ -230,15 +174,15 @@ TEST(Png, FilesAndLoader)
   EXPECT_FALSE(Gfx_ReadPNGFile(TempPath("missing.png").c_str()));
   EXPECT_FALSE(Gfx_ReadPNGFile(nullptr));
   const std::string truncated = TempPath("truncated.png");
-  WriteFile(truncated, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2));
+  pngwrite::WriteFile(truncated, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2));
   EXPECT_FALSE(Gfx_ReadPNGFile(truncated.c_str()));
 
   // The loader's extension check: ".PNG" in capitals passes, ".png.bak" and no dot do not.
   std::unique_ptr<Gfx_IBitmap> loaded(Gfx_PNGLoaderLoadFile(path.c_str(), true, nullptr));
   EXPECT_TRUE(loaded);
   const std::string bak = TempPath("image.png.bak"), bare = TempPath("imagepng");
-  WriteFile(bak, bytes);
-  WriteFile(bare, bytes);
+  pngwrite::WriteFile(bak, bytes);
+  pngwrite::WriteFile(bare, bytes);
   EXPECT_EQ(Gfx_PNGLoaderLoadFile(bak.c_str(), true, nullptr), nullptr);
   EXPECT_EQ(Gfx_PNGLoaderLoadFile(bare.c_str(), true, nullptr), nullptr);
   Gfx_MemBitmap target;
