@@ -22,7 +22,7 @@ foreach(_dir ${_suites})
     VELK_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_${_name} velk_editor)
   # Suites that share one JACK server or one X display run their tests one at a time.
-  set(_props TIMEOUT 300)
+  set(_props TIMEOUT 300 LABELS ${_name})
   if(_name MATCHES "^(jack|x11|e2e)$")
     list(APPEND _props RESOURCE_LOCK ${_name})
   endif()
