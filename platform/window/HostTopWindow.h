@@ -41,6 +41,3 @@ public:
   // Screen position of a window's top-left corner.
   virtual bool WindowOrigin(uintptr_t window, int& x, int& y) = 0;
 };
-
-// Writes pixels (0xAARRGGBB, rows top-down) as an RGB PNG file.
-bool WritePngFile(const char* path, const std::vector<uint32_t>& pixels, int width, int height);

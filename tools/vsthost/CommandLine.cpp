@@ -1,8 +1,11 @@
 #include "tools/vsthost/CommandLine.h"
 
 #include "tools/vsthost/VstHost.h"
+#include "gfx/Gfx_MemBitmap.h"
+#include "gfx/Gfx_PNGWrite.h"
 #include "platform/window/HostTopWindow.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +72,19 @@ int Identify(const std::string& path, std::string& out, std::string& err)
 
 // Opens the editor in a top-level window of the host's own, whose handle is the parent given to
 // effEditOpen, and pumps effEditIdle about every 10 ms.
+// Captured window pixels (0xAARRGGBB, rows top-down) as a PNG file.
+bool WriteScreenshot(const char* path, const std::vector<uint32_t>& pixels, int width, int height)
+{
+  if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height))
+    return false;
+  Gfx_MemBitmap bitmap(width, height);
+  if (bitmap.Width() != width || bitmap.Height() != height)
+    return false;
+  for (int y = 0; y < height; ++y)
+    std::copy_n(&pixels[size_t(y) * size_t(width)], width, bitmap.Row(y));
+  return Gfx_WritePNGFile(path, bitmap);
+}
+
 int Editor(const std::string& path, const std::string& screenshot, std::string& out, std::string& err)
 {
   VstHost host;
@@ -117,7 +133,7 @@ int Editor(const std::string& path, const std::string& screenshot, std::string& 
   if (!screenshot.empty()) {
     std::vector<uint32_t> pixels;
     int w = 0, h = 0;
-    if (window->Capture(pixels, w, h) && WritePngFile(screenshot.c_str(), pixels, w, h)) {
+    if (window->Capture(pixels, w, h) && WriteScreenshot(screenshot.c_str(), pixels, w, h)) {
       out += "vsthost: editor (" + std::to_string(w) + " x " + std::to_string(h) + ") written to " + screenshot +
              "\n";
     } else {
