@@ -6,37 +6,11 @@
 #include "framework/IParameter.h"
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/window/HeadlessWindow.h"
+#include "tests/graphics/GraphicsTestSupport.h"
 
 #include <memory>
 #include <string>
 #include <vector>
-
-// A plug-in base that records the edits the editor opens and closes.
-class WindowTestPlug : public IEffectBase
-{
-public:
-  WindowTestPlug() { initialize(); }
-  intptr_t BeginParamEdit(int index) override
-  {
-    events.push_back("begin " + std::to_string(index));
-    return 0;
-  }
-  intptr_t AutomateParam(int, double) override { return 0; }
-  intptr_t EndParamEdit(int index) override
-  {
-    events.push_back("end " + std::to_string(index));
-    return 0;
-  }
-  intptr_t RefreshHostDisplay() override { return 0; }
-  int64_t HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override { *n = 4, *d = 4; }
-  void HostTimeInfo(HostTransportInfo*) override {}
-  void UpdateEditorSize() override { ++sizeUpdates; }
-  bool SendMidiToHost(IMidiMessage*) override { return false; }
-  std::vector<std::string> events;
-  int sizeUpdates = 0;
-};
 
 // A control that paints itself in one colour and records what reaches it.
 class ProbeControl : public IControl
@@ -119,7 +93,7 @@ struct HeadlessEditor
     window->Pump();
   }
 
-  WindowTestPlug plug;
+  TestPlug plug;
   IGraphicsWin* graphics = nullptr;
   HeadlessWindow* window = nullptr;
 };

@@ -92,7 +92,7 @@ struct X11Editor
     graphics->AddControl(selector);
   }
 
-  WindowTestPlug plug;
+  TestPlug plug;
   std::unique_ptr<HostTopWindow> host;
   IGraphicsWin* graphics = nullptr;
   ProbeControl* background = nullptr;
