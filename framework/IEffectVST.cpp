@@ -7,9 +7,10 @@
 #include "framework/IParameter.h"
 #include "framework/ISysExMessage.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -33,6 +34,33 @@ int16_t ClampToShort(int v)
   if (v > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
   if (v < 0) return 0;
   return int16_t(v);
+}
+
+// A decimal number as the C library reads one in the "C" locale (leading blanks skipped, an optional
+// sign, reading stops at the first character that does not fit, 0 for no number), whatever locale
+// the host has set: a host in a comma-decimal locale must not turn "0.5" into 0.
+double ParseDecimal(const char* text)
+{
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+    ++p;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (*p == '+' || *p == '-') return 0.0; // a second sign is no number
+  double v = 0.0;
+  const char* end = p + std::strlen(p);
+  const auto [next, ec] = std::from_chars(p, end, v, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range)
+  {
+    // Too large becomes the largest number (the range then clamps it), too small becomes 0.
+    const char* e = std::find_if(p, next, [](char c) { return c == 'e' || c == 'E'; });
+    v = (e != next && e + 1 != next && e[1] == '-') ? 0.0 : std::numeric_limits<double>::max();
+  }
+  else if (ec != std::errc())
+  {
+    v = 0.0;
+  }
+  return negative ? -v : v;
 }
 
 constexpr VstInt32 kTimeInfoMask =
@@ -393,7 +421,8 @@ VstIntPtr IEffectVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value,
     return 0;
 
   case effSetSampleRate:
-    SetSampleRate(double(opt));
+    // A rate that is no positive number is not taken: tempo and clock timing divide by it.
+    if (opt > 0.0f && std::isfinite(opt)) SetSampleRate(double(opt));
     ResetProcessing();
     return 0;
 
@@ -619,10 +648,10 @@ VstIntPtr IEffectVST::String2Parameter(int index, const char* text)
   }
   else
   {
-    v = std::strtod(text, nullptr);
+    v = ParseDecimal(text);
   }
-  if (mEditor) mEditor->SyncParameterToControls(index, v, false);
   p->SetClamped(v);
+  if (mEditor) mEditor->SyncParameterToControls(index, p->Value(), false);
   HandleParameterChange(index);
   return 1;
 }

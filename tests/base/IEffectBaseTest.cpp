@@ -5,6 +5,7 @@
 #include "framework/ISysExMessage.h"
 #include "framework/IPresetSlot.h"
 #include "framework/IStateChunk.h"
+#include "tests/support/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,15 @@ TEST(IEffectBase, BaseProcessCopiesInputsAndSilencesOutputsWithoutInput)
   EXPECT_EQ(out0[3], 4.0);
   for (double v : out1)
     EXPECT_EQ(v, 0.0);
+
+  // The 32-bit twin does the same.
+  float fin0[4] = {1, 2, 3, 4}, fout0[4] = {9, 9, 9, 9}, fout1[4] = {9, 9, 9, 9};
+  float* fins[2] = {fin0, nullptr};
+  float* fouts[2] = {fout0, fout1};
+  plug.ProcessBlockFloat(fins, fouts, 4);
+  EXPECT_EQ(std::memcmp(fout0, fin0, sizeof(fin0)), 0);
+  for (float v : fout1)
+    EXPECT_EQ(v, 0.f);
 }
 
 // A host block longer than the plug-in's block length is processed in slices; every frame
@@ -499,4 +509,67 @@ TEST(IEffectVST, NullEffectObjectAnswersNothing)
   EXPECT_EQ(IEffectVST::VSTDispatcher(nullptr, effClose, 0, 0, nullptr, 0.f), 0);
   EXPECT_EQ(IEffectVST::HostGetParameter(&effect, 0), 0.f);
   IEffectVST::HostProcessFloat(&effect, nullptr, nullptr, 64);
+}
+
+TEST(IEffectVST, HostSettingsEndInResetProcessing)
+{
+  TestPlug plug(3);
+  EXPECT_EQ(plug.Dispatch(effOpen), 0);
+  EXPECT_EQ(plug.changes, (std::vector<int>{0, 1, 2})); // every automated parameter, in order
+  EXPECT_EQ(plug.resets, 1);
+
+  EXPECT_EQ(plug.Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.f), 0);
+  EXPECT_EQ(plug.SampleRate(), 48000.0);
+  EXPECT_EQ(plug.resets, 2);
+  // A rate that is no positive number is not taken.
+  for (float bad : {0.f, -44100.f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
+    plug.Dispatch(effSetSampleRate, 0, 0, nullptr, bad);
+  EXPECT_EQ(plug.SampleRate(), 48000.0);
+  EXPECT_EQ(plug.resets, 6);
+
+  EXPECT_EQ(plug.Dispatch(effSetBlockSize, 0, 256), 0);
+  EXPECT_EQ(plug.BlockLength(), 256);
+  for (intptr_t bad : {intptr_t(0), intptr_t(-1), intptr_t(1) << 40})
+    plug.Dispatch(effSetBlockSize, 0, bad);
+  EXPECT_EQ(plug.BlockLength(), 256);
+  EXPECT_EQ(plug.OutputChannel(1)->samples.Size(), 256 * 8);
+  EXPECT_EQ(plug.resets, 10);
+
+  EXPECT_EQ(plug.Dispatch(effMainsChanged, 0, 1), 0);
+  EXPECT_EQ(plug.resets, 10); // switching on resets nothing
+  EXPECT_EQ(plug.Dispatch(effMainsChanged, 0, 0), 0);
+  EXPECT_EQ(plug.resets, 11);
+  EXPECT_EQ(plug.activations, (std::vector<bool>{true, false}));
+}
+
+// effString2Parameter reads numbers the same way whatever locale the host runs in.
+TEST(IEffectVST, TextToValueIgnoresTheHostLocale)
+{
+  TestPlug plug(1);
+  IParameter* p = plug.ParameterAt(0);
+  p->SetupContinuous("Mix", 5, 0, 10, 0.01, "");
+  auto read = [&](const char* text)
+  {
+    p->SetClamped(5.0);
+    EXPECT_EQ(plug.Dispatch(effString2Parameter, 0, 0, const_cast<char*>(text)), 1) << text;
+    return p->Value();
+  };
+  auto check = [&]
+  {
+    EXPECT_EQ(read("2.5"), 2.5);
+    EXPECT_EQ(read(" \t+7.25e-1 dB"), 0.725);
+    EXPECT_EQ(read("1,5"), 1.0); // the comma ends the number
+    EXPECT_EQ(read("-3"), 0.0);   // clamped into the range
+    EXPECT_EQ(read("1e999"), 10.0);
+    EXPECT_EQ(read("1e-999"), 0.0);
+    EXPECT_EQ(read("nan"), 0.0);
+    EXPECT_EQ(read("+-2"), 0.0);
+    EXPECT_EQ(read("volume"), 0.0);
+    EXPECT_EQ(read(""), 0.0);
+  };
+  check();
+  CommaLocale comma;
+  if (!comma.Active())
+    GTEST_SKIP() << "no comma-decimal locale could be made (localedef missing)";
+  check();
 }

@@ -31,6 +31,8 @@ public:
 
   void HandleParameterChange(int index) override { changes.push_back(index); }
   void HandleSecondaryParameterChange(int index) override { secondaryChanges.push_back(index); }
+  void ResetProcessing() override { ++resets; }
+  void OnActivationChanged(bool on) override { activations.push_back(on); }
 
   int Count(int32_t opcode) const
   {
@@ -49,6 +51,8 @@ public:
   using IEffectBase::ParseChannelIO;
 
   std::vector<int> changes, secondaryChanges;
+  int resets = 0;
+  std::vector<bool> activations;
   std::vector<HostCall> calls;
   std::vector<std::vector<uint8_t>> sysexToHost;
   int eventsToHost = 0;

@@ -1,8 +1,8 @@
 #include "framework/IParameter.h"
+#include "tests/support/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -234,13 +234,15 @@ TEST(IParameter, DisplayValueTextsAndNumbers)
   EXPECT_STREQ(small, "");
   p.DisplayValue(2, false, small, 0, true);  // nothing written at all
   EXPECT_STREQ(small, "");
+}
 
-  // The host's locale must not change the decimal point.
-  const char* old = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string saved = old ? old : "C";
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
-  {
-    EXPECT_EQ(Shown(c, 0.25), "0.25");
-  }
-  std::setlocale(LC_NUMERIC, saved.c_str());
+TEST(IParameter, DisplayValueIgnoresTheHostLocale)
+{
+  CommaLocale comma;
+  if (!comma.Active())
+    GTEST_SKIP() << "no comma-decimal locale could be made (localedef missing)";
+  IParameter c;
+  c.SetupContinuous("Gain", 0, -1, 1, 0.01, "");
+  EXPECT_EQ(Shown(c, 0.25), "0.25");
+  EXPECT_EQ(Shown(c, 0.75, true), "0.50");
 }

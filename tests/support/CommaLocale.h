@@ -1,0 +1,55 @@
+#pragma once
+// Puts the process's LC_NUMERIC into a locale whose decimal point is a comma, as a host running in
+// a German or French locale does, so that a test can show that number parsing and formatting do
+// not follow it. The locale is compiled on the spot with localedef into a temporary folder (no
+// installed locale is needed); the "C" locale comes back when the object goes.
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+class CommaLocale
+{
+public:
+  CommaLocale()
+  {
+    namespace fs = std::filesystem;
+    mFolder = fs::temp_directory_path() / ("velk-locale-" + std::to_string(std::random_device{}()));
+    std::error_code ec;
+    fs::create_directories(mFolder, ec);
+    {
+      std::ofstream source(mFolder / "comma.src");
+      source << "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3;3\nEND LC_NUMERIC\n";
+    }
+    // -c: the other categories are left undefined on purpose; localedef warns and still writes.
+    const std::string command = "localedef -c -i '" + (mFolder / "comma.src").string() + "' '" +
+                                (mFolder / "xx_XX").string() + "' >/dev/null 2>&1";
+    std::system(command.c_str());
+    if (!fs::exists(mFolder / "xx_XX" / "LC_NUMERIC", ec))
+      return;
+    setenv("LOCPATH", mFolder.c_str(), 1);
+    const char* set = std::setlocale(LC_NUMERIC, "xx_XX");
+    unsetenv("LOCPATH");
+    mActive = set && std::localeconv()->decimal_point[0] == ',';
+  }
+
+  ~CommaLocale()
+  {
+    std::setlocale(LC_NUMERIC, "C");
+    std::error_code ec;
+    std::filesystem::remove_all(mFolder, ec);
+  }
+
+  CommaLocale(const CommaLocale&) = delete;
+  CommaLocale& operator=(const CommaLocale&) = delete;
+
+  // False when localedef was not there or the locale could not be set; the caller skips.
+  bool Active() const { return mActive; }
+
+private:
+  std::filesystem::path mFolder;
+  bool mActive = false;
+};
