@@ -21,47 +21,44 @@ constexpr int32_t FourCC(char a, char b, char c, char d)
                  uint32_t(uint8_t(d)));
 }
 
-// Plain casts, four samples per step with a scalar tail.
-void FloatToDouble(const float* in, double* out, int frames)
+// Plain casts, four samples per step with a scalar tail; Add adds to what the destination holds.
+template <bool Add, class In, class Out>
+void Convert(const In* in, Out* out, int frames)
 {
+  auto put = [&](int k)
+  {
+    if constexpr (Add)
+      out[k] += Out(in[k]);
+    else
+      out[k] = Out(in[k]);
+  };
   int i = 0;
   for (; i + 4 <= frames; i += 4)
   {
-    out[i] = in[i];
-    out[i + 1] = in[i + 1];
-    out[i + 2] = in[i + 2];
-    out[i + 3] = in[i + 3];
+    put(i);
+    put(i + 1);
+    put(i + 2);
+    put(i + 3);
   }
   for (; i < frames; ++i)
-    out[i] = in[i];
+    put(i);
 }
 
-void DoubleToFloat(const double* in, float* out, int frames)
+// Output i copies input i; outputs without an input are silence.
+template <class Sample>
+void CopyInputsToOutputs(Sample** inputs, Sample** outputs, int frames, int numInputs, int numOutputs)
 {
-  int i = 0;
-  for (; i + 4 <= frames; i += 4)
+  if (!outputs || frames <= 0) return;
+  for (int i = 0; i < numOutputs; ++i)
   {
-    out[i] = float(in[i]);
-    out[i + 1] = float(in[i + 1]);
-    out[i + 2] = float(in[i + 2]);
-    out[i + 3] = float(in[i + 3]);
+    Sample* out = outputs[i];
+    if (!out) continue;
+    const Sample* in = (inputs && i < numInputs) ? inputs[i] : nullptr;
+    if (!in)
+      std::memset(out, 0, size_t(frames) * sizeof(Sample));
+    else if (in != out)
+      std::memmove(out, in, size_t(frames) * sizeof(Sample));
   }
-  for (; i < frames; ++i)
-    out[i] = float(in[i]);
-}
-
-void AddDoubleToFloat(const double* in, float* out, int frames)
-{
-  int i = 0;
-  for (; i + 4 <= frames; i += 4)
-  {
-    out[i] += float(in[i]);
-    out[i + 1] += float(in[i + 1]);
-    out[i + 2] += float(in[i + 2]);
-    out[i + 3] += float(in[i + 3]);
-  }
-  for (; i < frames; ++i)
-    out[i] += float(in[i]);
 }
 } // namespace
 
@@ -235,44 +232,12 @@ bool IEffectBase::SendSysExToHost(ISysExMessage*)
 
 void IEffectBase::ProcessBlockDouble(double** inputs, double** outputs, int frames)
 {
-  if (!outputs || frames <= 0) return;
-  const int nIn = NumInputChannels();
-  const int nOut = NumOutputChannels();
-  for (int i = 0; i < nOut; ++i)
-  {
-    double* out = outputs[i];
-    if (!out) continue;
-    const double* in = (inputs && i < nIn) ? inputs[i] : nullptr;
-    if (in)
-    {
-      if (in != out) std::memmove(out, in, size_t(frames) * sizeof(double));
-    }
-    else
-    {
-      std::memset(out, 0, size_t(frames) * sizeof(double));
-    }
-  }
+  CopyInputsToOutputs(inputs, outputs, frames, NumInputChannels(), NumOutputChannels());
 }
 
 void IEffectBase::ProcessBlockFloat(float** inputs, float** outputs, int frames)
 {
-  if (!outputs || frames <= 0) return;
-  const int nIn = NumInputChannels();
-  const int nOut = NumOutputChannels();
-  for (int i = 0; i < nOut; ++i)
-  {
-    float* out = outputs[i];
-    if (!out) continue;
-    const float* in = (inputs && i < nIn) ? inputs[i] : nullptr;
-    if (in)
-    {
-      if (in != out) std::memmove(out, in, size_t(frames) * sizeof(float));
-    }
-    else
-    {
-      std::memset(out, 0, size_t(frames) * sizeof(float));
-    }
-  }
+  CopyInputsToOutputs(inputs, outputs, frames, NumInputChannels(), NumOutputChannels());
 }
 
 void IEffectBase::SetBlockLength(int n)
@@ -348,7 +313,7 @@ void IEffectBase::BindInputBuffers(int firstChannel, int count, float** hostInpu
     if (buffer && frames > 0)
     {
       if (host)
-        FloatToDouble(host, buffer, frames);
+        Convert<false>(host, buffer, frames);
       else
         std::memset(buffer, 0, size_t(frames) * sizeof(double));
     }
@@ -358,24 +323,26 @@ void IEffectBase::BindInputBuffers(int firstChannel, int count, float** hostInpu
 
 void IEffectBase::ProcessFloatBlock(int firstChannel, int frames)
 {
-  if (frames > mBlockLength) frames = mBlockLength;
-  ProcessBlockDouble(InputPointers(), OutputPointers(), frames);
-  for (int i = firstChannel < 0 ? 0 : firstChannel; i < mOutChannels.Count(); ++i)
-  {
-    IChannelRecord* c = mOutChannels.Get(i);
-    if (c->connected && c->hostDestination && *c->slot) DoubleToFloat(*c->slot, c->hostDestination, frames);
-  }
+  ProcessToHost(firstChannel, frames, false);
 }
 
 void IEffectBase::ProcessAccumulateBlock(int firstChannel, int frames)
+{
+  ProcessToHost(firstChannel, frames, true);
+}
+
+void IEffectBase::ProcessToHost(int firstChannel, int frames, bool accumulate)
 {
   if (frames > mBlockLength) frames = mBlockLength;
   ProcessBlockDouble(InputPointers(), OutputPointers(), frames);
   for (int i = firstChannel < 0 ? 0 : firstChannel; i < mOutChannels.Count(); ++i)
   {
     IChannelRecord* c = mOutChannels.Get(i);
-    if (c->connected && c->hostDestination && *c->slot)
-      AddDoubleToFloat(*c->slot, c->hostDestination, frames);
+    if (!c->connected || !c->hostDestination || !*c->slot) continue;
+    if (accumulate)
+      Convert<true>(*c->slot, c->hostDestination, frames);
+    else
+      Convert<false>(*c->slot, c->hostDestination, frames);
   }
 }
 
@@ -383,16 +350,15 @@ void IEffectBase::ProcessAccumulateBlock(int firstChannel, int frames)
 
 void IEffectBase::SetParameterFromControl(int index, double normalised)
 {
-  std::lock_guard<std::recursive_mutex> lock(mParamLock);
-  IParameter* p = ParameterAt(index);
-  if (!p) return;
-  const double before = p->Value();
-  p->SetFromNormalised(normalised);
-  AutomateParam(index, normalised);
-  if (p->Value() != before || p->Type() == IParameter::kTypeText) HandleParameterChange(index);
+  ApplyControlChange(index, normalised, false);
 }
 
 void IEffectBase::SetParameterFromControlSecondary(int index, double normalised)
+{
+  ApplyControlChange(index, normalised, true);
+}
+
+void IEffectBase::ApplyControlChange(int index, double normalised, bool secondary)
 {
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
   IParameter* p = ParameterAt(index);
@@ -400,7 +366,11 @@ void IEffectBase::SetParameterFromControlSecondary(int index, double normalised)
   const double before = p->Value();
   p->SetFromNormalised(normalised);
   AutomateParam(index, normalised);
-  if (p->Value() != before || p->Type() == IParameter::kTypeText) HandleSecondaryParameterChange(index);
+  if (p->Value() == before && p->Type() != IParameter::kTypeText) return;
+  if (secondary)
+    HandleSecondaryParameterChange(index);
+  else
+    HandleParameterChange(index);
 }
 
 void IEffectBase::AttachEditor(IEditorHook* editor)

@@ -207,6 +207,12 @@ protected:
   int UnserializeParamBlock(IStateChunk* chunk, int position, int first, int count);
   bool SerializeParamBlock(IStateChunk* chunk, int first, int count);
   void ParseChannelIO(const char* text);
+  // The two control paths: set from the normalised value, tell the host, and call the primary or
+  // the secondary change handler when the value changed (text parameters always).
+  void ApplyControlChange(int index, double normalised, bool secondary);
+  // Runs ProcessBlockDouble and converts each connected output into its host buffer, replacing
+  // or adding to what the host buffer holds.
+  void ProcessToHost(int firstChannel, int frames, bool accumulate);
 
   int32_t mNonAutomatedCount = 0;
   PointerList<IChannelIO> mChannelIO;
