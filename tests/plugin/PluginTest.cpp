@@ -51,8 +51,8 @@ TEST_F(Plugin, EffectRecord)
 {
   const AEffect* e = effect();
   EXPECT_EQ(e->magic, kEffectMagic);
-  EXPECT_EQ(e->flags & ~effFlagsHasEditor,
-            effFlagsHasReplacing | effFlagsProgramChunks | effFlagsIsSynth | effFlagsCanDoubleReplacing);
+  EXPECT_EQ(e->flags, effFlagsHasEditor | effFlagsHasReplacing | effFlagsProgramChunks | effFlagsIsSynth |
+                          effFlagsCanDoubleReplacing);
   EXPECT_EQ(e->numPrograms, 1);
   EXPECT_EQ(e->numParams, 0);
   EXPECT_EQ(e->numInputs, 2);
@@ -80,6 +80,10 @@ TEST_F(Plugin, DispatcherAnswers)
   EXPECT_EQ(host.Dispatch(effGetProgram), 0);
   EXPECT_EQ(host.Dispatch(effCanBeAutomated, 12), 1);
   EXPECT_EQ(host.Dispatch(effProcessVarIo), 0);
+  EXPECT_EQ(host.Dispatch(effSetSampleRate, 0, 0, nullptr, 96000.f), 0);
+  EXPECT_EQ(host.Dispatch(effSetBlockSize, 0, 128), 0);
+  EXPECT_EQ(host.Dispatch(effMainsChanged, 0, 0), 0);
+  EXPECT_EQ(host.Dispatch(effMainsChanged, 0, 1), 0);
   for (int32_t opcode : std::vector<int32_t>{effIdle, effEditIdle, effGetTailSize, 70, 77, 500})
     EXPECT_EQ(host.Dispatch(opcode), 0) << opcode;
 
@@ -169,25 +173,18 @@ TEST_F(Plugin, PinProperties)
 
 TEST_F(Plugin, EditorRectangle)
 {
+  // The editor is built with the plug-in: 1500 by 757 pixels at the normal size.
+  ASSERT_TRUE(effect()->flags & effFlagsHasEditor);
   ERect* rect = nullptr;
-  const intptr_t answer = host.Dispatch(effEditGetRect, 0, 0, &rect);
-  if (effect()->flags & effFlagsHasEditor)
-  {
-    ASSERT_EQ(answer, 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->top, 0);
-    EXPECT_EQ(rect->left, 0);
-    EXPECT_GT(rect->right, 0);
-    EXPECT_GT(rect->bottom, 0);
-  }
-  else
-  {
-    // No editor attached yet: no rectangle is handed out, and no window can be opened.
-    EXPECT_EQ(answer, 0);
-    EXPECT_EQ(rect, nullptr);
-    EXPECT_EQ(host.Dispatch(effEditOpen), 0);
-    EXPECT_EQ(host.Dispatch(effEditClose), 0);
-  }
+  ASSERT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 757);
+  EXPECT_EQ(rect->right, 1500);
+  // Closing an editor whose window was never opened is harmless and answers 1.
+  EXPECT_EQ(host.Dispatch(effEditClose), 1);
+  EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
 }
 
 TEST_F(Plugin, HostCallsOnOpenAndProcess)
