@@ -9,7 +9,9 @@
 
 namespace {
 
-// Shared by every font; fonts live on the user-interface thread only.
+// Shared by every font, guarded by Gfx_CachedFont::Lock(). Constant-initialised, so fonts that a
+// static cache deletes at exit still find the lock.
+constinit std::mutex gLock;
 int gLiveFonts = 0;
 Gfx_SysBitmap* gRenderBitmap = nullptr;
 std::vector<std::uint8_t> gCell; // the rasteriser's coverage cell for one character
@@ -43,23 +45,25 @@ void Threshold(std::uint8_t* map, std::size_t n)
 
 } // namespace
 
-void Gfx_SmoothGlyphArea(int width, int height)
-{
-  Gfx_SmoothGlyphArea(gRenderBitmap, width, height);
-}
-
 int Gfx_CompareGlyphCodes(const Gfx_GlyphRecord& a, const Gfx_GlyphRecord& b)
 {
   return a.code < b.code ? -1 : (a.code > b.code ? 1 : 0);
 }
 
+std::mutex& Gfx_CachedFont::Lock()
+{
+  return gLock;
+}
+
 Gfx_CachedFont::Gfx_CachedFont()
 {
+  std::lock_guard<std::mutex> guard(Lock());
   ++gLiveFonts;
 }
 
 Gfx_CachedFont::~Gfx_CachedFont()
 {
+  std::lock_guard<std::mutex> guard(Lock());
   if ((mFlags & FontOwnsHandle) && mFont)
     delete mFont;
   mFont = nullptr;
@@ -69,6 +73,7 @@ Gfx_CachedFont::~Gfx_CachedFont()
 
 void Gfx_CachedFont::AttachFont(TextFont* font, std::uint32_t flags)
 {
+  std::lock_guard<std::mutex> guard(Lock());
   if ((mFlags & FontOwnsHandle) && mFont && mFont != font)
     delete mFont;
   mFlags = flags;
@@ -84,37 +89,72 @@ void Gfx_CachedFont::AttachFont(TextFont* font, std::uint32_t flags)
   mCoverage.clear();
   if (mFlags & FontPrerenderASCII)
     for (std::uint32_t code = 0; code < 128; ++code)
-      RenderGlyph(code);
+      Render(code);
 }
 
 std::uint32_t Gfx_CachedFont::SetTextColour(std::uint32_t colour)
 {
+  std::lock_guard<std::mutex> guard(Lock());
   std::swap(mTextColour, colour);
   return colour;
 }
 
 std::uint32_t Gfx_CachedFont::SetBackColour(std::uint32_t colour)
 {
+  std::lock_guard<std::mutex> guard(Lock());
   std::swap(mBackColour, colour);
   return colour;
 }
 
 std::uint32_t Gfx_CachedFont::SetEffectColour(std::uint32_t colour)
 {
+  std::lock_guard<std::mutex> guard(Lock());
   std::swap(mEffectColour, colour);
   return colour;
 }
 
 int Gfx_CachedFont::SetBackMode(int mode)
 {
+  std::lock_guard<std::mutex> guard(Lock());
   std::swap(mBackMode, mode);
   return mode;
 }
 
 void Gfx_CachedFont::SetBlend(int mode, float alpha)
 {
+  std::lock_guard<std::mutex> guard(Lock());
   mBlendMode = mode;
   mAlpha = alpha;
+}
+
+std::uint32_t Gfx_CachedFont::TextColour() const
+{
+  std::lock_guard<std::mutex> guard(Lock());
+  return mTextColour;
+}
+
+TextFont* Gfx_CachedFont::FontHandle() const
+{
+  std::lock_guard<std::mutex> guard(Lock());
+  return mFont;
+}
+
+int Gfx_CachedFont::LineHeight() const
+{
+  std::lock_guard<std::mutex> guard(Lock());
+  return mLineHeight;
+}
+
+std::uint32_t Gfx_CachedFont::Flags() const
+{
+  std::lock_guard<std::mutex> guard(Lock());
+  return mFlags;
+}
+
+int Gfx_CachedFont::LineSpacing() const
+{
+  std::lock_guard<std::mutex> guard(Lock());
+  return mLineSpacing;
 }
 
 const Gfx_GlyphRecord* Gfx_CachedFont::FindGlyph(std::uint32_t code) const
@@ -128,11 +168,6 @@ const Gfx_GlyphRecord* Gfx_CachedFont::FindGlyph(std::uint32_t code) const
                                return Gfx_CompareGlyphCodes(a, b) < 0;
                              });
   return (it != mExtended.end() && it->code == code) ? &*it : nullptr;
-}
-
-Gfx_GlyphRecord* Gfx_CachedFont::FindGlyphRecord(std::uint32_t code)
-{
-  return const_cast<Gfx_GlyphRecord*>(FindGlyph(code));
 }
 
 const Gfx_GlyphRecord* Gfx_CachedFont::ExtendedGlyph(int i) const
@@ -155,6 +190,12 @@ const std::uint8_t* Gfx_CachedFont::GlyphCoverage(const Gfx_GlyphRecord& record)
 }
 
 bool Gfx_CachedFont::RenderGlyph(std::uint32_t code)
+{
+  std::lock_guard<std::mutex> guard(Lock());
+  return Render(code);
+}
+
+bool Gfx_CachedFont::Render(std::uint32_t code)
 {
   if (!mFont || mLineHeight >= kMaxLineHeight || code > 0xFFFF)
     return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "gfx/Gfx_Blit.h"
@@ -48,11 +49,13 @@ std::uint16_t Gfx_DecodeUTF8Char(const char* text, int available, int* used);
 // centre/2 + each of its four neighbours/8 (a missing neighbour's share goes to the
 // opposite one). Nothing below 2 x 2.
 void Gfx_SmoothGlyphArea(Gfx_IBitmap* bitmap, int width, int height);
-// The same on the shared glyph render bitmap.
-void Gfx_SmoothGlyphArea(int width, int height);
 
 // A font whose characters are rendered once into 8-bit coverage maps and then blended
-// into any bitmap with the text colour, blend mode and opacity. User-interface thread only.
+// into any bitmap with the text colour, blend mode and opacity. Fonts are shared by every
+// plug-in instance of the process (the font cache), whose user-interface threads may differ:
+// the operations below take one process-wide lock, which also guards the shared render
+// surface. The glyph inspection calls (FindGlyph and after) are for the thread that owns the
+// font alone.
 class Gfx_CachedFont : public Gfx_IFont
 {
 public:
@@ -68,20 +71,21 @@ public:
   int SetBackMode(int mode) override;
   void SetBlend(int mode, float alpha) override;
   int DrawString(Gfx_IBitmap* bitmap, const char* text, int length, Gfx_Rect* rect, std::uint32_t flags) override;
-  std::uint32_t TextColour() const override { return mTextColour; }
-  TextFont* FontHandle() const override { return mFont; }
-  int LineHeight() const override { return mLineHeight; }
+  std::uint32_t TextColour() const override;
+  TextFont* FontHandle() const override;
+  int LineHeight() const override;
 
-  std::uint32_t Flags() const { return mFlags; }
-  int LineSpacing() const { return mLineSpacing; }
+  std::uint32_t Flags() const;
+  int LineSpacing() const;
 
-  // Codes below 128: their table entry (never null); others: the extended entry or null.
-  const Gfx_GlyphRecord* FindGlyph(std::uint32_t code) const;
   // Renders the character into the cache; false when it cannot be rendered at all.
   bool RenderGlyph(std::uint32_t code);
   // Draws a rendered glyph with its top-left at (x, y) inside the clip rectangle
   // (right and bottom exclusive); false when nothing of it lies inside.
   bool DrawGlyph(Gfx_IBitmap* bitmap, std::uint32_t code, int x, int y, const Gfx_Rect& clip);
+
+  // Codes below 128: their table entry (never null); others: the extended entry or null.
+  const Gfx_GlyphRecord* FindGlyph(std::uint32_t code) const;
 
   // The extended glyphs in their sorted order, and a glyph's coverage map (or null).
   int ExtendedGlyphCount() const { return static_cast<int>(mExtended.size()); }
@@ -89,12 +93,14 @@ public:
   const std::uint8_t* GlyphCoverage(const Gfx_GlyphRecord& record) const;
 
 private:
-  Gfx_GlyphRecord* FindGlyphRecord(std::uint32_t code);
+  // The process-wide lock of every font; the private functions below expect it held.
+  static std::mutex& Lock();
+
+  bool Render(std::uint32_t code);
   const Gfx_GlyphRecord* ReadyGlyph(std::uint32_t code);
   bool DrawGlyphRecord(Gfx_IBitmap* bitmap, const Gfx_GlyphRecord& g, int x, int y, const Gfx_Rect& clip);
   int MeasureString(const char* text, int length, Gfx_Rect* rect, std::uint32_t flags);
-  int DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int length, const Gfx_Rect& rect, std::uint32_t flags,
-                      bool noNative);
+  int DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int length, const Gfx_Rect& rect, std::uint32_t flags);
   bool ValidCoverage(const Gfx_GlyphRecord& g) const;
 
   std::uint32_t mTextColour = 0;

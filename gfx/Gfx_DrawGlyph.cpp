@@ -109,6 +109,7 @@ void DispatchMode(int mode, const GlyphJob& j)
 
 bool Gfx_CachedFont::DrawGlyph(Gfx_IBitmap* bitmap, std::uint32_t code, int x, int y, const Gfx_Rect& clip)
 {
+  std::lock_guard<std::mutex> guard(Lock());
   const Gfx_GlyphRecord* g = FindGlyph(code);
   return g && DrawGlyphRecord(bitmap, *g, x, y, clip);
 }

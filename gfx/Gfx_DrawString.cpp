@@ -38,6 +38,49 @@ private:
   int mLeft;
 };
 
+// The pen of a text walk: a line feed takes it back to the start of its line and one line on.
+template <class T>
+struct Pen
+{
+  T x, y;
+  T startX, startY;
+  bool vertical;
+  int lineStep;
+
+  void NewLine()
+  {
+    if (vertical) {
+      y = startY;
+      x += lineStep;
+    } else {
+      x = startX;
+      y += lineStep;
+    }
+  }
+};
+
+// Hands every glyph of the text to fn: CR is skipped, LF breaks the line (a space with
+// DT_SINGLELINE), characters without a glyph are skipped.
+template <class T, class Ready, class Fn>
+void ForEachGlyph(const char* text, int length, bool singleLine, Pen<T>& pen, Ready ready, Fn fn)
+{
+  Utf8Reader reader(text, length);
+  std::uint32_t code;
+  while (reader.Next(code)) {
+    if (code == 13)
+      continue;
+    if (code == 10) {
+      if (!singleLine) {
+        pen.NewLine();
+        continue;
+      }
+      code = 32;
+    }
+    if (const Gfx_GlyphRecord* g = ready(code))
+      fn(*g);
+  }
+}
+
 } // namespace
 
 std::uint16_t Gfx_DecodeUTF8Char(const char* text, int available, int* used)
@@ -74,7 +117,7 @@ const Gfx_GlyphRecord* Gfx_CachedFont::ReadyGlyph(std::uint32_t code)
 {
   const Gfx_GlyphRecord* g = FindGlyph(code);
   if (!g || g->position == Gfx_GlyphRecord::kNotRendered) {
-    RenderGlyph(code);
+    Render(code);
     g = FindGlyph(code);
   }
   return (g && ValidCoverage(*g)) ? g : nullptr;
@@ -87,50 +130,32 @@ int Gfx_CachedFont::DrawString(Gfx_IBitmap* bitmap, const char* text, int length
     return 0;
   if (!bitmap && !(flags & DT_CALCRECT))
     return 0;
-  const bool noNative = (flags & DrawNoNative) != 0;
+  // There is no native road to keep DrawNoNative for.
   flags &= ~DrawNoNative;
+  std::lock_guard<std::mutex> guard(Lock());
   if (flags & DT_CALCRECT)
     return MeasureString(text, length, rect, flags);
-  return DrawGlyphString(bitmap, text, length, *rect, flags, noNative);
+  return DrawGlyphString(bitmap, text, length, *rect, flags);
 }
 
 int Gfx_CachedFont::MeasureString(const char* text, int length, Gfx_Rect* rect, std::uint32_t flags)
 {
   const bool vertical = (mFlags & FontVertical) != 0;
-  const bool single = (flags & DT_SINGLELINE) != 0;
-  const int lineStep = mLineHeight + mLineSpacing;
-  long long penX = 0, penY = 0, wide = 0, high = 0;
-  Utf8Reader reader(text, length);
-  std::uint32_t code;
-  while (reader.Next(code)) {
-    if (code == 13)
-      continue;
-    if (code == 10) {
-      if (!single) {
-        if (vertical) {
-          penY = 0;
-          penX += lineStep;
-        } else {
-          penX = 0;
-          penY += lineStep;
-        }
-        continue;
+  Pen<long long> pen{0, 0, 0, 0, vertical, mLineHeight + mLineSpacing};
+  long long wide = 0, high = 0;
+  ForEachGlyph(
+    text, length, (flags & DT_SINGLELINE) != 0, pen, [this](std::uint32_t code) { return ReadyGlyph(code); },
+    [&](const Gfx_GlyphRecord& g) {
+      if (vertical) {
+        high = std::max({high, pen.y + g.height, pen.y + g.advance});
+        pen.y += g.advance;
+        wide = std::max(wide, pen.x + g.width);
+      } else {
+        wide = std::max({wide, pen.x + g.width, pen.x + g.advance});
+        pen.x += g.advance;
+        high = std::max(high, pen.y + g.height);
       }
-      code = 32;
-    }
-    const Gfx_GlyphRecord* g = ReadyGlyph(code);
-    if (!g)
-      continue;
-    if (vertical) {
-      high = std::max({high, penY + g->height, penY + g->advance});
-      penY += g->advance;
-      wide = std::max(wide, penX + g->width);
-    } else {
-      wide = std::max({wide, penX + g->width, penX + g->advance});
-      penX += g->advance;
-      high = std::max(high, penY + g->height);
-    }
-  }
+    });
   const int w = static_cast<int>(std::min<long long>(wide, 0x3FFFFFFF));
   const int h = static_cast<int>(std::min<long long>(high, 0x3FFFFFFF));
   rect->right = rect->left + w;
@@ -139,7 +164,7 @@ int Gfx_CachedFont::MeasureString(const char* text, int length, Gfx_Rect* rect, 
 }
 
 int Gfx_CachedFont::DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int length, const Gfx_Rect& rect,
-                                    std::uint32_t flags, bool noNative)
+                                    std::uint32_t flags)
 {
   const float savedAlpha = mAlpha;
   if (flags & DrawUseColourAlpha)
@@ -160,8 +185,7 @@ int Gfx_CachedFont::DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int l
   int startX = rect.left, startY = rect.top;
   if ((flags & kAlignFlags) || upward) {
     Gfx_Rect m = rect;
-    DrawString(nullptr, text, length, &m,
-               DT_CALCRECT | (flags & DT_SINGLELINE) | (noNative ? static_cast<std::uint32_t>(DrawNoNative) : 0u));
+    MeasureString(text, length, &m, flags & DT_SINGLELINE);
     const int mw = m.right - m.left, mh = m.bottom - m.top;
     if (flags & DT_CENTER)
       startX = (rect.right - mw - rect.left) / 2 + rect.left;
@@ -182,42 +206,23 @@ int Gfx_CachedFont::DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int l
   if (clip.right <= clip.left || clip.bottom <= clip.top)
     return 0;
 
-  const int lineStep = mLineHeight + mLineSpacing;
-  int penX = startX, penY = startY;
+  Pen<int> pen{startX, startY, startX, startY, vertical, mLineHeight + mLineSpacing};
   int lowest = startY, rightmost = startX;
-  Utf8Reader reader(text, length);
-  std::uint32_t code;
-  while (reader.Next(code)) {
-    if (code == 13)
-      continue;
-    if (code == 10) {
-      if (!single) {
-        if (vertical) {
-          penY = startY;
-          penX += lineStep;
-        } else {
-          penX = startX;
-          penY += lineStep;
-        }
-        continue;
+  ForEachGlyph(
+    text, length, single, pen, [this](std::uint32_t code) { return ReadyGlyph(code); },
+    [&](const Gfx_GlyphRecord& g) {
+      if (upward)
+        pen.y -= g.height;
+      const bool drawn = DrawGlyphRecord(bitmap, g, pen.x, pen.y, clip);
+      if (vertical) {
+        pen.y += upward ? g.height - g.advance : g.advance;
+        if (drawn)
+          rightmost = std::max(rightmost, pen.x + g.width);
+      } else {
+        pen.x += g.advance;
+        if (drawn)
+          lowest = std::max(lowest, pen.y + g.height);
       }
-      code = 32;
-    }
-    const Gfx_GlyphRecord* g = ReadyGlyph(code);
-    if (!g)
-      continue;
-    if (upward)
-      penY -= g->height;
-    const bool drawn = DrawGlyphRecord(bitmap, *g, penX, penY, clip);
-    if (vertical) {
-      penY += upward ? g->height - g->advance : g->advance;
-      if (drawn)
-        rightmost = std::max(rightmost, penX + g->width);
-    } else {
-      penX += g->advance;
-      if (drawn)
-        lowest = std::max(lowest, penY + g->height);
-    }
-  }
+    });
   return vertical ? rightmost - startX : lowest - startY;
 }

@@ -11,7 +11,7 @@ class SyntheticFont : public TextFont
 {
 public:
   SyntheticFont(const TextFontRequest& request, std::shared_ptr<const std::map<uint32_t, SyntheticGlyph>> glyphs,
-                bool missingBox, std::shared_ptr<int> renderCount)
+                bool missingBox, std::shared_ptr<std::atomic<int>> renderCount)
     : TextFont(request, request.face[0] ? request.face : "Synthetic Mono")
     , mGlyphs(std::move(glyphs))
     , mMissingBox(missingBox)
@@ -96,7 +96,7 @@ public:
 private:
   std::shared_ptr<const std::map<uint32_t, SyntheticGlyph>> mGlyphs;
   bool mMissingBox;
-  std::shared_ptr<int> mRenderCount;
+  std::shared_ptr<std::atomic<int>> mRenderCount;
   int mHeight = 0;
   int mAscent = 0;
   int mAdvance = 0;

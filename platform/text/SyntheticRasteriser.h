@@ -11,6 +11,7 @@
 // Defined glyphs replace the built-in shape of their code in fonts opened
 // afterwards.
 
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -41,11 +42,11 @@ public:
   std::unique_ptr<TextFont> OpenFont(const TextFontRequest& request) override;
 
   // Characters drawn by every font this rasteriser opened (for cache tests).
-  int RenderCount() const { return *mRenderCount; }
+  int RenderCount() const { return mRenderCount->load(); }
 
 private:
   using Table = std::map<uint32_t, SyntheticGlyph>;
   std::shared_ptr<const Table> mGlyphs = std::make_shared<Table>();
   bool mMissingBox = true;
-  std::shared_ptr<int> mRenderCount = std::make_shared<int>(0);
+  std::shared_ptr<std::atomic<int>> mRenderCount = std::make_shared<std::atomic<int>>(0);
 };
