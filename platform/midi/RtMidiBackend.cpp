@@ -94,111 +94,115 @@ private:
   RtMidiApiChoice choice_;
 };
 
-template <class Client> unsigned CountPorts(Client& client, ErrorRecord& errors)
+// Runs one library call with its errors caught; true when it raised neither an error nor a warning.
+template <class Call> bool Attempt(ErrorRecord& errors, Call call)
 {
   errors.Clear();
   try
   {
-    const unsigned count = client.getPortCount();
-    return errors.failed ? 0 : count;
+    call();
   }
   catch (const RtMidiError& error)
   {
     error.printMessage();
+    return false;
   }
   catch (...)
   {
+    return false;
   }
-  return 0;
+  return !errors.failed && !errors.warned;
 }
 
-template <class Client> bool ReadPortName(Client& client, ErrorRecord& errors, unsigned port, std::string& name)
+// What the output and input clients share: the library object with its error record, port
+// listing, and the open state of our own port.
+template <class Library, class Interface> class RtMidiClient : public Interface
 {
-  errors.Clear();
-  try
+public:
+  explicit RtMidiClient(std::unique_ptr<Library> library) : library_(std::move(library))
   {
-    std::string text = client.getPortName(port);
-    if (errors.failed || errors.warned)
+    library_->setErrorCallback(&ErrorRecord::Callback, &errors_);
+  }
+
+  unsigned PortCount() override
+  {
+    unsigned count = 0;
+    Attempt(errors_, [&] { count = library_->getPortCount(); });
+    return errors_.failed ? 0 : count; // a warning (no JACK server) still answers the count
+  }
+
+  bool PortName(unsigned port, std::string& name) override
+  {
+    std::string text;
+    if (!Attempt(errors_, [&] { text = library_->getPortName(port); }))
       return false;
     name = std::move(text);
     return true;
   }
-  catch (const RtMidiError& error)
-  {
-    error.printMessage();
-  }
-  catch (...)
-  {
-  }
-  return false;
-}
 
-class RtMidiOutputClient final : public MidiOutputClient
-{
-public:
-  explicit RtMidiOutputClient(std::unique_ptr<RtMidiOut> out) : out_(std::move(out))
+  // Our own record: the library does not count a virtual port as open.
+  bool IsPortOpen() const override { return open_; }
+
+protected:
+  // The port must be closed before; on failure it is closed again (the library may have half opened it).
+  template <class Opener> bool OpenWith(Opener open)
   {
-    jack_ = out_->getCurrentApi() == RtMidi::UNIX_JACK;
-    out_->setErrorCallback(&ErrorRecord::Callback, &errors_);
-  }
-
-  ~RtMidiOutputClient() override { ClosePort(); }
-
-  unsigned PortCount() override { return CountPorts(*out_, errors_); }
-  bool PortName(unsigned port, std::string& name) override { return ReadPortName(*out_, errors_, port, name); }
-
-  bool OpenPort(unsigned port, const std::string& portName) override
-  {
-    return Open([&] { out_->openPort(port, portName); });
-  }
-
-  bool OpenVirtualPort(const std::string& portName) override
-  {
-    return Open([&] { out_->openVirtualPort(portName); });
-  }
-
-  template <class Opener> bool Open(Opener open)
-  {
-    ClosePort();
-    errors_.Clear();
-    try
+    if (!Attempt(errors_, open))
     {
-      open();
-    }
-    catch (const RtMidiError& error)
-    {
-      error.printMessage();
-      errors_.failed = true;
-    }
-    catch (...)
-    {
-      errors_.failed = true;
-    }
-    if (errors_.failed || errors_.warned)
-    {
-      ClosePort();
+      this->ClosePort();
       return false;
     }
     open_ = true;
     return true;
   }
 
-  void ClosePort() override
+  void CloseLibraryPort()
   {
     try
     {
-      if (open_ || out_->isPortOpen())
-        out_->closePort();
+      if (open_ || library_->isPortOpen())
+        library_->closePort();
     }
     catch (...)
     {
     }
     open_ = false;
-    recent_.clear();
   }
 
-  // Our own record: the library does not count a virtual port as open.
-  bool IsPortOpen() const override { return open_; }
+  std::unique_ptr<Library> library_;
+  ErrorRecord errors_;
+  bool open_ = false;
+};
+
+class RtMidiOutputClient final : public RtMidiClient<RtMidiOut, MidiOutputClient>
+{
+public:
+  explicit RtMidiOutputClient(std::unique_ptr<RtMidiOut> out)
+      : RtMidiClient(std::move(out)), jack_(library_->getCurrentApi() == RtMidi::UNIX_JACK)
+  {
+  }
+
+  ~RtMidiOutputClient() override { ClosePort(); }
+
+  bool OpenPort(unsigned port, const std::string& portName) override
+  {
+    ClosePort();
+    return OpenWith([&] { library_->openPort(port, portName); });
+  }
+
+  bool OpenVirtualPort(const std::string& portName) override
+  {
+    ClosePort();
+    return OpenWith([&] { library_->openVirtualPort(portName); });
+  }
+
+  // Closing waits for the library's JACK ring buffer to be drained, so the account starts afresh.
+  void ClosePort() override
+  {
+    CloseLibraryPort();
+    recent_.clear();
+    queued_ = 0;
+  }
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
@@ -206,21 +210,7 @@ public:
       return false;
     if (jack_)
       WaitForJackRoom(size);
-    errors_.Clear();
-    try
-    {
-      out_->sendMessage(bytes, size);
-    }
-    catch (const RtMidiError& error)
-    {
-      error.printMessage();
-      return false;
-    }
-    catch (...)
-    {
-      return false;
-    }
-    return !errors_.failed && !errors_.warned;
+    return Attempt(errors_, [&] { library_->sendMessage(bytes, size); });
   }
 
   size_t MaxMessageSize() const override { return jack_ ? kJackMaxMessage : kAlsaMaxMessage; }
@@ -248,24 +238,20 @@ private:
     queued_ += needed;
   }
 
-  std::unique_ptr<RtMidiOut> out_;
-  ErrorRecord errors_;
-  bool jack_ = false;
-  bool open_ = false;
+  const bool jack_;
   std::deque<std::pair<std::chrono::steady_clock::time_point, size_t>> recent_;
   size_t queued_ = 0;
 };
 
-class RtMidiInputClient final : public MidiInputClient
+class RtMidiInputClient final : public RtMidiClient<RtMidiIn, MidiInputClient>
 {
 public:
-  explicit RtMidiInputClient(std::unique_ptr<RtMidiIn> in) : in_(std::move(in))
+  explicit RtMidiInputClient(std::unique_ptr<RtMidiIn> in) : RtMidiClient(std::move(in))
   {
-    in_->setErrorCallback(&ErrorRecord::Callback, &errors_);
     // Installed once for the client's lifetime; whether anything is passed on is decided
     // by accepting_, so a port can be closed while the library's thread is inside.
-    in_->setCallback(&RtMidiInputClient::OnMessage, this);
-    in_->ignoreTypes(false, true, true); // keep SysEx; drop timing clock and active sensing
+    library_->setCallback(&RtMidiInputClient::OnMessage, this);
+    library_->ignoreTypes(false, true, true); // keep SysEx; drop timing clock and active sensing
   }
 
   ~RtMidiInputClient() override
@@ -273,79 +259,50 @@ public:
     ClosePort();
     try
     {
-      in_->cancelCallback();
+      library_->cancelCallback();
     }
     catch (...)
     {
     }
   }
 
-  unsigned PortCount() override { return CountPorts(*in_, errors_); }
-  bool PortName(unsigned port, std::string& name) override { return ReadPortName(*in_, errors_, port, name); }
-
   bool OpenPort(unsigned port, const std::string& portName, MidiInputCallback callback) override
   {
-    return Open(std::move(callback), [&] { in_->openPort(port, portName); });
+    return Open(std::move(callback), [&] { library_->openPort(port, portName); });
   }
 
   bool OpenVirtualPort(const std::string& portName, MidiInputCallback callback) override
   {
-    return Open(std::move(callback), [&] { in_->openVirtualPort(portName); });
-  }
-
-  template <class Opener> bool Open(MidiInputCallback callback, Opener open)
-  {
-    ClosePort();
-    callback_ = std::move(callback);
-    errors_.Clear();
-    try
-    {
-      open();
-    }
-    catch (const RtMidiError& error)
-    {
-      error.printMessage();
-      errors_.failed = true;
-    }
-    catch (...)
-    {
-      errors_.failed = true;
-    }
-    if (errors_.failed || errors_.warned)
-    {
-      ClosePort();
-      return false;
-    }
-    open_ = true;
-    accepting_.store(true);
-    return true;
+    return Open(std::move(callback), [&] { library_->openVirtualPort(portName); });
   }
 
   void ClosePort() override
   {
     accepting_.store(false);
-    try
-    {
-      if (open_ || in_->isPortOpen())
-        in_->closePort();
-    }
-    catch (...)
-    {
-    }
+    CloseLibraryPort();
     // A delivery that saw accepting_ set before we cleared it may still be running.
     while (inCallback_.load() > 0)
       std::this_thread::yield();
-    open_ = false;
     callback_ = nullptr;
   }
 
-  bool IsPortOpen() const override { return open_; }
-
 private:
+  template <class Opener> bool Open(MidiInputCallback callback, Opener open)
+  {
+    ClosePort();
+    callback_ = std::move(callback);
+    if (!OpenWith(open))
+      return false;
+    accepting_.store(true); // publishes callback_ (and this object) to the library's thread
+    return true;
+  }
+
   static void OnMessage(double, std::vector<unsigned char>* message, void* user)
   {
     auto* self = static_cast<RtMidiInputClient*>(user);
-    if (!self || !message || message->empty())
+    // Read accepting_ first: it is our only synchronisation with the thread that set us up
+    // (the library's own hand-over of the port is not visible to the memory model).
+    if (!self || !message || message->empty() || !self->accepting_.load())
       return;
     self->inCallback_.fetch_add(1);
     if (self->accepting_.load())
@@ -361,13 +318,28 @@ private:
     self->inCallback_.fetch_sub(1);
   }
 
-  std::unique_ptr<RtMidiIn> in_;
-  ErrorRecord errors_;
   MidiInputCallback callback_;
-  bool open_ = false;
   std::atomic<bool> accepting_{false};
   std::atomic<int> inCallback_{0};
 };
+
+template <class Client, class Library> std::unique_ptr<Client> Wrap(std::unique_ptr<Library> library)
+{
+  if (!library)
+    return nullptr;
+  try
+  {
+    return std::make_unique<Client>(std::move(library));
+  }
+  catch (const RtMidiError& error)
+  {
+    error.printMessage();
+  }
+  catch (...)
+  {
+  }
+  return nullptr;
+}
 
 class RtMidiBackend final : public MidiBackend
 {
@@ -376,37 +348,12 @@ public:
 
   std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) override
   {
-    auto out = selector_.Create<RtMidiOut>(clientName);
-    if (!out)
-      return nullptr;
-    try
-    {
-      return std::make_unique<RtMidiOutputClient>(std::move(out));
-    }
-    catch (...)
-    {
-      return nullptr;
-    }
+    return Wrap<RtMidiOutputClient>(selector_.Create<RtMidiOut>(clientName));
   }
 
   std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) override
   {
-    auto in = selector_.Create<RtMidiIn>(clientName);
-    if (!in)
-      return nullptr;
-    try
-    {
-      return std::make_unique<RtMidiInputClient>(std::move(in));
-    }
-    catch (const RtMidiError& error)
-    {
-      error.printMessage();
-      return nullptr;
-    }
-    catch (...)
-    {
-      return nullptr;
-    }
+    return Wrap<RtMidiInputClient>(selector_.Create<RtMidiIn>(clientName));
   }
 
 private:
