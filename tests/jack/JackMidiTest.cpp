@@ -6,17 +6,23 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
 namespace
 {
+// Tune request: a one-byte message that passes the input filter and that no test sends otherwise.
+const Bytes kProbe{0xF6};
+
 bool JackRequired()
 {
   const char* value = std::getenv("VELK_REQUIRE_JACK");
@@ -29,6 +35,11 @@ class Collector : public IMidiInputSink
 public:
   void Add(Bytes message)
   {
+    if (message == kProbe)
+    {
+      probes_.fetch_add(1);
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       messages_.push_back(std::move(message));
@@ -54,10 +65,13 @@ public:
     return messages_;
   }
 
+  int Probes() const { return probes_.load(); }
+
 private:
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Bytes> messages_;
+  std::atomic<int> probes_{0};
 };
 
 Bytes SysEx(size_t size, uint8_t seed)
@@ -99,6 +113,38 @@ protected:
     ports.SetSink(&atPlugin);
   }
 
+  // A JACK connection takes effect some cycles after it is made, later still on a loaded machine:
+  // probe until one message has crossed, so that the messages under test are not sent into a void.
+  static bool WaitUntilConnected(const std::function<void()>& sendProbe, const Collector& at)
+  {
+    for (int i = 0; i < 250 && at.Probes() == 0; ++i)
+    {
+      sendProbe();
+      std::this_thread::sleep_for(20ms);
+    }
+    return at.Probes() > 0;
+  }
+
+  bool OpenPluginInput()
+  {
+    const auto inputs = ports.ListMidiInputPorts();
+    EXPECT_EQ(inputs.at(0), "Select MIDI Device");
+    int index = 1;
+    if (ports.SelectMidiInputPort(index, "velk-peer-out:out") <= 0)
+      return false;
+    return WaitUntilConnected([this] { peerOut->Send(kProbe.data(), kProbe.size()); }, atPlugin);
+  }
+
+  bool OpenPluginOutput()
+  {
+    const auto outputs = ports.ListMidiOutputPorts();
+    EXPECT_EQ(outputs.at(0), "Select MIDI Device");
+    int index = 1;
+    if (ports.SelectMidiOutputPort(index, "velk-peer-in:in") <= 0)
+      return false;
+    return WaitUntilConnected([this] { ports.SendBytesToDevice(kProbe.data(), int(kProbe.size())); }, atPeer);
+  }
+
   void TearDown() override
   {
     ports.Shutdown();
@@ -118,12 +164,7 @@ protected:
 
 TEST_F(JackMidiTest, DeviceToPlugin)
 {
-  const auto inputs = ports.ListMidiInputPorts();
-  ASSERT_FALSE(inputs.empty());
-  EXPECT_EQ(inputs[0], "Select MIDI Device");
-  int index = 1;
-  ASSERT_GT(ports.SelectMidiInputPort(index, "velk-peer-out:out"), 0);
-  std::this_thread::sleep_for(50ms); // let the connection settle for a cycle or two
+  ASSERT_TRUE(OpenPluginInput());
 
   const Bytes note{0x91, 60, 100};
   const Bytes medium = SysEx(300, 1), large = SysEx(4000, 2);
@@ -140,12 +181,7 @@ TEST_F(JackMidiTest, DeviceToPlugin)
 
 TEST_F(JackMidiTest, PluginToDevice)
 {
-  const auto outputs = ports.ListMidiOutputPorts();
-  ASSERT_FALSE(outputs.empty());
-  EXPECT_EQ(outputs[0], "Select MIDI Device");
-  int index = 1;
-  ASSERT_GT(ports.SelectMidiOutputPort(index, "velk-peer-in:in"), 0);
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(OpenPluginOutput());
 
   const Bytes medium = SysEx(300, 3), large = SysEx(4000, 4);
   EXPECT_EQ(ports.SendMidiToDevice({0, 0x92, 64, 90}), MidiSendStatus::kSent);
@@ -163,10 +199,7 @@ TEST_F(JackMidiTest, PluginToDevice)
 
 TEST_F(JackMidiTest, LargestSysExArrivesAndLargerIsRefused)
 {
-  ports.ListMidiOutputPorts();
-  int index = 1;
-  ASSERT_GT(ports.SelectMidiOutputPort(index, "velk-peer-in:in"), 0);
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(OpenPluginOutput());
 
   const Bytes largest = SysEx(16379, 5), tooLarge = SysEx(16380, 6);
   EXPECT_EQ(ports.SendSysExToDevice(tooLarge.data(), int(tooLarge.size())), MidiSendStatus::kTooLarge);
@@ -177,4 +210,23 @@ TEST_F(JackMidiTest, LargestSysExArrivesAndLargerIsRefused)
   ASSERT_EQ(received.size(), 2u);
   EXPECT_EQ(received[0], largest);
   EXPECT_EQ(received[1], largest);
+}
+
+TEST_F(JackMidiTest, ReopenedOutputSendsWithoutWaiting)
+{
+  ASSERT_TRUE(OpenPluginOutput());
+  const Bytes largest = SysEx(16379, 7);
+  EXPECT_EQ(ports.SendSysExToDevice(largest.data(), int(largest.size())), MidiSendStatus::kSent);
+  // Selecting again closes the port, which drains the library's buffer: what was queued before
+  // must not hold back what follows.
+  ASSERT_TRUE(OpenPluginOutput());
+  const auto start = std::chrono::steady_clock::now();
+  for (uint8_t note = 60; note < 70; ++note)
+    EXPECT_EQ(ports.SendMidiToDevice({0, 0x90, note, 100}), MidiSendStatus::kSent);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms);
+
+  const auto received = atPeer.WaitFor(11);
+  ASSERT_EQ(received.size(), 11u);
+  EXPECT_EQ(received[0], largest);
+  EXPECT_EQ(received[10], (Bytes{0x90, 69, 100}));
 }
