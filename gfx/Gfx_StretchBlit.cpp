@@ -183,7 +183,9 @@ void Gfx_StretchBlit(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, in
       std::fabs(double(sx) - rx) < 0.03 && std::fabs(double(sy) - ry) < 0.03 && std::fabs(rx) < 1e9 &&
       std::fabs(ry) < 1e9)
   {
-    const Gfx_Rect r{int(rx), int(ry), int(rx) + w, int(ry) + h};
+    // The far edge may pass the int range; the blit clips it to the source anyway.
+    const auto edge = [](double start, int size) { return int(std::min(start + size, 2147483647.0)); };
+    const Gfx_Rect r{int(rx), int(ry), edge(rx, w), edge(ry, h)};
     Gfx_BlitBitmap(dest, src, x, y, &r, alpha, BlendFiltered);
     return;
   }

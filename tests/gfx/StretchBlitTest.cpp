@@ -178,6 +178,8 @@ TEST(StretchBlit, OpacityClippingAndNothingCases)
   Gfx_StretchBlit(&dst, &src, 30, 0, 20, 20, 0, 0, 10, 10, 1.0f);
   Gfx_StretchBlit(&dst, &src, 0, 0, 20, 20, 50, 50, 10, 10, 1.0f);
   Gfx_StretchBlit(&dst, &src, 0, 0, 20, 20, -1e30f, 0, 10, 10, 1.0f);
+  // Unscaled with a far edge beyond the int range: the shortcut clips it (the source is far left).
+  Gfx_StretchBlit(&dst, &src, 0, 0, 2000000000, 1, 5e8f, 0, 2e9f, 1.0f, 1.0f);
   Gfx_MemBitmap empty;
   Gfx_StretchBlit(&dst, &empty, 0, 0, 20, 20, 0, 0, 10, 10, 1.0f);
   Gfx_StretchBlit(&empty, &src, 0, 0, 20, 20, 0, 0, 10, 10, 1.0f);
