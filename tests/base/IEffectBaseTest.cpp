@@ -12,6 +12,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 TEST(IEffectBase, ChannelRecordsFromTwoInTwoOut)
@@ -323,6 +326,15 @@ TEST(IEffectBase, ChunkHeaderAndParameterBlocks)
   IStateChunk block;
   EXPECT_TRUE(plug.SerializeNonAutomatedParams(&block, 3));
   EXPECT_EQ(block.Size(), 24);
+
+  // A value that is no finite number becomes the parameter's minimum.
+  plug.ParameterAt(0)->SetupContinuous("x", 0.5, 0.25, 1, 0.01, "");
+  IStateChunk odd;
+  odd.PutDouble(std::numeric_limits<double>::quiet_NaN());
+  odd.PutDouble(-std::numeric_limits<double>::infinity());
+  EXPECT_EQ(plug.UnserializeNonAutomatedParams(&odd, 0, 2), 16);
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 0.25);
+  EXPECT_EQ(plug.ParameterAt(1)->Value(), 0.0);
 }
 
 TEST(IEffectBase, HostChunksThroughTheDispatcher)
@@ -572,4 +584,43 @@ TEST(IEffectVST, TextToValueIgnoresTheHostLocale)
   if (!comma.Active())
     GTEST_SKIP() << "no comma-decimal locale could be made (localedef missing)";
   check();
+}
+
+namespace
+{
+struct Thrower : TestPlug
+{
+  explicit Thrower(int automated) : TestPlug(automated) {}
+  void HandleParameterChange(int) override { throw std::runtime_error("handler"); }
+  void ProcessBlockDouble(double**, double**, int) override { throw std::runtime_error("process"); }
+  bool WriteStateChunk(IStateChunk*) override { throw std::bad_alloc(); }
+};
+} // namespace
+
+// Whatever a handler throws stops at the C entry points, and the parameter lock is free again.
+TEST(IEffectVST, ExceptionsStopAtTheEntryPoints)
+{
+  Thrower plug(1);
+  AEffect* e = plug.Effect();
+  EXPECT_EQ(plug.Dispatch(effOpen), 0);
+  void* data = nullptr;
+  EXPECT_EQ(plug.Dispatch(effGetChunk, 1, 0, &data), 0);
+  e->setParameter(e, 0, 0.5f);
+  std::vector<float> buffer(64);
+  float* channels[2] = {buffer.data(), buffer.data()};
+  e->processReplacing(e, channels, channels, 64);
+  e->process(e, channels, channels, 64);
+  std::vector<double> wide(64);
+  double* wideChannels[2] = {wide.data(), wide.data()};
+  e->processDoubleReplacing(e, wideChannels, wideChannels, 64);
+
+  bool free = false;
+  std::thread other(
+      [&]
+      {
+        free = plug.ParameterLock().try_lock();
+        if (free) plug.ParameterLock().unlock();
+      });
+  other.join();
+  EXPECT_TRUE(free);
 }

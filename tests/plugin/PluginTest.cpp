@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -329,4 +331,40 @@ TEST_F(Plugin, ProgramAndBankChunks)
   EXPECT_EQ(host.Dispatch(effSetChunk, 1, 0, &byte), 0);
   EXPECT_EQ(host.Dispatch(effSetChunk, 1, -1, &byte), 0);
   EXPECT_EQ(host.GetChunk(false), current);
+}
+
+// The host's audio thread processes while its user-interface thread saves and recalls the state
+// and idles the editor: every call meets the others under the parameter lock (run under
+// ThreadSanitizer to see a race).
+TEST_F(Plugin, AudioAndUserInterfaceThreadsTogether)
+{
+  ASSERT_TRUE(host.Open(44100.0, 256));
+  const std::vector<uint8_t> state = WithValue(host.GetChunk(false), 7, 1.0);
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0};
+  std::thread audio(
+      [&]
+      {
+        while (!stop.load())
+        {
+          host.ProcessReplacing(256);
+          host.ProcessDouble(256);
+          blocks.fetch_add(1);
+        }
+      });
+  int taken = 0;
+  for (int i = 0; i < 200; ++i)
+  {
+    std::vector<uint8_t> copy = state;
+    taken += int(host.Dispatch(effSetChunk, 1, intptr_t(copy.size()), copy.data()));
+    void* data = nullptr;
+    EXPECT_EQ(host.Dispatch(effGetChunk, 1, 0, &data), intptr_t(state.size()));
+    host.Dispatch(effEditIdle);
+  }
+  while (blocks.load() < 10)
+    std::this_thread::yield();
+  stop = true;
+  audio.join();
+  EXPECT_EQ(taken, 200);
+  EXPECT_EQ(host.GetChunk(false), state);
 }
