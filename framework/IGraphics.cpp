@@ -362,8 +362,12 @@ void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& c
   for (int i = first; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
-    if (visible && rect && !c->IsHidden() && RectsMeet(*rect, c->Rect()))
+    const IRectangle& r = c->Rect();
+    const bool drawable = visible && rect && !c->IsHidden() && r.R > r.L && r.B > r.T;
+    if (drawable && RectsMeet(*rect, r))
       c->Draw(graphics);
+    else if (drawable && c->NeedsRedraw())
+      continue; // asked (from another thread) after this frame was collected: the next frame owes it
     c->TakeRedrawRequest();
   }
 }

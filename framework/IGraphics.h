@@ -99,8 +99,9 @@ public:
   // right or bottom edge counts); all-zero rectangles meet nothing.
   static bool RectsMeet(const IRectangle& given, const IRectangle& control);
   // The dirty collection, drawing and value sync of one control list from index first (shared
-  // by the flat list and the layer groups). Drawing happens only when visible; every control's
-  // redraw request is ended either way.
+  // by the flat list and the layer groups). Drawing happens only when visible; the redraw request
+  // of every control is ended, except that of a drawable control outside rect that asks for a
+  // repaint: its request came after rect was collected and waits for the next frame.
   static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect);
   static void DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
                            const IRectangle* rect, bool visible);

@@ -52,7 +52,7 @@ bool ITextControl::NeedsRedraw()
 
 bool ITextControl::TakeRedrawRequest()
 {
-  // A frame that did not draw the control (hidden, or outside the repainted area) owes nothing
+  // A frame that could not draw the control (hidden, in a hidden group, no rectangle) owes nothing
   // to its text: whatever shows it again repaints it.
   if (!mDrawn.exchange(false, std::memory_order_acq_rel))
     mTextChanged.store(false, std::memory_order_release);

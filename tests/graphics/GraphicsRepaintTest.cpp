@@ -187,7 +187,7 @@ public:
 };
 } // namespace
 
-TEST(GraphicsRepaint, TextSetBetweenDrawAndEndOfFrameIsStillRepainted)
+TEST(GraphicsRepaint, TextsAndRequestsArrivingMidFrameAreStillRepainted)
 {
   TestPlug plug;
   TestGraphics g(&plug);
@@ -204,6 +204,27 @@ TEST(GraphicsRepaint, TextSetBetweenDrawAndEndOfFrameIsStillRepainted)
   text->SetText("two");
   text->TakeRedrawRequest();
   EXPECT_TRUE(text->NeedsRedraw());
+  EXPECT_EQ(FramesUntilQuiet(g), 1);
+
+  // The text changes after the frame was collected (over another control only), before it draws:
+  // the text is not in the repainted area, and its request waits for the next frame.
+  other->RequestRedraw(false);
+  IRectangle collected;
+  ASSERT_TRUE(g.CollectDirtyRect(&collected));
+  text->SetText("later");
+  g.DrawDirty(&collected);
+  EXPECT_TRUE(text->NeedsRedraw());
+  IRectangle next;
+  ASSERT_TRUE(g.DrawFrame(&next));
+  EXPECT_EQ(next, text->Rect());
+  EXPECT_FALSE(g.DrawFrame());
+
+  // The same for a greying that arrives late.
+  other->RequestRedraw(false);
+  collected = IRectangle();
+  ASSERT_TRUE(g.CollectDirtyRect(&collected));
+  text->SetGreyed(true);
+  g.DrawDirty(&collected);
   EXPECT_EQ(FramesUntilQuiet(g), 1);
 
   // A hidden text that reports while hidden is not repainted for ever: a frame that passes over
