@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -467,4 +468,60 @@ TEST(GlyphDrawing, BackgroundFillsEachClippedCell)
   Fill(bmp, white);
   font->DrawString(&bmp, "A", -1, &r, 0);
   EXPECT_EQ(Px(bmp, 2, 3), white);
+}
+
+TEST(GlyphDrawing, EveryModeAndKind)
+{
+  SyntheticRasteriser synth;
+  synth.DefineGlyph('a', Pixels(4, 4, {255, 1, 128, 0}));
+  const uint32_t dest = 0xC0306090, text = 0xFF20C040, effect = 0xFFE01008;
+  const int kinds[] = {0, FontMono, FontOutline};
+
+  // The mode's formula on every channel at opacity a, the colour as source and 255 for alpha.
+  auto expected = [](int mode, uint32_t d, uint32_t k, int a) {
+    const int r = (k >> 16) & 0xFF, g = (k >> 8) & 0xFF, b = k & 0xFF;
+    uint32_t p = d;
+    if (mode == BlendDodge)
+      Gfx_DodgePixel(&p, r, g, b, 255, a);
+    else if (mode == BlendOverlay)
+      Gfx_OverlayPixel(&p, r, g, b, 255, a);
+    else if (mode == BlendHSVAdjust)
+      Gfx_AdjustPixelHSV(&p, r, g, b, 255, a);
+    else {
+      p = 0;
+      for (int ch = 0; ch < 4; ++ch) {
+        const int dc = (d >> (8 * ch)) & 0xFF, kc = ch == 3 ? 255 : static_cast<int>((k >> (8 * ch)) & 0xFF);
+        const int v = mode == BlendAdd ? std::min(dc + kc * a / 256, 255) : ((kc - 256) * a + 65536) * dc / 65536;
+        p |= static_cast<uint32_t>(v) << (8 * ch);
+      }
+    }
+    return p;
+  };
+
+  for (int kind : kinds) {
+    auto font = MakeFont(synth, 4, static_cast<uint32_t>(kind));
+    font->SetTextColour(text);
+    font->SetEffectColour(effect);
+    ASSERT_TRUE(font->RenderGlyph('a'));
+    const auto map = Map(*font, 'a');
+    for (int mode : {BlendAdd, BlendDodge, BlendMultiply, BlendOverlay, BlendHSVAdjust})
+      for (float alpha : {1.0f, 0.6f}) {
+        const int ia = static_cast<int>(alpha * 256.0);
+        font->SetBlend(mode, alpha);
+        Gfx_MemBitmap bmp(4, 4);
+        Fill(bmp, dest);
+        font->DrawGlyph(&bmp, 'a', 0, 0, Gfx_Rect{0, 0, 4, 4});
+        for (int y = 0; y < 4; ++y)
+          for (int x = 0; x < 4; ++x) {
+            const int c = At(map, 4, x, y);
+            uint32_t want = dest;
+            if (c != 0 && kind == 0)
+              want = expected(mode, dest, text, ia == 256 ? c + 1 : std::min(c * ia / 256, 256));
+            else if (c != 0)
+              want = expected(mode, dest, c == 255 ? text : effect, ia);
+            EXPECT_EQ(Px(bmp, x, y), want) << "kind " << kind << " mode " << mode << " alpha " << alpha << " at " << x
+                                           << "," << y;
+          }
+      }
+  }
 }
