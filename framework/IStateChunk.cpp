@@ -176,7 +176,17 @@ bool IStateChunk::Assign(const void* bytes, int count)
 {
   if (count < 0 || (count > 0 && !bytes))
     return false;
-  // The bytes come from outside (a host); they must not be this chunk's own.
+  // A host may hand back the very block effGetChunk gave it, or a part of it.
+  const uint8_t* source = static_cast<const uint8_t*>(bytes);
+  uint8_t* own = mBuffer.Data();
+  if (own && source >= own && source < own + Size())
+  {
+    if (count > Size() - int(source - own))
+      return false;
+    std::memmove(own, source, size_t(count));
+    mBuffer.Resize(count);
+    return true;
+  }
   Clear();
   return PutBytes(bytes, count);
 }

@@ -48,7 +48,8 @@ public:
 
   // Empties the stream, keeping its block.
   void Clear() { mBuffer.Resize(0); }
-  // Replaces the stream with a copy of the given bytes (a host's chunk).
+  // Replaces the stream with a copy of the given bytes (a host's chunk), which may be this
+  // stream's own bytes or a part of them.
   bool Assign(const void* bytes, int count);
 
 private:

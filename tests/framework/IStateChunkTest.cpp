@@ -122,6 +122,15 @@ TEST(IStateChunk, NestedChunksAndAssign)
   EXPECT_FALSE(copy.PutBytes("a", -1));
   EXPECT_EQ(copy.Size(), inner.Size());  // failed writes leave the stream alone
 
+  // A host may hand back the chunk's own bytes, whole or in part.
+  const std::vector<uint8_t> whole = Bytes(copy);
+  ASSERT_TRUE(copy.Assign(copy.Data(), copy.Size()));
+  EXPECT_EQ(Bytes(copy), whole);
+  ASSERT_TRUE(copy.Assign(copy.Data() + 4, copy.Size() - 4));
+  EXPECT_EQ(Bytes(copy), std::vector<uint8_t>(whole.begin() + 4, whole.end()));
+  EXPECT_FALSE(copy.Assign(copy.Data() + 1, copy.Size()));  // runs past its own end
+  EXPECT_EQ(copy.Size(), int(whole.size()) - 4);
+
   // Large streams grow across many pages intact.
   IStateChunk big;
   for (int k = 0; k < 20000; ++k)

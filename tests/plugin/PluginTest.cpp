@@ -327,6 +327,15 @@ TEST_F(Plugin, ProgramAndBankChunks)
     EXPECT_EQ(host.Dispatch(effSetChunk, 1, intptr_t(faulty[i].size()), faulty[i].data()), 0) << i;
     ASSERT_EQ(host.GetChunk(false), current) << "chunk " << i << " changed the state";
   }
+  // A host may give back the plug-in's own block from effGetChunk.
+  for (int32_t index : {0, 1})
+  {
+    void* own = nullptr;
+    const intptr_t size = host.Dispatch(effGetChunk, index, 0, &own);
+    ASSERT_GT(size, 0);
+    EXPECT_EQ(host.Dispatch(effSetChunk, index, size, own), 1);
+  }
+  EXPECT_EQ(host.GetChunk(false), current);
   uint8_t byte = 0;
   EXPECT_EQ(host.Dispatch(effSetChunk, 1, 0, &byte), 0);
   EXPECT_EQ(host.Dispatch(effSetChunk, 1, -1, &byte), 0);
