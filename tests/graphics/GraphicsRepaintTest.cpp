@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 namespace
@@ -164,12 +165,12 @@ class RecordingText : public ITextControl
 {
 public:
   using ITextControl::ITextControl;
+  // Records under the text lock, so the record is the text that was drawn.
   bool Draw(IGraphics* g) override
   {
-    char buffer[32];
-    GetText(buffer, sizeof(buffer));
-    lastDrawn = buffer;
-    return ITextControl::Draw(g);
+    std::lock_guard<std::mutex> lock(mTextLock);
+    lastDrawn = mText.Get();
+    return DrawLockedText(g);
   }
   std::string lastDrawn;
 };
