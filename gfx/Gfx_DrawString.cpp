@@ -2,6 +2,7 @@
 // string is drawn glyph by glyph, whatever the font's FontPreferNative asks for.
 
 #include <algorithm>
+#include <climits>
 
 #include "gfx/Gfx_CachedFont.h"
 #include "gfx/Gfx_IBitmap.h"
@@ -14,6 +15,12 @@ inline bool IsContinuation(unsigned char b)
 }
 
 constexpr std::uint32_t kAlignFlags = DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM;
+
+// Positions are worked out in 64 bits: rectangles may reach the ends of the int range.
+int ClampInt(long long v)
+{
+  return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
 
 // Walks the characters of a text: stops at a zero byte or when the length runs out.
 class Utf8Reader
@@ -158,8 +165,8 @@ int Gfx_CachedFont::MeasureString(const char* text, int length, Gfx_Rect* rect, 
     });
   const int w = static_cast<int>(std::min<long long>(wide, 0x3FFFFFFF));
   const int h = static_cast<int>(std::min<long long>(high, 0x3FFFFFFF));
-  rect->right = rect->left + w;
-  rect->bottom = rect->top + h;
+  rect->right = ClampInt(static_cast<long long>(rect->left) + w);
+  rect->bottom = ClampInt(static_cast<long long>(rect->top) + h);
   return vertical ? w : h;
 }
 
@@ -182,19 +189,20 @@ int Gfx_CachedFont::DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int l
   const bool upward = vertical && (mFlags & FontVerticalUp) != 0;
   const bool single = (flags & DT_SINGLELINE) != 0;
 
-  int startX = rect.left, startY = rect.top;
+  const long long left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
+  long long startX = left, startY = top;
   if ((flags & kAlignFlags) || upward) {
-    Gfx_Rect m = rect;
+    Gfx_Rect m{0, 0, 0, 0};
     MeasureString(text, length, &m, flags & DT_SINGLELINE);
-    const int mw = m.right - m.left, mh = m.bottom - m.top;
+    const long long mw = m.right, mh = m.bottom;
     if (flags & DT_CENTER)
-      startX = (rect.right - mw - rect.left) / 2 + rect.left;
+      startX = (right - mw - left) / 2 + left;
     else if (flags & DT_RIGHT)
-      startX = rect.right - mw;
+      startX = right - mw;
     if (flags & DT_VCENTER)
-      startY = rect.top + (rect.bottom - mh - rect.top) / 2;
+      startY = top + (bottom - mh - top) / 2;
     else if (flags & DT_BOTTOM)
-      startY = rect.bottom - mh;
+      startY = bottom - mh;
     if (upward)
       startY += mh; // upward text grows from the bottom
   }
@@ -206,14 +214,16 @@ int Gfx_CachedFont::DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int l
   if (clip.right <= clip.left || clip.bottom <= clip.top)
     return 0;
 
-  Pen<int> pen{startX, startY, startX, startY, vertical, mLineHeight + mLineSpacing};
-  int lowest = startY, rightmost = startX;
+  Pen<long long> pen{startX, startY, startX, startY, vertical, mLineHeight + mLineSpacing};
+  long long lowest = startY, rightmost = startX;
   ForEachGlyph(
     text, length, single, pen, [this](std::uint32_t code) { return ReadyGlyph(code); },
     [&](const Gfx_GlyphRecord& g) {
       if (upward)
         pen.y -= g.height;
-      const bool drawn = DrawGlyphRecord(bitmap, g, pen.x, pen.y, clip);
+      // A glyph whose position leaves the int range lies outside every bitmap.
+      const bool drawn = pen.x == ClampInt(pen.x) && pen.y == ClampInt(pen.y) &&
+                         DrawGlyphRecord(bitmap, g, static_cast<int>(pen.x), static_cast<int>(pen.y), clip);
       if (vertical) {
         pen.y += upward ? g.height - g.advance : g.advance;
         if (drawn)
@@ -224,5 +234,5 @@ int Gfx_CachedFont::DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int l
           lowest = std::max(lowest, pen.y + g.height);
       }
     });
-  return vertical ? rightmost - startX : lowest - startY;
+  return ClampInt(vertical ? rightmost - startX : lowest - startY);
 }

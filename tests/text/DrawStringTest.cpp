@@ -219,7 +219,19 @@ TEST_F(DrawStringTest, Clipping)
   EXPECT_EQ(font->DrawString(&bmp, "ab", -1, &below, DT_NOCLIP), 0);
   Gfx_Rect empty{10, 10, 10, 20};
   EXPECT_EQ(font->DrawString(&bmp, "ab", -1, &empty, 0), 0);
+  // Rectangles at the ends of the int range: the pen runs off the bitmap without wrapping around.
+  Gfx_Rect farRight{0x7FFFFFF0, 0, 0x7FFFFFFF, 10};
+  EXPECT_EQ(font->DrawString(&bmp, "abababababab", -1, &farRight, DT_NOCLIP), 0);
+  Gfx_Rect farLeft{-0x7FFFFFFF - 1, -0x7FFFFFFF - 1, 0x7FFFFFFF, 0x7FFFFFFF};
+  EXPECT_EQ(font->DrawString(&bmp, "ab\nab", -1, &farLeft, DT_NOCLIP | DT_RIGHT | DT_BOTTOM), 0);
   EXPECT_EQ(texttest::CountDiffering(bmp, kWhite), 0);
+  // Centred in the whole int range, "ab" starts at (-4, -5): 3 x 3 pixels of b show.
+  EXPECT_EQ(font->DrawString(&bmp, "ab", -1, &farLeft, DT_NOCLIP | DT_CENTER | DT_VCENTER), kLine);
+  b = InkBox(bmp, kWhite);
+  EXPECT_EQ(std::make_tuple(b.left, b.top, b.right, b.bottom), std::make_tuple(0, 0, 3, 3));
+  Gfx_Rect measured{0x7FFFFFFC, 0, 0, 0}; // 7 wide: the right edge stops at the end of the range
+  EXPECT_EQ(font->DrawString(nullptr, "ab", -1, &measured, DT_CALCRECT), kLine);
+  EXPECT_EQ(measured.right, 0x7FFFFFFF);
 }
 
 TEST_F(DrawStringTest, VerticalText)
