@@ -304,9 +304,12 @@ bool Gfx_CachedFont::Render(std::uint32_t code)
     }
   }
 
+  // The cell is free now and at least as large as the map: it serves as the scratch copy below.
+  std::uint8_t* const scratch = gCell.data();
   if (mFlags & FontVertical) {
     // Turn the map: downward text clockwise, upward text the other way.
-    std::vector<std::uint8_t> old(map, map + bytes);
+    std::memcpy(scratch, map, bytes);
+    const std::uint8_t* old = scratch;
     const int W = width, H = height;
     const bool up = (mFlags & FontVerticalUp) != 0;
     width = H;
@@ -322,7 +325,8 @@ bool Gfx_CachedFont::Render(std::uint32_t code)
   } else if (mFlags & (FontShadow | FontOutline)) {
     Threshold(map, bytes);
     const bool shadow = (mFlags & FontShadow) != 0;
-    std::vector<std::uint8_t> ink(map, map + bytes);
+    std::memcpy(scratch, map, bytes);
+    const std::uint8_t* ink = scratch;
     auto at = [&](int r, int c) {
       return r >= 0 && c >= 0 && r < height && c < width && ink[static_cast<std::size_t>(r) * width + c] == 255;
     };
