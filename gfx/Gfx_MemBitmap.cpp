@@ -62,9 +62,11 @@ bool Gfx_MemBitmap::SetSize(int width, int height)
   {
     // Grow with headroom when replacing a block, so a bitmap that keeps growing a little does not
     // reallocate every time; a first allocation takes exactly what it needs.
-    const std::size_t want = raw_ ? needed + needed / 4 : needed;
+    // When the headroom cannot be had, the exact size may still be.
+    std::size_t want = raw_ ? needed + needed / 4 : needed;
     Release();
     raw_ = std::calloc(1, want + kAlignSlack);
+    if (!raw_ && want != needed) raw_ = std::calloc(1, (want = needed) + kAlignSlack);
     if (raw_)
     {
       pixels_ = AlignedPixels(raw_);
