@@ -97,6 +97,13 @@ std::vector<std::string> IMidiPorts::ReadPortNames(MidiPortLister& lister)
   return names;
 }
 
+// The output client is shared with every sending thread: it is only used under the send mutex.
+std::vector<std::string> IMidiPorts::ReadOutputNames()
+{
+  std::lock_guard<std::mutex> send(sendMutex_);
+  return ReadPortNames(*output_);
+}
+
 std::string IMidiPorts::WithoutPortAddress(const std::string& name)
 {
   size_t end = name.find_last_not_of(' ');
@@ -131,7 +138,7 @@ std::vector<std::string> IMidiPorts::ListMidiOutputPorts()
   {
     if (!IsOutputOpen())
       chosenOutput_ = 0;
-    outputNames_ = EnsureOutputClient() ? ReadPortNames(*output_) : std::vector<std::string>{kNoDeviceName};
+    outputNames_ = EnsureOutputClient() ? ReadOutputNames() : std::vector<std::string>{kNoDeviceName};
   }
   return outputNames_;
 }
@@ -152,7 +159,7 @@ int IMidiPorts::FindMidiOutputPort(const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
   if (output_)
-    outputNames_ = ReadPortNames(*output_);
+    outputNames_ = ReadOutputNames();
   return FindIn(output_ ? outputNames_ : std::vector<std::string>{kNoDeviceName}, name);
 }
 
@@ -167,12 +174,12 @@ int IMidiPorts::FindMidiInputPort(const std::string& name)
 int IMidiPorts::SelectMidiOutputPort(int& index, const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  CloseMidiOutput();
+  CloseOutput();
   const int asked = index;
   index = 0;
   if (asked == 0 || !EnsureOutputClient())
     return 0;
-  outputNames_ = ReadPortNames(*output_);
+  outputNames_ = ReadOutputNames();
   const int found = FindIn(outputNames_, name);
   if (found <= 0)
     return 0;
@@ -194,7 +201,7 @@ int IMidiPorts::SelectMidiOutputPort(int& index, const std::string& name)
 int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  CloseMidiInput();
+  CloseInput();
   const int asked = index;
   index = 0;
   if (asked == 0 || !EnsureInputClient())
@@ -223,8 +230,7 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
 
 bool IMidiPorts::IsOutputOpen() const
 {
-  auto& self = const_cast<IMidiPorts&>(*this);
-  std::lock_guard<std::mutex> send(self.sendMutex_);
+  std::lock_guard<std::mutex> send(sendMutex_);
   return output_ && output_->IsPortOpen();
 }
 
@@ -232,13 +238,25 @@ bool IMidiPorts::IsInputOpen() const { return chosenInput_.load() > 0; }
 
 void IMidiPorts::CloseMidiOutput()
 {
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  CloseOutput();
+}
+
+void IMidiPorts::CloseMidiInput()
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  CloseInput();
+}
+
+void IMidiPorts::CloseOutput()
+{
   std::lock_guard<std::mutex> send(sendMutex_);
   if (output_)
     output_->ClosePort();
   chosenOutput_ = 0;
 }
 
-void IMidiPorts::CloseMidiInput()
+void IMidiPorts::CloseInput()
 {
   if (input_)
     input_->ClosePort(); // no callback runs after this
@@ -250,8 +268,8 @@ void IMidiPorts::Shutdown()
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
   sink_.store(nullptr);
-  CloseMidiInput();
-  CloseMidiOutput();
+  CloseInput();
+  CloseOutput();
   input_.reset();
   {
     std::lock_guard<std::mutex> send(sendMutex_);

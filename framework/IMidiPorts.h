@@ -113,8 +113,11 @@ private:
   bool EnsureOutputClient();
   bool EnsureInputClient();
   static std::vector<std::string> ReadPortNames(MidiPortLister& lister);
+  std::vector<std::string> ReadOutputNames();
   static int FindIn(const std::vector<std::string>& names, const std::string& name);
-  void ClosePortsOf(bool input);
+  // The two closes with portsMutex_ held.
+  void CloseOutput();
+  void CloseInput();
   MidiSendStatus Send(const uint8_t* bytes, size_t size);
   MidiSendStatus SendSysEx(const uint8_t* bytes, size_t size);
   MidiSendStatus Finish(MidiSendStatus status);
@@ -123,7 +126,7 @@ private:
   void DeliveryLoop();
 
   std::mutex portsMutex_; // clients, lists, backend: the editor thread and project recall
-  std::mutex sendMutex_;  // the output client: every sending thread
+  mutable std::mutex sendMutex_; // the output client: every sending thread
   std::shared_ptr<MidiBackend> backend_;
   std::unique_ptr<MidiOutputClient> output_;
   std::unique_ptr<MidiInputClient> input_;

@@ -1,6 +1,7 @@
 #include "platform/midi/LoopbackMidiBackend.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -25,6 +26,22 @@ struct Port
 };
 
 class LoopbackInputClient;
+
+// A library client is not safe for use from two threads at once; the hub counts every time
+// one of ours is.
+class UseGuard
+{
+public:
+  UseGuard(std::atomic<int>& users, std::atomic<int>& overlaps) : users_(users)
+  {
+    if (users_.fetch_add(1) > 0)
+      overlaps.fetch_add(1);
+  }
+  ~UseGuard() { users_.fetch_sub(1); }
+
+private:
+  std::atomic<int>& users_;
+};
 } // namespace
 
 struct LoopbackMidiBackend::Hub
@@ -36,6 +53,7 @@ struct LoopbackMidiBackend::Hub
   bool failOpen = false;
   size_t maxMessage = 1 << 20;
   int countQueries = 0;
+  std::atomic<int> concurrentUses{0};
 
   // Delivery: messages queued by sources, handed out on the hub's thread. deliverMutex is held
   // while a callback runs, so closing an input waits for a delivery in progress.
@@ -136,12 +154,21 @@ public:
   explicit LoopbackOutputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub) : hub_(std::move(hub)) {}
   ~LoopbackOutputClient() override { ClosePort(); }
 
-  unsigned PortCount() override { return hub_->Count(kDestination); }
-  bool PortName(unsigned port, std::string& name) override { return hub_->Name(kDestination, port, name); }
+  unsigned PortCount() override
+  {
+    UseGuard use(users_, hub_->concurrentUses);
+    return hub_->Count(kDestination);
+  }
+  bool PortName(unsigned port, std::string& name) override
+  {
+    UseGuard use(users_, hub_->concurrentUses);
+    return hub_->Name(kDestination, port, name);
+  }
 
   bool OpenPort(unsigned port, const std::string&) override
   {
     ClosePort();
+    UseGuard use(users_, hub_->concurrentUses);
     connected_ = hub_->Connect(kDestination, port);
     return !connected_.empty();
   }
@@ -150,6 +177,7 @@ public:
 
   void ClosePort() override
   {
+    UseGuard use(users_, hub_->concurrentUses);
     if (!connected_.empty())
       hub_->Disconnect(connected_);
     connected_.clear();
@@ -159,6 +187,7 @@ public:
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
+    UseGuard use(users_, hub_->concurrentUses);
     if (connected_.empty() || !bytes || size == 0)
       return false;
     std::vector<uint8_t> message(bytes, bytes + size);
@@ -186,6 +215,7 @@ public:
 private:
   std::shared_ptr<LoopbackMidiBackend::Hub> hub_;
   std::string connected_;
+  std::atomic<int> users_{0};
 };
 
 class LoopbackInputClient final : public MidiInputClient
@@ -194,12 +224,21 @@ public:
   explicit LoopbackInputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub) : hub_(std::move(hub)) {}
   ~LoopbackInputClient() override { ClosePort(); }
 
-  unsigned PortCount() override { return hub_->Count(kSource); }
-  bool PortName(unsigned port, std::string& name) override { return hub_->Name(kSource, port, name); }
+  unsigned PortCount() override
+  {
+    UseGuard use(users_, hub_->concurrentUses);
+    return hub_->Count(kSource);
+  }
+  bool PortName(unsigned port, std::string& name) override
+  {
+    UseGuard use(users_, hub_->concurrentUses);
+    return hub_->Name(kSource, port, name);
+  }
 
   bool OpenPort(unsigned port, const std::string&, MidiInputCallback callback) override
   {
     ClosePort();
+    UseGuard use(users_, hub_->concurrentUses);
     const std::string name = hub_->Connect(kSource, port);
     if (name.empty())
       return false;
@@ -214,6 +253,7 @@ public:
 
   void ClosePort() override
   {
+    UseGuard use(users_, hub_->concurrentUses);
     std::string name;
     {
       std::lock_guard<std::mutex> lock(hub_->deliverMutex);
@@ -238,6 +278,7 @@ private:
   std::shared_ptr<LoopbackMidiBackend::Hub> hub_;
   MidiInputCallback callback_;
   std::string connected_;
+  std::atomic<int> users_{0};
 };
 } // namespace
 
@@ -353,6 +394,8 @@ int LoopbackMidiBackend::PortCountQueries() const
   std::lock_guard<std::mutex> lock(hub_->mutex);
   return hub_->countQueries;
 }
+
+int LoopbackMidiBackend::ConcurrentClientUses() const { return hub_->concurrentUses.load(); }
 
 void LoopbackMidiBackend::SetFailClientCreation(bool fail)
 {

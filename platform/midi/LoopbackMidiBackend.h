@@ -42,6 +42,8 @@ public:
   int Connections(const std::string& port) const;
   // How many times a client asked the back end for its port list.
   int PortCountQueries() const;
+  // How many times a client was entered by one thread while another was inside it.
+  int ConcurrentClientUses() const;
 
   void SetFailClientCreation(bool fail);
   void SetFailOpen(bool fail);

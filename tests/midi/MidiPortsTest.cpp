@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -404,4 +405,31 @@ TEST_F(MidiPortsTest, LoopPortCarriesOutputBackToInput)
   ASSERT_TRUE(sink.WaitFor(2));
   EXPECT_EQ(sink.items[0].bytes, (Bytes{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x0F, 0x10, 0xF7}));
   EXPECT_EQ(sink.items[1].midi.status, 0xB0);
+}
+
+TEST_F(MidiPortsTest, PortOperationsAndSendsFromSeveralThreads)
+{
+  ASSERT_EQ(OpenOutput("Other Out"), 2);
+  std::atomic<bool> done{false};
+  // The audio thread and the transfer worker send while the editor looks up and reopens ports.
+  std::thread sender([&] {
+    for (uint8_t i = 0; !done.load(); i = uint8_t((i + 1) & 0x7F))
+      ports.SendMidiToDevice({0, 0xB0, 7, i});
+  });
+  std::thread inputCloser([&] {
+    for (int i = 0; i < 200; ++i)
+      ports.CloseMidiInput();
+  });
+  for (int i = 0; i < 200; ++i)
+  {
+    EXPECT_EQ(ports.FindMidiOutputPort("Other Out"), 2);
+    OpenInput("Keyboard In");
+  }
+  inputCloser.join();
+  done = true;
+  sender.join();
+  // No library client was ever entered by two threads at once.
+  EXPECT_EQ(backend->ConcurrentClientUses(), 0);
+  EXPECT_TRUE(ports.IsOutputOpen());
+  EXPECT_GT(backend->Received("Other Out").size(), 0u);
 }
