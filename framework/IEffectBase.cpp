@@ -22,8 +22,7 @@ constexpr int32_t FourCC(char a, char b, char c, char d)
 }
 
 // Plain casts, four samples per step with a scalar tail; Add adds to what the destination holds.
-template <bool Add, class In, class Out>
-void Convert(const In* in, Out* out, int frames)
+template <bool Add, class In, class Out> void Convert(const In* in, Out* out, int frames)
 {
   auto put = [&](int k)
   {

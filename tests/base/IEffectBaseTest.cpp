@@ -534,7 +534,8 @@ TEST(IEffectVST, HostSettingsEndInResetProcessing)
   EXPECT_EQ(plug.SampleRate(), 48000.0);
   EXPECT_EQ(plug.resets, 2);
   // A rate that is no positive number is not taken.
-  for (float bad : {0.f, -44100.f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
+  for (float bad :
+       {0.f, -44100.f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
     plug.Dispatch(effSetSampleRate, 0, 0, nullptr, bad);
   EXPECT_EQ(plug.SampleRate(), 48000.0);
   EXPECT_EQ(plug.resets, 6);
@@ -571,7 +572,7 @@ TEST(IEffectVST, TextToValueIgnoresTheHostLocale)
     EXPECT_EQ(read("2.5"), 2.5);
     EXPECT_EQ(read(" \t+7.25e-1 dB"), 0.725);
     EXPECT_EQ(read("1,5"), 1.0); // the comma ends the number
-    EXPECT_EQ(read("-3"), 0.0);   // clamped into the range
+    EXPECT_EQ(read("-3"), 0.0);  // clamped into the range
     EXPECT_EQ(read("1e999"), 10.0);
     EXPECT_EQ(read("1e-999"), 0.0);
     EXPECT_EQ(read("nan"), 0.0);
@@ -581,8 +582,7 @@ TEST(IEffectVST, TextToValueIgnoresTheHostLocale)
   };
   check();
   CommaLocale comma;
-  if (!comma.Active())
-    GTEST_SKIP() << "no comma-decimal locale could be made (localedef missing)";
+  if (!comma.Active()) GTEST_SKIP() << "no comma-decimal locale could be made (localedef missing)";
   check();
 }
 

@@ -13,7 +13,8 @@ namespace
 {
 VELK& Plugin()
 {
-  static VELK* plug = [] {
+  static VELK* plug = []
+  {
     VELK* p = new VELK(nullptr);
     p->Effect()->dispatcher(p->Effect(), effOpen, 0, 0, nullptr, 0.f);
     return p;
@@ -31,8 +32,7 @@ std::vector<uint8_t> ProgramChunk()
 {
   void* data = nullptr;
   const intptr_t size = Dispatch(effGetChunk, 1, 0, &data);
-  if (size <= 0 || !data)
-    std::abort(); // the plug-in always has a state to give
+  if (size <= 0 || !data) std::abort(); // the plug-in always has a state to give
   const auto* bytes = static_cast<const uint8_t*>(data);
   return std::vector<uint8_t>(bytes, bytes + size);
 }
@@ -43,8 +43,7 @@ void SetAndCheck(const std::vector<uint8_t>& input, bool bank)
   std::vector<uint8_t> copy = input; // the dispatcher takes a non-const pointer
   const intptr_t taken = Dispatch(effSetChunk, bank ? 0 : 1, intptr_t(copy.size()), copy.data());
   const std::vector<uint8_t> after = ProgramChunk();
-  if (taken == 0 && after != before)
-    std::abort(); // a refused chunk changed the state
+  if (taken == 0 && after != before) std::abort(); // a refused chunk changed the state
   if (taken == 1)
   {
     // What was taken reads back as the same state.
@@ -57,8 +56,7 @@ void SetAndCheck(const std::vector<uint8_t>& input, bool bank)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-  if (size > (std::size_t(1) << 20))
-    return 0;
+  if (size > (std::size_t(1) << 20)) return 0;
   const std::vector<uint8_t> input(data, data + size);
   SetAndCheck(input, false);
   SetAndCheck(input, true);

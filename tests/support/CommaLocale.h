@@ -28,8 +28,7 @@ public:
     const std::string command = "localedef -c -i '" + (mFolder / "comma.src").string() + "' '" +
                                 (mFolder / "xx_XX").string() + "' >/dev/null 2>&1";
     std::system(command.c_str());
-    if (!fs::exists(mFolder / "xx_XX" / "LC_NUMERIC", ec))
-      return;
+    if (!fs::exists(mFolder / "xx_XX" / "LC_NUMERIC", ec)) return;
     setenv("LOCPATH", mFolder.c_str(), 1);
     const char* set = std::setlocale(LC_NUMERIC, "xx_XX");
     unsetenv("LOCPATH");
