@@ -82,6 +82,10 @@ public:
   bool DrawTextInRect(ITextStyle* style, const char* text, IRectangle* rect, bool measure = false);
   // The style's font from the process-wide font cache (made on a miss), or null.
   Gfx_CachedFont* MakeCachedFont(ITextStyle* style);
+  // Draws with the font in the given colour (0xAARRGGBB). Cached fonts are shared by every editor of
+  // the process, so the colour and the drawing are one step under a process-wide lock.
+  static void DrawFontString(Gfx_CachedFont* font, uint32_t colour, Gfx_IBitmap* bitmap, const char* text,
+                             int left, int top, int right, int bottom, uint32_t flags);
 
   // ---- repainting ----
   // Unions the rectangles of the controls and groups that need repainting into rect; answers

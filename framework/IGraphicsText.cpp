@@ -7,9 +7,13 @@
 #include "platform/text/TextRasteriser.h"
 
 #include <memory>
+#include <mutex>
 
 namespace
 {
+// Taken around setting a shared font's colour and drawing with it.
+std::mutex sFontColourLock;
+
 // Rotated text: 90 degrees runs upward, 270 (or -90) downward; other angles draw upright.
 uint32_t OrientationFlags(int32_t orientation)
 {
@@ -48,6 +52,17 @@ Gfx_CachedFont* IGraphics::MakeCachedFont(ITextStyle* style)
   return font;
 }
 
+void IGraphics::DrawFontString(Gfx_CachedFont* font, uint32_t colour, Gfx_IBitmap* bitmap, const char* text,
+                               int left, int top, int right, int bottom, uint32_t flags)
+{
+  if (!font)
+    return;
+  Gfx_Rect r{left, top, right, bottom};
+  std::lock_guard<std::mutex> guard(sFontColourLock);
+  font->SetTextColour(colour);
+  font->DrawString(bitmap, text, -1, &r, flags);
+}
+
 bool IGraphics::DrawTextInRect(ITextStyle* style, const char* text, IRectangle* rect, bool measure)
 {
   if (!text || !*text)
@@ -58,7 +73,6 @@ bool IGraphics::DrawTextInRect(ITextStyle* style, const char* text, IRectangle* 
   if (!font)
     return false;
 
-  font->SetTextColour(style->colour.Word());
   uint32_t flags = DT_NOCLIP;
   if (style->colour.A < 255)
     flags |= DrawUseColourAlpha;
@@ -73,8 +87,7 @@ bool IGraphics::DrawTextInRect(ITextStyle* style, const char* text, IRectangle* 
 
   if (!measure)
   {
-    Gfx_Rect r{rect->L, rect->T, rect->R, rect->B};
-    font->DrawString(mDrawBitmap, text, -1, &r, flags);
+    DrawFontString(font, style->colour.Word(), mDrawBitmap, text, rect->L, rect->T, rect->R, rect->B, flags);
     return true;
   }
 

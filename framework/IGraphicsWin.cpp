@@ -582,10 +582,9 @@ void IGraphicsWin::DrawEntry()
   }
   if (font && !text.empty())
   {
-    font->SetTextColour(Opaque(mEntryStyle.entryText));
     // Clipped to the entry: the text may be wider than the box.
-    Gfx_Rect textRect{x, r.T, innerR, r.B};
-    font->DrawString(bitmap, text.c_str(), -1, &textRect, DT_VCENTER | DT_SINGLELINE);
+    DrawFontString(font, Opaque(mEntryStyle.entryText), bitmap, text.c_str(), x, r.T, innerR, r.B,
+                   DT_VCENTER | DT_SINGLELINE);
   }
   if (!mEntry.HasSelection())
   {
@@ -757,10 +756,8 @@ void IGraphicsWin::PaintLevel(const PopupMenuLayout& layout, int level, int high
     }
     if (font && !item.text.empty())
     {
-      font->SetTextColour(ink);
-      Gfx_Rect r{kMenuBorder + kMenuCheckColumn + kMenuTextPad, top,
-                 width - kMenuBorder - kMenuArrowColumn, bottom};
-      font->DrawString(&panel, item.text.c_str(), -1, &r, DT_VCENTER | DT_SINGLELINE);
+      DrawFontString(font, ink, &panel, item.text.c_str(), kMenuBorder + kMenuCheckColumn + kMenuTextPad, top,
+                     width - kMenuBorder - kMenuArrowColumn, bottom, DT_VCENTER | DT_SINGLELINE);
     }
   }
 }

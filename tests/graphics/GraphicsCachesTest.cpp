@@ -3,10 +3,14 @@
 #include "framework/BitmapCache.h"
 #include "framework/FontCache.h"
 #include "framework/IBitmapControl.h"
+#include "gfx/Gfx_SysBitmap.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -132,4 +136,34 @@ TEST(GraphicsCaches, FontsAreSharedAcrossColoursAndTextIsMeasured)
     for (int x = 0; x < 200 && !ink; ++x)
       ink = (g.DrawBitmapSurface()->Row(y)[x] >> 24) != 0;
   EXPECT_TRUE(ink);
+}
+
+// Two editors share one cached font for styles that differ only in colour; drawing at the same
+// time must not give one editor's text the other's colour.
+TEST(GraphicsCaches, SharedFontDrawsEachEditorsOwnColourAcrossThreads)
+{
+  auto run = [](IColour colour, uint32_t foreignMask, std::atomic<int>& foreignPixels) {
+    TestPlug plug;
+    TestGraphics g(&plug, 120, 30);
+    g.CreateDrawBitmaps();
+    ITextStyle style("DejaVu Sans Mono", 14, colour);
+    for (int i = 0; i < 2000; ++i)
+    {
+      Gfx_SysBitmap* surface = g.DrawBitmapSurface();
+      for (int y = 0; y < 30; ++y)
+        std::fill(surface->Row(y), surface->Row(y) + 120, 0u);
+      IRectangle box(0, 0, 120, 30);
+      g.DrawTextInRect(&style, "HHHHHH", &box);
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 120; ++x)
+          if (surface->Row(y)[x] & foreignMask)
+            ++foreignPixels;
+    }
+  };
+  std::atomic<int> foreign{0};
+  std::thread red([&] { run(IColour(255, 255, 0, 0), 0x000000FFu, foreign); });
+  std::thread blue([&] { run(IColour(255, 0, 0, 255), 0x00FF0000u, foreign); });
+  red.join();
+  blue.join();
+  EXPECT_EQ(foreign.load(), 0);
 }
