@@ -103,10 +103,4 @@ inline bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& 
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
 }
-
-inline bool WriteBitmap(const std::string& path, const Gfx_IBitmap& b)
-{
-  const std::vector<std::uint8_t> bytes = Encode(FromBitmap(b));
-  return !bytes.empty() && WriteFile(path, bytes);
-}
 } // namespace pngwrite

@@ -8,7 +8,7 @@
 #include "gfx/Gfx_CachedFont.h"
 #include "gfx/Gfx_MemBitmap.h"
 #include "platform/text/FreeTypeRasteriser.h"
-#include "tests/support/PngWrite.h"
+#include "gfx/Gfx_PNGWrite.h"
 #include "tests/text/TextTestUtil.h"
 
 namespace {
@@ -62,7 +62,7 @@ TEST(FreeTypeText, EditorSizesAreLegibleAndInsideTheMeasuredBox)
       Gfx_Rect r{8, 6, 8 + w, 6 + size};
       EXPECT_EQ(font.DrawString(&bmp, text, -1, &r, DT_NOCLIP), size);
       const std::string png = out + "/freetype_" + std::to_string(size) + "_" + std::to_string(style) + ".png";
-      EXPECT_TRUE(pngwrite::WriteBitmap(png, bmp)) << png;
+      EXPECT_TRUE(Gfx_WritePNGFile(png.c_str(), bmp)) << png;
 
       const texttest::Box ink = texttest::InkBox(bmp, kWhite);
       ASSERT_FALSE(ink.empty);
