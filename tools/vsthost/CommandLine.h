@@ -6,9 +6,12 @@
 
 namespace vsthost {
 
-// `vsthost --identity PLUGIN.so`, `vsthost --editor PLUGIN.so [--screenshot FILE.png]`, `vsthost --help`.
+// `vsthost --identity PLUGIN.so`, `--editor PLUGIN.so [--screenshot FILE.png]`,
+// `--process N PLUGIN.so [--tempo BPM] [--playing]`, `--get-chunk FILE PLUGIN.so [--bank]`,
+// `--set-chunk FILE PLUGIN.so [--bank]`, `--help`.
 // args excludes the program name. Writes to out and err; answers the process exit code
-// (0 success, 1 the plug-in failed to load, 2 usage or unavailable option).
+// (0 success; 1 the plug-in failed to load or to do what was asked, or a file could not be read or written;
+// 2 usage).
 int RunCommandLine(const std::vector<std::string>& args, std::string& out, std::string& err);
 
 } // namespace vsthost

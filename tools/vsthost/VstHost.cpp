@@ -322,11 +322,13 @@ std::vector<uint8_t> VstHost::GetChunk(bool bank)
   return std::vector<uint8_t>(bytes, bytes + size);
 }
 
-bool VstHost::SetChunk(const std::vector<uint8_t>& data, bool bank)
+bool VstHost::SetChunk(const std::vector<uint8_t>& data, bool bank) { return SetChunkAnswer(data, bank) != 0; }
+
+intptr_t VstHost::SetChunkAnswer(const std::vector<uint8_t>& data, bool bank)
 {
   std::vector<uint8_t> copy = data; // the dispatcher takes a non-const pointer
   if (copy.empty()) copy.reserve(1);
-  return Dispatch(effSetChunk, bank ? 0 : 1, static_cast<intptr_t>(data.size()), copy.data()) != 0;
+  return Dispatch(effSetChunk, bank ? 0 : 1, static_cast<intptr_t>(data.size()), copy.data());
 }
 
 bool VstHost::EditorGetRect(ERect& rect)

@@ -124,7 +124,8 @@ public:
 
   // Chunks: the data is copied out of the plug-in. Empty when the plug-in answers 0.
   std::vector<uint8_t> GetChunk(bool bank);
-  bool SetChunk(const std::vector<uint8_t>& data, bool bank);
+  bool SetChunk(const std::vector<uint8_t>& data, bool bank); // SetChunkAnswer(...) != 0
+  intptr_t SetChunkAnswer(const std::vector<uint8_t>& data, bool bank); // effSetChunk's raw answer
 
   // Editor calls; the window itself is up to the caller (parent is a native window handle or null).
   bool EditorGetRect(ERect& rect);
