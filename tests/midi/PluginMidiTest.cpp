@@ -19,11 +19,11 @@ namespace
 {
 VstIntPtr QuietHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
-class MidiPlugin : public IEffectVST
+class PortsTestPlugin : public IEffectVST
 {
 public:
-  MidiPlugin() : IEffectVST(&QuietHost) {}
-  ~MidiPlugin() override
+  PortsTestPlugin() : IEffectVST(&QuietHost) {}
+  ~PortsTestPlugin() override
   {
     CloseMidiPorts();
     alive = false;
@@ -71,7 +71,7 @@ TEST(PluginMidi, PortsSendsAndInputThroughThePluginBase)
 {
   auto backend = std::make_shared<LoopbackMidiBackend>();
   backend->AddLoopPort("Synth");
-  MidiPlugin plugin;
+  PortsTestPlugin plugin;
   ASSERT_TRUE(plugin.MidiPorts().SetBackend(backend));
 
   EXPECT_EQ(plugin.ListMidiOutputPorts(), (std::vector<std::string>{"Select MIDI Device", "Synth"}));
@@ -118,7 +118,7 @@ TEST(PluginMidi, TearDownWaitsForTheInputHandler)
 {
   auto backend = std::make_shared<LoopbackMidiBackend>();
   backend->AddSourcePort("Synth");
-  auto plugin = std::make_unique<MidiPlugin>();
+  auto plugin = std::make_unique<PortsTestPlugin>();
   plugin->delay = 20ms;
   plugin->MidiPorts().SetBackend(backend);
   plugin->ListMidiInputPorts();
