@@ -458,9 +458,12 @@ void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
   // A press whose release never arrived still closes its edit first.
   EndOpenParamEdit();
   ReleaseMouseCapture();
-  IControl* c = FindControlAt(x, y);
-  if (!c)
-    return;
+  if (IControl* c = FindControlAt(x, y))
+    PressControl(c, x, y, mod);
+}
+
+void IGraphics::PressControl(IControl* c, int x, int y, const IMouseMod& mod)
+{
   mCapturedControl = c;
   mMouseX = x;
   mMouseY = y;
@@ -487,14 +490,7 @@ void IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
   if (!c)
     return;
   if (c->DblClickAsPress())
-  {
-    mCapturedControl = c;
-    mMouseX = x;
-    mMouseY = y;
-    const int paramIdx = c->ParamIdx();
-    c->OnMouseDown(x, y, mod);
-    BeginParamEditFor(paramIdx);
-  }
+    PressControl(c, x, y, mod);
   else
     c->OnMouseDblClick(x, y, mod);
 }

@@ -197,6 +197,8 @@ protected:
   void DeleteLayerGroups();
   void ReleaseCachedBitmaps();
   void BeginParamEditFor(int paramIdx);
+  // Captures the mouse for the control, presses it and begins its parameter edit.
+  void PressControl(IControl* c, int x, int y, const IMouseMod& mod);
 
   uint32_t mLastTextResourceSize = 0;
   PointerList<IControl> mControls;
