@@ -1,7 +1,7 @@
 // One editor frame of 300 knobs at normal size: every knob dirty, and one knob dirty.
-#include "framework/IEffectBase.h"
-#include "framework/IGraphics.h"
-#include "framework/IKnobMultiControl.h"
+#include "framework/plugin/IEffectBase.h"
+#include "framework/graphics/IGraphics.h"
+#include "framework/controls/IKnobMultiControl.h"
 #include "gfx/Gfx_MemBitmap.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // Time to write and read the whole parameter table with the plug-in base's serialisers: one
 // double per parameter, in index order, as the project state carries them.
-#include "framework/IEffectVST.h"
-#include "framework/IParameter.h"
-#include "framework/IStateChunk.h"
+#include "framework/plugin/IEffectVST.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/plugin/IStateChunk.h"
 
 #include <benchmark/benchmark.h>
 

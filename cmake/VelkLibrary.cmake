@@ -1,7 +1,16 @@
 # velk_library(NAME DIR DEPS...): a static library of every .cpp in DIR.
+# velk_library_tree(NAME DIR DEPS...): the same, with the .cpp files of DIR's sub-folders too.
 # A folder with no sources yet becomes an interface library, so the tree builds at every step.
 function(velk_library name dir)
-  file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  _velk_library(${name} GLOB ${dir} ${ARGN})
+endfunction()
+
+function(velk_library_tree name dir)
+  _velk_library(${name} GLOB_RECURSE ${dir} ${ARGN})
+endfunction()
+
+function(_velk_library name mode dir)
+  file(${mode} _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(_srcs)
     add_library(${name} STATIC ${_srcs})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})

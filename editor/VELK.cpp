@@ -2,9 +2,9 @@
 
 #include "editor/PatchManager.h"
 #include "editor/WriteBuildLog.h"
-#include "framework/IGraphicsWin.h"
-#include "framework/IParameter.h"
-#include "framework/IStateChunk.h"
+#include "framework/graphics/IGraphicsWin.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/plugin/IStateChunk.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <cmath>

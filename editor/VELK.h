@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/IEffectVST.h"
+#include "framework/plugin/IEffectVST.h"
 
 #include <array>
 #include <atomic>

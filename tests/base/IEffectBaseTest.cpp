@@ -1,10 +1,10 @@
 #include "TestPlug.h"
 
-#include "framework/ChunkHeader.h"
-#include "framework/IMidiMessage.h"
-#include "framework/ISysExMessage.h"
-#include "framework/IPresetSlot.h"
-#include "framework/IStateChunk.h"
+#include "framework/plugin/ChunkHeader.h"
+#include "framework/plugin/IMidiMessage.h"
+#include "framework/plugin/ISysExMessage.h"
+#include "framework/plugin/IPresetSlot.h"
+#include "framework/plugin/IStateChunk.h"
 #include "tests/support/CommaLocale.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framework/IEffectVST.h"
-#include "framework/IParameter.h"
+#include "framework/plugin/IEffectVST.h"
+#include "framework/plugin/IParameter.h"
 #include "platform/vst2/VstTypes.h"
 
 #include <string>

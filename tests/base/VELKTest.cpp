@@ -1,9 +1,9 @@
 #include "editor/PatchManager.h"
 #include "editor/VELK.h"
 #include "editor/WriteBuildLog.h"
-#include "framework/ChunkHeader.h"
-#include "framework/IParameter.h"
-#include "framework/IStateChunk.h"
+#include "framework/plugin/ChunkHeader.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/plugin/IStateChunk.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <gtest/gtest.h>

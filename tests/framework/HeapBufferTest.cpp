@@ -1,6 +1,6 @@
-#include "framework/HeapBuffer.h"
-#include "framework/HeapString.h"
-#include "framework/PointerList.h"
+#include "framework/support/HeapBuffer.h"
+#include "framework/support/HeapString.h"
+#include "framework/support/PointerList.h"
 
 #include <gtest/gtest.h>
 

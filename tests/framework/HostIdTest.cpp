@@ -1,4 +1,4 @@
-#include "framework/HostId.h"
+#include "framework/plugin/HostId.h"
 
 #include <gtest/gtest.h>
 

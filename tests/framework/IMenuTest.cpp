@@ -1,5 +1,5 @@
-#include "framework/IMenu.h"
-#include "framework/IRectangle.h"
+#include "framework/graphics/IMenu.h"
+#include "framework/support/IRectangle.h"
 
 #include <gtest/gtest.h>
 

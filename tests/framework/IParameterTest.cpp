@@ -1,4 +1,4 @@
-#include "framework/IParameter.h"
+#include "framework/plugin/IParameter.h"
 #include "tests/support/CommaLocale.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "framework/ChunkHeader.h"
-#include "framework/IParameter.h"
-#include "framework/IStateChunk.h"
+#include "framework/plugin/ChunkHeader.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/plugin/IStateChunk.h"
 
 #include <gtest/gtest.h>
 

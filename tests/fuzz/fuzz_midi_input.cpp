@@ -1,7 +1,7 @@
 // libFuzzer target for what arrives over the MIDI cable: arbitrary bytes cut into messages pass
 // through an input port (library thread, queue, delivery thread) into a sink, which must see each
 // message whole and in order; the same bytes go through the SysEx unpackers and name readers.
-#include "framework/IMidiPorts.h"
+#include "framework/plugin/IMidiPorts.h"
 #include "link/SysExCodec.h"
 #include "link/SysExFrame.h"
 #include "platform/midi/LoopbackMidiBackend.h"

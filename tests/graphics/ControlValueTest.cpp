@@ -1,7 +1,7 @@
 #include "GraphicsTestSupport.h"
 
-#include "framework/ICaptionControl.h"
-#include "framework/ITextControl.h"
+#include "framework/controls/ICaptionControl.h"
+#include "framework/controls/ITextControl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "GraphicsTestSupport.h"
 
-#include "framework/BitmapCache.h"
-#include "framework/FontCache.h"
-#include "framework/IBitmapControl.h"
+#include "framework/graphics/BitmapCache.h"
+#include "framework/graphics/FontCache.h"
+#include "framework/controls/IBitmapControl.h"
 #include "gfx/Gfx_SysBitmap.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "GraphicsTestSupport.h"
 
-#include "framework/IKnobMultiControl.h"
-#include "framework/ITextControl.h"
-#include "framework/LayerGroup.h"
+#include "framework/controls/IKnobMultiControl.h"
+#include "framework/controls/ITextControl.h"
+#include "framework/graphics/LayerGroup.h"
 
 #include <gtest/gtest.h>
 

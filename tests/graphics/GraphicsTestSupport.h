@@ -1,10 +1,10 @@
 #pragma once
 
-#include "framework/IControl.h"
-#include "framework/IEffectBase.h"
-#include "framework/IGraphics.h"
-#include "framework/IMenu.h"
-#include "framework/IParameter.h"
+#include "framework/controls/IControl.h"
+#include "framework/plugin/IEffectBase.h"
+#include "framework/graphics/IGraphics.h"
+#include "framework/graphics/IMenu.h"
+#include "framework/plugin/IParameter.h"
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_SysBitmap.h"
 

@@ -1,6 +1,6 @@
 #include "GraphicsTestSupport.h"
 
-#include "framework/LayerGroup.h"
+#include "framework/graphics/LayerGroup.h"
 
 #include <gtest/gtest.h>
 

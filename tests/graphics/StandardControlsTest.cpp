@@ -1,13 +1,13 @@
 #include "GraphicsTestSupport.h"
 
-#include "framework/IBitmapControl.h"
-#include "framework/ICaptionControl.h"
-#include "framework/IContactControl.h"
-#include "framework/IFaderControl.h"
-#include "framework/IKnobMultiControl.h"
-#include "framework/IRadioButtonsControl.h"
-#include "framework/ISwitchControl.h"
-#include "framework/ITextControl.h"
+#include "framework/controls/IBitmapControl.h"
+#include "framework/controls/ICaptionControl.h"
+#include "framework/controls/IContactControl.h"
+#include "framework/controls/IFaderControl.h"
+#include "framework/controls/IKnobMultiControl.h"
+#include "framework/controls/IRadioButtonsControl.h"
+#include "framework/controls/ISwitchControl.h"
+#include "framework/controls/ITextControl.h"
 
 #include <gtest/gtest.h>
 

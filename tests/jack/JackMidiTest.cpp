@@ -1,7 +1,7 @@
 // End to end over a JACK server: the plug-in's MIDI ports, opened by name through the RtMidi
 // back end, against a second JACK client standing in for the synthesizer. Run under
 // scripts/with-jack; without a server the tests skip, unless VELK_REQUIRE_JACK=1.
-#include "framework/IMidiPorts.h"
+#include "framework/plugin/IMidiPorts.h"
 #include "platform/midi/MidiBackend.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "framework/MidiInputQueue.h"
+#include "framework/plugin/MidiInputQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "framework/IMidiPorts.h"
+#include "framework/plugin/IMidiPorts.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 
 #include <gtest/gtest.h>

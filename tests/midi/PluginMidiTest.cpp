@@ -1,8 +1,8 @@
 // The plug-in base with its MIDI ports: port operations through IEffectBase, device sends through
 // the IEffectVST slots, input reaching the virtual handlers on the delivery thread.
-#include "framework/IEffectVST.h"
-#include "framework/IMidiMessage.h"
-#include "framework/ISysExMessage.h"
+#include "framework/plugin/IEffectVST.h"
+#include "framework/plugin/IMidiMessage.h"
+#include "framework/plugin/ISysExMessage.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 
 #include <gtest/gtest.h>

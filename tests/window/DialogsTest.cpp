@@ -1,6 +1,6 @@
 #include "WindowTestSupport.h"
 
-#include "framework/HeapString.h"
+#include "framework/support/HeapString.h"
 #include "platform/window/DoubleClickDetector.h"
 #include "platform/window/ModuleFolders.h"
 #include "platform/window/ProcessSpawn.h"

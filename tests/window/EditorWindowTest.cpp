@@ -1,7 +1,7 @@
 #include "WindowTestSupport.h"
 
-#include "framework/IEffectVST.h"
-#include "framework/IMenu.h"
+#include "framework/plugin/IEffectVST.h"
+#include "framework/graphics/IMenu.h"
 
 #include <gtest/gtest.h>
 

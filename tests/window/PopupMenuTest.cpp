@@ -1,6 +1,6 @@
 #include "WindowTestSupport.h"
 
-#include "framework/IMenu.h"
+#include "framework/graphics/IMenu.h"
 
 #include <gtest/gtest.h>
 

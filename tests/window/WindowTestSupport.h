@@ -1,9 +1,9 @@
 #pragma once
 
-#include "framework/IControl.h"
-#include "framework/IEffectBase.h"
-#include "framework/IGraphicsWin.h"
-#include "framework/IParameter.h"
+#include "framework/controls/IControl.h"
+#include "framework/plugin/IEffectBase.h"
+#include "framework/graphics/IGraphicsWin.h"
+#include "framework/plugin/IParameter.h"
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/window/HeadlessWindow.h"
 #include "tests/graphics/GraphicsTestSupport.h"

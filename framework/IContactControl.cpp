@@ -1,7 +1,0 @@
-#include "framework/IContactControl.h"
-
-void IContactControl::OnMouseUp(int, int, const IMouseMod&)
-{
-  SetValue(0.0);
-  RequestRedraw(true);
-}

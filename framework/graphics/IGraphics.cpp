@@ -1,0 +1,792 @@
+#include "framework/graphics/IGraphics.h"
+
+#include "framework/graphics/BitmapCache.h"
+#include "framework/support/HeapString.h"
+#include "framework/controls/IBitmapControl.h"
+#include "framework/controls/IControl.h"
+#include "framework/plugin/IEffectBase.h"
+#include "framework/graphics/IMenu.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/controls/ITextControl.h"
+#include "framework/graphics/LayerGroup.h"
+#include "gfx/Gfx_Blend.h"
+#include "gfx/Gfx_Blit.h"
+#include "gfx/Gfx_MemBitmap.h"
+#include "gfx/Gfx_PNG.h"
+#include "gfx/Gfx_StretchBlit.h"
+#include "gfx/Gfx_SysBitmap.h"
+#include "platform/resources/ResourceTable.h"
+
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+std::atomic<IGraphics::LogSink> gLogSink{nullptr};
+
+// Pixel size of a side scaled by the factor, truncated; a factor that is not a positive number,
+// or a result beyond what a bitmap takes, gives no pixels.
+int ScaledSide(int side, double scale)
+{
+  if (!(scale > 0.0) || !std::isfinite(scale) || side <= 0)
+    return 0;
+  const double v = side * scale;
+  if (!(v < double(Gfx_MaxBitmapSide) + 1.0))
+    return 0;
+  return int(v);
+}
+
+int BlendModeWord(const IBlend* blend)
+{
+  if (!blend)
+    return BlendCopy | BlendSourceAlpha;
+  switch (blend->kind)
+  {
+  case IBlend::kCopy:
+    return BlendCopy;
+  case IBlend::kAdd:
+    return BlendAdd | BlendSourceAlpha;
+  case IBlend::kDodge:
+    return BlendDodge | BlendSourceAlpha;
+  default:
+    return BlendCopy | BlendSourceAlpha;
+  }
+}
+
+bool EndsWithPng(const char* name)
+{
+  if (!name)
+    return false;
+  const char* dot = std::strrchr(name, '.');
+  if (!dot || std::strlen(dot + 1) != 3)
+    return false;
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+  return lower(dot[1]) == 'p' && lower(dot[2]) == 'n' && lower(dot[3]) == 'g';
+}
+
+// The value of a parameter's plain value on its normalised scale. False when the parameter has no
+// usable scale (an empty range or a shape that is not positive): then nothing may change.
+bool NormaliseChecked(const IParameter* param, double v, double* n)
+{
+  const double range = param->Max() - param->Min();
+  if (!(range > 0.0) || !std::isfinite(range) || !(param->Shape() > 0.0) || std::isnan(v))
+    return false;
+  *n = param->NormaliseValue(v);
+  return std::isfinite(*n);
+}
+
+// The text read as a decimal number: leading blanks, an optional sign, digits with an optional
+// point and exponent. 0 when the text does not start with a number. Independent of the locale.
+double ParseDecimal(const char* text)
+{
+  if (!text)
+    return 0.0;
+  const char* p = text;
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f')
+    ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-')
+  {
+    negative = *p == '-';
+    ++p;
+  }
+  const bool startsNumber = (*p >= '0' && *p <= '9') || (*p == '.' && p[1] >= '0' && p[1] <= '9');
+  if (!startsNumber)
+    return 0.0;
+  double v = 0.0;
+  const auto result = std::from_chars(p, p + std::strlen(p), v, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range)
+  {
+    // Too large or too small for a double: far outside any range, clamped by the caller.
+    const char* e = p;
+    while ((*e >= '0' && *e <= '9') || *e == '.')
+      ++e;
+    v = (*e == 'e' || *e == 'E') && e[1] == '-' ? 0.0 : HUGE_VAL;
+  }
+  else if (result.ec != std::errc())
+    return 0.0;
+  return negative ? -v : v;
+}
+
+// Appends an object the list then owns; answers its index, or -1 (the object deleted) when the
+// list could not grow.
+template <typename T>
+int AppendOwned(PointerList<T>& list, T* object)
+{
+  if (!object)
+    return -1;
+  if (!list.Append(object))
+  {
+    delete object;
+    return -1;
+  }
+  return list.Count() - 1;
+}
+
+// Clears display links from the group tree's controls to controls about to be deleted.
+void ForgetDisplays(LayerGroup* group, const PointerList<IControl>& dying)
+{
+  if (!group)
+    return;
+  for (int i = 0; i < group->NumControls(); ++i)
+  {
+    IControl* c = group->GetControl(i);
+    if (c->ValueDisplay() && dying.Find(static_cast<IControl*>(c->ValueDisplay())) >= 0)
+      c->SetValueDisplay(nullptr);
+    if (c->NameDisplay() && dying.Find(static_cast<IControl*>(c->NameDisplay())) >= 0)
+      c->SetNameDisplay(nullptr);
+  }
+  for (int i = 0; i < group->NumChildren(); ++i)
+    ForgetDisplays(group->GetChild(i), dying);
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction and lists
+
+IGraphics::IGraphics(IEffectBase* plug, int width, int height)
+  : mPlug(plug), mWidth(width > 0 ? width : 0), mHeight(height > 0 ? height : 0)
+{
+}
+
+IGraphics::~IGraphics()
+{
+  mCapturedControl = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mListLock);
+    DeleteControls();
+    DeleteLayerGroups();
+  }
+  delete mDrawBitmap;
+  mDrawBitmap = nullptr;
+  delete mScratchBitmap;
+  mScratchBitmap = nullptr;
+  ReleaseCachedBitmaps();
+}
+
+void IGraphics::DeleteControls()
+{
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  for (int i = 0; i < mGroups.Count(); ++i)
+    ForgetDisplays(mGroups.Get(i), mControls);
+  mControls.DeleteAll();
+  mHasBackground = false;
+}
+
+void IGraphics::DeleteLayerGroups()
+{
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  mGroups.DeleteAll();
+}
+
+int IGraphics::AddControl(IControl* control)
+{
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  return AppendOwned(mControls, control);
+}
+
+int IGraphics::AddLayerGroup(LayerGroup* group)
+{
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  return AppendOwned(mGroups, group);
+}
+
+void IGraphics::AttachBackgroundFrame(double scale)
+{
+  const IBitmapStrip strip = LoadScaledBitmap(kBackgroundImageId, kBackgroundImageName, scale, 1);
+  IControl* background = new IBitmapControl(mPlug, 0, 0, -1, strip, IBlend::kCopy);
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  if (!mControls.Insert(0, background))
+  {
+    delete background;
+    return;
+  }
+  mHasBackground = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bitmaps
+
+IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double scale, int frames)
+{
+  if (frames < 1)
+    frames = 1;
+
+  // This editor holds one reference per key; a second request reuses it.
+  Gfx_IBitmap* bitmap = nullptr;
+  bool held = false;
+  const int heldCount = mHeldBitmaps.Size() / int(sizeof(HeldBitmap));
+  const HeldBitmap* heldKeys = reinterpret_cast<const HeldBitmap*>(mHeldBitmaps.Data());
+  for (int i = 0; i < heldCount; ++i)
+    if (heldKeys[i].id == id && heldKeys[i].scale == scale)
+      held = true;
+
+  bitmap = BitmapCache::Instance().Acquire(id, scale);
+  if (!bitmap)
+  {
+    Gfx_IBitmap* source = LoadBitmapResource(id, fileName);
+    if (!source)
+    {
+      char line[512];
+      std::snprintf(line, sizeof(line), "IGraphics: missing image %d \"%s\"", id, fileName ? fileName : "");
+      Log(line);
+      return IBitmapStrip();
+    }
+    const int w = ScaledSide(source->Width(), scale);
+    const int h = ScaledSide(source->Height(), scale);
+    Gfx_MemBitmap* scaled = new Gfx_MemBitmap(w, h);
+    if (w > 0 && h > 0)
+      Gfx_StretchBlit(scaled, source, 0, 0, w, h, 0.0f, 0.0f, float(source->Width()), float(source->Height()), 1.0f);
+    delete source;
+    bitmap = BitmapCache::Instance().Insert(id, scale, scaled);
+    if (!bitmap)
+      return IBitmapStrip();
+  }
+
+  if (held)
+  {
+    // Keep exactly one reference per key for this editor (the held one may have gone with a
+    // cleared cache; then the new reference replaces it).
+    if (BitmapCache::Instance().References(id, scale) > 1)
+      BitmapCache::Instance().Release(id, scale);
+  }
+  else
+  {
+    const int n = heldCount;
+    const int wanted = (n + 1) * int(sizeof(HeldBitmap));
+    mHeldBitmaps.Resize(wanted);
+    if (mHeldBitmaps.Size() == wanted)
+      reinterpret_cast<HeldBitmap*>(mHeldBitmaps.Data())[n] = HeldBitmap{id, scale};
+    // Without room to remember the key the reference is simply kept until the cache is cleared.
+  }
+  return IBitmapStrip(bitmap, bitmap->Width(), bitmap->Height(), frames, false);
+}
+
+void IGraphics::ReleaseCachedBitmaps()
+{
+  const int n = mHeldBitmaps.Size() / int(sizeof(HeldBitmap));
+  const HeldBitmap* keys = reinterpret_cast<const HeldBitmap*>(mHeldBitmaps.Data());
+  for (int i = 0; i < n; ++i)
+    BitmapCache::Instance().Release(keys[i].id, keys[i].scale);
+  mHeldBitmaps.Release();
+}
+
+void IGraphics::CreateDrawBitmaps()
+{
+  delete mDrawBitmap;
+  delete mScratchBitmap;
+  mDrawBitmap = new Gfx_SysBitmap(mWidth, mHeight);
+  mScratchBitmap = new Gfx_MemBitmap();
+}
+
+bool IGraphics::DrawBitmap(const IBitmapStrip* strip, const IRectangle* dest, int sx, int sy, const IBlend* blend)
+{
+  if (!strip || !dest)
+    return true;
+  const IRectangle clipped = dest->Intersect(mDrawRect);
+  if (clipped.Empty())
+    return true;
+  sx += clipped.L - dest->L;
+  sy += clipped.T - dest->T;
+  const int mode = BlendModeWord(blend);
+  const float alpha = blend ? blend->alpha : 1.0f;
+  if (!mDrawBitmap || !strip->bitmap)
+    return true;
+  const Gfx_Rect source{sx, sy, sx + clipped.W(), sy + clipped.H()};
+  Gfx_BlitBitmap(mDrawBitmap, strip->bitmap, clipped.L, clipped.T, &source, alpha, mode);
+  return true;
+}
+
+bool IGraphics::DrawBitmapFrame(const IBitmapStrip* strip, const IRectangle* dest, int frame, const IBlend* blend)
+{
+  if (!strip)
+    return true;
+  int sx = 0;
+  int sy = 0;
+  if (strip->frames >= 2 && frame >= 2)
+  {
+    if (strip->framesSideBySide)
+      sx = int(double(strip->width) * (frame - 1) / strip->frames + 0.5);
+    else
+      sy = int(double(strip->height) * (frame - 1) / strip->frames + 0.5);
+  }
+  return DrawBitmap(strip, dest, sx, sy, blend);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Repainting
+
+void IGraphics::MergeDirtyRect(IRectangle* into, const IRectangle& rect)
+{
+  if (into->Empty())
+    *into = rect;
+  else if (!rect.Empty())
+  {
+    into->L = std::min(into->L, rect.L);
+    into->T = std::min(into->T, rect.T);
+    into->R = std::max(into->R, rect.R);
+    into->B = std::max(into->B, rect.B);
+  }
+}
+
+bool IGraphics::RectsMeet(const IRectangle& given, const IRectangle& control)
+{
+  if (given.Empty() || control.Empty())
+    return false;
+  return given.R >= control.L && given.L < control.R && given.B >= control.T && given.T < control.B;
+}
+
+bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect)
+{
+  bool found = false;
+  for (int i = first; i < controls.Count(); ++i)
+  {
+    IControl* c = controls.Get(i);
+    if (c->IsHidden() && !c->ReportDirtyWhenHidden())
+      continue;
+    if (c->NeedsRedraw())
+    {
+      MergeDirtyRect(rect, c->Rect());
+      found = true;
+    }
+  }
+  return found;
+}
+
+void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
+                             const IRectangle* rect, bool visible)
+{
+  for (int i = first; i < controls.Count(); ++i)
+  {
+    IControl* c = controls.Get(i);
+    const IRectangle& r = c->Rect();
+    const bool drawable = visible && rect && !c->IsHidden() && r.R > r.L && r.B > r.T;
+    if (drawable && RectsMeet(*rect, r))
+      c->Draw(graphics);
+    else if (drawable && c->NeedsRedraw())
+      continue; // asked (from another thread) after this frame was collected: the next frame owes it
+    c->TakeRedrawRequest();
+  }
+}
+
+void IGraphics::SyncControls(const PointerList<IControl>& controls, int paramIdx, double value)
+{
+  for (int i = 0; i < controls.Count(); ++i)
+  {
+    IControl* c = controls.Get(i);
+    if (c->ParamIdx() == paramIdx)
+      c->ReceivePluginValue(value);
+    const int aux = c->FindAuxParam(paramIdx);
+    if (aux >= 0)
+      c->ReceiveAuxPluginValue(aux, value);
+  }
+}
+
+bool IGraphics::CollectDirtyRect(IRectangle* rect)
+{
+  if (!rect)
+    return false;
+  bool found = CollectDirtyControls(mControls, mHasBackground ? 1 : 0, rect);
+  for (int i = 0; i < mGroups.Count(); ++i)
+    if (mGroups.Get(i)->CollectDirtyRect(rect))
+      found = true;
+  return found;
+}
+
+bool IGraphics::DrawDirty(const IRectangle* rect)
+{
+  if (!rect)
+    return false;
+  const int n = mControls.Count();
+  if (n == 0 && mGroups.Count() == 0)
+    return true;
+  mDrawRect = *rect;
+  int first = 0;
+  if (mHasBackground && n > 0)
+  {
+    mControls.Get(0)->Draw(this);
+    first = 1;
+  }
+  DrawControls(this, mControls, first, rect, true);
+  for (int i = 0; i < mGroups.Count(); ++i)
+    mGroups.Get(i)->Draw(this, rect);
+  return PaintWindow(&mDrawRect);
+}
+
+bool IGraphics::DrawFrame(IRectangle* painted)
+{
+  IRectangle rect;
+  if (!CollectDirtyRect(&rect))
+    return false;
+  DrawDirty(&rect);
+  if (painted)
+    *painted = rect;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse and keys
+
+void IGraphics::ReleaseMouseCapture()
+{
+  mCapturedControl = nullptr;
+  mMouseX = -1;
+  mMouseY = -1;
+}
+
+void IGraphics::EndOpenParamEdit()
+{
+  const int idx = mEditParamIdx;
+  mEditParamIdx = -1;
+  if (idx >= 0 && mPlug)
+    mPlug->EndParamEdit(idx);
+}
+
+void IGraphics::BeginParamEditFor(int paramIdx)
+{
+  if (paramIdx < 0 || !mPlug || !mPlug->ParameterAt(paramIdx))
+    return;
+  mPlug->BeginParamEdit(paramIdx);
+  mEditParamIdx = paramIdx;
+}
+
+void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
+{
+  // A press whose release never arrived still closes its edit first.
+  EndOpenParamEdit();
+  ReleaseMouseCapture();
+  if (IControl* c = FindControlAt(x, y))
+    PressControl(c, x, y, mod);
+}
+
+void IGraphics::PressControl(IControl* c, int x, int y, const IMouseMod& mod)
+{
+  mCapturedControl = c;
+  mMouseX = x;
+  mMouseY = y;
+  // Taken before the press: the press may open a prompt that rebuilds the editor.
+  const int paramIdx = c->ParamIdx();
+  c->OnMouseDown(x, y, mod);
+  BeginParamEditFor(paramIdx);
+}
+
+void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
+{
+  IControl* c = FindControlAt(x, y);
+  ReleaseMouseCapture();
+  if (c)
+    c->OnMouseUp(x, y, mod);
+  EndOpenParamEdit();
+}
+
+void IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
+{
+  EndOpenParamEdit();
+  ReleaseMouseCapture();
+  IControl* c = FindControlAt(x, y);
+  if (!c)
+    return;
+  if (c->DblClickAsPress())
+    PressControl(c, x, y, mod);
+  else
+    c->OnMouseDblClick(x, y, mod);
+}
+
+void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
+{
+  IControl* c = mCapturedControl;
+  if (!c || (x == mMouseX && y == mMouseY))
+    return;
+  const int dx = x - mMouseX;
+  const int dy = y - mMouseY;
+  mMouseX = x;
+  mMouseY = y;
+  c->OnMouseDrag(x, y, dx, dy, mod);
+}
+
+void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int notches)
+{
+  if (IControl* c = FindControlAt(x, y))
+    c->OnMouseWheel(x, y, mod, notches);
+}
+
+bool IGraphics::OnKeyDown(int x, int y, int key)
+{
+  IControl* c = FindControlAt(x, y);
+  return c && c->OnKeyDown(x, y, key);
+}
+
+IControl* IGraphics::FindControlAt(int x, int y)
+{
+  if (mCapturedControl)
+    return mCapturedControl;
+  for (int i = mGroups.Count() - 1; i >= 0; --i)
+    if (IControl* c = mGroups.Get(i)->FindControlAt(x, y))
+      return c;
+  for (int i = mControls.Count() - 1; i >= 0; --i)
+  {
+    IControl* c = mControls.Get(i);
+    if (!c->IsHidden() && !c->IsGreyed() && c->ContainsPoint(x, y))
+      return c;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values
+
+void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normalised)
+{
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  if (!normalised)
+  {
+    IParameter* param = mPlug ? mPlug->ParameterAt(paramIdx) : nullptr;
+    if (!param)
+      return;
+    double n = 0.0;
+    if (!NormaliseChecked(param, value, &n))
+      return;
+    param->SetFromNormalised(n);
+    value = n;
+  }
+  SyncControls(mControls, paramIdx, value);
+  for (int i = 0; i < mGroups.Count(); ++i)
+    mGroups.Get(i)->SyncParameter(paramIdx, value, normalised);
+}
+
+void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRectangle* rect)
+{
+  if (!control || !param || !rect)
+    return;
+  const int type = param->Type();
+  const double value = param->Value();
+  char current[128];
+  param->DisplayValue(value, false, current, sizeof(current), true);
+
+  if ((type == IParameter::kTypeBool || type == IParameter::kTypeEnumerated) && param->ValueTextCount() > 0)
+  {
+    IMenu menu;
+    const int count = param->ValueTextCount();
+    for (int i = 0; i < count; ++i)
+    {
+      const char* text = param->ValueText(i);
+      IMenuItem* item = menu.AddItem(text);
+      if (item && std::strcmp(text, current) == 0)
+        item->SetFlag(IMenuItem::kChecked, true);
+    }
+    IMenu* chosen = ShowPopupMenu(&menu, rect);
+    if (chosen && chosen->ChosenIndex() >= 0)
+    {
+      double n = 0.0;
+      if (NormaliseChecked(param, chosen->ChosenIndex(), &n) && n != control->Value())
+      {
+        control->SetValue(n);
+        control->RequestRedraw(true);
+        control->SetDirty(true);
+      }
+    }
+    return;
+  }
+
+  char text[128];
+  const char* valueText = param->ValueText(int(std::trunc(std::isfinite(value) ? value : 0.0)));
+  if (type == IParameter::kTypeText && valueText[0])
+    std::snprintf(text, sizeof(text), "%s", valueText);
+  else
+    param->DisplayValue(value, false, text, sizeof(text), false);
+  ShowTextEntry(control, &control->TextStyle(), rect, text, param);
+}
+
+void IGraphics::SetValueFromText(IControl* control, IParameter* param, const char* text)
+{
+  if (!control || !param)
+    return;
+  if (!text)
+    text = "";
+  const int type = param->Type();
+  double v = 0.0;
+  if (type == IParameter::kTypeBool || type == IParameter::kTypeEnumerated)
+  {
+    bool matched = false;
+    const int count = param->ValueTextCount();
+    for (int i = 0; i < count && !matched; ++i)
+    {
+      if (std::strcmp(param->ValueText(i), text) == 0)
+      {
+        v = i;
+        matched = true;
+      }
+    }
+    // Typing the number itself must work too.
+    if (!matched)
+      v = ParseDecimal(text);
+  }
+  else if (type == IParameter::kTypeText)
+  {
+    param->AddValueText(0, text);
+    const double t = control->Value() == 0.0 ? 1.0 : 0.0;
+    param->SetClamped(t);
+    if (control->Value() != t)
+    {
+      control->SetValue(t);
+      control->RequestRedraw(true);
+      control->SetDirty(true);
+    }
+    v = 0.0;
+  }
+  else
+    v = ParseDecimal(text);
+
+  double n = 0.0;
+  if (type == IParameter::kTypeText)
+    n = param->NormaliseValue(v); // a text parameter's range may be the one value 0: position 0
+  else if (!NormaliseChecked(param, v, &n))
+    return;
+  if (n != control->Value())
+  {
+    control->SetValue(n);
+    control->RequestRedraw(true);
+    control->SetDirty(true);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window seams: what an editor without a window does.
+
+bool IGraphics::PaintWindow(const IRectangle*)
+{
+  return true;
+}
+
+bool IGraphics::MeasureText(ITextStyle* style, const char* text, IRectangle* rect)
+{
+  return DrawTextInRect(style, text, rect, true);
+}
+
+void IGraphics::CancelTextEntry() {}
+
+void IGraphics::Resize(int width, int height)
+{
+  EndOpenParamEdit();
+  ReleaseMouseCapture();
+  {
+    std::lock_guard<std::recursive_mutex> lock(mListLock);
+    mWidth = width > 0 ? width : 0;
+    mHeight = height > 0 ? height : 0;
+    DeleteControls();
+  }
+  CreateDrawBitmaps();
+  if (mPlug)
+    mPlug->UpdateEditorSize();
+}
+
+bool IGraphics::HasWindow()
+{
+  return WindowHandle() != nullptr;
+}
+
+const char* IGraphics::EmptyText()
+{
+  return "";
+}
+
+int IGraphics::ShowMessageBox(const char*, const char*, int)
+{
+  return 0;
+}
+
+IMenu* IGraphics::ShowPopupMenu(IMenu*, const IRectangle*)
+{
+  ReleaseMouseCapture();
+  return nullptr;
+}
+
+void IGraphics::ShowTextEntry(IControl*, const ITextStyle*, const IRectangle*, const char*, IParameter*) {}
+
+void IGraphics::HostExecutablePath(HeapString* out)
+{
+  if (out)
+    out->Set("");
+}
+
+void IGraphics::PluginModulePath(HeapString* out)
+{
+  if (out)
+    out->Set("");
+}
+
+void IGraphics::DesktopFolder(HeapString* out)
+{
+  if (out)
+    out->Set("");
+}
+
+void IGraphics::PromptForFilePath(HeapString* file, int, HeapString*, const char*)
+{
+  if (file)
+    file->Set("");
+}
+
+bool IGraphics::PromptForColour(IColour*, const char*)
+{
+  return false;
+}
+
+bool IGraphics::OpenWithShell(const char*, const char*, const char*, const char*)
+{
+  return false;
+}
+
+void* IGraphics::CreateEditorWindow(void*)
+{
+  return nullptr;
+}
+
+void IGraphics::DestroyEditorWindow() {}
+
+void* IGraphics::WindowHandle()
+{
+  return nullptr;
+}
+
+void IGraphics::Idle()
+{
+  DrawFrame();
+}
+
+const char* IGraphics::LoadTextResource(int id, const char*)
+{
+  const auto bytes = ResourceTable::Find("TEXTFILE", id);
+  mLastTextResourceSize = uint32_t(bytes.size());
+  return bytes.empty() ? nullptr : reinterpret_cast<const char*>(bytes.data());
+}
+
+void IGraphics::HideMouseCursor() {}
+
+void IGraphics::RestoreCursor() {}
+
+Gfx_IBitmap* IGraphics::LoadBitmapResource(int id, const char* fileName)
+{
+  if (!EndsWithPng(fileName))
+    return nullptr;
+  return Gfx_ReadPNGResource(id).release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Log
+
+void IGraphics::SetLogSink(LogSink sink)
+{
+  gLogSink.store(sink);
+}
+
+void IGraphics::Log(const char* line)
+{
+  if (LogSink sink = gLogSink.load())
+    sink(line);
+  else
+    std::fprintf(stderr, "%s\n", line ? line : "");
+}

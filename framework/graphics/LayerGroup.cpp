@@ -1,0 +1,137 @@
+#include "framework/graphics/LayerGroup.h"
+
+#include "framework/controls/IControl.h"
+#include "framework/graphics/IGraphics.h"
+
+LayerGroup::LayerGroup(uint32_t id, const char* name) : mId(id), mName(name ? name : "") {}
+
+LayerGroup::~LayerGroup()
+{
+  mControls.DeleteAll();
+  mChildren.DeleteAll();
+  mControls.Release();
+  mChildren.Release();
+}
+
+int LayerGroup::AddControl(IControl* control)
+{
+  if (!control)
+    return -1;
+  if (!mControls.Append(control))
+  {
+    delete control;
+    return -1;
+  }
+  return mControls.Count() - 1;
+}
+
+int LayerGroup::AddChildGroup(LayerGroup* child)
+{
+  if (!child || child == this)
+    return -1;
+  if (!mChildren.Append(child))
+  {
+    delete child;
+    return -1;
+  }
+  return mChildren.Count() - 1;
+}
+
+void LayerGroup::Hide(bool hide)
+{
+  mVisible.store(!hide, std::memory_order_relaxed);
+  RequestRedraw();
+  for (int i = 0; i < mControls.Count(); ++i)
+    mControls.Get(i)->Hide(hide);
+  for (int i = 0; i < mChildren.Count(); ++i)
+  {
+    LayerGroup* child = mChildren.Get(i);
+    if (hide)
+      child->Hide(true);
+    else if (int64_t(child->Id()) == int64_t(mCurrentPage))
+      child->Hide(false);
+  }
+}
+
+void LayerGroup::SetGreyed(bool grey)
+{
+  for (int i = 0; i < mControls.Count(); ++i)
+    mControls.Get(i)->SetGreyed(grey);
+  for (int i = 0; i < mChildren.Count(); ++i)
+  {
+    LayerGroup* child = mChildren.Get(i);
+    if (grey || int64_t(child->Id()) == int64_t(mCurrentPage))
+      child->SetGreyed(grey);
+  }
+}
+
+void LayerGroup::SetCurrentPage(bool grey, int32_t pageId)
+{
+  mCurrentPage = pageId;
+  if (pageId < kFirstPageId || pageId > kLastPageId)
+    return;
+  for (int i = 0; i < mChildren.Count(); ++i)
+  {
+    LayerGroup* child = mChildren.Get(i);
+    if (int64_t(child->Id()) == int64_t(pageId))
+      child->SetGreyed(grey);
+  }
+}
+
+void LayerGroup::RequestRedraw()
+{
+  for (int i = 0; i < mControls.Count(); ++i)
+    mControls.Get(i)->RequestRedraw(false);
+  for (int i = 0; i < mChildren.Count(); ++i)
+    mChildren.Get(i)->RequestRedraw();
+}
+
+void LayerGroup::SetReportDirtyWhenHidden(bool flag)
+{
+  mReportDirtyWhenHidden = flag;
+  for (int i = 0; i < mChildren.Count(); ++i)
+    mChildren.Get(i)->SetReportDirtyWhenHidden(flag);
+  for (int i = 0; i < mControls.Count(); ++i)
+    mControls.Get(i)->SetReportDirtyWhenHidden(flag);
+}
+
+bool LayerGroup::CollectDirtyRect(IRectangle* rect)
+{
+  if (!rect || (!IsVisible() && !mReportDirtyWhenHidden))
+    return false;
+  bool found = IGraphics::CollectDirtyControls(mControls, 0, rect);
+  for (int i = 0; i < mChildren.Count(); ++i)
+    if (mChildren.Get(i)->CollectDirtyRect(rect))
+      found = true;
+  return found;
+}
+
+void LayerGroup::Draw(IGraphics* graphics, const IRectangle* rect)
+{
+  IGraphics::DrawControls(graphics, mControls, 0, rect, IsVisible());
+  for (int i = 0; i < mChildren.Count(); ++i)
+    mChildren.Get(i)->Draw(graphics, rect);
+}
+
+IControl* LayerGroup::FindControlAt(int x, int y)
+{
+  if (!IsVisible())
+    return nullptr;
+  for (int i = mChildren.Count() - 1; i >= 0; --i)
+    if (IControl* c = mChildren.Get(i)->FindControlAt(x, y))
+      return c;
+  for (int i = mControls.Count() - 1; i >= 0; --i)
+  {
+    IControl* c = mControls.Get(i);
+    if (!c->IsHidden() && c->ContainsPoint(x, y))
+      return c;
+  }
+  return nullptr;
+}
+
+void LayerGroup::SyncParameter(int paramIdx, double value, bool normalised)
+{
+  IGraphics::SyncControls(mControls, paramIdx, value);
+  for (int i = 0; i < mChildren.Count(); ++i)
+    mChildren.Get(i)->SyncParameter(paramIdx, value, normalised);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "framework/support/HeapString.h"
+#include "framework/support/IRectangle.h"
+#include "framework/support/PointerList.h"
+
+#include <atomic>
+#include <cstdint>
+
+class IControl;
+class IGraphics;
+
+// A node of the editor's panel tree (panel, tab, page or popup layer): its own controls and child
+// groups, an id and a name, shown, hidden, greyed and redrawn as a whole. A parent remembers the
+// id of the child that is its current page. List order is drawing order; reversed, hit-testing
+// order.
+class LayerGroup
+{
+public:
+  // Page ids that SetCurrentPage greys or un-greys; others are only stored.
+  static constexpr int32_t kFirstPageId = 10;
+  static constexpr int32_t kLastPageId = 152;
+
+  LayerGroup(uint32_t id, const char* name);
+  // Deletes the own controls (last to first), then the children with their contents.
+  ~LayerGroup();
+
+  LayerGroup(const LayerGroup&) = delete;
+  LayerGroup& operator=(const LayerGroup&) = delete;
+
+  // Both take ownership and answer the new index (-1 when the list could not grow; the object is
+  // then deleted).
+  int AddControl(IControl* control);
+  int AddChildGroup(LayerGroup* child);
+
+  // Showing shows the own controls and, among the children, only the current page (recursively);
+  // hiding hides every descendant.
+  void Hide(bool hide);
+  // Greying greys every descendant; un-greying reaches only the current page's subtree.
+  void SetGreyed(bool grey);
+  // Selects the child page by id; for page ids 10..152 the matching child is greyed or un-greyed.
+  void SetCurrentPage(bool grey, int32_t pageId);
+  // Every control of the group and its descendants asks for a repaint.
+  void RequestRedraw();
+  // While set, the group's (and its descendants') redraw requests count although hidden.
+  void SetReportDirtyWhenHidden(bool flag);
+
+  bool CollectDirtyRect(IRectangle* rect);
+  void Draw(IGraphics* graphics, const IRectangle* rect);
+  IControl* FindControlAt(int x, int y);
+  void SyncParameter(int paramIdx, double value, bool normalised);
+
+  uint32_t Id() const { return mId; }
+  const char* Name() const { return mName.Get(); }
+  bool IsVisible() const { return mVisible.load(std::memory_order_relaxed); }
+  int32_t CurrentPage() const { return mCurrentPage; }
+  bool ReportDirtyWhenHidden() const { return mReportDirtyWhenHidden; }
+
+  int NumControls() const { return mControls.Count(); }
+  IControl* GetControl(int index) const { return mControls.Get(index); }
+  int NumChildren() const { return mChildren.Count(); }
+  LayerGroup* GetChild(int index) const { return mChildren.Get(index); }
+
+private:
+  uint32_t mId;
+  std::atomic<bool> mVisible{false};
+  PointerList<IControl> mControls;
+  PointerList<LayerGroup> mChildren;
+  HeapString mName;
+  int32_t mCurrentPage = 0;
+  bool mReportDirtyWhenHidden = false;
+};

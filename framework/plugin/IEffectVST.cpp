@@ -1,0 +1,872 @@
+#include "framework/plugin/IEffectVST.h"
+
+#include "framework/plugin/ChunkHeader.h"
+#include "framework/plugin/HostId.h"
+#include "framework/plugin/IEditorHook.h"
+#include "framework/plugin/IMidiMessage.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/plugin/ISysExMessage.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace
+{
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+// Copies text into a host buffer of capacity bytes (terminator included).
+void CopyToHost(void* destination, const char* text, int capacity)
+{
+  if (!destination || capacity <= 0) return;
+  char* out = static_cast<char*>(destination);
+  const size_t n = text ? strnlen(text, size_t(capacity - 1)) : 0;
+  if (n) std::memcpy(out, text, n);
+  out[n] = '\0';
+}
+
+int16_t ClampToShort(int v)
+{
+  if (v > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
+  if (v < 0) return 0;
+  return int16_t(v);
+}
+
+// A decimal number as the C library reads one in the "C" locale (leading blanks skipped, an optional
+// sign, reading stops at the first character that does not fit, 0 for no number), whatever locale
+// the host has set: a host in a comma-decimal locale must not turn "0.5" into 0.
+double ParseDecimal(const char* text)
+{
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+    ++p;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (*p == '+' || *p == '-') return 0.0; // a second sign is no number
+  double v = 0.0;
+  const char* end = p + std::strlen(p);
+  const auto [next, ec] = std::from_chars(p, end, v, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range)
+  {
+    // Too large becomes the largest number (the range then clamps it), too small becomes 0.
+    const char* e = std::find_if(p, next, [](char c) { return c == 'e' || c == 'E'; });
+    v = (e != next && e + 1 != next && e[1] == '-') ? 0.0 : std::numeric_limits<double>::max();
+  }
+  else if (ec != std::errc())
+  {
+    v = 0.0;
+  }
+  return negative ? -v : v;
+}
+
+constexpr VstInt32 kTimeInfoMask =
+    kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid; // 0x3E00
+} // namespace
+
+IEffectVST::IEffectVST(audioMasterCallback hostCallback) : mHostCallback(hostCallback) {}
+
+IEffectVST::~IEffectVST() = default;
+
+IEffectVST* IEffectVST::FromEffect(AEffect* effect)
+{
+  return effect ? static_cast<IEffectVST*>(effect->object) : nullptr;
+}
+
+void IEffectVST::SetArrangement(VstSpeakerArrangement& arrangement, int channels)
+{
+  std::memset(&arrangement, 0, sizeof(arrangement));
+  arrangement.numChannels = channels;
+  switch (channels)
+  {
+  case 0:
+    arrangement.type = kSpeakerArrEmpty;
+    break;
+  case 1:
+    arrangement.type = kSpeakerArrMono;
+    break;
+  case 2:
+    arrangement.type = kSpeakerArrStereo;
+    break;
+  default:
+    arrangement.type = kSpeakerArrUserDefined;
+    break;
+  }
+}
+
+void IEffectVST::InitEffectRecord()
+{
+  initialize();
+
+  std::memset(&mEffect, 0, sizeof(mEffect));
+  mEffect.magic = kEffectMagic;
+  mEffect.dispatcher = &IEffectVST::VSTDispatcher;
+  mEffect.process = &IEffectVST::HostProcessAccumulate;
+  mEffect.setParameter = &IEffectVST::HostSetParameter;
+  mEffect.getParameter = &IEffectVST::HostGetParameter;
+  mEffect.numPrograms = NumPresets();
+  mEffect.numParams = AutomatedCount();
+  mEffect.numInputs = NumInputChannels();
+  mEffect.numOutputs = NumOutputChannels();
+  mEffect.flags = effFlagsHasReplacing | effFlagsProgramChunks | effFlagsIsSynth | effFlagsCanDoubleReplacing;
+  if (LegalIO()) mEffect.flags |= effFlagsCanMono;
+  mEffect.initialDelay = Latency();
+  mEffect.ioRatio = 1.0f;
+  mEffect.object = this;
+  mEffect.uniqueID = UniqueId();
+  const int32_t v = Version();
+  mEffect.version = ((v >> 16) & 0xffff) * 10000 + ((v >> 8) & 0xff) * 100 + (v & 0xff);
+  mEffect.processReplacing = &IEffectVST::HostProcessFloat;
+  mEffect.processDoubleReplacing = &IEffectVST::HostProcessDouble;
+
+  mHostExtensions = 0;
+  mEditorRect = ERect{};
+  SetArrangement(mInputArrangement, NumInputChannels());
+  SetArrangement(mOutputArrangement, NumOutputChannels());
+  for (int i = 0; i < NumInputChannels(); ++i)
+    InputChannel(i)->connected = true;
+  for (int i = 0; i < NumOutputChannels(); ++i)
+    OutputChannel(i)->connected = true;
+  SetBlockLength(1024);
+}
+
+// ---- host calls ----
+
+VstIntPtr IEffectVST::CallHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+  if (!mHostCallback) return 0;
+  return mHostCallback(&mEffect, opcode, index, value, ptr, opt);
+}
+
+VstTimeInfo* IEffectVST::GetTimeInfo(VstInt32 mask)
+{
+  return reinterpret_cast<VstTimeInfo*>(CallHost(audioMasterGetTime, 0, mask));
+}
+
+// The host only ever hears of parameters it was offered (none in this plug-in).
+intptr_t IEffectVST::BeginParamEdit(int index)
+{
+  return ValidAutomatedIndex(index) ? CallHost(audioMasterBeginEdit, index) : 0;
+}
+
+intptr_t IEffectVST::AutomateParam(int index, double normalised)
+{
+  return ValidAutomatedIndex(index) ? CallHost(audioMasterAutomate, index, 0, nullptr, float(normalised)) : 0;
+}
+
+intptr_t IEffectVST::EndParamEdit(int index)
+{
+  return ValidAutomatedIndex(index) ? CallHost(audioMasterEndEdit, index) : 0;
+}
+
+intptr_t IEffectVST::RefreshHostDisplay()
+{
+  return CallHost(audioMasterUpdateDisplay);
+}
+
+bool IEffectVST::IsOfflineRender()
+{
+  return CallHost(audioMasterGetCurrentProcessLevel) == kVstProcessLevelOffline;
+}
+
+int64_t IEffectVST::HostSamplePosition()
+{
+  const VstTimeInfo* ti = GetTimeInfo(0);
+  if (!ti || !(ti->samplePos >= 0.0)) return 0;
+  const double s = ti->samplePos + 0.5;
+  if (s >= 9.2e18) return std::numeric_limits<int64_t>::max();
+  return int64_t(s);
+}
+
+double IEffectVST::HostTempo()
+{
+  if (!mHostCallback) return 0.0;
+  const VstTimeInfo* ti = GetTimeInfo(kVstTempoValid);
+  if (ti && (ti->flags & kVstTempoValid) && ti->tempo >= 0.0) return ti->tempo;
+  return 0.0;
+}
+
+void IEffectVST::HostTimeSignature(int* numerator, int* denominator)
+{
+  if (numerator) *numerator = 0;
+  if (denominator) *denominator = 0;
+  const VstTimeInfo* ti = GetTimeInfo(kVstTimeSigValid);
+  if (ti && (ti->flags & kVstTimeSigValid) && ti->timeSigNumerator >= 0 && ti->timeSigDenominator >= 0)
+  {
+    if (numerator) *numerator = ti->timeSigNumerator;
+    if (denominator) *denominator = ti->timeSigDenominator;
+  }
+}
+
+void IEffectVST::HostTimeInfo(HostTransportInfo* info)
+{
+  if (!info) return;
+  const VstTimeInfo* ti = GetTimeInfo(kTimeInfoMask);
+  if (!ti || !(ti->flags & kTimeInfoMask)) return;
+  const VstInt32 f = ti->flags;
+  info->samplePosition = ti->samplePos;
+  if ((f & kVstPpqPosValid) && ti->ppqPos >= 0.0) info->ppqPosition = ti->ppqPos;
+  if ((f & kVstTempoValid) && ti->tempo > 0.0) info->tempo = ti->tempo;
+  if ((f & kVstBarsValid) && ti->barStartPos >= 0.0) info->lastBarStart = ti->barStartPos;
+  if ((f & kVstCyclePosValid) && ti->cycleStartPos >= 0.0 && ti->cycleEndPos >= 0.0)
+  {
+    info->cycleStart = ti->cycleStartPos;
+    info->cycleEnd = ti->cycleEndPos;
+  }
+  if ((f & kVstTimeSigValid) && ti->timeSigNumerator > 0 && ti->timeSigDenominator > 0)
+  {
+    info->numerator = ti->timeSigNumerator;
+    info->denominator = ti->timeSigDenominator;
+  }
+  info->playing = (f & kVstTransportPlaying) != 0;
+  info->looping = (f & kVstTransportCycleActive) != 0;
+}
+
+HostId IEffectVST::QueryHost()
+{
+  if (mHostId != kHostNotAsked) return mHostId;
+  char text[256] = {0};
+  CallHost(audioMasterGetProductString, 0, 0, text);
+  text[sizeof(text) - 1] = '\0';
+  if (text[0])
+  {
+    const int64_t v = CallHost(audioMasterGetVendorVersion);
+    mHostVersion = int32_t(((v / 10000) << 16) | (((v % 10000) / 100) << 8) | (v % 100));
+  }
+  else
+  {
+    mHostVersion = 0;
+  }
+  mHostId = IdentifyHost(text);
+  return mHostId;
+}
+
+void IEffectVST::UpdateEditorSize()
+{
+  if (!mEditor) return;
+  mEditorRect = ERect{0, 0, ClampToShort(mEditor->Height()), ClampToShort(mEditor->Width())};
+  OnEditorSizeChanged(mEditor);
+}
+
+void IEffectVST::SetLatencySamples(int n)
+{
+  mEffect.initialDelay = n;
+  IEffectBase::SetLatencySamples(n);
+}
+
+bool IEffectVST::SendMidiToHost(IMidiMessage* message)
+{
+  if (!message) return false;
+  VstMidiEvent event{};
+  event.type = kVstMidiType;
+  event.byteSize = int32_t(sizeof(VstMidiEvent));
+  event.deltaFrames = message->offset;
+  event.midiData[0] = char(message->status);
+  event.midiData[1] = char(message->data1);
+  event.midiData[2] = char(message->data2);
+  VstEvents events{};
+  events.numEvents = 1;
+  events.events[0] = reinterpret_cast<VstEvent*>(&event);
+  return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+}
+
+bool IEffectVST::SendSysExToHost(ISysExMessage* message)
+{
+  if (!message || !message->bytes || message->size <= 0) return false;
+  VstMidiSysexEvent event{};
+  event.type = kVstSysExType;
+  event.byteSize = int32_t(sizeof(VstMidiSysexEvent));
+  event.deltaFrames = message->offset;
+  event.dumpBytes = message->size;
+  event.sysexDump = const_cast<char*>(reinterpret_cast<const char*>(message->bytes));
+  VstEvents events{};
+  events.numEvents = 1;
+  events.events[0] = reinterpret_cast<VstEvent*>(&event);
+  return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+}
+
+bool IEffectVST::SendMidiToDevice(IMidiMessage* message)
+{
+  return message && MidiPorts().SendMidiToDevice(*message) == MidiSendStatus::kSent;
+}
+
+bool IEffectVST::SendSysExToDevice(const uint8_t* bytes, int length)
+{
+  return MidiPorts().SendSysExToDevice(bytes, length) == MidiSendStatus::kSent;
+}
+
+bool IEffectVST::SendBytesToDevice(const uint8_t* bytes, int length)
+{
+  return MidiPorts().SendBytesToDevice(bytes, length) == MidiSendStatus::kSent;
+}
+
+bool IEffectVST::SendVectorToDevice(std::vector<uint8_t>& bytes)
+{
+  return MidiPorts().SendVectorToDevice(bytes) == MidiSendStatus::kSent;
+}
+
+bool IEffectVST::ForwardEventToHost(VstEvent* event)
+{
+  if (!event) return false;
+  VstEvents events{};
+  events.numEvents = 1;
+  events.events[0] = event;
+  return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
+}
+
+void IEffectVST::HostInit()
+{
+  if (mHostInitialised) return;
+  mHostInitialised = true;
+  QueryHost();
+  if (HostNeedsChannelFix(mHostId)) AdjustChannelsForHost();
+  mInputArrangement.numChannels = NumInputChannels();
+  mOutputArrangement.numChannels = NumOutputChannels();
+  mEffect.numInputs = NumInputChannels();
+  mEffect.numOutputs = NumOutputChannels();
+  OnHostQueried();
+}
+
+void IEffectVST::AttachEditor(IEditorHook* editor)
+{
+  if (!editor) return;
+  IEffectBase::AttachEditor(editor);
+  mEffect.flags |= effFlagsHasEditor;
+  mEditorRect = ERect{0, 0, ClampToShort(editor->Height()), ClampToShort(editor->Width())};
+}
+
+// ---- dispatcher ----
+
+VstIntPtr IEffectVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                    void* ptr, float opt)
+{
+  try
+  {
+    IEffectVST* plug = FromEffect(effect);
+    if (!plug) return 0;
+    if (opcode == effEditIdle)
+    {
+      // The event pump reaches the controls, which take the parameter lock as they need it;
+      // holding it for a whole frame would stall the audio thread.
+      if (plug->mEditor) plug->mEditor->Idle();
+      return 0;
+    }
+    if (opcode == effClose)
+    {
+      // Wait for any call in flight, then let go of the lock before it is destroyed.
+      plug->mParamLock.lock();
+      plug->mParamLock.unlock();
+      delete plug;
+      return 0;
+    }
+    return plug->Dispatch(opcode, index, value, ptr, opt);
+  }
+  catch (...)
+  {
+    return 0;
+  }
+}
+
+VstIntPtr IEffectVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+  Lock lock(mParamLock);
+  switch (opcode)
+  {
+  case effOpen:
+    HostInit();
+    for (int i = 0; i < AutomatedCount(); ++i)
+      HandleParameterChange(i);
+    ResetProcessing();
+    return 0;
+
+  case effSetProgram:
+    if (value >= 0 && value < NumPresets()) LoadPreset(int(value));
+    return 0;
+
+  case effGetProgram:
+    return CurrentPreset();
+
+  case effSetProgramName:
+    if (ptr)
+    {
+      char name[kVstMaxProgNameLen + 1];
+      CopyToHost(name, static_cast<const char*>(ptr), int(sizeof(name)));
+      ModifyCurrentPreset(name);
+      OnPresetListChanged();
+    }
+    return 0;
+
+  case effGetProgramName:
+    if (ptr) CopyToHost(ptr, PresetName(CurrentPreset()), kVstMaxProgNameLen);
+    return 0;
+
+  case effGetParamLabel:
+    if (ptr && ValidAutomatedIndex(index))
+      CopyToHost(ptr, ParameterAt(index)->HostLabel(), kVstMaxParamStrLen);
+    return 0;
+
+  case effGetParamDisplay:
+    if (ptr && ValidAutomatedIndex(index))
+    {
+      IParameter* p = ParameterAt(index);
+      p->DisplayValue(p->Value(), false, static_cast<char*>(ptr), kVstMaxParamStrLen, true);
+    }
+    return 0;
+
+  case effGetParamName:
+    if (ptr && ValidAutomatedIndex(index)) CopyToHost(ptr, ParameterAt(index)->Name(), kVstMaxParamStrLen);
+    return 0;
+
+  case effSetSampleRate:
+    // A rate that is no positive number is not taken: tempo and clock timing divide by it.
+    if (opt > 0.0f && std::isfinite(opt)) SetSampleRate(double(opt));
+    ResetProcessing();
+    return 0;
+
+  case effSetBlockSize:
+    if (value > 0 && value <= std::numeric_limits<int32_t>::max()) SetBlockLength(int(value));
+    ResetProcessing();
+    return 0;
+
+  case effMainsChanged:
+    if (value == 0)
+    {
+      OnActivationChanged(false);
+      ResetProcessing();
+    }
+    else
+    {
+      OnActivationChanged(true);
+    }
+    return 0;
+
+  case effEditGetRect:
+    if (ptr && mEditor)
+    {
+      *static_cast<ERect**>(ptr) = &mEditorRect;
+      return 1;
+    }
+    return 0;
+
+  case effEditOpen:
+    if (mEditor && mEditor->CreateEditorWindow(ptr))
+    {
+      OnEditorOpened();
+      return 1;
+    }
+    return 0;
+
+  case effEditClose:
+    if (mEditor)
+    {
+      OnEditorClosing();
+      mEditor->DestroyEditorWindow();
+      return 1;
+    }
+    return 0;
+
+  case effIdentify:
+    return kEffectIdentify;
+
+  case effGetChunk:
+    return ptr ? GetChunk(static_cast<void**>(ptr), index == 0) : 0;
+
+  case effSetChunk:
+    return SetChunk(ptr, value, index == 0);
+
+  case effProcessEvents:
+  {
+    if (!ptr) return 0;
+    VstEvents* events = static_cast<VstEvents*>(ptr);
+    for (int i = 0; i < events->numEvents; ++i)
+    {
+      VstEvent* event = events->events[i];
+      if (!event) continue;
+      if (event->type == kVstMidiType)
+      {
+        const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
+        IMidiMessage message;
+        message.offset = midi->deltaFrames;
+        message.status = uint8_t(midi->midiData[0]);
+        message.data1 = uint8_t(midi->midiData[1]);
+        message.data2 = uint8_t(midi->midiData[2]);
+        HandleMidiMessage(&message, false);
+      }
+      else
+      {
+        ForwardEventToHost(event);
+      }
+    }
+    return 1;
+  }
+
+  case effCanBeAutomated:
+    return 1;
+
+  case effString2Parameter:
+    return String2Parameter(index, static_cast<const char*>(ptr));
+
+  case effGetProgramNameIndexed:
+    if (!ptr) return 0;
+    CopyToHost(ptr, PresetName(index), kVstMaxProgNameLen);
+    return static_cast<char*>(ptr)[0] ? 1 : 0;
+
+  case effGetInputProperties:
+    return PinProperties(index, static_cast<VstPinProperties*>(ptr), true);
+
+  case effGetOutputProperties:
+    return PinProperties(index, static_cast<VstPinProperties*>(ptr), false);
+
+  case effGetPlugCategory:
+    return IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
+
+  case effProcessVarIo:
+    return 0;
+
+  case effSetSpeakerArrangement:
+    SetSpeakerArrangement(reinterpret_cast<const VstSpeakerArrangement*>(value), true);
+    SetSpeakerArrangement(static_cast<const VstSpeakerArrangement*>(ptr), false);
+    return 1;
+
+  case effGetEffectName:
+    if (!ptr) return 0;
+    CopyToHost(ptr, EffectName(), kVstMaxEffectNameLen);
+    return 1;
+
+  case effGetVendorString:
+    if (!ptr) return 0;
+    CopyToHost(ptr, VendorName(), kVstMaxVendorStrLen);
+    return 1;
+
+  case effGetProductString:
+    if (!ptr) return 0;
+    CopyToHost(ptr, ProductName(), kVstMaxProductStrLen);
+    return 1;
+
+  case effGetVendorVersion:
+    return Version();
+
+  case effVendorSpecific:
+    if (index != effGetParamDisplay || !ptr) return 0;
+    if (value >= 0 && value < AutomatedCount())
+      ParameterAt(int(value))
+          ->DisplayValue(double(opt), true, static_cast<char*>(ptr), kVstMaxParamStrLen, true);
+    return 0xBEEF;
+
+  case effCanDo:
+    return CanDo(static_cast<const char*>(ptr));
+
+  case effGetVstVersion:
+    return kVstVersion;
+
+  case effGetMidiKeyName:
+  {
+    if (!ptr) return 0;
+    MidiKeyName* key = static_cast<MidiKeyName*>(ptr);
+    key->keyName[0] = '\0';
+    const bool ok = GetNoteName(key->thisKeyNumber, key->keyName, kVstMaxNameLen);
+    key->keyName[kVstMaxNameLen - 1] = '\0';
+    return ok ? 1 : 0;
+  }
+
+  case effGetSpeakerArrangement:
+    if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = &mInputArrangement;
+    if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = &mOutputArrangement;
+    return 1;
+
+  default:
+    return 0;
+  }
+}
+
+VstIntPtr IEffectVST::GetChunk(void** data, bool isBank)
+{
+  IStateChunk& chunk = isBank ? mBankChunk : mProgramChunk;
+  WriteChunkHeader(&chunk);
+  bool ok = chunk.Size() == kChunkHeaderSize;
+  if (ok && isBank)
+  {
+    ModifyCurrentPreset(nullptr);
+    ok = SerializePresets(&chunk);
+  }
+  ok = ok && WriteStateChunk(&chunk);
+  if (!ok || chunk.Size() <= 0) return 0;
+  *data = const_cast<uint8_t*>(chunk.Data());
+  return chunk.Size();
+}
+
+VstIntPtr IEffectVST::SetChunk(const void* data, VstIntPtr size, bool isBank)
+{
+  if (!data || size <= 0 || size > std::numeric_limits<int32_t>::max()) return 0;
+  IStateChunk& chunk = isBank ? mBankChunk : mProgramChunk;
+  if (!chunk.Assign(data, int(size))) return 0;
+
+  // A state that fails part-way must leave every parameter as it was.
+  std::vector<double> saved(static_cast<size_t>(NumParameters()));
+  for (int i = 0; i < NumParameters(); ++i)
+    saved[size_t(i)] = ParameterAt(i)->Value();
+
+  int position = 0;
+  const int32_t version = ReadChunkHeader(&chunk, &position);
+  if (isBank && version >= kChunkVersion)
+  {
+    position = UnserializePresets(&chunk, position);
+    position = ReadStateChunk(&chunk, position);
+  }
+  else
+  {
+    position = ReadStateChunk(&chunk, position);
+    if (position >= 0) ModifyCurrentPreset(nullptr);
+  }
+  if (position >= 0)
+  {
+    PushParametersToEditor();
+    return 1;
+  }
+  for (int i = 0; i < NumParameters(); ++i)
+    ParameterAt(i)->SetClamped(saved[size_t(i)]);
+  return 0;
+}
+
+VstIntPtr IEffectVST::String2Parameter(int index, const char* text)
+{
+  if (!ValidAutomatedIndex(index)) return 0;
+  if (!text) return 1;
+  IParameter* p = ParameterAt(index);
+  double v = 0.0;
+  const int n = p->ValueTextCount();
+  if (n > 0)
+  {
+    int match = -1;
+    for (int i = 0; i < n && match < 0; ++i)
+      if (std::strcmp(p->ValueText(i), text) == 0) match = i;
+    if (match < 0) return 0;
+    v = match;
+  }
+  else
+  {
+    v = ParseDecimal(text);
+  }
+  p->SetClamped(v);
+  if (mEditor) mEditor->SyncParameterToControls(index, p->Value(), false);
+  HandleParameterChange(index);
+  return 1;
+}
+
+VstIntPtr IEffectVST::CanDo(const char* text)
+{
+  if (!text) return 0;
+  if (!std::strcmp(text, "receiveVstTimeInfo")) return 1;
+  if (mDoesMidi && (!std::strcmp(text, "sendVstEvents") || !std::strcmp(text, "sendVstMidiEvent") ||
+                    !std::strcmp(text, "receiveVstEvents") || !std::strcmp(text, "receiveVstMidiEvent")))
+    return 1;
+  if (!std::strcmp(text, "hasHostExtensions"))
+  {
+    mHostExtensions |= 1;
+    return VstIntPtr(0xBEEF0000);
+  }
+  if (!std::strcmp(text, "hasHostViewAsConfig"))
+  {
+    mHostExtensions |= 2;
+    return VstIntPtr(0xBEEF0000);
+  }
+  return 0;
+}
+
+VstIntPtr IEffectVST::PinProperties(int index, VstPinProperties* properties, bool inputs)
+{
+  const int count = inputs ? NumInputChannels() : NumOutputChannels();
+  if (!properties || index < 0 || index >= count) return 0;
+  std::snprintf(properties->label, sizeof(properties->label), inputs ? "Input %d" : "Output %d", index + 1);
+  properties->flags = kVstPinIsActive;
+  if (index % 2 == 0 && index + 1 < count) properties->flags |= kVstPinIsStereo;
+  return 1;
+}
+
+void IEffectVST::SetSpeakerArrangement(const VstSpeakerArrangement* arrangement, bool inputs)
+{
+  if (!arrangement) return;
+  const int count = inputs ? NumInputChannels() : NumOutputChannels();
+  int n = arrangement->numChannels;
+  if (n < 0) n = 0;
+  if (n > count) n = count;
+  for (int i = 0; i < count; ++i)
+  {
+    IChannelRecord* c = inputs ? InputChannel(i) : OutputChannel(i);
+    if (i < n)
+    {
+      c->connected = true;
+    }
+    else
+    {
+      c->connected = false;
+      if (c->samples.Size() > 0) std::memset(c->samples.Data(), 0, size_t(c->samples.Size()));
+      *c->slot = c->Samples();
+      c->hostDestination = nullptr;
+    }
+  }
+}
+
+// ---- audio ----
+
+void IEffectVST::BindFloatBuffers(float** inputs, float** outputs, int offset, int frames)
+{
+  BindInputBuffers(0, NumInputChannels(), inputs, frames, offset);
+  int next = 0;
+  for (int i = 0; i < NumOutputChannels(); ++i)
+  {
+    IChannelRecord* c = OutputChannel(i);
+    double* own = c->Samples();
+    *c->slot = own;
+    // Outputs start silent; the plug-in makes no sound of its own.
+    if (own) std::memset(own, 0, size_t(frames) * sizeof(double));
+    c->hostDestination = nullptr;
+    if (c->connected)
+    {
+      if (outputs && outputs[next]) c->hostDestination = outputs[next] + offset;
+      ++next;
+    }
+  }
+}
+
+void IEffectVST::BindDoubleBuffers(double** inputs, double** outputs, int offset, int frames)
+{
+  int next = 0;
+  for (int i = 0; i < NumInputChannels(); ++i)
+  {
+    IChannelRecord* c = InputChannel(i);
+    double* own = c->Samples();
+    if (c->connected)
+    {
+      double* host = (inputs && inputs[next]) ? inputs[next] + offset : nullptr;
+      ++next;
+      if (!host && own) std::memset(own, 0, size_t(frames) * sizeof(double));
+      *c->slot = host ? host : own;
+    }
+    else
+    {
+      *c->slot = own;
+    }
+  }
+  next = 0;
+  for (int i = 0; i < NumOutputChannels(); ++i)
+  {
+    IChannelRecord* c = OutputChannel(i);
+    double* host = nullptr;
+    if (c->connected)
+    {
+      host = (outputs && outputs[next]) ? outputs[next] + offset : nullptr;
+      ++next;
+    }
+    *c->slot = host ? host : c->Samples();
+  }
+}
+
+void IEffectVST::ProcessFloatPath(float** inputs, float** outputs, int frames, bool accumulate)
+{
+  Lock lock(mParamLock);
+  if (mDoesMidi) CallHost(audioMasterWantMidi);
+  const int block = BlockLength();
+  if (frames <= 0 || block <= 0) return;
+  for (int offset = 0; offset < frames; offset += block)
+  {
+    const int n = frames - offset < block ? frames - offset : block;
+    BindFloatBuffers(inputs, outputs, offset, n);
+    if (accumulate)
+      ProcessAccumulateBlock(0, n);
+    else
+      ProcessFloatBlock(0, n);
+  }
+}
+
+void IEffectVST::ProcessDoublePath(double** inputs, double** outputs, int frames)
+{
+  Lock lock(mParamLock);
+  if (mDoesMidi) CallHost(audioMasterWantMidi);
+  if (frames <= 0) return;
+  // The plug-in makes no sound: the host gets silence whatever its buffers held.
+  int next = 0;
+  for (int i = 0; i < NumOutputChannels(); ++i)
+  {
+    if (!OutputChannel(i)->connected) continue;
+    if (outputs && outputs[next]) std::memset(outputs[next], 0, size_t(frames) * sizeof(double));
+    ++next;
+  }
+  const int block = BlockLength();
+  if (block <= 0) return;
+  for (int offset = 0; offset < frames; offset += block)
+  {
+    const int n = frames - offset < block ? frames - offset : block;
+    BindDoubleBuffers(inputs, outputs, offset, n);
+    ProcessBlockDouble(InputPointers(), OutputPointers(), n);
+  }
+}
+
+void IEffectVST::HostProcessAccumulate(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
+{
+  try
+  {
+    if (IEffectVST* plug = FromEffect(effect)) plug->ProcessFloatPath(inputs, outputs, frames, true);
+  }
+  catch (...)
+  {
+  }
+}
+
+void IEffectVST::HostProcessFloat(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
+{
+  try
+  {
+    if (IEffectVST* plug = FromEffect(effect)) plug->ProcessFloatPath(inputs, outputs, frames, false);
+  }
+  catch (...)
+  {
+  }
+}
+
+void IEffectVST::HostProcessDouble(AEffect* effect, double** inputs, double** outputs, VstInt32 frames)
+{
+  try
+  {
+    if (IEffectVST* plug = FromEffect(effect)) plug->ProcessDoublePath(inputs, outputs, frames);
+  }
+  catch (...)
+  {
+  }
+}
+
+float IEffectVST::HostGetParameter(AEffect* effect, VstInt32 index)
+{
+  try
+  {
+    IEffectVST* plug = FromEffect(effect);
+    if (!plug) return 0.0f;
+    Lock lock(plug->mParamLock);
+    if (!plug->ValidAutomatedIndex(index)) return 0.0f;
+    return float(plug->ParameterAt(index)->NormalisedValue());
+  }
+  catch (...)
+  {
+    return 0.0f;
+  }
+}
+
+void IEffectVST::HostSetParameter(AEffect* effect, VstInt32 index, float value)
+{
+  try
+  {
+    IEffectVST* plug = FromEffect(effect);
+    if (!plug) return;
+    Lock lock(plug->mParamLock);
+    if (!plug->ValidAutomatedIndex(index)) return;
+    if (plug->mEditor) plug->mEditor->SyncParameterToControls(index, value, true);
+    plug->ParameterAt(index)->SetFromNormalised(value);
+    plug->HandleParameterChange(index);
+  }
+  catch (...)
+  {
+  }
+}

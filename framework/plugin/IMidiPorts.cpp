@@ -1,0 +1,426 @@
+#include "framework/plugin/IMidiPorts.h"
+
+#include <cstdio>
+
+namespace
+{
+uint8_t DataByte(uint8_t value) { return value > 0x7F ? 0x7F : value; }
+
+bool IsPortAddress(const std::string& text)
+{
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+    return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (i != colon && (text[i] < '0' || text[i] > '9'))
+      return false;
+  return true;
+}
+} // namespace
+
+const char* MidiSendStatusText(MidiSendStatus status)
+{
+  switch (status)
+  {
+  case MidiSendStatus::kSent:
+    return "sent";
+  case MidiSendStatus::kNoOutput:
+    return "no MIDI output port is open";
+  case MidiSendStatus::kNoBytes:
+    return "nothing to send";
+  case MidiSendStatus::kInvalid:
+    return "not a valid MIDI message";
+  case MidiSendStatus::kTooLarge:
+    return "message larger than the MIDI output can carry";
+  case MidiSendStatus::kFailed:
+    return "the MIDI output refused the message";
+  }
+  return "unknown";
+}
+
+IMidiPorts::IMidiPorts(std::shared_ptr<MidiBackend> backend) : backend_(std::move(backend)) {}
+
+IMidiPorts::~IMidiPorts()
+{
+  Shutdown();
+  if (delivery_.joinable())
+    delivery_.detach(); // torn down from a handler on the delivery thread itself
+}
+
+bool IMidiPorts::SetBackend(std::shared_ptr<MidiBackend> backend)
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  if (output_ || input_)
+    return false;
+  backend_ = std::move(backend);
+  return true;
+}
+
+void IMidiPorts::SetSink(IMidiInputSink* sink) { sink_.store(sink); }
+
+MidiBackend* IMidiPorts::Backend()
+{
+  if (!backend_)
+    backend_ = CreateRtMidiBackend();
+  return backend_.get();
+}
+
+bool IMidiPorts::EnsureOutputClient()
+{
+  if (!output_)
+  {
+    auto client = Backend()->CreateOutput(kOutputClientName);
+    std::lock_guard<std::mutex> send(sendMutex_);
+    output_ = std::move(client);
+  }
+  return output_ != nullptr;
+}
+
+bool IMidiPorts::EnsureInputClient()
+{
+  if (!input_)
+    input_ = Backend()->CreateInput(kInputClientName);
+  return input_ != nullptr;
+}
+
+std::vector<std::string> IMidiPorts::ReadPortNames(MidiPortLister& lister)
+{
+  std::vector<std::string> names{kNoDeviceName};
+  const unsigned count = lister.PortCount();
+  for (unsigned port = 0; port < count; ++port)
+  {
+    // An unreadable name still takes its place, so that list index i + 1 stays port i.
+    std::string name;
+    lister.PortName(port, name);
+    names.push_back(name);
+  }
+  return names;
+}
+
+// The output client is shared with every sending thread: it is only used under the send mutex.
+std::vector<std::string> IMidiPorts::ReadOutputNames()
+{
+  std::lock_guard<std::mutex> send(sendMutex_);
+  return ReadPortNames(*output_);
+}
+
+std::string IMidiPorts::WithoutPortAddress(const std::string& name)
+{
+  size_t end = name.find_last_not_of(' ');
+  if (end == std::string::npos)
+    return name;
+  const size_t blank = name.rfind(' ', end);
+  if (blank == std::string::npos || !IsPortAddress(name.substr(blank + 1, end - blank)))
+    return name;
+  const size_t last = name.find_last_not_of(' ', blank);
+  return last == std::string::npos ? std::string() : name.substr(0, last + 1);
+}
+
+int IMidiPorts::FindIn(const std::vector<std::string>& names, const std::string& name)
+{
+  if (name.empty())
+    return -1;
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] == name)
+      return static_cast<int>(i);
+  // ALSA numbers clients as they come; after a reboot the same device may be "Synth 28:0".
+  const std::string bare = WithoutPortAddress(name);
+  for (size_t i = 1; i < names.size(); ++i)
+    if (!names[i].empty() && WithoutPortAddress(names[i]) == bare)
+      return static_cast<int>(i);
+  return -1;
+}
+
+std::vector<std::string> IMidiPorts::ListMidiOutputPorts()
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  if (!output_ || outputNames_.empty())
+  {
+    if (!IsOutputOpen())
+      chosenOutput_ = 0;
+    outputNames_ = EnsureOutputClient() ? ReadOutputNames() : std::vector<std::string>{kNoDeviceName};
+  }
+  return outputNames_;
+}
+
+std::vector<std::string> IMidiPorts::ListMidiInputPorts()
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  if (!input_ || inputNames_.empty())
+  {
+    if (!IsInputOpen())
+      chosenInput_ = 0;
+    inputNames_ = EnsureInputClient() ? ReadPortNames(*input_) : std::vector<std::string>{kNoDeviceName};
+  }
+  return inputNames_;
+}
+
+int IMidiPorts::FindMidiOutputPort(const std::string& name)
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  if (output_)
+    outputNames_ = ReadOutputNames();
+  return FindIn(output_ ? outputNames_ : std::vector<std::string>{kNoDeviceName}, name);
+}
+
+int IMidiPorts::FindMidiInputPort(const std::string& name)
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  if (input_)
+    inputNames_ = ReadPortNames(*input_);
+  return FindIn(input_ ? inputNames_ : std::vector<std::string>{kNoDeviceName}, name);
+}
+
+int IMidiPorts::SelectMidiOutputPort(int& index, const std::string& name)
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  CloseOutput();
+  const int asked = index;
+  index = 0;
+  if (asked == 0 || !EnsureOutputClient())
+    return 0;
+  outputNames_ = ReadOutputNames();
+  const int found = FindIn(outputNames_, name);
+  if (found <= 0)
+    return 0;
+  bool opened = false;
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    opened = output_->OpenPort(static_cast<unsigned>(found - 1), kOutputPortName);
+  }
+  if (!opened)
+  {
+    std::fprintf(stderr, "MIDI output \"%s\" could not be opened\n", name.c_str());
+    return 0;
+  }
+  chosenOutput_ = found;
+  index = found;
+  return found;
+}
+
+int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  CloseInput();
+  const int asked = index;
+  index = 0;
+  if (asked == 0 || !EnsureInputClient())
+    return 0;
+  inputNames_ = ReadPortNames(*input_);
+  const int found = FindIn(inputNames_, name);
+  if (found <= 0)
+    return 0;
+  StartDelivery();
+  const bool opened = input_->OpenPort(static_cast<unsigned>(found - 1), kInputPortName,
+                                       [this](const uint8_t* bytes, size_t size) {
+                                         // The library's thread (real-time under JACK): copy only.
+                                         if (queue_.Push(bytes, size))
+                                           pending_.release();
+                                       });
+  if (!opened)
+  {
+    std::fprintf(stderr, "MIDI input \"%s\" could not be opened\n", name.c_str());
+    StopDelivery();
+    return 0;
+  }
+  chosenInput_ = found;
+  index = found;
+  return found;
+}
+
+bool IMidiPorts::IsOutputOpen() const
+{
+  std::lock_guard<std::mutex> send(sendMutex_);
+  return output_ && output_->IsPortOpen();
+}
+
+bool IMidiPorts::IsInputOpen() const { return chosenInput_.load() > 0; }
+
+void IMidiPorts::CloseMidiOutput()
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  CloseOutput();
+}
+
+void IMidiPorts::CloseMidiInput()
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  CloseInput();
+}
+
+void IMidiPorts::CloseOutput()
+{
+  std::lock_guard<std::mutex> send(sendMutex_);
+  if (output_)
+    output_->ClosePort();
+  chosenOutput_ = 0;
+}
+
+void IMidiPorts::CloseInput()
+{
+  if (input_)
+    input_->ClosePort(); // no callback runs after this
+  chosenInput_ = 0;
+  StopDelivery();
+}
+
+void IMidiPorts::Shutdown()
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  sink_.store(nullptr);
+  CloseInput();
+  CloseOutput();
+  input_.reset();
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    output_.reset();
+  }
+  outputNames_.clear();
+  inputNames_.clear();
+}
+
+void IMidiPorts::StartDelivery()
+{
+  if (delivery_.joinable())
+    return;
+  queue_.Clear(); // nothing is producing now: the input port is closed
+  stopDelivery_ = false;
+  delivery_ = std::thread([this] { DeliveryLoop(); });
+}
+
+void IMidiPorts::StopDelivery()
+{
+  if (!delivery_.joinable() || delivery_.get_id() == std::this_thread::get_id())
+    return; // a handler closing the port keeps its own thread; it idles until the next open
+  stopDelivery_ = true;
+  pending_.release();
+  delivery_.join();
+}
+
+void IMidiPorts::DeliveryLoop()
+{
+  std::vector<uint8_t> message;
+  message.reserve(4096);
+  for (;;)
+  {
+    pending_.acquire();
+    if (stopDelivery_.load())
+      return;
+    while (!stopDelivery_.load() && queue_.Pop(message))
+      ForwardMidiInput(message.data(), message.size());
+  }
+}
+
+void IMidiPorts::ForwardMidiInput(const uint8_t* bytes, size_t size)
+{
+  IMidiInputSink* sink = sink_.load();
+  if (!sink || !bytes || size == 0)
+    return;
+  try
+  {
+    if (size <= 3 && bytes[0] != 0xF0)
+    {
+      IMidiMessage message;
+      message.status = bytes[0];
+      message.data1 = size > 1 ? bytes[1] : 0;
+      message.data2 = size > 2 ? bytes[2] : 0;
+      sink->HandleMidiMessage(message, true);
+    }
+    else
+    {
+      ISysExMessage message;
+      message.size = static_cast<int32_t>(size);
+      message.bytes = bytes;
+      sink->HandleSysExMessage(message, true);
+    }
+  }
+  catch (...)
+  {
+    // A handler's failure must not end the delivery thread.
+  }
+}
+
+MidiSendStatus IMidiPorts::Finish(MidiSendStatus status)
+{
+  lastSend_ = status;
+  return status;
+}
+
+MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
+{
+  std::lock_guard<std::mutex> send(sendMutex_);
+  if (!output_ || !output_->IsPortOpen())
+    return Finish(MidiSendStatus::kNoOutput);
+  if (!output_->Send(bytes, size))
+    return Finish(MidiSendStatus::kFailed);
+  return Finish(MidiSendStatus::kSent);
+}
+
+MidiSendStatus IMidiPorts::SendSysEx(const uint8_t* bytes, size_t size)
+{
+  size_t first = bytes[0] == 0xF0 ? 1 : 0;
+  size_t end = size;
+  if (end > first && bytes[end - 1] == 0xF7)
+    --end;
+  if (end <= first)
+    return Finish(MidiSendStatus::kInvalid);
+  const size_t total = end - first + 2;
+
+  std::lock_guard<std::mutex> send(sendMutex_);
+  if (!output_ || !output_->IsPortOpen())
+    return Finish(MidiSendStatus::kNoOutput);
+  const size_t limit = output_->MaxMessageSize();
+  if (total > limit)
+  {
+    std::fprintf(stderr, "MIDI output: SysEx message of %zu bytes not sent, the port carries at most %zu\n", total,
+                 limit);
+    return Finish(MidiSendStatus::kTooLarge);
+  }
+  sysexScratch_.resize(total);
+  sysexScratch_[0] = 0xF0;
+  for (size_t i = first; i < end; ++i)
+    sysexScratch_[i - first + 1] = DataByte(bytes[i]);
+  sysexScratch_[total - 1] = 0xF7;
+  const bool sent = output_->Send(sysexScratch_.data(), total);
+  if (sysexScratch_.capacity() > 65536)
+    std::vector<uint8_t>().swap(sysexScratch_);
+  return Finish(sent ? MidiSendStatus::kSent : MidiSendStatus::kFailed);
+}
+
+MidiSendStatus IMidiPorts::SendMidiToDevice(const IMidiMessage& message)
+{
+  const int length = IMidiMessage::LengthForStatus(message.status);
+  if (length == 0)
+    return Finish(MidiSendStatus::kInvalid);
+  const uint8_t bytes[3] = {message.status, DataByte(message.data1), DataByte(message.data2)};
+  return Send(bytes, static_cast<size_t>(length));
+}
+
+MidiSendStatus IMidiPorts::SendSysExToDevice(const uint8_t* bytes, int length)
+{
+  if (!bytes || length <= 0)
+    return Finish(MidiSendStatus::kNoBytes);
+  return SendSysEx(bytes, static_cast<size_t>(length));
+}
+
+MidiSendStatus IMidiPorts::SendBytesToDevice(const uint8_t* bytes, int length)
+{
+  if (!bytes || length <= 0)
+    return Finish(MidiSendStatus::kNoBytes);
+  if (bytes[0] == 0xF0)
+    return SendSysEx(bytes, static_cast<size_t>(length));
+  const int expected = IMidiMessage::LengthForStatus(bytes[0]);
+  if (expected == 0 || length != expected)
+    return Finish(MidiSendStatus::kInvalid);
+  uint8_t message[3] = {bytes[0], 0, 0};
+  for (int i = 1; i < length; ++i)
+    message[i] = DataByte(bytes[i]);
+  return Send(message, static_cast<size_t>(length));
+}
+
+MidiSendStatus IMidiPorts::SendVectorToDevice(std::vector<uint8_t>& bytes)
+{
+  const MidiSendStatus status = SendBytesToDevice(bytes.data(), static_cast<int>(bytes.size()));
+  std::vector<uint8_t>().swap(bytes);
+  return status;
+}

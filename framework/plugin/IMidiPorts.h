@@ -1,0 +1,145 @@
+#pragma once
+
+#include "framework/plugin/IMidiMessage.h"
+#include "framework/plugin/ISysExMessage.h"
+#include "framework/plugin/MidiInputQueue.h"
+#include "platform/midi/MidiBackend.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <semaphore>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Receives what arrives on the hardware MIDI input, on the delivery thread of IMidiPorts.
+class IMidiInputSink
+{
+public:
+  virtual ~IMidiInputSink() = default;
+  virtual void HandleMidiMessage(const IMidiMessage& message, bool fromDevice) = 0;
+  virtual void HandleSysExMessage(const ISysExMessage& message, bool fromDevice) = 0;
+};
+
+// The outcome of a device send. Everything but kSent means nothing left the port.
+enum class MidiSendStatus
+{
+  kSent,
+  kNoOutput,  // no output port open
+  kNoBytes,   // nothing to send
+  kInvalid,   // not a MIDI message (no status byte, or a length that does not match it)
+  kTooLarge,  // larger than the output port can carry
+  kFailed,    // the MIDI library refused it
+};
+
+const char* MidiSendStatusText(MidiSendStatus status);
+
+// The hardware MIDI ports of one plug-in object: the output and input clients, the port lists
+// the device menus show, opening a port by name, the device sends, and the delivery of
+// incoming messages to a sink on a thread of our own (the library's input callback only
+// queues the bytes).
+//
+// Port lists: entry 0 is always "Select MIDI Device", entry i is port i - 1. A list is built on
+// its first listing and answered unchanged afterwards; finding and selecting a port by name
+// look at the ports present now (ports come and go) and bring the list up to date.
+class IMidiPorts
+{
+public:
+  static constexpr const char* kNoDeviceName = "Select MIDI Device";
+  static constexpr const char* kOutputClientName = "RtMidi Output Client";
+  static constexpr const char* kInputClientName = "RtMidi Input Client";
+  static constexpr const char* kOutputPortName = "RtMidi Output";
+  static constexpr const char* kInputPortName = "RtMidi Input";
+
+  // Without a back end, the RtMidi back end is created on first use.
+  explicit IMidiPorts(std::shared_ptr<MidiBackend> backend = nullptr);
+  ~IMidiPorts();
+
+  IMidiPorts(const IMidiPorts&) = delete;
+  IMidiPorts& operator=(const IMidiPorts&) = delete;
+
+  // Only before the first client exists; false afterwards.
+  bool SetBackend(std::shared_ptr<MidiBackend> backend);
+  // Where incoming messages go; set it before an input port is opened.
+  void SetSink(IMidiInputSink* sink);
+
+  std::vector<std::string> ListMidiOutputPorts();
+  std::vector<std::string> ListMidiInputPorts();
+  // List index of the named port among the ports present now; -1 when none. Exact names first,
+  // then names compared without ALSA's trailing client:port numbers ("Synth 24:0").
+  int FindMidiOutputPort(const std::string& name);
+  int FindMidiInputPort(const std::string& name);
+  // Closes the current port of that direction and opens the named one. `index` 0 means no
+  // device. Answers (and writes back into `index`) the list index opened, 0 when none.
+  int SelectMidiOutputPort(int& index, const std::string& name);
+  int SelectMidiInputPort(int& index, const std::string& name);
+
+  int ChosenOutputIndex() const { return chosenOutput_.load(); }
+  int ChosenInputIndex() const { return chosenInput_.load(); }
+  bool IsOutputOpen() const;
+  bool IsInputOpen() const;
+
+  void CloseMidiOutput();
+  // Closes the input port and stops the delivery thread: no message reaches the sink afterwards.
+  void CloseMidiInput();
+  // Both, and forget the sink. Call before the sink is torn down.
+  void Shutdown();
+
+  // Status byte, then the data bytes the status implies; data bytes above 0x7F become 0x7F.
+  MidiSendStatus SendMidiToDevice(const IMidiMessage& message);
+  // A SysEx message, with or without its F0 and F7: they are added where missing. Data bytes
+  // above 0x7F become 0x7F.
+  MidiSendStatus SendSysExToDevice(const uint8_t* bytes, int length);
+  // One complete message: a SysEx message (starting F0), or a status byte with exactly the
+  // data bytes it implies.
+  MidiSendStatus SendBytesToDevice(const uint8_t* bytes, int length);
+  // As SendBytesToDevice; the vector is emptied and its storage freed afterwards.
+  MidiSendStatus SendVectorToDevice(std::vector<uint8_t>& bytes);
+  MidiSendStatus LastSendStatus() const { return lastSend_.load(); }
+
+  // Hands one received message to the sink: one to three bytes as an IMidiMessage, a SysEx
+  // message (or anything longer) as an ISysExMessage, both flagged as coming from the device.
+  void ForwardMidiInput(const uint8_t* bytes, size_t size);
+  // Messages lost because the delivery thread fell too far behind.
+  uint64_t DroppedInputMessages() const { return queue_.Dropped(); }
+
+  // A port name without ALSA's trailing client:port numbers.
+  static std::string WithoutPortAddress(const std::string& name);
+
+private:
+  MidiBackend* Backend();
+  bool EnsureOutputClient();
+  bool EnsureInputClient();
+  static std::vector<std::string> ReadPortNames(MidiPortLister& lister);
+  std::vector<std::string> ReadOutputNames();
+  static int FindIn(const std::vector<std::string>& names, const std::string& name);
+  // The two closes with portsMutex_ held.
+  void CloseOutput();
+  void CloseInput();
+  MidiSendStatus Send(const uint8_t* bytes, size_t size);
+  MidiSendStatus SendSysEx(const uint8_t* bytes, size_t size);
+  MidiSendStatus Finish(MidiSendStatus status);
+  void StartDelivery();
+  void StopDelivery();
+  void DeliveryLoop();
+
+  std::mutex portsMutex_; // clients, lists, backend: the editor thread and project recall
+  mutable std::mutex sendMutex_; // the output client: every sending thread
+  std::shared_ptr<MidiBackend> backend_;
+  std::unique_ptr<MidiOutputClient> output_;
+  std::unique_ptr<MidiInputClient> input_;
+  std::vector<std::string> outputNames_;
+  std::vector<std::string> inputNames_;
+  std::atomic<int> chosenOutput_{0};
+  std::atomic<int> chosenInput_{0};
+  std::atomic<MidiSendStatus> lastSend_{MidiSendStatus::kSent};
+  std::vector<uint8_t> sysexScratch_; // under sendMutex_
+
+  std::atomic<IMidiInputSink*> sink_{nullptr};
+  MidiInputQueue queue_;
+  std::counting_semaphore<> pending_{0};
+  std::atomic<bool> stopDelivery_{false};
+  std::thread delivery_;
+};

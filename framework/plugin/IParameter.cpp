@@ -1,0 +1,187 @@
+#include "framework/plugin/IParameter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace
+{
+void CopyCut(char* dst, const char* src, int maxLength)
+{
+  int i = 0;
+  if (src)
+    for (; i < maxLength && src[i]; ++i)
+      dst[i] = src[i];
+  dst[i] = '\0';
+}
+
+// Copies text into out, cut to fit size bytes including the terminator.
+void WriteText(char* out, int size, const char* text, size_t length)
+{
+  if (!out || size <= 0)
+    return;
+  if (length > size_t(size - 1))
+    length = size_t(size - 1);
+  std::memcpy(out, text, length);
+  out[length] = '\0';
+}
+}  // namespace
+
+IParameter::IParameter() : mValueTexts(4096) {}
+
+void IParameter::SetupEnumerated(const char* name, int defaultValue, int count, const char* group)
+{
+  if (mType == kTypeUnset)
+    mType = kTypeEnumerated;
+  SetupContinuous(name, defaultValue, 0.0, double(count) - 1.0, 1.0, group);
+}
+
+void IParameter::SetupContinuous(const char* name, double defaultValue, double minimum, double maximum, double step,
+                                 const char* group)
+{
+  if (mType == kTypeUnset)
+    mType = kTypeContinuous;
+  CopyCut(mName, name, kMaxNameLength);
+  CopyCut(mGroup, group, kMaxGroupLength);
+  mLabel[0] = '\0';
+
+  mMin = minimum;
+  mValue = defaultValue;
+  mMax = maximum > minimum + step ? maximum : minimum + step;
+  mStep = step;
+  mDefault = defaultValue;
+
+  // As many decimals as the step needs, at most six.
+  mDisplayPrecision = 0;
+  for (double x = step; x != std::floor(x) && mDisplayPrecision < kMaxDisplayPrecision; x *= 10.0)
+    ++mDisplayPrecision;
+}
+
+bool IParameter::AddValueText(int value, const char* text)
+{
+  if (value < 0)
+    return false;
+
+  const int count = ValueTextCount();
+  if (value >= count)
+  {
+    const int64_t bytes = (int64_t(value) + 1) * int64_t(sizeof(ValueTextEntry));
+    if (bytes > std::numeric_limits<int32_t>::max())
+      return false;
+    mValueTexts.ResizeZeroTail(int(bytes));
+    if (mValueTexts.Size() != int(bytes))
+      return false;
+    auto* entries = reinterpret_cast<ValueTextEntry*>(mValueTexts.Data());
+    for (int i = count; i <= value; ++i)
+      entries[i].value = i;
+    mMax = double(value);
+  }
+
+  auto* entry = reinterpret_cast<ValueTextEntry*>(mValueTexts.Data()) + value;
+  entry->value = value;
+  CopyCut(entry->text, text, kMaxValueTextLength);
+  return true;
+}
+
+void IParameter::SetClamped(double v)
+{
+  if (!std::isfinite(v))
+    mValue = mMin;
+  else if (mMin > v)
+    mValue = mMin;
+  else if (v > mMax)
+    mValue = mMax;
+  else
+    mValue = v;
+}
+
+void IParameter::SetFromNormalised(double n)
+{
+  if (!(n >= 0.0))  // also NaN
+    n = 0.0;
+  else if (n > 1.0)
+    n = 1.0;
+
+  double v = mMin + (mMax - mMin) * std::pow(n, EffectiveShape());
+  if (mType != kTypeContinuous && mStep > 0.0)
+    v = std::floor(v / mStep + 0.5) * mStep;  // grid counts from 0; halves go up
+
+  if (!(v < mMax))
+    v = mMax;
+  if (v < mMin)
+    v = mMin;
+  mValue = v;
+}
+
+double IParameter::NormaliseValue(double v) const
+{
+  const double range = mMax - mMin;
+  if (!(range > 0.0) || !std::isfinite(range))
+    return 0.0;
+  if (!(v >= mMin))  // also NaN
+    v = mMin;
+  else if (v > mMax)
+    v = mMax;
+  return std::pow((v - mMin) / range, 1.0 / EffectiveShape());
+}
+
+const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const
+{
+  const double t = std::trunc(v);
+  if (!(t >= std::numeric_limits<int32_t>::min() && t <= std::numeric_limits<int32_t>::max()))
+    return nullptr;
+  const int32_t wanted = int32_t(t);
+  const auto* entries = reinterpret_cast<const ValueTextEntry*>(mValueTexts.Data());
+  const int count = ValueTextCount();
+  for (int i = 0; i < count; ++i)
+    if (entries[i].value == wanted)
+      return &entries[i];
+  return nullptr;
+}
+
+void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, bool useValueTexts) const
+{
+  if (!out || size <= 0)
+    return;
+  if (isNormalised)
+    v = mMin + (mMax - mMin) * std::pow(v, EffectiveShape());
+  if (!std::isfinite(v))
+    v = mMin;
+
+  if (useValueTexts)
+  {
+    const ValueTextEntry* entry = FindValueText(v);
+    if (entry && entry->text[0])
+    {
+      WriteText(out, size, entry->text, std::strlen(entry->text));
+      return;
+    }
+  }
+
+  // Locale-independent formatting: hosts may run with any C locale.
+  char text[400];
+  std::to_chars_result result;
+  if (mDisplayPrecision > 0)
+    result = std::to_chars(text, text + sizeof(text), v, std::chars_format::fixed, mDisplayPrecision);
+  else
+    result = std::to_chars(text, text + sizeof(text), std::trunc(v) + 0.0, std::chars_format::fixed, 0);
+  if (result.ec != std::errc())
+  {
+    WriteText(out, size, "", 0);
+    return;
+  }
+  WriteText(out, size, text, size_t(result.ptr - text));
+}
+
+const char* IParameter::HostLabel() const
+{
+  const ValueTextEntry* entry = FindValueText(mValue);
+  return entry && entry->text[0] ? "" : mLabel;
+}
+
+const char* IParameter::ValueText(int value) const
+{
+  const ValueTextEntry* entry = FindValueText(double(value));
+  return entry ? entry->text : "";
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "framework/support/HeapBuffer.h"
+
+#include <cstdint>
+
+struct MidiMapRecord;
+
+// One entry of the plug-in's parameter table: a plain value inside a range,
+// the step it snaps to, the shape of the normalised 0..1 scale that hosts and
+// controls use, display texts for integer values and the MIDI binding.
+class IParameter
+{
+public:
+  enum ParamType : int32_t
+  {
+    kTypeUnset = 0,
+    kTypeBool = 1,        // two-state, 0 or 1
+    kTypeEnumerated = 3,
+    kTypeContinuous = 4,  // never snapped
+    kTypeText = 5,
+  };
+
+  static constexpr int kMaxNameLength = 54;
+  static constexpr int kMaxLabelLength = 54;
+  static constexpr int kMaxGroupLength = 47;
+  static constexpr int kMaxValueTextLength = 55;
+  static constexpr int kMaxDisplayPrecision = 6;
+
+  IParameter();
+
+  IParameter(const IParameter&) = delete;
+  IParameter& operator=(const IParameter&) = delete;
+
+  // Range 0 .. count - 1, step 1; type enumerated unless already set.
+  void SetupEnumerated(const char* name, int defaultValue, int count, const char* group);
+  // Type continuous unless already set. The range is never narrower than one
+  // step; the display precision follows from the step.
+  void SetupContinuous(const char* name, double defaultValue, double minimum, double maximum, double step,
+                       const char* group);
+
+  // Gives value its display text (cut to 55 characters). A value at or past
+  // the end of the list grows it and becomes the maximum. A negative value, or
+  // a growth that fails, is refused with false.
+  bool AddValueText(int value, const char* text);
+
+  double Value() const { return mValue; }
+  // Clamps into the range without snapping; a non-finite value becomes the
+  // minimum.
+  void SetClamped(double v);
+  // From the normalised scale: n is clamped to 0..1, snapped to the step
+  // (except continuous parameters) and the result clamped to the range.
+  void SetFromNormalised(double n);
+
+  double NormalisedValue() const { return NormaliseValue(mValue); }
+  // v clamped into the range, on the normalised scale; 0 for an empty range.
+  double NormaliseValue(double v) const;
+
+  // Writes the text shown for v (a normalised value when isNormalised) into
+  // out, at most size bytes including the terminator.
+  void DisplayValue(double v, bool isNormalised, char* out, int size, bool useValueTexts) const;
+
+  // The empty text when the current value has a non-empty display text, else
+  // the label.
+  const char* HostLabel() const;
+  // The display text of value, or the empty text.
+  const char* ValueText(int value) const;
+  int ValueTextCount() const { return mValueTexts.Size() / int(sizeof(ValueTextEntry)); }
+
+  int32_t Type() const { return mType; }
+  void SetType(int32_t type) { mType = type; }
+  double Min() const { return mMin; }
+  double Max() const { return mMax; }
+  double Step() const { return mStep; }
+  double Shape() const { return mShape; }
+  void SetShape(double shape) { mShape = shape; }
+  double Default() const { return mDefault; }
+  int32_t DisplayPrecision() const { return mDisplayPrecision; }
+  const char* Name() const { return mName; }
+  const char* Label() const { return mLabel; }
+  const char* Group() const { return mGroup; }
+
+  // The MIDI binding; not owned here.
+  MidiMapRecord* MidiMap() const { return mMidiMap; }
+  void SetMidiMap(MidiMapRecord* record) { mMidiMap = record; }
+
+private:
+  struct ValueTextEntry
+  {
+    int32_t value;
+    char text[kMaxValueTextLength + 1];
+  };
+  static_assert(sizeof(ValueTextEntry) == 60);
+
+  const ValueTextEntry* FindValueText(double v) const;
+  double EffectiveShape() const { return mShape > 0.0 ? mShape : 1.0; }
+
+  int32_t mType = kTypeUnset;
+  double mValue = 0.0;
+  double mMin = 0.0;
+  double mMax = 1.0;
+  double mStep = 1.0;
+  double mShape = 1.0;
+  double mDefault = 0.0;
+  int32_t mDisplayPrecision = 0;
+  char mName[kMaxNameLength + 1] = {};
+  char mLabel[kMaxLabelLength + 1] = {};
+  char mGroup[kMaxGroupLength + 1] = {};
+  HeapBuffer mValueTexts;
+  MidiMapRecord* mMidiMap = nullptr;
+};
