@@ -1,0 +1,32 @@
+#pragma once
+// The painters of the skin, one per family of images. Each draws one frame of an image into a
+// canvas whose origin is the frame's top-left corner.
+
+#include "tools/skingen/SkinCanvas.h"
+#include "tools/skingen/SkinRecipe.h"
+
+struct SkinFrame
+{
+  SkinCanvas& canvas;
+  const SkinRecipe& recipe;
+  const SkinPalette& palette;
+  int index;    // 0 is the first frame (minimum, off, normal)
+  int count;    // frames in the image
+  double width; // of one frame
+  double height;
+  bool cellsStacked; // radio cells one above the other (frames side by side)
+};
+
+// Knob strips: "knob".
+void DrawKnobFrame(SkinFrame& f);
+// Two-state and plain controls: "button", "led", "icon", "plate", "slider".
+void DrawButtonFrame(SkinFrame& f);
+// Rows of cells: "radio" (normal row, then selected row) and "header" (captions over columns).
+void DrawRadioFrame(SkinFrame& f);
+// Large art: "window", "page", "dialog", "section", "overlay".
+void DrawPanelFrame(SkinFrame& f);
+// Effect-routing diagrams: "routing".
+void DrawRoutingFrame(SkinFrame& f);
+// A small picture of a waveform ("sine", "tri", "saw", "square", "pulse", "random") in a box.
+void DrawWaveGlyph(SkinCanvas& c, const std::string& wave, double x, double y, double w, double h,
+                   const SkinColour& colour);
