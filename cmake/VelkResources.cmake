@@ -42,6 +42,7 @@ file(GLOB _skin_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/src/skin
 add_custom_command(OUTPUT ${VELK_SKIN_IMAGES}
   COMMAND skingen ${CMAKE_SOURCE_DIR}/resources/src/skin ${CMAKE_BINARY_DIR}
   DEPENDS skingen ${_skin_sources} ${CMAKE_SOURCE_DIR}/config/ImageTable.def
+    ${CMAKE_SOURCE_DIR}/resources/src/bindings.tsv ${CMAKE_SOURCE_DIR}/resources/src/layout.txt
   COMMENT "Drawing the skin images")
 add_custom_target(velk_skin_images DEPENDS ${VELK_SKIN_IMAGES})
 # ---- end of images ----

@@ -112,6 +112,21 @@ static void DrawIcon(SkinCanvas& c, const std::string& shape, double x, double y
     c.SetColour(ink);
     cairo_fill(cr);
   }
+  else if (shape == "dice")
+  {
+    // A die showing five: the randomizer.
+    const double d = s * 0.72, x0 = cx - d / 2, y0 = cy - d / 2;
+    c.RoundRect(x0, y0, d, d, d * 0.2);
+    cairo_set_line_width(cr, std::max(1.0, s * 0.06));
+    cairo_stroke(cr);
+    const double pip = std::max(1.2, d * 0.09);
+    for (auto [px, py] : {std::pair{0.25, 0.25}, {0.75, 0.25}, {0.5, 0.5}, {0.25, 0.75}, {0.75, 0.75}})
+    {
+      cairo_new_path(cr);
+      cairo_arc(cr, x0 + d * px, y0 + d * py, pip, 0, 2 * M_PI);
+      cairo_fill(cr);
+    }
+  }
   else if (shape == "close")
   {
     const double d = s * 0.26;

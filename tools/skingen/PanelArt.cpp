@@ -24,9 +24,8 @@ static bool ParseBox(const std::string& s, double box[4], std::string& title)
   return i == 4;
 }
 
-// A section of a panel: frame, title bar with the title at the left and room for a lock at the right.
-static void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y, double w, double h,
-                        const std::string& title)
+void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y, double w, double h,
+                 const std::string& title)
 {
   const double bar = 18;
   c.FillBox(x, y, w, h, 4, p["panelHi"]);
@@ -34,28 +33,6 @@ static void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y,
   c.StrokeBox(x, y, w, h, 4, p["frame"], 1);
   c.Line(x + 1, y + bar + 1.5, x + w - 1, y + bar + 1.5, p["frame"], 1);
   c.Text(x + 8, y + 1, w - 36, bar, title, 13, true, p["text"], SkinCanvas::kLeft);
-}
-
-static void DrawSections(SkinFrame& f, double originX, double originY)
-{
-  for (const auto& s : f.recipe.List("sections"))
-  {
-    double b[4];
-    std::string title;
-    if (ParseBox(s, b, title))
-      DrawSection(f.canvas, f.palette, b[0] - originX, b[1] - originY, b[2], b[3], title);
-  }
-}
-
-static void DrawLabels(SkinFrame& f, double originX, double originY)
-{
-  for (const auto& s : f.recipe.List("labels"))
-  {
-    double b[4];
-    std::string text;
-    if (ParseBox(s, b, text))
-      f.canvas.Text(b[0] - originX, b[1] - originY, b[2], b[3], text, 12, false, f.palette["text"]);
-  }
 }
 
 static void DrawWindow(SkinFrame& f)
@@ -77,16 +54,7 @@ static void DrawWindow(SkinFrame& f)
   c.StrokeBox(0, 98, 200, h - 98 - 8, 4, p["frame"], 1);
   c.FillBox(208, 98, w - 208 - 8, h - 98 - 8, 4, p["panel"]);
   c.StrokeBox(208, 98, w - 208 - 8, h - 98 - 8, 4, p["frame"], 1);
-  for (const auto& s : f.recipe.List("fields"))
-  {
-    double b[4];
-    std::string label;
-    if (!ParseBox(s, b, label)) continue;
-    c.FillBox(b[0], b[1], b[2], b[3], 3, p["frame"]);
-    c.ShadeBox(b[0] + 1, b[1] + 1, b[2] - 2, b[3] - 2, 2, p["window"], p["field"]);
-  }
-  DrawSections(f, 0, 0);
-  DrawLabels(f, 0, 0);
+  DrawLayoutArt(f, 0, 0);
   c.Text(8, h - 30, 184, 20, "VELK EDITOR", 12, true, p["textDim"]);
 }
 
@@ -98,10 +66,23 @@ static void DrawPage(SkinFrame& f)
   c.StrokeBox(0, 0, f.width, f.height, 4, p["frame"], 1);
   // Positions in the recipe are editor coordinates; the page starts at its origin.
   const double ox = f.recipe.IntArg("x", 0), oy = f.recipe.IntArg("y", 0);
-  DrawSections(f, ox, oy);
-  DrawLabels(f, ox, oy);
+  DrawLayoutArt(f, ox, oy);
+  if (f.recipe.Arg("style") == "browser")
+  {
+    // The librarian's two panes of slots: a header bar each and banded rows.
+    const double pw = (f.width - 24) / 2, row = 16;
+    for (int pane = 0; pane < 2; ++pane)
+    {
+      const double x = 8 + pane * (pw + 8);
+      c.FillBox(x, 8, pw, f.height - 16, 3, p["field"]);
+      c.ShadeBox(x, 8, pw, 22, 3, p["title"].Mix({1, 1, 1, 1}, 0.06), p["title"]);
+      for (double y = 30 + row; y + row <= f.height - 8; y += 2 * row)
+        c.FillBox(x + 1, y, pw - 2, row, 0, p["panel"]);
+      c.StrokeBox(x, 8, pw, f.height - 16, 3, p["frame"], 1);
+    }
+  }
   const std::string title = f.recipe.Arg("title");
-  if (!title.empty() && f.recipe.List("sections").empty())
+  if (!title.empty() && f.recipe.List("layers").empty())
     c.Text(0, 0, f.width, f.height, title, 28, true, p["panelHi"].Mix(p["text"], 0.25));
 }
 
@@ -121,8 +102,6 @@ static void DrawDialog(SkinFrame& f)
     c.Text(14, y, w - 28, 18, line, 12, false, p["text"], SkinCanvas::kLeft);
     y += 20;
   }
-  DrawSections(f, 0, 0);
-  DrawLabels(f, 0, 0);
 }
 
 static void DrawOverlay(SkinFrame& f)
@@ -181,7 +160,6 @@ void DrawPanelFrame(SkinFrame& f)
   else if (kind == "section")
   {
     DrawSection(f.canvas, f.palette, 0, 0, f.width, f.height, f.recipe.Arg("title"));
-    DrawLabels(f, 0, 0);
   }
   else
     DrawOverlay(f);

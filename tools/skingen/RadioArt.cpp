@@ -107,8 +107,9 @@ void DrawRadioFrame(SkinFrame& f)
   const int n = std::max<int>(1, int(labels.size()));
   const bool selected = f.index > 0;
   const bool tab = f.recipe.Arg("style") == "tab";
-  const double cw = f.cellsStacked ? f.width : f.width / n;
-  const double ch = f.cellsStacked ? f.height / n : f.height;
+  // Whole pixels per cell, as the radio control cuts them (width / buttons, integer division).
+  const double cw = f.cellsStacked ? f.width : std::floor(f.width / n);
+  const double ch = f.cellsStacked ? std::floor(f.height / n) : f.height;
   const double size = f.recipe.IntArg("size", int(std::min(14.0, ch * 0.5)));
   for (int i = 0; i < n; ++i)
   {

@@ -5,6 +5,8 @@
 #include "tools/skingen/SkinCanvas.h"
 #include "tools/skingen/SkinRecipe.h"
 
+class Layout;
+
 struct SkinFrame
 {
   SkinCanvas& canvas;
@@ -14,7 +16,8 @@ struct SkinFrame
   int count;    // frames in the image
   double width; // of one frame
   double height;
-  bool cellsStacked; // radio cells one above the other (frames side by side)
+  bool cellsStacked;    // radio cells one above the other (frames side by side)
+  const Layout* layout; // the editor's layout, for the panel art (null: plain panels)
 };
 
 // Knob strips: "knob".
@@ -25,6 +28,12 @@ void DrawButtonFrame(SkinFrame& f);
 void DrawRadioFrame(SkinFrame& f);
 // Large art: "window", "page", "dialog", "section", "overlay".
 void DrawPanelFrame(SkinFrame& f);
+// The sections, captions and text fields of the layers a recipe names ("layers=a|b"), from the
+// layout; originX/Y are the editor coordinates of the frame's top-left corner.
+void DrawLayoutArt(SkinFrame& f, double originX, double originY);
+// A panel section: frame, title bar with the title left and room for the lock right.
+void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y, double w, double h,
+                 const std::string& title);
 // Effect-routing diagrams: "routing".
 void DrawRoutingFrame(SkinFrame& f);
 // A small picture of a waveform ("sine", "tri", "saw", "square", "pulse", "random") in a box.

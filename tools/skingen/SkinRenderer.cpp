@@ -7,8 +7,14 @@
 
 bool SkinRenderer::Load(const std::string& folder, std::string& error)
 {
-  return recipes.Load(folder + "/images.txt", error) && schemes.Load(folder + "/schemes.txt", error) &&
-         fonts.Load(schemes.RegularFont(), schemes.BoldFont(), error);
+  if (!recipes.Load(folder + "/images.txt", error) || !schemes.Load(folder + "/schemes.txt", error))
+    return false;
+  if (!layout.Load(folder + "/../bindings.tsv", folder + "/../layout.txt"))
+  {
+    error = layout.Errors().empty() ? "cannot read the layout" : layout.Errors().front();
+    return false;
+  }
+  return fonts.Load(schemes.RegularFont(), schemes.BoldFont(), error);
 }
 
 bool SkinRenderer::StripSize(const SkinImageRow& row, int& width, int& height) const
@@ -66,8 +72,8 @@ cairo_surface_t* SkinRenderer::Draw(const SkinImageRow& row, std::string& error)
     cairo_clip(cr);
     cairo_translate(cr, fx, fy);
     SkinFrame frame{
-        canvas,        *recipe, palette, i, row.frames, double(recipe->width), double(recipe->height),
-        row.horizontal};
+        canvas,         *recipe, palette, i, row.frames, double(recipe->width), double(recipe->height),
+        row.horizontal, &layout};
     painter(frame);
   }
   cairo_surface_flush(surface);

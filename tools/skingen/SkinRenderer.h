@@ -6,6 +6,7 @@
 #include "tools/skingen/SkinImageTable.h"
 #include "tools/skingen/SkinRecipe.h"
 #include "tools/skingen/SkinScheme.h"
+#include "tools/layout/Layout.h"
 
 #include <string>
 #include <vector>
@@ -13,7 +14,8 @@
 class SkinRenderer
 {
 public:
-  // Reads images.txt and schemes.txt of the folder and loads the fonts; false with a message.
+  // Reads images.txt and schemes.txt of the folder, the editor's layout (bindings.tsv and layout.txt
+  // of its parent folder) and loads the fonts; false with a message.
   bool Load(const std::string& sourceFolder, std::string& error);
 
   // The whole strip of a row as a PNG; false with a message when the row has no usable recipe.
@@ -25,12 +27,14 @@ public:
 
   const SkinRecipeBook& Recipes() const { return recipes; }
   const SkinSchemes& Schemes() const { return schemes; }
+  const Layout& EditorLayout() const { return layout; }
   // Width and height of the whole strip of a row by its recipe; false when there is none.
   bool StripSize(const SkinImageRow& row, int& width, int& height) const;
 
 private:
   SkinRecipeBook recipes;
   SkinSchemes schemes;
+  Layout layout;
   SkinFonts fonts;
 };
 
