@@ -116,7 +116,8 @@ bool ControlFactory::SetupMenu(IParameter* param, const std::string& name, const
     for (int i = 0; i < count; ++i)
     {
       std::string text = std::to_string(a + i);
-      if (zeroPadPatchNumbers) text = (i <= 8 ? "00" : i <= 99 ? "0" : "") + text;
+      // Patch numbers read as three digits; padding by the number (not by the entry) keeps 100 as 100.
+      if (zeroPadPatchNumbers && a + i >= 0 && text.size() < 3) text.insert(0, 3 - text.size(), '0');
       param->AddValueText(i, text.c_str());
     }
     return true;
