@@ -50,12 +50,12 @@ static void DrawWindow(SkinFrame& f)
   // Top bar, part column and page area.
   c.ShadeBox(0, 0, w, 90, 0, p["bar"].Mix({1, 1, 1, 1}, 0.05), p["bar"]);
   c.Line(0, 90.5, w, 90.5, p["accent2"], 1);
-  c.ShadeBox(0, 98, 200, h - 98 - 8, 4, p["panel"], p["bar"]);
-  c.StrokeBox(0, 98, 200, h - 98 - 8, 4, p["frame"], 1);
+  c.ShadeBox(0, 98, 204, h - 98 - 8, 4, p["panel"], p["bar"]);
+  c.StrokeBox(0, 98, 204, h - 98 - 8, 4, p["frame"], 1);
   c.FillBox(208, 98, w - 208 - 8, h - 98 - 8, 4, p["panel"]);
   c.StrokeBox(208, 98, w - 208 - 8, h - 98 - 8, 4, p["frame"], 1);
   DrawLayoutArt(f, 0, 0);
-  c.Text(8, h - 30, 184, 20, "VELK EDITOR", 12, true, p["textDim"]);
+  c.Text(8, h - 30, 188, 20, "VELK EDITOR", 12, true, p["textDim"]);
 }
 
 static void DrawPage(SkinFrame& f)
