@@ -229,13 +229,13 @@ TEST_F(SkinImages, TwoRunsGiveTheSameBytesAsTheBuild)
 }
 
 // The pointer's tip colour found along a direction (degrees clockwise from up) of one knob frame.
-static bool PointerAt(const SkinTestImage& image, int frameTop, int size, double degrees)
+static bool PointerAt(const SkinTestImage& image, int frameTop, int size, double degrees, double bright = 200)
 {
   const double a = degrees * M_PI / 180, cx = size / 2.0, cy = frameTop + size / 2.0;
   for (double r = size * 0.15; r < size * 0.3; r += 0.5)
   {
     const int x = int(cx + std::sin(a) * r), y = int(cy - std::cos(a) * r);
-    if (SkinTestImage::Luma(image.At(x, y)) > 200) return true;
+    if (SkinTestImage::Luma(image.At(x, y)) > bright) return true;
   }
   return false;
 }
@@ -261,6 +261,42 @@ TEST_F(SkinImages, KnobPointerSweepsFromLowerLeftToLowerRight)
     // Every step moves the pointer: no two neighbouring frames alike.
     for (int f = 1; f < row.frames; ++f)
       EXPECT_FALSE(image.SameRect(0, (f - 1) * size, 0, f * size, size, size)) << stem << " frames " << f;
+  }
+}
+
+// One frame of a stacked strip drawn at a scale with bilinear filtering, as the small editor does.
+static SkinTestImage ScaledFrame(const SkinImageRow& row, int frame, double scale)
+{
+  const std::string path = std::string(VELK_BINARY_DIR) + "/" + row.file;
+  cairo_surface_t* strip = cairo_image_surface_create_from_png(path.c_str());
+  const int size = cairo_image_surface_get_width(strip), side = int(size * scale);
+  cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
+  cairo_t* cr = cairo_create(out);
+  cairo_scale(cr, scale, scale);
+  cairo_set_source_surface(cr, strip, 0, -double(frame) * size);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  SkinTestImage image = FromSurface(out);
+  cairo_surface_destroy(out);
+  cairo_surface_destroy(strip);
+  return image;
+}
+
+TEST_F(SkinImages, KnobPointersStayLegibleInTheSmallEditor)
+{
+  for (const char* stem : {"knob-velk-normal", "knob-velk-normal-5", "knob-velk-small"})
+  {
+    const SkinImageRow& row = RowOf(stem);
+    for (int frame : {0, row.frames - 1})
+    {
+      const SkinTestImage small = ScaledFrame(row, frame, 0.85);
+      ASSERT_GT(small.width, 0) << stem;
+      const double degrees = frame ? 135 : -135;
+      // Still a bright pointer where it should be, and none where it should not.
+      EXPECT_TRUE(PointerAt(small, 0, small.width, degrees, 170)) << stem << " frame " << frame;
+      EXPECT_FALSE(PointerAt(small, 0, small.width, -degrees, 170)) << stem << " frame " << frame;
+    }
   }
 }
 
@@ -328,6 +364,21 @@ TEST_F(SkinImages, ProgressOverlayLetsTheEditorShowThrough)
     EXPECT_LT(a, 240) << x << "," << y;
   }
   EXPECT_EQ(SkinTestImage::Alpha(image.At(image.width / 2 + 20, image.height / 2 + 50)), 255);
+}
+
+TEST_F(SkinImages, ARowWithoutRecipeIsRefusedByName)
+{
+  const SkinImageRow stray{1, "STRAY_ID", "resources/img/stray.png", 1, false, SkinImageRow::kAnyScheme};
+  std::vector<unsigned char> png;
+  std::string error;
+  EXPECT_FALSE(renderer->Render(stray, png, error));
+  EXPECT_NE(error.find("resources/img/stray.png"), std::string::npos) << error;
+  int w = 0, h = 0;
+  EXPECT_FALSE(renderer->StripSize(stray, w, h));
+  const SkinImageRow noFrames{1, "KNOB", "resources/img/knob-velk-normal.png",
+                              0, false,  SkinImageRow::kAnyScheme};
+  EXPECT_FALSE(renderer->StripSize(noFrames, w, h));
+  EXPECT_FALSE(renderer->Render(noFrames, png, error));
 }
 
 TEST(SkinRecipeBookTest, ReadsLinesAndRefusesMalformedOnes)
