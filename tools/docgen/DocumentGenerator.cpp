@@ -247,11 +247,13 @@ std::string DocumentGenerator::Control(const PlacedControl& c, const BindingRow&
       forBinding ? (row.control == "switch" || row.control == "lock" ? "switch" : "knob") : c.kind;
   std::string image = forBinding ? Layout::DefaultImage(row, kind == "knob" ? "knob" : kind) : c.image;
   if (!image.empty() && !ImageExists(image)) Fail(row, "image " + image + " is not in the image table");
+  auto known = ParameterIndex().find(row.name);
+  if (known == ParameterIndex().end()) return ""; // reported once with the table's checks
   std::string pid = row.name + (part > 0 ? "+" + std::to_string(part) : "");
   std::string common = Attr("name", DisplayName(row.name)) + Attr("paramId", pid);
   if (!inMulti && part >= 0) common += Attr("channel", part + 1);
   e.param = row.name;
-  e.index = ParameterIndex().at(row.name) + (part > 0 ? part : 0);
+  e.index = known->second + (part > 0 ? part : 0);
   e.binding = forBinding;
   e.inMulti = inMulti;
   const std::string& midi = forBinding ? row.midi : (c.kind == "radio" ? std::string("none") : row.midi);
@@ -380,9 +382,15 @@ void DocumentGenerator::EmitBindings(int depth)
       ++index;
       continue;
     }
+    auto known = ParameterIndex().find(row->name);
+    if (known == ParameterIndex().end())
+    {
+      ++index;
+      continue;
+    }
     Emitted e;
     e.param = row->name;
-    e.index = ParameterIndex().at(row->name) + s.part;
+    e.index = known->second + s.part;
     e.binding = true;
     e.rangeKnown = true;
     e.min = row->min;
