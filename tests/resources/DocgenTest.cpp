@@ -63,7 +63,7 @@ TEST(DocumentGenerator, WritesElementsByControlAndBindsMidiLastInTheHiddenLayer)
   // After every visible control: the MIDI bindings, and a range-only knob for what has no control.
   EXPECT_GT(bindings, g.ui.rfind("kOscMode"));
   EXPECT_NE(g.ui.find("type=\"ccKnob\" name=\"Filter Cutoff\"", bindings), std::string::npos);
-  EXPECT_NE(g.ui.find("type=\"msbLsbKnob\" name=\"Filter Type\"", bindings), std::string::npos);
+  EXPECT_NE(g.ui.find("type=\"msbLsbMenu\" name=\"Filter Type\"", bindings), std::string::npos);
   EXPECT_NE(g.ui.find("<multiFx type=\"Knob\" name=\"Unused Param 01\" paramId=\"kUnusedParam01\"", bindings),
             std::string::npos);
   EXPECT_EQ(g.ui.find("kOscMode", bindings), std::string::npos) << "a control without MIDI needs no binding";

@@ -243,8 +243,13 @@ void DocumentGenerator::EmitControl(const PlacedControl& c, int depth)
 std::string DocumentGenerator::Control(const PlacedControl& c, const BindingRow& row, int part, bool inMulti,
                                        const LayoutRect& r, bool forBinding, Emitted& e)
 {
-  std::string kind =
-      forBinding ? (row.control == "switch" || row.control == "lock" ? "switch" : "knob") : c.kind;
+  // A binding keeps the family of its row's control: the factories of knobs, buttons and menus
+  // choose the channel and block flag differently.
+  std::string kind = c.kind;
+  if (forBinding)
+    kind = row.control == "switch" || row.control == "lock" ? "switch"
+           : row.control == "menu"                          ? "menu"
+                                                            : "knob";
   std::string image = forBinding ? Layout::DefaultImage(row, kind == "knob" ? "knob" : kind) : c.image;
   if (!image.empty() && !ImageExists(image)) Fail(row, "image " + image + " is not in the image table");
   auto known = ParameterIndex().find(row.name);
@@ -346,7 +351,7 @@ void DocumentGenerator::EmitBindings(int depth)
     (row.parts == 8 ? perPart : single).push_back(&row);
   }
   Line(depth, "<layer" + Attr("name", kBindingLayer) + Attr("id", kBindingLayerId) + ">");
-  LayoutRect origin{0, 0, 0, 0};
+  LayoutRect origin{0, 0, 104, 13};
   PlacedControl none;
   for (const BindingRow* row : single)
   {
