@@ -33,3 +33,8 @@ foreach(_dir ${_suites})
   endif()
   gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES ${_props})
 endforeach()
+# The document tests also check the layout model and the generator on hand-made sources.
+if(TARGET test_resources AND TARGET velk_docgen_lib)
+  target_link_libraries(test_resources PRIVATE velk_docgen_lib)
+  add_dependencies(test_resources velk_documents)
+endif()

@@ -3,20 +3,22 @@
 #include <string>
 #include <vector>
 
-struct SysExEntry {
+struct SysExEntry
+{
   int line = 0;
-  std::string name;       // parameter name
-  int part = 0;           // the part whose parameter the entry drives
-  int changingByte = 0;   // counted from 1
-  std::string bytes;      // the template as hexadecimal bytes separated by blanks
+  std::string name;     // parameter name
+  int part = 0;         // the part whose parameter the entry drives
+  int changingByte = 0; // counted from 1
+  std::string bytes;    // the template as hexadecimal bytes separated by blanks
   std::vector<int> values;
 };
 
-class SysExEntries {
- public:
+class SysExEntries
+{
+public:
   bool Parse(const std::string& text, std::string& error);
   const std::vector<SysExEntry>& All() const { return mEntries; }
 
- private:
+private:
   std::vector<SysExEntry> mEntries;
 };

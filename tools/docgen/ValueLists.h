@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
-class ValueLists {
- public:
+class ValueLists
+{
+public:
   bool Parse(const std::string& text, std::string& error);
   const std::vector<std::string>* Find(const std::string& name) const;
   // In the order of the source, so the document lists them the same way every build.
   const std::vector<std::pair<std::string, std::vector<std::string>>>& All() const { return mLists; }
 
- private:
+private:
   std::vector<std::pair<std::string, std::vector<std::string>>> mLists;
 };

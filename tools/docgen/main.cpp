@@ -6,7 +6,8 @@
 
 #include "tools/docgen/DocumentGenerator.h"
 
-static bool ReadText(const std::string& path, std::string& text) {
+static bool ReadText(const std::string& path, std::string& text)
+{
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream s;
@@ -16,7 +17,8 @@ static bool ReadText(const std::string& path, std::string& text) {
 }
 
 // Written beside the target and renamed over it, so a failed run never leaves half a document.
-static bool WriteText(const std::string& path, const std::string& text) {
+static bool WriteText(const std::string& path, const std::string& text)
+{
   std::string tmp = path + ".tmp";
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
@@ -25,29 +27,37 @@ static bool WriteText(const std::string& path, const std::string& text) {
   return std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
+int main(int argc, char** argv)
+{
+  if (argc != 3)
+  {
     std::fprintf(stderr, "usage: docgen SOURCE_DIR OUTPUT_DIR\n");
     return 2;
   }
   std::string src = argv[1], out = argv[2];
   Layout layout;
   bool ok = layout.Load(src + "/bindings.tsv", src + "/layout.txt");
-  for (const std::string& e : layout.Errors()) std::fprintf(stderr, "docgen: %s\n", e.c_str());
+  for (const std::string& e : layout.Errors())
+    std::fprintf(stderr, "docgen: %s\n", e.c_str());
   std::string listText, sysexText, error;
   ValueLists lists;
   SysExEntries sysex;
-  if (!ReadText(src + "/lists.txt", listText) || !lists.Parse(listText, error) || !ReadText(src + "/sysex.txt", sysexText) ||
-      !sysex.Parse(sysexText, error)) {
-    std::fprintf(stderr, "docgen: %s\n", error.empty() ? "lists.txt or sysex.txt cannot be read" : error.c_str());
+  if (!ReadText(src + "/lists.txt", listText) || !lists.Parse(listText, error) ||
+      !ReadText(src + "/sysex.txt", sysexText) || !sysex.Parse(sysexText, error))
+  {
+    std::fprintf(stderr, "docgen: %s\n",
+                 error.empty() ? "lists.txt or sysex.txt cannot be read" : error.c_str());
     return 1;
   }
   if (!ok) return 1;
   DocumentGenerator gen(layout, lists, sysex);
   bool generated = gen.Generate();
-  for (const std::string& e : gen.Errors()) std::fprintf(stderr, "docgen: %s\n", e.c_str());
+  for (const std::string& e : gen.Errors())
+    std::fprintf(stderr, "docgen: %s\n", e.c_str());
   if (!generated) return 1;
-  if (!WriteText(out + "/uiconfig.xml", gen.UiDocument()) || !WriteText(out + "/sysex.xml", gen.SysExDocument())) {
+  if (!WriteText(out + "/uiconfig.xml", gen.UiDocument()) ||
+      !WriteText(out + "/sysex.xml", gen.SysExDocument()))
+  {
     std::fprintf(stderr, "docgen: cannot write into %s\n", out.c_str());
     return 1;
   }

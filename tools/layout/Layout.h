@@ -13,21 +13,23 @@
 inline constexpr int kEditorWidth = 1500;
 inline constexpr int kEditorHeight = 757;
 
-struct PlacedControl {
+struct PlacedControl
+{
   const BindingRow* row = nullptr;
-  const LayoutNode* home = nullptr;  // section, row or slot; null for a section's lock
+  const LayoutNode* home = nullptr; // section, row or slot; null for a section's lock
   const LayoutNode* section = nullptr;
-  std::string kind;   // the row's control, knobs in small sections become "small"
-  std::string image;  // resolved image name
-  int part = -1;      // part outside a multilayer (-1 none)
+  std::string kind;  // the row's control, knobs in small sections become "small"
+  std::string image; // resolved image name
+  int part = -1;     // part outside a multilayer (-1 none)
   LayoutRect rect;
-  LayoutRect label;   // empty (w 0) when nothing is painted
-  std::vector<const LayoutNode*> layers;  // enclosing layers, outermost first
+  LayoutRect label;                      // empty (w 0) when nothing is painted
+  std::vector<const LayoutNode*> layers; // enclosing layers, outermost first
   bool InMultilayer() const;
 };
 
-class Layout {
- public:
+class Layout
+{
+public:
   // Reads both sources and places the controls; false with Errors() naming rows and lines.
   bool Load(const std::string& bindingsPath, const std::string& layoutPath);
   bool LoadText(const std::string& bindingsText, const std::string& layoutText);
@@ -44,12 +46,13 @@ class Layout {
   static bool CanBeSeenTogether(const PlacedControl& a, const PlacedControl& b);
   static std::string DefaultImage(const BindingRow& row, const std::string& kind);
 
- private:
+private:
   bool ParseLayout(const std::string& text);
   void Place();
   void PlaceSection(const LayoutNode& node, const std::vector<const LayoutNode*>& layers);
   void Check();
-  PlacedControl Make(const BindingRow& row, const LayoutNode& home, const std::vector<const LayoutNode*>& layers) const;
+  PlacedControl Make(const BindingRow& row, const LayoutNode& home,
+                     const std::vector<const LayoutNode*>& layers) const;
 
   BindingTable mBindings;
   LayoutNode mRoot;

@@ -4,15 +4,20 @@
 #include <climits>
 #include <cstdlib>
 
-std::vector<std::string> SplitFields(const std::string& text, char separator) {
+std::vector<std::string> SplitFields(const std::string& text, char separator)
+{
   std::vector<std::string> out;
   std::string cur;
-  for (char c : text) {
+  for (char c : text)
+  {
     if (c == '\r') continue;
-    if (c == separator) {
+    if (c == separator)
+    {
       if (separator != ' ' || !cur.empty()) out.push_back(cur);
       cur.clear();
-    } else {
+    }
+    else
+    {
       cur += c;
     }
   }
@@ -20,7 +25,8 @@ std::vector<std::string> SplitFields(const std::string& text, char separator) {
   return out;
 }
 
-bool ParseInt(const std::string& text, int& value) {
+bool ParseInt(const std::string& text, int& value)
+{
   if (text.empty()) return false;
   errno = 0;
   char* end = nullptr;
