@@ -5,6 +5,8 @@
 #include "framework/graphics/IGraphicsWin.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
+#include "link/DeviceSender.h"
+#include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <cmath>
@@ -58,6 +60,7 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
 VELK::~VELK()
 {
   midiOutputReady = 0;
+  mLinkStop.request_stop();
   CloseMidiPorts(); // no input handler may run while the object is torn down
   mPatchManager.reset();
 }
@@ -75,12 +78,87 @@ void VELK::HandleSecondaryParameterChange(int index)
   inSecondaryChange = 0;
 }
 
-void VELK::ProcessBlockDouble(double**, double**, int)
+void VELK::ProcessBlockDouble(double**, double**, int frames)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   HostTransportInfo info = mTransport;
   HostTimeInfo(&info);
   mTransport = info;
+
+  // Queued short messages due in this block; while queueing is off they are taken unsent. The
+  // console line is left out here: the audio thread must not wait on the console.
+  DeviceSender sender(*this);
+  midiQueue.DrainBlock(frames,
+                       [&](const IMidiMessage& message)
+                       {
+                         if (queueShortMidi) sender.SendMidiToHardware(message, true);
+                       });
+  sender.DimActivityLights();
+}
+
+double VELK::ParamValue(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  return param ? param->Value() : 0.0;
+}
+
+double VELK::ParamNormalised(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  return param ? param->NormalisedValue() : 0.0;
+}
+
+void VELK::SetParamInEditor(int index, double value)
+{
+  IParameter* param = ParameterAt(index);
+  if (!param) return;
+  param->SetClamped(value);
+  if (Editor()) Editor()->SyncParameterToControls(index, param->Value(), false);
+}
+
+void VELK::SetStatusText(const std::string& text)
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  mStatusText = text;
+}
+
+void VELK::SetMidiDisplayText(const std::string& text)
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  mMidiDisplayText = text;
+}
+
+std::string VELK::StatusText()
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  return mStatusText;
+}
+
+std::string VELK::MidiDisplayText()
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  return mMidiDisplayText;
+}
+
+void VELK::ShowLayer(const std::string& name)
+{
+  Log("Layer \"" + name + "\" is not available yet");
+}
+
+bool VELK::DeviceSendShort(const IMidiMessage& message)
+{
+  IMidiMessage copy = message;
+  return SendMidiToDevice(&copy);
+}
+
+bool VELK::DeviceSendSysEx(const uint8_t* bytes, int length)
+{
+  return SendSysExToDevice(bytes, length);
+}
+
+Clock& VELK::LinkClock()
+{
+  return SystemClock();
 }
 
 HostTransportInfo VELK::LastTransport()
