@@ -6,6 +6,7 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
 #include "link/DeviceSender.h"
+#include "link/ParameterOutput.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -70,12 +71,27 @@ void VELK::Log(const std::string& message) const
   if (logEnabled) WriteBuildLog(mLogPath, message);
 }
 
+void VELK::HandleParameterChange(int index)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  IEffectVST::HandleParameterChange(index);
+  SendParamToHardware(index);
+}
+
 void VELK::HandleSecondaryParameterChange(int index)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   inSecondaryChange = 1;
   IEffectVST::HandleSecondaryParameterChange(index);
+  SendParamToHardware(index); // bookkeeping and controls only: nothing leaves during a secondary change
   inSecondaryChange = 0;
+}
+
+void VELK::SendParamToHardware(int index)
+{
+  IParameter* param = ParameterAt(index);
+  if (param && param->MidiMap())
+    ParameterOutput(*this).SendParamToHardware(param->MidiMap(), index, param->Value());
 }
 
 void VELK::ProcessBlockDouble(double**, double**, int frames)
@@ -106,6 +122,12 @@ double VELK::ParamNormalised(int index)
 {
   const IParameter* param = ParameterAt(index);
   return param ? param->NormalisedValue() : 0.0;
+}
+
+double VELK::ParamMinimum(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  return param ? param->Min() : 0.0;
 }
 
 void VELK::SetParamInEditor(int index, double value)

@@ -25,7 +25,10 @@ public:
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
 
+  // The common tail of both change handlers: the parameter's MIDI map record goes to the synthesizer.
+  void HandleParameterChange(int index) override;
   void HandleSecondaryParameterChange(int index) override;
+  void SendParamToHardware(int index);
   // Makes no sound: follows the host's time information and leaves the audio buffers alone.
   void ProcessBlockDouble(double** inputs, double** outputs, int frames) override;
   bool WriteStateChunk(IStateChunk* chunk) override;
@@ -46,6 +49,7 @@ public:
   // ---- the synthesizer link's view of the plug-in (LinkHost); the shared flags live there ----
   double ParamValue(int index) override;
   double ParamNormalised(int index) override;
+  double ParamMinimum(int index) override;
   void SetParamInEditor(int index, double value) override;
   bool EditorOpen() override { return mEditorOpen.load(); }
   void SetStatusText(const std::string& text) override;

@@ -31,6 +31,7 @@ public:
   // Plain value of a parameter; 0 for an index outside the table.
   virtual double ParamValue(int index) = 0;
   virtual double ParamNormalised(int index) = 0;
+  virtual double ParamMinimum(int index) = 0;
   // Sets a parameter's plain value (clamped to its range) and moves its controls, without
   // calling any change handler.
   virtual void SetParamInEditor(int index, double value) = 0;

@@ -32,6 +32,7 @@ public:
     const bool opened = ports.SelectMidiOutputPort(index, kSynth) == 1;
     EXPECT_TRUE(opened);
     values.assign(IEffectBase::kNumParameters, 0.0);
+    minimums.assign(IEffectBase::kNumParameters, 0.0);
     clock.SetAutoAdvance(true);
     editorReady = 1;
     midiOutputReady = 1;
@@ -39,6 +40,7 @@ public:
 
   double ParamValue(int index) override { return Valid(index) ? values[size_t(index)] : 0.0; }
   double ParamNormalised(int index) override { return ParamValue(index) / 127.0; }
+  double ParamMinimum(int index) override { return Valid(index) ? minimums[size_t(index)] : 0.0; }
   void SetParamInEditor(int index, double value) override
   {
     std::lock_guard<std::mutex> lock(mutex);
@@ -101,7 +103,7 @@ public:
   IMidiPorts ports;
   VirtualClock clock;
   std::stop_source stop;
-  std::vector<double> values;
+  std::vector<double> values, minimums;
   bool editorOpen = true;
   bool jobsIdle = true;
   bool acceptPosts = true;
