@@ -107,25 +107,25 @@ void DeviceSender::SendSysExToHardware(const uint8_t* bytes, int length)
   LogSysExOut(bytes, length);
 }
 
-void DeviceSender::SendGated(const IMidiMessage& message)
+void DeviceSender::SendGated(const IMidiMessage& message, bool quiet)
 {
   if (mHost.connectPending || !mHost.editorReady) return;
   if (mHost.queueShortMidi)
     mHost.midiQueue.Add(message);
   else
-    SendMidiToHardware(message);
+    SendMidiToHardware(message, quiet);
 }
 
-void DeviceSender::SendAllNotesOff(int part, bool allParts)
+void DeviceSender::SendAllNotesOff(int part, bool allParts, bool quiet)
 {
   if (!mHost.midiOutputReady) return;
   if (!allParts)
   {
-    SendGated(Short(0xB0, PartChannel(part), 123, 0));
+    SendGated(Short(0xB0, PartChannel(part), 123, 0), quiet);
     return;
   }
   for (int p = 0; p < kPartCount; ++p)
-    if (mHost.IntParam(kMultiPartStatus + p) != 0) SendGated(Short(0xB0, PartChannel(p), 123, 0));
+    if (mHost.IntParam(kMultiPartStatus + p) != 0) SendGated(Short(0xB0, PartChannel(p), 123, 0), quiet);
 }
 
 void DeviceSender::SendPartProgramChange(int program, int part)
@@ -207,6 +207,22 @@ void DeviceSender::SendNrpn(int value, bool blockIncoming)
   }
   mHost.incomingMidiBlocked = 0;
   mHost.transferBusy = 0;
+}
+
+void DeviceSender::ResendPartIfLocked(int part)
+{
+  if (!ValidPart(part)) return;
+  if (mHost.midiOutputReady && !mHost.transferBusy && !Wait(100)) return;
+  constexpr int kSectionLockGroups = 22;
+  bool locked = false;
+  for (int group = 0; group < kSectionLockGroups && !locked; ++group)
+    locked = mHost.ParamValue(kSectionLockOsc1 + kPartCount * group + part) == 1.0;
+  if (!locked || !mHost.JobsThreadIdle()) return;
+  LinkJob job;
+  job.code = 2;
+  job.partOrSlot = part;
+  job.storeFlag = false;
+  mHost.PostJob(job);
 }
 
 bool DeviceSender::RequestConnect()

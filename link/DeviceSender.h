@@ -29,10 +29,10 @@ public:
   void SendSysExToHardware(const uint8_t* bytes, int length);
   // The rule of the editor's short messages: dropped while connectPending is set or before
   // editorReady; queued for the audio callback while queueShortMidi is set, else sent at once.
-  void SendGated(const IMidiMessage& message);
+  void SendGated(const IMidiMessage& message, bool quiet = false);
 
   // Controller 123 value 0 on the part's channel, or on the channel of every enabled part.
-  void SendAllNotesOff(int part, bool allParts);
+  void SendAllNotesOff(int part, bool allParts, bool quiet = false);
   // Program change on the part's channel (the part's kMultiPartPatch follows), then 25 ms.
   void SendPartProgramChange(int program, int part);
   // Controller 32 with kRequestFromBank + 5 on the part's channel (kMultiPartBank follows), then 25 ms.
@@ -44,6 +44,9 @@ public:
   bool SelectPartProgram(int part);
   // The part-select NRPN on the global channel: controller 98 = 113, 25 ms, controller 6 = value + 76.
   void SendNrpn(int value, bool blockIncoming);
+  // After 100 ms (when an output is set and no transfer runs), posts job 2 (send the part's
+  // program) when one of the part's 22 section locks is on and the jobs thread is idle.
+  void ResendPartIfLocked(int part);
   // Starts the device-id handshake (job 18). While it runs, connectPending holds the editor's
   // short messages back; when it cannot be posted connectPending is cleared again and the
   // answer is false.

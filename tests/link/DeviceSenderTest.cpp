@@ -314,3 +314,32 @@ TEST(DeviceSender, MidiDelayTable)
     EXPECT_EQ(sender.GetMidiDelay(), ms) << value;
   }
 }
+
+TEST(DeviceSender, LockedPartIsResentThroughTheJobsThread)
+{
+  LinkHostDouble host;
+  DeviceSender sender(host);
+
+  sender.ResendPartIfLocked(3); // no lock on: nothing posted, after the pause
+  EXPECT_TRUE(host.posted.empty());
+  EXPECT_EQ(host.clock.NowMs(), 100);
+
+  host.Set(kSectionLockOsc1 + 8 * 21 + 3, 1); // the last of the 22 groups, part 3
+  host.Set(kSectionLockOsc1 + 8 * 4 + 2, 1);  // another part's lock does not count
+  host.transferBusy = 1;                      // no pause while a transfer runs
+  sender.ResendPartIfLocked(3);
+  EXPECT_EQ(host.clock.NowMs(), 100);
+  ASSERT_EQ(host.posted.size(), 1u);
+  EXPECT_EQ(host.posted[0].code, 2);
+  EXPECT_EQ(host.posted[0].partOrSlot, 3);
+  EXPECT_FALSE(host.posted[0].storeFlag);
+
+  host.jobsIdle = false;
+  sender.ResendPartIfLocked(3);
+  host.jobsIdle = true;
+  host.Set(kSectionLockOsc1 + 8 * 21 + 3, 0.5); // only exactly 1 is a lock
+  sender.ResendPartIfLocked(3);
+  sender.ResendPartIfLocked(8);
+  EXPECT_EQ(host.posted.size(), 1u);
+  EXPECT_EQ(host.SentCount(), 0u);
+}
