@@ -225,6 +225,30 @@ void DeviceSender::ResendPartIfLocked(int part)
   mHost.PostJob(job);
 }
 
+bool DeviceSender::ReselectPerformanceParts()
+{
+  mHost.reselectingParts = 1;
+  bool going = Wait(500);
+  for (int part = 0; part < kPartCount && going; ++part)
+  {
+    const int program = std::clamp(mHost.IntParam(kMultiPartPatch + part), 0, 127);
+    const int bank = mHost.IntParam(kMultiPartBank + part);
+    // A different program first, so the synthesizer really loads the one that follows.
+    mHost.DeviceSendShort(Short(0xC0, part, program == 127 ? 126 : program + 1, 0));
+    going = Wait(75);
+    if (!going) break;
+    mHost.DeviceSendShort(Short(0xB0, part, 32, bank + 5));
+    going = Wait(75);
+    if (!going) break;
+    mHost.DeviceSendShort(Short(0xC0, part, program, 0));
+    going = Wait(75);
+  }
+  mHost.conflictWindowSuppressed = 0;
+  mHost.conflictWindowSuppressed2 = 0;
+  mHost.reselectingParts = 0;
+  return going;
+}
+
 bool DeviceSender::RequestConnect()
 {
   mHost.connectPending = 1;

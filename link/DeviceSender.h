@@ -47,6 +47,12 @@ public:
   // After 100 ms (when an output is set and no transfer runs), posts job 2 (send the part's
   // program) when one of the part's 22 section locks is on and the jobs thread is idle.
   void ResendPartIfLocked(int part);
+  // The tail of sending a librarian slot in performance mode, for the jobs thread once the slot
+  // is loaded: after 500 ms each part p in turn, on channel p, gets a program change to its
+  // program + 1 (126 for 127), bank select LSB with its bank + 5 and a program change to its
+  // program, 75 ms apart, straight to the port; then the conflict window flags are cleared.
+  // reselectingParts is set meanwhile. False when the plug-in went away during the waits.
+  bool ReselectPerformanceParts();
   // Starts the device-id handshake (job 18). While it runs, connectPending holds the editor's
   // short messages back; when it cannot be posted connectPending is cleared again and the
   // answer is false.

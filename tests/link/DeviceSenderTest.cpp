@@ -343,3 +343,50 @@ TEST(DeviceSender, LockedPartIsResentThroughTheJobsThread)
   EXPECT_EQ(host.posted.size(), 1u);
   EXPECT_EQ(host.SentCount(), 0u);
 }
+
+TEST(DeviceSender, PerformancePartsAreReselectedOnTheirOwnChannels)
+{
+  LinkHostDouble host;
+  DeviceSender sender(host);
+  host.ledsShowIncoming = 0;
+  host.conflictWindowSuppressed = 1;
+  host.conflictWindowSuppressed2 = 1;
+  for (int p = 0; p < 8; ++p)
+  {
+    host.Set(kMultiPartMIDICh + p, 15 - p); // ignored: part p goes out on channel p
+    host.Set(kMultiPartPatch + p, 10 * p);
+    host.Set(kMultiPartBank + p, p);
+  }
+  host.Set(kMultiPartPatch + 0, 127);
+  host.Set(kMultiPartBank + 7, 200);
+
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(sender.ReselectPerformanceParts());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), ""); // straight to the port: no log
+  const auto sent = host.Sent();
+  ASSERT_EQ(sent.size(), 24u);
+  EXPECT_EQ(sent[0], (Bytes{0xC0, 126}));
+  EXPECT_EQ(sent[1], (Bytes{0xB0, 32, 5}));
+  EXPECT_EQ(sent[2], (Bytes{0xC0, 127}));
+  EXPECT_EQ(sent[9], (Bytes{0xC3, 31}));
+  EXPECT_EQ(sent[10], (Bytes{0xB3, 32, 8}));
+  EXPECT_EQ(sent[11], (Bytes{0xC3, 30}));
+  EXPECT_EQ(sent[22], (Bytes{0xB7, 32, 127})); // bank 200 + 5, held to a data byte
+  const auto times = host.SendTimes();
+  ASSERT_EQ(times.size(), 24u);
+  for (size_t i = 0; i < times.size(); ++i)
+    EXPECT_EQ(times[i], int64_t(500 + 75 * i)) << i;
+  EXPECT_EQ(host.clock.NowMs(), 500 + 75 * 24);
+  EXPECT_EQ(host.reselectingParts, 0);
+  EXPECT_EQ(host.conflictWindowSuppressed, 0);
+  EXPECT_EQ(host.conflictWindowSuppressed2, 0);
+  EXPECT_TRUE(host.editorSets.empty()); // no light
+  ExpectSevenBitData(sent);
+
+  // Torn down during the first wait: nothing is sent and the flags are left clean.
+  host.ClearSent();
+  host.stop.request_stop();
+  EXPECT_FALSE(sender.ReselectPerformanceParts());
+  EXPECT_EQ(host.SentCount(), 0u);
+  EXPECT_EQ(host.reselectingParts, 0);
+}
