@@ -67,22 +67,13 @@ bool PatchLibrarian::PutSlot(int side, int index, const LibrarianSlot& slot)
   return true;
 }
 
-bool PatchLibrarian::SetSlotName(int side, int index, const std::string& name)
+bool PatchLibrarian::SetSlotText(int side, int index, std::string LibrarianSlot::*field,
+                                 const std::string& text)
 {
   std::lock_guard<std::mutex> lock(mMutex);
   LibrarianSlot* slot = Bank(side)->Slot(index);
   if (!slot) return false;
-  slot->name = name;
-  Touch();
-  return true;
-}
-
-bool PatchLibrarian::SetSlotCategory(int side, int index, const std::string& category)
-{
-  std::lock_guard<std::mutex> lock(mMutex);
-  LibrarianSlot* slot = Bank(side)->Slot(index);
-  if (!slot) return false;
-  slot->category = category;
+  slot->*field = text;
   Touch();
   return true;
 }

@@ -55,8 +55,14 @@ public:
   // Replaces a slot of a pane's bank (brought to 128 slots first); false for an index outside.
   bool PutSlot(int side, int index, const LibrarianSlot& slot);
   // Set from any thread; false for an index outside the bank.
-  bool SetSlotName(int side, int index, const std::string& name);
-  bool SetSlotCategory(int side, int index, const std::string& category);
+  bool SetSlotName(int side, int index, const std::string& name)
+  {
+    return SetSlotText(side, index, &LibrarianSlot::name, name);
+  }
+  bool SetSlotCategory(int side, int index, const std::string& category)
+  {
+    return SetSlotText(side, index, &LibrarianSlot::category, category);
+  }
   // The pane's 128 names, the empty text for slots the bank does not hold.
   std::vector<std::string> SlotNames(int side) const;
   // Changes with every change of a bank or the mode, so views know when to refresh.
@@ -70,6 +76,7 @@ public:
 
 private:
   const BankEntry* ConstBank(int side) const;
+  bool SetSlotText(int side, int index, std::string LibrarianSlot::*field, const std::string& text);
   void Touch() { mRevision.fetch_add(1); }
 
   mutable std::mutex mMutex;
