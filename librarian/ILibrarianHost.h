@@ -11,15 +11,15 @@ public:
   virtual ~ILibrarianHost() = default;
 
   // Sends a slot of a pane (0 left, 1 right) to the selected part's edit buffer.
-  virtual void SendLibrarianSlot(int slot, int side) = 0;
+  virtual void LibrarianSendSlot(int slot, int side) = 0;
   // Receives a bank of the kind (PatchLibrarian::Mode) from the synthesizer into the left pane.
-  virtual void RequestLibrarianBank(int mode, int bank) = 0;
+  virtual void LibrarianRequestBank(int mode, int bank) = 0;
   // Writes a pane's bank of the kind into a bank of the synthesizer's memory.
-  virtual void StoreLibrarianBank(int side, int mode, int bank) = 0;
+  virtual void LibrarianStoreBank(int side, int mode, int bank) = 0;
   // Selects bank and program (0-based) for the selected part.
-  virtual void SelectPartProgram(int bank, int program) = 0;
+  virtual void LibrarianSelectProgram(int bank, int program) = 0;
   // The selected part's bank and program (0-based), as the menus show them checked.
-  virtual int CurrentPartBank() const = 0;
-  virtual int CurrentPartProgram() const = 0;
-  virtual void ShowLibrarianStatus(const std::string& text) = 0;
+  virtual int LibrarianPartBank() const = 0;
+  virtual int LibrarianPartProgram() const = 0;
+  virtual void LibrarianStatus(const std::string& text) = 0;
 };

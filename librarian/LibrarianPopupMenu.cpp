@@ -56,7 +56,7 @@ ILibrarianHost* LibrarianPopupMenu::Host() const
 
 void LibrarianPopupMenu::Status(const std::string& text) const
 {
-  if (ILibrarianHost* host = Host()) host->ShowLibrarianStatus(text);
+  if (ILibrarianHost* host = Host()) host->LibrarianStatus(text);
 }
 
 void LibrarianPopupMenu::Rebuild()

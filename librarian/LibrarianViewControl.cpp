@@ -152,7 +152,7 @@ void LibrarianViewControl::LoadCell(int s, int index)
   if (!ValidCell(s, index)) return;
   SelectCell(s, index);
   loadedSlot = index;
-  if (ILibrarianHost* host = Host()) host->SendLibrarianSlot(index, s);
+  if (ILibrarianHost* host = Host()) host->LibrarianSendSlot(index, s);
 }
 
 bool LibrarianViewControl::CopySelected()

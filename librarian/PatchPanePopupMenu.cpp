@@ -61,9 +61,9 @@ void PatchPanePopupMenu::Choose(IMenu* menu, int index)
 {
   ILibrarianHost* host = Host();
   if (menu == mReceive && host)
-    host->RequestLibrarianBank(mMode, index);
+    host->LibrarianRequestBank(mMode, index);
   else if (menu == mStore && host)
-    host->StoreLibrarianBank(mSide, mMode, index);
+    host->LibrarianStoreBank(mSide, mMode, index);
   else if (menu == &TopMenu() && index == mSendItem && mView)
     mView->LoadCell(mSide, mView->SelectedCell(mSide));
 }

@@ -7,7 +7,7 @@
 void ProgramNumberPopupMenu::Build(IMenu& top)
 {
   ILibrarianHost* host = Host();
-  const int current = host ? host->CurrentPartProgram() : -1;
+  const int current = host ? host->LibrarianPartProgram() : -1;
   char text[16];
   for (int s = 0; s < 128 / kPerSubmenu; ++s)
   {
@@ -29,7 +29,7 @@ void ProgramNumberPopupMenu::Choose(IMenu* menu, int index)
   const int s = SubmenuIndex(menu);
   ILibrarianHost* host = Host();
   if (s < 0 || !host) return;
-  host->SelectPartProgram(host->CurrentPartBank(), s * kPerSubmenu + index);
+  host->LibrarianSelectProgram(host->LibrarianPartBank(), s * kPerSubmenu + index);
 }
 
 void BankNumberPopupMenu::Build(IMenu& top)
@@ -40,12 +40,12 @@ void BankNumberPopupMenu::Build(IMenu& top)
     text[5] = char('A' + b);
     top.AddItem(text);
   }
-  if (ILibrarianHost* host = Host()) top.CheckOnlyItem(host->CurrentPartBank());
+  if (ILibrarianHost* host = Host()) top.CheckOnlyItem(host->LibrarianPartBank());
 }
 
 void BankNumberPopupMenu::Choose(IMenu* menu, int index)
 {
   ILibrarianHost* host = Host();
   if (menu != &TopMenu() || !host) return;
-  host->SelectPartProgram(index, host->CurrentPartProgram());
+  host->LibrarianSelectProgram(index, host->LibrarianPartProgram());
 }

@@ -14,28 +14,28 @@
 class LibrarianPlug : public TestPlug, public ILibrarianHost
 {
 public:
-  void SendLibrarianSlot(int slot, int side) override
+  void LibrarianSendSlot(int slot, int side) override
   {
     calls.push_back("send " + std::to_string(slot) + " " + std::to_string(side));
   }
-  void RequestLibrarianBank(int mode, int bank) override
+  void LibrarianRequestBank(int mode, int bank) override
   {
     calls.push_back("request " + std::to_string(mode) + " " + std::to_string(bank));
   }
-  void StoreLibrarianBank(int side, int mode, int bank) override
+  void LibrarianStoreBank(int side, int mode, int bank) override
   {
     calls.push_back("store " + std::to_string(side) + " " + std::to_string(mode) + " " +
                     std::to_string(bank));
   }
-  void SelectPartProgram(int bank, int program) override
+  void LibrarianSelectProgram(int bank, int program) override
   {
     calls.push_back("select " + std::to_string(bank) + " " + std::to_string(program));
     currentBank = bank;
     currentProgram = program;
   }
-  int CurrentPartBank() const override { return currentBank; }
-  int CurrentPartProgram() const override { return currentProgram; }
-  void ShowLibrarianStatus(const std::string& text) override { status.push_back(text); }
+  int LibrarianPartBank() const override { return currentBank; }
+  int LibrarianPartProgram() const override { return currentProgram; }
+  void LibrarianStatus(const std::string& text) override { status.push_back(text); }
 
   std::vector<std::string> calls;
   std::vector<std::string> status;
