@@ -57,6 +57,9 @@ public:
   void SetStatusText(const std::string& text) override;
   void SetMidiDisplayText(const std::string& text) override;
   void ShowLayer(const std::string& name) override;
+  // Not built into the plug-in yet: no librarian, no view.
+  PatchLibrarian* Librarian() override { return nullptr; }
+  void SetLoadedSlot(int) override {}
   bool DeviceSendShort(const IMidiMessage& message) override;
   bool DeviceSendSysEx(const uint8_t* bytes, int length) override;
   // The transfer worker is not built yet: no job thread is idle and every post is refused.

@@ -1,6 +1,7 @@
 #include "link/DeviceSender.h"
 
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
 #include "link/LinkHost.h"
 #include "link/LogSysExOut.h"
 
@@ -223,6 +224,28 @@ void DeviceSender::ResendPartIfLocked(int part)
   job.partOrSlot = part;
   job.storeFlag = false;
   mHost.PostJob(job);
+}
+
+bool DeviceSender::SendLibrarianSlot(int slot, int side, int part)
+{
+  PatchLibrarian* librarian = mHost.Librarian();
+  if (!librarian) return false;
+  LinkJob job;
+  job.code = 4;
+  job.partOrSlot = part;
+  job.reselectParts = mHost.performanceMode != 0;
+  {
+    auto lock = librarian->Lock();
+    BankEntry* bank = librarian->Bank(side);
+    if (!bank) return false;
+    if (bank->NumSlots() < BankEntry::kNumSlots) bank->Resize(BankEntry::kNumSlots);
+    const LibrarianSlot* stored = bank->Slot(slot);
+    if (!stored || stored->IsEmpty()) return false;
+    job.slot.CopyFrom(*stored);
+  }
+  mHost.SetLoadedSlot(slot);
+  if (!mHost.midiOutputReady) return false;
+  return mHost.JobsThreadIdle() && mHost.PostJob(job);
 }
 
 bool DeviceSender::ReselectPerformanceParts()

@@ -47,6 +47,11 @@ public:
   // After 100 ms (when an output is set and no transfer runs), posts job 2 (send the part's
   // program) when one of the part's 22 section locks is on and the jobs thread is idle.
   void ResendPartIfLocked(int part);
+  // Loads a slot of a pane's bank (side 0 left, else right; the bank is first filled up to 128
+  // slots) into the part through job 4 and makes it the view's loaded slot. In performance mode
+  // the job re-selects the parts afterwards, so no thread but the jobs thread waits. False when
+  // there is no such slot, it is empty, no output is set or the job could not be posted.
+  bool SendLibrarianSlot(int slot, int side, int part);
   // The tail of sending a librarian slot in performance mode, for the jobs thread once the slot
   // is loaded: after 500 ms each part p in turn, on channel p, gets a program change to its
   // program + 1 (126 for 127), bank select LSB with its bank + 5 and a program change to its

@@ -1,4 +1,5 @@
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
 #include "link/DeviceSender.h"
 #include "link/LogSysExOut.h"
 #include "tests/link/LinkHostDouble.h"
@@ -389,4 +390,62 @@ TEST(DeviceSender, PerformancePartsAreReselectedOnTheirOwnChannels)
   EXPECT_FALSE(sender.ReselectPerformanceParts());
   EXPECT_EQ(host.SentCount(), 0u);
   EXPECT_EQ(host.reselectingParts, 0);
+}
+
+TEST(DeviceSender, LibrarianSlotGoesToTheJobsThreadAsACopy)
+{
+  LinkHostDouble host;
+  DeviceSender sender(host);
+  EXPECT_FALSE(sender.SendLibrarianSlot(0, 0, 0)); // no librarian
+  PatchLibrarian librarian;
+  host.librarian = &librarian;
+
+  LibrarianSlot stored;
+  stored.name = "Bass";
+  stored.AddMessage({0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x0F, 0x02, 0x01, 0x05, 0xF7});
+  ASSERT_TRUE(librarian.PutSlot(1, 5, stored));
+  {
+    auto lock = librarian.Lock();
+    librarian.LeftBank()->Resize(3); // a short bank is filled up to 128 first
+  }
+
+  EXPECT_FALSE(sender.SendLibrarianSlot(5, 0, 2)); // empty slot of the left bank
+  {
+    auto lock = librarian.Lock();
+    EXPECT_EQ(librarian.LeftBank()->NumSlots(), 128);
+  }
+  EXPECT_FALSE(sender.SendLibrarianSlot(128, 1, 2)); // past the bank
+  EXPECT_FALSE(sender.SendLibrarianSlot(-1, 1, 2));
+  EXPECT_TRUE(host.posted.empty());
+  EXPECT_EQ(host.loadedSlot, -1);
+
+  ASSERT_TRUE(sender.SendLibrarianSlot(5, 1, 2));
+  EXPECT_EQ(host.loadedSlot, 5);
+  ASSERT_EQ(host.posted.size(), 1u);
+  EXPECT_EQ(host.posted[0].code, 4);
+  EXPECT_EQ(host.posted[0].partOrSlot, 2);
+  EXPECT_FALSE(host.posted[0].reselectParts);
+  EXPECT_EQ(host.posted[0].slot.name, "Bass");
+  EXPECT_EQ(host.posted[0].slot.messages, stored.messages);
+  // The job holds its own copy: the bank may change under it.
+  ASSERT_TRUE(librarian.PutSlot(1, 5, LibrarianSlot()));
+  EXPECT_EQ(host.posted[0].slot.messages.size(), 1u);
+  ASSERT_TRUE(librarian.PutSlot(1, 5, stored));
+
+  // In performance mode the job re-selects the parts; this thread never waited.
+  host.performanceMode = 1;
+  ASSERT_TRUE(sender.SendLibrarianSlot(5, 1, 0));
+  EXPECT_TRUE(host.posted[1].reselectParts);
+  EXPECT_EQ(host.clock.NowMs(), 0);
+  EXPECT_EQ(host.SentCount(), 0u);
+
+  // The view follows even without an output; nothing is posted then, or while the jobs thread runs.
+  host.midiOutputReady = 0;
+  host.loadedSlot = -1;
+  EXPECT_FALSE(sender.SendLibrarianSlot(5, 1, 0));
+  EXPECT_EQ(host.loadedSlot, 5);
+  host.midiOutputReady = 1;
+  host.jobsIdle = false;
+  EXPECT_FALSE(sender.SendLibrarianSlot(5, 1, 0));
+  EXPECT_EQ(host.posted.size(), 2u);
 }
