@@ -175,7 +175,8 @@ TEST(DeviceSender, ProgramSelectionSendsItsSequenceWithItsWaits)
   EXPECT_EQ(host.lastProgram[1], 10);
   EXPECT_EQ(host.programBeingSelected, 10);
 
-  // Part 4, enabled, holds the same bank and program: the conflict window instead of any message.
+  // The synthesizer part 4, enabled, holds the same bank and program: the conflict window instead of any
+  // message.
   host.ClearSent();
   host.Set(kMultiPartStatus + 1, 1);
   host.Set(kMultiPartMIDICh + 4, 4);
