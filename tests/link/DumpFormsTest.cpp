@@ -1,7 +1,7 @@
 #include "link/DumpForms.h"
 #include "link/ProgramDump.h"
 #include "link/PerformanceDump.h"
-#include "tests/link/DumpTestPlug.h"
+#include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>
 

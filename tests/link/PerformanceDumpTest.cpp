@@ -1,5 +1,5 @@
 #include "link/PerformanceDump.h"
-#include "tests/link/DumpTestPlug.h"
+#include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "link/DumpForms.h"
 #include "link/ProgramDump.h"
-#include "tests/link/DumpTestPlug.h"
+#include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>
 
