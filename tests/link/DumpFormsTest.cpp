@@ -17,8 +17,7 @@ Bytes Message(size_t size, uint8_t type, uint8_t fill)
   Bytes m(size, fill);
   const Bytes header{0xF0, 0x00, 0x20, 0x29, 0x01, 0x22, 0x07, type};
   std::copy_n(header.begin(), std::min(size, header.size()), m.begin());
-  if (size > 8)
-    m.back() = 0xF7;
+  if (size > 8) m.back() = 0xF7;
   return m;
 }
 
