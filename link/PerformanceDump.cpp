@@ -317,6 +317,21 @@ std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress
                            });
 }
 
+std::vector<std::vector<uint8_t>> BuildPerformanceForSlot(IEffectBase& plug, const SysExAddress& address,
+                                                          int bankCode, int slot)
+{
+  std::vector<std::vector<uint8_t>> messages = WithParameterLock(
+      plug,
+      [&]
+      {
+        return std::vector{BuildPerformanceCommon(plug, address), BuildPerformanceType1B(plug, address),
+                           BuildPerformanceParts(plug, address)};
+      });
+  for (std::vector<uint8_t>& message : messages)
+    ToMemoryDump(message, DumpKind::Performance, slot, bankCode);
+  return messages;
+}
+
 std::vector<std::vector<uint8_t>> BuildInitPerformance(const SysExAddress& address, int bankCode, int slot)
 {
   std::vector<std::vector<uint8_t>> messages = {BuildCommon(address, "Init Perf", InitValueOf),

@@ -44,6 +44,11 @@ std::vector<uint8_t> BuildPerformanceCommon(IEffectBase& plug, const SysExAddres
 std::vector<uint8_t> BuildPerformanceType1B(IEffectBase& plug, const SysExAddress& address);
 std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress& address);
 
+// The three messages in the memory form a librarian slot keeps (0x07, 0x1C, 0x21), with the bank
+// code and slot in bytes 8 and 9 and the type bytes left alone.
+std::vector<std::vector<uint8_t>> BuildPerformanceForSlot(IEffectBase& plug, const SysExAddress& address,
+                                                          int bankCode, int slot);
+
 // The initial performance ("Init Perf", eight identical part blocks, part 1 on) as three
 // memory-form messages (0x07, 0x1C, 0x21) for the bank code and slot.
 std::vector<std::vector<uint8_t>> BuildInitPerformance(const SysExAddress& address, int bankCode, int slot);

@@ -567,6 +567,19 @@ std::vector<uint8_t> BuildProgramDumpB(IEffectBase& plug, int part, const SysExA
                            });
 }
 
+std::vector<std::vector<uint8_t>> BuildProgramForSlot(IEffectBase& plug, int part,
+                                                      const SysExAddress& address, int bankCode, int slot)
+{
+  std::vector<std::vector<uint8_t>> messages = WithParameterLock(
+      plug,
+      [&] {
+        return std::vector{BuildProgramDump(plug, part, address), BuildProgramDumpB(plug, part, address)};
+      });
+  for (std::vector<uint8_t>& message : messages)
+    ToMemoryDump(message, DumpKind::Program, slot, bankCode);
+  return messages;
+}
+
 double InitProgramValue(int index)
 {
   for (const InitValue& v : kInitValues)

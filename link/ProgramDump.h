@@ -36,6 +36,12 @@ DumpResult ParseProgramDumpB(IEffectBase& plug, const uint8_t* message, size_t s
 std::vector<uint8_t> BuildProgramDump(IEffectBase& plug, int part, const SysExAddress& address);
 std::vector<uint8_t> BuildProgramDumpB(IEffectBase& plug, int part, const SysExAddress& address);
 
+// The two messages of a part in the memory form a librarian slot keeps (0x02 and 0x1F), with the
+// bank code and slot in bytes 8 and 9 and the type bytes left alone: what storing the editor's
+// program into the librarian hands to the slot's collector.
+std::vector<std::vector<uint8_t>> BuildProgramForSlot(IEffectBase& plug, int part,
+                                                      const SysExAddress& address, int bankCode, int slot);
+
 // The initial program ("Init Program") as two memory-form messages (0x02, 297 bytes, and 0x1F, 99
 // bytes) for the bank code and slot.
 std::vector<std::vector<uint8_t>> BuildInitProgram(const SysExAddress& address, int bankCode, int slot);

@@ -1,4 +1,5 @@
 #include "link/TransferBuffer.h"
+#include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>
 
@@ -103,4 +104,46 @@ TEST(TransferBuffer, APatternIsStoredWithItsName)
   EXPECT_EQ(record.Slot().messages[0][9], 12);
   EXPECT_EQ(record.Slot().name, "Requested Arp***");
   EXPECT_FALSE(record.Armed());
+}
+
+// Storing the editor's program or performance into the librarian: the slot gets memory-form
+// messages with their own types, the chosen bank and slot, and loading it back gives the same sound.
+TEST(TransferBuffer, StoringTheEditorIntoASlotKeepsTypesBankAndSound)
+{
+  DumpTestPlug plug;
+  std::mt19937 random(9);
+  const std::vector<DumpTable> programTables{{ProgramDumpFields(), true}, {ProgramDumpBFields(), true}};
+  plug.Randomise(random, programTables);
+  plug.ParameterAt(kPatchName + 4)->AddValueText(0, "Stored Sound");
+  const Bytes editMain = BuildProgramDump(plug, 4, {0, 15});
+  const Bytes editSecond = BuildProgramDumpB(plug, 4, {0, 15});
+
+  TransferBuffer programs(DumpKind::Program);
+  programs.Arm(77);
+  TransferBuffer::Collected last = TransferBuffer::Collected::Refused;
+  for (const Bytes& m : BuildProgramForSlot(plug, 4, {0, 15}, 7 + 5, 77))
+    last = programs.Collect(m.data(), m.size());
+  ASSERT_EQ(last, TransferBuffer::Collected::Complete);
+  const LibrarianSlot& slot = programs.Slot();
+  EXPECT_EQ(Bytes(slot.messages[0].begin() + 7, slot.messages[0].begin() + 10), (Bytes{0x02, 12, 77}));
+  EXPECT_EQ(Bytes(slot.messages[1].begin() + 7, slot.messages[1].begin() + 10), (Bytes{0x1F, 12, 77}));
+  EXPECT_EQ(slot.name, "Stored Sound    ");
+  Bytes main = slot.messages[0], second = slot.messages[1];
+  ASSERT_TRUE(ToEditForm(main, DumpKind::Program, 4));
+  ASSERT_TRUE(ToEditForm(second, DumpKind::Program, 4));
+  EXPECT_EQ(main, editMain);
+  EXPECT_EQ(second, editSecond);
+
+  TransferBuffer performances(DumpKind::Performance);
+  performances.Arm(5);
+  plug.ParameterAt(kMultiName)->AddValueText(0, "Stored Multi");
+  for (const Bytes& m : BuildPerformanceForSlot(plug, {0, 15}, 3, 5))
+    last = performances.Collect(m.data(), m.size());
+  ASSERT_EQ(last, TransferBuffer::Collected::Complete);
+  const uint8_t types[] = {0x07, 0x1C, 0x21};
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(
+        Bytes(performances.Slot().messages[i].begin() + 7, performances.Slot().messages[i].begin() + 10),
+        (Bytes{types[i], 3, 5}));
+  EXPECT_EQ(performances.Slot().name, "Stored Multi    ");
 }
