@@ -452,6 +452,14 @@ bool IsModulationAmount(int index)
          (index >= kLFO1osc1Sync && index < kLFO2ATspeedMod + kPartCount);
 }
 
+// The value the initial program gives a parameter of part 0.
+double InitProgramValue(int index)
+{
+  for (const InitValue& v : kInitValues)
+    if (v.param == index) return v.value;
+  return IsModulationAmount(index) ? 64 : 0;
+}
+
 std::vector<uint8_t> BuildMain(int part, const SysExAddress& address, const std::string& name, auto&& valueOf)
 {
   std::vector<uint8_t> message = BuildSysExMessage(kSysExProgramEditBuffer, address);
@@ -578,13 +586,6 @@ std::vector<std::vector<uint8_t>> BuildProgramForSlot(IEffectBase& plug, int par
   for (std::vector<uint8_t>& message : messages)
     ToMemoryDump(message, DumpKind::Program, slot, bankCode);
   return messages;
-}
-
-double InitProgramValue(int index)
-{
-  for (const InitValue& v : kInitValues)
-    if (v.param == index) return v.value;
-  return IsModulationAmount(index) ? 64 : 0;
 }
 
 std::vector<std::vector<uint8_t>> BuildInitProgram(const SysExAddress& address, int bankCode, int slot)

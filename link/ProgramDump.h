@@ -45,5 +45,3 @@ std::vector<std::vector<uint8_t>> BuildProgramForSlot(IEffectBase& plug, int par
 // The initial program ("Init Program") as two memory-form messages (0x02, 297 bytes, and 0x1F, 99
 // bytes) for the bank code and slot.
 std::vector<std::vector<uint8_t>> BuildInitProgram(const SysExAddress& address, int bankCode, int slot);
-// The value the initial program gives a parameter of part 0 (a base index).
-double InitProgramValue(int index);
