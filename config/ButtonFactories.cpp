@@ -99,8 +99,7 @@ IControl* ConfigReader::CreateMsbLsbButton(const ControlElement& e)
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(e.paramIdx, MidiMapRecord::kNrpn, control);
   f.Link(record, e);
-  if (mixer || additional ||
-      (ControlFactory::InRange(e.paramIdx, 2096, 2119) || ControlFactory::InRange(e.paramIdx, 3153, 3176)))
+  if (mixer || additional || ControlFactory::IsVocoderIndex(e.paramIdx))
   {
     record->channel = e.channel;
     record->blockFlag = 0;

@@ -91,7 +91,7 @@ IControl* ConfigReader::CreateMsbLsbKnob(const ControlElement& e)
   MidiMapRecord* record = f.Bind(idx, MidiMapRecord::kNrpn, control);
   f.Link(record, e);
   const bool vocoderGlobal = ControlFactory::InRange(idx, kMultiVocoderWidth, kMultiVocoderSibilanceLevel);
-  if (mixer || ControlFactory::InRange(idx, 2096, 2119) || ControlFactory::InRange(idx, 3153, 3176))
+  if (mixer || ControlFactory::IsVocoderIndex(idx))
   {
     record->channel = e.channel;
     record->blockFlag = 0;

@@ -65,8 +65,7 @@ IControl* ConfigReader::CreateMsbLsbMenu(const ControlElement& e)
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(idx, MidiMapRecord::kNrpn, control);
   const bool vocoderGlobal = idx == kMultiVocoderInput || idx == kMultiVocoderInsert;
-  if (mixer || additional || ControlFactory::InRange(idx, 2096, 2119) ||
-      ControlFactory::InRange(idx, 3153, 3176))
+  if (mixer || additional || ControlFactory::IsVocoderIndex(idx))
   {
     record->channel = e.channel;
     record->blockFlag = 0;
