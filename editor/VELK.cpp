@@ -90,7 +90,7 @@ void VELK::BuildEditor()
     if (group)
       mNamedLayers[name] = group;
     else
-      Log(std::string("Layer ") + name + " MISSING!");
+      Log(std::string("Layer ") + name + " is not in the user interface document");
   }
   mLibrarianView = dynamic_cast<LibrarianViewControl*>(mConfig->GetLibrarianView());
 
@@ -356,7 +356,7 @@ LayerGroup* VELK::NamedLayer(const std::string& name) const
   if (it != mNamedLayers.end()) return it->second;
   if (name == kProgressLayerName && mProgressLayer) return mProgressLayer;
   LayerGroup* group = mConfig ? mConfig->GetLayer(name) : nullptr;
-  if (!group) Log("Layer " + name + " MISSING!");
+  if (!group) Log("Layer " + name + " is not in the user interface document");
   return group;
 }
 
