@@ -105,6 +105,17 @@ void VELK::BuildEditor()
   {
     mProgressLayer = progress;
     mConfig->RegisterLayer(kProgressLayerName, progress);
+    // The cancel buttons live in a page of the progress group: a group draws its own controls
+    // (the overlay) first and its pages after them, and hit-tests in the reverse order.
+    auto* cancel = new LayerGroup(kCancelPageId, kCancelLayerName);
+    if (progress->AddChildGroup(cancel) >= 0)
+    {
+      progress->SetCurrentPage(false, kCancelPageId);
+      mCancelButtons[0] = mConfig->CreateContactButton("Cancel Data Request", 835, 457,
+                                                       "BUTTON_LIB_CANCEL_ID", cancel, "Global");
+      mCancelButtons[1] = mConfig->CreateContactButton("Cancel Data Request", 740, 83, "BUTTON_LIB_CANCEL_ID",
+                                                       cancel, "Global");
+    }
   }
 
   LookUpNamedControls();

@@ -49,6 +49,9 @@ public:
                                                  "LeftPerformancePopupMenu",
                                                  "LeftPatternPopupMenu"};
   static constexpr const char* kProgressLayerName = "PROGRESS";
+  // The page of the progress group that holds the two cancel buttons, above the overlay.
+  static constexpr const char* kCancelLayerName = "PROGRESS CANCEL";
+  static constexpr int kCancelPageId = 1;
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;

@@ -1,4 +1,5 @@
 #include "config/ConfigReader.h"
+#include "framework/controls/IContactControl.h"
 #include "editor/PatchManager.h"
 #include "editor/VELK.h"
 #include "framework/graphics/IGraphics.h"
@@ -288,4 +289,50 @@ TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
   ASSERT_TRUE(missing->WaitForPortRecall(20000));
   EXPECT_EQ(missing->midiOutputReady.load(), 0);
   EXPECT_FALSE(missing->MidiPorts().IsOutputOpen());
+}
+
+// An overlay over the whole editor, as the link's progress indicator is.
+class OverlayProbe : public IControl
+{
+public:
+  explicit OverlayProbe(const IRectangle& r) : IControl(nullptr, r) {}
+  bool Draw(IGraphics*) override { return true; }
+};
+
+TEST(VELKEditor, CancelButtonsStayClickableAboveTheProgressOverlay)
+{
+  TempDataFolder folder;
+  for (double scale : {0.85, 1.0, 1.15})
+  {
+    SCOPED_TRACE(scale);
+    std::ofstream(folder.path / UISettings::kFileName) << "normal\n"
+                                                       << (scale < 1   ? "small"
+                                                           : scale > 1 ? "large"
+                                                                       : "normal")
+                                                       << "\n";
+    auto plug = MakePlug();
+    IGraphics* editor = EditorOf(*plug);
+    LayerGroup* progress = plug->ProgressLayer();
+    ASSERT_NE(progress, nullptr);
+    progress->AddControl(new OverlayProbe(IRectangle(0, 0, editor->Width(), editor->Height())));
+    progress->Hide(false); // a transfer runs
+    const std::pair<int, int> at[2] = {{835, 457}, {740, 83}};
+    for (int i = 0; i < 2; ++i)
+    {
+      IContactControl* button = plug->CancelButton(i);
+      ASSERT_NE(button, nullptr);
+      EXPECT_EQ(button->ParamIdx(), kCancelDataRequest);
+      EXPECT_EQ(button->Rect().L, int(at[i].first * scale));
+      EXPECT_EQ(button->Rect().T, int(at[i].second * scale));
+      EXPECT_FALSE(button->IsHidden());
+      const IRectangle& r = button->Rect();
+      EXPECT_EQ(editor->FindControlAt((r.L + r.R) / 2, (r.T + r.B) / 2), button);
+    }
+    EXPECT_EQ(plug->CancelButton(2), nullptr);
+    // Elsewhere the overlay takes the mouse; hidden again, neither does.
+    EXPECT_NE(dynamic_cast<OverlayProbe*>(editor->FindControlAt(5, editor->Height() - 5)), nullptr);
+    progress->Hide(true);
+    EXPECT_TRUE(plug->CancelButton(0)->IsHidden());
+    EXPECT_EQ(dynamic_cast<OverlayProbe*>(editor->FindControlAt(5, editor->Height() - 5)), nullptr);
+  }
 }
