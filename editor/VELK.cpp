@@ -136,26 +136,32 @@ void VELK::BuildEditor()
 
 namespace
 {
-IControl* FindControlInGroup(LayerGroup* group, int paramIdx)
+void CollectInGroup(LayerGroup* group, int paramIdx, std::vector<IControl*>& out)
 {
-  if (!group) return nullptr;
+  if (!group) return;
   for (int i = 0; i < group->NumControls(); ++i)
-    if (IControl* c = group->GetControl(i); c && c->ParamIdx() == paramIdx) return c;
+    if (IControl* c = group->GetControl(i); c && c->ParamIdx() == paramIdx) out.push_back(c);
   for (int i = 0; i < group->NumChildren(); ++i)
-    if (IControl* c = FindControlInGroup(group->GetChild(i), paramIdx)) return c;
-  return nullptr;
+    CollectInGroup(group->GetChild(i), paramIdx, out);
+}
+
+// Every control bound to the parameter.
+void CollectControls(IGraphics* graphics, int paramIdx, std::vector<IControl*>& out)
+{
+  if (!graphics) return;
+  for (int i = 0; i < graphics->NumControls(); ++i)
+    if (IControl* c = graphics->GetControl(i); c && c->ParamIdx() == paramIdx) out.push_back(c);
+  for (int i = 0; i < graphics->NumLayerGroups(); ++i)
+    CollectInGroup(graphics->GetLayerGroup(i), paramIdx, out);
 }
 
 // The first text control bound to the parameter: the editor's own list first, then the groups.
 ITextControl* FindTextControl(IGraphics* graphics, int paramIdx)
 {
-  if (!graphics) return nullptr;
-  for (int i = 0; i < graphics->NumControls(); ++i)
-    if (IControl* c = graphics->GetControl(i); c && c->ParamIdx() == paramIdx)
-      if (auto* t = dynamic_cast<ITextControl*>(c)) return t;
-  for (int i = 0; i < graphics->NumLayerGroups(); ++i)
-    if (auto* t = dynamic_cast<ITextControl*>(FindControlInGroup(graphics->GetLayerGroup(i), paramIdx)))
-      return t;
+  std::vector<IControl*> controls;
+  CollectControls(graphics, paramIdx, controls);
+  for (IControl* c : controls)
+    if (auto* t = dynamic_cast<ITextControl*>(c)) return t;
   return nullptr;
 }
 } // namespace
@@ -163,6 +169,17 @@ ITextControl* FindTextControl(IGraphics* graphics, int paramIdx)
 void VELK::LookUpNamedControls()
 {
   IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
+  // The name list: the multi name and the eight part names redraw when a name is set.
+  for (int n = 0; n <= PatchManager::kFirstPartName + 7; ++n)
+    CollectControls(graphics, n == PatchManager::kMultiName ? int(kMultiName) : kPatchName + n - 1,
+                    mNameControls[size_t(n)]);
+  mPatchManager->SetListener(
+      [this](int n)
+      {
+        if (n >= 0 && n < int(mNameControls.size()))
+          for (IControl* c : mNameControls[size_t(n)])
+            c->RequestRedraw(false);
+      });
   statusDisplay = FindTextControl(graphics, kControlDisplayName);
   midiDisplay = FindTextControl(graphics, kControlDisplayCC);
   mInfoDisplay = FindTextControl(graphics, kControlDisplayCategory);
@@ -196,6 +213,7 @@ void VELK::HandleParameterChange(int index)
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   IEffectVST::HandleParameterChange(index);
   KeepMemberBytes(index);
+  ShowRecordPage(index);
   // The UI settings take effect when the editor is next built; the file keeps them.
   if (index == kUserInterfaceSize || index == kUserInterfaceStyle)
   {
@@ -214,6 +232,8 @@ void VELK::HandleSecondaryParameterChange(int index)
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   inSecondaryChange = 1;
   IEffectVST::HandleSecondaryParameterChange(index);
+  KeepMemberBytes(index);
+  ShowRecordPage(index);
   SendParamToHardware(index); // bookkeeping and controls only: nothing leaves during a secondary change
   inSecondaryChange = 0;
 }
@@ -359,6 +379,13 @@ void VELK::KeepMemberBytes(int index)
   default:
     break;
   }
+}
+
+void VELK::ShowRecordPage(int index)
+{
+  IParameter* param = ParameterAt(index);
+  MidiMapRecord* record = param ? param->MidiMap() : nullptr;
+  if (record && record->pageLayer) SelectPage(record->pageLayer, int(param->Value()));
 }
 
 LayerGroup* VELK::NamedLayer(const std::string& name) const

@@ -13,9 +13,11 @@
 #include <mutex>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 class ConfigReader;
 class IContactControl;
+class IControl;
 class ITextControl;
 class LayerGroup;
 class LibrarianViewControl;
@@ -143,6 +145,8 @@ private:
   void LookUpNamedControls();
   // The member bytes kept for a parameter's value (change handler and project recall).
   void KeepMemberBytes(int index);
+  // A parameter whose record has a page layer shows the page its value names there.
+  void ShowRecordPage(int index);
   void SelectRecalledPorts(const std::string& input, const std::string& output);
   void SetLineText(ITextControl* control, std::string& store, std::string& text);
 
@@ -157,6 +161,8 @@ private:
   ITextControl* mProgressDisplay = nullptr;
   std::string mInfoText, mProgressText; // guarded by mTextMutex
   std::unique_ptr<PortRecall> mPortRecall;
+  // The name-list controls of the multi name and the eight part names (PatchManager slots 0..8).
+  std::array<std::vector<IControl*>, 9> mNameControls;
 
   std::string mDataFolder;
   std::string mLogPath;

@@ -336,3 +336,33 @@ TEST(VELKEditor, CancelButtonsStayClickableAboveTheProgressOverlay)
     EXPECT_EQ(dynamic_cast<OverlayProbe*>(editor->FindControlAt(5, editor->Height() - 5)), nullptr);
   }
 }
+
+TEST(VELKEditor, ARecordsPageLayerShowsThePageTheValueNames)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  LayerGroup pages(50, "pages");
+  PlainControl *first, *second;
+  pages.AddChildGroup(Page(0, "p0", &first));
+  pages.AddChildGroup(Page(1, "p1", &second));
+  pages.Hide(false);
+  MidiMapRecord record(MidiMapRecord::kNone);
+  record.pageLayer = &pages;
+  IParameter* param = plug->ParameterAt(kViewOscPages);
+  param->SetupEnumerated("", 0, 4, "");
+  param->SetMidiMap(&record);
+
+  Change(*plug, kViewOscPages, 1);
+  EXPECT_TRUE(first->IsHidden());
+  EXPECT_FALSE(second->IsHidden());
+  param->SetClamped(0);
+  plug->HandleSecondaryParameterChange(kViewOscPages);
+  EXPECT_FALSE(first->IsHidden());
+  EXPECT_TRUE(second->IsHidden());
+  EXPECT_EQ(plug->inSecondaryChange.load(), 0);
+  // A value that names no page leaves the pages as they are.
+  Change(*plug, kViewOscPages, 3);
+  EXPECT_FALSE(first->IsHidden());
+  EXPECT_EQ(pages.CurrentPage(), 0);
+  param->SetMidiMap(nullptr);
+}
