@@ -252,6 +252,45 @@ void VELK::SendParamToHardware(int index)
     ParameterOutput(*this).SendParamToHardware(param->MidiMap(), index, param->Value());
 }
 
+void VELK::HandleMidiMessage(IMidiMessage* message, bool fromDevice)
+{
+  if (!message) return;
+  try
+  {
+    mIncoming.HandleMidiMessage(*message, fromDevice);
+  }
+  catch (...)
+  {
+    // A message that cannot be handled is dropped; the input thread goes on.
+  }
+}
+
+void VELK::RunChangeHandler(int index)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  HandleParameterChange(index);
+}
+
+void VELK::RunSecondaryChangeHandler(int index)
+{
+  HandleSecondaryParameterChange(index); // takes the parameter lock itself
+}
+
+int VELK::LibrarianViewSide()
+{
+  return mLibrarianView ? mLibrarianView->side.load() : 0;
+}
+
+void VELK::StoreReceivedProgram(int program)
+{
+  if (mLibrarianView)
+  {
+    mLibrarianView->selectedLeftCell = program;
+    mLibrarianView->loadedSlot = program;
+  }
+  if (mLibrarian) mLibrarian->selectedLeftSlot = program;
+}
+
 void VELK::ProcessBlockDouble(double**, double**, int frames)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());

@@ -3,6 +3,7 @@
 #include "editor/UISettings.h"
 #include "framework/plugin/IEffectVST.h"
 #include "librarian/ILibrarianHost.h"
+#include "link/IncomingMessages.h"
 #include "link/LinkHost.h"
 
 #include <array>
@@ -64,6 +65,8 @@ public:
   void ResetProcessing() override;
   void HandleSecondaryParameterChange(int index) override;
   void SendParamToHardware(int index);
+  // Short messages from the synthesizer (MIDI input thread) and the host (processing thread).
+  void HandleMidiMessage(IMidiMessage* message, bool fromDevice) override;
   // Makes no sound: follows the host's time information and leaves the audio buffers alone.
   void ProcessBlockDouble(double** inputs, double** outputs, int frames) override;
   bool WriteStateChunk(IStateChunk* chunk) override;
@@ -100,6 +103,13 @@ public:
   bool PostJob(const LinkJob&) override { return false; }
   Clock& LinkClock() override;
   std::stop_token LinkStop() override { return mLinkStop.get_token(); }
+  ConfigReader* LinkConfig() override { return mConfig.get(); }
+  void RunChangeHandler(int index) override;
+  void RunSecondaryChangeHandler(int index) override;
+  int LibrarianViewSide() override;
+  void StoreReceivedProgram(int program) override;
+  // The transfer worker's receive records are not built yet: nothing to disarm.
+  void DisarmReceiveRecords() override {}
   void OnEditorOpened() override { mEditorOpen = true; }
   void OnEditorClosing() override { mEditorOpen = false; }
   std::string StatusText();
@@ -173,6 +183,7 @@ private:
   std::string mLogPath;
   std::unique_ptr<PatchManager> mPatchManager;
   HostTransportInfo mTransport; // written by the audio thread under the parameter lock
+  IncomingMessages mIncoming{*this};
   std::atomic<bool> mEditorOpen{false};
   std::atomic<bool> mNotesOffPending{false};
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end

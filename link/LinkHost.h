@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <string>
 
+class ConfigReader;
 class PatchLibrarian;
 
 // A request for a thread of the transfer worker (its job code and the arguments the job reads).
@@ -26,6 +27,9 @@ struct LinkJob
   // to the editor (job 6's routine), all on the jobs thread.
   LibrarianSlot slot;
   bool reselectParts = false;
+  // Job 7: a program change (0..127) sent to the part first, so that a program change received
+  // from the host or the synthesizer is followed up on the jobs thread; -1 for none.
+  int programChange = -1;
 };
 
 // What the synthesizer link needs of the main plug-in object: the flags that several threads
@@ -53,6 +57,20 @@ public:
   // The librarian model (null when there is none) and its view's loaded-slot number.
   virtual PatchLibrarian* Librarian() = 0;
   virtual void SetLoadedSlot(int slot) = 0;
+
+  // The configuration with the reverse controller and NRPN maps; null while there is none.
+  virtual ConfigReader* LinkConfig() = 0;
+  // Runs the main class's change handler, or its secondary one, for a parameter that a received
+  // message has set (under the parameter lock, which they take).
+  virtual void RunChangeHandler(int index) = 0;
+  virtual void RunSecondaryChangeHandler(int index) = 0;
+  // The librarian view's active side (0 left, 1 right), and the program a received program change
+  // selected made the view's selected left cell, the librarian's selected left slot and the view's
+  // loaded slot.
+  virtual int LibrarianViewSide() = 0;
+  virtual void StoreReceivedProgram(int program) = 0;
+  // Disarms the transfer worker's three receive records before an edit-buffer reception.
+  virtual void DisarmReceiveRecords() = 0;
 
   // ---- the MIDI output port ----
   virtual bool DeviceSendShort(const IMidiMessage& message) = 0;
@@ -115,6 +133,13 @@ public:
   // whether that controller came from the host rather than the synthesizer.
   std::atomic<uint8_t> applyingReceivedController{0};
   std::atomic<uint8_t> fromHostFlag{0};
+  // The transfer worker's reception bytes: an edit-buffer receive is on (incoming short messages
+  // wait meanwhile), the reply is complete, a received program change was taken by the
+  // librarian; and the millisecond time of the last received program change.
+  std::atomic<uint8_t> editBufferReceive{0};
+  std::atomic<uint8_t> replyComplete{0};
+  std::atomic<uint8_t> messageConsumed{0};
+  std::atomic<uint32_t> lastProgramChangeMs{0};
 
   // Short messages for the audio callback to send (queueShortMidi).
   MidiQueue midiQueue;

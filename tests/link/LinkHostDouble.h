@@ -75,6 +75,20 @@ public:
     Stamp();
     return ports.SendSysExToDevice(bytes, length) == MidiSendStatus::kSent;
   }
+  ConfigReader* LinkConfig() override { return config; }
+  void RunChangeHandler(int index) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    changeHandlers.push_back(index);
+  }
+  void RunSecondaryChangeHandler(int index) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    secondaryHandlers.push_back(index);
+  }
+  int LibrarianViewSide() override { return viewSide; }
+  void StoreReceivedProgram(int program) override { storedPrograms.push_back(program); }
+  void DisarmReceiveRecords() override { ++disarms; }
   bool JobsThreadIdle() override { return jobsIdle; }
   bool PostJob(const LinkJob& job) override
   {
@@ -111,6 +125,10 @@ public:
   bool acceptPosts = true;
   PatchLibrarian* librarian = nullptr;
   int loadedSlot = -1;
+  ConfigReader* config = nullptr;
+  int viewSide = 0;
+  int disarms = 0;
+  std::vector<int> changeHandlers, secondaryHandlers, storedPrograms;
 
   std::mutex mutex;
   std::vector<std::pair<int, double>> editorSets;
