@@ -335,9 +335,11 @@ void IncomingMessages::Resolve(int c, int key, int v, bool apply, bool assembled
     control = config->FindInNrpnMap(key, d.msbKey, d.base, d.lsbKey, d.block);
     nrpn = control != nullptr;
   }
-  // The controls reached on the synthesizer's global channel are registered apart.
-  const int ccBlock = key == DeviceSender(mHost).GlobalChannel() + 1 ? 1 : 0;
-  if (!control) control = config->FindInCcMap(key, c, ccBlock);
+  // On the synthesizer's global channel (the key of channel + 1) the controls registered for it
+  // come first, then the plain ones of that channel.
+  const bool globalKey = key == DeviceSender(mHost).GlobalChannel() + 1;
+  if (!control && globalKey) control = config->FindInCcMap(key, c, 1);
+  if (!control) control = config->FindInCcMap(key, c, 0);
   if (!control)
   {
     // Bank select of a part: only a part key names a part.
