@@ -40,6 +40,8 @@ inline std::string IncomingTestDocument()
   parts += knob("msbLsbKnob", "kFXDelayRatio", "0,0,12,1", nrpn(0, 96, 100));
   parts += knob("msbLsbKnob", "kArpBank", "0,0,7,1", nrpn(0, 76, 1));
   parts += knob("msbLsbKnob", "kFXChorusType", "0,0,4,1", nrpn(0, 52, 1));
+  // The multi-mode twin of the chorus type: the same NRPN, registered for a part without effects.
+  parts += knob("msbLsbKnob", "kFXMultiChorusType", "0,0,2,1", nrpn(0, 52, 1));
   parts += knob("msbLsbKnob", "kEnvelopeTriggering", "0,0,7,1", nrpn(0, 3, 1));
   parts += knob("msbLsbKnob", "kArpNoteOrdering", "0,0,2,1", nrpn(0, 122, 1));
   parts += knob("msbLsbKnob", "kMultiPartPolyphony", "1,1,8,1", nrpn(0, 0, 50));

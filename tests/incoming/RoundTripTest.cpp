@@ -49,6 +49,10 @@ TEST(IncomingRoundTrip, EveryMidiBoundParameterComesBackAsSent)
     if (!param || !MidiBound(param->MidiMap())) continue;
     // The envelope triggering travels as the three envelope switches (its own test below).
     if (index >= kEnvelopeTriggering && index < kEnvelopeTriggering + kPartCount) continue;
+    // A multi-mode effect is the one a part without its own effects shows.
+    const bool multiEffect = index >= kFXMultiDistortionOverdrive && index < kMultiPartEffectsUsed;
+    for (int part = 0; part < kPartCount; ++part)
+      t.host.Set(kMultiPartEffectsUsed + part, multiEffect ? 0 : 1);
     for (int x = int(param->Min()); x <= int(param->Max()); ++x)
     {
       const std::vector<Bytes> sent = Output(t, index, x);
@@ -60,10 +64,11 @@ TEST(IncomingRoundTrip, EveryMidiBoundParameterComesBackAsSent)
       if (param->Value() != x) missed.insert({index, x});
     }
   }
-  // 8 parts of 14 controls (cutoff 128, early reflection 8, room 16, latch 2, resonance 128, LFO
-  // speed 25, sustain 14, delay ratio 13, arp bank 8, chorus type 5, note ordering 3,
+  // 8 parts of 15 controls (cutoff 128, early reflection 8, room 16, latch 2, resonance 128, LFO
+  // speed 25, sustain 14, delay ratio 13, arp bank 8, chorus type 5, multi chorus type 3,
+  // note ordering 3,
   // polyphony 8, FM switch 2) and the local-control switch.
-  EXPECT_EQ(checked, 8 * (128 + 8 + 16 + 2 + 128 + 25 + 14 + 13 + 8 + 5 + 3 + 8 + 2) + 2);
+  EXPECT_EQ(checked, 8 * (128 + 8 + 16 + 2 + 128 + 25 + 14 + 13 + 8 + 5 + 3 + 3 + 8 + 2) + 2);
 
   std::set<Miss> expected;
   for (int part = 0; part < kPartCount; ++part)
