@@ -19,6 +19,17 @@ TEST(IncomingMessages, ControllerFromEitherSideMovesItsControlAndIsPassedOn)
   EXPECT_EQ(t.Value(kFilterCutoff + 2), 100);
   EXPECT_EQ(t.Value(kFilterCutoff + 1), 0);
   EXPECT_EQ(Sent(t), (std::vector<Bytes>{{0xB2, 74, 100}}));
+  // The activity light of the part on the channel, and only while lights show incoming traffic.
+  EXPECT_EQ(t.host.ledLit[2], 1);
+  EXPECT_EQ(t.host.ParamValue(kMIDILed + 2), 1.0);
+  // (Passed on, the message lights it as outgoing traffic; with local control on it is not.)
+  t.host.ledsShowIncoming = 0;
+  t.host.localControlOn = 1;
+  t.FromDevice({0x94, 60, 1});
+  EXPECT_EQ(t.host.ledLit[4], 0);
+  t.host.ledsShowIncoming = 1;
+  t.host.localControlOn = 0;
+  Sent(t);
 
   // With local control on, the synthesizer's knob moves the editor and is not echoed; the
   // host's controller still goes through.
