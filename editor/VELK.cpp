@@ -71,6 +71,13 @@ void VELK::Log(const std::string& message) const
   if (logEnabled) WriteBuildLog(mLogPath, message);
 }
 
+void VELK::ResetProcessing()
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  IEffectVST::ResetProcessing();
+  mNotesOffPending = true;
+}
+
 void VELK::HandleParameterChange(int index)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
@@ -104,6 +111,7 @@ void VELK::ProcessBlockDouble(double**, double**, int frames)
   // Queued short messages due in this block; while queueing is off they are taken unsent. The
   // console line is left out here: the audio thread must not wait on the console.
   DeviceSender sender(*this);
+  if (midiOutputReady && mNotesOffPending.exchange(false)) sender.SendAllNotesOff(0, true, true);
   midiQueue.DrainBlock(frames,
                        [&](const IMidiMessage& message)
                        {
