@@ -1,26 +1,59 @@
 #pragma once
 
+#include "editor/UISettings.h"
 #include "framework/plugin/IEffectVST.h"
+#include "librarian/ILibrarianHost.h"
 #include "link/LinkHost.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stop_token>
 #include <string>
+#include <vector>
 
+class ConfigReader;
+class IContactControl;
+class IControl;
+class ITextControl;
+class LayerGroup;
+class LibrarianViewControl;
+class PatchLibrarian;
 class PatchManager;
+class PortRecall;
 
 // The main plug-in class: one object per AEffect handed to a host. It owns what the other
 // subsystems build and keeps the flags they share.
-class VELK : public IEffectVST, public LinkHost
+class VELK : public IEffectVST, public LinkHost, public ILibrarianHost
 {
 public:
-  // Project state layout, after the chunk header.
+  // Project state layout, after the chunk header. Version 2 adds the device id and model the
+  // plug-in was talking to; version 1 projects still load (both then come from their parameters).
   static constexpr int32_t kStateTag = 0x564C4B53; // "VLKS"
-  static constexpr int32_t kStateVersion = 1;
+  static constexpr int32_t kStateVersion = 2;
+  static constexpr int32_t kOldestStateVersion = 1;
+  // Editor size at normal scale.
+  static constexpr int kEditorWidth = 1500;
+  static constexpr int kEditorHeight = 757;
+  // The layer groups the link and the librarian look up by name.
+  static constexpr const char* kNamedLayers[] = {"miniMixer",
+                                                 "miniMixer2",
+                                                 "bankPatchConflictWindow",
+                                                 "searchField",
+                                                 "categoryLimit",
+                                                 "discardChangesLayerRight",
+                                                 "saveChangesLayer",
+                                                 "keepBankOpenLayer",
+                                                 "UPPERPOPUPMENU",
+                                                 "LeftPerformancePopupMenu",
+                                                 "LeftPatternPopupMenu"};
+  static constexpr const char* kProgressLayerName = "PROGRESS";
+  // The page of the progress group that holds the two cancel buttons, above the overlay.
+  static constexpr const char* kCancelLayerName = "PROGRESS CANCEL";
+  static constexpr int kCancelPageId = 1;
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
@@ -72,7 +105,70 @@ public:
   std::string StatusText();
   std::string MidiDisplayText();
 
+  // ---- editor core (construction, texts, pages, project recall) ----
+  const UISettings& GetUISettings() const { return mUISettings; }
+  double UiScale() const { return mUISettings.Scale(); }
+  ConfigReader* Config() const { return mConfig.get(); }
+  PatchLibrarian* Librarian() const { return mLibrarian.get(); }
+  LibrarianViewControl* LibrarianView() const { return mLibrarianView; }
+  // A layer group of the document by name; null (and a log line) for one it did not create.
+  LayerGroup* NamedLayer(const std::string& name) const;
+  // The group that holds the progress overlay and its cancel buttons, over everything else. The
+  // link puts its ProgressIndicator here (before the cancel buttons, so they stay clickable).
+  LayerGroup* ProgressLayer() const { return mProgressLayer; }
+  IContactControl* CancelButton(int i) const
+  {
+    return (i == 0 || i == 1) ? mCancelButtons[size_t(i)] : nullptr;
+  }
+  // The second (category) and third (transfer progress) status lines; the text is cleared.
+  void SetInfoText(std::string& text);
+  void SetProgressText(std::string& text);
+  std::string InfoText();
+  std::string ProgressText();
+  // Page selection of a group; both forms change nothing (and log) for an unknown page.
+  bool SelectPage(LayerGroup* group, int pageId);
+  bool SelectPageInBlock(LayerGroup* group, int pageId);
+  // Project recall's port selection, carried out away from the parameter lock (tests wait on it).
+  bool WaitForPortRecall(int milliseconds);
+
+  // The text controls of kControlDisplayName and kControlDisplayCC (null without a document).
+  ITextControl* statusDisplay = nullptr;
+  ITextControl* midiDisplay = nullptr;
+
+  // ---- what the librarian's view and menus ask (ILibrarianHost) ----
+  void LibrarianSendSlot(int slot, int side) override;
+  void LibrarianRequestBank(int mode, int bank) override;
+  void LibrarianStoreBank(int side, int mode, int bank) override;
+  void LibrarianSelectProgram(int bank, int program) override;
+  int LibrarianPartBank() override;
+  int LibrarianPartProgram() override;
+  void LibrarianStatus(const std::string& text) override;
+
 private:
+  // ---- editor core ----
+  void BuildEditor();
+  void LookUpNamedControls();
+  // The member bytes kept for a parameter's value (change handler and project recall).
+  void KeepMemberBytes(int index);
+  // A parameter whose record has a page layer shows the page its value names there.
+  void ShowRecordPage(int index);
+  void SelectRecalledPorts(const std::string& input, const std::string& output);
+  void SetLineText(ITextControl* control, std::string& store, std::string& text);
+
+  UISettings mUISettings;
+  std::unique_ptr<PatchLibrarian> mLibrarian;
+  std::unique_ptr<ConfigReader> mConfig;
+  LibrarianViewControl* mLibrarianView = nullptr;
+  std::map<std::string, LayerGroup*> mNamedLayers;
+  LayerGroup* mProgressLayer = nullptr;
+  std::array<IContactControl*, 2> mCancelButtons{};
+  ITextControl* mInfoDisplay = nullptr;
+  ITextControl* mProgressDisplay = nullptr;
+  std::string mInfoText, mProgressText; // guarded by mTextMutex
+  std::unique_ptr<PortRecall> mPortRecall;
+  // The name-list controls of the multi name and the eight part names (PatchManager slots 0..8).
+  std::array<std::vector<IControl*>, 9> mNameControls;
+
   std::string mDataFolder;
   std::string mLogPath;
   std::unique_ptr<PatchManager> mPatchManager;
