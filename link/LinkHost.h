@@ -17,9 +17,13 @@ class PatchLibrarian;
 struct LinkJob
 {
   int code = 19;
-  int partOrSlot = 0;
+  int partOrSlot = 0; // job 11 reads it as the pending request id
+  int side = 0;       // job 5: which pane's bank
+  int bank = 0;       // job 5: the bank to write; jobs 9 to 12: the bank or number
   bool storeFlag = false;
   bool toEditorFlag = false;
+  bool editBufferFlag = false; // job 11: the edit buffer instead of a memory slot
+  int initTarget = 0;          // jobs 15 to 17
   // Job 4: a copy of the slot to load (the bank may change while the job runs), and whether the
   // performance's parts are then re-selected (DeviceSender::ReselectPerformanceParts), the
   // current performance sent (job 0's routine) and, 1000 ms later, the edit buffer requested
