@@ -505,14 +505,10 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
     result = ParsePerformanceParts(plug, bytes, size, context);
     if (result.Taken())
     {
-      // The last message of a requested performance: the request has its answer.
-      replyComplete = 0;
-      if (editBufferPolling)
-      {
-        replyComplete = 1;
-        editBufferPolling = 0;
-        editBufferViewRefresh = 1;
-      }
+      // The last message of a performance: its reply is complete, and a waiting edit-buffer
+      // request has its answer.
+      replyComplete = 1;
+      if (editBufferPolling.exchange(0)) editBufferViewRefresh = 1;
       mHost.pendingRequestId = -1;
     }
     break;
