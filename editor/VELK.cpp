@@ -215,6 +215,7 @@ VELK::~VELK()
   if (mPortRecall) mPortRecall->Stop();
   CloseMidiPorts(); // no input handler may run while the object is torn down
   // Its jobs use everything below: cancelled, their sleeps ended, its threads joined first.
+  if (mWorker) mWorker->Shutdown();
   mWorker.reset();
   mPatchManager.reset();
   // The release pass drops this editor's cached bitmaps; the reader (which detaches its MIDI map

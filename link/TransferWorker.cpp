@@ -55,6 +55,8 @@ TransferWorker::~TransferWorker()
 
 void TransferWorker::Shutdown()
 {
+  if (mJoined) return;
+  mJoined = true;
   mStopping = true;
   mStop.request_stop(); // ends the sleep of every running job
   for (auto& lane : mLanes)

@@ -73,6 +73,10 @@ public:
   void PostFromAudioBlock(bool transportPlaying);
   // Cancel button: the running job of the jobs thread ends at its next wait.
   void CancelJob();
+  // Cancels every job, ends every sleep and joins the three threads; afterwards every post is
+  // refused. The destructor does it too; an owner whose jobs reach the worker through the owner
+  // calls it first, so that no job reads the owner's pointer while it is being cleared.
+  void Shutdown();
 
   // ---- receiving (MIDI input thread) ----
   void ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool fromDevice);
@@ -138,13 +142,13 @@ private:
   TransferBuffer& Record(DumpKind kind);
   void StoreCompletedSlot(const LibrarianSlot& slot);
   void ParseEditBuffer(const uint8_t* bytes, size_t size);
-  void Shutdown();
 
   LinkHost& mHost;
   TransferHost& mTransferHost;
   std::array<std::unique_ptr<LaneThread>, kNumLanes> mLanes;
   std::stop_source mStop;
   std::atomic<bool> mStopping{false};
+  bool mJoined = false; // the owner's thread only
 
   // The records are armed by posters and the editor and filled on the MIDI input thread.
   std::mutex mReceiveMutex;

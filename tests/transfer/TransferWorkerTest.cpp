@@ -179,13 +179,15 @@ TEST(TransferWorker, CancelEndsTheRunningWaitAndIsForgottenByTheNextJob)
   std::atomic<int> sleepAnswer{-1};
   std::atomic<int> cancelledAtStart{-1};
   std::unique_ptr<TransferWorker> worker;
+  TransferWorker* jobWorker = nullptr; // the jobs' view, which the teardown below does not write
   host.onBusy = [&]
   {
-    MIDIMessageSender& sender = worker->Sender(TransferWorker::kJobsLane);
+    MIDIMessageSender& sender = jobWorker->Sender(TransferWorker::kJobsLane);
     cancelledAtStart = sender.Cancelled();
     sleepAnswer = sender.Sleep(60000);
   };
   worker = std::make_unique<TransferWorker>(host, host);
+  jobWorker = worker.get();
 
   // A cancel while nothing runs is not carried into the next job.
   worker->CancelJob();
@@ -225,13 +227,15 @@ TEST(TransferWorker, PostersOnThreeThreadsAgainstTeardownMidJob)
     host.clock.SetAutoAdvance(false);
     std::atomic<int> running{0}, overlap{0};
     std::unique_ptr<TransferWorker> worker;
+    TransferWorker* jobWorker = nullptr;
     host.onBusy = [&]
     {
       if (running.fetch_add(1) != 0) ++overlap;
-      worker->Sender(TransferWorker::kJobsLane).Sleep(1000000);
+      jobWorker->Sender(TransferWorker::kJobsLane).Sleep(1000000);
       running.fetch_sub(1);
     };
     worker = std::make_unique<TransferWorker>(host, host);
+    jobWorker = worker.get();
     std::atomic<bool> go{false}, stop{false};
     std::atomic<int> accepted{0};
     auto poster = [&](auto post)
