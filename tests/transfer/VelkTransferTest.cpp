@@ -308,3 +308,50 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
   }
   EXPECT_EQ(ThreadCount(), threadsBefore);
 }
+
+TEST(VelkTransfer, AudioBlocksAndTheChangeHandlerDriveTheWorker)
+{
+  TempDataFolder folder;
+  VELK plug(nullptr);
+  TransferWorker& worker = *plug.Worker();
+  for (int index : {int(kSendMIDIClockInfo), int(kCancelDataRequest)})
+    plug.ParameterAt(index)->SetupEnumerated("", 0, 2, "");
+  auto change = [&](int index, double value)
+  {
+    plug.ParameterAt(index)->SetClamped(value);
+    plug.HandleParameterChange(index);
+  };
+
+  // The clock switch: on starts the clock job again at the next block, off stops it.
+  change(kSendMIDIClockInfo, 1);
+  EXPECT_EQ(plug.sendClock.load(), 1);
+  EXPECT_EQ(worker.clockRun.load(), 1);
+  EXPECT_EQ(plug.clockJobStarted.load(), 0);
+  plug.midiOutputReady = 1;
+  plug.ProcessBlockDouble(nullptr, nullptr, 64);
+  EXPECT_EQ(plug.clockJobStarted.load(), 1);
+  change(kSendMIDIClockInfo, 0);
+  EXPECT_EQ(worker.clockRun.load(), 0);
+  EXPECT_EQ(plug.clockJobStarted.load(), 0);
+  plug.midiOutputReady = 0;
+
+  // A deferred program request leaves with the next block for the selected part.
+  plug.selectedPart = 6;
+  plug.deferredJob7 = 1;
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  plug.ProcessBlockDouble(nullptr, nullptr, 64);
+  EXPECT_EQ(plug.deferredJob7.load(), 0);
+  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, 7);
+  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.partOrSlot, 6);
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+
+  // The cancel button raises the jobs record's flag; the next job starts without it.
+  change(kCancelDataRequest, 1);
+  EXPECT_TRUE(worker.Sender(TransferWorker::kJobsLane).Cancelled());
+  LinkJob pulse;
+  pulse.code = 3;
+  ASSERT_TRUE(plug.PostJob(pulse));
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_FALSE(worker.Sender(TransferWorker::kJobsLane).Cancelled());
+  EXPECT_TRUE(plug.JobsThreadIdle());
+}
