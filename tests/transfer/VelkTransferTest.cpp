@@ -276,12 +276,14 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
     auto plug = std::make_unique<VELK>(nullptr);
     const Bytes parts = BuildPerformanceParts(*plug, kAddress);
     std::atomic<bool> go{false}, stop{false};
+    std::atomic<int> finished{0};
     auto poster = [&](auto post)
     {
       while (!go)
         std::this_thread::yield();
       for (int i = 0; !stop && i < 2000; ++i)
         post();
+      ++finished;
     };
     std::thread audio(poster,
                       [&]
@@ -298,7 +300,8 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
                          plug->PostJob(job);
                        });
     go = true;
-    while (plug->JobsThreadIdle())
+    // Until a job runs (or the posters are through without catching one running).
+    while (plug->JobsThreadIdle() && finished.load() < 3)
       std::this_thread::yield();
     stop = true;
     audio.join();
