@@ -289,13 +289,14 @@ void VELK::ProcessBlockDouble(double**, double**, int frames)
   mTransport = info;
 
   // Queued short messages due in this block; while queueing is off they are taken unsent. The
-  // console line is left out here: the audio thread must not wait on the console.
+  // console line is left out here: the audio thread must not wait on the console. Without an
+  // output they are dropped without the status text, whose string the audio thread must not build.
   DeviceSender sender(*this);
   if (midiOutputReady && mNotesOffPending.exchange(false)) sender.SendAllNotesOff(0, true, true);
   midiQueue.DrainBlock(frames,
                        [&](const IMidiMessage& message)
                        {
-                         if (queueShortMidi) sender.SendMidiToHardware(message, true);
+                         if (queueShortMidi && midiOutputReady) sender.SendMidiToHardware(message, true);
                        });
   sender.DimActivityLights();
   if (mWorker) mWorker->PostFromAudioBlock(info.playing);

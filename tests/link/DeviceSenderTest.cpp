@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace
 {
@@ -173,7 +175,8 @@ TEST(DeviceSender, ProgramSelectionSendsItsSequenceWithItsWaits)
   EXPECT_EQ(host.lastProgram[1], 10);
   EXPECT_EQ(host.programBeingSelected, 10);
 
-  // Part 4, enabled, holds the same bank and program: the conflict window instead of any message.
+  // The synthesizer part 4, enabled, holds the same bank and program: the conflict window instead of any
+  // message.
   host.ClearSent();
   host.Set(kMultiPartStatus + 1, 1);
   host.Set(kMultiPartMIDICh + 4, 4);
@@ -448,4 +451,38 @@ TEST(DeviceSender, LibrarianSlotGoesToTheJobsThreadAsACopy)
   host.jobsIdle = false;
   EXPECT_FALSE(sender.SendLibrarianSlot(5, 1, 0));
   EXPECT_EQ(host.posted.size(), 2u);
+}
+
+// The same sequence on a worker thread, the test moving the time: each step is done when Advance
+// returns, and nothing goes out early.
+TEST(DeviceSender, ProgramSelectionOnAWorkerFollowsTheVirtualClock)
+{
+  LinkHostDouble host;
+  host.clock.SetAutoAdvance(false);
+  DeviceSender sender(host);
+  host.Set(kMultiPartMIDICh + 0, 1);
+  host.Set(kMultiPartPatch + 0, 7);
+  host.Set(kLibSyncTimer, 0); // 50 ms
+  std::atomic<bool> done{false};
+  std::thread worker(
+      [&]
+      {
+        ClockThreadScope scope(host.clock);
+        sender.SelectPartProgram(0);
+        done = true;
+      });
+  ASSERT_TRUE(host.clock.WaitForSleepers(1));
+  EXPECT_EQ(host.SentCount(), 2u);
+  ASSERT_TRUE(host.clock.Advance(24));
+  EXPECT_EQ(host.SentCount(), 2u);
+  ASSERT_TRUE(host.clock.Advance(1));
+  EXPECT_EQ(host.SentCount(), 3u);
+  ASSERT_TRUE(host.clock.Advance(25));
+  EXPECT_EQ(host.Sent().back(), (Bytes{0xC1, 7}));
+  ASSERT_TRUE(host.clock.Advance(99));
+  EXPECT_FALSE(done);
+  ASSERT_TRUE(host.clock.Advance(1)); // 50 ms, then the 50 ms SysEx delay
+  worker.join();
+  EXPECT_TRUE(done);
+  EXPECT_EQ(host.SendTimes(), (std::vector<int64_t>{0, 0, 25, 50}));
 }

@@ -75,6 +75,17 @@ TEST(VelkLink, AudioCallbackDrainsTheQueueAndSendsAllNotesOffAfterAReset)
   EXPECT_TRUE(plug.Sent().empty());
   EXPECT_EQ(plug.velk->midiQueue.Count(), 0);
 
+  // Without an output a due message is dropped and no status text is built on the audio thread.
+  plug.velk->queueShortMidi = 1;
+  plug.velk->midiOutputReady = 0;
+  plug.velk->midiQueue.Add(Cc(0, 4));
+  plug.Block(64);
+  EXPECT_EQ(plug.velk->StatusText(), "");
+  EXPECT_EQ(plug.velk->midiQueue.Count(), 0);
+  plug.velk->midiOutputReady = 1;
+  plug.velk->queueShortMidi = 0;
+  EXPECT_TRUE(plug.Sent().empty());
+
   // After a reset, All Notes Off to each enabled part, once, at the first block with an output.
   plug.Set(kMultiPartStatus + 0, 1);
   plug.Set(kMultiPartMIDICh + 0, 4);
