@@ -18,7 +18,7 @@ void MarkReportDirtyWhenHidden(LayerGroup* group)
 ProgressIndicator::ProgressIndicator(LayerGroup* group, IEffectBase* plug, int width, int height,
                                      const IBitmapStrip& overlay, const IRectangle& target)
     : IBitmapOverlayControl(plug, 0, 0, -1, overlay), mTarget(target), mGroup(group), mOverlay(overlay),
-      mDrawRect(0, 0, width, height), mWidth(width), mHeight(height)
+      mDrawRect(0, 0, width, height)
 {
   // The whole editor takes the clicks, whatever the image's size.
   SetRect(mDrawRect);

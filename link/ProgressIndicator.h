@@ -31,6 +31,5 @@ private:
   IRectangle mTarget;
   LayerGroup* mGroup;
   IBitmapStrip mOverlay;
-  IRectangle mDrawRect;
-  int32_t mWidth, mHeight;
+  IRectangle mDrawRect; // (0, 0, width, height)
 };

@@ -29,6 +29,7 @@ bool SetsPendingRequest(int code)
 TransferWorker::TransferWorker(LinkHost& host, TransferHost& transferHost)
     : mHost(host), mTransferHost(transferHost)
 {
+  mOwnerStopLink.emplace(host.LinkStop(), std::function<void()>([this] { mStop.request_stop(); }));
   static const char* const kNames[kNumLanes] = {"VELK jobs", "VELK transport", "VELK clock"};
   for (int i = 0; i < kNumLanes; ++i)
   {
@@ -51,6 +52,7 @@ TransferWorker::TransferWorker(LinkHost& host, TransferHost& transferHost)
 TransferWorker::~TransferWorker()
 {
   Shutdown();
+  mOwnerStopLink.reset();
 }
 
 void TransferWorker::Shutdown()

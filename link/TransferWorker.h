@@ -11,7 +11,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <semaphore>
 #include <stop_token>
@@ -147,6 +149,8 @@ private:
   TransferHost& mTransferHost;
   std::array<std::unique_ptr<LaneThread>, kNumLanes> mLanes;
   std::stop_source mStop;
+  // The owner's stop (its teardown begins) ends the jobs' sleeps at once, before they are joined.
+  std::optional<std::stop_callback<std::function<void()>>> mOwnerStopLink;
   std::atomic<bool> mStopping{false};
   bool mJoined = false; // the owner's thread only
 

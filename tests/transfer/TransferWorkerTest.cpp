@@ -274,3 +274,20 @@ TEST(TransferWorker, PostersOnThreeThreadsAgainstTeardownMidJob)
   }
   EXPECT_EQ(ThreadCount(), threadsBefore);
 }
+
+TEST(TransferWorker, TheOwnersStopEndsARunningWait)
+{
+  TransferTestHost host;
+  host.clock.SetAutoAdvance(false);
+  std::atomic<int> sleepAnswer{-1};
+  TransferWorker* jobWorker = nullptr;
+  host.onBusy = [&] { sleepAnswer = jobWorker->Sender(TransferWorker::kJobsLane).Sleep(60000); };
+  TransferWorker worker(host, host);
+  jobWorker = &worker;
+  ASSERT_TRUE(worker.PostBusyPulse());
+  ASSERT_TRUE(host.clock.WaitForSleepers(1));
+  // The owner's teardown begins: the job ends before the worker is even asked to.
+  host.stop.request_stop();
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(sleepAnswer.load(), 0);
+}
