@@ -70,7 +70,7 @@ bool IncomingMessages::SwitchOn(int type, bool deviceSide)
 
 void IncomingMessages::HandleMidiMessage(const IMidiMessage& message, bool fromDevice)
 {
-  if (mHost.transferBusy || mHost.incomingMidiBlocked || mHost.editBufferReceive) return;
+  if (mHost.transferBusy || mHost.incomingMidiBlocked || mHost.EditBufferReceiveOn()) return;
   if (fromDevice && mHost.IntParam(kMasterKeyboard) == 1) return;
   if (message.status < 0x80 || message.status > 0xEF) return;
   // A data byte with the top bit set is a broken message, never a value.
@@ -200,20 +200,17 @@ void IncomingMessages::PrepareReception()
 {
   mHost.requestProcessed = 0;
   mHost.hardwareAnswered = 0;
-  mHost.editBufferReceive = 1;
-  mHost.DisarmReceiveRecords();
-  mHost.replyComplete = 0;
+  mHost.PrepareEditBufferReceive();
 }
 
 void IncomingMessages::LoadLibrarianSlot(int program, int part)
 {
-  mHost.messageConsumed = 1;
   mHost.StoreReceivedProgram(program);
   PrepareReception();
   mHost.pendingRequestId = part;
   if (!DeviceSender(mHost).SendLibrarianSlot(program, mHost.LibrarianViewSide(), part))
   {
-    mHost.editBufferReceive = 0;
+    mHost.CancelEditBufferReceive();
     mHost.pendingRequestId = -1;
   }
 }
@@ -228,7 +225,7 @@ void IncomingMessages::FollowUpProgramChange(int program, int part)
   mHost.pendingRequestId = part;
   if (!(mHost.JobsThreadIdle() && mHost.PostJob(job)))
   {
-    mHost.editBufferReceive = 0;
+    mHost.CancelEditBufferReceive();
     mHost.pendingRequestId = -1;
   }
 }
@@ -240,9 +237,10 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
   const int listening = PartOnChannel(channel);
   const int part = listening < 0 ? 0 : listening;
   if (!global && mHost.IntParam(kPartLock + part) == 1) return;
-  mHost.lastProgramChangeMs = uint32_t(mHost.LinkClock().NowMs());
   const int program = std::min<int>(message.data1, 127);
-  if (mHost.IntParam(kControlLibrary) == 1)
+  const bool library = mHost.IntParam(kControlLibrary) == 1;
+  mHost.ProgramChangeReceived(library && global == bool(mHost.performanceMode));
+  if (library)
   {
     if (global && !mHost.performanceMode)
     {
@@ -263,7 +261,7 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
     LinkJob job;
     job.code = 6;
     job.toEditorFlag = true;
-    if (!(mHost.JobsThreadIdle() && mHost.PostJob(job))) mHost.editBufferReceive = 0;
+    if (!(mHost.JobsThreadIdle() && mHost.PostJob(job))) mHost.CancelEditBufferReceive();
   }
   else
     FollowUpProgramChange(program, part);
@@ -273,9 +271,10 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
 void IncomingMessages::HostProgramChange(const IMidiMessage& message, int part)
 {
   if (mHost.IntParam(kPartLock + part) == 1) return;
-  mHost.lastProgramChangeMs = uint32_t(mHost.LinkClock().NowMs());
   const int program = std::min<int>(message.data1, 127);
-  if (mHost.IntParam(kControlLibrary) == 1)
+  const bool library = mHost.IntParam(kControlLibrary) == 1;
+  mHost.ProgramChangeReceived(library);
+  if (library)
   {
     LoadLibrarianSlot(program, part);
     return;

@@ -18,9 +18,13 @@ class PatchLibrarian;
 struct LinkJob
 {
   int code = 19;
-  int partOrSlot = 0;
+  int partOrSlot = 0; // job 11 reads it as the pending request id
+  int side = 0;       // job 5: which pane's bank
+  int bank = 0;       // job 5: the bank to write; jobs 9 to 12: the bank or number
   bool storeFlag = false;
   bool toEditorFlag = false;
+  bool editBufferFlag = false; // job 11: the edit buffer instead of a memory slot
+  int initTarget = 0;          // jobs 15 to 17
   // Job 4: a copy of the slot to load (the bank may change while the job runs), and whether the
   // performance's parts are then re-selected (DeviceSender::ReselectPerformanceParts), the
   // current performance sent (job 0's routine) and, 1000 ms later, the edit buffer requested
@@ -69,8 +73,14 @@ public:
   // loaded slot.
   virtual int LibrarianViewSide() = 0;
   virtual void StoreReceivedProgram(int program) = 0;
-  // Disarms the transfer worker's three receive records before an edit-buffer reception.
-  virtual void DisarmReceiveRecords() = 0;
+  // The transfer worker's reception as the incoming side sees it: whether an edit-buffer receive is
+  // on; preparing one (the three receive records disarmed, reply complete cleared, edit-buffer
+  // receive on); giving up one that will not come (edit-buffer receive off); and a received
+  // program change (its time, and whether the librarian took it).
+  virtual bool EditBufferReceiveOn() = 0;
+  virtual void PrepareEditBufferReceive() = 0;
+  virtual void CancelEditBufferReceive() = 0;
+  virtual void ProgramChangeReceived(bool consumedByLibrarian) = 0;
 
   // ---- the MIDI output port ----
   virtual bool DeviceSendShort(const IMidiMessage& message) = 0;
@@ -133,13 +143,6 @@ public:
   // whether that controller came from the host rather than the synthesizer.
   std::atomic<uint8_t> applyingReceivedController{0};
   std::atomic<uint8_t> fromHostFlag{0};
-  // The transfer worker's reception bytes: an edit-buffer receive is on (incoming short messages
-  // wait meanwhile), the reply is complete, a received program change was taken by the
-  // librarian; and the millisecond time of the last received program change.
-  std::atomic<uint8_t> editBufferReceive{0};
-  std::atomic<uint8_t> replyComplete{0};
-  std::atomic<uint8_t> messageConsumed{0};
-  std::atomic<uint32_t> lastProgramChangeMs{0};
 
   // Short messages for the audio callback to send (queueShortMidi).
   MidiQueue midiQueue;

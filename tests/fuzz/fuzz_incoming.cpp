@@ -50,7 +50,10 @@ public:
   void RunSecondaryChangeHandler(int index) override { Require(Param(index) != nullptr); }
   int LibrarianViewSide() override { return 0; }
   void StoreReceivedProgram(int program) override { Require(program >= 0 && program <= 127); }
-  void DisarmReceiveRecords() override {}
+  bool EditBufferReceiveOn() override { return editBufferReceive != 0; }
+  void PrepareEditBufferReceive() override { editBufferReceive = 1; }
+  void CancelEditBufferReceive() override { editBufferReceive = 0; }
+  void ProgramChangeReceived(bool) override {}
   bool DeviceSendShort(const IMidiMessage& m) override
   {
     Require(m.status >= 0x80 && m.status < 0xF0 && m.data1 < 0x80 && m.data2 < 0x80);
@@ -68,6 +71,7 @@ public:
   std::stop_token LinkStop() override { return stop.get_token(); }
 
   ConfigReader* config = nullptr;
+  std::atomic<uint8_t> editBufferReceive{0};
   VirtualClock clock;
   std::stop_source stop;
 

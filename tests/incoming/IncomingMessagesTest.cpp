@@ -259,6 +259,8 @@ TEST(IncomingMessages, ProgramChangeFromTheSynthesizer)
   EXPECT_EQ(t.host.hardwareAnswered, 0);
   EXPECT_EQ(t.host.disarms, 1);
   EXPECT_EQ(t.host.storedPrograms, (std::vector<int>{42}));
+  EXPECT_EQ(t.host.lastProgramChangeMs, t.host.clock.NowMs());
+  EXPECT_EQ(t.host.messageConsumed, 0);
   EXPECT_TRUE(Sent(t).empty()); // never passed on
   // On the global channel: the edit buffer is requested.
   t.host.editBufferReceive = 0;

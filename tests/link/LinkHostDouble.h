@@ -88,7 +88,19 @@ public:
   }
   int LibrarianViewSide() override { return viewSide; }
   void StoreReceivedProgram(int program) override { storedPrograms.push_back(program); }
-  void DisarmReceiveRecords() override { ++disarms; }
+  bool EditBufferReceiveOn() override { return editBufferReceive != 0; }
+  void PrepareEditBufferReceive() override
+  {
+    ++disarms;
+    replyComplete = 0;
+    editBufferReceive = 1;
+  }
+  void CancelEditBufferReceive() override { editBufferReceive = 0; }
+  void ProgramChangeReceived(bool consumedByLibrarian) override
+  {
+    lastProgramChangeMs = clock.NowMs();
+    if (consumedByLibrarian) messageConsumed = 1;
+  }
   bool JobsThreadIdle() override { return jobsIdle; }
   bool PostJob(const LinkJob& job) override
   {
@@ -128,6 +140,9 @@ public:
   ConfigReader* config = nullptr;
   int viewSide = 0;
   int disarms = 0;
+  // The worker's reception bytes as the incoming side sets them.
+  std::atomic<uint8_t> editBufferReceive{0}, replyComplete{0}, messageConsumed{0};
+  int64_t lastProgramChangeMs = -1;
   std::vector<int> changeHandlers, secondaryHandlers, storedPrograms;
 
   std::mutex mutex;
