@@ -136,7 +136,7 @@ void IncomingMessages::ReceivePartMidiMessage(const IMidiMessage& message, int p
     if (!SwitchOn(kPitchBendSwitch, false)) return;
     break;
   case 0xB0:
-    if (SwitchOn(kCcSwitch, false)) HostController(message, part);
+    if (SwitchOn(kCcSwitch, false)) HostController(message);
     return;
   case 0xC0:
     if (SwitchOn(kProgramSwitch, false)) HostProgramChange(message, part);
@@ -174,7 +174,7 @@ void IncomingMessages::DeviceController(const IMidiMessage& message)
     mBankSelectZero = false;
     return;
   }
-  if (c == 6 && mNrpnMsb == 0 && mNrpnLsb == 113 && channel == DeviceSender(mHost).GlobalChannel() &&
+  if (c == 6 && mNrpnLsb == 113 && channel == DeviceSender(mHost).GlobalChannel() &&
       (In(v, 76, 83) || In(v, 55, 62)))
   {
     mHost.SetParamInEditor(kQuickTab, v >= 76 ? v - 76 : v - 55);
@@ -184,9 +184,8 @@ void IncomingMessages::DeviceController(const IMidiMessage& message)
   PassOn(message, true);
 }
 
-void IncomingMessages::HostController(const IMidiMessage& message, int part)
+void IncomingMessages::HostController(const IMidiMessage& message)
 {
-  (void)part;
   const int c = message.data1;
   const int v = message.data2;
   if (c == 0 && v == 0) return;

@@ -59,7 +59,7 @@ public:
 private:
   bool SwitchOn(int type, bool deviceSide);
   void DeviceController(const IMidiMessage& message);
-  void HostController(const IMidiMessage& message, int part);
+  void HostController(const IMidiMessage& message);
   void DeviceProgramChange(const IMidiMessage& message);
   void HostProgramChange(const IMidiMessage& message, int part);
   // A program change while the librarian view is on: the slot of the program goes to the part.
