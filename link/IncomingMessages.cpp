@@ -42,6 +42,14 @@ int ReverbEarlyRef(int p)
   return -1;
 }
 
+// A channel message whose data bytes are all 0..127: a data byte with the top bit set is a broken
+// message, never a value.
+bool IsValidChannelMessage(const IMidiMessage& m)
+{
+  if (m.status < 0x80 || m.status > 0xEF || m.data1 > 0x7F) return false;
+  return IMidiMessage::LengthForStatus(m.status) != 3 || m.data2 <= 0x7F;
+}
+
 bool BankSelectLsbOfBank(int v)
 {
   return v == 64 || v == 66 || v == 80 || v == 96;
@@ -72,10 +80,7 @@ void IncomingMessages::HandleMidiMessage(const IMidiMessage& message, bool fromD
 {
   if (mHost.transferBusy || mHost.incomingMidiBlocked || mHost.EditBufferReceiveOn()) return;
   if (fromDevice && mHost.IntParam(kMasterKeyboard) == 1) return;
-  if (message.status < 0x80 || message.status > 0xEF) return;
-  // A data byte with the top bit set is a broken message, never a value.
-  if (message.data1 > 0x7F) return;
-  if (IMidiMessage::LengthForStatus(message.status) == 3 && message.data2 > 0x7F) return;
+  if (!IsValidChannelMessage(message)) return;
   if (fromDevice)
   {
     ReceiveMidiMessage(message);
@@ -87,6 +92,7 @@ void IncomingMessages::HandleMidiMessage(const IMidiMessage& message, bool fromD
 
 void IncomingMessages::ReceiveMidiMessage(const IMidiMessage& message)
 {
+  if (!IsValidChannelMessage(message)) return;
   mHost.fromHostFlag = 0;
   switch (message.status & 0xF0)
   {
@@ -117,7 +123,7 @@ void IncomingMessages::ReceiveMidiMessage(const IMidiMessage& message)
 
 void IncomingMessages::ReceivePartMidiMessage(const IMidiMessage& message, int part)
 {
-  if (!mHost.midiOutputReady) return;
+  if (!mHost.midiOutputReady || !IsValidChannelMessage(message)) return;
   mHost.fromHostFlag = 1;
   if (part < 0 || part >= kPartCount) part = 0;
   switch (message.status & 0xF0)

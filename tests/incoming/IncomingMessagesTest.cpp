@@ -230,6 +230,13 @@ TEST(IncomingMessages, FilterDropsWhatMustNotBeHandled)
   t.FromHost({0xC2, 0x85});
   t.FromDevice({0xF8});
   t.FromHost({0xFA});
+  // The receivers refuse them too when called directly.
+  IMidiMessage broken;
+  broken.status = 0xB2;
+  broken.data1 = 74;
+  broken.data2 = 0xFF;
+  t.incoming.ReceiveMidiMessage(broken);
+  t.incoming.ReceivePartMidiMessage(broken, 2);
   EXPECT_EQ(t.Value(kFilterCutoff + 2), 0);
   EXPECT_TRUE(Sent(t).empty());
   EXPECT_TRUE(t.host.posted.empty());
