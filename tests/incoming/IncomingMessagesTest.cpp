@@ -1,4 +1,5 @@
 #include "IncomingTestSupport.h"
+#include "config/ControlElement.h"
 
 #include <gtest/gtest.h>
 
@@ -333,4 +334,40 @@ TEST(IncomingMessages, ProgramChangeFromTheHostNeverWaits)
   t.host.Set(kPartLock + 2, 1);
   t.FromHost({0xC2, 8});
   EXPECT_EQ(t.host.posted.size(), 1u);
+}
+
+// A part whose arpeggiator follows its own program hands the multi-mode arpeggiator's message to
+// the part's own control (the same NRPN registered for the part's block).
+TEST(IncomingMessages, ArpeggiatorSourceRedirectsTheMultiModeBank)
+{
+  IncomingFixture t;
+  auto element = [](int index, int part)
+  {
+    ControlElement e;
+    e.name = "Arp";
+    e.paramIdx = index;
+    e.partIndex = part;
+    e.imageId = "IKNOBROTATERCONTROL_ID2";
+    e.valueBounds[2] = 4; // a menu of four values 0..3
+    e.valueBounds[3] = 1;
+    e.valueList = {"A", "B", "C", "D"};
+    e.ccNumber = 6;
+    e.lsbValue = 96;
+    e.lsbControl = 113;
+    return e;
+  };
+  ASSERT_NE(t.f.reader->CreateMsbLsbMenu(element(kMultiArpBank + 2, 2)), nullptr);        // block 1
+  ASSERT_NE(t.f.reader->CreateMsbLsbKnob(element(kOscillator1Semitone + 2, 2)), nullptr); // block 0
+  t.f.graphics->SyncParameterToControls(kMultiArpBank + 2, 0.0, false);
+  t.f.graphics->SyncParameterToControls(kOscillator1Semitone + 2, 0.0, false);
+
+  for (const Bytes& m : std::vector<Bytes>{{0xB2, 99, 0}, {0xB2, 98, 113}, {0xB2, 6, 98}})
+    t.FromDevice(m);
+  EXPECT_EQ(t.Value(kMultiArpBank + 2), 2);
+  EXPECT_EQ(t.Value(kOscillator1Semitone + 2), 0);
+  t.host.Set(kMultiArpSource + 2, 1);
+  for (const Bytes& m : std::vector<Bytes>{{0xB2, 99, 0}, {0xB2, 98, 113}, {0xB2, 6, 99}})
+    t.FromDevice(m);
+  EXPECT_EQ(t.Value(kMultiArpBank + 2), 2);
+  EXPECT_EQ(t.Value(kOscillator1Semitone + 2), 3);
 }
