@@ -32,6 +32,15 @@ public:
   void ShowLayer(const std::string&) override {}
   PatchLibrarian* Librarian() override { return &librarian; }
   void SetLoadedSlot(int) override {}
+  ConfigReader* LinkConfig() override { return nullptr; }
+  void RunChangeHandler(int) override {}
+  void RunSecondaryChangeHandler(int) override {}
+  int LibrarianViewSide() override { return 0; }
+  void StoreReceivedProgram(int) override {}
+  bool EditBufferReceiveOn() override { return false; }
+  void PrepareEditBufferReceive() override {}
+  void CancelEditBufferReceive() override {}
+  void ProgramChangeReceived(bool) override {}
   bool DeviceSendShort(const IMidiMessage&) override { return false; }
   bool DeviceSendSysEx(const uint8_t*, int) override { return false; }
   bool JobsThreadIdle() override { return false; }
