@@ -61,10 +61,30 @@ void MIDIMessageSender::EndJob()
   mWorkerStopLink.reset();
 }
 
+MIDIMessageSender::BusyScope::BusyScope(TransferHost& host) : mHost(host)
+{
+  try
+  {
+    mHost.SetTransferBusy(true);
+  }
+  catch (...)
+  {
+    // Shown halfway: hidden again before the failure goes on to the job's thread.
+    mHost.SetTransferBusy(false);
+    throw;
+  }
+}
+
+MIDIMessageSender::BusyScope::~BusyScope()
+{
+  mHost.SetTransferBusy(false);
+}
+
 void MIDIMessageSender::BusyPulse()
 {
-  mTransferHost.SetTransferBusy(true);
-  mTransferHost.SetTransferBusy(false);
+  {
+    BusyScope busy(mTransferHost);
+  }
   mWorker.sendBusy = 0;
 }
 

@@ -44,6 +44,20 @@ public:
   std::atomic<uint8_t> failed{0};
   std::atomic<uint8_t> cancel{0};
 
+  // The overlay for as long as a job runs: on at construction, off again on every way out of the
+  // job (completed, cancelled, timed out or thrown).
+  class BusyScope
+  {
+  public:
+    explicit BusyScope(TransferHost& host);
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    TransferHost& mHost;
+  };
+
 private:
   // Jobs 3, 8, 13 and 14: the overlay on, then off again; a dump job's busy mark cleared.
   void BusyPulse();

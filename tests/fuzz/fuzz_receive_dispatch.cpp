@@ -1,8 +1,8 @@
 // libFuzzer target for the receive dispatcher: the first byte sets the reception state (a record
 // armed for one kind, edit-buffer receive, a handshake, a polling request), the rest is cut into
-// messages (two length bytes, high first, then the message) from the synthesizer. Nothing may crash or read past
-// a message, every parameter stays inside its range, and whatever reaches the librarian is a whole
-// slot in memory form.
+// messages (two length bytes, high first, then the message) from the synthesizer. Nothing may crash or read
+// past a message, every parameter stays inside its range, and whatever reaches the librarian is a whole slot
+// in memory form.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -10,11 +10,8 @@
 #include <stop_token>
 #include <vector>
 
-#include "librarian/PatchLibrarian.h"
-#include "link/TransferHost.h"
 #include "link/TransferWorker.h"
-#include "platform/clock/VirtualClock.h"
-#include "tests/support/DumpTestPlug.h"
+#include "tests/support/TransferHostStub.h"
 
 namespace
 {
@@ -23,51 +20,9 @@ void Require(bool condition)
   if (!condition) std::abort();
 }
 
-// The main object as the dispatcher sees it: the dump plug-in's parameters, no output port.
-class FuzzHost : public LinkHost, public TransferHost
-{
-public:
-  double ParamValue(int index) override { return Valid(index) ? plug.ParameterAt(index)->Value() : 0.0; }
-  double ParamNormalised(int index) override
-  {
-    return Valid(index) ? plug.ParameterAt(index)->NormalisedValue() : 0.0;
-  }
-  double ParamMinimum(int index) override { return Valid(index) ? plug.ParameterAt(index)->Min() : 0.0; }
-  void SetParamInEditor(int index, double value) override
-  {
-    if (Valid(index)) plug.ParameterAt(index)->SetClamped(value);
-  }
-  bool EditorOpen() override { return false; }
-  void SetStatusText(const std::string&) override {}
-  void SetMidiDisplayText(const std::string&) override {}
-  void ShowLayer(const std::string&) override {}
-  PatchLibrarian* Librarian() override { return &librarian; }
-  void SetLoadedSlot(int) override {}
-  bool DeviceSendShort(const IMidiMessage&) override { return false; }
-  bool DeviceSendSysEx(const uint8_t*, int) override { return false; }
-  bool JobsThreadIdle() override { return false; }
-  bool PostJob(const LinkJob&) override { return false; }
-  Clock& LinkClock() override { return clock; }
-  std::stop_token LinkStop() override { return {}; }
-
-  IEffectBase& DumpPlug() override { return plug; }
-  DumpContext CurrentDumpContext() override { return DumpContext{}; }
-  void SetTransferBusy(bool) override {}
-  void SetPartTexts(const std::string&, const std::string&) override {}
-  void LibrarianSlotReceived() override {}
-  void RefreshMainView() override {}
-
-  DumpTestPlug plug;
-  PatchLibrarian librarian;
-  VirtualClock clock;
-
-private:
-  static bool Valid(int index) { return index >= 0 && index < IEffectBase::kNumParameters; }
-};
-
 struct Fixture
 {
-  FuzzHost host;
+  TransferHostStub host;
   TransferWorker worker{host, host};
 };
 
@@ -82,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
   if (size == 0 || size > 8192) return 0;
   Fixture& f = Shared();
-  FuzzHost& host = f.host;
+  TransferHostStub& host = f.host;
   TransferWorker& worker = f.worker;
 
   const uint8_t state = data[0];

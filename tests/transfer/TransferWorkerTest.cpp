@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 
 namespace
@@ -290,4 +291,19 @@ TEST(TransferWorker, TheOwnersStopEndsARunningWait)
   host.stop.request_stop();
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   EXPECT_EQ(sleepAnswer.load(), 0);
+}
+
+TEST(TransferWorker, AJobFailingAsItShowsTheOverlayHidesItAndLeavesTheThreadWorking)
+{
+  TransferTestHost host;
+  host.onBusy = [] { throw std::runtime_error("no overlay"); };
+  TransferWorker worker(host, host);
+  ASSERT_TRUE(worker.PostBusyPulse());
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(host.BusyEvents(), (std::vector<bool>{true, false}));
+  // The thread survived and takes the next job.
+  host.onBusy = nullptr;
+  ASSERT_TRUE(worker.PostBusyPulse());
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(host.BusyEvents().size(), 4u);
 }
