@@ -5,6 +5,7 @@
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IParameter.h"
+#include "framework/plugin/ParameterIds.h"
 
 #include <cstring>
 
@@ -47,6 +48,11 @@ bool NumberedName(const LayerGroup* parent, const char* prefix, char first, char
   return std::strncmp(name, prefix, n) == 0 && name[n] >= first && name[n] <= last && name[n + 1] == '\0';
 }
 } // namespace
+
+bool ControlFactory::IsMultiEffect(int idx)
+{
+  return InRange(idx, kFXMultiDistortionOverdrive, kMultiPartEffectsUsed - 1);
+}
 
 bool ControlFactory::InMixerSet(const LayerGroup* parent)
 {
