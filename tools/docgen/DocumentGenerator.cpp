@@ -37,8 +37,10 @@ std::string DocumentGenerator::DisplayName(const std::string& paramName)
   {
     char c = s[i], p = i ? s[i - 1] : ' ';
     bool upper = c >= 'A' && c <= 'Z', digit = c >= '0' && c <= '9';
-    bool pLower = p >= 'a' && p <= 'z', pDigit = p >= '0' && p <= '9';
-    if (i && ((upper && (pLower || pDigit)) || (digit && !pDigit))) out += ' ';
+    bool pLower = p >= 'a' && p <= 'z', pDigit = p >= '0' && p <= '9', pUpper = p >= 'A' && p <= 'Z';
+    // An upper-case run ends before the capital that starts the next word ("FXRouting": "FX Routing").
+    bool nLower = i + 1 < s.size() && s[i + 1] >= 'a' && s[i + 1] <= 'z';
+    if (i && ((upper && (pLower || pDigit || (pUpper && nLower))) || (digit && !pDigit))) out += ' ';
     out += c;
   }
   return out;
