@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 static std::vector<const SkinImageRow*> RowsNamed(const std::string& name)
@@ -115,4 +116,45 @@ TEST_F(SkinLayout, PanelArtNamesLayersThatExist)
     for (const auto& name : recipe.List("layers"))
       EXPECT_TRUE(layers.count(name))
           << recipe.stem << " paints layer " << name << ", which the layout lacks";
+}
+
+TEST_F(SkinLayout, PicturesInsideASectionStayInsideAndUnderNoControl)
+{
+  const Layout& layout = renderer->EditorLayout();
+  // Sections with their enclosing layers: a picture belongs to a section of its own layer or an outer one.
+  std::vector<std::pair<const LayoutNode*, std::vector<const LayoutNode*>>> sections;
+  layout.Walk(
+      [&](const LayoutNode& node, const std::vector<const LayoutNode*>& layers)
+      {
+        if (node.kind == LayoutKind::Section) sections.push_back({&node, layers});
+      });
+  int checked = 0;
+  layout.Walk(
+      [&](const LayoutNode& node, const std::vector<const LayoutNode*>& layers)
+      {
+        if (node.kind != LayoutKind::Background) return;
+        for (const auto& [section, outer] : sections)
+        {
+          if (outer.size() > layers.size() || !std::equal(outer.begin(), outer.end(), layers.begin()))
+            continue;
+          const LayoutRect& s = section->rect;
+          // A picture whose corner lies in a section's body belongs to that section (a routing diagram).
+          if (node.rect.x <= s.x || node.rect.x >= s.Right() || node.rect.y <= s.y + 18 ||
+              node.rect.y >= s.Bottom())
+            continue;
+          for (const SkinImageRow* row : RowsNamed(node.name))
+          {
+            int w = 0, h = 0;
+            ASSERT_TRUE(renderer->StripSize(*row, w, h)) << row->file;
+            const LayoutRect picture{node.rect.x, node.rect.y, w, h};
+            EXPECT_LE(picture.Right(), s.Right()) << row->file << " leaves section " << section->name;
+            EXPECT_LE(picture.Bottom(), s.Bottom()) << row->file << " leaves section " << section->name;
+            for (const PlacedControl* c : layout.ControlsIn(*section))
+              EXPECT_FALSE(c->rect.Intersects(picture)) << row->file << " lies under " << c->row->name;
+            ++checked;
+          }
+        }
+      });
+  // The nineteen routing diagrams, once for the program's effects and once for the part's.
+  EXPECT_GE(checked, 2 * 19);
 }
