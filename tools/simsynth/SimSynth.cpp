@@ -1,17 +1,15 @@
 #include "tools/simsynth/SimSynth.h"
 
-#include <cstdio>
 #include <random>
 
 std::string SimHex(const SimBytes& message)
 {
-  std::string text;
-  text.reserve(message.size() * 3);
-  char byte[4];
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(message.empty() ? 0 : message.size() * 3 - 1, ' ');
   for (size_t i = 0; i < message.size(); ++i)
   {
-    std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", message[i]);
-    text += byte;
+    text[3 * i] = kDigits[message[i] >> 4];
+    text[3 * i + 1] = kDigits[message[i] & 0x0F];
   }
   return text;
 }

@@ -85,6 +85,7 @@ bool SimSynthPorts::OpenNamed(const std::string& clientName, const std::string& 
 
 void SimSynthPorts::Start()
 {
+  synth_.SetClock(&clock_);
   synth_.SetSender(
       [this](const SimBytes& message)
       {
@@ -106,6 +107,7 @@ void SimSynthPorts::Close()
   }
   if (output_) output_->ClosePort();
   synth_.SetSender(nullptr);
+  synth_.SetClock(nullptr);
   input_.reset();
   output_.reset();
   inputName_.clear();
