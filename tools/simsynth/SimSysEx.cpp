@@ -182,7 +182,8 @@ SimBytes SimSysEx::GenerateProgramB(std::mt19937& random, uint8_t part, uint8_t 
   Zero(m, 51, 64);
   Zero(m, 80, 80);
   Zero(m, 84, 96);
-  Apply(m, random, {{18, 61, 8}, {41, 1, 8}, {50, 0, 4}, {65, 0, 4}, {66, 0, 3}});
+  // Byte 16 also carries the filter width (0-7) in its bits 5-3.
+  Apply(m, random, {{16, 0, 64}, {18, 61, 8}, {41, 1, 8}, {50, 0, 4}, {65, 0, 4}, {66, 0, 3}});
   return m;
 }
 
