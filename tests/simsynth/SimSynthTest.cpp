@@ -370,6 +370,10 @@ TEST(SimSynth, ControlLines)
   EXPECT_EQ(lines, 3 * 128);
   EXPECT_EQ(line, "END");
 
+  EXPECT_EQ(run("SLOW 0"), "OK\n");
+  EXPECT_EQ(synth.Faults().slowMs, 0);
+  EXPECT_EQ(run("SILENT 0"), "OK\n");
+  EXPECT_EQ(run("MALFORMED 0"), "OK\n");
   synth.Receive(Request(0x10));
   const std::string log = run("LOG");
   ASSERT_EQ(std::count(log.begin(), log.end(), '\n'), 4);
