@@ -382,3 +382,27 @@ TEST(SimSynth, ControlLines)
   EXPECT_EQ(log.substr(log.size() - 4), "END\n");
   EXPECT_EQ(run("QUIT"), "OK\n");
 }
+
+TEST(SimSynth, LogStaysBoundedAndKeepsTheNewest)
+{
+  SimSynth synth(kId, 1);
+  for (int i = 0; i < 60000; ++i)
+    synth.Receive({0xB0, uint8_t(i & 0x7F), 0x40});
+  auto log = synth.Log();
+  EXPECT_LE(log.size(), 100000u);
+  EXPECT_GE(log.size(), 50000u);
+  EXPECT_EQ(log[log.size() - 2], "IN B0 " + SimHex({uint8_t(59999 & 0x7F)}) + " 40");
+  // Large messages: bounded by size too (here 64 KiB each, far fewer than 100000 lines).
+  SimBytes big(65536, 0x11);
+  big.front() = 0xF0;
+  big.back() = 0xF7;
+  for (int i = 0; i < 300; ++i)
+    synth.Receive(big);
+  log = synth.Log();
+  size_t bytes = 0;
+  for (const std::string& line : log)
+    bytes += line.size();
+  EXPECT_LE(bytes, size_t(16) << 20);
+  EXPECT_EQ(log.back(), "NOTE ignored: not a message of this synthesizer");
+  EXPECT_EQ(synth.Received(), 60300u);
+}

@@ -261,11 +261,15 @@ void SimSynth::NoteLocked(const std::string& text)
 
 void SimSynth::AppendLogLocked(std::string line)
 {
-  // A long session of knob turns must not grow without end: the older half goes.
-  if (log_.size() >= kLogLimit) log_.erase(log_.begin(), log_.begin() + long(kLogLimit / 2));
+  // A long session must not grow without end: past either bound the older half goes.
+  logBytes_ += line.size();
   log_.push_back(std::move(line));
+  if (log_.size() <= kLogLines && logBytes_ <= kLogBytes) return;
+  const auto half = log_.begin() + long(log_.size() / 2);
+  for (auto it = log_.begin(); it != half; ++it)
+    logBytes_ -= it->size();
+  log_.erase(log_.begin(), half);
 }
-
 uint8_t SimSynth::DeviceId() const
 {
   std::lock_guard<std::mutex> lock(mutex_);

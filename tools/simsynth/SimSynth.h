@@ -65,7 +65,8 @@ public:
   std::vector<SimBytes> PerformanceEdit() const;
   std::vector<SimBytes> Globals() const;
 
-  // "IN <hex>", "OUT <hex>" and "NOTE <text>" lines, oldest first (the newest 100000 at most).
+  // "IN <hex>", "OUT <hex>" and "NOTE <text>" lines, oldest first (the newer half is kept
+  // whenever 100000 lines or 16 MiB are passed).
   std::vector<std::string> Log() const;
   // Messages received so far (every kind).
   uint64_t Received() const;
@@ -84,7 +85,8 @@ private:
   void NoteLocked(const std::string& text);
   void AppendLogLocked(std::string line);
 
-  static constexpr size_t kLogLimit = 100000;
+  static constexpr size_t kLogLines = 100000;
+  static constexpr size_t kLogBytes = size_t(16) << 20;
 
   mutable std::mutex mutex_;
   uint8_t deviceId_;
@@ -98,6 +100,7 @@ private:
   std::array<std::array<Program, SimSysEx::kSlots>, SimSysEx::kProgramBanks> programBanks_;
   std::array<std::array<Performance, SimSysEx::kSlots>, SimSysEx::kPerfBanks> perfBanks_;
   std::vector<std::string> log_;
+  size_t logBytes_ = 0;
   uint64_t received_ = 0;
 
   Sender sender_;
