@@ -2,6 +2,7 @@
 // synthesizer's generated dumps read by the plug-in's parsers and written back by its builders.
 // Every byte that carries a parameter must come back as it went in; where the formats state that
 // a byte is rebuilt otherwise, the exception is named here.
+#include "link/DumpForms.h"
 #include "tests/support/DumpTestPlug.h"
 #include "tools/simsynth/SimSynth.h"
 
@@ -207,5 +208,29 @@ TEST(SimSynthCrossCheck, FieldsReadAlike)
     EXPECT_EQ(plug.Value(kGlobalBreathSensing), breath.at(step)) << int(m[9]);
     const int rest = m[9] - step;
     EXPECT_EQ(plug.Value(kGlobalLocalControl), rest == 0 ? 1 : rest == 4 ? 0 : rest) << int(m[9]);
+  }
+}
+
+// The edit and memory forms: the simulator's conversions and the plug-in's give the same bytes.
+TEST(SimSynthCrossCheck, EditAndMemoryFormsConvertAlike)
+{
+  SimSynth synth(15, 4);
+  for (int code = 1; code <= 12; ++code)
+  {
+    const DumpKind kind = code >= 5 ? DumpKind::Program : DumpKind::Performance;
+    for (int slot : {0, 63, 127})
+    {
+      for (const SimBytes& memory : synth.SlotMessages(code, slot))
+      {
+        const int part = slot % 8;
+        const SimBytes simEdit = SimSysEx::ToEdit(memory, uint8_t(part));
+        std::vector<uint8_t> edit = memory;
+        ASSERT_TRUE(ToEditForm(edit, kind, part));
+        EXPECT_EQ(edit, simEdit) << "bank code " << code << " slot " << slot << " type " << int(memory[7]);
+        std::vector<uint8_t> back = simEdit;
+        ASSERT_TRUE(ToMemoryDump(back, kind, slot, code));
+        EXPECT_EQ(back, memory) << "bank code " << code << " slot " << slot << " type " << int(memory[7]);
+      }
+    }
   }
 }
