@@ -219,12 +219,42 @@ TEST(SimSynthJack, ReadyLineNamesPortsThatAnswerRequests)
   EXPECT_EQ(listed[0], SimHex(programA[0]));
   EXPECT_EQ(listed[1], SimHex(programB[0]));
 
-  // The log holds the request as it arrived.
+  // Silenced, it hears a request and answers nothing; answering again, the next request (handled
+  // after it, in order) is answered. The log holds both requests and the answers it held back.
+  sim.WriteLine("SILENT 1");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  const SimBytes silentRequest{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x03, 0x13, 0x01, 0x05, 0xF7};
+  ASSERT_EQ(ports.SendBytesToDevice(silentRequest.data(), int(silentRequest.size())), MidiSendStatus::kSent);
   sim.WriteLine("LOG");
-  bool logged = false;
+  bool heard = false;
+  for (int i = 0; i < 100 && !heard; ++i)
+  {
+    for (std::string line = sim.ReadLine(); !line.empty() && line != "END"; line = sim.ReadLine())
+      heard = heard || line == "IN F0 00 20 29 01 24 03 13 01 05 F7";
+    if (!heard)
+    {
+      std::this_thread::sleep_for(50ms);
+      sim.WriteLine("LOG");
+    }
+  }
+  ASSERT_TRUE(heard);
+  sim.WriteLine("SILENT 0");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  const SimBytes nextRequest{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x03, 0x13, 0x02, 0x06, 0xF7};
+  ASSERT_EQ(ports.SendBytesToDevice(nextRequest.data(), int(nextRequest.size())), MidiSendStatus::kSent);
+  const auto performances = answers.WaitForType(0x07, 1, 5s);
+  ASSERT_EQ(performances.size(), 1u) << "only the second performance request is answered";
+  EXPECT_EQ(performances[0][8], 2);
+  EXPECT_EQ(performances[0][9], 6);
+  sim.WriteLine("LOG");
+  bool logged = false, held = false;
   for (std::string line = sim.ReadLine(); !line.empty() && line != "END"; line = sim.ReadLine())
+  {
     logged = logged || line == "IN F0 00 20 29 01 24 03 13 07 21 F7";
+    held = held || line == "NOTE silent: 3 answer(s) not sent";
+  }
   EXPECT_TRUE(logged);
+  EXPECT_TRUE(held);
   ports.Shutdown();
   sim.WriteLine("QUIT");
   EXPECT_EQ(sim.ReadLine(), "OK");
