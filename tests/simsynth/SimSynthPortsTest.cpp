@@ -106,3 +106,40 @@ TEST(SimSynthPorts, ClosingEndsAPacedAnswerAtOnce)
   rig.ports.Close(); // must not wait out the minute of virtual time that never comes
   EXPECT_TRUE(rig.backend->Received(kEditorIn).empty());
 }
+
+TEST(SimSynthPorts, StoresWhatArrivesAndAnswersWithItWithFaultsOnTheWire)
+{
+  LoopRig rig;
+  ASSERT_TRUE(rig.ports.OpenNamed("sim-loop-d", kEditorOut, kEditorIn));
+  // A program written into bank code 8 slot 100, then asked for.
+  auto program = rig.synth.SlotMessages(5, 1);
+  for (SimBytes& m : program)
+  {
+    m[8] = 8;
+    m[9] = 100;
+    m[20] = 0x55;
+    ASSERT_TRUE(rig.backend->Inject(kEditorOut, m));
+  }
+  const SimBytes ask{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 9, 0x13, 8, 100, 0xF7};
+  ASSERT_TRUE(rig.backend->Inject(kEditorOut, ask));
+  ASSERT_TRUE(rig.backend->WaitForReceived(kEditorIn, 2, 10s));
+  EXPECT_EQ(rig.backend->Received(kEditorIn), program);
+
+  // Missing slot, wrong part and short messages as the editor would see them.
+  SimSynthFaults faults;
+  faults.missingBankCode = 8;
+  faults.missingSlot = 100;
+  faults.wrongPartByte = true;
+  faults.malformedLengths = true;
+  rig.synth.SetFaults(faults);
+  rig.backend->ClearReceived(kEditorIn);
+  ASSERT_TRUE(rig.backend->Inject(kEditorOut, ask));
+  ASSERT_TRUE(rig.backend->Inject(kEditorOut, Request(0x08, 9)));
+  ASSERT_TRUE(rig.backend->WaitForReceived(kEditorIn, 2, 10s));
+  const auto received = rig.backend->Received(kEditorIn);
+  ASSERT_EQ(received.size(), 2u) << "the missing slot is not answered";
+  EXPECT_EQ(received[0].size(), 295u);
+  EXPECT_EQ(received[1].size(), 97u);
+  EXPECT_EQ(received[0][8], 1) << "part 0's program names part 1";
+  EXPECT_EQ(received[0].back(), 0xF7);
+}
