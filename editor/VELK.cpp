@@ -208,6 +208,13 @@ void VELK::Log(const std::string& message) const
   if (logEnabled) WriteBuildLog(mLogPath, message);
 }
 
+void VELK::ResetProcessing()
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  IEffectVST::ResetProcessing();
+  mNotesOffPending = true;
+}
+
 void VELK::HandleParameterChange(int index)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
@@ -253,12 +260,14 @@ void VELK::ProcessBlockDouble(double**, double**, int frames)
   mTransport = info;
 
   // Queued short messages due in this block; while queueing is off they are taken unsent. The
-  // console line is left out here: the audio thread must not wait on the console.
+  // console line is left out here: the audio thread must not wait on the console. Without an
+  // output they are dropped without the status text, whose string the audio thread must not build.
   DeviceSender sender(*this);
+  if (midiOutputReady && mNotesOffPending.exchange(false)) sender.SendAllNotesOff(0, true, true);
   midiQueue.DrainBlock(frames,
                        [&](const IMidiMessage& message)
                        {
-                         if (queueShortMidi) sender.SendMidiToHardware(message, true);
+                         if (queueShortMidi && midiOutputReady) sender.SendMidiToHardware(message, true);
                        });
   sender.DimActivityLights();
 }
@@ -388,6 +397,15 @@ void VELK::ShowRecordPage(int index)
   if (record && record->pageLayer) SelectPage(record->pageLayer, int(param->Value()));
 }
 
+void VELK::SetLoadedSlot(int slot)
+{
+  if (mLibrarianView)
+  {
+    mLibrarianView->loadedSlot = slot;
+    mLibrarianView->RequestRedraw(false);
+  }
+}
+
 LayerGroup* VELK::NamedLayer(const std::string& name) const
 {
   const auto it = mNamedLayers.find(name);
@@ -440,14 +458,20 @@ bool VELK::SelectPageInBlock(LayerGroup* group, int pageId)
   return PageSelection::SelectPageInBlock(group, pageId, [this](const std::string& line) { Log(line); });
 }
 
-// The transfers behind these belong to the link's transfer worker, which is not part of this
-// build yet: the user is told plainly instead of nothing happening.
 void VELK::LibrarianSendSlot(int slot, int side)
 {
-  LibrarianStatus("Sending slot " + std::to_string(slot + 1) + (side == 0 ? " (left)" : " (right)") +
-                  " is not available yet");
+  if (DeviceSender(*this).SendLibrarianSlot(slot, side, selectedPart.load())) return;
+  LibrarianSlot stored;
+  if (!mLibrarian->CopySlot(side, slot, &stored) || stored.IsEmpty())
+    LibrarianStatus("Slot " + std::to_string(slot + 1) + " is empty");
+  else if (!midiOutputReady)
+    LibrarianStatus("Set MIDI I/O First!");
+  else
+    LibrarianStatus("The synthesizer is busy: slot " + std::to_string(slot + 1) + " was not sent");
 }
 
+// Bank transfers belong to the link's transfer worker, which is not part of this build yet: the
+// user is told plainly instead of nothing happening.
 void VELK::LibrarianRequestBank(int, int)
 {
   LibrarianStatus("Receiving banks from the synthesizer is not available yet");

@@ -60,6 +60,8 @@ public:
 
   // The common tail of both change handlers: the parameter's MIDI map record goes to the synthesizer.
   void HandleParameterChange(int index) override;
+  // Besides the base's work: All Notes Off to every enabled part at the next block with an output.
+  void ResetProcessing() override;
   void HandleSecondaryParameterChange(int index) override;
   void SendParamToHardware(int index);
   // Makes no sound: follows the host's time information and leaves the audio buffers alone.
@@ -88,6 +90,9 @@ public:
   void SetStatusText(const std::string& text) override;
   void SetMidiDisplayText(const std::string& text) override;
   void ShowLayer(const std::string& name) override;
+  PatchLibrarian* Librarian() override { return mLibrarian.get(); }
+  // The librarian view's loaded slot (nothing without a view in the document).
+  void SetLoadedSlot(int slot) override;
   bool DeviceSendShort(const IMidiMessage& message) override;
   bool DeviceSendSysEx(const uint8_t* bytes, int length) override;
   // The transfer worker is not built yet: no job thread is idle and every post is refused.
@@ -104,7 +109,6 @@ public:
   const UISettings& GetUISettings() const { return mUISettings; }
   double UiScale() const { return mUISettings.Scale(); }
   ConfigReader* Config() const { return mConfig.get(); }
-  PatchLibrarian* Librarian() const { return mLibrarian.get(); }
   LibrarianViewControl* LibrarianView() const { return mLibrarianView; }
   // A layer group of the document by name; null (and a log line) for one it did not create.
   LayerGroup* NamedLayer(const std::string& name) const;
@@ -169,6 +173,7 @@ private:
   std::unique_ptr<PatchManager> mPatchManager;
   HostTransportInfo mTransport; // written by the audio thread under the parameter lock
   std::atomic<bool> mEditorOpen{false};
+  std::atomic<bool> mNotesOffPending{false};
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end
   std::mutex mTextMutex;
   std::string mStatusText, mMidiDisplayText; // until the editor's text controls exist

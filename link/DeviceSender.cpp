@@ -1,6 +1,7 @@
 #include "link/DeviceSender.h"
 
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
 #include "link/LinkHost.h"
 #include "link/LogSysExOut.h"
 
@@ -107,25 +108,25 @@ void DeviceSender::SendSysExToHardware(const uint8_t* bytes, int length)
   LogSysExOut(bytes, length);
 }
 
-void DeviceSender::SendGated(const IMidiMessage& message)
+void DeviceSender::SendGated(const IMidiMessage& message, bool quiet)
 {
   if (mHost.connectPending || !mHost.editorReady) return;
   if (mHost.queueShortMidi)
     mHost.midiQueue.Add(message);
   else
-    SendMidiToHardware(message);
+    SendMidiToHardware(message, quiet);
 }
 
-void DeviceSender::SendAllNotesOff(int part, bool allParts)
+void DeviceSender::SendAllNotesOff(int part, bool allParts, bool quiet)
 {
   if (!mHost.midiOutputReady) return;
   if (!allParts)
   {
-    SendGated(Short(0xB0, PartChannel(part), 123, 0));
+    SendGated(Short(0xB0, PartChannel(part), 123, 0), quiet);
     return;
   }
   for (int p = 0; p < kPartCount; ++p)
-    if (mHost.IntParam(kMultiPartStatus + p) != 0) SendGated(Short(0xB0, PartChannel(p), 123, 0));
+    if (mHost.IntParam(kMultiPartStatus + p) != 0) SendGated(Short(0xB0, PartChannel(p), 123, 0), quiet);
 }
 
 void DeviceSender::SendPartProgramChange(int program, int part)
@@ -207,6 +208,68 @@ void DeviceSender::SendNrpn(int value, bool blockIncoming)
   }
   mHost.incomingMidiBlocked = 0;
   mHost.transferBusy = 0;
+}
+
+void DeviceSender::ResendPartIfLocked(int part)
+{
+  if (!ValidPart(part)) return;
+  if (mHost.midiOutputReady && !mHost.transferBusy && !Wait(100)) return;
+  constexpr int kSectionLockGroups = 22;
+  bool locked = false;
+  for (int group = 0; group < kSectionLockGroups && !locked; ++group)
+    locked = mHost.ParamValue(kSectionLockOsc1 + kPartCount * group + part) == 1.0;
+  if (!locked || !mHost.JobsThreadIdle()) return;
+  LinkJob job;
+  job.code = 2;
+  job.partOrSlot = part;
+  job.storeFlag = false;
+  mHost.PostJob(job);
+}
+
+bool DeviceSender::SendLibrarianSlot(int slot, int side, int part)
+{
+  PatchLibrarian* librarian = mHost.Librarian();
+  if (!librarian) return false;
+  LinkJob job;
+  job.code = 4;
+  job.partOrSlot = part;
+  job.reselectParts = mHost.performanceMode != 0;
+  {
+    auto lock = librarian->Lock();
+    BankEntry* bank = librarian->Bank(side);
+    if (!bank) return false;
+    if (bank->NumSlots() < BankEntry::kNumSlots) bank->Resize(BankEntry::kNumSlots);
+    const LibrarianSlot* stored = bank->Slot(slot);
+    if (!stored || stored->IsEmpty()) return false;
+    job.slot.CopyFrom(*stored);
+  }
+  mHost.SetLoadedSlot(slot);
+  if (!mHost.midiOutputReady) return false;
+  return mHost.JobsThreadIdle() && mHost.PostJob(job);
+}
+
+bool DeviceSender::ReselectPerformanceParts()
+{
+  mHost.reselectingParts = 1;
+  bool going = Wait(500);
+  for (int part = 0; part < kPartCount && going; ++part)
+  {
+    const int program = std::clamp(mHost.IntParam(kMultiPartPatch + part), 0, 127);
+    const int bank = mHost.IntParam(kMultiPartBank + part);
+    // A different program first, so the synthesizer really loads the one that follows.
+    mHost.DeviceSendShort(Short(0xC0, part, program == 127 ? 126 : program + 1, 0));
+    going = Wait(75);
+    if (!going) break;
+    mHost.DeviceSendShort(Short(0xB0, part, 32, bank + 5));
+    going = Wait(75);
+    if (!going) break;
+    mHost.DeviceSendShort(Short(0xC0, part, program, 0));
+    going = Wait(75);
+  }
+  mHost.conflictWindowSuppressed = 0;
+  mHost.conflictWindowSuppressed2 = 0;
+  mHost.reselectingParts = 0;
+  return going;
 }
 
 bool DeviceSender::RequestConnect()

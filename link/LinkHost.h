@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/plugin/IMidiMessage.h"
+#include "librarian/LibrarianSlot.h"
 #include "link/MidiQueue.h"
 #include "platform/clock/Clock.h"
 
@@ -10,6 +11,8 @@
 #include <stop_token>
 #include <string>
 
+class PatchLibrarian;
+
 // A request for a thread of the transfer worker (its job code and the arguments the job reads).
 struct LinkJob
 {
@@ -17,6 +20,12 @@ struct LinkJob
   int partOrSlot = 0;
   bool storeFlag = false;
   bool toEditorFlag = false;
+  // Job 4: a copy of the slot to load (the bank may change while the job runs), and whether the
+  // performance's parts are then re-selected (DeviceSender::ReselectPerformanceParts), the
+  // current performance sent (job 0's routine) and, 1000 ms later, the edit buffer requested
+  // to the editor (job 6's routine), all on the jobs thread.
+  LibrarianSlot slot;
+  bool reselectParts = false;
 };
 
 // What the synthesizer link needs of the main plug-in object: the flags that several threads
@@ -41,6 +50,9 @@ public:
   virtual void SetMidiDisplayText(const std::string& text) = 0;
   // Shows a named layer group with its controls and current page.
   virtual void ShowLayer(const std::string& name) = 0;
+  // The librarian model (null when there is none) and its view's loaded-slot number.
+  virtual PatchLibrarian* Librarian() = 0;
+  virtual void SetLoadedSlot(int slot) = 0;
 
   // ---- the MIDI output port ----
   virtual bool DeviceSendShort(const IMidiMessage& message) = 0;

@@ -7,6 +7,7 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 #include "tests/editor/EditorTestSupport.h"
 
@@ -368,4 +369,21 @@ TEST(VELKEditor, ARecordsPageLayerShowsThePageTheValueNames)
   EXPECT_FALSE(first->IsHidden());
   EXPECT_EQ(pages.CurrentPage(), 0);
   param->SetMidiMap(nullptr);
+}
+
+TEST(VELKEditor, SendingALibrarianSlotSaysWhyItDidNotGo)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  ASSERT_NE(plug->Librarian(), nullptr);
+  plug->LibrarianSendSlot(4, PatchLibrarian::kLeft);
+  EXPECT_EQ(plug->StatusText(), "Slot 5 is empty");
+  LibrarianSlot slot;
+  slot.name = "Stored";
+  slot.AddMessage(std::vector<uint8_t>{0xF0, 0x00, 0x20, 0x29, 0xF7});
+  ASSERT_TRUE(plug->Librarian()->PutSlot(PatchLibrarian::kRight, 4, slot));
+  plug->LibrarianSendSlot(4, PatchLibrarian::kRight);
+  EXPECT_EQ(plug->StatusText(), "Set MIDI I/O First!");
+  plug->LibrarianRequestBank(PatchLibrarian::kPrograms, 0);
+  EXPECT_NE(plug->StatusText().find("not available"), std::string::npos);
 }

@@ -1,4 +1,5 @@
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
 #include "link/DeviceSender.h"
 #include "link/LogSysExOut.h"
 #include "tests/link/LinkHostDouble.h"
@@ -6,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace
 {
@@ -172,7 +175,8 @@ TEST(DeviceSender, ProgramSelectionSendsItsSequenceWithItsWaits)
   EXPECT_EQ(host.lastProgram[1], 10);
   EXPECT_EQ(host.programBeingSelected, 10);
 
-  // Part 4, enabled, holds the same bank and program: the conflict window instead of any message.
+  // The synthesizer part 4, enabled, holds the same bank and program: the conflict window instead of any
+  // message.
   host.ClearSent();
   host.Set(kMultiPartStatus + 1, 1);
   host.Set(kMultiPartMIDICh + 4, 4);
@@ -313,4 +317,172 @@ TEST(DeviceSender, MidiDelayTable)
     host.Set(kLibSyncTimer, value);
     EXPECT_EQ(sender.GetMidiDelay(), ms) << value;
   }
+}
+
+TEST(DeviceSender, LockedPartIsResentThroughTheJobsThread)
+{
+  LinkHostDouble host;
+  DeviceSender sender(host);
+
+  sender.ResendPartIfLocked(3); // no lock on: nothing posted, after the pause
+  EXPECT_TRUE(host.posted.empty());
+  EXPECT_EQ(host.clock.NowMs(), 100);
+
+  host.Set(kSectionLockOsc1 + 8 * 21 + 3, 1); // the last of the 22 groups, part 3
+  host.Set(kSectionLockOsc1 + 8 * 4 + 2, 1);  // another part's lock does not count
+  host.transferBusy = 1;                      // no pause while a transfer runs
+  sender.ResendPartIfLocked(3);
+  EXPECT_EQ(host.clock.NowMs(), 100);
+  ASSERT_EQ(host.posted.size(), 1u);
+  EXPECT_EQ(host.posted[0].code, 2);
+  EXPECT_EQ(host.posted[0].partOrSlot, 3);
+  EXPECT_FALSE(host.posted[0].storeFlag);
+
+  host.jobsIdle = false;
+  sender.ResendPartIfLocked(3);
+  host.jobsIdle = true;
+  host.Set(kSectionLockOsc1 + 8 * 21 + 3, 0.5); // only exactly 1 is a lock
+  sender.ResendPartIfLocked(3);
+  sender.ResendPartIfLocked(8);
+  EXPECT_EQ(host.posted.size(), 1u);
+  EXPECT_EQ(host.SentCount(), 0u);
+}
+
+TEST(DeviceSender, PerformancePartsAreReselectedOnTheirOwnChannels)
+{
+  LinkHostDouble host;
+  DeviceSender sender(host);
+  host.ledsShowIncoming = 0;
+  host.conflictWindowSuppressed = 1;
+  host.conflictWindowSuppressed2 = 1;
+  for (int p = 0; p < 8; ++p)
+  {
+    host.Set(kMultiPartMIDICh + p, 15 - p); // ignored: part p goes out on channel p
+    host.Set(kMultiPartPatch + p, 10 * p);
+    host.Set(kMultiPartBank + p, p);
+  }
+  host.Set(kMultiPartPatch + 0, 127);
+  host.Set(kMultiPartBank + 7, 200);
+
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(sender.ReselectPerformanceParts());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), ""); // straight to the port: no log
+  const auto sent = host.Sent();
+  ASSERT_EQ(sent.size(), 24u);
+  EXPECT_EQ(sent[0], (Bytes{0xC0, 126}));
+  EXPECT_EQ(sent[1], (Bytes{0xB0, 32, 5}));
+  EXPECT_EQ(sent[2], (Bytes{0xC0, 127}));
+  EXPECT_EQ(sent[9], (Bytes{0xC3, 31}));
+  EXPECT_EQ(sent[10], (Bytes{0xB3, 32, 8}));
+  EXPECT_EQ(sent[11], (Bytes{0xC3, 30}));
+  EXPECT_EQ(sent[22], (Bytes{0xB7, 32, 127})); // bank 200 + 5, held to a data byte
+  const auto times = host.SendTimes();
+  ASSERT_EQ(times.size(), 24u);
+  for (size_t i = 0; i < times.size(); ++i)
+    EXPECT_EQ(times[i], int64_t(500 + 75 * i)) << i;
+  EXPECT_EQ(host.clock.NowMs(), 500 + 75 * 24);
+  EXPECT_EQ(host.reselectingParts, 0);
+  EXPECT_EQ(host.conflictWindowSuppressed, 0);
+  EXPECT_EQ(host.conflictWindowSuppressed2, 0);
+  EXPECT_TRUE(host.editorSets.empty()); // no light
+  ExpectSevenBitData(sent);
+
+  // Torn down during the first wait: nothing is sent and the flags are left clean.
+  host.ClearSent();
+  host.stop.request_stop();
+  EXPECT_FALSE(sender.ReselectPerformanceParts());
+  EXPECT_EQ(host.SentCount(), 0u);
+  EXPECT_EQ(host.reselectingParts, 0);
+}
+
+TEST(DeviceSender, LibrarianSlotGoesToTheJobsThreadAsACopy)
+{
+  LinkHostDouble host;
+  DeviceSender sender(host);
+  EXPECT_FALSE(sender.SendLibrarianSlot(0, 0, 0)); // no librarian
+  PatchLibrarian librarian;
+  host.librarian = &librarian;
+
+  LibrarianSlot stored;
+  stored.name = "Bass";
+  stored.AddMessage({0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x0F, 0x02, 0x01, 0x05, 0xF7});
+  ASSERT_TRUE(librarian.PutSlot(1, 5, stored));
+  {
+    auto lock = librarian.Lock();
+    librarian.LeftBank()->Resize(3); // a short bank is filled up to 128 first
+  }
+
+  EXPECT_FALSE(sender.SendLibrarianSlot(5, 0, 2)); // empty slot of the left bank
+  {
+    auto lock = librarian.Lock();
+    EXPECT_EQ(librarian.LeftBank()->NumSlots(), 128);
+  }
+  EXPECT_FALSE(sender.SendLibrarianSlot(128, 1, 2)); // past the bank
+  EXPECT_FALSE(sender.SendLibrarianSlot(-1, 1, 2));
+  EXPECT_TRUE(host.posted.empty());
+  EXPECT_EQ(host.loadedSlot, -1);
+
+  ASSERT_TRUE(sender.SendLibrarianSlot(5, 1, 2));
+  EXPECT_EQ(host.loadedSlot, 5);
+  ASSERT_EQ(host.posted.size(), 1u);
+  EXPECT_EQ(host.posted[0].code, 4);
+  EXPECT_EQ(host.posted[0].partOrSlot, 2);
+  EXPECT_FALSE(host.posted[0].reselectParts);
+  EXPECT_EQ(host.posted[0].slot.name, "Bass");
+  EXPECT_EQ(host.posted[0].slot.messages, stored.messages);
+  // The job holds its own copy: the bank may change under it.
+  ASSERT_TRUE(librarian.PutSlot(1, 5, LibrarianSlot()));
+  EXPECT_EQ(host.posted[0].slot.messages.size(), 1u);
+  ASSERT_TRUE(librarian.PutSlot(1, 5, stored));
+
+  // In performance mode the job re-selects the parts; this thread never waited.
+  host.performanceMode = 1;
+  ASSERT_TRUE(sender.SendLibrarianSlot(5, 1, 0));
+  EXPECT_TRUE(host.posted[1].reselectParts);
+  EXPECT_EQ(host.clock.NowMs(), 0);
+  EXPECT_EQ(host.SentCount(), 0u);
+
+  // The view follows even without an output; nothing is posted then, or while the jobs thread runs.
+  host.midiOutputReady = 0;
+  host.loadedSlot = -1;
+  EXPECT_FALSE(sender.SendLibrarianSlot(5, 1, 0));
+  EXPECT_EQ(host.loadedSlot, 5);
+  host.midiOutputReady = 1;
+  host.jobsIdle = false;
+  EXPECT_FALSE(sender.SendLibrarianSlot(5, 1, 0));
+  EXPECT_EQ(host.posted.size(), 2u);
+}
+
+// The same sequence on a worker thread, the test moving the time: each step is done when Advance
+// returns, and nothing goes out early.
+TEST(DeviceSender, ProgramSelectionOnAWorkerFollowsTheVirtualClock)
+{
+  LinkHostDouble host;
+  host.clock.SetAutoAdvance(false);
+  DeviceSender sender(host);
+  host.Set(kMultiPartMIDICh + 0, 1);
+  host.Set(kMultiPartPatch + 0, 7);
+  host.Set(kLibSyncTimer, 0); // 50 ms
+  std::atomic<bool> done{false};
+  std::thread worker(
+      [&]
+      {
+        ClockThreadScope scope(host.clock);
+        sender.SelectPartProgram(0);
+        done = true;
+      });
+  ASSERT_TRUE(host.clock.WaitForSleepers(1));
+  EXPECT_EQ(host.SentCount(), 2u);
+  ASSERT_TRUE(host.clock.Advance(24));
+  EXPECT_EQ(host.SentCount(), 2u);
+  ASSERT_TRUE(host.clock.Advance(1));
+  EXPECT_EQ(host.SentCount(), 3u);
+  ASSERT_TRUE(host.clock.Advance(25));
+  EXPECT_EQ(host.Sent().back(), (Bytes{0xC1, 7}));
+  ASSERT_TRUE(host.clock.Advance(99));
+  EXPECT_FALSE(done);
+  ASSERT_TRUE(host.clock.Advance(1)); // 50 ms, then the 50 ms SysEx delay
+  worker.join();
+  EXPECT_TRUE(done);
+  EXPECT_EQ(host.SendTimes(), (std::vector<int64_t>{0, 0, 25, 50}));
 }

@@ -63,6 +63,8 @@ public:
     std::lock_guard<std::mutex> lock(mutex);
     shownLayers.push_back(name);
   }
+  PatchLibrarian* Librarian() override { return librarian; }
+  void SetLoadedSlot(int slot) override { loadedSlot = slot; }
   bool DeviceSendShort(const IMidiMessage& message) override
   {
     Stamp();
@@ -107,6 +109,8 @@ public:
   bool editorOpen = true;
   bool jobsIdle = true;
   bool acceptPosts = true;
+  PatchLibrarian* librarian = nullptr;
+  int loadedSlot = -1;
 
   std::mutex mutex;
   std::vector<std::pair<int, double>> editorSets;
