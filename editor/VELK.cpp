@@ -10,7 +10,10 @@
 #include "framework/graphics/IGraphicsWin.h"
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/BankEditPopupMenu.h"
 #include "librarian/LibrarianViewControl.h"
+#include "librarian/PatchPanePopupMenu.h"
+#include "librarian/ProgramNumberPopupMenu.h"
 #include "librarian/PatchLibrarian.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
@@ -119,6 +122,7 @@ void VELK::BuildEditor()
   }
 
   LookUpNamedControls();
+  AddLibrarianMenus();
 
   // Groups are created hidden: show the top-level ones with their first pages, all but the
   // progress group, which the overlay shows while a transfer runs.
@@ -165,6 +169,53 @@ ITextControl* FindTextControl(IGraphics* graphics, int paramIdx)
   return nullptr;
 }
 } // namespace
+
+namespace
+{
+// The group that holds the control, searched from the group down.
+LayerGroup* GroupHolding(LayerGroup* group, const IControl* control)
+{
+  if (!group) return nullptr;
+  for (int i = 0; i < group->NumControls(); ++i)
+    if (group->GetControl(i) == control) return group;
+  for (int i = 0; i < group->NumChildren(); ++i)
+    if (LayerGroup* g = GroupHolding(group->GetChild(i), control)) return g;
+  return nullptr;
+}
+} // namespace
+
+void VELK::AddLibrarianMenus()
+{
+  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
+  if (!graphics || !mLibrarianView) return;
+  LayerGroup* page = nullptr;
+  for (int i = 0; i < graphics->NumLayerGroups() && !page; ++i)
+    page = GroupHolding(graphics->GetLayerGroup(i), mLibrarianView);
+  // A row of buttons just above the view, shown and hidden with the page that holds it.
+  const double scale = UiScale();
+  const IRectangle& view = mLibrarianView->Rect();
+  const int w = int(kLibrarianMenuWidth * scale), h = int(kLibrarianMenuHeight * scale);
+  const int gap = int(LibrarianViewControl::kPaneGap * scale);
+  const int top = view.T - h - int(4 * scale);
+  const int rightPane = view.L + (view.W() - gap) / 2 + gap;
+  auto at = [&](int left) { return IRectangle(left, top, left + w, top + h); };
+  IControl* menus[] = {
+      new LeftPatchPopupMenu(this, at(view.L), IBitmapStrip(), "Hardware", mLibrarian.get(), mLibrarianView),
+      new BankEditPopupMenu(this, at(view.L + w + gap), IBitmapStrip(), "Edit Slot", mLibrarianView),
+      new ProgramNumberPopupMenu(this, at(view.L + 2 * (w + gap)), IBitmapStrip(), "Program"),
+      new BankNumberPopupMenu(this, at(view.L + 3 * (w + gap)), IBitmapStrip(), "Bank"),
+      new RightPatchPopupMenu(this, at(rightPane), IBitmapStrip(), "Right Bank", mLibrarian.get(),
+                              mLibrarianView)};
+  for (IControl* menu : menus)
+  {
+    ITextStyle& style = menu->TextStyle();
+    style = ITextStyle(ConfigReader::kTextFace, int(12 * scale), IColour(255, 230, 230, 230));
+    if (page)
+      page->AddControl(menu);
+    else
+      graphics->AddControl(menu);
+  }
+}
 
 void VELK::LookUpNamedControls()
 {

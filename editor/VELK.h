@@ -54,6 +54,9 @@ public:
   // The page of the progress group that holds the two cancel buttons, above the overlay.
   static constexpr const char* kCancelLayerName = "PROGRESS CANCEL";
   static constexpr int kCancelPageId = 1;
+  // The librarian's menu buttons above its view, at normal size.
+  static constexpr int kLibrarianMenuWidth = 120;
+  static constexpr int kLibrarianMenuHeight = 20;
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
@@ -147,6 +150,8 @@ private:
   // ---- editor core ----
   void BuildEditor();
   void LookUpNamedControls();
+  // The librarian's menu buttons, in the page that holds its view (none without a view).
+  void AddLibrarianMenus();
   // The member bytes kept for a parameter's value (change handler and project recall).
   void KeepMemberBytes(int index);
   // A parameter whose record has a page layer shows the page its value names there.
