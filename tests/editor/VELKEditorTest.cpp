@@ -9,6 +9,7 @@
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
 #include "platform/midi/LoopbackMidiBackend.h"
+#include "tests/config/ConfigTestSupport.h"
 #include "tests/editor/EditorTestSupport.h"
 
 #include <condition_variable>
@@ -267,6 +268,9 @@ TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
   saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, "Synth In Port");
   const std::vector<uint8_t> state = Save(*saver);
 
+  // A document without a device menu: listing the ports would make the MIDI clients, after
+  // which no back end can be given.
+  ScopedDocument empty(ConfigReader::kUiDocumentId, "<?xml version=\"1.0\"?><uiconfig/>");
   auto plug = MakePlug();
   ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
   // The output's opening is held back: the recall must come back all the same.
