@@ -2,6 +2,7 @@
 #include "framework/controls/IContactControl.h"
 #include "editor/PatchManager.h"
 #include "editor/VELK.h"
+#include "framework/graphics/BitmapCache.h"
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IParameter.h"
@@ -390,4 +391,22 @@ TEST(VELKEditor, SendingALibrarianSlotSaysWhyItDidNotGo)
   EXPECT_EQ(plug->StatusText(), "Set MIDI I/O First!");
   plug->LibrarianRequestBank(PatchLibrarian::kPrograms, 0);
   EXPECT_NE(plug->StatusText().find("not available"), std::string::npos);
+}
+
+// Destruction's release pass: each plug-in drops only its own hold on the shared skin bitmaps.
+TEST(VELKEditor, DestructionReleasesOnlyItsOwnCachedBitmaps)
+{
+  TempDataFolder folder;
+  const int kKnobStrip = 111; // IKNOBROTATERCONTROL_ID2
+  BitmapCache& cache = BitmapCache::Instance();
+  const int before = cache.References(kKnobStrip, 1.0);
+  auto first = MakePlug();
+  const int one = cache.References(kKnobStrip, 1.0);
+  EXPECT_GT(one, before);
+  auto second = MakePlug();
+  EXPECT_GT(cache.References(kKnobStrip, 1.0), one);
+  first.reset();
+  EXPECT_EQ(cache.References(kKnobStrip, 1.0), one);
+  second.reset();
+  EXPECT_EQ(cache.References(kKnobStrip, 1.0), before);
 }
