@@ -436,6 +436,12 @@ void VELK::KeepMemberBytes(int index)
     sendClock = v == 1;
     clockJobStarted = 0;
     break;
+  case kDatatype:
+    // The librarian's kind of bank: 0 programs, 1 performances, 2 patterns.
+    performanceMode = v == PatchLibrarian::kPerformances;
+    patternMode = v == PatchLibrarian::kPatterns;
+    if (mLibrarian) mLibrarian->SetMode(v == 1 || v == 2 ? v : int(PatchLibrarian::kPrograms));
+    break;
   default:
     break;
   }
@@ -682,7 +688,7 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   mPatchManager->SetNames(names);
   for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),
                     int(kMIDIFilterDirectToHardware), int(kGlobalMidiChannel), int(kCurrentModel),
-                    int(kQuickTab), int(kSendMIDIClockPointer), int(kSendMIDIClockInfo)})
+                    int(kQuickTab), int(kSendMIDIClockPointer), int(kSendMIDIClockInfo), int(kDatatype)})
     KeepMemberBytes(index);
   for (int index = kMIDIFilterDAWCCPassThrough; index <= kMIDIFilterHWSEPassThrough; ++index)
     KeepMemberBytes(index);

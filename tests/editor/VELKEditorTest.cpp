@@ -183,6 +183,19 @@ TEST(VELKEditor, ChangeHandlerKeepsTheMemberBytes)
   EXPECT_EQ(plug->clockJobStarted.load(), 0);
   Change(*plug, kSendMIDIClockPointer, 1);
   EXPECT_EQ(plug->sendStartStop.load(), 1);
+  // The librarian's kind of bank.
+  plug->ParameterAt(kDatatype)->SetupEnumerated("", 0, 3, "");
+  Change(*plug, kDatatype, 1);
+  EXPECT_EQ(plug->performanceMode.load(), 1);
+  EXPECT_EQ(plug->patternMode.load(), 0);
+  EXPECT_EQ(plug->Librarian()->GetMode(), PatchLibrarian::kPerformances);
+  Change(*plug, kDatatype, 2);
+  EXPECT_EQ(plug->performanceMode.load(), 0);
+  EXPECT_EQ(plug->patternMode.load(), 1);
+  EXPECT_EQ(plug->Librarian()->GetMode(), PatchLibrarian::kPatterns);
+  Change(*plug, kDatatype, 0);
+  EXPECT_EQ(plug->patternMode.load(), 0);
+  EXPECT_EQ(plug->Librarian()->GetMode(), PatchLibrarian::kPrograms);
 }
 
 TEST(VELKEditor, ChangingTheSizeOrSchemeIsKeptForTheNextEditor)
