@@ -19,6 +19,9 @@
 #include "framework/plugin/IStateChunk.h"
 #include "link/DeviceSender.h"
 #include "link/ParameterOutput.h"
+#include "link/ProgressIndicator.h"
+#include "link/TransferWorker.h"
+#include "link/DumpForms.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -66,6 +69,24 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
   Log("Project names and librarian ready");
 
   BuildEditor();
+
+  // The pass-through switches as their parameters stand (on unless filtered).
+  for (int i = kMIDIFilterDAWCCPassThrough; i <= kMIDIFilterDAWSEPassThrough; ++i)
+    KeepMemberBytes(i);
+  for (int i = kMIDIFilterHWCCPassThrough; i <= kMIDIFilterHWSEPassThrough; ++i)
+    KeepMemberBytes(i);
+
+  // The progress overlay, then the worker whose jobs show it.
+  if (mProgressLayer && mConfig)
+  {
+    const double scale = mUISettings.Scale();
+    const int w = int(kEditorWidth * scale), h = int(kEditorHeight * scale);
+    mProgress = ProgressIndicator::AddTo(mProgressLayer, this, w, h,
+                                         mConfig->GetImage("PROGRESS_INDICATOR_ID"), IRectangle(0, 0, w, h));
+    if (mProgress) mProgress->Hide(true);
+  }
+  if (mConfig) mCategoryNames = mConfig->GetValueList("categoryName");
+  mWorker = std::make_unique<TransferWorker>(*this, *this);
 
   FillEmptyPresets("-", 64);
   editorReady = 1;
@@ -244,6 +265,9 @@ VELK::~VELK()
   // A recalled port selection must not run into the closing ports.
   if (mPortRecall) mPortRecall->Stop();
   CloseMidiPorts(); // no input handler may run while the object is torn down
+  // Its jobs use everything below: cancelled, their sleeps ended, its threads joined first.
+  if (mWorker) mWorker->Shutdown();
+  mWorker.reset();
   mPatchManager.reset();
   // The release pass drops this editor's cached bitmaps; the reader (which detaches its MIDI map
   // records from the parameters) goes before the editor and the parameters.
@@ -272,6 +296,11 @@ void VELK::HandleParameterChange(int index)
   IEffectVST::HandleParameterChange(index);
   KeepMemberBytes(index);
   ShowRecordPage(index);
+  if (mWorker)
+  {
+    if (index == kCancelDataRequest && ParamValue(index) != 0.0) mWorker->CancelJob();
+    if (index == kSendMIDIClockInfo) mWorker->clockRun = ParamValue(index) == 1.0;
+  }
   // The UI settings take effect when the editor is next built; the file keeps them.
   if (index == kUserInterfaceSize || index == kUserInterfaceStyle)
   {
@@ -303,6 +332,70 @@ void VELK::SendParamToHardware(int index)
     ParameterOutput(*this).SendParamToHardware(param->MidiMap(), index, param->Value());
 }
 
+void VELK::HandleMidiMessage(IMidiMessage* message, bool fromDevice)
+{
+  if (!message) return;
+  try
+  {
+    mIncoming.HandleMidiMessage(*message, fromDevice);
+  }
+  catch (...)
+  {
+    // A message that cannot be handled is dropped; the input thread goes on.
+  }
+}
+
+void VELK::RunChangeHandler(int index)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  HandleParameterChange(index);
+}
+
+void VELK::RunSecondaryChangeHandler(int index)
+{
+  HandleSecondaryParameterChange(index); // takes the parameter lock itself
+}
+
+bool VELK::EditBufferReceiveOn()
+{
+  return mWorker && mWorker->editBufferReceive;
+}
+
+void VELK::PrepareEditBufferReceive()
+{
+  if (!mWorker) return;
+  mWorker->EndReceive(); // every record disarmed
+  mWorker->replyComplete = 0;
+  mWorker->editBufferReceive = 1;
+}
+
+void VELK::CancelEditBufferReceive()
+{
+  if (mWorker) mWorker->editBufferReceive = 0;
+}
+
+void VELK::ProgramChangeReceived(bool consumedByLibrarian)
+{
+  if (!mWorker) return;
+  mWorker->lastProgramChangeMs = LinkClock().NowMs();
+  if (consumedByLibrarian) mWorker->messageConsumed = 1;
+}
+
+int VELK::LibrarianViewSide()
+{
+  return mLibrarianView ? mLibrarianView->side.load() : 0;
+}
+
+void VELK::StoreReceivedProgram(int program)
+{
+  if (mLibrarianView)
+  {
+    mLibrarianView->selectedLeftCell = program;
+    mLibrarianView->loadedSlot = program;
+  }
+  if (mLibrarian) mLibrarian->selectedLeftSlot = program;
+}
+
 void VELK::ProcessBlockDouble(double**, double**, int frames)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
@@ -321,6 +414,7 @@ void VELK::ProcessBlockDouble(double**, double**, int frames)
                          if (queueShortMidi && midiOutputReady) sender.SendMidiToHardware(message, true);
                        });
   sender.DimActivityLights();
+  if (mWorker) mWorker->PostFromAudioBlock(info.playing);
 }
 
 double VELK::ParamValue(int index)
@@ -703,4 +797,168 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   if (mPortRecall && (!input.empty() || !output.empty())) mPortRecall->Request(input, output);
   editorReady = 1;
   return position;
+}
+
+// ---- transfers ----
+
+bool VELK::JobsThreadIdle()
+{
+  return mWorker && mWorker->LaneIdle(TransferWorker::kJobsLane);
+}
+
+bool VELK::PostJob(const LinkJob& job)
+{
+  return mWorker && mWorker->Post(job);
+}
+
+void VELK::HandleSysExMessage(ISysExMessage* message, bool fromDevice)
+{
+  if (!message || !message->bytes || message->size <= 0 || !mWorker) return;
+  const uint8_t* bytes = message->bytes;
+  const size_t size = size_t(message->size);
+
+  const size_t sysExSwitch = fromDevice ? 13 : 6; // HW SE, DAW SE
+  if (transferBusy || !passThrough[sysExSwitch] || incomingMidiBlocked) return;
+
+  // Only program messages carry the part a pending request asked for (byte 8); every other
+  // answer goes on, or it would be dropped until the request timed out.
+  const int pending = pendingRequestId;
+  const bool programMessage =
+      size > 8 && (IsDumpOfType(bytes, size, 0x00) || IsDumpOfType(bytes, size, 0x1E));
+  if (pending >= 0 && programMessage)
+  {
+    if (bytes[8] != pending)
+    {
+      if (!requestProcessed) SetStatusText(kRequestInProgress);
+      return;
+    }
+    if (size < 30 || size > 295) requestProcessed = 1;
+    SetStatusText(kRequestProcessed);
+  }
+
+  mWorker->ReceiveSysExMessage(bytes, size, fromDevice);
+
+  for (const char* name : {"miniMixer", "miniMixer2"})
+    if (auto it = mNamedLayers.find(name); it != mNamedLayers.end()) it->second->RequestRedraw();
+  if (mWorker->replyComplete) hardwareAnswered = 1;
+  if (requestProcessed) SetStatusText(kRequestCompleted);
+}
+
+namespace
+{
+IControl* FirstControlOf(IGraphics* graphics, int paramIdx)
+{
+  std::vector<IControl*> controls;
+  CollectControls(graphics, paramIdx, controls);
+  return controls.empty() ? nullptr : controls.front();
+}
+} // namespace
+
+void VELK::HideLayer(const std::string& name)
+{
+  if (LayerGroup* group = NamedLayer(name))
+  {
+    group->Hide(true);
+    group->RequestRedraw();
+  }
+}
+
+void VELK::SetTransferBusy(bool on)
+{
+  transferBusy = 0;
+  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
+  IControl* search = FirstControlOf(graphics, kPatchSearch);
+  const bool librarianView = IntParam(kMainTab) == 1;
+  if (on)
+  {
+    if (mProgressLayer)
+    {
+      mProgressLayer->Hide(false);
+      mProgressLayer->RequestRedraw();
+    }
+    if (mProgress) mProgress->Hide(false);
+    for (IContactControl* button : mCancelButtons)
+      if (button) button->Hide(true);
+    IContactControl* cancel = mCancelButtons[librarianView ? kLibrarianCancel : kEditorCancel];
+    if (cancel) cancel->Hide(false);
+    if (librarianView)
+    {
+      HideLayer("categoryLimit");
+      HideLayer("searchField");
+      if (search) search->SetGreyed(true);
+    }
+    return;
+  }
+  if (mProgressLayer)
+  {
+    mProgressLayer->Hide(true);
+    mProgressLayer->RequestRedraw();
+  }
+  if (mProgress) mProgress->Hide(true);
+  for (IContactControl* button : mCancelButtons)
+    if (button) button->Hide(true);
+  if (mWorker) mWorker->editBufferReceive = 0;
+  if (librarianView && !performanceMode && !patternMode)
+  {
+    ShowLayer(IntParam(kPatchSearch) == 1 ? "searchField" : "categoryLimit");
+    if (search) search->SetGreyed(false);
+  }
+}
+
+void VELK::ArmReceive(bool intoLibrarian)
+{
+  if (mWorker) mWorker->ArmReceive(intoLibrarian);
+}
+
+void VELK::FinishReceive()
+{
+  if (mWorker) mWorker->EndReceive();
+  SetParamInEditor(kBankEditUnsaved, 1.0);
+  SetParamInEditor(kDiscardBankData, 0.0);
+  ShowLayer("discardChangesLayerRight");
+  ShowLayer("saveChangesLayer");
+  HideLayer("keepBankOpenLayer");
+  if (performanceMode)
+  {
+    HideLayer("LeftPerformancePopupMenu");
+    SetStatusText("Multi received to slot(s)");
+  }
+  else if (patternMode)
+  {
+    HideLayer("LeftPatternPopupMenu");
+    SetStatusText("Pattern received to slot(s)");
+  }
+  else
+  {
+    HideLayer("UPPERPOPUPMENU");
+    SetStatusText("Program received to slot(s)");
+  }
+}
+
+DumpContext VELK::CurrentDumpContext()
+{
+  DumpContext context;
+  context.selectedPart = selectedPart;
+  context.partChannels = partChannels != 0;
+  context.categoryNames = mCategoryNames.empty() ? nullptr : &mCategoryNames;
+  return context;
+}
+
+void VELK::SetPartTexts(const std::string& info, const std::string& progress)
+{
+  std::string i = info, p = progress;
+  SetInfoText(i);
+  SetProgressText(p);
+}
+
+void VELK::LibrarianSlotReceived()
+{
+  if (!mLibrarianView) return;
+  mLibrarianView->RefreshLeft();
+  mLibrarianView->RequestRedraw(false);
+}
+
+void VELK::RefreshMainView()
+{
+  HandleParameterChange(kMainTab);
 }

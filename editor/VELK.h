@@ -3,7 +3,9 @@
 #include "editor/UISettings.h"
 #include "framework/plugin/IEffectVST.h"
 #include "librarian/ILibrarianHost.h"
+#include "link/IncomingMessages.h"
 #include "link/LinkHost.h"
+#include "link/TransferHost.h"
 
 #include <array>
 #include <atomic>
@@ -24,10 +26,12 @@ class LibrarianViewControl;
 class PatchLibrarian;
 class PatchManager;
 class PortRecall;
+class ProgressIndicator;
+class TransferWorker;
 
 // The main plug-in class: one object per AEffect handed to a host. It owns what the other
 // subsystems build and keeps the flags they share.
-class VELK : public IEffectVST, public LinkHost, public ILibrarianHost
+class VELK : public IEffectVST, public LinkHost, public ILibrarianHost, public TransferHost
 {
 public:
   // Project state layout, after the chunk header. Version 2 adds the device id and model the
@@ -57,6 +61,13 @@ public:
   // The librarian's menu buttons above its view, at normal size.
   static constexpr int kLibrarianMenuWidth = 120;
   static constexpr int kLibrarianMenuHeight = 20;
+  // Which cancel button belongs to which view.
+  static constexpr int kEditorCancel = 0;
+  static constexpr int kLibrarianCancel = 1;
+  // Texts of a reception while a request is pending.
+  static constexpr const char* kRequestInProgress = "Data Request In Progress...";
+  static constexpr const char* kRequestProcessed = "Data Request Processed - Please wait!";
+  static constexpr const char* kRequestCompleted = "Data Request Completed!";
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
@@ -67,6 +78,8 @@ public:
   void ResetProcessing() override;
   void HandleSecondaryParameterChange(int index) override;
   void SendParamToHardware(int index);
+  // Short messages from the synthesizer (MIDI input thread) and the host (processing thread).
+  void HandleMidiMessage(IMidiMessage* message, bool fromDevice) override;
   // Makes no sound: follows the host's time information and leaves the audio buffers alone.
   void ProcessBlockDouble(double** inputs, double** outputs, int frames) override;
   bool WriteStateChunk(IStateChunk* chunk) override;
@@ -98,11 +111,20 @@ public:
   void SetLoadedSlot(int slot) override;
   bool DeviceSendShort(const IMidiMessage& message) override;
   bool DeviceSendSysEx(const uint8_t* bytes, int length) override;
-  // The transfer worker is not built yet: no job thread is idle and every post is refused.
-  bool JobsThreadIdle() override { return false; }
-  bool PostJob(const LinkJob&) override { return false; }
+  bool JobsThreadIdle() override;
+  bool PostJob(const LinkJob& job) override;
   Clock& LinkClock() override;
   std::stop_token LinkStop() override { return mLinkStop.get_token(); }
+  ConfigReader* LinkConfig() override { return mConfig.get(); }
+  void RunChangeHandler(int index) override;
+  void RunSecondaryChangeHandler(int index) override;
+  int LibrarianViewSide() override;
+  void StoreReceivedProgram(int program) override;
+  // The incoming side's view of the worker's reception bytes.
+  bool EditBufferReceiveOn() override;
+  void PrepareEditBufferReceive() override;
+  void CancelEditBufferReceive() override;
+  void ProgramChangeReceived(bool consumedByLibrarian) override;
   void OnEditorOpened() override { mEditorOpen = true; }
   void OnEditorClosing() override { mEditorOpen = false; }
   std::string StatusText();
@@ -137,6 +159,24 @@ public:
   ITextControl* statusDisplay = nullptr;
   ITextControl* midiDisplay = nullptr;
 
+  // ---- transfers (link/TransferWorker) ----
+  TransferWorker* Worker() const { return mWorker.get(); }
+  ProgressIndicator* Progress() const { return mProgress; }
+  // Every SysEx message from either side, on the MIDI input thread: filtered, matched to a
+  // pending request, then handed to the worker's receive dispatcher.
+  void HandleSysExMessage(ISysExMessage* message, bool fromDevice) override;
+  // Overlay and cancel button while a job runs; the librarian's search controls back afterwards.
+  void SetTransferBusy(bool on) override;
+  // Prepares the next reception: into the editor, or into a librarian slot of the current mode.
+  void ArmReceive(bool intoLibrarian);
+  // Ends a reception into the librarian: the bank shows as edited and unsaved.
+  void FinishReceive();
+  IEffectBase& DumpPlug() override { return *this; }
+  DumpContext CurrentDumpContext() override;
+  void SetPartTexts(const std::string& info, const std::string& progress) override;
+  void LibrarianSlotReceived() override;
+  void RefreshMainView() override;
+
   // ---- what the librarian's view and menus ask (ILibrarianHost) ----
   void LibrarianSendSlot(int slot, int side) override;
   void LibrarianRequestBank(int mode, int bank) override;
@@ -159,6 +199,11 @@ private:
   void SelectRecalledPorts(const std::string& input, const std::string& output);
   void SetLineText(ITextControl* control, std::string& store, std::string& text);
 
+  void HideLayer(const std::string& name);
+
+  std::unique_ptr<TransferWorker> mWorker;
+  ProgressIndicator* mProgress = nullptr; // owned by the progress group
+  std::vector<std::string> mCategoryNames;
   UISettings mUISettings;
   std::unique_ptr<PatchLibrarian> mLibrarian;
   std::unique_ptr<ConfigReader> mConfig;
@@ -177,6 +222,7 @@ private:
   std::string mLogPath;
   std::unique_ptr<PatchManager> mPatchManager;
   HostTransportInfo mTransport; // written by the audio thread under the parameter lock
+  IncomingMessages mIncoming{*this};
   std::atomic<bool> mEditorOpen{false};
   std::atomic<bool> mNotesOffPending{false};
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end

@@ -18,13 +18,18 @@ inline const char* kFactorySysEx = R"(<sysexlist>
   <sysex><values></values></sysex>
 </sysexlist>)";
 
+inline const char* kEmptyUi = "<uiconfig><valueLists/></uiconfig>";
+
 struct Factories
 {
+  // An empty editor: the factories under test build into it alone.
+  ScopedDocument uiDocument;
   ScopedDocument sysexDocument;
   ReaderFixture f;
   double scale;
 
-  explicit Factories(double s = 1.0) : sysexDocument(101, kFactorySysEx), f(s), scale(s)
+  explicit Factories(double s = 1.0)
+      : uiDocument(100, kEmptyUi), sysexDocument(101, kFactorySysEx), f(s), scale(s)
   {
     f.reader->Read(f.graphics.get(), &f.plug, nullptr, 0, s);
     f.log.clear();

@@ -45,7 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   else
     text.assign(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  FuzzPlug plug;
+  // One editor keeps the skin in the bitmap cache for the whole run, so each input's reader finds
+  // its bitmaps there instead of decoding them again.
+  static FuzzPlug keeperPlug;
+  static IGraphics keeper(&keeperPlug, 1500, 757);
+  static bool kept = []
+  {
+    static ConfigReader reader;
+    reader.Read(&keeper, &keeperPlug, nullptr, 0, 1.0);
+    return true;
+  }();
+  (void)kept;
+
+  // The parameter table is shared too: each reader takes its records back when it goes.
+  static FuzzPlug plug;
   IGraphics graphics(&plug, 1500, 757);
   {
     ConfigReader reader;
