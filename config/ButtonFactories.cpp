@@ -6,24 +6,6 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
 
-namespace
-{
-bool InRange(int v, int low, int high)
-{
-  return v >= low && v <= high;
-}
-
-bool IsVocoderIndex(int idx)
-{
-  return InRange(idx, 2096, 2119) || InRange(idx, 3153, 3176);
-}
-
-bool IsMultiEffect(int idx)
-{
-  return InRange(idx, kFXMultiDistortionOverdrive, kMultiPartEffectsUsed - 1);
-}
-} // namespace
-
 IControl* ConfigReader::CreateSwitch(const ControlElement& e)
 {
   ControlFactory f(*this);
@@ -92,7 +74,7 @@ IControl* ConfigReader::CreateCcButton(const ControlElement& e)
   else
   {
     record->channel = e.partIndex + 1;
-    record->blockFlag = IsMultiEffect(e.paramIdx) ? 1 : 0;
+    record->blockFlag = ControlFactory::IsMultiEffect(e.paramIdx) ? 1 : 0;
   }
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   record->offValue = MidiMapRecord::DataByte(int32_t(e.valueBounds[1]));
@@ -117,7 +99,7 @@ IControl* ConfigReader::CreateMsbLsbButton(const ControlElement& e)
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(e.paramIdx, MidiMapRecord::kNrpn, control);
   f.Link(record, e);
-  if (mixer || additional || IsVocoderIndex(e.paramIdx))
+  if (mixer || additional || ControlFactory::IsVocoderIndex(e.paramIdx))
   {
     record->channel = e.channel;
     record->blockFlag = 0;
@@ -125,7 +107,8 @@ IControl* ConfigReader::CreateMsbLsbButton(const ControlElement& e)
   else
   {
     record->channel = e.paramIdx == kMultiVocoderSibilanceType ? 16 : e.partIndex + 1;
-    record->blockFlag = IsMultiEffect(e.paramIdx) || e.paramIdx == kMultiVocoderSibilanceType ? 1 : 0;
+    record->blockFlag =
+        ControlFactory::IsMultiEffect(e.paramIdx) || e.paramIdx == kMultiVocoderSibilanceType ? 1 : 0;
   }
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   record->nrpnMsb = MidiMapRecord::DataByte(int32_t(e.msbValue));

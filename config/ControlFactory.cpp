@@ -5,6 +5,7 @@
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IParameter.h"
+#include "framework/plugin/ParameterIds.h"
 
 #include <cstring>
 
@@ -47,6 +48,11 @@ bool NumberedName(const LayerGroup* parent, const char* prefix, char first, char
   return std::strncmp(name, prefix, n) == 0 && name[n] >= first && name[n] <= last && name[n + 1] == '\0';
 }
 } // namespace
+
+bool ControlFactory::IsMultiEffect(int idx)
+{
+  return InRange(idx, kFXMultiDistortionOverdrive, kMultiPartEffectsUsed - 1);
+}
 
 bool ControlFactory::InMixerSet(const LayerGroup* parent)
 {
@@ -116,7 +122,8 @@ bool ControlFactory::SetupMenu(IParameter* param, const std::string& name, const
     for (int i = 0; i < count; ++i)
     {
       std::string text = std::to_string(a + i);
-      if (zeroPadPatchNumbers) text = (i <= 8 ? "00" : i <= 99 ? "0" : "") + text;
+      // Patch numbers read as three digits; padding by the number (not by the entry) keeps 100 as 100.
+      if (zeroPadPatchNumbers && a + i >= 0 && text.size() < 3) text.insert(0, 3 - text.size(), '0');
       param->AddValueText(i, text.c_str());
     }
     return true;

@@ -28,6 +28,11 @@ public:
   static bool InAdditionalSettingsSet(const LayerGroup* parent);
   static bool InDelayPanningSet(const LayerGroup* parent);
   static bool ParentIs(const LayerGroup* parent, const char* name);
+  static bool InRange(int v, int low, int high) { return v >= low && v <= high; }
+  // The multi-mode effect parameters, reached on the synthesizer's global channel.
+  static bool IsMultiEffect(int idx);
+  // The vocoder parameters of the parts, whose NRPN channel the element gives.
+  static bool IsVocoderIndex(int idx) { return InRange(idx, 2096, 2119) || InRange(idx, 3153, 3176); }
 
   // Two-state set-up: type 1 when unset, default 0 or 1, range 0..1, texts "off" and "on".
   void SetupTwoState(IParameter* param, const std::string& name, int defaultValue, int partIndex,

@@ -8,16 +8,6 @@
 
 namespace
 {
-bool InRange(int v, int low, int high)
-{
-  return v >= low && v <= high;
-}
-
-bool IsMultiEffect(int idx)
-{
-  return InRange(idx, kFXMultiDistortionOverdrive, kMultiPartEffectsUsed - 1);
-}
-
 IControl* NewKnob(IEffectBase* plug, int x, int y, int idx, const IBitmapStrip& strip)
 {
   return new IKnobMultiControl(plug, x, y, idx, strip, IKnobMultiControl::kVertical, 4.0);
@@ -40,18 +30,22 @@ IControl* ConfigReader::CreateCcKnob(const ControlElement& e)
   if (ControlFactory::InMixerSet(e.parent) || ControlFactory::ParentIs(e.parent, "vocoderLayer") ||
       ControlFactory::ParentIs(e.parent, "arpTempoLayer"))
   {
-    const int n = InRange(idx, 1648, 1655) ? idx - 1647 : InRange(idx, 1664, 1671) ? idx - 1663 : 0;
+    const int n = ControlFactory::InRange(idx, 1648, 1655)   ? idx - 1647
+                  : ControlFactory::InRange(idx, 1664, 1671) ? idx - 1663
+                                                             : 0;
     if (n > 0)
     {
       name = ControlFactory::PartName(e.name, n);
       part = n - 1;
     }
     channel = part + 1;
-    block = IsMultiEffect(idx) ? 1 : 0;
+    block = ControlFactory::IsMultiEffect(idx) ? 1 : 0;
   }
   else if (ControlFactory::InDelayPanningSet(e.parent))
   {
-    const int n = InRange(idx, 2817, 2824) ? idx - 2816 : InRange(idx, 3025, 3032) ? idx - 3024 : part + 1;
+    const int n = ControlFactory::InRange(idx, 2817, 2824)   ? idx - 2816
+                  : ControlFactory::InRange(idx, 3025, 3032) ? idx - 3024
+                                                             : part + 1;
     name = ControlFactory::PartName(e.name, n);
     part = n - 1;
     channel = e.channel;
@@ -59,9 +53,9 @@ IControl* ConfigReader::CreateCcKnob(const ControlElement& e)
   }
   else
   {
-    if (!InRange(idx, 4953, 4960)) name = ControlFactory::PartName(e.name, part + 1);
+    if (!ControlFactory::InRange(idx, 4953, 4960)) name = ControlFactory::PartName(e.name, part + 1);
     channel = part + 1;
-    block = IsMultiEffect(idx) ? 1 : 0;
+    block = ControlFactory::IsMultiEffect(idx) ? 1 : 0;
   }
 
   // A step below 1 would divide by zero or jump to the maximum when a value snaps.
@@ -96,8 +90,8 @@ IControl* ConfigReader::CreateMsbLsbKnob(const ControlElement& e)
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(idx, MidiMapRecord::kNrpn, control);
   f.Link(record, e);
-  const bool vocoderGlobal = InRange(idx, kMultiVocoderWidth, kMultiVocoderSibilanceLevel);
-  if (mixer || InRange(idx, 2096, 2119) || InRange(idx, 3153, 3176))
+  const bool vocoderGlobal = ControlFactory::InRange(idx, kMultiVocoderWidth, kMultiVocoderSibilanceLevel);
+  if (mixer || ControlFactory::IsVocoderIndex(idx))
   {
     record->channel = e.channel;
     record->blockFlag = 0;
@@ -105,7 +99,7 @@ IControl* ConfigReader::CreateMsbLsbKnob(const ControlElement& e)
   else
   {
     record->channel = vocoderGlobal ? 16 : e.partIndex + 1;
-    record->blockFlag = IsMultiEffect(idx) || vocoderGlobal ? 1 : 0;
+    record->blockFlag = ControlFactory::IsMultiEffect(idx) || vocoderGlobal ? 1 : 0;
   }
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   record->nrpnMsb = MidiMapRecord::DataByte(int32_t(e.msbValue));

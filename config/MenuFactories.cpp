@@ -7,16 +7,6 @@
 
 namespace
 {
-bool InRange(int v, int low, int high)
-{
-  return v >= low && v <= high;
-}
-
-bool IsMultiEffect(int idx)
-{
-  return InRange(idx, kFXMultiDistortionOverdrive, kMultiPartEffectsUsed - 1);
-}
-
 // The caption of a CC, NRPN or SysEx menu: the third "position" number wide, one text line high.
 IControl* NewMenuCaption(ConfigReader& reader, const ControlFactory& f, const ControlElement& e,
                          const IColour& colour)
@@ -52,7 +42,8 @@ IControl* ConfigReader::CreateCcMenu(const ControlElement& e)
   else
   {
     record->channel = e.partIndex + 1;
-    record->blockFlag = IsMultiEffect(e.paramIdx) || InRange(e.paramIdx, 5681, 5688) ? 1 : 0;
+    record->blockFlag =
+        ControlFactory::IsMultiEffect(e.paramIdx) || ControlFactory::InRange(e.paramIdx, 5681, 5688) ? 1 : 0;
   }
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   RegisterCcControl(record, control);
@@ -74,7 +65,7 @@ IControl* ConfigReader::CreateMsbLsbMenu(const ControlElement& e)
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(idx, MidiMapRecord::kNrpn, control);
   const bool vocoderGlobal = idx == kMultiVocoderInput || idx == kMultiVocoderInsert;
-  if (mixer || additional || InRange(idx, 2096, 2119) || InRange(idx, 3153, 3176))
+  if (mixer || additional || ControlFactory::IsVocoderIndex(idx))
   {
     record->channel = e.channel;
     record->blockFlag = 0;
@@ -82,7 +73,9 @@ IControl* ConfigReader::CreateMsbLsbMenu(const ControlElement& e)
   else
   {
     record->channel = vocoderGlobal ? 16 : e.partIndex + 1;
-    record->blockFlag = IsMultiEffect(idx) || InRange(idx, 5673, 5680) || vocoderGlobal ? 1 : 0;
+    record->blockFlag =
+        ControlFactory::IsMultiEffect(idx) || ControlFactory::InRange(idx, 5673, 5680) || vocoderGlobal ? 1
+                                                                                                        : 0;
   }
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   record->nrpnMsb = MidiMapRecord::DataByte(int32_t(e.msbValue));
@@ -119,10 +112,11 @@ IControl* ConfigReader::CreateMultiFxMenu(const ControlElement& e)
   IParameter* param = f.RequireParam(e, "multiFx Menu");
   if (!param) return nullptr;
   const int idx = e.paramIdx;
-  if (!f.SetupMenu(param, e.name, e, false, InRange(idx, kMultiPartPatch, kMultiPartPatch + 7)))
+  if (!f.SetupMenu(param, e.name, e, false,
+                   ControlFactory::InRange(idx, kMultiPartPatch, kMultiPartPatch + 7)))
     return nullptr;
-  const bool bankOrPatch =
-      InRange(idx, kMultiPartBank, kMultiPartPatch + 7) || idx == kMultiBank || idx == kMultiPatch;
+  const bool bankOrPatch = ControlFactory::InRange(idx, kMultiPartBank, kMultiPartPatch + 7) ||
+                           idx == kMultiBank || idx == kMultiPatch;
   const bool shown = e.visible == 1;
   IColour colour = shown && e.white ? IColour(255, 255, 255, 255)
                    : bankOrPatch    ? IColour(255, 0, 174, 255)
