@@ -4,16 +4,17 @@
 
 namespace
 {
-uint8_t DataByte(uint8_t value) { return value > 0x7F ? 0x7F : value; }
+uint8_t DataByte(uint8_t value)
+{
+  return value > 0x7F ? 0x7F : value;
+}
 
 bool IsPortAddress(const std::string& text)
 {
   const size_t colon = text.find(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
-    return false;
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
   for (size_t i = 0; i < text.size(); ++i)
-    if (i != colon && (text[i] < '0' || text[i] > '9'))
-      return false;
+    if (i != colon && (text[i] < '0' || text[i] > '9')) return false;
   return true;
 }
 } // namespace
@@ -43,25 +44,34 @@ IMidiPorts::IMidiPorts(std::shared_ptr<MidiBackend> backend) : backend_(std::mov
 IMidiPorts::~IMidiPorts()
 {
   Shutdown();
-  if (delivery_.joinable())
-    delivery_.detach(); // torn down from a handler on the delivery thread itself
+  if (delivery_.joinable()) delivery_.detach(); // torn down from a handler on the delivery thread itself
 }
 
 bool IMidiPorts::SetBackend(std::shared_ptr<MidiBackend> backend)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  if (output_ || input_)
-    return false;
+  if (IsOutputOpen() || IsInputOpen()) return false;
+  // Clients made only to list ports (the editor's device menus do at start-up) belong to the old
+  // back end: drop them with their names, so the next listing asks the new one.
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    output_.reset();
+  }
+  input_.reset();
+  outputNames_.clear();
+  inputNames_.clear();
   backend_ = std::move(backend);
   return true;
 }
 
-void IMidiPorts::SetSink(IMidiInputSink* sink) { sink_.store(sink); }
+void IMidiPorts::SetSink(IMidiInputSink* sink)
+{
+  sink_.store(sink);
+}
 
 MidiBackend* IMidiPorts::Backend()
 {
-  if (!backend_)
-    backend_ = CreateRtMidiBackend();
+  if (!backend_) backend_ = CreateRtMidiBackend();
   return backend_.get();
 }
 
@@ -78,8 +88,7 @@ bool IMidiPorts::EnsureOutputClient()
 
 bool IMidiPorts::EnsureInputClient()
 {
-  if (!input_)
-    input_ = Backend()->CreateInput(kInputClientName);
+  if (!input_) input_ = Backend()->CreateInput(kInputClientName);
   return input_ != nullptr;
 }
 
@@ -107,27 +116,22 @@ std::vector<std::string> IMidiPorts::ReadOutputNames()
 std::string IMidiPorts::WithoutPortAddress(const std::string& name)
 {
   size_t end = name.find_last_not_of(' ');
-  if (end == std::string::npos)
-    return name;
+  if (end == std::string::npos) return name;
   const size_t blank = name.rfind(' ', end);
-  if (blank == std::string::npos || !IsPortAddress(name.substr(blank + 1, end - blank)))
-    return name;
+  if (blank == std::string::npos || !IsPortAddress(name.substr(blank + 1, end - blank))) return name;
   const size_t last = name.find_last_not_of(' ', blank);
   return last == std::string::npos ? std::string() : name.substr(0, last + 1);
 }
 
 int IMidiPorts::FindIn(const std::vector<std::string>& names, const std::string& name)
 {
-  if (name.empty())
-    return -1;
+  if (name.empty()) return -1;
   for (size_t i = 0; i < names.size(); ++i)
-    if (names[i] == name)
-      return static_cast<int>(i);
+    if (names[i] == name) return static_cast<int>(i);
   // ALSA numbers clients as they come; after a reboot the same device may be "Synth 28:0".
   const std::string bare = WithoutPortAddress(name);
   for (size_t i = 1; i < names.size(); ++i)
-    if (!names[i].empty() && WithoutPortAddress(names[i]) == bare)
-      return static_cast<int>(i);
+    if (!names[i].empty() && WithoutPortAddress(names[i]) == bare) return static_cast<int>(i);
   return -1;
 }
 
@@ -136,8 +140,7 @@ std::vector<std::string> IMidiPorts::ListMidiOutputPorts()
   std::lock_guard<std::mutex> lock(portsMutex_);
   if (!output_ || outputNames_.empty())
   {
-    if (!IsOutputOpen())
-      chosenOutput_ = 0;
+    if (!IsOutputOpen()) chosenOutput_ = 0;
     outputNames_ = EnsureOutputClient() ? ReadOutputNames() : std::vector<std::string>{kNoDeviceName};
   }
   return outputNames_;
@@ -148,8 +151,7 @@ std::vector<std::string> IMidiPorts::ListMidiInputPorts()
   std::lock_guard<std::mutex> lock(portsMutex_);
   if (!input_ || inputNames_.empty())
   {
-    if (!IsInputOpen())
-      chosenInput_ = 0;
+    if (!IsInputOpen()) chosenInput_ = 0;
     inputNames_ = EnsureInputClient() ? ReadPortNames(*input_) : std::vector<std::string>{kNoDeviceName};
   }
   return inputNames_;
@@ -158,16 +160,14 @@ std::vector<std::string> IMidiPorts::ListMidiInputPorts()
 int IMidiPorts::FindMidiOutputPort(const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  if (output_)
-    outputNames_ = ReadOutputNames();
+  if (output_) outputNames_ = ReadOutputNames();
   return FindIn(output_ ? outputNames_ : std::vector<std::string>{kNoDeviceName}, name);
 }
 
 int IMidiPorts::FindMidiInputPort(const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  if (input_)
-    inputNames_ = ReadPortNames(*input_);
+  if (input_) inputNames_ = ReadPortNames(*input_);
   return FindIn(input_ ? inputNames_ : std::vector<std::string>{kNoDeviceName}, name);
 }
 
@@ -177,12 +177,10 @@ int IMidiPorts::SelectMidiOutputPort(int& index, const std::string& name)
   CloseOutput();
   const int asked = index;
   index = 0;
-  if (asked == 0 || !EnsureOutputClient())
-    return 0;
+  if (asked == 0 || !EnsureOutputClient()) return 0;
   outputNames_ = ReadOutputNames();
   const int found = FindIn(outputNames_, name);
-  if (found <= 0)
-    return 0;
+  if (found <= 0) return 0;
   bool opened = false;
   {
     std::lock_guard<std::mutex> send(sendMutex_);
@@ -204,18 +202,16 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
   CloseInput();
   const int asked = index;
   index = 0;
-  if (asked == 0 || !EnsureInputClient())
-    return 0;
+  if (asked == 0 || !EnsureInputClient()) return 0;
   inputNames_ = ReadPortNames(*input_);
   const int found = FindIn(inputNames_, name);
-  if (found <= 0)
-    return 0;
+  if (found <= 0) return 0;
   StartDelivery();
   const bool opened = input_->OpenPort(static_cast<unsigned>(found - 1), kInputPortName,
-                                       [this](const uint8_t* bytes, size_t size) {
+                                       [this](const uint8_t* bytes, size_t size)
+                                       {
                                          // The library's thread (real-time under JACK): copy only.
-                                         if (queue_.Push(bytes, size))
-                                           pending_.release();
+                                         if (queue_.Push(bytes, size)) pending_.release();
                                        });
   if (!opened)
   {
@@ -234,7 +230,10 @@ bool IMidiPorts::IsOutputOpen() const
   return output_ && output_->IsPortOpen();
 }
 
-bool IMidiPorts::IsInputOpen() const { return chosenInput_.load() > 0; }
+bool IMidiPorts::IsInputOpen() const
+{
+  return chosenInput_.load() > 0;
+}
 
 void IMidiPorts::CloseMidiOutput()
 {
@@ -251,15 +250,13 @@ void IMidiPorts::CloseMidiInput()
 void IMidiPorts::CloseOutput()
 {
   std::lock_guard<std::mutex> send(sendMutex_);
-  if (output_)
-    output_->ClosePort();
+  if (output_) output_->ClosePort();
   chosenOutput_ = 0;
 }
 
 void IMidiPorts::CloseInput()
 {
-  if (input_)
-    input_->ClosePort(); // no callback runs after this
+  if (input_) input_->ClosePort(); // no callback runs after this
   chosenInput_ = 0;
   StopDelivery();
 }
@@ -281,8 +278,7 @@ void IMidiPorts::Shutdown()
 
 void IMidiPorts::StartDelivery()
 {
-  if (delivery_.joinable())
-    return;
+  if (delivery_.joinable()) return;
   queue_.Clear(); // nothing is producing now: the input port is closed
   stopDelivery_ = false;
   delivery_ = std::thread([this] { DeliveryLoop(); });
@@ -304,8 +300,7 @@ void IMidiPorts::DeliveryLoop()
   for (;;)
   {
     pending_.acquire();
-    if (stopDelivery_.load())
-      return;
+    if (stopDelivery_.load()) return;
     while (!stopDelivery_.load() && queue_.Pop(message))
       ForwardMidiInput(message.data(), message.size());
   }
@@ -314,8 +309,7 @@ void IMidiPorts::DeliveryLoop()
 void IMidiPorts::ForwardMidiInput(const uint8_t* bytes, size_t size)
 {
   IMidiInputSink* sink = sink_.load();
-  if (!sink || !bytes || size == 0)
-    return;
+  if (!sink || !bytes || size == 0) return;
   try
   {
     if (size <= 3 && bytes[0] != 0xF0)
@@ -349,10 +343,8 @@ MidiSendStatus IMidiPorts::Finish(MidiSendStatus status)
 MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
 {
   std::lock_guard<std::mutex> send(sendMutex_);
-  if (!output_ || !output_->IsPortOpen())
-    return Finish(MidiSendStatus::kNoOutput);
-  if (!output_->Send(bytes, size))
-    return Finish(MidiSendStatus::kFailed);
+  if (!output_ || !output_->IsPortOpen()) return Finish(MidiSendStatus::kNoOutput);
+  if (!output_->Send(bytes, size)) return Finish(MidiSendStatus::kFailed);
   return Finish(MidiSendStatus::kSent);
 }
 
@@ -360,20 +352,17 @@ MidiSendStatus IMidiPorts::SendSysEx(const uint8_t* bytes, size_t size)
 {
   size_t first = bytes[0] == 0xF0 ? 1 : 0;
   size_t end = size;
-  if (end > first && bytes[end - 1] == 0xF7)
-    --end;
-  if (end <= first)
-    return Finish(MidiSendStatus::kInvalid);
+  if (end > first && bytes[end - 1] == 0xF7) --end;
+  if (end <= first) return Finish(MidiSendStatus::kInvalid);
   const size_t total = end - first + 2;
 
   std::lock_guard<std::mutex> send(sendMutex_);
-  if (!output_ || !output_->IsPortOpen())
-    return Finish(MidiSendStatus::kNoOutput);
+  if (!output_ || !output_->IsPortOpen()) return Finish(MidiSendStatus::kNoOutput);
   const size_t limit = output_->MaxMessageSize();
   if (total > limit)
   {
-    std::fprintf(stderr, "MIDI output: SysEx message of %zu bytes not sent, the port carries at most %zu\n", total,
-                 limit);
+    std::fprintf(stderr, "MIDI output: SysEx message of %zu bytes not sent, the port carries at most %zu\n",
+                 total, limit);
     return Finish(MidiSendStatus::kTooLarge);
   }
   sysexScratch_.resize(total);
@@ -382,36 +371,30 @@ MidiSendStatus IMidiPorts::SendSysEx(const uint8_t* bytes, size_t size)
     sysexScratch_[i - first + 1] = DataByte(bytes[i]);
   sysexScratch_[total - 1] = 0xF7;
   const bool sent = output_->Send(sysexScratch_.data(), total);
-  if (sysexScratch_.capacity() > 65536)
-    std::vector<uint8_t>().swap(sysexScratch_);
+  if (sysexScratch_.capacity() > 65536) std::vector<uint8_t>().swap(sysexScratch_);
   return Finish(sent ? MidiSendStatus::kSent : MidiSendStatus::kFailed);
 }
 
 MidiSendStatus IMidiPorts::SendMidiToDevice(const IMidiMessage& message)
 {
   const int length = IMidiMessage::LengthForStatus(message.status);
-  if (length == 0)
-    return Finish(MidiSendStatus::kInvalid);
+  if (length == 0) return Finish(MidiSendStatus::kInvalid);
   const uint8_t bytes[3] = {message.status, DataByte(message.data1), DataByte(message.data2)};
   return Send(bytes, static_cast<size_t>(length));
 }
 
 MidiSendStatus IMidiPorts::SendSysExToDevice(const uint8_t* bytes, int length)
 {
-  if (!bytes || length <= 0)
-    return Finish(MidiSendStatus::kNoBytes);
+  if (!bytes || length <= 0) return Finish(MidiSendStatus::kNoBytes);
   return SendSysEx(bytes, static_cast<size_t>(length));
 }
 
 MidiSendStatus IMidiPorts::SendBytesToDevice(const uint8_t* bytes, int length)
 {
-  if (!bytes || length <= 0)
-    return Finish(MidiSendStatus::kNoBytes);
-  if (bytes[0] == 0xF0)
-    return SendSysEx(bytes, static_cast<size_t>(length));
+  if (!bytes || length <= 0) return Finish(MidiSendStatus::kNoBytes);
+  if (bytes[0] == 0xF0) return SendSysEx(bytes, static_cast<size_t>(length));
   const int expected = IMidiMessage::LengthForStatus(bytes[0]);
-  if (expected == 0 || length != expected)
-    return Finish(MidiSendStatus::kInvalid);
+  if (expected == 0 || length != expected) return Finish(MidiSendStatus::kInvalid);
   uint8_t message[3] = {bytes[0], 0, 0};
   for (int i = 1; i < length; ++i)
     message[i] = DataByte(bytes[i]);

@@ -159,7 +159,7 @@ TEST_F(EmbeddedDocuments, PatternSysExEntriesAddressTheirPartInThePayload)
   }
 }
 
-// The MSB-0 NRPN pages the incoming decoder knows for LSB 0 and 1: the base of a data value.
+// The MSB-0 NRPN pages the incoming decoder knows for LSB 0, 1 and 113: the base of a data value.
 static int PageBase(int lsb, int data)
 {
   static const int kLsb0[][2] = {{0, 4},   {10, 14},  {20, 24},   {30, 34},   {35, 39},   {40, 44},  {45, 69},
@@ -168,6 +168,12 @@ static int PageBase(int lsb, int data)
                                  {31, 33}, {34, 41},  {42, 51},   {52, 54},   {55, 58},  {59, 69}, {70, 71},
                                  {72, 73}, {74, 75},  {76, 78},   {79, 80},   {81, 85},  {86, 89}, {90, 91},
                                  {92, 93}, {98, 101}, {102, 104}, {105, 106}, {122, 127}};
+  // LSB 113 (the performance pages); its shifted and redirected ranges are left out.
+  static const int kLsb113[][2] = {{11, 15}, {16, 17}, {18, 25},  {28, 33},  {36, 54},
+                                   {71, 75}, {89, 91}, {96, 111}, {112, 127}};
+  if (lsb == 113)
+    for (auto& r : kLsb113)
+      if (data >= r[0] && data <= r[1]) return r[0];
   if (lsb == 0)
     for (auto& r : kLsb0)
       if (data >= r[0] && data <= r[1]) return r[0];
