@@ -28,3 +28,11 @@ foreach(_dir ${_suites})
   endif()
   gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES ${_props})
 endforeach()
+
+# Shell tests of the scripts: tests/scripts/*.sh, each one ctest test labelled "scripts".
+file(GLOB _script_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scripts/*.sh)
+foreach(_script ${_script_tests})
+  get_filename_component(_name ${_script} NAME_WE)
+  add_test(NAME scripts.${_name} COMMAND bash ${_script})
+  set_tests_properties(scripts.${_name} PROPERTIES TIMEOUT 60 LABELS scripts)
+endforeach()
