@@ -15,7 +15,11 @@ namespace
 // bytes (16383 usable) and drops, without a word, any message that does not fit.
 constexpr size_t kJackRingBytes = 16383;
 constexpr size_t kJackLengthPrefix = 4;
-constexpr size_t kJackMaxMessage = kJackRingBytes - kJackLengthPrefix;
+// Kept free of SysEx for short messages (146 of them within one drain time, more than a MIDI
+// cable carries), so that the audio thread never waits behind a dump.
+constexpr size_t kJackShortReserve = 1024;
+constexpr size_t kJackMaxMessage = kJackRingBytes - kJackShortReserve - kJackLengthPrefix;
+constexpr size_t kShortMessage = 3;
 // Long enough for the JACK process cycle to have drained what we queued, for any usual period.
 constexpr auto kJackDrainTime = std::chrono::milliseconds(60);
 // The ALSA sequencer splits and reassembles long SysEx itself; bound it only by sanity.
@@ -61,12 +65,10 @@ public:
         choice_ = RtMidiApiChoice::Alsa;
         return client;
       }
-      if (choice_ == RtMidiApiChoice::Alsa)
-        return nullptr;
+      if (choice_ == RtMidiApiChoice::Alsa) return nullptr;
     }
     auto client = TryCreate<Client>(RtMidi::UNIX_JACK, clientName);
-    if (client)
-      choice_ = RtMidiApiChoice::Jack;
+    if (client) choice_ = RtMidiApiChoice::Jack;
     return client;
   }
 
@@ -134,8 +136,7 @@ public:
   bool PortName(unsigned port, std::string& name) override
   {
     std::string text;
-    if (!Attempt(errors_, [&] { text = library_->getPortName(port); }))
-      return false;
+    if (!Attempt(errors_, [&] { text = library_->getPortName(port); })) return false;
     name = std::move(text);
     return true;
   }
@@ -160,8 +161,7 @@ protected:
   {
     try
     {
-      if (open_ || library_->isPortOpen())
-        library_->closePort();
+      if (open_ || library_->isPortOpen()) library_->closePort();
     }
     catch (...)
     {
@@ -196,9 +196,11 @@ public:
     return OpenWith([&] { library_->openVirtualPort(portName); });
   }
 
-  // Closing waits for the library's JACK ring buffer to be drained, so the account starts afresh.
+  // Closing first lets the library's JACK ring buffer drain: a port closed under it drops what
+  // it still holds, which was reported as sent.
   void ClosePort() override
   {
+    if (open_) std::this_thread::sleep_until(DrainedBy());
     CloseLibraryPort();
     recent_.clear();
     queued_ = 0;
@@ -206,38 +208,52 @@ public:
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
-    if (!bytes || size == 0 || size > MaxMessageSize() || !open_)
-      return false;
+    if (!bytes || size == 0 || size > MaxMessageSize() || !open_) return false;
     if (jack_)
-      WaitForJackRoom(size);
+    {
+      std::chrono::steady_clock::time_point retry;
+      while (!RoomFor(size, retry))
+        std::this_thread::sleep_until(retry);
+      recent_.emplace_back(std::chrono::steady_clock::now(), size + kJackLengthPrefix);
+      queued_ += size + kJackLengthPrefix;
+    }
     return Attempt(errors_, [&] { library_->sendMessage(bytes, size); });
   }
 
   size_t MaxMessageSize() const override { return jack_ ? kJackMaxMessage : kAlsaMaxMessage; }
 
-private:
   // The library cannot tell how full its JACK ring buffer is, and drops silently when it is
-  // full; so we keep our own account of what was queued recently and wait, when a message
-  // would not fit, until the process cycle has had time to drain the oldest entries.
-  void WaitForJackRoom(size_t size)
+  // full; so we keep our own account of what was queued recently and count an entry as
+  // drained once the process cycle has had time to take it.
+  bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
   {
-    const size_t needed = size + kJackLengthPrefix;
-    for (;;)
+    if (!jack_) return true;
+    const auto now = std::chrono::steady_clock::now();
+    while (!recent_.empty() && now - recent_.front().first >= kJackDrainTime)
     {
-      const auto now = std::chrono::steady_clock::now();
-      while (!recent_.empty() && now - recent_.front().first >= kJackDrainTime)
-      {
-        queued_ -= recent_.front().second;
-        recent_.pop_front();
-      }
-      if (recent_.empty() || queued_ + needed <= kJackRingBytes)
-        break;
-      std::this_thread::sleep_until(recent_.front().first + kJackDrainTime);
+      queued_ -= recent_.front().second;
+      recent_.pop_front();
     }
-    recent_.emplace_back(std::chrono::steady_clock::now(), needed);
-    queued_ += needed;
+    const size_t needed = size + kJackLengthPrefix;
+    const size_t room = size <= kShortMessage ? kJackRingBytes : kJackRingBytes - kJackShortReserve;
+    if (queued_ + needed <= room) return true;
+    // The first moment enough of the oldest entries will have drained.
+    size_t stays = queued_;
+    for (const auto& entry : recent_)
+    {
+      stays -= entry.second;
+      retry = entry.first + kJackDrainTime;
+      if (stays + needed <= room) break;
+    }
+    return false;
   }
 
+  std::chrono::steady_clock::time_point DrainedBy() const override
+  {
+    return recent_.empty() ? std::chrono::steady_clock::time_point{} : recent_.back().first + kJackDrainTime;
+  }
+
+private:
   const bool jack_;
   std::deque<std::pair<std::chrono::steady_clock::time_point, size_t>> recent_;
   size_t queued_ = 0;
@@ -291,8 +307,7 @@ private:
   {
     ClosePort();
     callback_ = std::move(callback);
-    if (!OpenWith(open))
-      return false;
+    if (!OpenWith(open)) return false;
     accepting_.store(true); // publishes callback_ (and this object) to the library's thread
     return true;
   }
@@ -302,8 +317,7 @@ private:
     auto* self = static_cast<RtMidiInputClient*>(user);
     // Read accepting_ first: it is our only synchronisation with the thread that set us up
     // (the library's own hand-over of the port is not visible to the memory model).
-    if (!self || !message || message->empty() || !self->accepting_.load())
-      return;
+    if (!self || !message || message->empty() || !self->accepting_.load()) return;
     self->inCallback_.fetch_add(1);
     if (self->accepting_.load())
     {
@@ -325,8 +339,7 @@ private:
 
 template <class Client, class Library> std::unique_ptr<Client> Wrap(std::unique_ptr<Library> library)
 {
-  if (!library)
-    return nullptr;
+  if (!library) return nullptr;
   try
   {
     return std::make_unique<Client>(std::move(library));
