@@ -233,6 +233,7 @@ void* IGraphicsWin::CreateEditorWindow(void* parentWindow)
   }
   mWindowOpen = true;
   mRepair = IRectangle();
+  ReportMissingImages();
   // The first frame paints every control.
   for (int i = 0; i < NumControls(); ++i)
     GetControl(i)->RequestRedraw(false);
