@@ -414,13 +414,18 @@ TEST_F(MidiPortsTest, PortOperationsAndSendsFromSeveralThreads)
 {
   ASSERT_EQ(OpenOutput("Other Out"), 2);
   std::atomic<bool> done{false};
+  std::atomic<int> sent{0};
   // The audio thread and the transfer worker send while the editor looks up and reopens ports.
   std::thread sender(
       [&]
       {
         for (uint8_t i = 0; !done.load(); i = uint8_t((i + 1) & 0x7F))
-          ports.SendMidiToDevice({0, 0xB0, 7, i});
+          if (ports.SendMidiToDevice({0, 0xB0, 7, i}) == MidiSendStatus::kSent)
+            sent.fetch_add(1);
       });
+  // The port operations are quick: let the sends begin first, so that the two overlap.
+  while (sent.load() == 0)
+    std::this_thread::yield();
   std::thread inputCloser(
       [&]
       {
