@@ -1,27 +1,17 @@
 #include "platform/midi/MidiBackend.h"
 
+#include "platform/midi/JackMidiOutput.h"
+
 #include <rtmidi/RtMidi.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <thread>
 
 namespace
 {
-// RtMidi's JACK output queues each message behind a 4-byte length in a ring buffer of 16384
-// bytes (16383 usable) and drops, without a word, any message that does not fit.
-constexpr size_t kJackRingBytes = 16383;
-constexpr size_t kJackLengthPrefix = 4;
-// Kept free of SysEx for short messages (146 of them within one drain time, more than a MIDI
-// cable carries), so that the audio thread never waits behind a dump.
-constexpr size_t kJackShortReserve = 1024;
-constexpr size_t kJackMaxMessage = kJackRingBytes - kJackShortReserve - kJackLengthPrefix;
-constexpr size_t kShortMessage = 3;
-// Long enough for the JACK process cycle to have drained what we queued, for any usual period.
-constexpr auto kJackDrainTime = std::chrono::milliseconds(60);
 // The ALSA sequencer splits and reassembles long SysEx itself; bound it only by sanity.
 constexpr size_t kAlsaMaxMessage = 1 << 20;
 
@@ -174,13 +164,11 @@ protected:
   bool open_ = false;
 };
 
+// The output through the ALSA sequencer (under JACK the output is JackMidiOutput).
 class RtMidiOutputClient final : public RtMidiClient<RtMidiOut, MidiOutputClient>
 {
 public:
-  explicit RtMidiOutputClient(std::unique_ptr<RtMidiOut> out)
-      : RtMidiClient(std::move(out)), jack_(library_->getCurrentApi() == RtMidi::UNIX_JACK)
-  {
-  }
+  explicit RtMidiOutputClient(std::unique_ptr<RtMidiOut> out) : RtMidiClient(std::move(out)) {}
 
   ~RtMidiOutputClient() override { ClosePort(); }
 
@@ -196,67 +184,15 @@ public:
     return OpenWith([&] { library_->openVirtualPort(portName); });
   }
 
-  // Closing first lets the library's JACK ring buffer drain: a port closed under it drops what
-  // it still holds, which was reported as sent.
-  void ClosePort() override
-  {
-    if (open_) std::this_thread::sleep_until(DrainedBy());
-    CloseLibraryPort();
-    recent_.clear();
-    queued_ = 0;
-  }
+  void ClosePort() override { CloseLibraryPort(); }
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
     if (!bytes || size == 0 || size > MaxMessageSize() || !open_) return false;
-    if (jack_)
-    {
-      std::chrono::steady_clock::time_point retry;
-      while (!RoomFor(size, retry))
-        std::this_thread::sleep_until(retry);
-      recent_.emplace_back(std::chrono::steady_clock::now(), size + kJackLengthPrefix);
-      queued_ += size + kJackLengthPrefix;
-    }
     return Attempt(errors_, [&] { library_->sendMessage(bytes, size); });
   }
 
-  size_t MaxMessageSize() const override { return jack_ ? kJackMaxMessage : kAlsaMaxMessage; }
-
-  // The library cannot tell how full its JACK ring buffer is, and drops silently when it is
-  // full; so we keep our own account of what was queued recently and count an entry as
-  // drained once the process cycle has had time to take it.
-  bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
-  {
-    if (!jack_) return true;
-    const auto now = std::chrono::steady_clock::now();
-    while (!recent_.empty() && now - recent_.front().first >= kJackDrainTime)
-    {
-      queued_ -= recent_.front().second;
-      recent_.pop_front();
-    }
-    const size_t needed = size + kJackLengthPrefix;
-    const size_t room = size <= kShortMessage ? kJackRingBytes : kJackRingBytes - kJackShortReserve;
-    if (queued_ + needed <= room) return true;
-    // The first moment enough of the oldest entries will have drained.
-    size_t stays = queued_;
-    for (const auto& entry : recent_)
-    {
-      stays -= entry.second;
-      retry = entry.first + kJackDrainTime;
-      if (stays + needed <= room) break;
-    }
-    return false;
-  }
-
-  std::chrono::steady_clock::time_point DrainedBy() const override
-  {
-    return recent_.empty() ? std::chrono::steady_clock::time_point{} : recent_.back().first + kJackDrainTime;
-  }
-
-private:
-  const bool jack_;
-  std::deque<std::pair<std::chrono::steady_clock::time_point, size_t>> recent_;
-  size_t queued_ = 0;
+  size_t MaxMessageSize() const override { return kAlsaMaxMessage; }
 };
 
 class RtMidiInputClient final : public RtMidiClient<RtMidiIn, MidiInputClient>
@@ -361,7 +297,15 @@ public:
 
   std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) override
   {
-    return Wrap<RtMidiOutputClient>(selector_.Create<RtMidiOut>(clientName));
+    auto library = selector_.Create<RtMidiOut>(clientName);
+    // RtMidi's JACK output drops silently when its buffer is full, cannot tell how full it is and
+    // closes under what it still holds: under JACK our own output client stands in for it.
+    if (library && library->getCurrentApi() == RtMidi::UNIX_JACK)
+    {
+      library.reset();
+      return CreateJackMidiOutput(clientName);
+    }
+    return Wrap<RtMidiOutputClient>(std::move(library));
   }
 
   std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) override
