@@ -1,5 +1,6 @@
 #include "framework/plugin/IMidiPorts.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -349,6 +350,8 @@ MidiSendStatus IMidiPorts::Finish(MidiSendStatus status)
 
 MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
 {
+  // A buffer that stays full means the MIDI system has stopped taking messages.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   for (;;)
   {
     std::chrono::steady_clock::time_point retry;
@@ -365,7 +368,12 @@ MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
       if (output_->RoomFor(size, retry))
         return Finish(output_->Send(bytes, size) ? MidiSendStatus::kSent : MidiSendStatus::kFailed);
     }
-    std::this_thread::sleep_until(retry);
+    if (std::chrono::steady_clock::now() >= giveUp)
+    {
+      std::fprintf(stderr, "MIDI output: no room for a message of %zu bytes for 2 s, not sent\n", size);
+      return Finish(MidiSendStatus::kFailed);
+    }
+    std::this_thread::sleep_until(std::min(retry, giveUp));
   }
 }
 

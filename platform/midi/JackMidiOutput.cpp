@@ -89,7 +89,7 @@ public:
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
-    if (!bytes || size == 0 || size > kMaxMessage || !port_) return false;
+    if (!bytes || size == 0 || size > kMaxMessage || !port_ || serverGone_.load()) return false;
     const auto giveUp = std::chrono::steady_clock::now() + kSendWait;
     std::chrono::steady_clock::time_point retry;
     while (!RoomFor(size, retry))
@@ -110,7 +110,8 @@ public:
   bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
   {
     jack_ringbuffer_t* ring = size <= kShortMessage ? short_ : long_;
-    if (jack_ringbuffer_write_space(ring) >= size + kLengthPrefix) return true;
+    // Without a server there is no room to wait for: Send answers at once.
+    if (serverGone_.load() || jack_ringbuffer_write_space(ring) >= size + kLengthPrefix) return true;
     retry = std::chrono::steady_clock::now() + kPoll;
     return false;
   }

@@ -420,8 +420,7 @@ TEST_F(MidiPortsTest, PortOperationsAndSendsFromSeveralThreads)
       [&]
       {
         for (uint8_t i = 0; !done.load(); i = uint8_t((i + 1) & 0x7F))
-          if (ports.SendMidiToDevice({0, 0xB0, 7, i}) == MidiSendStatus::kSent)
-            sent.fetch_add(1);
+          if (ports.SendMidiToDevice({0, 0xB0, 7, i}) == MidiSendStatus::kSent) sent.fetch_add(1);
       });
   // The port operations are quick: let the sends begin first, so that the two overlap.
   while (sent.load() == 0)
@@ -485,4 +484,19 @@ TEST_F(MidiPortsTest, ShortMessagesDoNotWaitBehindSysEx)
   ASSERT_EQ(received.size(), 21u);
   EXPECT_EQ(received.front(), (Bytes{0xB0, 7, 0}));
   EXPECT_EQ(received.back().size(), 2002u);
+}
+
+// An output whose buffer never drains (the MIDI system stopped) fails the send after a bounded
+// wait instead of holding its caller forever; short messages still go.
+TEST_F(MidiPortsTest, SendGivesUpWhenTheOutputNeverHasRoom)
+{
+  ASSERT_EQ(OpenOutput("Other Out"), 2);
+  backend->SetLongMessagesHeld(true);
+  const Bytes body(100, 0x22);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ports.SendSysExToDevice(body.data(), int(body.size())), MidiSendStatus::kFailed);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_EQ(ports.SendMidiToDevice({0, 0x90, 60, 1}), MidiSendStatus::kSent);
+  backend->SetLongMessagesHeld(false);
+  EXPECT_EQ(backend->Received("Other Out"), (std::vector<Bytes>{{0x90, 60, 1}}));
 }
