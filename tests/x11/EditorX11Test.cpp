@@ -189,6 +189,14 @@ bool Logged(const ProbeControl* c, const std::string& prefix)
   return false;
 }
 
+// The editor's ungrab travels on its own connection: another client may see the grab a moment
+// longer. A grab that was never given back stays for good.
+bool PointerFreed(IGraphicsWin* g, SyntheticInput& input)
+{
+  return PumpUntil(
+      g, [&] { return !input.PointerGrabbedElsewhere(); }, 2000);
+}
+
 // Real button events through the X11 back end: every press's capture is given back with its
 // release, and a right press that opens the value entry ends (capture, host edit) with the entry.
 TEST(EditorX11, EveryPressGivesThePointerBack)
@@ -210,7 +218,7 @@ TEST(EditorX11, EveryPressGivesThePointerBack)
   EXPECT_TRUE(PumpUntil(e.graphics, [&] { return Logged(e.knob, "down"); }));
   input->Button(2, false);
   EXPECT_TRUE(PumpUntil(e.graphics, [&] { return Logged(e.knob, "up"); }));
-  EXPECT_FALSE(input->PointerGrabbedElsewhere()) << "a middle click left the pointer grabbed";
+  EXPECT_TRUE(PointerFreed(e.graphics, *input)) << "a middle click left the pointer grabbed";
   EXPECT_EQ(e.plug.events, (std::vector<std::string>{"begin 3", "end 3"}));
 
   // Right click: the entry opens on the press, its release is swallowed, Return commits.
@@ -226,7 +234,7 @@ TEST(EditorX11, EveryPressGivesThePointerBack)
   ASSERT_TRUE(PumpUntil(e.graphics, [&] { return !e.graphics->EntryOpen(); }));
   EXPECT_NEAR(e.knob->Value(), 0.5, 1e-9);
   EXPECT_EQ(e.plug.events, (std::vector<std::string>{"begin 3", "end 3"}));
-  EXPECT_FALSE(input->PointerGrabbedElsewhere()) << "the entry's press kept the pointer";
+  EXPECT_TRUE(PointerFreed(e.graphics, *input)) << "the entry's press kept the pointer";
 
   // The wheel over the background reaches the background, not the knob the entry came from.
   input->MoveTo(ox + 150, oy + 80);
@@ -246,7 +254,7 @@ TEST(EditorX11, EveryPressGivesThePointerBack)
   ASSERT_TRUE(PumpUntil(e.graphics, [&] { return !e.graphics->EntryOpen(); }));
   EXPECT_NEAR(e.knob->Value(), 0.5, 1e-9);
   EXPECT_EQ(e.plug.events, (std::vector<std::string>{"begin 3", "end 3"}));
-  EXPECT_FALSE(input->PointerGrabbedElsewhere());
+  EXPECT_TRUE(PointerFreed(e.graphics, *input));
   e.graphics->DestroyEditorWindow();
 }
 
