@@ -240,13 +240,14 @@ void IMidiPorts::CloseMidiInput()
 
 void IMidiPorts::CloseOutput()
 {
-  // Let what was sent leave the library's buffer without holding up the other senders.
-  std::chrono::steady_clock::time_point drained;
+  // Let what was sent be delivered without holding up the other senders (the client stays: it is
+  // replaced only under the ports lock, which our caller holds).
+  MidiOutputClient* output = nullptr;
   {
     std::lock_guard<std::mutex> send(sendMutex_);
-    if (output_ && output_->IsPortOpen()) drained = output_->DrainedBy();
+    if (output_ && output_->IsPortOpen()) output = output_.get();
   }
-  std::this_thread::sleep_until(drained);
+  if (output) output->WaitUntilDelivered();
   std::lock_guard<std::mutex> send(sendMutex_);
   if (output_) output_->ClosePort();
   chosenOutput_ = 0;

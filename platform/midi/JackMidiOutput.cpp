@@ -102,6 +102,7 @@ public:
     // The length last would be safer, but the reader takes a message only once it is whole.
     jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&length), kLengthPrefix);
     jack_ringbuffer_write(ring, reinterpret_cast<const char*>(bytes), size);
+    written_.fetch_add(1);
     return true;
   }
 
@@ -141,6 +142,7 @@ private:
     // Nothing left over from a port closed before.
     jack_ringbuffer_reset(short_);
     jack_ringbuffer_reset(long_);
+    taken_.store(written_.load()); // what a timed-out close left is gone with them
     port_ = port;
     livePort_.store(port);
     return true;
@@ -156,54 +158,48 @@ private:
     port_ = nullptr;
   }
 
-  void WaitUntilDelivered()
+  void WaitUntilDelivered() override
   {
+    if (!port_) return;
+    const uint64_t written = written_.load();
     const auto giveUp = std::chrono::steady_clock::now() + kCloseWait;
-    bool emptySeen = false;
-    uint64_t emptyAt = 0;
     while (!serverGone_.load() && std::chrono::steady_clock::now() < giveUp)
     {
-      const uint64_t cycle = cycles_.load();
-      const bool empty = jack_ringbuffer_read_space(short_) == 0 && jack_ringbuffer_read_space(long_) == 0;
-      if (!empty)
-      {
-        emptySeen = false;
-      }
-      else if (!emptySeen)
-      {
-        emptySeen = true;
-        emptyAt = cycle;
-      }
-      else if (cycle >= emptyAt + 2)
-      {
-        // One cycle wrote the last events into our port; the next has let the other side read them.
-        return;
-      }
+      // One cycle put the last message into our port; once the next has run, the other side has read it.
+      if (taken_.load() >= written && (written == 0 || cycles_.load() >= lastTakenCycle_.load() + 2)) return;
       std::this_thread::sleep_for(kPoll);
     }
-    const size_t pending = jack_ringbuffer_read_space(short_) + jack_ringbuffer_read_space(long_);
-    if (pending > 0)
-      std::fprintf(stderr, "MIDI output: the port closed before %zu bytes could be delivered\n", pending);
+    const uint64_t taken = taken_.load();
+    if (taken < written)
+      std::fprintf(stderr, "MIDI output: %llu messages not yet delivered when the port closed\n",
+                   static_cast<unsigned long long>(written - taken));
   }
 
   static int Process(jack_nframes_t frames, void* user)
   {
     auto* self = static_cast<JackMidiOutputClient*>(user);
     self->inProcess_.fetch_add(1);
+    const uint64_t cycle = self->cycles_.load();
     if (jack_port_t* port = self->livePort_.load())
     {
       void* buffer = jack_port_get_buffer(port, frames);
       jack_midi_clear_buffer(buffer);
-      if (Drain(self->short_, buffer)) Drain(self->long_, buffer);
+      uint64_t taken = 0;
+      if (Drain(self->short_, buffer, taken)) Drain(self->long_, buffer, taken);
+      if (taken > 0)
+      {
+        self->lastTakenCycle_.store(cycle);
+        self->taken_.fetch_add(taken);
+      }
     }
     self->inProcess_.fetch_sub(1);
-    self->cycles_.fetch_add(1);
+    self->cycles_.store(cycle + 1);
     return 0;
   }
 
   // Moves whole messages from the ring into this cycle's port buffer while they fit; false when
   // one had to stay for the next cycle.
-  static bool Drain(jack_ringbuffer_t* ring, void* buffer)
+  static bool Drain(jack_ringbuffer_t* ring, void* buffer, uint64_t& taken)
   {
     for (;;)
     {
@@ -218,11 +214,13 @@ private:
         // Larger than an empty port buffer holds (a very short period): it can never go, and
         // must not hold back what follows.
         jack_ringbuffer_read_advance(ring, kLengthPrefix + length);
+        ++taken;
         continue;
       }
       if (!event) return false;
       jack_ringbuffer_read_advance(ring, kLengthPrefix);
       jack_ringbuffer_read(ring, reinterpret_cast<char*>(event), length);
+      ++taken;
     }
   }
 
@@ -235,7 +233,10 @@ private:
   jack_port_t* port_ = nullptr;                 // the sending thread's view
   std::atomic<jack_port_t*> livePort_{nullptr}; // the process callback's
   std::atomic<int> inProcess_{0};
-  std::atomic<uint64_t> cycles_{0};
+  std::atomic<uint64_t> cycles_{0};         // process cycles run
+  std::atomic<uint64_t> written_{0};        // messages put into the rings
+  std::atomic<uint64_t> taken_{0};          // messages the process callback took out
+  std::atomic<uint64_t> lastTakenCycle_{0}; // the cycle that took the latest
   std::atomic<bool> serverGone_{false};
 };
 } // namespace

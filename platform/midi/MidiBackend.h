@@ -51,9 +51,9 @@ public:
     (void)retry;
     return true;
   }
-  // When everything sent so far will have left the library's buffer (the past when nothing is
-  // pending). ClosePort waits for it, so closing does not lose what was accepted.
-  virtual std::chrono::steady_clock::time_point DrainedBy() const { return {}; }
+  // Returns once what was sent before the call has been delivered (bounded); other threads may send
+  // meanwhile. ClosePort does it too, so closing does not lose what was accepted.
+  virtual void WaitUntilDelivered() {}
 };
 
 class MidiInputClient : public MidiPortLister
