@@ -19,6 +19,27 @@ void MIDIMessageSender::run()
   case 14:
     BusyPulse();
     break;
+  case 6:
+    RequestEditBuffer();
+    break;
+  case 7:
+    RequestCurrentProgram();
+    break;
+  case 9:
+    RequestSlot(false);
+    break;
+  case 10:
+    RequestBank(false);
+    break;
+  case 11:
+    RequestSlot(true);
+    break;
+  case 12:
+    RequestBank(true);
+    break;
+  case 18:
+    Connect();
+    break;
   case 19:
     break;
   case 20:
