@@ -13,6 +13,19 @@ void MIDIMessageSender::run()
   // Adding a job: its routine as a member of this class, and its code's case here.
   switch (job.code)
   {
+  case 0:
+    SendPerformance(job.storeFlag);
+    break;
+  case 1:
+  {
+    BusyScope busy(mTransferHost);
+    SendGlobalSettings();
+    mWorker.sendBusy = 0;
+    break;
+  }
+  case 2:
+    SendPartProgram(job.partOrSlot, job.storeFlag);
+    break;
   case 3:
   case 8:
   case 13:

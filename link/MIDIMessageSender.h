@@ -101,6 +101,16 @@ private:
   void SendToDevice(const std::vector<uint8_t>& message);
   int Delay();
 
+  // ---- send jobs (SendJobs.cpp) ----
+  void SendPerformance(bool store);           // job 0
+  bool SendGlobalSettings();                  // job 1; false when cancelled
+  bool SendPartProgram(int part, bool store); // job 2; false when cancelled
+  // Paced send of built messages through the gated SysEx send; false when a wait was cut short.
+  bool SendPaced(const std::vector<uint8_t>& message, int64_t waitMs);
+  // Hands one slot's messages to the receive side as the synthesizer's, into the record of the
+  // current mode armed once for all of them.
+  void InjectSlot(const std::vector<std::vector<uint8_t>>& messages);
+
   // Jobs 3, 8, 13 and 14: the overlay on, then off again; a dump job's busy mark cleared.
   void BusyPulse();
   // A job this build does not carry yet: said plainly instead of silently doing nothing.

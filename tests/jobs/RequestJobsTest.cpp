@@ -59,7 +59,7 @@ std::vector<Bytes> ProgramSlotAnswer(const Bytes& request)
 }
 } // namespace
 
-TEST(RequestJobs, AProgramRequestAskesForTheSelectedSlotAndStoresTheAnswer)
+TEST(RequestJobs, AProgramRequestAsksForTheSelectedSlotAndStoresTheAnswer)
 {
   Rig r;
   r.librarian.selectedLeftSlot = 5;
