@@ -32,6 +32,12 @@ void MIDIMessageSender::run()
   case 14:
     BusyPulse();
     break;
+  case 4:
+    LoadSlot();
+    break;
+  case 5:
+    WriteBank();
+    break;
   case 6:
     RequestEditBuffer();
     break;
@@ -49,6 +55,15 @@ void MIDIMessageSender::run()
     break;
   case 12:
     RequestBank(true);
+    break;
+  case 15:
+    SendInitSlot(DumpKind::Performance);
+    break;
+  case 16:
+    SendInitSlot(DumpKind::Program);
+    break;
+  case 17:
+    SendInitSlot(DumpKind::Pattern);
     break;
   case 18:
     Connect();

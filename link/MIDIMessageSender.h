@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/DumpForms.h"
 #include "link/LinkHost.h"
 #include "link/SysExFrame.h"
 
@@ -110,6 +111,13 @@ private:
   // Hands one slot's messages to the receive side as the synthesizer's, into the record of the
   // current mode armed once for all of them.
   void InjectSlot(const std::vector<std::vector<uint8_t>>& messages);
+
+  // ---- slot jobs (BankJobs.cpp) ----
+  void LoadSlot();                  // job 4
+  void WriteBank();                 // job 5
+  void SendInitSlot(DumpKind kind); // jobs 15, 16, 17
+  // The kind of slot the librarian's current mode holds.
+  DumpKind CurrentKind() const;
 
   // Jobs 3, 8, 13 and 14: the overlay on, then off again; a dump job's busy mark cleared.
   void BusyPulse();

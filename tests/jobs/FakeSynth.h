@@ -9,7 +9,9 @@
 #include "link/SysExFrame.h"
 #include "tests/transfer/TransferTestHost.h"
 
+#include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 class FakeSynth : public TransferTestHost
@@ -33,6 +35,17 @@ public:
     for (const Bytes& m : Sent())
       if (m.size() > kSysExTypeOffset && m[0] == 0xF0 && m[kSysExTypeOffset] == type) out.push_back(m);
     return out;
+  }
+
+  std::string LastStatus()
+  {
+    const auto texts = StatusTexts();
+    return texts.empty() ? std::string() : texts.back();
+  }
+  bool HasStatus(const std::string& text)
+  {
+    const auto texts = StatusTexts();
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
   }
 
   TransferWorker* worker = nullptr;

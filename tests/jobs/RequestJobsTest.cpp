@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace
 {
 constexpr int kDelay100 = 2; // kLibSyncTimer value of a 100 ms delay
@@ -32,16 +30,6 @@ struct Rig
     host.librarian = &librarian;
     host.Set(kLibSyncTimer, kDelay100);
     host.worker = &worker;
-  }
-  bool Has(const std::string& text)
-  {
-    const auto texts = host.StatusTexts();
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-  }
-  std::string LastText()
-  {
-    const auto texts = host.StatusTexts();
-    return texts.empty() ? std::string() : texts.back();
   }
 
   FakeSynth host;
@@ -71,7 +59,7 @@ TEST(RequestJobs, AProgramRequestAsksForTheSelectedSlotAndStoresTheAnswer)
 
   EXPECT_EQ(r.host.Sent(),
             (std::vector<Bytes>{{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x0F, 0x13, 0x07, 0x05, 0xF7}}));
-  EXPECT_EQ(r.LastText(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
   EXPECT_EQ(r.host.BusyEvents(), (std::vector<bool>{true, false}));
   EXPECT_EQ(r.worker.Sender(TransferWorker::kJobsLane).failed.load(), 0);
   LibrarianSlot stored;
@@ -97,8 +85,8 @@ TEST(RequestJobs, ASilentSynthesizerTimesOutAfterTheScanOfAllSixteenIds)
   EXPECT_EQ(requests[0][kSysExDeviceIdOffset], 15);
   for (int id = 0; id < 16; ++id)
     EXPECT_EQ(requests[size_t(id) + 1][kSysExDeviceIdOffset], id);
-  EXPECT_EQ(r.LastText(), MIDIMessageSender::kTimedOutText);
-  EXPECT_TRUE(r.Has("Please wait, checking DeviceID 16"));
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kTimedOutText);
+  EXPECT_TRUE(r.host.HasStatus("Please wait, checking DeviceID 16"));
   EXPECT_EQ(r.worker.Sender(TransferWorker::kJobsLane).failed.load(), 1);
   // Nothing is coming: no record waits on, no reception holds incoming messages back.
   EXPECT_FALSE(r.worker.RecordArmed(DumpKind::Program));
@@ -117,7 +105,7 @@ TEST(RequestJobs, AScanThatFindsTheSynthesizerOnAnotherIdAdoptsIt)
   const auto requests = r.host.SentOfType(kSysExMemoryRequest);
   ASSERT_EQ(requests.size(), 5u); // id 15, then 0 to 3
   EXPECT_EQ(requests.back()[kSysExDeviceIdOffset], 3);
-  EXPECT_EQ(r.LastText(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
   EXPECT_EQ(r.host.deviceId.load(), 3);
   EXPECT_EQ(r.host.IntParam(kGlobalMidiChannel), 3);
 
@@ -145,9 +133,9 @@ TEST(RequestJobs, AProgramBankRequestsEverySlotInOrderAndShowsItsProgress)
   ASSERT_FALSE(r.host.partTexts.empty());
   EXPECT_EQ(r.host.partTexts.front().second, "Processed 0/127");
   EXPECT_EQ(r.host.partTexts.back().second, "Processed 127/127");
-  EXPECT_TRUE(r.Has("Please wait! 99% received.."));
-  EXPECT_FALSE(r.Has("Please wait! 100% received.."));
-  EXPECT_EQ(r.LastText(), MIDIMessageSender::kCompletedText);
+  EXPECT_TRUE(r.host.HasStatus("Please wait! 99% received.."));
+  EXPECT_FALSE(r.host.HasStatus("Please wait! 100% received.."));
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
   EXPECT_EQ(r.librarian.selectedLeftSlot.load(), 0);
   for (int n : {0, 64, 127})
   {
@@ -177,7 +165,7 @@ TEST(RequestJobs, ABankRequestEndsAtItsFirstSilentSlotAndACancelStopsIt)
     ASSERT_EQ(requests.size(), 10u + 17u);
     EXPECT_EQ(requests.back()[8], 2);
     EXPECT_EQ(requests.back()[9], 10);
-    EXPECT_EQ(r.LastText(), "CONNECTION TIMED OUT! No answer for slot 10.");
+    EXPECT_EQ(r.host.LastStatus(), "CONNECTION TIMED OUT! No answer for slot 10.");
     EXPECT_EQ(r.librarian.selectedLeftSlot.load(), 0);
     // Ten answered slots (100 ms and 25 ms each) and one time-out of 4.6 s, not minutes.
     EXPECT_EQ(r.host.clock.NowMs() - start, 10 * 125 + 4600);
@@ -194,7 +182,7 @@ TEST(RequestJobs, ABankRequestEndsAtItsFirstSilentSlotAndACancelStopsIt)
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     const auto requests = r.host.SentOfType(kSysExMemoryRequest);
     ASSERT_EQ(requests.size(), 6u);
-    EXPECT_EQ(r.LastText(), "Data request cancelled!");
+    EXPECT_EQ(r.host.LastStatus(), "Data request cancelled!");
     EXPECT_EQ(r.host.changeHandlers, (std::vector<int>{kRefreshFolders}));
     EXPECT_EQ(r.librarian.selectedLeftSlot.load(), 0);
     EXPECT_EQ(r.worker.Sender(TransferWorker::kJobsLane).failed.load(), 1);
@@ -222,7 +210,7 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
     ASSERT_EQ(requests.size(), 6u); // id 15, then 0 to 4
     EXPECT_EQ(r.host.clock.NowMs() - start, 25 * 1000 + 5 * 500);
     EXPECT_EQ(r.host.deviceId.load(), 4);
-    EXPECT_EQ(r.LastText(), "Plug-in is ready to go!");
+    EXPECT_EQ(r.host.LastStatus(), "Plug-in is ready to go!");
     EXPECT_EQ(r.host.connectPending.load(), 0);
     EXPECT_EQ(r.worker.globalsReceived.load(), 1);
   }
@@ -234,8 +222,8 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     EXPECT_EQ(r.host.SentOfType(kSysExDeviceIdRequest).size(), 17u);
     EXPECT_EQ(r.host.clock.NowMs() - start, 35 * 1000 + 16 * 500);
-    EXPECT_EQ(r.LastText(), MIDIMessageSender::kNoResponseText);
-    EXPECT_TRUE(r.Has("Connecting to Hardware"));
+    EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kNoResponseText);
+    EXPECT_TRUE(r.host.HasStatus("Connecting to Hardware"));
     EXPECT_EQ(r.host.deviceId.load(), 15);
     EXPECT_EQ(r.host.connectPending.load(), 0);
     EXPECT_EQ(r.host.BusyEvents(), (std::vector<bool>{true, false}));
@@ -257,7 +245,7 @@ TEST(RequestJobs, APartRequestSendsItsProgramChangeFirstAndGivesUpItsReception)
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0], (Bytes{0xC6, 12}));
     EXPECT_EQ(sent[1], (Bytes{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x0F, 0x08, 0xF7}));
-    EXPECT_EQ(r.LastText(), MIDIMessageSender::kTimedOutText);
+    EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kTimedOutText);
     // Program change wait, the first wait, 35 polls and the wait after a failure.
     EXPECT_EQ(r.host.clock.NowMs() - start, 25 + 100 + 35 * 100 + 100);
     EXPECT_EQ(r.worker.editBufferReceive.load(), 0);
@@ -274,7 +262,7 @@ TEST(RequestJobs, APartRequestSendsItsProgramChangeFirstAndGivesUpItsReception)
     };
     ASSERT_TRUE(r.worker.RequestCurrentProgram(1, true));
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
-    EXPECT_EQ(r.LastText(), MIDIMessageSender::kCompletedText);
+    EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
     EXPECT_EQ(r.worker.Sender(TransferWorker::kJobsLane).failed.load(), 0);
   }
 }
@@ -290,7 +278,7 @@ TEST(RequestJobs, EditBufferRequestsTimeOutByTheirOwnRules)
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     EXPECT_EQ(r.host.clock.NowMs() - start, 200 * 25 + 250);
     EXPECT_EQ(r.host.SentOfType(kSysExEditBufferRequest).size(), 1u);
-    EXPECT_EQ(r.LastText(), MIDIMessageSender::kTimedOutText);
+    EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kTimedOutText);
   }
   {
     // To the editor: a scan at poll 30, the time-out at poll 40.
@@ -300,7 +288,7 @@ TEST(RequestJobs, EditBufferRequestsTimeOutByTheirOwnRules)
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     EXPECT_EQ(r.host.clock.NowMs() - start, 40 * 100 + 16 * 100 + 50);
     EXPECT_EQ(r.host.SentOfType(kSysExEditBufferRequest).size(), 17u);
-    EXPECT_EQ(r.LastText(), MIDIMessageSender::kTimedOutText);
+    EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kTimedOutText);
     EXPECT_EQ(r.worker.editBufferReceive.load(), 0);
     EXPECT_EQ(r.worker.editBufferPolling.load(), 0);
   }
@@ -310,7 +298,7 @@ TEST(RequestJobs, EditBufferRequestsTimeOutByTheirOwnRules)
     r.host.midiOutputReady = 0;
     ASSERT_TRUE(r.worker.RequestEditBuffer(false));
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
-    EXPECT_TRUE(r.Has(DeviceSender::kSetMidiFirst));
+    EXPECT_TRUE(r.host.HasStatus(DeviceSender::kSetMidiFirst));
     EXPECT_EQ(r.host.SentCount(), 0u);
   }
 }
