@@ -71,9 +71,13 @@ void MIDIMessageSender::run()
   case 19:
     break;
   case 20:
+    SendTransport(0xFA);
+    break;
   case 21:
+    RunMidiClock();
+    break;
   case 22:
-    // Transport and clock: nothing to tell the user while they are not carried.
+    SendTransport(0xFC);
     break;
   default:
     if (job.code >= 0 && job.code <= kLastJobCode) NotAvailable();

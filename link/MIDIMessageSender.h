@@ -119,6 +119,15 @@ private:
   // The kind of slot the librarian's current mode holds.
   DumpKind CurrentKind() const;
 
+  // ---- transport and clock (ClockJobs.cpp) ----
+  void SendTransport(uint8_t status); // jobs 20 (FA) and 22 (FC)
+  void RunMidiClock();                // job 21
+  // The clock's tempo in whole beats per minute: the host's, or the configured list entry; 0
+  // when there is none.
+  int ClockTempo();
+  // Sleeps until the link clock reaches deadlineNs; false when the job was stopped.
+  bool SleepUntilNs(int64_t deadlineNs);
+
   // Jobs 3, 8, 13 and 14: the overlay on, then off again; a dump job's busy mark cleared.
   void BusyPulse();
   // A job this build does not carry yet: said plainly instead of silently doing nothing.

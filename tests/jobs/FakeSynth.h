@@ -28,6 +28,24 @@ public:
     return sent;
   }
 
+  // Short messages as they leave: recorded with the clock's time in nanoseconds, then offered to
+  // `onShort` (on the sending thread).
+  bool DeviceSendShort(const IMidiMessage& message) override
+  {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      shortSends.emplace_back(message.status, clock.NowNs());
+    }
+    const bool sent = TransferTestHost::DeviceSendShort(message);
+    if (onShort) onShort(message);
+    return sent;
+  }
+  std::vector<std::pair<uint8_t, int64_t>> ShortSends()
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    return shortSends;
+  }
+
   // The SysEx messages sent so far of one type.
   std::vector<Bytes> SentOfType(uint8_t type) const
   {
@@ -49,6 +67,8 @@ public:
   }
 
   TransferWorker* worker = nullptr;
+  std::function<void(const IMidiMessage&)> onShort;
+  std::vector<std::pair<uint8_t, int64_t>> shortSends;
   int synthId = 15;
   std::function<std::vector<Bytes>(const Bytes&)> reply;
 };
