@@ -223,10 +223,14 @@ TEST(BankJobs, APerformanceLoadWithReselectionReselectsThePartsThenAsksForTheEdi
   for (const Bytes& m : r.host.Sent())
   {
     if (m[0] == 0xF0)
+    {
       types.push_back(m[7]);
+    }
     else if (++shorts % 3 == 2)
-      EXPECT_EQ(m, (Bytes{uint8_t(0xB0 | (shorts / 3)), 32, 5}))
-          << shorts; // bank select of part p on channel p
+    {
+      // The bank select of part p, on channel p.
+      EXPECT_EQ(m, (Bytes{uint8_t(0xB0 | (shorts / 3)), 32, 5})) << shorts;
+    }
   }
   EXPECT_EQ(shorts, 24);
   EXPECT_EQ(types, (std::vector<int>{0x05, 0x1B, 0x20, 0x05, 0x1B, 0x20, 0x08}));
