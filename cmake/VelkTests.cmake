@@ -50,3 +50,8 @@ foreach(_script ${_script_tests})
   add_test(NAME scripts.${_name} COMMAND bash ${_script})
   set_tests_properties(scripts.${_name} PROPERTIES TIMEOUT 60 LABELS scripts)
 endforeach()
+# The document tests also check the layout model and the generator on hand-made sources.
+if(TARGET test_resources AND TARGET velk_docgen_lib)
+  target_link_libraries(test_resources PRIVATE velk_docgen_lib)
+  add_dependencies(test_resources velk_documents)
+endif()

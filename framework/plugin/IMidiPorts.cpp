@@ -51,7 +51,16 @@ IMidiPorts::~IMidiPorts()
 bool IMidiPorts::SetBackend(std::shared_ptr<MidiBackend> backend)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  if (output_ || input_) return false;
+  if (IsOutputOpen() || IsInputOpen()) return false;
+  // Clients made only to list ports (the editor's device menus do at start-up) belong to the old
+  // back end: drop them with their names, so the next listing asks the new one.
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    output_.reset();
+  }
+  input_.reset();
+  outputNames_.clear();
+  inputNames_.clear();
   backend_ = std::move(backend);
   return true;
 }

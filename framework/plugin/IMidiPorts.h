@@ -65,7 +65,7 @@ public:
   IMidiPorts(const IMidiPorts&) = delete;
   IMidiPorts& operator=(const IMidiPorts&) = delete;
 
-  // Only before the first client exists; false afterwards.
+  // Only while no port is open (false then); drops the clients that only listed ports.
   bool SetBackend(std::shared_ptr<MidiBackend> backend);
   // Where incoming messages go; set it before an input port is opened.
   void SetSink(IMidiInputSink* sink);
