@@ -1,5 +1,7 @@
 #include "framework/plugin/IMidiPorts.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace
@@ -44,7 +46,6 @@ IMidiPorts::IMidiPorts(std::shared_ptr<MidiBackend> backend) : backend_(std::mov
 IMidiPorts::~IMidiPorts()
 {
   Shutdown();
-  if (delivery_.joinable()) delivery_.detach(); // torn down from a handler on the delivery thread itself
 }
 
 bool IMidiPorts::SetBackend(std::shared_ptr<MidiBackend> backend)
@@ -216,7 +217,6 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
   if (!opened)
   {
     std::fprintf(stderr, "MIDI input \"%s\" could not be opened\n", name.c_str());
-    StopDelivery();
     return 0;
   }
   chosenInput_ = found;
@@ -249,6 +249,14 @@ void IMidiPorts::CloseMidiInput()
 
 void IMidiPorts::CloseOutput()
 {
+  // Let what was sent be delivered without holding up the other senders (the client stays: it is
+  // replaced only under the ports lock, which our caller holds).
+  MidiOutputClient* output = nullptr;
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    if (output_ && output_->IsPortOpen()) output = output_.get();
+  }
+  if (output) output->WaitUntilDelivered();
   std::lock_guard<std::mutex> send(sendMutex_);
   if (output_) output_->ClosePort();
   chosenOutput_ = 0;
@@ -258,51 +266,61 @@ void IMidiPorts::CloseInput()
 {
   if (input_) input_->ClosePort(); // no callback runs after this
   chosenInput_ = 0;
-  StopDelivery();
+  // No join here: the delivery thread may be waiting for a lock our caller holds.
+  discardBefore_.store(queue_.WrittenPosition());
+  discardPending_.store(true);
 }
 
 void IMidiPorts::Shutdown()
 {
-  std::lock_guard<std::mutex> lock(portsMutex_);
-  sink_.store(nullptr);
-  CloseInput();
-  CloseOutput();
-  input_.reset();
+  std::jthread delivery;
   {
-    std::lock_guard<std::mutex> send(sendMutex_);
-    output_.reset();
+    std::lock_guard<std::mutex> lock(portsMutex_);
+    sink_.store(nullptr);
+    CloseInput();
+    CloseOutput();
+    input_.reset();
+    {
+      std::lock_guard<std::mutex> send(sendMutex_);
+      output_.reset();
+    }
+    outputNames_.clear();
+    inputNames_.clear();
+    delivery = std::move(delivery_);
   }
-  outputNames_.clear();
-  inputNames_.clear();
+  // Joined outside the ports lock, which a handler on that thread may be waiting for.
+  if (!delivery.joinable()) return;
+  delivery.request_stop();
+  pending_.release();
+  if (delivery.get_id() == std::this_thread::get_id())
+    delivery.detach(); // a handler shutting its own ports down: the loop ends when it returns
+  else
+    delivery.join();
 }
 
 void IMidiPorts::StartDelivery()
 {
   if (delivery_.joinable()) return;
   queue_.Clear(); // nothing is producing now: the input port is closed
-  stopDelivery_ = false;
-  delivery_ = std::thread([this] { DeliveryLoop(); });
+  discardPending_ = false;
+  delivery_ = std::jthread([this](std::stop_token stop) { DeliveryLoop(stop); });
 }
 
-void IMidiPorts::StopDelivery()
-{
-  if (!delivery_.joinable() || delivery_.get_id() == std::this_thread::get_id())
-    return; // a handler closing the port keeps its own thread; it idles until the next open
-  stopDelivery_ = true;
-  pending_.release();
-  delivery_.join();
-}
-
-void IMidiPorts::DeliveryLoop()
+void IMidiPorts::DeliveryLoop(std::stop_token stop)
 {
   std::vector<uint8_t> message;
   message.reserve(4096);
-  for (;;)
+  while (!stop.stop_requested())
   {
-    pending_.acquire();
-    if (stopDelivery_.load()) return;
-    while (!stopDelivery_.load() && queue_.Pop(message))
+    // Bounded, so that a thread replaced after a shutdown still sees its stop request.
+    if (!pending_.try_acquire_for(std::chrono::milliseconds(100))) continue;
+    for (;;)
+    {
+      if (stop.stop_requested()) return;
+      if (discardPending_.exchange(false)) queue_.SkipTo(discardBefore_.load());
+      if (!queue_.Pop(message)) break;
       ForwardMidiInput(message.data(), message.size());
+    }
   }
 }
 
@@ -342,10 +360,31 @@ MidiSendStatus IMidiPorts::Finish(MidiSendStatus status)
 
 MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
 {
-  std::lock_guard<std::mutex> send(sendMutex_);
-  if (!output_ || !output_->IsPortOpen()) return Finish(MidiSendStatus::kNoOutput);
-  if (!output_->Send(bytes, size)) return Finish(MidiSendStatus::kFailed);
-  return Finish(MidiSendStatus::kSent);
+  // A buffer that stays full means the MIDI system has stopped taking messages.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (;;)
+  {
+    std::chrono::steady_clock::time_point retry;
+    {
+      std::lock_guard<std::mutex> send(sendMutex_);
+      if (!output_ || !output_->IsPortOpen()) return Finish(MidiSendStatus::kNoOutput);
+      const size_t limit = output_->MaxMessageSize();
+      if (size > limit)
+      {
+        std::fprintf(stderr, "MIDI output: message of %zu bytes not sent, the port carries at most %zu\n",
+                     size, limit);
+        return Finish(MidiSendStatus::kTooLarge);
+      }
+      if (output_->RoomFor(size, retry))
+        return Finish(output_->Send(bytes, size) ? MidiSendStatus::kSent : MidiSendStatus::kFailed);
+    }
+    if (std::chrono::steady_clock::now() >= giveUp)
+    {
+      std::fprintf(stderr, "MIDI output: no room for a message of %zu bytes for 2 s, not sent\n", size);
+      return Finish(MidiSendStatus::kFailed);
+    }
+    std::this_thread::sleep_until(std::min(retry, giveUp));
+  }
 }
 
 MidiSendStatus IMidiPorts::SendSysEx(const uint8_t* bytes, size_t size)
@@ -356,23 +395,15 @@ MidiSendStatus IMidiPorts::SendSysEx(const uint8_t* bytes, size_t size)
   if (end <= first) return Finish(MidiSendStatus::kInvalid);
   const size_t total = end - first + 2;
 
-  std::lock_guard<std::mutex> send(sendMutex_);
-  if (!output_ || !output_->IsPortOpen()) return Finish(MidiSendStatus::kNoOutput);
-  const size_t limit = output_->MaxMessageSize();
-  if (total > limit)
-  {
-    std::fprintf(stderr, "MIDI output: SysEx message of %zu bytes not sent, the port carries at most %zu\n",
-                 total, limit);
-    return Finish(MidiSendStatus::kTooLarge);
-  }
+  std::lock_guard<std::mutex> turn(sysexMutex_);
   sysexScratch_.resize(total);
   sysexScratch_[0] = 0xF0;
   for (size_t i = first; i < end; ++i)
     sysexScratch_[i - first + 1] = DataByte(bytes[i]);
   sysexScratch_[total - 1] = 0xF7;
-  const bool sent = output_->Send(sysexScratch_.data(), total);
+  const MidiSendStatus status = Send(sysexScratch_.data(), total);
   if (sysexScratch_.capacity() > 65536) std::vector<uint8_t>().swap(sysexScratch_);
-  return Finish(sent ? MidiSendStatus::kSent : MidiSendStatus::kFailed);
+  return status;
 }
 
 MidiSendStatus IMidiPorts::SendMidiToDevice(const IMidiMessage& message)
