@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gfx/Gfx_BlendChannel.h"
+#include "gfx/Gfx_BlendRows.h"
 #include "gfx/Gfx_IBitmap.h"
 
 // The plain pixel loops are written to vectorise; a release build at -O2 uses GCC's cheapest
@@ -17,10 +18,6 @@
 namespace
 {
 // Channel formulas as function objects, so each loop is instantiated with its formula inlined.
-struct CrossFadeOp
-{
-  int operator()(int d, int s, int ia) const { return Gfx_CrossFadeChannel(d, s, ia); }
-};
 struct AddOp
 {
   int operator()(int d, int s, int ia) const { return Gfx_AddChannel(d, s, ia); }
@@ -92,31 +89,6 @@ template <class PixelOp> void BlitPixelwise(const BlitArea& a, PixelOp op)
 // Source alpha a scaled by the opacity: (a + 1) * ia / 256.
 inline int WeightedAlpha(int a, int ia) { return (a + 1) * ia / 256; }
 
-// s + (d - s) * k / 256 in plain 32-bit arithmetic: the pixel loops work on 32-bit lanes, where this
-// form vectorises better than the 16-bit one of Gfx_CrossFadeChannel (same result).
-inline int Mix(int d, int s, int k) { return s + (d - s) * k / 256; }
-
-void BlitSourceAlphaCopy(const BlitArea& area, int ia)
-{
-  // Every value is computed and the skip of transparent pixels is a select, so the loop vectorises.
-  if (ia == 256)
-  {
-    BlitPixelwise(area, [](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-      const int a = Byte(s, 3), k = 255 - a;
-      const std::uint32_t mixed = Pack(Mix(Byte(d, 0), Byte(s, 0), k), Mix(Byte(d, 1), Byte(s, 1), k),
-                                       Mix(Byte(d, 2), Byte(s, 2), k), std::min(Byte(d, 3) + a, 255));
-      return a == 0 ? d : (a == 255 ? (s | 0xFF000000u) : mixed);
-    });
-    return;
-  }
-  BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-    const int a = Byte(s, 3), w = WeightedAlpha(a, ia), k = 256 - w;
-    const std::uint32_t mixed = Pack(Mix(Byte(d, 0), Byte(s, 0), k), Mix(Byte(d, 1), Byte(s, 1), k),
-                                     Mix(Byte(d, 2), Byte(s, 2), k), std::min(Byte(d, 3) + w, 255));
-    return a == 0 ? d : mixed;
-  });
-}
-
 void BlitDispatch(const BlitArea& area, int m, int ia)
 {
   switch (m)
@@ -127,7 +99,9 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
         std::memmove(d, s, std::size_t(w) * 4);
       });
     else
-      BlitBytewise(area, ia, CrossFadeOp());
+      ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+        rows.crossFade(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
+      });
     break;
   case BlendAdd:
     BlitBytewise(area, ia, AddOp());
@@ -147,7 +121,9 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendSourceAlpha | BlendCopy:
-    BlitSourceAlphaCopy(area, ia);
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.sourceAlphaCopy(d, s, w, ia);
+    });
     break;
   case BlendSourceAlpha | BlendAdd:
     BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
@@ -329,8 +305,14 @@ void Gfx_FillArea(Gfx_IBitmap* dest, int x, int y, int w, int h, std::uint32_t c
   switch (low)
   {
   case BlendCopy:
-    FillChannels(row, stride, cw, ch, c, ia, CrossFadeOp());
+  {
+    // The alpha byte fades toward the opacity itself (below 256 here: full opacity was a plain fill).
+    const std::uint32_t source = (c & 0x00FFFFFFu) | (std::uint32_t(ia) << 24);
+    const Gfx_BlendRowKernels& rows = Gfx_BlendRows();
+    for (int y = 0; y < ch; ++y, row += stride)
+      rows.crossFadeFill(row, cw, source, ia);
     break;
+  }
   case BlendAdd:
     FillChannels(row, stride, cw, ch, c, ia, AddOp());
     break;

@@ -1,0 +1,303 @@
+#include "gfx/Gfx_BlendRows.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gfx/Gfx_BlendChannel.h"
+
+namespace
+{
+inline int Byte(std::uint32_t p, int n)
+{
+  return static_cast<int>((p >> (8 * n)) & 0xFF);
+}
+
+inline std::uint32_t Pack(int b, int g, int r, int a)
+{
+  return std::uint32_t(b & 0xFF) | (std::uint32_t(g & 0xFF) << 8) | (std::uint32_t(r & 0xFF) << 16) |
+         (std::uint32_t(a & 0xFF) << 24);
+}
+
+// s + (d - s) * k / 256 with the signed division truncating toward zero.
+inline int Mix(int d, int s, int k)
+{
+  return s + (d - s) * k / 256;
+}
+
+// ---- the plain loops: the reference every vector loop must equal ----
+
+void CrossFadePlain(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  for (int i = 0; i < n; ++i)
+    d[i] = static_cast<std::uint8_t>(Gfx_CrossFadeChannel(d[i], s[i], ia));
+}
+
+void CrossFadeFillPlain(std::uint32_t* d, int w, std::uint32_t source, int ia)
+{
+  const int k0 = Byte(source, 0), k1 = Byte(source, 1), k2 = Byte(source, 2), k3 = Byte(source, 3);
+  for (int i = 0; i < w; ++i)
+  {
+    const std::uint32_t p = d[i];
+    d[i] = Pack(Gfx_CrossFadeChannel(Byte(p, 0), k0, ia), Gfx_CrossFadeChannel(Byte(p, 1), k1, ia),
+                Gfx_CrossFadeChannel(Byte(p, 2), k2, ia), Gfx_CrossFadeChannel(Byte(p, 3), k3, ia));
+  }
+}
+
+void SourceAlphaCopyPlain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+{
+  for (int i = 0; i < w; ++i)
+  {
+    const std::uint32_t dp = d[i], sp = s[i];
+    const int a = Byte(sp, 3);
+    if (a == 0) continue;
+    if (ia == 256)
+    {
+      const int k = 255 - a;
+      d[i] = a == 255 ? (sp | 0xFF000000u)
+                      : Pack(Mix(Byte(dp, 0), Byte(sp, 0), k), Mix(Byte(dp, 1), Byte(sp, 1), k),
+                             Mix(Byte(dp, 2), Byte(sp, 2), k), std::min(Byte(dp, 3) + a, 255));
+    }
+    else
+    {
+      const int wt = (a + 1) * ia / 256, k = 256 - wt;
+      d[i] = Pack(Mix(Byte(dp, 0), Byte(sp, 0), k), Mix(Byte(dp, 1), Byte(sp, 1), k),
+                  Mix(Byte(dp, 2), Byte(sp, 2), k), std::min(Byte(dp, 3) + wt, 255));
+    }
+  }
+}
+
+// ---- the vector loops ----
+//
+// Every cross-fade above is one weighted sum on 16-bit lanes:
+//   s + (d - s) * (256 - w) / 256 (truncated toward zero) = (256 d + (s - d) w + 255 [d < s]) >> 8,
+// where the sum lies in 0..65535, so it may be formed modulo 2^16 (the lanes' own arithmetic).
+// A vector of bytes is taken as 16-bit lanes: the even bytes are the lanes' low halves, the odd
+// bytes their high halves; each half is blended in place and the two are merged back.
+
+typedef std::uint8_t U8x16 __attribute__((vector_size(16)));
+typedef std::uint16_t U16x8 __attribute__((vector_size(16)));
+typedef std::uint32_t U32x4 __attribute__((vector_size(16)));
+typedef std::uint8_t U8x32 __attribute__((vector_size(32)));
+typedef std::uint16_t U16x16 __attribute__((vector_size(32)));
+typedef std::uint32_t U32x8 __attribute__((vector_size(32)));
+typedef std::uint8_t U8x64 __attribute__((vector_size(64)));
+typedef std::uint16_t U16x32 __attribute__((vector_size(64)));
+typedef std::uint32_t U32x16 __attribute__((vector_size(64)));
+
+template <int V> struct Lanes;
+template <> struct Lanes<16>
+{
+  using B = U8x16;
+  using H = U16x8;
+  using W = U32x4;
+};
+template <> struct Lanes<32>
+{
+  using B = U8x32;
+  using H = U16x16;
+  using W = U32x8;
+};
+template <> struct Lanes<64>
+{
+  using B = U8x64;
+  using H = U16x32;
+  using W = U32x16;
+};
+
+template <class T> inline __attribute__((always_inline)) void Load(T& v, const void* p)
+{
+  std::memcpy(&v, p, sizeof(T));
+}
+
+// d blended toward s with the weights of wt (the same weight in both halves of a lane). Vectors
+// pass by reference: by value, their calling convention would depend on the instruction set.
+template <int V>
+inline __attribute__((always_inline)) void Blend(const typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
+                                                 const typename Lanes<V>::H& wt, typename Lanes<V>::H& out)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  const H ge = H(B(d >= s)); // 0xFF in each byte where d >= s
+  const H d16 = H(d), s16 = H(s);
+  const H de = d16 & 0xFF, dd = d16 >> 8;
+  const H se = s16 & 0xFF, sd = s16 >> 8;
+  const H even = H(d16 << 8) + (se - de) * wt + 255 - (ge & 0xFF);
+  const H odd = (d16 & 0xFF00) + (sd - dd) * wt + 255 - (ge >> 8);
+  out = (even >> 8) | (odd & 0xFF00);
+}
+
+// Runs step(dest, src) over whole vectors of V bytes, then once over the rest of the row through a
+// vector-sized copy, so a short tail costs one vector step rather than a plain loop per pixel.
+template <int V, class T, class Step>
+inline __attribute__((always_inline)) void ForVectors(T* d, const T* s, int count, Step step)
+{
+  constexpr int kPer = V / int(sizeof(T));
+  int i = 0;
+  for (; i + kPer <= count; i += kPer)
+    step(d + i, s ? s + i : nullptr);
+  if (i == count) return;
+  T dt[kPer] = {}, st[kPer] = {};
+  const std::size_t rest = std::size_t(count - i) * sizeof(T);
+  std::memcpy(dt, d + i, rest);
+  if (s) std::memcpy(st, s + i, rest);
+  step(dt, st);
+  std::memcpy(d + i, dt, rest);
+}
+
+template <int V>
+inline __attribute__((always_inline)) void CrossFadeVector(std::uint8_t* d, const std::uint8_t* s, int n,
+                                                           int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  const H wt = H{} + std::uint16_t(ia);
+  ForVectors<V>(d, s, n,
+                [&](std::uint8_t* dp, const std::uint8_t* sp)
+                {
+                  B dv, sv;
+                  Load(dv, dp);
+                  Load(sv, sp);
+                  H out;
+                  Blend<V>(dv, sv, wt, out);
+                  std::memcpy(dp, &out, V);
+                });
+}
+
+// The fill's source and weight are the same for every pixel: the weighted sum is d * (256 - ia)
+// plus a constant per byte position, less 255 where d >= s.
+template <int V>
+inline __attribute__((always_inline)) void CrossFadeFillVector(std::uint32_t* d, int w, std::uint32_t source,
+                                                               int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  using W = typename Lanes<V>::W;
+  const B s = B(W{} + source);
+  const H s16 = H(s);
+  const std::uint16_t k = std::uint16_t(256 - ia);
+  const H evenSum = (s16 & 0xFF) * std::uint16_t(ia) + 255;
+  const H oddSum = (s16 >> 8) * std::uint16_t(ia) + 255;
+  ForVectors<V>(d, static_cast<const std::uint32_t*>(nullptr), w,
+                [&](std::uint32_t* dp, const std::uint32_t*)
+                {
+                  B dv;
+                  Load(dv, dp);
+                  const H ge = H(B(dv >= s));
+                  const H d16 = H(dv);
+                  const H even = (d16 & 0xFF) * k + evenSum - (ge & 0xFF);
+                  const H odd = (d16 >> 8) * k + oddSum - (ge >> 8);
+                  const H out = (even >> 8) | (odd & 0xFF00);
+                  std::memcpy(dp, &out, V);
+                });
+}
+
+template <int V>
+inline __attribute__((always_inline)) void SourceAlphaCopyVector(std::uint32_t* d, const std::uint32_t* s,
+                                                                 int w, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  using W = typename Lanes<V>::W;
+  const bool full = ia == 256;
+  ForVectors<V>(d, s, w,
+                [&](std::uint32_t* dp, const std::uint32_t* sp)
+                {
+                  W dw, sw;
+                  Load(dw, dp);
+                  Load(sw, sp);
+                  const W a = sw >> 24;
+                  const H a2 = H(a | (a << 16)); // the pixel's alpha in both halves
+                  // Weight: a + 1 at full opacity (0 for a transparent pixel, which then keeps the
+                  // destination), else (a + 1) * ia / 256, which fits 16 bits below full opacity.
+                  const H wt = full ? H(a2 - H(a2 != 0)) : H(((a2 + 1) * std::uint16_t(ia)) >> 8);
+                  const W add = full ? a : (W(wt) & 0xFFFF);
+                  H mixed;
+                  Blend<V>(B(dw), B(sw), wt, mixed);
+                  const W colour = W(mixed) & 0x00FFFFFFu;
+                  const W sum = (dw >> 24) + add;
+                  const W alpha = (sum | W(sum > 255)) & 0xFF; // clamped to 255
+                  const W out = colour | (alpha << 24);
+                  std::memcpy(dp, &out, V);
+                });
+}
+
+void CrossFade16(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  CrossFadeVector<16>(d, s, n, ia);
+}
+void CrossFadeFill16(std::uint32_t* d, int w, std::uint32_t source, int ia)
+{
+  CrossFadeFillVector<16>(d, w, source, ia);
+}
+void SourceAlphaCopy16(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+{
+  SourceAlphaCopyVector<16>(d, s, w, ia);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define VELK_BLEND_ROWS_WIDE 1
+__attribute__((target("avx2"))) void CrossFade32(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  CrossFadeVector<32>(d, s, n, ia);
+}
+__attribute__((target("avx2"))) void CrossFadeFill32(std::uint32_t* d, int w, std::uint32_t source, int ia)
+{
+  CrossFadeFillVector<32>(d, w, source, ia);
+}
+__attribute__((target("avx2"))) void SourceAlphaCopy32(std::uint32_t* d, const std::uint32_t* s, int w,
+                                                       int ia)
+{
+  SourceAlphaCopyVector<32>(d, s, w, ia);
+}
+__attribute__((target("avx512bw"))) void CrossFade64(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  CrossFadeVector<64>(d, s, n, ia);
+}
+__attribute__((target("avx512bw"))) void CrossFadeFill64(std::uint32_t* d, int w, std::uint32_t source,
+                                                         int ia)
+{
+  CrossFadeFillVector<64>(d, w, source, ia);
+}
+__attribute__((target("avx512bw"))) void SourceAlphaCopy64(std::uint32_t* d, const std::uint32_t* s, int w,
+                                                           int ia)
+{
+  SourceAlphaCopyVector<64>(d, s, w, ia);
+}
+#endif
+
+const Gfx_BlendRowKernels kLevels[] = {
+    {CrossFadePlain, CrossFadeFillPlain, SourceAlphaCopyPlain},
+    {CrossFade16, CrossFadeFill16, SourceAlphaCopy16},
+#ifdef VELK_BLEND_ROWS_WIDE
+    {CrossFade32, CrossFadeFill32, SourceAlphaCopy32},
+    {CrossFade64, CrossFadeFill64, SourceAlphaCopy64},
+#endif
+};
+
+int DetectLevel()
+{
+#ifdef VELK_BLEND_ROWS_WIDE
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512bw")) return Gfx_BlendRowsVector64;
+  if (__builtin_cpu_supports("avx2")) return Gfx_BlendRowsVector32;
+#endif
+  return Gfx_BlendRowsVector16;
+}
+} // namespace
+
+int Gfx_BlendRowsBestLevel()
+{
+  static const int level = DetectLevel();
+  return level;
+}
+
+const Gfx_BlendRowKernels& Gfx_BlendRowsAt(int level)
+{
+  return kLevels[std::clamp(level, 0, Gfx_BlendRowsBestLevel())];
+}
+
+const Gfx_BlendRowKernels& Gfx_BlendRows()
+{
+  static const Gfx_BlendRowKernels& best = Gfx_BlendRowsAt(Gfx_BlendRowsBestLevel());
+  return best;
+}
