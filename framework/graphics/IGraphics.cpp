@@ -174,23 +174,27 @@ void IGraphics::DeleteControls()
     ForgetDisplays(mGroups.Get(i), mControls);
   mControls.DeleteAll();
   mHasBackground = false;
+  IControl::BindingsChanged();
 }
 
 void IGraphics::DeleteLayerGroups()
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
   mGroups.DeleteAll();
+  IControl::BindingsChanged();
 }
 
 int IGraphics::AddControl(IControl* control)
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
+  IControl::BindingsChanged();
   return AppendOwned(mControls, control);
 }
 
 int IGraphics::AddLayerGroup(LayerGroup* group)
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
+  IControl::BindingsChanged();
   return AppendOwned(mGroups, group);
 }
 
@@ -205,6 +209,7 @@ void IGraphics::AttachBackgroundFrame(double scale)
     return;
   }
   mHasBackground = true;
+  IControl::BindingsChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -374,6 +379,8 @@ void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& c
 
 void IGraphics::SyncControls(const PointerList<IControl>& controls, int paramIdx, double value)
 {
+  if (paramIdx < 0)
+    return;
   for (int i = 0; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
@@ -540,6 +547,8 @@ IControl* IGraphics::FindControlAt(int x, int y)
 
 void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normalised)
 {
+  if (paramIdx < 0)
+    return;
   std::lock_guard<std::recursive_mutex> lock(mListLock);
   if (!normalised)
   {
@@ -552,9 +561,23 @@ void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normali
     param->SetFromNormalised(n);
     value = n;
   }
+  if (mIndex.Current() || mIndex.Build(mControls, mGroups))
+  {
+    mIndex.Push(paramIdx, value);
+    return;
+  }
+  // Without memory for the index: the walk.
   SyncControls(mControls, paramIdx, value);
   for (int i = 0; i < mGroups.Count(); ++i)
     mGroups.Get(i)->SyncParameter(paramIdx, value, normalised);
+}
+
+int IGraphics::CountBoundControls(int paramIdx)
+{
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  if (!mIndex.Current() && !mIndex.Build(mControls, mGroups))
+    return -1;
+  return mIndex.Count(paramIdx);
 }
 
 void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRectangle* rect)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/graphics/ControlIndex.h"
 #include "framework/support/IDrawTypes.h"
 #include "framework/plugin/IEditorHook.h"
 #include "framework/support/IRectangle.h"
@@ -109,7 +110,10 @@ public:
   static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect);
   static void DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
                            const IRectangle* rect, bool visible);
+  // The walk that the index replaces: every control of the list, bound or mirroring (aux).
   static void SyncControls(const PointerList<IControl>& controls, int paramIdx, double value);
+  // The number of control bindings a push of the parameter reaches (builds the index when stale).
+  int CountBoundControls(int paramIdx);
 
   // ---- mouse and keys ----
   // A press: the control under the point captures the mouse and, when bound, the host is told
@@ -137,7 +141,8 @@ public:
 
   // ---- values ----
   // The one entry by which parameter values move controls; plain values are clamped, mapped to
-  // the normalised scale and stored in the parameter first. Safe from any thread.
+  // the normalised scale and stored in the parameter first. Safe from any thread. Reaches only the
+  // parameter's own controls through the index; a negative index moves nothing.
   void SyncParameterToControls(int paramIdx, double value, bool normalised) override;
   // The value prompt of a control: a menu for enumerated and two-state parameters with display
   // texts, a text entry otherwise.
@@ -220,8 +225,11 @@ protected:
   int mEditParamIdx = -1;
   // Index 0 of the control list is the background (inserted by AttachBackgroundFrame).
   bool mHasBackground = false;
-  // Guards the lists against SyncParameterToControls from other threads while they change.
+  // Guards the lists and the index against SyncParameterToControls from other threads while they
+  // change.
   std::recursive_mutex mListLock;
+  // The controls by parameter, rebuilt on the first push after the bindings changed.
+  ControlIndex mIndex;
 
   // The bitmap cache keys this editor holds a reference to (each once).
   struct HeldBitmap

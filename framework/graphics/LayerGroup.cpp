@@ -7,6 +7,7 @@ LayerGroup::LayerGroup(uint32_t id, const char* name) : mId(id), mName(name ? na
 
 LayerGroup::~LayerGroup()
 {
+  IControl::BindingsChanged();
   mControls.DeleteAll();
   mChildren.DeleteAll();
   mControls.Release();
@@ -22,6 +23,7 @@ int LayerGroup::AddControl(IControl* control)
     delete control;
     return -1;
   }
+  IControl::BindingsChanged();
   return mControls.Count() - 1;
 }
 
@@ -34,6 +36,7 @@ int LayerGroup::AddChildGroup(LayerGroup* child)
     delete child;
     return -1;
   }
+  IControl::BindingsChanged();
   return mChildren.Count() - 1;
 }
 
