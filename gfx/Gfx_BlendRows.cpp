@@ -126,22 +126,17 @@ inline __attribute__((always_inline)) void Blend(const typename Lanes<V>::B& d, 
   out = (even >> 8) | (odd & 0xFF00);
 }
 
-// Runs step(dest, src) over whole vectors of V bytes, then once over the rest of the row through a
-// vector-sized copy, so a short tail costs one vector step rather than a plain loop per pixel.
+// Runs step(dest, src) over the whole vectors of V bytes in the row; answers how many elements
+// they covered. The rest goes to the next narrower width, and what is narrower than 16 bytes to
+// the plain loop (a short tail through a vector-sized copy would stall on the copy).
 template <int V, class T, class Step>
-inline __attribute__((always_inline)) void ForVectors(T* d, const T* s, int count, Step step)
+inline __attribute__((always_inline)) int ForVectors(T* d, const T* s, int count, Step step)
 {
   constexpr int kPer = V / int(sizeof(T));
   int i = 0;
   for (; i + kPer <= count; i += kPer)
     step(d + i, s ? s + i : nullptr);
-  if (i == count) return;
-  T dt[kPer] = {}, st[kPer] = {};
-  const std::size_t rest = std::size_t(count - i) * sizeof(T);
-  std::memcpy(dt, d + i, rest);
-  if (s) std::memcpy(st, s + i, rest);
-  step(dt, st);
-  std::memcpy(d + i, dt, rest);
+  return i;
 }
 
 template <int V>
@@ -151,16 +146,19 @@ inline __attribute__((always_inline)) void CrossFadeVector(std::uint8_t* d, cons
   using B = typename Lanes<V>::B;
   using H = typename Lanes<V>::H;
   const H wt = H{} + std::uint16_t(ia);
-  ForVectors<V>(d, s, n,
-                [&](std::uint8_t* dp, const std::uint8_t* sp)
-                {
-                  B dv, sv;
-                  Load(dv, dp);
-                  Load(sv, sp);
-                  H out;
-                  Blend<V>(dv, sv, wt, out);
-                  std::memcpy(dp, &out, V);
-                });
+  const int done = ForVectors<V>(
+      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
+        B dv, sv;
+        Load(dv, dp);
+        Load(sv, sp);
+        H out;
+        Blend<V>(dv, sv, wt, out);
+        std::memcpy(dp, &out, V);
+      });
+  if constexpr (V > 16)
+    CrossFadeVector<V / 2>(d + done, s + done, n - done, ia);
+  else
+    CrossFadePlain(d + done, s + done, n - done, ia);
 }
 
 // The fill's source and weight are the same for every pixel: the weighted sum is d * (256 - ia)
@@ -177,18 +175,22 @@ inline __attribute__((always_inline)) void CrossFadeFillVector(std::uint32_t* d,
   const std::uint16_t k = std::uint16_t(256 - ia);
   const H evenSum = (s16 & 0xFF) * std::uint16_t(ia) + 255;
   const H oddSum = (s16 >> 8) * std::uint16_t(ia) + 255;
-  ForVectors<V>(d, static_cast<const std::uint32_t*>(nullptr), w,
-                [&](std::uint32_t* dp, const std::uint32_t*)
-                {
-                  B dv;
-                  Load(dv, dp);
-                  const H ge = H(B(dv >= s));
-                  const H d16 = H(dv);
-                  const H even = (d16 & 0xFF) * k + evenSum - (ge & 0xFF);
-                  const H odd = (d16 >> 8) * k + oddSum - (ge >> 8);
-                  const H out = (even >> 8) | (odd & 0xFF00);
-                  std::memcpy(dp, &out, V);
-                });
+  const int done = ForVectors<V>(
+      d, static_cast<const std::uint32_t*>(nullptr),
+      w, [&](std::uint32_t * dp, const std::uint32_t*) __attribute__((always_inline)) {
+        B dv;
+        Load(dv, dp);
+        const H ge = H(B(dv >= s));
+        const H d16 = H(dv);
+        const H even = (d16 & 0xFF) * k + evenSum - (ge & 0xFF);
+        const H odd = (d16 >> 8) * k + oddSum - (ge >> 8);
+        const H out = (even >> 8) | (odd & 0xFF00);
+        std::memcpy(dp, &out, V);
+      });
+  if constexpr (V > 16)
+    CrossFadeFillVector<V / 2>(d + done, w - done, source, ia);
+  else
+    CrossFadeFillPlain(d + done, w - done, source, ia);
 }
 
 template <int V>
@@ -199,26 +201,30 @@ inline __attribute__((always_inline)) void SourceAlphaCopyVector(std::uint32_t* 
   using H = typename Lanes<V>::H;
   using W = typename Lanes<V>::W;
   const bool full = ia == 256;
-  ForVectors<V>(d, s, w,
-                [&](std::uint32_t* dp, const std::uint32_t* sp)
-                {
-                  W dw, sw;
-                  Load(dw, dp);
-                  Load(sw, sp);
-                  const W a = sw >> 24;
-                  const H a2 = H(a | (a << 16)); // the pixel's alpha in both halves
-                  // Weight: a + 1 at full opacity (0 for a transparent pixel, which then keeps the
-                  // destination), else (a + 1) * ia / 256, which fits 16 bits below full opacity.
-                  const H wt = full ? H(a2 - H(a2 != 0)) : H(((a2 + 1) * std::uint16_t(ia)) >> 8);
-                  const W add = full ? a : (W(wt) & 0xFFFF);
-                  H mixed;
-                  Blend<V>(B(dw), B(sw), wt, mixed);
-                  const W colour = W(mixed) & 0x00FFFFFFu;
-                  const W sum = (dw >> 24) + add;
-                  const W alpha = (sum | W(sum > 255)) & 0xFF; // clamped to 255
-                  const W out = colour | (alpha << 24);
-                  std::memcpy(dp, &out, V);
-                });
+  const int done = ForVectors<V>(
+      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
+        W dw, sw;
+        Load(dw, dp);
+        Load(sw, sp);
+        const W a = sw >> 24;
+        const H a2 = H(a | (a << 16)); // the pixel's alpha in both halves
+        // Weight: a + 1 at full opacity (0 for a transparent pixel, which then
+        // keeps the destination), else (a + 1) * ia / 256, which fits 16 bits
+        // below full opacity.
+        const H wt = full ? H(a2 - H(a2 != 0)) : H(((a2 + 1) * std::uint16_t(ia)) >> 8);
+        const W add = full ? a : (W(wt) & 0xFFFF);
+        H mixed;
+        Blend<V>(B(dw), B(sw), wt, mixed);
+        const W colour = W(mixed) & 0x00FFFFFFu;
+        const W sum = (dw >> 24) + add;
+        const W alpha = (sum | W(sum > 255)) & 0xFF; // clamped to 255
+        const W out = colour | (alpha << 24);
+        std::memcpy(dp, &out, V);
+      });
+  if constexpr (V > 16)
+    SourceAlphaCopyVector<V / 2>(d + done, s + done, w - done, ia);
+  else
+    SourceAlphaCopyPlain(d + done, s + done, w - done, ia);
 }
 
 void CrossFade16(std::uint8_t* d, const std::uint8_t* s, int n, int ia)

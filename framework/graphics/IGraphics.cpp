@@ -344,7 +344,7 @@ bool IGraphics::RectsMeet(const IRectangle& given, const IRectangle& control)
   return given.R >= control.L && given.L < control.R && given.B >= control.T && given.T < control.B;
 }
 
-bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect)
+bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int first, DirtyRegion* region)
 {
   bool found = false;
   for (int i = first; i < controls.Count(); ++i)
@@ -354,7 +354,7 @@ bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int 
       continue;
     if (c->NeedsRedraw())
     {
-      MergeDirtyRect(rect, c->Rect());
+      region->Add(c->Rect());
       found = true;
     }
   }
@@ -362,16 +362,23 @@ bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int 
 }
 
 void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
-                             const IRectangle* rect, bool visible)
+                             const IRectangle* areas, int count, bool visible)
 {
   for (int i = first; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
     const IRectangle& r = c->Rect();
-    const bool drawable = visible && rect && !c->IsHidden() && r.R > r.L && r.B > r.T;
-    if (drawable && RectsMeet(*rect, r))
+    const bool drawable = visible && areas && count > 0 && !c->IsHidden() && r.R > r.L && r.B > r.T;
+    bool drawn = false;
+    for (int k = 0; drawable && k < count; ++k)
+    {
+      if (!RectsMeet(areas[k], r))
+        continue;
+      graphics->mDrawRect = areas[k];
       c->Draw(graphics);
-    else if (drawable && c->NeedsRedraw())
+      drawn = true;
+    }
+    if (drawable && !drawn && c->NeedsRedraw())
       continue; // asked (from another thread) after this frame was collected: the next frame owes it
     c->TakeRedrawRequest();
   }
@@ -392,14 +399,24 @@ void IGraphics::SyncControls(const PointerList<IControl>& controls, int paramIdx
   }
 }
 
+bool IGraphics::CollectDirtyRegion(DirtyRegion* region)
+{
+  if (!region)
+    return false;
+  bool found = CollectDirtyControls(mControls, mHasBackground ? 1 : 0, region);
+  for (int i = 0; i < mGroups.Count(); ++i)
+    if (mGroups.Get(i)->CollectDirtyRegion(region))
+      found = true;
+  return found;
+}
+
 bool IGraphics::CollectDirtyRect(IRectangle* rect)
 {
   if (!rect)
     return false;
-  bool found = CollectDirtyControls(mControls, mHasBackground ? 1 : 0, rect);
-  for (int i = 0; i < mGroups.Count(); ++i)
-    if (mGroups.Get(i)->CollectDirtyRect(rect))
-      found = true;
+  DirtyRegion region;
+  const bool found = CollectDirtyRegion(&region);
+  MergeDirtyRect(rect, region.Bounds());
   return found;
 }
 
@@ -407,30 +424,55 @@ bool IGraphics::DrawDirty(const IRectangle* rect)
 {
   if (!rect)
     return false;
+  return DrawDirtyAreas(rect, 1);
+}
+
+bool IGraphics::DrawDirtyAreas(const IRectangle* areas, int count)
+{
+  if (!areas || count < 1)
+    return false;
   const int n = mControls.Count();
   if (n == 0 && mGroups.Count() == 0)
     return true;
-  mDrawRect = *rect;
   int first = 0;
   if (mHasBackground && n > 0)
   {
-    mControls.Get(0)->Draw(this);
+    for (int k = 0; k < count; ++k)
+    {
+      mDrawRect = areas[k];
+      mControls.Get(0)->Draw(this);
+    }
     first = 1;
   }
-  DrawControls(this, mControls, first, rect, true);
+  DrawControls(this, mControls, first, areas, count, true);
   for (int i = 0; i < mGroups.Count(); ++i)
-    mGroups.Get(i)->Draw(this, rect);
-  return PaintWindow(&mDrawRect);
+    mGroups.Get(i)->Draw(this, areas, count);
+  bool painted = true;
+  for (int k = 0; k < count; ++k)
+  {
+    mDrawRect = areas[k];
+    if (!PaintWindow(&mDrawRect))
+      painted = false;
+  }
+  return painted;
+}
+
+bool IGraphics::DrawDirtyRegion(const DirtyRegion& region)
+{
+  if (region.WorthSplitting())
+    return DrawDirtyAreas(region.Areas(), region.Count());
+  const IRectangle bounds = region.Bounds();
+  return DrawDirty(&bounds);
 }
 
 bool IGraphics::DrawFrame(IRectangle* painted)
 {
-  IRectangle rect;
-  if (!CollectDirtyRect(&rect))
+  DirtyRegion region;
+  if (!CollectDirtyRegion(&region))
     return false;
-  DrawDirty(&rect);
+  DrawDirtyRegion(region);
   if (painted)
-    *painted = rect;
+    *painted = region.Bounds();
   return true;
 }
 

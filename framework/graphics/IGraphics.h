@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/graphics/ControlIndex.h"
+#include "framework/graphics/DirtyRegion.h"
 #include "framework/support/IDrawTypes.h"
 #include "framework/plugin/IEditorHook.h"
 #include "framework/support/IRectangle.h"
@@ -92,10 +93,19 @@ public:
   // Unions the rectangles of the controls and groups that need repainting into rect; answers
   // whether any did.
   bool CollectDirtyRect(IRectangle* rect);
+  // The same rectangles as apart areas (see DirtyRegion).
+  bool CollectDirtyRegion(DirtyRegion* region);
   // Repaints the rectangle and ends every control's redraw request; answers PaintWindow's result.
   bool DrawDirty(const IRectangle* rect);
+  // Repaints each of the areas (apart from one another) in one walk of the controls: the pixels
+  // are those of repainting each area alone. Each area is painted to the window; answers whether
+  // every paint succeeded.
+  bool DrawDirtyAreas(const IRectangle* areas, int count);
+  // Repaints a region: area by area when they lie far apart (DirtyRegion::WorthSplitting),
+  // otherwise their bounds in one piece.
+  bool DrawDirtyRegion(const DirtyRegion& region);
   // One frame of the timer: collect, and repaint what was collected. Answers whether anything
-  // was repainted; the repainted rectangle goes to *painted when given.
+  // was repainted; the bounds of the repainted areas go to *painted when given.
   bool DrawFrame(IRectangle* painted = nullptr);
   const IRectangle& DrawRect() const { return mDrawRect; }
   // Unions rect into *into (an all-zero *into takes rect; an all-zero rect changes nothing).
@@ -107,9 +117,10 @@ public:
   // by the flat list and the layer groups). Drawing happens only when visible; the redraw request
   // of every control is ended, except that of a drawable control outside rect that asks for a
   // repaint: its request came after rect was collected and waits for the next frame.
-  static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect);
+  static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, DirtyRegion* region);
+  // A control is drawn once for each area it meets, with the drawing rectangle set to that area.
   static void DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
-                           const IRectangle* rect, bool visible);
+                           const IRectangle* areas, int count, bool visible);
   // The walk that the index replaces: every control of the list, bound or mirroring (aux).
   static void SyncControls(const PointerList<IControl>& controls, int paramIdx, double value);
   // The number of control bindings a push of the parameter reaches (builds the index when stale).
@@ -164,8 +175,8 @@ public:
   // The (sub)menu in which an item was chosen (its chosen index set), or null.
   virtual IMenu* ShowPopupMenu(IMenu* menu, const IRectangle* rect);
   // Opens the one-line text entry; the back end calls SetValueFromText when it is committed.
-  virtual void ShowTextEntry(IControl* control, const ITextStyle* style, const IRectangle* rect, const char* text,
-                             IParameter* param);
+  virtual void ShowTextEntry(IControl* control, const ITextStyle* style, const IRectangle* rect,
+                             const char* text, IParameter* param);
   virtual void HostExecutablePath(HeapString* out);
   virtual void PluginModulePath(HeapString* out);
   virtual void DesktopFolder(HeapString* out);
