@@ -66,6 +66,25 @@ void SourceAlphaCopyPlain(std::uint32_t* d, const std::uint32_t* s, int w, int i
   }
 }
 
+void AddPlain(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  for (int i = 0; i < n; ++i)
+    d[i] = static_cast<std::uint8_t>(Gfx_AddChannel(d[i], s[i], ia));
+}
+
+void SourceAlphaAddPlain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+{
+  for (int i = 0; i < w; ++i)
+  {
+    const std::uint32_t dp = d[i], sp = s[i];
+    const int a = Byte(sp, 3);
+    if (a == 0) continue;
+    const int wt = (a + 1) * ia / 256;
+    d[i] = Pack(Gfx_AddChannel(Byte(dp, 0), Byte(sp, 0), wt), Gfx_AddChannel(Byte(dp, 1), Byte(sp, 1), wt),
+                Gfx_AddChannel(Byte(dp, 2), Byte(sp, 2), wt), Gfx_Clamp255(Byte(dp, 3) + wt * a / 256));
+  }
+}
+
 // ---- the vector loops ----
 //
 // Every cross-fade above is one weighted sum on 16-bit lanes:
@@ -227,56 +246,112 @@ inline __attribute__((always_inline)) void SourceAlphaCopyVector(std::uint32_t* 
     SourceAlphaCopyPlain(d + done, s + done, w - done, ia);
 }
 
-void CrossFade16(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+// Saturating add of bytes.
+template <int V>
+inline __attribute__((always_inline)) void AddSaturated(typename Lanes<V>::B& d,
+                                                        const typename Lanes<V>::B& t)
 {
-  CrossFadeVector<16>(d, s, n, ia);
-}
-void CrossFadeFill16(std::uint32_t* d, int w, std::uint32_t source, int ia)
-{
-  CrossFadeFillVector<16>(d, w, source, ia);
-}
-void SourceAlphaCopy16(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
-{
-  SourceAlphaCopyVector<16>(d, s, w, ia);
+  using B = typename Lanes<V>::B;
+  const B sum = d + t;
+  d = sum | B(sum < d);
 }
 
+// d + s * wt / 256 clamped, per byte: the products fit 16 bits (wt <= 256).
+template <int V>
+inline __attribute__((always_inline)) void AddWeighted(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
+                                                       const typename Lanes<V>::H& wt)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  const H s16 = H(s);
+  const H t = (((s16 & 0xFF) * wt) >> 8) | (((s16 >> 8) * wt) & 0xFF00);
+  AddSaturated<V>(d, B(t));
+}
+
+template <int V>
+inline __attribute__((always_inline)) void AddVector(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  const H wt = H{} + std::uint16_t(ia);
+  const int done = ForVectors<V>(
+      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
+        B dv, sv;
+        Load(dv, dp);
+        Load(sv, sp);
+        AddWeighted<V>(dv, sv, wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    AddVector<V / 2>(d + done, s + done, n - done, ia);
+  else
+    AddPlain(d + done, s + done, n - done, ia);
+}
+
+// The alpha byte follows the colour formula with the source alpha as its value, and a transparent
+// pixel has weight 0 below full opacity and adds (s * 1) / 256 = 0 at it: no pixel needs a test.
+template <int V>
+inline __attribute__((always_inline)) void SourceAlphaAddVector(std::uint32_t* d, const std::uint32_t* s,
+                                                                int w, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  using W = typename Lanes<V>::W;
+  const bool full = ia == 256;
+  const int done = ForVectors<V>(
+      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
+        W dw, sw;
+        Load(dw, dp);
+        Load(sw, sp);
+        const W a = sw >> 24;
+        const H a2 = H(a | (a << 16));
+        const H wt = full ? H(a2 + 1) : H(((a2 + 1) * std::uint16_t(ia)) >> 8);
+        B dv = B(dw);
+        AddWeighted<V>(dv, B(sw), wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    SourceAlphaAddVector<V / 2>(d + done, s + done, w - done, ia);
+  else
+    SourceAlphaAddPlain(d + done, s + done, w - done, ia);
+}
+
+// The kernels of one vector width, compiled for the instruction set given.
+#define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES)                                                                \
+  ATTRIBUTES void CrossFade##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                        \
+  {                                                                                                          \
+    CrossFadeVector<V>(d, s, n, ia);                                                                         \
+  }                                                                                                          \
+  ATTRIBUTES void CrossFadeFill##V(std::uint32_t* d, int w, std::uint32_t source, int ia)                    \
+  {                                                                                                          \
+    CrossFadeFillVector<V>(d, w, source, ia);                                                                \
+  }                                                                                                          \
+  ATTRIBUTES void SourceAlphaCopy##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)                \
+  {                                                                                                          \
+    SourceAlphaCopyVector<V>(d, s, w, ia);                                                                   \
+  }                                                                                                          \
+  ATTRIBUTES void Add##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                              \
+  {                                                                                                          \
+    AddVector<V>(d, s, n, ia);                                                                               \
+  }                                                                                                          \
+  ATTRIBUTES void SourceAlphaAdd##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)                 \
+  {                                                                                                          \
+    SourceAlphaAddVector<V>(d, s, w, ia);                                                                    \
+  }
+
+VELK_BLEND_ROW_KERNELS(16, )
 #if defined(__x86_64__) || defined(__i386__)
 #define VELK_BLEND_ROWS_WIDE 1
-__attribute__((target("avx2"))) void CrossFade32(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
-{
-  CrossFadeVector<32>(d, s, n, ia);
-}
-__attribute__((target("avx2"))) void CrossFadeFill32(std::uint32_t* d, int w, std::uint32_t source, int ia)
-{
-  CrossFadeFillVector<32>(d, w, source, ia);
-}
-__attribute__((target("avx2"))) void SourceAlphaCopy32(std::uint32_t* d, const std::uint32_t* s, int w,
-                                                       int ia)
-{
-  SourceAlphaCopyVector<32>(d, s, w, ia);
-}
-__attribute__((target("avx512bw"))) void CrossFade64(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
-{
-  CrossFadeVector<64>(d, s, n, ia);
-}
-__attribute__((target("avx512bw"))) void CrossFadeFill64(std::uint32_t* d, int w, std::uint32_t source,
-                                                         int ia)
-{
-  CrossFadeFillVector<64>(d, w, source, ia);
-}
-__attribute__((target("avx512bw"))) void SourceAlphaCopy64(std::uint32_t* d, const std::uint32_t* s, int w,
-                                                           int ia)
-{
-  SourceAlphaCopyVector<64>(d, s, w, ia);
-}
+VELK_BLEND_ROW_KERNELS(32, __attribute__((target("avx2"))))
+VELK_BLEND_ROW_KERNELS(64, __attribute__((target("avx512bw"))))
 #endif
 
 const Gfx_BlendRowKernels kLevels[] = {
-    {CrossFadePlain, CrossFadeFillPlain, SourceAlphaCopyPlain},
-    {CrossFade16, CrossFadeFill16, SourceAlphaCopy16},
+    {CrossFadePlain, CrossFadeFillPlain, SourceAlphaCopyPlain, AddPlain, SourceAlphaAddPlain},
+    {CrossFade16, CrossFadeFill16, SourceAlphaCopy16, Add16, SourceAlphaAdd16},
 #ifdef VELK_BLEND_ROWS_WIDE
-    {CrossFade32, CrossFadeFill32, SourceAlphaCopy32},
-    {CrossFade64, CrossFadeFill64, SourceAlphaCopy64},
+    {CrossFade32, CrossFadeFill32, SourceAlphaCopy32, Add32, SourceAlphaAdd32},
+    {CrossFade64, CrossFadeFill64, SourceAlphaCopy64, Add64, SourceAlphaAdd64},
 #endif
 };
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 
 // Row loops of the blends the editor draws most: the cross-fade of the copy mode (blit and fill at
-// any opacity) and the copy weighted by the source alpha. Each comes as a plain per-pixel loop,
-// the reference, and as vector loops of 16, 32 and 64 bytes that give the same bytes; the widest
-// the processor runs is chosen once. The compiler does not vectorise these loops by itself (the
+// any opacity), the copy weighted by the source alpha, and the add mode with and without it. Each comes as a
+// plain per-pixel loop, the reference, and as vector loops of 16, 32 and 64 bytes that give the same bytes;
+// the widest the processor runs is chosen once. The compiler does not vectorise these loops by itself (the
 // per-pixel weight and the truncation toward zero defeat it), so the vector forms are written
 // with the compiler's generic vector types, one source for every width.
 struct Gfx_BlendRowKernels
@@ -19,6 +19,12 @@ struct Gfx_BlendRowKernels
   // pixel leaves the destination; otherwise colour s + (d - s) * (256 - w) / 256 with weight
   // w = (a + 1) * ia / 256, and alpha min(d + w, 255) (at ia 256: min(d + a, 255)).
   void (*sourceAlphaCopy)(std::uint32_t* dest, const std::uint32_t* src, int w, int ia);
+  // n bytes of dest plus src * ia / 256, clamped to 255 (the add mode at opacity ia, 1..256).
+  void (*add)(std::uint8_t* dest, const std::uint8_t* src, int n, int ia);
+  // w pixels of the add weighted by the source alpha: a transparent source pixel leaves the
+  // destination; otherwise each colour byte d + s * w / 256 and alpha d + w * a / 256, clamped,
+  // with w = (a + 1) * ia / 256.
+  void (*sourceAlphaAdd)(std::uint32_t* dest, const std::uint32_t* src, int w, int ia);
 };
 
 enum Gfx_BlendRowLevel : int

@@ -104,7 +104,9 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
       });
     break;
   case BlendAdd:
-    BlitBytewise(area, ia, AddOp());
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.add(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
+    });
     break;
   case BlendDodge:
     BlitBytewise(area, ia, DodgeOp());
@@ -126,12 +128,8 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendSourceAlpha | BlendAdd:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-      const int a = Byte(s, 3);
-      if (a == 0) return d;
-      const int w = WeightedAlpha(a, ia);
-      return Pack(Gfx_AddChannel(Byte(d, 0), Byte(s, 0), w), Gfx_AddChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_AddChannel(Byte(d, 2), Byte(s, 2), w), Gfx_Clamp255(Byte(d, 3) + w * a / 256));
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.sourceAlphaAdd(d, s, w, ia);
     });
     break;
   case BlendSourceAlpha | BlendDodge:

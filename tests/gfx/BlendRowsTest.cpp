@@ -100,6 +100,18 @@ TEST(BlendRows, EveryLevelEqualsThePlainLoop)
           ASSERT_EQ(got, want) << "cross-fade, level " << level << " width " << w << " opacity " << ia;
 
           want = d, got = d;
+          plain.sourceAlphaAdd(want.data() + offset, s.data() + offset, w, ia);
+          k.sourceAlphaAdd(got.data() + offset, s.data() + offset, w, ia);
+          ASSERT_EQ(got, want) << "source-alpha add, level " << level << " width " << w << " opacity " << ia;
+
+          want = d, got = d;
+          plain.add(reinterpret_cast<std::uint8_t*>(want.data() + offset),
+                    reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          k.add(reinterpret_cast<std::uint8_t*>(got.data() + offset),
+                reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          ASSERT_EQ(got, want) << "add, level " << level << " width " << w << " opacity " << ia;
+
+          want = d, got = d;
           plain.crossFadeFill(want.data() + offset, w, colour, ia);
           k.crossFadeFill(got.data() + offset, w, colour, ia);
           ASSERT_EQ(got, want) << "fill, level " << level << " width " << w << " opacity " << ia;
