@@ -107,6 +107,9 @@ public:
   // One frame of the timer: collect, and repaint what was collected. Answers whether anything
   // was repainted; the bounds of the repainted areas go to *painted when given.
   bool DrawFrame(IRectangle* painted = nullptr);
+  // The area being repainted. DrawBitmap and DrawTextInRect clip to it; a control that draws into
+  // the surface by other means clips to it too, since a frame may draw it once for each of
+  // several areas.
   const IRectangle& DrawRect() const { return mDrawRect; }
   // Unions rect into *into (an all-zero *into takes rect; an all-zero rect changes nothing).
   static void MergeDirtyRect(IRectangle* into, const IRectangle& rect);
