@@ -374,7 +374,8 @@ void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& c
     {
       if (!RectsMeet(areas[k], r))
         continue;
-      graphics->mDrawRect = areas[k];
+      if (graphics)
+        graphics->mDrawRect = areas[k];
       c->Draw(graphics);
       drawn = true;
     }
