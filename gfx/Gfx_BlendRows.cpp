@@ -85,6 +85,24 @@ void SourceAlphaAddPlain(std::uint32_t* d, const std::uint32_t* s, int w, int ia
   }
 }
 
+void DodgePlain(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  for (int i = 0; i < n; ++i)
+    d[i] = static_cast<std::uint8_t>(Gfx_DodgeChannel(d[i], s[i], ia));
+}
+
+void SourceAlphaDodgePlain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+{
+  for (int i = 0; i < w; ++i)
+  {
+    const std::uint32_t dp = d[i], sp = s[i];
+    const int wt = (Byte(sp, 3) + 1) * ia / 256;
+    d[i] =
+        Pack(Gfx_DodgeChannel(Byte(dp, 0), Byte(sp, 0), wt), Gfx_DodgeChannel(Byte(dp, 1), Byte(sp, 1), wt),
+             Gfx_DodgeChannel(Byte(dp, 2), Byte(sp, 2), wt), Gfx_DodgeChannel(Byte(dp, 3), Byte(sp, 3), wt));
+  }
+}
+
 // ---- the vector loops ----
 //
 // Every cross-fade above is one weighted sum on 16-bit lanes:
@@ -316,6 +334,98 @@ inline __attribute__((always_inline)) void SourceAlphaAddVector(std::uint32_t* d
     SourceAlphaAddPlain(d + done, s + done, w - done, ia);
 }
 
+// The dodge d * 256 / q with q = 256 - s * wt / 256 (1..256), limited to 255, per byte: 255 where
+// d >= q, else the quotient, below 256. Its floor is taken from a float division: the quotient is
+// exact when whole and otherwise at least 1 / 256 from the next whole number, far above the
+// division's error (2^-16 at most below 256). Each byte has its own 16-bit weight in wt.
+template <int V> struct WideLanes;
+template <> struct WideLanes<16>
+{
+  typedef std::uint16_t H __attribute__((vector_size(32)));
+  typedef std::int16_t S __attribute__((vector_size(32)));
+  typedef float F __attribute__((vector_size(64)));
+  typedef std::int32_t I __attribute__((vector_size(64)));
+};
+template <> struct WideLanes<32>
+{
+  typedef std::uint16_t H __attribute__((vector_size(64)));
+  typedef std::int16_t S __attribute__((vector_size(64)));
+  typedef float F __attribute__((vector_size(128)));
+  typedef std::int32_t I __attribute__((vector_size(128)));
+};
+template <> struct WideLanes<64>
+{
+  typedef std::uint16_t H __attribute__((vector_size(128)));
+  typedef std::int16_t S __attribute__((vector_size(128)));
+  typedef float F __attribute__((vector_size(256)));
+  typedef std::int32_t I __attribute__((vector_size(256)));
+};
+
+template <int V>
+inline __attribute__((always_inline)) void
+DodgeWeighted(typename Lanes<V>::B& d, const typename Lanes<V>::B& s, const typename WideLanes<V>::H& wt)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename WideLanes<V>::H;
+  using S = typename WideLanes<V>::S;
+  using F = typename WideLanes<V>::F;
+  using I = typename WideLanes<V>::I;
+  const H d16 = __builtin_convertvector(d, H);
+  const H q = 256 - ((__builtin_convertvector(s, H) * wt) >> 8);
+  const F quotient = __builtin_convertvector(d16, F) * 256.0f / __builtin_convertvector(q, F);
+  const H whole = __builtin_convertvector(__builtin_convertvector(quotient, I), H);
+  // 0xFFFF where d < q, from the sign of d - q (a comparison of vectors this wide is not vectorised).
+  const H below = H(S(d16 - q) >> 15);
+  d = __builtin_convertvector((whole & below) | (~below & 255), B);
+}
+
+template <int V>
+inline __attribute__((always_inline)) void DodgeVector(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename WideLanes<V>::H;
+  const H wt = H{} + std::uint16_t(ia);
+  const int done = ForVectors<V>(
+      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
+        B dv, sv;
+        Load(dv, dp);
+        Load(sv, sp);
+        DodgeWeighted<V>(dv, sv, wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    DodgeVector<V / 2>(d + done, s + done, n - done, ia);
+  else
+    DodgePlain(d + done, s + done, n - done, ia);
+}
+
+// Every byte, alpha included, takes its pixel's weight (a + 1) * ia / 256.
+template <int V>
+inline __attribute__((always_inline)) void SourceAlphaDodgeVector(std::uint32_t* d, const std::uint32_t* s,
+                                                                  int w, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using W = typename Lanes<V>::W;
+  using H = typename WideLanes<V>::H;
+  const bool full = ia == 256;
+  const int done = ForVectors<V>(
+      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
+        W dw, sw;
+        Load(dw, dp);
+        Load(sw, sp);
+        // The alpha in all four bytes of its pixel, each widened to 16 bits.
+        const H a = __builtin_convertvector(B((sw >> 24) * 0x01010101u), H);
+        const H wt = full ? H(a + 1) : H(((a + 1) * std::uint16_t(ia)) >> 8);
+        B dv = B(dw);
+        DodgeWeighted<V>(dv, B(sw), wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    SourceAlphaDodgeVector<V / 2>(d + done, s + done, w - done, ia);
+  else
+    SourceAlphaDodgePlain(d + done, s + done, w - done, ia);
+}
+
 // The kernels of one vector width, compiled for the instruction set given.
 #define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES)                                                                \
   ATTRIBUTES void CrossFade##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                        \
@@ -337,6 +447,14 @@ inline __attribute__((always_inline)) void SourceAlphaAddVector(std::uint32_t* d
   ATTRIBUTES void SourceAlphaAdd##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)                 \
   {                                                                                                          \
     SourceAlphaAddVector<V>(d, s, w, ia);                                                                    \
+  }                                                                                                          \
+  ATTRIBUTES void Dodge##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                            \
+  {                                                                                                          \
+    DodgeVector<V>(d, s, n, ia);                                                                             \
+  }                                                                                                          \
+  ATTRIBUTES void SourceAlphaDodge##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)               \
+  {                                                                                                          \
+    SourceAlphaDodgeVector<V>(d, s, w, ia);                                                                  \
   }
 
 VELK_BLEND_ROW_KERNELS(16, )
@@ -347,11 +465,12 @@ VELK_BLEND_ROW_KERNELS(64, __attribute__((target("avx512bw"))))
 #endif
 
 const Gfx_BlendRowKernels kLevels[] = {
-    {CrossFadePlain, CrossFadeFillPlain, SourceAlphaCopyPlain, AddPlain, SourceAlphaAddPlain},
-    {CrossFade16, CrossFadeFill16, SourceAlphaCopy16, Add16, SourceAlphaAdd16},
+    {CrossFadePlain, CrossFadeFillPlain, SourceAlphaCopyPlain, AddPlain, SourceAlphaAddPlain, DodgePlain,
+     SourceAlphaDodgePlain},
+    {CrossFade16, CrossFadeFill16, SourceAlphaCopy16, Add16, SourceAlphaAdd16, Dodge16, SourceAlphaDodge16},
 #ifdef VELK_BLEND_ROWS_WIDE
-    {CrossFade32, CrossFadeFill32, SourceAlphaCopy32, Add32, SourceAlphaAdd32},
-    {CrossFade64, CrossFadeFill64, SourceAlphaCopy64, Add64, SourceAlphaAdd64},
+    {CrossFade32, CrossFadeFill32, SourceAlphaCopy32, Add32, SourceAlphaAdd32, Dodge32, SourceAlphaDodge32},
+    {CrossFade64, CrossFadeFill64, SourceAlphaCopy64, Add64, SourceAlphaAdd64, Dodge64, SourceAlphaDodge64},
 #endif
 };
 

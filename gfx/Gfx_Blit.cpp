@@ -109,7 +109,9 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendDodge:
-    BlitBytewise(area, ia, DodgeOp());
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.dodge(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
+    });
     break;
   case BlendMultiply:
     BlitBytewise(area, ia, MultiplyOp());
@@ -133,10 +135,8 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendSourceAlpha | BlendDodge:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      const int w = WeightedAlpha(Byte(s, 3), ia);
-      return Pack(Gfx_DodgeChannel(Byte(d, 0), Byte(s, 0), w), Gfx_DodgeChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_DodgeChannel(Byte(d, 2), Byte(s, 2), w), Gfx_DodgeChannel(Byte(d, 3), Byte(s, 3), w));
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.sourceAlphaDodge(d, s, w, ia);
     });
     break;
   case BlendSourceAlpha | BlendMultiply:

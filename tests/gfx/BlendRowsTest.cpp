@@ -48,8 +48,8 @@ std::vector<std::uint32_t> Row(std::mt19937& rng, int n)
 const int kOpacities[] = {1, 2, 63, 64, 127, 128, 129, 179, 192, 254, 255, 256};
 } // namespace
 
-// The vector loops compute the truncating cross-fade as one 16-bit weighted sum; the two forms must
-// agree for every byte pair at every opacity.
+// The vector loops compute the truncating cross-fade as one 16-bit weighted sum and the dodge through
+// a float division; each must agree with the plain loop for every byte pair at every opacity.
 TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
 {
   std::vector<std::uint8_t> d(256 * 256), s(256 * 256), want(256 * 256);
@@ -61,11 +61,17 @@ TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
       s[i] = std::uint8_t(i);
       want[i] = std::uint8_t(Gfx_CrossFadeChannel(d[i], s[i], ia));
     }
+    std::vector<std::uint8_t> dodged = d;
+    Gfx_BlendRowsAt(Gfx_BlendRowsPlain).dodge(dodged.data(), s.data(), int(dodged.size()), ia);
     for (int level = Gfx_BlendRowsVector16; level <= Gfx_BlendRowsBestLevel(); ++level)
     {
       std::vector<std::uint8_t> got = d;
       Gfx_BlendRowsAt(level).crossFade(got.data(), s.data(), int(got.size()), ia);
       ASSERT_EQ(got, want) << "level " << level << " opacity " << ia;
+      // The dodge's float division floors exactly for every input too.
+      got = d;
+      Gfx_BlendRowsAt(level).dodge(got.data(), s.data(), int(got.size()), ia);
+      ASSERT_EQ(got, dodged) << "dodge, level " << level << " opacity " << ia;
     }
   }
 }
@@ -110,6 +116,19 @@ TEST(BlendRows, EveryLevelEqualsThePlainLoop)
           k.add(reinterpret_cast<std::uint8_t*>(got.data() + offset),
                 reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
           ASSERT_EQ(got, want) << "add, level " << level << " width " << w << " opacity " << ia;
+
+          want = d, got = d;
+          plain.sourceAlphaDodge(want.data() + offset, s.data() + offset, w, ia);
+          k.sourceAlphaDodge(got.data() + offset, s.data() + offset, w, ia);
+          ASSERT_EQ(got, want) << "source-alpha dodge, level " << level << " width " << w << " opacity "
+                               << ia;
+
+          want = d, got = d;
+          plain.dodge(reinterpret_cast<std::uint8_t*>(want.data() + offset),
+                      reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          k.dodge(reinterpret_cast<std::uint8_t*>(got.data() + offset),
+                  reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          ASSERT_EQ(got, want) << "dodge, level " << level << " width " << w << " opacity " << ia;
 
           want = d, got = d;
           plain.crossFadeFill(want.data() + offset, w, colour, ia);
