@@ -103,6 +103,26 @@ void SourceAlphaDodgePlain(std::uint32_t* d, const std::uint32_t* s, int w, int 
   }
 }
 
+void MultiplyPlain(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  for (int i = 0; i < n; ++i)
+    d[i] = static_cast<std::uint8_t>(Gfx_MultiplyChannel(d[i], s[i], ia));
+}
+
+void SourceAlphaMultiplyPlain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+{
+  for (int i = 0; i < w; ++i)
+  {
+    const std::uint32_t dp = d[i], sp = s[i];
+    const int a = Byte(sp, 3);
+    if (a == 0) continue;
+    const int wt = (a + 1) * ia / 256;
+    d[i] = Pack(Gfx_MultiplyChannel(Byte(dp, 0), Byte(sp, 0), wt),
+                Gfx_MultiplyChannel(Byte(dp, 1), Byte(sp, 1), wt),
+                Gfx_MultiplyChannel(Byte(dp, 2), Byte(sp, 2), wt), Gfx_MultiplyChannel(Byte(dp, 3), a, wt));
+  }
+}
+
 // ---- the vector loops ----
 //
 // Every cross-fade above is one weighted sum on 16-bit lanes:
@@ -426,6 +446,85 @@ inline __attribute__((always_inline)) void SourceAlphaDodgeVector(std::uint32_t*
     SourceAlphaDodgePlain(d + done, s + done, w - done, ia);
 }
 
+// The multiply d * (s * wt + 256 * (256 - wt)) / 65536 per byte, in 16-bit lanes: the factor
+// m = 65536 - (256 - s) * wt fits 16 bits except at wt = 0, where it is 65536 (its low 16 bits 0)
+// and the result is d. d * m / 65536 = (d * (m >> 8) + (d * (m & 255) >> 8)) >> 8, every step
+// within 16 bits.
+// One half of the bytes (each in the low byte of its lane).
+template <int V>
+inline __attribute__((always_inline)) void
+MultiplyHalf(const typename Lanes<V>::H& d, const typename Lanes<V>::H& s, const typename Lanes<V>::H& wt,
+             const typename Lanes<V>::H& noWeight, typename Lanes<V>::H& out)
+{
+  using H = typename Lanes<V>::H;
+  const H m = H{} - (256 - s) * wt;
+  const H high = m >> 8, low = m & 0xFF;
+  out = ((d * high + ((d * low) >> 8)) >> 8) | (noWeight & d);
+}
+
+template <int V>
+inline __attribute__((always_inline)) void
+MultiplyWeighted(typename Lanes<V>::B& d, const typename Lanes<V>::B& s, const typename Lanes<V>::H& wt)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  const H d16 = H(d), s16 = H(s);
+  const H noWeight = H(wt == 0);
+  H even, odd;
+  MultiplyHalf<V>(d16 & 0xFF, s16 & 0xFF, wt, noWeight, even);
+  MultiplyHalf<V>(d16 >> 8, s16 >> 8, wt, noWeight, odd);
+  d = B(even | (odd << 8));
+}
+
+template <int V>
+inline __attribute__((always_inline)) void MultiplyVector(std::uint8_t* d, const std::uint8_t* s, int n,
+                                                          int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  const H wt = H{} + std::uint16_t(ia);
+  const int done = ForVectors<V>(
+      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
+        B dv, sv;
+        Load(dv, dp);
+        Load(sv, sp);
+        MultiplyWeighted<V>(dv, sv, wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    MultiplyVector<V / 2>(d + done, s + done, n - done, ia);
+  else
+    MultiplyPlain(d + done, s + done, n - done, ia);
+}
+
+// Every byte, alpha included (its value the alpha), takes its pixel's weight; a transparent pixel
+// has weight 0 (at full opacity too), which keeps the destination.
+template <int V>
+inline __attribute__((always_inline)) void SourceAlphaMultiplyVector(std::uint32_t* d, const std::uint32_t* s,
+                                                                     int w, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename Lanes<V>::H;
+  using W = typename Lanes<V>::W;
+  const bool full = ia == 256;
+  const int done = ForVectors<V>(
+      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
+        W dw, sw;
+        Load(dw, dp);
+        Load(sw, sp);
+        const W a = sw >> 24;
+        const H a2 = H(a | (a << 16));
+        const H wt = full ? H(a2 - H(a2 != 0)) : H(((a2 + 1) * std::uint16_t(ia)) >> 8);
+        B dv = B(dw);
+        MultiplyWeighted<V>(dv, B(sw), wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    SourceAlphaMultiplyVector<V / 2>(d + done, s + done, w - done, ia);
+  else
+    SourceAlphaMultiplyPlain(d + done, s + done, w - done, ia);
+}
+
 // The kernels of one vector width, compiled for the instruction set given.
 #define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES)                                                                \
   ATTRIBUTES void CrossFade##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                        \
@@ -455,6 +554,14 @@ inline __attribute__((always_inline)) void SourceAlphaDodgeVector(std::uint32_t*
   ATTRIBUTES void SourceAlphaDodge##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)               \
   {                                                                                                          \
     SourceAlphaDodgeVector<V>(d, s, w, ia);                                                                  \
+  }                                                                                                          \
+  ATTRIBUTES void Multiply##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                         \
+  {                                                                                                          \
+    MultiplyVector<V>(d, s, n, ia);                                                                          \
+  }                                                                                                          \
+  ATTRIBUTES void SourceAlphaMultiply##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)            \
+  {                                                                                                          \
+    SourceAlphaMultiplyVector<V>(d, s, w, ia);                                                               \
   }
 
 VELK_BLEND_ROW_KERNELS(16, )
@@ -466,11 +573,14 @@ VELK_BLEND_ROW_KERNELS(64, __attribute__((target("avx512bw"))))
 
 const Gfx_BlendRowKernels kLevels[] = {
     {CrossFadePlain, CrossFadeFillPlain, SourceAlphaCopyPlain, AddPlain, SourceAlphaAddPlain, DodgePlain,
-     SourceAlphaDodgePlain},
-    {CrossFade16, CrossFadeFill16, SourceAlphaCopy16, Add16, SourceAlphaAdd16, Dodge16, SourceAlphaDodge16},
+     SourceAlphaDodgePlain, MultiplyPlain, SourceAlphaMultiplyPlain},
+    {CrossFade16, CrossFadeFill16, SourceAlphaCopy16, Add16, SourceAlphaAdd16, Dodge16, SourceAlphaDodge16,
+     Multiply16, SourceAlphaMultiply16},
 #ifdef VELK_BLEND_ROWS_WIDE
-    {CrossFade32, CrossFadeFill32, SourceAlphaCopy32, Add32, SourceAlphaAdd32, Dodge32, SourceAlphaDodge32},
-    {CrossFade64, CrossFadeFill64, SourceAlphaCopy64, Add64, SourceAlphaAdd64, Dodge64, SourceAlphaDodge64},
+    {CrossFade32, CrossFadeFill32, SourceAlphaCopy32, Add32, SourceAlphaAdd32, Dodge32, SourceAlphaDodge32,
+     Multiply32, SourceAlphaMultiply32},
+    {CrossFade64, CrossFadeFill64, SourceAlphaCopy64, Add64, SourceAlphaAdd64, Dodge64, SourceAlphaDodge64,
+     Multiply64, SourceAlphaMultiply64},
 #endif
 };
 

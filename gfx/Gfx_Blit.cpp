@@ -114,7 +114,9 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendMultiply:
-    BlitBytewise(area, ia, MultiplyOp());
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.multiply(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
+    });
     break;
   case BlendOverlay:
     BlitBytewise(area, ia, OverlayOp());
@@ -140,12 +142,8 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendSourceAlpha | BlendMultiply:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-      const int a = Byte(s, 3);
-      if (a == 0) return d;
-      const int w = WeightedAlpha(a, ia);
-      return Pack(Gfx_MultiplyChannel(Byte(d, 0), Byte(s, 0), w), Gfx_MultiplyChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_MultiplyChannel(Byte(d, 2), Byte(s, 2), w), Gfx_MultiplyChannel(Byte(d, 3), a, w));
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.sourceAlphaMultiply(d, s, w, ia);
     });
     break;
   case BlendSourceAlpha | BlendOverlay:

@@ -48,8 +48,9 @@ std::vector<std::uint32_t> Row(std::mt19937& rng, int n)
 const int kOpacities[] = {1, 2, 63, 64, 127, 128, 129, 179, 192, 254, 255, 256};
 } // namespace
 
-// The vector loops compute the truncating cross-fade as one 16-bit weighted sum and the dodge through
-// a float division; each must agree with the plain loop for every byte pair at every opacity.
+// The vector loops compute the truncating cross-fade as one 16-bit weighted sum, the multiply in
+// 16-bit steps and the dodge through a float division; each must agree with the plain loop for every
+// byte pair at every opacity.
 TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
 {
   std::vector<std::uint8_t> d(256 * 256), s(256 * 256), want(256 * 256);
@@ -63,6 +64,8 @@ TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
     }
     std::vector<std::uint8_t> dodged = d;
     Gfx_BlendRowsAt(Gfx_BlendRowsPlain).dodge(dodged.data(), s.data(), int(dodged.size()), ia);
+    std::vector<std::uint8_t> multiplied = d;
+    Gfx_BlendRowsAt(Gfx_BlendRowsPlain).multiply(multiplied.data(), s.data(), int(multiplied.size()), ia);
     for (int level = Gfx_BlendRowsVector16; level <= Gfx_BlendRowsBestLevel(); ++level)
     {
       std::vector<std::uint8_t> got = d;
@@ -72,6 +75,9 @@ TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
       got = d;
       Gfx_BlendRowsAt(level).dodge(got.data(), s.data(), int(got.size()), ia);
       ASSERT_EQ(got, dodged) << "dodge, level " << level << " opacity " << ia;
+      got = d;
+      Gfx_BlendRowsAt(level).multiply(got.data(), s.data(), int(got.size()), ia);
+      ASSERT_EQ(got, multiplied) << "multiply, level " << level << " opacity " << ia;
     }
   }
 }
@@ -129,6 +135,19 @@ TEST(BlendRows, EveryLevelEqualsThePlainLoop)
           k.dodge(reinterpret_cast<std::uint8_t*>(got.data() + offset),
                   reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
           ASSERT_EQ(got, want) << "dodge, level " << level << " width " << w << " opacity " << ia;
+
+          want = d, got = d;
+          plain.sourceAlphaMultiply(want.data() + offset, s.data() + offset, w, ia);
+          k.sourceAlphaMultiply(got.data() + offset, s.data() + offset, w, ia);
+          ASSERT_EQ(got, want) << "source-alpha multiply, level " << level << " width " << w << " opacity "
+                               << ia;
+
+          want = d, got = d;
+          plain.multiply(reinterpret_cast<std::uint8_t*>(want.data() + offset),
+                         reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          k.multiply(reinterpret_cast<std::uint8_t*>(got.data() + offset),
+                     reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          ASSERT_EQ(got, want) << "multiply, level " << level << " width " << w << " opacity " << ia;
 
           want = d, got = d;
           plain.crossFadeFill(want.data() + offset, w, colour, ia);
