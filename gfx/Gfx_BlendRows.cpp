@@ -123,6 +123,24 @@ void SourceAlphaMultiplyPlain(std::uint32_t* d, const std::uint32_t* s, int w, i
   }
 }
 
+void OverlayPlain(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  for (int i = 0; i < n; ++i)
+    d[i] = static_cast<std::uint8_t>(Gfx_OverlayChannel(d[i], s[i], ia));
+}
+
+void SourceAlphaOverlayPlain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+{
+  for (int i = 0; i < w; ++i)
+  {
+    const std::uint32_t dp = d[i], sp = s[i];
+    const int wt = (Byte(sp, 3) + 1) * ia / 256;
+    d[i] = Pack(
+        Gfx_OverlayChannel(Byte(dp, 0), Byte(sp, 0), wt), Gfx_OverlayChannel(Byte(dp, 1), Byte(sp, 1), wt),
+        Gfx_OverlayChannel(Byte(dp, 2), Byte(sp, 2), wt), Gfx_OverlayChannel(Byte(dp, 3), Byte(sp, 3), wt));
+  }
+}
+
 // ---- the vector loops ----
 //
 // Every cross-fade above is one weighted sum on 16-bit lanes:
@@ -525,6 +543,77 @@ inline __attribute__((always_inline)) void SourceAlphaMultiplyVector(std::uint32
     SourceAlphaMultiplyPlain(d + done, s + done, w - done, ia);
 }
 
+// The overlay per byte: c = s * wt + (256 - wt) * 128, then ((32768 - c) * d / 256 + c) * d / 32768
+// limited to 255, with the integer divisions' truncation. Every product is a whole number below 2^24
+// and every divisor a power of two, so float lanes compute each step exactly; each byte has its own
+// 16-bit weight in wt.
+template <int V>
+inline __attribute__((always_inline)) void
+OverlayWeighted(typename Lanes<V>::B& d, const typename Lanes<V>::B& s, const typename WideLanes<V>::H& wt)
+{
+  using B = typename Lanes<V>::B;
+  using F = typename WideLanes<V>::F;
+  using I = typename WideLanes<V>::I;
+  using H = typename WideLanes<V>::H;
+  // Bytes reach floats through 16-bit lanes: a direct conversion is not vectorised.
+  const F df = __builtin_convertvector(__builtin_convertvector(d, H), F);
+  const F sf = __builtin_convertvector(__builtin_convertvector(s, H), F);
+  const F wf = __builtin_convertvector(wt, F);
+  const F c = sf * wf + (256.0f - wf) * 128.0f;
+  const I first = __builtin_convertvector((32768.0f - c) * df / 256.0f, I); // truncated toward zero
+  I r = __builtin_convertvector((__builtin_convertvector(first, F) + c) * df / 32768.0f, I);
+  const I over = (255 - r) >> 31; // all ones where r > 255 (a comparison this wide is not vectorised)
+  r = (r & ~over) | (over & 255);
+  d = __builtin_convertvector(__builtin_convertvector(r, H), B);
+}
+
+template <int V>
+inline __attribute__((always_inline)) void OverlayVector(std::uint8_t* d, const std::uint8_t* s, int n,
+                                                         int ia)
+{
+  using B = typename Lanes<V>::B;
+  using H = typename WideLanes<V>::H;
+  const H wt = H{} + std::uint16_t(ia);
+  const int done = ForVectors<V>(
+      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
+        B dv, sv;
+        Load(dv, dp);
+        Load(sv, sp);
+        OverlayWeighted<V>(dv, sv, wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    OverlayVector<V / 2>(d + done, s + done, n - done, ia);
+  else
+    OverlayPlain(d + done, s + done, n - done, ia);
+}
+
+// Every byte, alpha included, takes its pixel's weight (a + 1) * ia / 256.
+template <int V>
+inline __attribute__((always_inline)) void SourceAlphaOverlayVector(std::uint32_t* d, const std::uint32_t* s,
+                                                                    int w, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using W = typename Lanes<V>::W;
+  using H = typename WideLanes<V>::H;
+  const bool full = ia == 256;
+  const int done = ForVectors<V>(
+      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
+        W dw, sw;
+        Load(dw, dp);
+        Load(sw, sp);
+        const H a = __builtin_convertvector(B((sw >> 24) * 0x01010101u), H);
+        const H wt = full ? H(a + 1) : H(((a + 1) * std::uint16_t(ia)) >> 8);
+        B dv = B(dw);
+        OverlayWeighted<V>(dv, B(sw), wt);
+        std::memcpy(dp, &dv, V);
+      });
+  if constexpr (V > 16)
+    SourceAlphaOverlayVector<V / 2>(d + done, s + done, w - done, ia);
+  else
+    SourceAlphaOverlayPlain(d + done, s + done, w - done, ia);
+}
+
 // The kernels of one vector width, compiled for the instruction set given.
 #define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES)                                                                \
   ATTRIBUTES void CrossFade##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                        \
@@ -562,6 +651,14 @@ inline __attribute__((always_inline)) void SourceAlphaMultiplyVector(std::uint32
   ATTRIBUTES void SourceAlphaMultiply##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)            \
   {                                                                                                          \
     SourceAlphaMultiplyVector<V>(d, s, w, ia);                                                               \
+  }                                                                                                          \
+  ATTRIBUTES void Overlay##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                          \
+  {                                                                                                          \
+    OverlayVector<V>(d, s, n, ia);                                                                           \
+  }                                                                                                          \
+  ATTRIBUTES void SourceAlphaOverlay##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)             \
+  {                                                                                                          \
+    SourceAlphaOverlayVector<V>(d, s, w, ia);                                                                \
   }
 
 VELK_BLEND_ROW_KERNELS(16, )
@@ -573,14 +670,14 @@ VELK_BLEND_ROW_KERNELS(64, __attribute__((target("avx512bw"))))
 
 const Gfx_BlendRowKernels kLevels[] = {
     {CrossFadePlain, CrossFadeFillPlain, SourceAlphaCopyPlain, AddPlain, SourceAlphaAddPlain, DodgePlain,
-     SourceAlphaDodgePlain, MultiplyPlain, SourceAlphaMultiplyPlain},
+     SourceAlphaDodgePlain, MultiplyPlain, SourceAlphaMultiplyPlain, OverlayPlain, SourceAlphaOverlayPlain},
     {CrossFade16, CrossFadeFill16, SourceAlphaCopy16, Add16, SourceAlphaAdd16, Dodge16, SourceAlphaDodge16,
-     Multiply16, SourceAlphaMultiply16},
+     Multiply16, SourceAlphaMultiply16, Overlay16, SourceAlphaOverlay16},
 #ifdef VELK_BLEND_ROWS_WIDE
     {CrossFade32, CrossFadeFill32, SourceAlphaCopy32, Add32, SourceAlphaAdd32, Dodge32, SourceAlphaDodge32,
-     Multiply32, SourceAlphaMultiply32},
+     Multiply32, SourceAlphaMultiply32, Overlay32, SourceAlphaOverlay32},
     {CrossFade64, CrossFadeFill64, SourceAlphaCopy64, Add64, SourceAlphaAdd64, Dodge64, SourceAlphaDodge64,
-     Multiply64, SourceAlphaMultiply64},
+     Multiply64, SourceAlphaMultiply64, Overlay64, SourceAlphaOverlay64},
 #endif
 };
 

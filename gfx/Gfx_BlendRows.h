@@ -3,8 +3,8 @@
 #include <cstdint>
 
 // Row loops of the blends the editor draws most: the cross-fade of the copy mode (blit and fill at
-// any opacity), the copy weighted by the source alpha, and the add, dodge and multiply modes with and
-// without it. Each comes as a
+// any opacity), the copy weighted by the source alpha, and the add, dodge, multiply and overlay modes
+// with and without it. Each comes as a
 // plain per-pixel loop, the reference, and as vector loops of 16, 32 and 64 bytes that give the same bytes;
 // the widest the processor runs is chosen once. The compiler does not vectorise these loops by itself (the
 // per-pixel weight and the truncation toward zero defeat it), so the vector forms are written
@@ -35,6 +35,10 @@ struct Gfx_BlendRowKernels
   // w pixels of the multiply at each pixel's weight (a + 1) * ia / 256, the alpha byte by the source
   // alpha; a transparent source pixel leaves the destination.
   void (*sourceAlphaMultiply)(std::uint32_t* dest, const std::uint32_t* src, int w, int ia);
+  // n bytes of dest overlaid by src at opacity ia (1..256): Gfx_OverlayChannel per byte.
+  void (*overlay)(std::uint8_t* dest, const std::uint8_t* src, int n, int ia);
+  // w pixels of the overlay at each pixel's weight (a + 1) * ia / 256, on every byte.
+  void (*sourceAlphaOverlay)(std::uint32_t* dest, const std::uint32_t* src, int w, int ia);
 };
 
 enum Gfx_BlendRowLevel : int

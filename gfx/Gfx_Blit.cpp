@@ -119,7 +119,9 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendOverlay:
-    BlitBytewise(area, ia, OverlayOp());
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.overlay(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
+    });
     break;
   case BlendHSVAdjust:
     BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
@@ -147,10 +149,8 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
     });
     break;
   case BlendSourceAlpha | BlendOverlay:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      const int w = WeightedAlpha(Byte(s, 3), ia);
-      return Pack(Gfx_OverlayChannel(Byte(d, 0), Byte(s, 0), w), Gfx_OverlayChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_OverlayChannel(Byte(d, 2), Byte(s, 2), w), Gfx_OverlayChannel(Byte(d, 3), Byte(s, 3), w));
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+      rows.sourceAlphaOverlay(d, s, w, ia);
     });
     break;
   case BlendSourceAlpha | BlendHSVAdjust:

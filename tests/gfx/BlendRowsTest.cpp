@@ -49,9 +49,9 @@ const int kOpacities[] = {1, 2, 63, 64, 127, 128, 129, 179, 192, 254, 255, 256};
 } // namespace
 
 // The vector loops compute the truncating cross-fade as one 16-bit weighted sum, the multiply in
-// 16-bit steps and the dodge through a float division; each must agree with the plain loop for every
+// 16-bit steps, the dodge and the overlay in float lanes; each must agree with the plain loop for every
 // byte pair at every opacity.
-TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
+TEST(BlendRows, VectorFormsEqualThePlainBlendsForEveryInput)
 {
   std::vector<std::uint8_t> d(256 * 256), s(256 * 256), want(256 * 256);
   for (int ia = 1; ia <= 256; ++ia)
@@ -66,6 +66,8 @@ TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
     Gfx_BlendRowsAt(Gfx_BlendRowsPlain).dodge(dodged.data(), s.data(), int(dodged.size()), ia);
     std::vector<std::uint8_t> multiplied = d;
     Gfx_BlendRowsAt(Gfx_BlendRowsPlain).multiply(multiplied.data(), s.data(), int(multiplied.size()), ia);
+    std::vector<std::uint8_t> overlaid = d;
+    Gfx_BlendRowsAt(Gfx_BlendRowsPlain).overlay(overlaid.data(), s.data(), int(overlaid.size()), ia);
     for (int level = Gfx_BlendRowsVector16; level <= Gfx_BlendRowsBestLevel(); ++level)
     {
       std::vector<std::uint8_t> got = d;
@@ -78,6 +80,9 @@ TEST(BlendRows, WeightedSumEqualsTheCrossFadeForEveryInput)
       got = d;
       Gfx_BlendRowsAt(level).multiply(got.data(), s.data(), int(got.size()), ia);
       ASSERT_EQ(got, multiplied) << "multiply, level " << level << " opacity " << ia;
+      got = d;
+      Gfx_BlendRowsAt(level).overlay(got.data(), s.data(), int(got.size()), ia);
+      ASSERT_EQ(got, overlaid) << "overlay, level " << level << " opacity " << ia;
     }
   }
 }
@@ -148,6 +153,19 @@ TEST(BlendRows, EveryLevelEqualsThePlainLoop)
           k.multiply(reinterpret_cast<std::uint8_t*>(got.data() + offset),
                      reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
           ASSERT_EQ(got, want) << "multiply, level " << level << " width " << w << " opacity " << ia;
+
+          want = d, got = d;
+          plain.sourceAlphaOverlay(want.data() + offset, s.data() + offset, w, ia);
+          k.sourceAlphaOverlay(got.data() + offset, s.data() + offset, w, ia);
+          ASSERT_EQ(got, want) << "source-alpha overlay, level " << level << " width " << w << " opacity "
+                               << ia;
+
+          want = d, got = d;
+          plain.overlay(reinterpret_cast<std::uint8_t*>(want.data() + offset),
+                        reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          k.overlay(reinterpret_cast<std::uint8_t*>(got.data() + offset),
+                    reinterpret_cast<const std::uint8_t*>(s.data() + offset), w * 4, ia);
+          ASSERT_EQ(got, want) << "overlay, level " << level << " width " << w << " opacity " << ia;
 
           want = d, got = d;
           plain.crossFadeFill(want.data() + offset, w, colour, ia);
