@@ -46,7 +46,10 @@ struct BlitArea
   int h;
 };
 
-inline int Byte(std::uint32_t p, int n) { return static_cast<int>((p >> (8 * n)) & 0xFF); }
+inline int Byte(std::uint32_t p, int n)
+{
+  return static_cast<int>((p >> (8 * n)) & 0xFF);
+}
 
 inline std::uint32_t Pack(int b, int g, int r, int a)
 {
@@ -68,26 +71,33 @@ template <class RowOp> void ForRows(const BlitArea& a, RowOp op)
 template <class ChannelOp> void BlitBytewise(const BlitArea& a, int ia, ChannelOp op)
 {
   const int n = a.w * 4;
-  ForRows(a, [&](std::uint32_t* drow, const std::uint32_t* srow) {
-    auto* __restrict d = reinterpret_cast<std::uint8_t*>(drow);
-    const auto* __restrict s = reinterpret_cast<const std::uint8_t*>(srow);
-    for (int i = 0; i < n; ++i)
-      d[i] = static_cast<std::uint8_t>(op(d[i], s[i], ia));
-  });
+  ForRows(a,
+          [&](std::uint32_t* drow, const std::uint32_t* srow)
+          {
+            auto* __restrict d = reinterpret_cast<std::uint8_t*>(drow);
+            const auto* __restrict s = reinterpret_cast<const std::uint8_t*>(srow);
+            for (int i = 0; i < n; ++i)
+              d[i] = static_cast<std::uint8_t>(op(d[i], s[i], ia));
+          });
 }
 
 // op(dest pixel, source pixel) -> new dest pixel, for every pixel.
 template <class PixelOp> void BlitPixelwise(const BlitArea& a, PixelOp op)
 {
   const int w = a.w;
-  ForRows(a, [&](std::uint32_t* __restrict d, const std::uint32_t* __restrict s) {
-    for (int i = 0; i < w; ++i)
-      d[i] = op(d[i], s[i]);
-  });
+  ForRows(a,
+          [&](std::uint32_t* __restrict d, const std::uint32_t* __restrict s)
+          {
+            for (int i = 0; i < w; ++i)
+              d[i] = op(d[i], s[i]);
+          });
 }
 
 // Source alpha a scaled by the opacity: (a + 1) * ia / 256.
-inline int WeightedAlpha(int a, int ia) { return (a + 1) * ia / 256; }
+inline int WeightedAlpha(int a, int ia)
+{
+  return (a + 1) * ia / 256;
+}
 
 void BlitDispatch(const BlitArea& area, int m, int ia)
 {
@@ -95,69 +105,74 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
   {
   case BlendCopy:
     if (ia == 256)
-      ForRows(area, [w = area.w](std::uint32_t* d, const std::uint32_t* s) {
-        std::memmove(d, s, std::size_t(w) * 4);
-      });
+      ForRows(area, [w = area.w](std::uint32_t* d, const std::uint32_t* s)
+              { std::memmove(d, s, std::size_t(w) * 4); });
     else
-      ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-        rows.crossFade(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
-      });
+      ForRows(area,
+              [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+                rows.crossFade(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s),
+                               w * 4, ia);
+              });
     break;
   case BlendAdd:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.add(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
-    });
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.add(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4,
+                       ia);
+            });
     break;
   case BlendDodge:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.dodge(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
-    });
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.dodge(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4,
+                         ia);
+            });
     break;
   case BlendMultiply:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.multiply(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
-    });
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.multiply(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s),
+                            w * 4, ia);
+            });
     break;
   case BlendOverlay:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.overlay(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4, ia);
-    });
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.overlay(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s),
+                           w * 4, ia);
+            });
     break;
   case BlendHSVAdjust:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), ia, Byte(s, 3));
-    });
+    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s)
+                  { return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), ia, Byte(s, 3)); });
     break;
   case BlendSourceAlpha | BlendCopy:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.sourceAlphaCopy(d, s, w, ia);
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaCopy(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendAdd:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.sourceAlphaAdd(d, s, w, ia);
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaAdd(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendDodge:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.sourceAlphaDodge(d, s, w, ia);
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaDodge(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendMultiply:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.sourceAlphaMultiply(d, s, w, ia);
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaMultiply(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendOverlay:
-    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
-      rows.sourceAlphaOverlay(d, s, w, ia);
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaOverlay(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendHSVAdjust:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      const int a = Byte(s, 3);
-      return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), WeightedAlpha(a, ia), a);
-    });
+    BlitPixelwise(area,
+                  [ia](std::uint32_t d, std::uint32_t s)
+                  {
+                    const int a = Byte(s, 3);
+                    return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), WeightedAlpha(a, ia), a);
+                  });
     break;
   default: // low bytes 6..0xEF draw nothing
     break;
@@ -165,8 +180,8 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
 }
 } // namespace
 
-void Gfx_BlitBitmap(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, const Gfx_Rect* srcRect, float alpha,
-                    int mode)
+void Gfx_BlitBitmap(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, const Gfx_Rect* srcRect,
+                    float alpha, int mode)
 {
   if (!dest || !src || alpha == 0.0f) return;
 
@@ -200,18 +215,16 @@ void Gfx_BlitBitmap(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, con
   {
     const int toShift = 8 * ((mode >> 2) & 3), fromShift = 8 * (mode & 3);
     const std::uint32_t keep = ~(0xFFu << toShift);
-    BlitPixelwise(area, [=](std::uint32_t d, std::uint32_t s) {
-      return (d & keep) | (((s >> fromShift) & 0xFFu) << toShift);
-    });
+    BlitPixelwise(area, [=](std::uint32_t d, std::uint32_t s)
+                  { return (d & keep) | (((s >> fromShift) & 0xFFu) << toShift); });
     return;
   }
 
   const int m = mode & (BlendSourceAlpha | 0xFF);
   if (m == BlendCopy && alpha == 0.5f)
   {
-    BlitPixelwise(area, [](std::uint32_t d, std::uint32_t s) {
-      return ((d >> 1) & 0x7F7F7F7Fu) + ((s >> 1) & 0x7F7F7F7Fu);
-    });
+    BlitPixelwise(area, [](std::uint32_t d, std::uint32_t s)
+                  { return ((d >> 1) & 0x7F7F7F7Fu) + ((s >> 1) & 0x7F7F7F7Fu); });
     return;
   }
   const int ia = Gfx_OpacityFromAlpha(alpha);
@@ -238,6 +251,22 @@ void FillChannels(std::uint32_t* row, std::ptrdiff_t stride, int w, int h, std::
       d[3] = static_cast<std::uint8_t>(op(d[3], k3, ia));
     }
   }
+}
+
+// The same through a blit row loop, against a row of source pixels (B, G, R of the colour and ia as
+// alpha). Only below full opacity: the alpha source value 256 does not fit a byte.
+void FillThroughRows(std::uint32_t* row, std::ptrdiff_t stride, int w, int h, std::uint32_t colour, int ia,
+                     void (*rowOp)(std::uint8_t*, const std::uint8_t*, int, int))
+{
+  constexpr int kChunk = 256;
+  std::uint32_t source[kChunk];
+  const std::uint32_t pixel = (colour & 0x00FFFFFFu) | (std::uint32_t(ia) << 24);
+  for (std::uint32_t& p : source)
+    p = pixel;
+  for (int y = 0; y < h; ++y, row += stride)
+    for (int x = 0; x < w; x += kChunk)
+      rowOp(reinterpret_cast<std::uint8_t*>(row + x), reinterpret_cast<const std::uint8_t*>(source),
+            4 * std::min(kChunk, w - x), ia);
 }
 
 template <class PixelOp> void FillWords(std::uint32_t* row, std::ptrdiff_t stride, int w, int h, PixelOp op)
@@ -283,14 +312,14 @@ void Gfx_FillArea(Gfx_IBitmap* dest, int x, int y, int w, int h, std::uint32_t c
                 [c](std::uint32_t d) { return ((d >> 1) & 0x7F7F7F7Fu) + ((c >> 1) & 0x7F7F7F7Fu); });
       return;
     case 64:
-      FillWords(row, stride, cw, ch, [c](std::uint32_t d) {
-        return ((d >> 1) & 0x7F7F7F7Fu) + ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu);
-      });
+      FillWords(row, stride, cw, ch,
+                [c](std::uint32_t d)
+                { return ((d >> 1) & 0x7F7F7F7Fu) + ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu); });
       return;
     case 192:
-      FillWords(row, stride, cw, ch, [c](std::uint32_t d) {
-        return ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu) + ((c >> 1) & 0x7F7F7F7Fu);
-      });
+      FillWords(row, stride, cw, ch,
+                [c](std::uint32_t d)
+                { return ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu) + ((c >> 1) & 0x7F7F7F7Fu); });
       return;
     default:
       break;
@@ -310,16 +339,28 @@ void Gfx_FillArea(Gfx_IBitmap* dest, int x, int y, int w, int h, std::uint32_t c
     break;
   }
   case BlendAdd:
-    FillChannels(row, stride, cw, ch, c, ia, AddOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().add);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, AddOp());
     break;
   case BlendDodge:
-    FillChannels(row, stride, cw, ch, c, ia, DodgeOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().dodge);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, DodgeOp());
     break;
   case BlendMultiply:
-    FillChannels(row, stride, cw, ch, c, ia, MultiplyOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().multiply);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, MultiplyOp());
     break;
   case BlendOverlay:
-    FillChannels(row, stride, cw, ch, c, ia, OverlayOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().overlay);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, OverlayOp());
     break;
   case BlendHSVAdjust:
   {
