@@ -5,6 +5,9 @@
 #include "framework/graphics/IGraphicsWin.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
+#include "link/DeviceSender.h"
+#include "link/ParameterOutput.h"
+#include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <cmath>
@@ -58,6 +61,7 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
 VELK::~VELK()
 {
   midiOutputReady = 0;
+  mLinkStop.request_stop();
   CloseMidiPorts(); // no input handler may run while the object is torn down
   mPatchManager.reset();
 }
@@ -67,20 +71,125 @@ void VELK::Log(const std::string& message) const
   if (logEnabled) WriteBuildLog(mLogPath, message);
 }
 
+void VELK::ResetProcessing()
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  IEffectVST::ResetProcessing();
+  mNotesOffPending = true;
+}
+
+void VELK::HandleParameterChange(int index)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  IEffectVST::HandleParameterChange(index);
+  SendParamToHardware(index);
+}
+
 void VELK::HandleSecondaryParameterChange(int index)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   inSecondaryChange = 1;
   IEffectVST::HandleSecondaryParameterChange(index);
+  SendParamToHardware(index); // bookkeeping and controls only: nothing leaves during a secondary change
   inSecondaryChange = 0;
 }
 
-void VELK::ProcessBlockDouble(double**, double**, int)
+void VELK::SendParamToHardware(int index)
+{
+  IParameter* param = ParameterAt(index);
+  if (param && param->MidiMap())
+    ParameterOutput(*this).SendParamToHardware(param->MidiMap(), index, param->Value());
+}
+
+void VELK::ProcessBlockDouble(double**, double**, int frames)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   HostTransportInfo info = mTransport;
   HostTimeInfo(&info);
   mTransport = info;
+
+  // Queued short messages due in this block; while queueing is off they are taken unsent. The
+  // console line is left out here: the audio thread must not wait on the console. Without an
+  // output they are dropped without the status text, whose string the audio thread must not build.
+  DeviceSender sender(*this);
+  if (midiOutputReady && mNotesOffPending.exchange(false)) sender.SendAllNotesOff(0, true, true);
+  midiQueue.DrainBlock(frames,
+                       [&](const IMidiMessage& message)
+                       {
+                         if (queueShortMidi && midiOutputReady) sender.SendMidiToHardware(message, true);
+                       });
+  sender.DimActivityLights();
+}
+
+double VELK::ParamValue(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  return param ? param->Value() : 0.0;
+}
+
+double VELK::ParamNormalised(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  return param ? param->NormalisedValue() : 0.0;
+}
+
+double VELK::ParamMinimum(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  return param ? param->Min() : 0.0;
+}
+
+void VELK::SetParamInEditor(int index, double value)
+{
+  IParameter* param = ParameterAt(index);
+  if (!param) return;
+  param->SetClamped(value);
+  if (Editor()) Editor()->SyncParameterToControls(index, param->Value(), false);
+}
+
+void VELK::SetStatusText(const std::string& text)
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  mStatusText = text;
+}
+
+void VELK::SetMidiDisplayText(const std::string& text)
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  mMidiDisplayText = text;
+}
+
+std::string VELK::StatusText()
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  return mStatusText;
+}
+
+std::string VELK::MidiDisplayText()
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  return mMidiDisplayText;
+}
+
+void VELK::ShowLayer(const std::string& name)
+{
+  Log("Layer \"" + name + "\" is not available yet");
+}
+
+bool VELK::DeviceSendShort(const IMidiMessage& message)
+{
+  IMidiMessage copy = message;
+  return SendMidiToDevice(&copy);
+}
+
+bool VELK::DeviceSendSysEx(const uint8_t* bytes, int length)
+{
+  return SendSysExToDevice(bytes, length);
+}
+
+Clock& VELK::LinkClock()
+{
+  return SystemClock();
 }
 
 HostTransportInfo VELK::LastTransport()

@@ -1,18 +1,21 @@
 #pragma once
 
 #include "framework/plugin/IEffectVST.h"
+#include "link/LinkHost.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <stop_token>
 #include <string>
 
 class PatchManager;
 
 // The main plug-in class: one object per AEffect handed to a host. It owns what the other
 // subsystems build and keeps the flags they share.
-class VELK : public IEffectVST
+class VELK : public IEffectVST, public LinkHost
 {
 public:
   // Project state layout, after the chunk header.
@@ -22,7 +25,12 @@ public:
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
 
+  // The common tail of both change handlers: the parameter's MIDI map record goes to the synthesizer.
+  void HandleParameterChange(int index) override;
+  // Besides the base's work: All Notes Off to every enabled part at the next block with an output.
+  void ResetProcessing() override;
   void HandleSecondaryParameterChange(int index) override;
+  void SendParamToHardware(int index);
   // Makes no sound: follows the host's time information and leaves the audio buffers alone.
   void ProcessBlockDouble(double** inputs, double** outputs, int frames) override;
   bool WriteStateChunk(IStateChunk* chunk) override;
@@ -40,51 +48,38 @@ public:
   // The host's transport as of the last processed block.
   HostTransportInfo LastTransport();
 
-  // ---- flags shared with the framework, the link and the librarian (0 or 1) ----
-  std::atomic<uint8_t> logEnabled{0};
-  std::atomic<uint8_t> editorReady{0};
-  std::atomic<uint8_t> midiOutputReady{0};
-  std::atomic<uint8_t> inSecondaryChange{0};
-  std::atomic<uint8_t> localControlOn{0};
-  std::atomic<uint8_t> queueShortMidi{0};
-  std::atomic<uint8_t> ledsShowIncoming{1};
-  std::array<std::atomic<uint8_t>, 14> passThrough{}; // DAW CC..SE, then HW CC..SE
-  std::array<std::atomic<int32_t>, 8> ledLit{};
-  std::array<std::atomic<int32_t>, 8> ledTime{};
-  std::atomic<int32_t> deviceId{15};
-  std::atomic<int32_t> model{0};
-  std::atomic<int32_t> selectedPart{0};
-  std::atomic<uint8_t> connectPending{0};
-  std::atomic<uint8_t> transferBusy{0};
-  std::atomic<uint8_t> hardwareAnswered{0};
-  std::atomic<uint8_t> incomingMidiBlocked{0};
-  std::atomic<uint8_t> requestProcessed{0};
-  std::atomic<int32_t> pendingRequestId{-1};
-  std::atomic<int32_t> targetSlot{0};
-  std::atomic<uint8_t> replyProgressMarker{0};
-  std::atomic<uint8_t> deferredJob7{0};
-  std::atomic<uint8_t> clockJobStarted{0};
-  std::atomic<uint8_t> transportStartSent{0};
-  std::atomic<uint8_t> sendStartStop{0};
-  std::atomic<uint8_t> sendClock{0};
-  std::atomic<uint8_t> sendGlobalsFirst{0};
-  std::atomic<uint8_t> sendPartsFirst{0};
-  std::atomic<uint8_t> performanceSend{0};
-  std::atomic<uint8_t> uiUpdate{0};
-  std::atomic<uint8_t> partChannels{0};
-  std::array<std::atomic<int32_t>, 8> savedPartChannels{};
-  std::atomic<uint8_t> conflictWindowSuppressed{0};
-  std::atomic<uint8_t> conflictWindowSuppressed2{0};
-  std::atomic<uint8_t> reselectingParts{0};
-  std::array<std::atomic<int32_t>, 8> lastBank{};
-  std::array<std::atomic<int32_t>, 8> lastProgram{};
-  std::atomic<int32_t> programBeingSelected{0};
-  std::atomic<uint8_t> performanceMode{0};
-  std::atomic<uint8_t> patternMode{0};
+  // ---- the synthesizer link's view of the plug-in (LinkHost); the shared flags live there ----
+  double ParamValue(int index) override;
+  double ParamNormalised(int index) override;
+  double ParamMinimum(int index) override;
+  void SetParamInEditor(int index, double value) override;
+  bool EditorOpen() override { return mEditorOpen.load(); }
+  void SetStatusText(const std::string& text) override;
+  void SetMidiDisplayText(const std::string& text) override;
+  void ShowLayer(const std::string& name) override;
+  // Not built into the plug-in yet: no librarian, no view.
+  PatchLibrarian* Librarian() override { return nullptr; }
+  void SetLoadedSlot(int) override {}
+  bool DeviceSendShort(const IMidiMessage& message) override;
+  bool DeviceSendSysEx(const uint8_t* bytes, int length) override;
+  // The transfer worker is not built yet: no job thread is idle and every post is refused.
+  bool JobsThreadIdle() override { return false; }
+  bool PostJob(const LinkJob&) override { return false; }
+  Clock& LinkClock() override;
+  std::stop_token LinkStop() override { return mLinkStop.get_token(); }
+  void OnEditorOpened() override { mEditorOpen = true; }
+  void OnEditorClosing() override { mEditorOpen = false; }
+  std::string StatusText();
+  std::string MidiDisplayText();
 
 private:
   std::string mDataFolder;
   std::string mLogPath;
   std::unique_ptr<PatchManager> mPatchManager;
   HostTransportInfo mTransport; // written by the audio thread under the parameter lock
+  std::atomic<bool> mEditorOpen{false};
+  std::atomic<bool> mNotesOffPending{false};
+  std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end
+  std::mutex mTextMutex;
+  std::string mStatusText, mMidiDisplayText; // until the editor's text controls exist
 };

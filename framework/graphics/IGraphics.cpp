@@ -31,18 +31,15 @@ std::atomic<IGraphics::LogSink> gLogSink{nullptr};
 // or a result beyond what a bitmap takes, gives no pixels.
 int ScaledSide(int side, double scale)
 {
-  if (!(scale > 0.0) || !std::isfinite(scale) || side <= 0)
-    return 0;
+  if (!(scale > 0.0) || !std::isfinite(scale) || side <= 0) return 0;
   const double v = side * scale;
-  if (!(v < double(Gfx_MaxBitmapSide) + 1.0))
-    return 0;
+  if (!(v < double(Gfx_MaxBitmapSide) + 1.0)) return 0;
   return int(v);
 }
 
 int BlendModeWord(const IBlend* blend)
 {
-  if (!blend)
-    return BlendCopy | BlendSourceAlpha;
+  if (!blend) return BlendCopy | BlendSourceAlpha;
   switch (blend->kind)
   {
   case IBlend::kCopy:
@@ -58,11 +55,9 @@ int BlendModeWord(const IBlend* blend)
 
 bool EndsWithPng(const char* name)
 {
-  if (!name)
-    return false;
+  if (!name) return false;
   const char* dot = std::strrchr(name, '.');
-  if (!dot || std::strlen(dot + 1) != 3)
-    return false;
+  if (!dot || std::strlen(dot + 1) != 3) return false;
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
   return lower(dot[1]) == 'p' && lower(dot[2]) == 'n' && lower(dot[3]) == 'g';
 }
@@ -72,8 +67,7 @@ bool EndsWithPng(const char* name)
 bool NormaliseChecked(const IParameter* param, double v, double* n)
 {
   const double range = param->Max() - param->Min();
-  if (!(range > 0.0) || !std::isfinite(range) || !(param->Shape() > 0.0) || std::isnan(v))
-    return false;
+  if (!(range > 0.0) || !std::isfinite(range) || !(param->Shape() > 0.0) || std::isnan(v)) return false;
   *n = param->NormaliseValue(v);
   return std::isfinite(*n);
 }
@@ -82,8 +76,7 @@ bool NormaliseChecked(const IParameter* param, double v, double* n)
 // point and exponent. 0 when the text does not start with a number. Independent of the locale.
 double ParseDecimal(const char* text)
 {
-  if (!text)
-    return 0.0;
+  if (!text) return 0.0;
   const char* p = text;
   while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f')
     ++p;
@@ -94,8 +87,7 @@ double ParseDecimal(const char* text)
     ++p;
   }
   const bool startsNumber = (*p >= '0' && *p <= '9') || (*p == '.' && p[1] >= '0' && p[1] <= '9');
-  if (!startsNumber)
-    return 0.0;
+  if (!startsNumber) return 0.0;
   double v = 0.0;
   const auto result = std::from_chars(p, p + std::strlen(p), v, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range)
@@ -113,11 +105,9 @@ double ParseDecimal(const char* text)
 
 // Appends an object the list then owns; answers its index, or -1 (the object deleted) when the
 // list could not grow.
-template <typename T>
-int AppendOwned(PointerList<T>& list, T* object)
+template <typename T> int AppendOwned(PointerList<T>& list, T* object)
 {
-  if (!object)
-    return -1;
+  if (!object) return -1;
   if (!list.Append(object))
   {
     delete object;
@@ -129,8 +119,7 @@ int AppendOwned(PointerList<T>& list, T* object)
 // Clears display links from the group tree's controls to controls about to be deleted.
 void ForgetDisplays(LayerGroup* group, const PointerList<IControl>& dying)
 {
-  if (!group)
-    return;
+  if (!group) return;
   for (int i = 0; i < group->NumControls(); ++i)
   {
     IControl* c = group->GetControl(i);
@@ -148,7 +137,7 @@ void ForgetDisplays(LayerGroup* group, const PointerList<IControl>& dying)
 // Construction and lists
 
 IGraphics::IGraphics(IEffectBase* plug, int width, int height)
-  : mPlug(plug), mWidth(width > 0 ? width : 0), mHeight(height > 0 ? height : 0)
+    : mPlug(plug), mWidth(width > 0 ? width : 0), mHeight(height > 0 ? height : 0)
 {
 }
 
@@ -217,8 +206,7 @@ void IGraphics::AttachBackgroundFrame(double scale)
 
 IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double scale, int frames)
 {
-  if (frames < 1)
-    frames = 1;
+  if (frames < 1) frames = 1;
 
   // This editor holds one reference per key; a second request reuses it.
   Gfx_IBitmap* bitmap = nullptr;
@@ -226,8 +214,7 @@ IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double sc
   const int heldCount = mHeldBitmaps.Size() / int(sizeof(HeldBitmap));
   const HeldBitmap* heldKeys = reinterpret_cast<const HeldBitmap*>(mHeldBitmaps.Data());
   for (int i = 0; i < heldCount; ++i)
-    if (heldKeys[i].id == id && heldKeys[i].scale == scale)
-      held = true;
+    if (heldKeys[i].id == id && heldKeys[i].scale == scale) held = true;
 
   bitmap = BitmapCache::Instance().Acquire(id, scale);
   if (!bitmap)
@@ -244,19 +231,18 @@ IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double sc
     const int h = ScaledSide(source->Height(), scale);
     Gfx_MemBitmap* scaled = new Gfx_MemBitmap(w, h);
     if (w > 0 && h > 0)
-      Gfx_StretchBlit(scaled, source, 0, 0, w, h, 0.0f, 0.0f, float(source->Width()), float(source->Height()), 1.0f);
+      Gfx_StretchBlit(scaled, source, 0, 0, w, h, 0.0f, 0.0f, float(source->Width()), float(source->Height()),
+                      1.0f);
     delete source;
     bitmap = BitmapCache::Instance().Insert(id, scale, scaled);
-    if (!bitmap)
-      return IBitmapStrip();
+    if (!bitmap) return IBitmapStrip();
   }
 
   if (held)
   {
     // Keep exactly one reference per key for this editor (the held one may have gone with a
     // cleared cache; then the new reference replaces it).
-    if (BitmapCache::Instance().References(id, scale) > 1)
-      BitmapCache::Instance().Release(id, scale);
+    if (BitmapCache::Instance().References(id, scale) > 1) BitmapCache::Instance().Release(id, scale);
   }
   else
   {
@@ -268,6 +254,20 @@ IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double sc
     // Without room to remember the key the reference is simply kept until the cache is cleared.
   }
   return IBitmapStrip(bitmap, bitmap->Width(), bitmap->Height(), frames, false);
+}
+
+void IGraphics::ReleaseScaledBitmap(int id, double scale)
+{
+  const int n = mHeldBitmaps.Size() / int(sizeof(HeldBitmap));
+  HeldBitmap* keys = reinterpret_cast<HeldBitmap*>(mHeldBitmaps.Data());
+  for (int i = 0; i < n; ++i)
+    if (keys[i].id == id && keys[i].scale == scale)
+    {
+      BitmapCache::Instance().Release(id, scale);
+      keys[i] = keys[n - 1];
+      mHeldBitmaps.Resize((n - 1) * int(sizeof(HeldBitmap)));
+      return;
+    }
 }
 
 void IGraphics::ReleaseCachedBitmaps()
@@ -287,28 +287,26 @@ void IGraphics::CreateDrawBitmaps()
   mScratchBitmap = new Gfx_MemBitmap();
 }
 
-bool IGraphics::DrawBitmap(const IBitmapStrip* strip, const IRectangle* dest, int sx, int sy, const IBlend* blend)
+bool IGraphics::DrawBitmap(const IBitmapStrip* strip, const IRectangle* dest, int sx, int sy,
+                           const IBlend* blend)
 {
-  if (!strip || !dest)
-    return true;
+  if (!strip || !dest) return true;
   const IRectangle clipped = dest->Intersect(mDrawRect);
-  if (clipped.Empty())
-    return true;
+  if (clipped.Empty()) return true;
   sx += clipped.L - dest->L;
   sy += clipped.T - dest->T;
   const int mode = BlendModeWord(blend);
   const float alpha = blend ? blend->alpha : 1.0f;
-  if (!mDrawBitmap || !strip->bitmap)
-    return true;
+  if (!mDrawBitmap || !strip->bitmap) return true;
   const Gfx_Rect source{sx, sy, sx + clipped.W(), sy + clipped.H()};
   Gfx_BlitBitmap(mDrawBitmap, strip->bitmap, clipped.L, clipped.T, &source, alpha, mode);
   return true;
 }
 
-bool IGraphics::DrawBitmapFrame(const IBitmapStrip* strip, const IRectangle* dest, int frame, const IBlend* blend)
+bool IGraphics::DrawBitmapFrame(const IBitmapStrip* strip, const IRectangle* dest, int frame,
+                                const IBlend* blend)
 {
-  if (!strip)
-    return true;
+  if (!strip) return true;
   int sx = 0;
   int sy = 0;
   if (strip->frames >= 2 && frame >= 2)
@@ -339,8 +337,7 @@ void IGraphics::MergeDirtyRect(IRectangle* into, const IRectangle& rect)
 
 bool IGraphics::RectsMeet(const IRectangle& given, const IRectangle& control)
 {
-  if (given.Empty() || control.Empty())
-    return false;
+  if (given.Empty() || control.Empty()) return false;
   return given.R >= control.L && given.L < control.R && given.B >= control.T && given.T < control.B;
 }
 
@@ -350,8 +347,7 @@ bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int 
   for (int i = first; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
-    if (c->IsHidden() && !c->ReportDirtyWhenHidden())
-      continue;
+    if (c->IsHidden() && !c->ReportDirtyWhenHidden()) continue;
     if (c->NeedsRedraw())
     {
       region->Add(c->Rect());
@@ -372,10 +368,8 @@ void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& c
     bool drawn = false;
     for (int k = 0; drawable && k < count; ++k)
     {
-      if (!RectsMeet(areas[k], r))
-        continue;
-      if (graphics)
-        graphics->mDrawRect = areas[k];
+      if (!RectsMeet(areas[k], r)) continue;
+      if (graphics) graphics->mDrawRect = areas[k];
       c->Draw(graphics);
       drawn = true;
     }
@@ -387,34 +381,28 @@ void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& c
 
 void IGraphics::SyncControls(const PointerList<IControl>& controls, int paramIdx, double value)
 {
-  if (paramIdx < 0)
-    return;
+  if (paramIdx < 0) return;
   for (int i = 0; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
-    if (c->ParamIdx() == paramIdx)
-      c->ReceivePluginValue(value);
+    if (c->ParamIdx() == paramIdx) c->ReceivePluginValue(value);
     const int aux = c->FindAuxParam(paramIdx);
-    if (aux >= 0)
-      c->ReceiveAuxPluginValue(aux, value);
+    if (aux >= 0) c->ReceiveAuxPluginValue(aux, value);
   }
 }
 
 bool IGraphics::CollectDirtyRegion(DirtyRegion* region)
 {
-  if (!region)
-    return false;
+  if (!region) return false;
   bool found = CollectDirtyControls(mControls, mHasBackground ? 1 : 0, region);
   for (int i = 0; i < mGroups.Count(); ++i)
-    if (mGroups.Get(i)->CollectDirtyRegion(region))
-      found = true;
+    if (mGroups.Get(i)->CollectDirtyRegion(region)) found = true;
   return found;
 }
 
 bool IGraphics::CollectDirtyRect(IRectangle* rect)
 {
-  if (!rect)
-    return false;
+  if (!rect) return false;
   DirtyRegion region;
   const bool found = CollectDirtyRegion(&region);
   MergeDirtyRect(rect, region.Bounds());
@@ -423,18 +411,15 @@ bool IGraphics::CollectDirtyRect(IRectangle* rect)
 
 bool IGraphics::DrawDirty(const IRectangle* rect)
 {
-  if (!rect)
-    return false;
+  if (!rect) return false;
   return DrawDirtyAreas(rect, 1);
 }
 
 bool IGraphics::DrawDirtyAreas(const IRectangle* areas, int count)
 {
-  if (!areas || count < 1)
-    return false;
+  if (!areas || count < 1) return false;
   const int n = mControls.Count();
-  if (n == 0 && mGroups.Count() == 0)
-    return true;
+  if (n == 0 && mGroups.Count() == 0) return true;
   int first = 0;
   if (mHasBackground && n > 0)
   {
@@ -452,16 +437,14 @@ bool IGraphics::DrawDirtyAreas(const IRectangle* areas, int count)
   for (int k = 0; k < count; ++k)
   {
     mDrawRect = areas[k];
-    if (!PaintWindow(&mDrawRect))
-      painted = false;
+    if (!PaintWindow(&mDrawRect)) painted = false;
   }
   return painted;
 }
 
 bool IGraphics::DrawDirtyRegion(const DirtyRegion& region)
 {
-  if (region.WorthSplitting())
-    return DrawDirtyAreas(region.Areas(), region.Count());
+  if (region.WorthSplitting()) return DrawDirtyAreas(region.Areas(), region.Count());
   const IRectangle bounds = region.Bounds();
   return DrawDirty(&bounds);
 }
@@ -469,11 +452,9 @@ bool IGraphics::DrawDirtyRegion(const DirtyRegion& region)
 bool IGraphics::DrawFrame(IRectangle* painted)
 {
   DirtyRegion region;
-  if (!CollectDirtyRegion(&region))
-    return false;
+  if (!CollectDirtyRegion(&region)) return false;
   DrawDirtyRegion(region);
-  if (painted)
-    *painted = region.Bounds();
+  if (painted) *painted = region.Bounds();
   return true;
 }
 
@@ -491,14 +472,12 @@ void IGraphics::EndOpenParamEdit()
 {
   const int idx = mEditParamIdx;
   mEditParamIdx = -1;
-  if (idx >= 0 && mPlug)
-    mPlug->EndParamEdit(idx);
+  if (idx >= 0 && mPlug) mPlug->EndParamEdit(idx);
 }
 
 void IGraphics::BeginParamEditFor(int paramIdx)
 {
-  if (paramIdx < 0 || !mPlug || !mPlug->ParameterAt(paramIdx))
-    return;
+  if (paramIdx < 0 || !mPlug || !mPlug->ParameterAt(paramIdx)) return;
   mPlug->BeginParamEdit(paramIdx);
   mEditParamIdx = paramIdx;
 }
@@ -508,8 +487,7 @@ void IGraphics::OnMouseDown(int x, int y, const IMouseMod& mod)
   // A press whose release never arrived still closes its edit first.
   EndOpenParamEdit();
   ReleaseMouseCapture();
-  if (IControl* c = FindControlAt(x, y))
-    PressControl(c, x, y, mod);
+  if (IControl* c = FindControlAt(x, y)) PressControl(c, x, y, mod);
 }
 
 void IGraphics::PressControl(IControl* c, int x, int y, const IMouseMod& mod)
@@ -527,8 +505,7 @@ void IGraphics::OnMouseUp(int x, int y, const IMouseMod& mod)
 {
   IControl* c = FindControlAt(x, y);
   ReleaseMouseCapture();
-  if (c)
-    c->OnMouseUp(x, y, mod);
+  if (c) c->OnMouseUp(x, y, mod);
   EndOpenParamEdit();
 }
 
@@ -537,8 +514,7 @@ void IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
   EndOpenParamEdit();
   ReleaseMouseCapture();
   IControl* c = FindControlAt(x, y);
-  if (!c)
-    return;
+  if (!c) return;
   if (c->DblClickAsPress())
     PressControl(c, x, y, mod);
   else
@@ -548,8 +524,7 @@ void IGraphics::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 {
   IControl* c = mCapturedControl;
-  if (!c || (x == mMouseX && y == mMouseY))
-    return;
+  if (!c || (x == mMouseX && y == mMouseY)) return;
   const int dx = x - mMouseX;
   const int dy = y - mMouseY;
   mMouseX = x;
@@ -559,8 +534,7 @@ void IGraphics::OnMouseDrag(int x, int y, const IMouseMod& mod)
 
 void IGraphics::OnMouseWheel(int x, int y, const IMouseMod& mod, int notches)
 {
-  if (IControl* c = FindControlAt(x, y))
-    c->OnMouseWheel(x, y, mod, notches);
+  if (IControl* c = FindControlAt(x, y)) c->OnMouseWheel(x, y, mod, notches);
 }
 
 bool IGraphics::OnKeyDown(int x, int y, int key)
@@ -571,16 +545,13 @@ bool IGraphics::OnKeyDown(int x, int y, int key)
 
 IControl* IGraphics::FindControlAt(int x, int y)
 {
-  if (mCapturedControl)
-    return mCapturedControl;
+  if (mCapturedControl) return mCapturedControl;
   for (int i = mGroups.Count() - 1; i >= 0; --i)
-    if (IControl* c = mGroups.Get(i)->FindControlAt(x, y))
-      return c;
+    if (IControl* c = mGroups.Get(i)->FindControlAt(x, y)) return c;
   for (int i = mControls.Count() - 1; i >= 0; --i)
   {
     IControl* c = mControls.Get(i);
-    if (!c->IsHidden() && !c->IsGreyed() && c->ContainsPoint(x, y))
-      return c;
+    if (!c->IsHidden() && !c->IsGreyed() && c->ContainsPoint(x, y)) return c;
   }
   return nullptr;
 }
@@ -590,17 +561,14 @@ IControl* IGraphics::FindControlAt(int x, int y)
 
 void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normalised)
 {
-  if (paramIdx < 0)
-    return;
+  if (paramIdx < 0) return;
   std::lock_guard<std::recursive_mutex> lock(mListLock);
   if (!normalised)
   {
     IParameter* param = mPlug ? mPlug->ParameterAt(paramIdx) : nullptr;
-    if (!param)
-      return;
+    if (!param) return;
     double n = 0.0;
-    if (!NormaliseChecked(param, value, &n))
-      return;
+    if (!NormaliseChecked(param, value, &n)) return;
     param->SetFromNormalised(n);
     value = n;
   }
@@ -618,15 +586,13 @@ void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normali
 int IGraphics::CountBoundControls(int paramIdx)
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
-  if (!mIndex.Current() && !mIndex.Build(mControls, mGroups))
-    return -1;
+  if (!mIndex.Current() && !mIndex.Build(mControls, mGroups)) return -1;
   return mIndex.Count(paramIdx);
 }
 
 void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRectangle* rect)
 {
-  if (!control || !param || !rect)
-    return;
+  if (!control || !param || !rect) return;
   const int type = param->Type();
   const double value = param->Value();
   char current[128];
@@ -640,8 +606,7 @@ void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRect
     {
       const char* text = param->ValueText(i);
       IMenuItem* item = menu.AddItem(text);
-      if (item && std::strcmp(text, current) == 0)
-        item->SetFlag(IMenuItem::kChecked, true);
+      if (item && std::strcmp(text, current) == 0) item->SetFlag(IMenuItem::kChecked, true);
     }
     IMenu* chosen = ShowPopupMenu(&menu, rect);
     if (chosen && chosen->ChosenIndex() >= 0)
@@ -668,10 +633,8 @@ void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRect
 
 void IGraphics::SetValueFromText(IControl* control, IParameter* param, const char* text)
 {
-  if (!control || !param)
-    return;
-  if (!text)
-    text = "";
+  if (!control || !param) return;
+  if (!text) text = "";
   const int type = param->Type();
   double v = 0.0;
   if (type == IParameter::kTypeBool || type == IParameter::kTypeEnumerated)
@@ -687,8 +650,7 @@ void IGraphics::SetValueFromText(IControl* control, IParameter* param, const cha
       }
     }
     // Typing the number itself must work too.
-    if (!matched)
-      v = ParseDecimal(text);
+    if (!matched) v = ParseDecimal(text);
   }
   else if (type == IParameter::kTypeText)
   {
@@ -745,8 +707,7 @@ void IGraphics::Resize(int width, int height)
     DeleteControls();
   }
   CreateDrawBitmaps();
-  if (mPlug)
-    mPlug->UpdateEditorSize();
+  if (mPlug) mPlug->UpdateEditorSize();
 }
 
 bool IGraphics::HasWindow()
@@ -774,26 +735,22 @@ void IGraphics::ShowTextEntry(IControl*, const ITextStyle*, const IRectangle*, c
 
 void IGraphics::HostExecutablePath(HeapString* out)
 {
-  if (out)
-    out->Set("");
+  if (out) out->Set("");
 }
 
 void IGraphics::PluginModulePath(HeapString* out)
 {
-  if (out)
-    out->Set("");
+  if (out) out->Set("");
 }
 
 void IGraphics::DesktopFolder(HeapString* out)
 {
-  if (out)
-    out->Set("");
+  if (out) out->Set("");
 }
 
 void IGraphics::PromptForFilePath(HeapString* file, int, HeapString*, const char*)
 {
-  if (file)
-    file->Set("");
+  if (file) file->Set("");
 }
 
 bool IGraphics::PromptForColour(IColour*, const char*)
@@ -836,8 +793,7 @@ void IGraphics::RestoreCursor() {}
 
 Gfx_IBitmap* IGraphics::LoadBitmapResource(int id, const char* fileName)
 {
-  if (!EndsWithPng(fileName))
-    return nullptr;
+  if (!EndsWithPng(fileName)) return nullptr;
   return Gfx_ReadPNGResource(id).release();
 }
 

@@ -68,6 +68,9 @@ public:
   // and scaling it on a miss. A missing image answers the empty one-frame strip and is logged.
   // The bitmap stays alive at least as long as this editor.
   IBitmapStrip LoadScaledBitmap(int id, const char* fileName, double scale, int frames = 1);
+  // Drops this editor's reference to the bitmap of (id, scale), so the cache frees it once no other
+  // editor holds it; a key this editor does not hold changes nothing.
+  void ReleaseScaledBitmap(int id, double scale);
   // Makes the window-sized draw bitmap and the scratch bitmap (at the current size).
   void CreateDrawBitmaps() override;
   Gfx_SysBitmap* DrawBitmapSurface() const { return mDrawBitmap; }

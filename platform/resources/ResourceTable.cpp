@@ -1,5 +1,7 @@
 #include "platform/resources/ResourceTable.h"
 
+#include "platform/resources/EmbeddedResources.h"
+
 #include <map>
 #include <mutex>
 #include <string>
@@ -9,6 +11,16 @@ namespace
 {
 struct Table
 {
+  // The build's embedded resources are the table's first entries.
+  Table()
+  {
+    for (int i = 0; i < kEmbeddedResourceCount; ++i)
+    {
+      const EmbeddedResource& r = kEmbeddedResources[i];
+      entries[{std::string(r.type), r.id}] = std::span<const std::uint8_t>(r.begin, r.end);
+    }
+  }
+
   std::mutex lock;
   std::map<std::pair<std::string, int>, std::span<const std::uint8_t>, std::less<>> entries;
 };

@@ -1,0 +1,212 @@
+#include "config/ConfigReader.h"
+
+#include "config/DecipherResource.h"
+#include "framework/graphics/IGraphics.h"
+#include "framework/plugin/IEffectBase.h"
+#include "framework/plugin/IParameter.h"
+#include "platform/resources/ResourceTable.h"
+
+#include <tinyxml2.h>
+
+namespace
+{
+const std::string kPrefix = "CONFIG READER: ";
+} // namespace
+
+ConfigReader::ConfigReader() = default;
+
+ConfigReader::~ConfigReader()
+{
+  // The parameters outlive the reader: take back the records it gave them.
+  for (auto& [index, record] : mRecords)
+  {
+    IParameter* param = mPlug ? mPlug->ParameterAt(index) : nullptr;
+    if (param && param->MidiMap() == record.get()) param->SetMidiMap(nullptr);
+  }
+}
+
+void ConfigReader::Log(const std::string& line) const
+{
+  if (mLog) mLog(kPrefix + line);
+}
+
+int ConfigReader::Scaled(int v) const
+{
+  return int(double(v) * mUiScale);
+}
+
+bool ConfigReader::Read(IGraphics* graphics, IEffectBase* plug, PatchLibrarian* librarian,
+                        uint32_t colourScheme, double uiScale)
+{
+  mGraphics = graphics;
+  mPlug = plug;
+  mLibrarian = librarian;
+  mColourScheme = colourScheme;
+  mUiScale = uiScale;
+
+  ReadSysExData();
+  LoadImages(graphics);
+  InitParameterNames();
+
+  const uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  if (graphics)
+  {
+    bytes = reinterpret_cast<const uint8_t*>(graphics->LoadTextResource(kUiDocumentId, kUiDocumentFile));
+    size = bytes ? graphics->LastTextResourceSize() : 0;
+  }
+  else
+  {
+    const auto span = ResourceTable::Find("TEXTFILE", kUiDocumentId);
+    bytes = span.data();
+    size = uint32_t(span.size());
+  }
+  std::string text;
+  DecipherResource(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size), text);
+  return ReadUiText(text);
+}
+
+bool ConfigReader::ReadUiText(const std::string& text)
+{
+  tinyxml2::XMLDocument document;
+  // The parser reads up to the first zero byte: the padding of the last block ends the text.
+  if (document.Parse(text.c_str()) != tinyxml2::XML_SUCCESS)
+  {
+    Log(std::string("User interface document REFUSED: ") + document.ErrorName() + "!");
+    return false;
+  }
+  const tinyxml2::XMLElement* root = document.FirstChildElement("uiconfig");
+  if (!root)
+  {
+    Log("User interface document REFUSED: no uiconfig element!");
+    return false;
+  }
+  ReadValueLists(document);
+  BuildElement(root->FirstChild(), nullptr, -1);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lookups: none of them inserts, so they are safe from any thread once Read is done.
+
+std::vector<std::string> ConfigReader::GetValueList(const std::string& name) const
+{
+  const auto it = mValueLists.find(name);
+  return it == mValueLists.end() ? std::vector<std::string>() : it->second;
+}
+
+int ConfigReader::GetParamId(const std::string& name) const
+{
+  const auto it = mParamNames.find(name);
+  if (it != mParamNames.end()) return it->second;
+  if (LogEnabled()) Log("parameter " + name + " NOT FOUND!");
+  return -1;
+}
+
+LayerGroup* ConfigReader::GetLayer(const std::string& name) const
+{
+  const auto it = mLayers.find(name);
+  return it == mLayers.end() ? nullptr : it->second;
+}
+
+IControl* ConfigReader::FindInCcMap(int channel, int controller, int block) const
+{
+  const auto it = mCcMap.find({channel, controller, block});
+  return it == mCcMap.end() ? nullptr : it->second;
+}
+
+IControl* ConfigReader::FindInNrpnMap(int channel, int msb, int lsb, int lsbController, int block) const
+{
+  const auto it = mNrpnMap.find({channel, msb, lsb, lsbController, block});
+  return it == mNrpnMap.end() ? nullptr : it->second;
+}
+
+IControl* ConfigReader::FindInSysExMap(int b0, int b1, int b2, int b3, int b4) const
+{
+  const auto it = mSysExMap.find({b0, b1, b2, b3, b4});
+  return it == mSysExMap.end() ? nullptr : it->second;
+}
+
+void ConfigReader::RegisterLayer(const std::string& name, LayerGroup* group)
+{
+  mLayers[name] = group;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameter names
+
+void ConfigReader::InitParameterNames()
+{
+  Log("Started to initialize parameters...");
+#define VELK_PARAM(name, index) AddParameterName(#name, index);
+#include "framework/plugin/ParameterNames.def"
+#undef VELK_PARAM
+  Log("Completed!");
+}
+
+void ConfigReader::AddParameterName(const std::string& name, int index)
+{
+  if (!mParamNames.try_emplace(name, index).second && LogEnabled())
+    Log("parameter " + name + " ALREADY EXISTS!");
+}
+
+// ---------------------------------------------------------------------------------------------
+// MIDI map records and reverse maps
+
+MidiMapRecord* ConfigReader::AttachRecord(int paramIdx, uint32_t kind)
+{
+  IParameter* param = mPlug ? mPlug->ParameterAt(paramIdx) : nullptr;
+  if (!param) return nullptr;
+  if (MidiMapRecord* record = param->MidiMap())
+  {
+    record->kind = kind;
+    return record;
+  }
+  auto record = std::make_unique<MidiMapRecord>(kind);
+  param->SetMidiMap(record.get());
+  mRecords.emplace_back(paramIdx, std::move(record));
+  return mRecords.back().second.get();
+}
+
+void ConfigReader::RegisterCcControl(const MidiMapRecord* record, IControl* control)
+{
+  mCcMap[{record->channel, record->ccNumber, record->blockFlag}] = control;
+}
+
+void ConfigReader::RegisterNrpnControl(const MidiMapRecord* record, IControl* control)
+{
+  mNrpnMap[{record->channel, record->nrpnMsb, record->nrpnValueOffset, record->nrpnLsb, record->blockFlag}] =
+      control;
+}
+
+void ConfigReader::RegisterSysExControl(const int32_t key[4], int fifth, IControl* control)
+{
+  mSysExMap[{key[0], key[1], key[2], key[3], fifth}] = control;
+}
+
+void ConfigReader::SetBiDirectLink(MidiMapRecord* record, int paramIdx, const IntTriple& link, int)
+{
+  if (!record || link.second < 0) return;
+  IParameter* linked = mPlug ? mPlug->ParameterAt(link.first) : nullptr;
+  if (!linked)
+  {
+    Log("link of parameter " + std::to_string(paramIdx) + " to " + std::to_string(link.first) + " IGNORED!");
+    return;
+  }
+  record->link = link;
+  MidiMapRecord* far = linked->MidiMap();
+  if (!far) far = AttachRecord(link.first, MidiMapRecord::kSysExTable);
+  if (far) far->link = IntTriple{paramIdx, link.second, -1};
+}
+
+const std::string& ConfigReader::MakeParamGroup(int partIndex, const std::string& caption)
+{
+  if (partIndex < 0)
+    mScratch = caption;
+  else
+  {
+    mScratch = "Part " + std::to_string(partIndex + 1);
+    if (!caption.empty()) mScratch += ":" + caption;
+  }
+  return mScratch;
+}

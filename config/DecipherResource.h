@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Appends the deciphered 8-byte blocks of bytes to out (TEA, 32 rounds, the project key, words most
+// significant byte first). A trailing partial block is ignored; a length below 1 appends nothing.
+void DecipherResource(const uint8_t* bytes, int32_t length, std::string& out);
+
+// The inverse, for the build tool and the tests: the text zero-padded to whole 8-byte blocks and
+// enciphered.
+std::vector<uint8_t> EncipherResource(const std::string& text);

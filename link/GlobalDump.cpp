@@ -1,0 +1,134 @@
+#include "link/GlobalDump.h"
+
+#include "framework/plugin/ParameterIds.h"
+#include "link/DumpParameters.h"
+
+#include <algorithm>
+
+namespace
+{
+using enum DumpLock;
+
+constexpr DumpField kFieldsA[] = {
+    Single(DumpByte(6, kGlobalMidiChannel, None)),       Single(DumpByte(10, kGlobalMasterTune, None)),
+    Single(DumpByte(11, kGlobalPedalSensitivity, None)), Single(DumpByte(14, kGlobalMIDIClock, None, 105)),
+    Single(DumpByte(15, kGlobalMasterVolume, None)),
+};
+
+constexpr DumpField kFieldsB[] = {
+    Single(DumpByte(6, kGlobalMidiChannel, None)),
+    Single(Special(DumpByte(9, kGlobalBreathSensing, None), DumpSpecial::BreathSensing)),
+    Single(Special(DumpByte(9, kGlobalLocalControl, None), DumpSpecial::LocalControl)),
+    Single(DumpBits(10, kGlobalBreathMode, 4, 3, None)),
+    Single(DumpByte(20, kGlobalPedalSw3, None, 11)),
+    Single(DumpBits(22, kGlobalKnobMode, 4, 1, None)),
+    Single(Special(DumpBits(22, kGlobalVelocitySensitivity, 3, 1, None), DumpSpecial::Inverted)),
+    Single(DumpBits(22, kGlobalRXCC, 2, 1, None)),
+    Single(Special(DumpBits(22, kGlobalRXPC, 0, 2, None), DumpSpecial::RxProgramChange)),
+    Single(Special(DumpBits(22, kGlobalCase22Undefined, 0, 0, None), DumpSpecial::ClearOnRead)),
+    Single(DumpBits(24, kGlobalTXAT, 3, 1, None)),
+    Single(DumpBits(24, kGlobalTXCC, 2, 1, None)),
+    Single(DumpBits(24, kGlobalTXPC, 1, 1, None)),
+    Single(DumpBits(24, kGlobalFinderDemos, 0, 1, None)),
+    Single(DumpByte(25, kGlobalInputSw1, None)),
+    Single(DumpByte(26, kGlobalInputSw2, None)),
+    Single(DumpByte(34, kGlobalAudioIn1Trim, None, 56)),
+    Single(DumpByte(35, kGlobalAudioIn2Trim, None, 56)),
+};
+
+DumpResult Parse(IEffectBase& plug, const uint8_t* message, size_t size, uint8_t type, size_t wanted,
+                 std::span<const DumpField> fields)
+{
+  DumpResult result;
+  if (!IsGlobalDump(message, size, type)) return result;
+  if (size != wanted)
+  {
+    result.status = DumpStatus::Refused;
+    result.statusText = size < wanted ? "Incomplete global settings dump ignored!"
+                                      : "Global settings dump of wrong length ignored!";
+    return result;
+  }
+  result.status = DumpStatus::Taken;
+  result.deviceId = message[6] & 0x7F;
+  return WithParameterLock(plug,
+                           [&]
+                           {
+                             DumpParameters parameters(plug);
+                             ReadDumpFields(fields, message, size, 0, 0, DumpReadState{}, parameters);
+                             if (type == kSysExGlobalSettings2)
+                               result.localControlOn = parameters.IntValue(kGlobalLocalControl) != 1 ? 1 : 0;
+                             return result;
+                           });
+}
+
+std::vector<uint8_t> Build(IEffectBase& plug, const SysExAddress& address, uint8_t type, size_t wanted,
+                           std::span<const DumpField> fields, const std::vector<uint8_t>* received)
+{
+  std::vector<uint8_t> message = BuildSysExMessage(type, address);
+  const bool keep = received && received->size() == wanted && IsGlobalDump(received->data(), wanted, type);
+  if (keep)
+    for (size_t i = 8; i + 1 < wanted; ++i)
+      message[i] = (*received)[i] & 0x7F;
+  const std::vector<uint8_t> before = message;
+
+  WithParameterLock(plug,
+                    [&]
+                    {
+                      DumpParameters parameters(plug);
+                      WriteDumpFields(fields, message.data(), message.size(), 0, 0,
+                                      [&](int index) { return parameters.Value(index); });
+                      return 0;
+                    });
+
+  // Bits of a written byte that no row covers keep the received value.
+  if (keep)
+    for (const DumpField& field : fields)
+    {
+      if (field.at == 6) continue;
+      uint8_t mask = 0;
+      for (const DumpField& other : fields)
+        if (other.at == field.at) mask |= uint8_t(((1 << other.width) - 1) << other.shift);
+      if (field.special == DumpSpecial::BreathSensing || field.special == DumpSpecial::LocalControl)
+        mask = 0x7F;
+      message[field.at] = uint8_t((message[field.at] & mask) | (before[field.at] & ~mask & 0x7F));
+    }
+  return message;
+}
+} // namespace
+
+bool IsGlobalDump(const uint8_t* message, size_t size, uint8_t type)
+{
+  return message && size > 8 && message[1] == 0x00 && message[2] == 0x20 && message[3] == 0x29 &&
+         message[4] == 0x01 && message[7] == type;
+}
+
+std::span<const DumpField> GlobalDumpAFields()
+{
+  return kFieldsA;
+}
+std::span<const DumpField> GlobalDumpBFields()
+{
+  return kFieldsB;
+}
+
+DumpResult ParseGlobalDumpA(IEffectBase& plug, const uint8_t* message, size_t size, const DumpContext&)
+{
+  return Parse(plug, message, size, kSysExGlobalSettings, kGlobalDumpASize, kFieldsA);
+}
+
+DumpResult ParseGlobalDumpB(IEffectBase& plug, const uint8_t* message, size_t size, const DumpContext&)
+{
+  return Parse(plug, message, size, kSysExGlobalSettings2, kGlobalDumpBSize, kFieldsB);
+}
+
+std::vector<uint8_t> BuildGlobalDumpA(IEffectBase& plug, const SysExAddress& address,
+                                      const std::vector<uint8_t>* received)
+{
+  return Build(plug, address, kSysExGlobalSettings, kGlobalDumpASize, kFieldsA, received);
+}
+
+std::vector<uint8_t> BuildGlobalDumpB(IEffectBase& plug, const SysExAddress& address,
+                                      const std::vector<uint8_t>* received)
+{
+  return Build(plug, address, kSysExGlobalSettings2, kGlobalDumpBSize, kFieldsB, received);
+}

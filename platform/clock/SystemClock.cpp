@@ -1,0 +1,31 @@
+#include "platform/clock/SystemClock.h"
+
+#include "platform/clock/RealClock.h"
+#include "platform/clock/ScaledClock.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+double ClockScaleFromText(const char* text)
+{
+  if (!text) return 1.0;
+  const char* end = text + std::strlen(text);
+  double factor = 0.0;
+  const auto [rest, error] = std::from_chars(text, end, factor);
+  if (error != std::errc() || rest != end || !std::isfinite(factor) || factor <= 0.0) return 1.0;
+  return factor;
+}
+
+Clock& SystemClock()
+{
+  static const std::unique_ptr<Clock> clock = []() -> std::unique_ptr<Clock>
+  {
+    const double factor = ClockScaleFromText(std::getenv("VELK_CLOCK_SCALE"));
+    if (factor != 1.0) return std::make_unique<ScaledClock>(factor);
+    return std::make_unique<RealClock>();
+  }();
+  return *clock;
+}
