@@ -4,7 +4,9 @@ PatchManager::PatchManager() = default;
 
 void PatchManager::SetName(int n, const std::string& text)
 {
+  if (n < 0 || n >= kNumNames) return;
   SetNameExact(n, text.empty() ? std::string("Set Name") : text);
+  if (mListener) mListener(n);
 }
 
 void PatchManager::SetNameExact(int n, const std::string& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -18,10 +19,15 @@ public:
   // Longer texts are cut; no name the plug-in stores comes near it.
   static constexpr int kMaxNameLength = 255;
 
-  PatchManager();
+  // Told the slot number after SetName changed a name (on the caller's thread).
+  using Listener = std::function<void(int n)>;
 
-  // Stores the text as name slot n ("Set Name" for an empty text); an n outside the slots
-  // does nothing.
+  PatchManager();
+  // Set once, before other threads set names.
+  void SetListener(Listener listener) { mListener = std::move(listener); }
+
+  // Stores the text as name slot n ("Set Name" for an empty text) and tells the listener (the
+  // editor redraws the name list); an n outside the slots does nothing.
   void SetName(int n, const std::string& text);
   // Stores the text as it is (the empty text included); used by project recall.
   void SetNameExact(int n, const std::string& text);
@@ -35,4 +41,5 @@ public:
 private:
   mutable std::mutex mMutex; // names are set by the MIDI and worker threads, read by the editor
   std::array<std::string, kNumNames> mNames;
+  Listener mListener;
 };

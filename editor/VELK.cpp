@@ -1,12 +1,24 @@
 #include "editor/VELK.h"
 
+#include "config/ConfigReader.h"
+#include "editor/PageSelection.h"
 #include "editor/PatchManager.h"
+#include "editor/PortRecall.h"
 #include "editor/WriteBuildLog.h"
+#include "framework/controls/IContactControl.h"
+#include "framework/controls/ITextControl.h"
 #include "framework/graphics/IGraphicsWin.h"
+#include "framework/graphics/LayerGroup.h"
+#include "framework/plugin/ParameterIds.h"
+#include "librarian/LibrarianViewControl.h"
+#include "librarian/PatchLibrarian.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
 #include "link/DeviceSender.h"
 #include "link/ParameterOutput.h"
+#include "link/ProgressIndicator.h"
+#include "link/TransferWorker.h"
+#include "link/DumpForms.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -43,27 +55,176 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
   }
   Log("INITIALIZATION STARTED!");
 
-  mPatchManager = std::make_unique<PatchManager>();
-  Log("Project names ready");
+  mPortRecall = std::make_unique<PortRecall>([this](const std::string& input, const std::string& output)
+                                             { SelectRecalledPorts(input, output); });
+  mUISettings = UISettings::Load(mDataFolder);
+  Log("UI settings: scale " + std::to_string(mUISettings.Scale()) + ", colour scheme " +
+      std::to_string(mUISettings.colourScheme));
 
-  // The editor, 1500 by 757 pixels at the UI scale; the background becomes control 0 and the
-  // plug-in base owns the editor from AttachEditor on.
-  const double uiScale = 1.0;
-  IGraphicsWin* editor = CreateEditorGraphics(this, int(1500 * uiScale), int(757 * uiScale));
-  editor->AttachBackgroundFrame(uiScale);
-  AttachEditor(editor);
+  mPatchManager = std::make_unique<PatchManager>();
+  mLibrarian = std::make_unique<PatchLibrarian>();
+  Log("Project names and librarian ready");
+
+  BuildEditor();
+
+  // The pass-through switches as their parameters stand (on unless filtered).
+  for (int i = kMIDIFilterDAWCCPassThrough; i <= kMIDIFilterDAWSEPassThrough; ++i)
+    KeepMemberBytes(i);
+  for (int i = kMIDIFilterHWCCPassThrough; i <= kMIDIFilterHWSEPassThrough; ++i)
+    KeepMemberBytes(i);
+
+  // The progress overlay, then the worker whose jobs show it.
+  if (mProgressLayer && mConfig)
+  {
+    const double scale = mUISettings.Scale();
+    const int w = int(kEditorWidth * scale), h = int(kEditorHeight * scale);
+    mProgress = ProgressIndicator::AddTo(mProgressLayer, this, w, h,
+                                         mConfig->GetImage("PROGRESS_INDICATOR_ID"), IRectangle(0, 0, w, h));
+    if (mProgress) mProgress->Hide(true);
+  }
+  if (mConfig) mCategoryNames = mConfig->GetValueList("categoryName");
+  mWorker = std::make_unique<TransferWorker>(*this, *this);
 
   FillEmptyPresets("-", 64);
   editorReady = 1;
   Log("Plug-in is ready to load!");
 }
 
+// ---- editor core: construction ----
+
+void VELK::BuildEditor()
+{
+  // The editor, 1500 by 757 pixels at the UI scale; the plug-in base owns it from AttachEditor on.
+  const double scale = mUISettings.Scale();
+  IGraphicsWin* editor = CreateEditorGraphics(this, int(kEditorWidth * scale), int(kEditorHeight * scale));
+
+  // The configuration builds every layer and control from the definition documents.
+  mConfig = std::make_unique<ConfigReader>();
+  if (logEnabled) mConfig->SetLogSink([this](const std::string& line) { Log(line); });
+  if (!mConfig->Read(editor, this, mLibrarian.get(), mUISettings.colourScheme, scale))
+    Log("The user interface document could not be read: the editor opens empty!");
+  Log("Configuration read");
+
+  for (const char* name : kNamedLayers)
+  {
+    LayerGroup* group = mConfig->GetLayer(name);
+    if (group)
+      mNamedLayers[name] = group;
+    else
+      Log(std::string("Layer ") + name + " is not in the user interface document");
+  }
+  mLibrarianView = dynamic_cast<LibrarianViewControl*>(mConfig->GetLibrarianView());
+
+  editor->AttachBackgroundFrame(scale);
+  AttachEditor(editor);
+
+  // The progress group goes last, so that it draws over every page and is hit first. The link's
+  // ProgressIndicator is added to it, and then the two cancel buttons, which must stay above
+  // the overlay to be clickable during a transfer.
+  auto* progress = new LayerGroup(0, kProgressLayerName);
+  if (editor->AddLayerGroup(progress) >= 0)
+  {
+    mProgressLayer = progress;
+    mConfig->RegisterLayer(kProgressLayerName, progress);
+    // The cancel buttons live in a page of the progress group: a group draws its own controls
+    // (the overlay) first and its pages after them, and hit-tests in the reverse order.
+    auto* cancel = new LayerGroup(kCancelPageId, kCancelLayerName);
+    if (progress->AddChildGroup(cancel) >= 0)
+    {
+      progress->SetCurrentPage(false, kCancelPageId);
+      mCancelButtons[0] = mConfig->CreateContactButton("Cancel Data Request", 835, 457,
+                                                       "BUTTON_LIB_CANCEL_ID", cancel, "Global");
+      mCancelButtons[1] = mConfig->CreateContactButton("Cancel Data Request", 740, 83, "BUTTON_LIB_CANCEL_ID",
+                                                       cancel, "Global");
+    }
+  }
+
+  LookUpNamedControls();
+
+  // Groups are created hidden: show the top-level ones with their first pages, all but the
+  // progress group, which the overlay shows while a transfer runs.
+  PageSelection::ShowFirstPages(editor);
+  if (mProgressLayer) mProgressLayer->Hide(true);
+
+  // The UI settings as parameters, then every value that is not zero to its controls.
+  if (IParameter* p = ParameterAt(kUserInterfaceSize)) p->SetClamped(mUISettings.size);
+  if (IParameter* p = ParameterAt(kUserInterfaceStyle)) p->SetClamped(mUISettings.colourScheme);
+  for (int i = 0; i < NumParameters(); ++i)
+    if (IParameter* p = ParameterAt(i); p && p->Value() != 0.0)
+      editor->SyncParameterToControls(i, p->Value(), false);
+  Log("Editor built");
+}
+
+namespace
+{
+void CollectInGroup(LayerGroup* group, int paramIdx, std::vector<IControl*>& out)
+{
+  if (!group) return;
+  for (int i = 0; i < group->NumControls(); ++i)
+    if (IControl* c = group->GetControl(i); c && c->ParamIdx() == paramIdx) out.push_back(c);
+  for (int i = 0; i < group->NumChildren(); ++i)
+    CollectInGroup(group->GetChild(i), paramIdx, out);
+}
+
+// Every control bound to the parameter.
+void CollectControls(IGraphics* graphics, int paramIdx, std::vector<IControl*>& out)
+{
+  if (!graphics) return;
+  for (int i = 0; i < graphics->NumControls(); ++i)
+    if (IControl* c = graphics->GetControl(i); c && c->ParamIdx() == paramIdx) out.push_back(c);
+  for (int i = 0; i < graphics->NumLayerGroups(); ++i)
+    CollectInGroup(graphics->GetLayerGroup(i), paramIdx, out);
+}
+
+// The first text control bound to the parameter: the editor's own list first, then the groups.
+ITextControl* FindTextControl(IGraphics* graphics, int paramIdx)
+{
+  std::vector<IControl*> controls;
+  CollectControls(graphics, paramIdx, controls);
+  for (IControl* c : controls)
+    if (auto* t = dynamic_cast<ITextControl*>(c)) return t;
+  return nullptr;
+}
+} // namespace
+
+void VELK::LookUpNamedControls()
+{
+  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
+  // The name list: the multi name and the eight part names redraw when a name is set.
+  for (int n = 0; n <= PatchManager::kFirstPartName + 7; ++n)
+    CollectControls(graphics, n == PatchManager::kMultiName ? int(kMultiName) : kPatchName + n - 1,
+                    mNameControls[size_t(n)]);
+  mPatchManager->SetListener(
+      [this](int n)
+      {
+        if (n >= 0 && n < int(mNameControls.size()))
+          for (IControl* c : mNameControls[size_t(n)])
+            c->RequestRedraw(false);
+      });
+  statusDisplay = FindTextControl(graphics, kControlDisplayName);
+  midiDisplay = FindTextControl(graphics, kControlDisplayCC);
+  mInfoDisplay = FindTextControl(graphics, kControlDisplayCategory);
+  mProgressDisplay = FindTextControl(graphics, kControlDisplayPatch);
+}
+
 VELK::~VELK()
 {
   midiOutputReady = 0;
   mLinkStop.request_stop();
+  // A recalled port selection must not run into the closing ports.
+  if (mPortRecall) mPortRecall->Stop();
   CloseMidiPorts(); // no input handler may run while the object is torn down
+  // Its jobs use everything below: cancelled, their sleeps ended, its threads joined first.
+  if (mWorker) mWorker->Shutdown();
+  mWorker.reset();
   mPatchManager.reset();
+  // The release pass drops this editor's cached bitmaps; the reader (which detaches its MIDI map
+  // records from the parameters) goes before the editor and the parameters.
+  if (mConfig)
+  {
+    if (IGraphics* graphics = dynamic_cast<IGraphics*>(Editor())) mConfig->ReleaseImages(graphics);
+    mConfig.reset();
+  }
 }
 
 void VELK::Log(const std::string& message) const
@@ -82,6 +243,23 @@ void VELK::HandleParameterChange(int index)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   IEffectVST::HandleParameterChange(index);
+  KeepMemberBytes(index);
+  ShowRecordPage(index);
+  if (mWorker)
+  {
+    if (index == kCancelDataRequest && ParamValue(index) != 0.0) mWorker->CancelJob();
+    if (index == kSendMIDIClockInfo) mWorker->clockRun = ParamValue(index) == 1.0;
+  }
+  // The UI settings take effect when the editor is next built; the file keeps them.
+  if (index == kUserInterfaceSize || index == kUserInterfaceStyle)
+  {
+    const int v = int(ParamValue(index));
+    if (index == kUserInterfaceSize)
+      mUISettings.size = v < 0 || v > 2 ? int(UISettings::kNormal) : v;
+    else
+      mUISettings.colourScheme = v == 1 ? 1 : 0;
+    if (!mUISettings.Save(mDataFolder)) Log("UI settings could not be saved!");
+  }
   SendParamToHardware(index);
 }
 
@@ -90,6 +268,8 @@ void VELK::HandleSecondaryParameterChange(int index)
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   inSecondaryChange = 1;
   IEffectVST::HandleSecondaryParameterChange(index);
+  KeepMemberBytes(index);
+  ShowRecordPage(index);
   SendParamToHardware(index); // bookkeeping and controls only: nothing leaves during a secondary change
   inSecondaryChange = 0;
 }
@@ -99,6 +279,70 @@ void VELK::SendParamToHardware(int index)
   IParameter* param = ParameterAt(index);
   if (param && param->MidiMap())
     ParameterOutput(*this).SendParamToHardware(param->MidiMap(), index, param->Value());
+}
+
+void VELK::HandleMidiMessage(IMidiMessage* message, bool fromDevice)
+{
+  if (!message) return;
+  try
+  {
+    mIncoming.HandleMidiMessage(*message, fromDevice);
+  }
+  catch (...)
+  {
+    // A message that cannot be handled is dropped; the input thread goes on.
+  }
+}
+
+void VELK::RunChangeHandler(int index)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  HandleParameterChange(index);
+}
+
+void VELK::RunSecondaryChangeHandler(int index)
+{
+  HandleSecondaryParameterChange(index); // takes the parameter lock itself
+}
+
+bool VELK::EditBufferReceiveOn()
+{
+  return mWorker && mWorker->editBufferReceive;
+}
+
+void VELK::PrepareEditBufferReceive()
+{
+  if (!mWorker) return;
+  mWorker->EndReceive(); // every record disarmed
+  mWorker->replyComplete = 0;
+  mWorker->editBufferReceive = 1;
+}
+
+void VELK::CancelEditBufferReceive()
+{
+  if (mWorker) mWorker->editBufferReceive = 0;
+}
+
+void VELK::ProgramChangeReceived(bool consumedByLibrarian)
+{
+  if (!mWorker) return;
+  mWorker->lastProgramChangeMs = LinkClock().NowMs();
+  if (consumedByLibrarian) mWorker->messageConsumed = 1;
+}
+
+int VELK::LibrarianViewSide()
+{
+  return mLibrarianView ? mLibrarianView->side.load() : 0;
+}
+
+void VELK::StoreReceivedProgram(int program)
+{
+  if (mLibrarianView)
+  {
+    mLibrarianView->selectedLeftCell = program;
+    mLibrarianView->loadedSlot = program;
+  }
+  if (mLibrarian) mLibrarian->selectedLeftSlot = program;
 }
 
 void VELK::ProcessBlockDouble(double**, double**, int frames)
@@ -119,6 +363,7 @@ void VELK::ProcessBlockDouble(double**, double**, int frames)
                          if (queueShortMidi && midiOutputReady) sender.SendMidiToHardware(message, true);
                        });
   sender.DimActivityLights();
+  if (mWorker) mWorker->PostFromAudioBlock(info.playing);
 }
 
 double VELK::ParamValue(int index)
@@ -149,14 +394,20 @@ void VELK::SetParamInEditor(int index, double value)
 
 void VELK::SetStatusText(const std::string& text)
 {
-  std::lock_guard<std::mutex> lock(mTextMutex);
-  mStatusText = text;
+  {
+    std::lock_guard<std::mutex> lock(mTextMutex);
+    mStatusText = text;
+  }
+  if (statusDisplay) statusDisplay->SetText(text.c_str());
 }
 
 void VELK::SetMidiDisplayText(const std::string& text)
 {
-  std::lock_guard<std::mutex> lock(mTextMutex);
-  mMidiDisplayText = text;
+  {
+    std::lock_guard<std::mutex> lock(mTextMutex);
+    mMidiDisplayText = text;
+  }
+  if (midiDisplay) midiDisplay->SetText(text.c_str());
 }
 
 std::string VELK::StatusText()
@@ -173,7 +424,191 @@ std::string VELK::MidiDisplayText()
 
 void VELK::ShowLayer(const std::string& name)
 {
-  Log("Layer \"" + name + "\" is not available yet");
+  if (LayerGroup* group = NamedLayer(name))
+  {
+    group->Hide(false);
+    group->RequestRedraw();
+  }
+}
+
+// ---- editor core: member bytes, texts, pages, librarian ----
+
+void VELK::KeepMemberBytes(int index)
+{
+  const int v = int(ParamValue(index));
+  if (index >= kMIDIFilterDAWCCPassThrough && index <= kMIDIFilterDAWSEPassThrough)
+    passThrough[size_t(index - kMIDIFilterDAWCCPassThrough)] = v != 1;
+  else if (index >= kMIDIFilterHWCCPassThrough && index <= kMIDIFilterHWSEPassThrough)
+    passThrough[size_t(7 + index - kMIDIFilterHWCCPassThrough)] = v != 1;
+  switch (index)
+  {
+  case kGlobalLocalControl:
+    localControlOn = v == 1;
+    break;
+  case kMIDIFilterToDAWBuffer:
+    // The two routes exclude each other.
+    if (v == 1)
+    {
+      queueShortMidi = 1;
+      SetParamInEditor(kMIDIFilterDirectToHardware, 0.0);
+    }
+    break;
+  case kMIDIFilterDirectToHardware:
+    if (v == 1)
+    {
+      queueShortMidi = 0;
+      SetParamInEditor(kMIDIFilterToDAWBuffer, 0.0);
+    }
+    break;
+  case kMIDIFilterTrackIncomingMIDI:
+    ledsShowIncoming = v == 1;
+    break;
+  case kGlobalMidiChannel:
+    deviceId = v;
+    break;
+  case kCurrentModel:
+    model = v;
+    break;
+  case kQuickTab:
+    selectedPart = v < 0 ? 0 : v > 7 ? 7 : v;
+    break;
+  case kSendMIDIClockPointer:
+    sendStartStop = v == 1;
+    break;
+  case kSendMIDIClockInfo:
+    sendClock = v == 1;
+    clockJobStarted = 0;
+    break;
+  default:
+    break;
+  }
+}
+
+void VELK::ShowRecordPage(int index)
+{
+  IParameter* param = ParameterAt(index);
+  MidiMapRecord* record = param ? param->MidiMap() : nullptr;
+  if (record && record->pageLayer) SelectPage(record->pageLayer, int(param->Value()));
+}
+
+LayerGroup* VELK::NamedLayer(const std::string& name) const
+{
+  const auto it = mNamedLayers.find(name);
+  if (it != mNamedLayers.end()) return it->second;
+  if (name == kProgressLayerName && mProgressLayer) return mProgressLayer;
+  LayerGroup* group = mConfig ? mConfig->GetLayer(name) : nullptr;
+  if (!group) Log("Layer " + name + " is not in the user interface document");
+  return group;
+}
+
+void VELK::SetLineText(ITextControl* control, std::string& store, std::string& text)
+{
+  {
+    std::lock_guard<std::mutex> lock(mTextMutex);
+    store = text;
+  }
+  if (control) control->SetText(text.c_str());
+  text.clear();
+}
+
+void VELK::SetInfoText(std::string& text)
+{
+  SetLineText(mInfoDisplay, mInfoText, text);
+}
+
+void VELK::SetProgressText(std::string& text)
+{
+  SetLineText(mProgressDisplay, mProgressText, text);
+}
+
+std::string VELK::InfoText()
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  return mInfoText;
+}
+
+std::string VELK::ProgressText()
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  return mProgressText;
+}
+
+bool VELK::SelectPage(LayerGroup* group, int pageId)
+{
+  return PageSelection::SelectPage(group, pageId, [this](const std::string& line) { Log(line); });
+}
+
+bool VELK::SelectPageInBlock(LayerGroup* group, int pageId)
+{
+  return PageSelection::SelectPageInBlock(group, pageId, [this](const std::string& line) { Log(line); });
+}
+
+// The transfers behind these belong to the link's transfer worker, which is not part of this
+// build yet: the user is told plainly instead of nothing happening.
+void VELK::LibrarianSendSlot(int slot, int side)
+{
+  LibrarianStatus("Sending slot " + std::to_string(slot + 1) + (side == 0 ? " (left)" : " (right)") +
+                  " is not available yet");
+}
+
+void VELK::LibrarianRequestBank(int, int)
+{
+  LibrarianStatus("Receiving banks from the synthesizer is not available yet");
+}
+
+void VELK::LibrarianStoreBank(int, int, int)
+{
+  LibrarianStatus("Storing banks to the synthesizer is not available yet");
+}
+
+void VELK::LibrarianSelectProgram(int bank, int program)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  const int part = selectedPart.load();
+  SetParamInEditor(kMultiPartBank + part, bank);
+  SetParamInEditor(kMultiPartPatch + part, program);
+  HandleParameterChange(kMultiPartBank + part);
+  HandleParameterChange(kMultiPartPatch + part);
+}
+
+int VELK::LibrarianPartBank()
+{
+  return int(ParamValue(kMultiPartBank + selectedPart.load()));
+}
+
+int VELK::LibrarianPartProgram()
+{
+  return int(ParamValue(kMultiPartPatch + selectedPart.load()));
+}
+
+void VELK::LibrarianStatus(const std::string& text)
+{
+  SetStatusText(text);
+}
+
+// ---- editor core: project recall of the MIDI ports ----
+
+void VELK::SelectRecalledPorts(const std::string& input, const std::string& output)
+{
+  if (!output.empty() && output != IMidiPorts::kNoDeviceName)
+  {
+    // Selection goes by the name; a non-zero index only says that a device is wanted.
+    int index = 1;
+    const bool open = SelectMidiOutputPort(index, output) > 0;
+    midiOutputReady = open;
+    if (!open) Log("MIDI output \"" + output + "\" of the project is not present");
+  }
+  if (!input.empty() && input != IMidiPorts::kNoDeviceName)
+  {
+    int index = 1;
+    if (SelectMidiInputPort(index, input) <= 0)
+      Log("MIDI input \"" + input + "\" of the project is not present");
+  }
+}
+
+bool VELK::WaitForPortRecall(int milliseconds)
+{
+  return !mPortRecall || mPortRecall->WaitIdle(milliseconds);
 }
 
 bool VELK::DeviceSendShort(const IMidiMessage& message)
@@ -209,6 +644,8 @@ bool VELK::WriteStateChunk(IStateChunk* chunk)
   ok = ok && chunk->PutInt(PatchManager::kNumNames);
   for (const std::string& name : names)
     ok = ok && chunk->PutString(name.c_str());
+  // Version 2: the device id and model the plug-in was talking to.
+  ok = ok && chunk->PutInt(deviceId.load()) && chunk->PutInt(model.load());
   return ok;
 }
 
@@ -220,7 +657,7 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   int32_t tag = 0, version = 0;
   position = chunk->GetInt(tag, position);
   position = chunk->GetInt(version, position);
-  if (position < 0 || tag != kStateTag || version != kStateVersion) return -1;
+  if (position < 0 || tag != kStateTag || version < kOldestStateVersion || version > kStateVersion) return -1;
 
   // Automated block: one double per automated parameter (none in this plug-in).
   const int automated = AutomatedCount();
@@ -258,10 +695,203 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
     position += length;
   }
 
+  int32_t savedDeviceId = -1, savedModel = -1;
+  if (version >= 2)
+  {
+    position = chunk->GetInt(savedDeviceId, position);
+    position = chunk->GetInt(savedModel, position);
+    if (position < 0 || savedDeviceId < 0 || savedDeviceId > 127 || savedModel < 0 || savedModel > 2)
+      return -1;
+  }
+
   // Everything read: apply it at once.
   for (int i = 0; i < NumParameters(); ++i)
     ParameterAt(i)->SetClamped(values[size_t(i)]);
   mPatchManager->SetNames(names);
+  for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),
+                    int(kMIDIFilterDirectToHardware), int(kGlobalMidiChannel), int(kCurrentModel),
+                    int(kQuickTab), int(kSendMIDIClockPointer), int(kSendMIDIClockInfo)})
+    KeepMemberBytes(index);
+  for (int index = kMIDIFilterDAWCCPassThrough; index <= kMIDIFilterHWSEPassThrough; ++index)
+    KeepMemberBytes(index);
+  if (version >= 2)
+  {
+    deviceId = savedDeviceId;
+    model = savedModel;
+  }
+  // The ports are selected by name away from this lock (see PortRecall).
+  const std::string input = names[PatchManager::kMidiInputName],
+                    output = names[PatchManager::kMidiOutputName];
+  if (mPortRecall && (!input.empty() || !output.empty())) mPortRecall->Request(input, output);
   editorReady = 1;
   return position;
+}
+
+// ---- transfers ----
+
+void VELK::SetLoadedSlot(int slot)
+{
+  if (mLibrarianView) mLibrarianView->loadedSlot = slot;
+}
+
+bool VELK::JobsThreadIdle()
+{
+  return mWorker && mWorker->LaneIdle(TransferWorker::kJobsLane);
+}
+
+bool VELK::PostJob(const LinkJob& job)
+{
+  return mWorker && mWorker->Post(job);
+}
+
+void VELK::HandleSysExMessage(ISysExMessage* message, bool fromDevice)
+{
+  if (!message || !message->bytes || message->size <= 0 || !mWorker) return;
+  const uint8_t* bytes = message->bytes;
+  const size_t size = size_t(message->size);
+
+  const size_t sysExSwitch = fromDevice ? 13 : 6; // HW SE, DAW SE
+  if (transferBusy || !passThrough[sysExSwitch] || incomingMidiBlocked) return;
+
+  // Only program messages carry the part a pending request asked for (byte 8); every other
+  // answer goes on, or it would be dropped until the request timed out.
+  const int pending = pendingRequestId;
+  const bool programMessage =
+      size > 8 && (IsDumpOfType(bytes, size, 0x00) || IsDumpOfType(bytes, size, 0x1E));
+  if (pending >= 0 && programMessage)
+  {
+    if (bytes[8] != pending)
+    {
+      if (!requestProcessed) SetStatusText(kRequestInProgress);
+      return;
+    }
+    if (size < 30 || size > 295) requestProcessed = 1;
+    SetStatusText(kRequestProcessed);
+  }
+
+  mWorker->ReceiveSysExMessage(bytes, size, fromDevice);
+
+  for (const char* name : {"miniMixer", "miniMixer2"})
+    if (auto it = mNamedLayers.find(name); it != mNamedLayers.end()) it->second->RequestRedraw();
+  if (mWorker->replyComplete) hardwareAnswered = 1;
+  if (requestProcessed) SetStatusText(kRequestCompleted);
+}
+
+namespace
+{
+IControl* FirstControlOf(IGraphics* graphics, int paramIdx)
+{
+  std::vector<IControl*> controls;
+  CollectControls(graphics, paramIdx, controls);
+  return controls.empty() ? nullptr : controls.front();
+}
+} // namespace
+
+void VELK::HideLayer(const std::string& name)
+{
+  if (LayerGroup* group = NamedLayer(name))
+  {
+    group->Hide(true);
+    group->RequestRedraw();
+  }
+}
+
+void VELK::SetTransferBusy(bool on)
+{
+  transferBusy = 0;
+  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
+  IControl* search = FirstControlOf(graphics, kPatchSearch);
+  const bool librarianView = IntParam(kMainTab) == 1;
+  if (on)
+  {
+    if (mProgressLayer)
+    {
+      mProgressLayer->Hide(false);
+      mProgressLayer->RequestRedraw();
+    }
+    if (mProgress) mProgress->Hide(false);
+    for (IContactControl* button : mCancelButtons)
+      if (button) button->Hide(true);
+    IContactControl* cancel = mCancelButtons[librarianView ? kLibrarianCancel : kEditorCancel];
+    if (cancel) cancel->Hide(false);
+    if (librarianView)
+    {
+      HideLayer("categoryLimit");
+      HideLayer("searchField");
+      if (search) search->SetGreyed(true);
+    }
+    return;
+  }
+  if (mProgressLayer)
+  {
+    mProgressLayer->Hide(true);
+    mProgressLayer->RequestRedraw();
+  }
+  if (mProgress) mProgress->Hide(true);
+  for (IContactControl* button : mCancelButtons)
+    if (button) button->Hide(true);
+  if (mWorker) mWorker->editBufferReceive = 0;
+  if (librarianView && !performanceMode && !patternMode)
+  {
+    ShowLayer(IntParam(kPatchSearch) == 1 ? "searchField" : "categoryLimit");
+    if (search) search->SetGreyed(false);
+  }
+}
+
+void VELK::ArmReceive(bool intoLibrarian)
+{
+  if (mWorker) mWorker->ArmReceive(intoLibrarian);
+}
+
+void VELK::FinishReceive()
+{
+  if (mWorker) mWorker->EndReceive();
+  SetParamInEditor(kBankEditUnsaved, 1.0);
+  SetParamInEditor(kDiscardBankData, 0.0);
+  ShowLayer("discardChangesLayerRight");
+  ShowLayer("saveChangesLayer");
+  HideLayer("keepBankOpenLayer");
+  if (performanceMode)
+  {
+    HideLayer("LeftPerformancePopupMenu");
+    SetStatusText("Multi received to slot(s)");
+  }
+  else if (patternMode)
+  {
+    HideLayer("LeftPatternPopupMenu");
+    SetStatusText("Pattern received to slot(s)");
+  }
+  else
+  {
+    HideLayer("UPPERPOPUPMENU");
+    SetStatusText("Program received to slot(s)");
+  }
+}
+
+DumpContext VELK::CurrentDumpContext()
+{
+  DumpContext context;
+  context.selectedPart = selectedPart;
+  context.partChannels = partChannels != 0;
+  context.categoryNames = mCategoryNames.empty() ? nullptr : &mCategoryNames;
+  return context;
+}
+
+void VELK::SetPartTexts(const std::string& info, const std::string& progress)
+{
+  std::string i = info, p = progress;
+  SetInfoText(i);
+  SetProgressText(p);
+}
+
+void VELK::LibrarianSlotReceived()
+{
+  if (!mLibrarianView) return;
+  mLibrarianView->RefreshLeft();
+  mLibrarianView->RequestRedraw(false);
+}
+
+void VELK::RefreshMainView()
+{
+  HandleParameterChange(kMainTab);
 }

@@ -1,26 +1,70 @@
 #pragma once
 
+#include "editor/UISettings.h"
 #include "framework/plugin/IEffectVST.h"
+#include "librarian/ILibrarianHost.h"
+#include "link/IncomingMessages.h"
 #include "link/LinkHost.h"
+#include "link/TransferHost.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stop_token>
 #include <string>
+#include <vector>
 
+class ConfigReader;
+class IContactControl;
+class IControl;
+class ITextControl;
+class LayerGroup;
+class LibrarianViewControl;
+class PatchLibrarian;
 class PatchManager;
+class PortRecall;
+class ProgressIndicator;
+class TransferWorker;
 
 // The main plug-in class: one object per AEffect handed to a host. It owns what the other
 // subsystems build and keeps the flags they share.
-class VELK : public IEffectVST, public LinkHost
+class VELK : public IEffectVST, public LinkHost, public ILibrarianHost, public TransferHost
 {
 public:
-  // Project state layout, after the chunk header.
+  // Project state layout, after the chunk header. Version 2 adds the device id and model the
+  // plug-in was talking to; version 1 projects still load (both then come from their parameters).
   static constexpr int32_t kStateTag = 0x564C4B53; // "VLKS"
-  static constexpr int32_t kStateVersion = 1;
+  static constexpr int32_t kStateVersion = 2;
+  static constexpr int32_t kOldestStateVersion = 1;
+  // Editor size at normal scale.
+  static constexpr int kEditorWidth = 1500;
+  static constexpr int kEditorHeight = 757;
+  // The layer groups the link and the librarian look up by name.
+  static constexpr const char* kNamedLayers[] = {"miniMixer",
+                                                 "miniMixer2",
+                                                 "bankPatchConflictWindow",
+                                                 "searchField",
+                                                 "categoryLimit",
+                                                 "discardChangesLayerRight",
+                                                 "saveChangesLayer",
+                                                 "keepBankOpenLayer",
+                                                 "UPPERPOPUPMENU",
+                                                 "LeftPerformancePopupMenu",
+                                                 "LeftPatternPopupMenu"};
+  static constexpr const char* kProgressLayerName = "PROGRESS";
+  // The page of the progress group that holds the two cancel buttons, above the overlay.
+  static constexpr const char* kCancelLayerName = "PROGRESS CANCEL";
+  static constexpr int kCancelPageId = 1;
+  // Which cancel button belongs to which view.
+  static constexpr int kEditorCancel = 0;
+  static constexpr int kLibrarianCancel = 1;
+  // Texts of a reception while a request is pending.
+  static constexpr const char* kRequestInProgress = "Data Request In Progress...";
+  static constexpr const char* kRequestProcessed = "Data Request Processed - Please wait!";
+  static constexpr const char* kRequestCompleted = "Data Request Completed!";
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
@@ -31,6 +75,8 @@ public:
   void ResetProcessing() override;
   void HandleSecondaryParameterChange(int index) override;
   void SendParamToHardware(int index);
+  // Short messages from the synthesizer (MIDI input thread) and the host (processing thread).
+  void HandleMidiMessage(IMidiMessage* message, bool fromDevice) override;
   // Makes no sound: follows the host's time information and leaves the audio buffers alone.
   void ProcessBlockDouble(double** inputs, double** outputs, int frames) override;
   bool WriteStateChunk(IStateChunk* chunk) override;
@@ -57,26 +103,121 @@ public:
   void SetStatusText(const std::string& text) override;
   void SetMidiDisplayText(const std::string& text) override;
   void ShowLayer(const std::string& name) override;
-  // Not built into the plug-in yet: no librarian, no view.
-  PatchLibrarian* Librarian() override { return nullptr; }
-  void SetLoadedSlot(int) override {}
+  PatchLibrarian* Librarian() override { return mLibrarian.get(); }
+  void SetLoadedSlot(int slot) override;
   bool DeviceSendShort(const IMidiMessage& message) override;
   bool DeviceSendSysEx(const uint8_t* bytes, int length) override;
-  // The transfer worker is not built yet: no job thread is idle and every post is refused.
-  bool JobsThreadIdle() override { return false; }
-  bool PostJob(const LinkJob&) override { return false; }
+  bool JobsThreadIdle() override;
+  bool PostJob(const LinkJob& job) override;
   Clock& LinkClock() override;
   std::stop_token LinkStop() override { return mLinkStop.get_token(); }
+  ConfigReader* LinkConfig() override { return mConfig.get(); }
+  void RunChangeHandler(int index) override;
+  void RunSecondaryChangeHandler(int index) override;
+  int LibrarianViewSide() override;
+  void StoreReceivedProgram(int program) override;
+  // The incoming side's view of the worker's reception bytes.
+  bool EditBufferReceiveOn() override;
+  void PrepareEditBufferReceive() override;
+  void CancelEditBufferReceive() override;
+  void ProgramChangeReceived(bool consumedByLibrarian) override;
   void OnEditorOpened() override { mEditorOpen = true; }
   void OnEditorClosing() override { mEditorOpen = false; }
   std::string StatusText();
   std::string MidiDisplayText();
 
+  // ---- editor core (construction, texts, pages, project recall) ----
+  const UISettings& GetUISettings() const { return mUISettings; }
+  double UiScale() const { return mUISettings.Scale(); }
+  ConfigReader* Config() const { return mConfig.get(); }
+  PatchLibrarian* Librarian() const { return mLibrarian.get(); }
+  LibrarianViewControl* LibrarianView() const { return mLibrarianView; }
+  // A layer group of the document by name; null (and a log line) for one it did not create.
+  LayerGroup* NamedLayer(const std::string& name) const;
+  // The group that holds the progress overlay and its cancel buttons, over everything else. The
+  // link puts its ProgressIndicator here (before the cancel buttons, so they stay clickable).
+  LayerGroup* ProgressLayer() const { return mProgressLayer; }
+  IContactControl* CancelButton(int i) const
+  {
+    return (i == 0 || i == 1) ? mCancelButtons[size_t(i)] : nullptr;
+  }
+  // The second (category) and third (transfer progress) status lines; the text is cleared.
+  void SetInfoText(std::string& text);
+  void SetProgressText(std::string& text);
+  std::string InfoText();
+  std::string ProgressText();
+  // Page selection of a group; both forms change nothing (and log) for an unknown page.
+  bool SelectPage(LayerGroup* group, int pageId);
+  bool SelectPageInBlock(LayerGroup* group, int pageId);
+  // Project recall's port selection, carried out away from the parameter lock (tests wait on it).
+  bool WaitForPortRecall(int milliseconds);
+
+  // The text controls of kControlDisplayName and kControlDisplayCC (null without a document).
+  ITextControl* statusDisplay = nullptr;
+  ITextControl* midiDisplay = nullptr;
+
+  // ---- transfers (link/TransferWorker) ----
+  TransferWorker* Worker() const { return mWorker.get(); }
+  ProgressIndicator* Progress() const { return mProgress; }
+  // Every SysEx message from either side, on the MIDI input thread: filtered, matched to a
+  // pending request, then handed to the worker's receive dispatcher.
+  void HandleSysExMessage(ISysExMessage* message, bool fromDevice) override;
+  // Overlay and cancel button while a job runs; the librarian's search controls back afterwards.
+  void SetTransferBusy(bool on) override;
+  // Prepares the next reception: into the editor, or into a librarian slot of the current mode.
+  void ArmReceive(bool intoLibrarian);
+  // Ends a reception into the librarian: the bank shows as edited and unsaved.
+  void FinishReceive();
+  IEffectBase& DumpPlug() override { return *this; }
+  DumpContext CurrentDumpContext() override;
+  void SetPartTexts(const std::string& info, const std::string& progress) override;
+  void LibrarianSlotReceived() override;
+  void RefreshMainView() override;
+
+  // ---- what the librarian's view and menus ask (ILibrarianHost) ----
+  void LibrarianSendSlot(int slot, int side) override;
+  void LibrarianRequestBank(int mode, int bank) override;
+  void LibrarianStoreBank(int side, int mode, int bank) override;
+  void LibrarianSelectProgram(int bank, int program) override;
+  int LibrarianPartBank() override;
+  int LibrarianPartProgram() override;
+  void LibrarianStatus(const std::string& text) override;
+
 private:
+  // ---- editor core ----
+  void BuildEditor();
+  void LookUpNamedControls();
+  // The member bytes kept for a parameter's value (change handler and project recall).
+  void KeepMemberBytes(int index);
+  // A parameter whose record has a page layer shows the page its value names there.
+  void ShowRecordPage(int index);
+  void SelectRecalledPorts(const std::string& input, const std::string& output);
+  void SetLineText(ITextControl* control, std::string& store, std::string& text);
+
+  void HideLayer(const std::string& name);
+
+  std::unique_ptr<TransferWorker> mWorker;
+  ProgressIndicator* mProgress = nullptr; // owned by the progress group
+  std::vector<std::string> mCategoryNames;
+  UISettings mUISettings;
+  std::unique_ptr<PatchLibrarian> mLibrarian;
+  std::unique_ptr<ConfigReader> mConfig;
+  LibrarianViewControl* mLibrarianView = nullptr;
+  std::map<std::string, LayerGroup*> mNamedLayers;
+  LayerGroup* mProgressLayer = nullptr;
+  std::array<IContactControl*, 2> mCancelButtons{};
+  ITextControl* mInfoDisplay = nullptr;
+  ITextControl* mProgressDisplay = nullptr;
+  std::string mInfoText, mProgressText; // guarded by mTextMutex
+  std::unique_ptr<PortRecall> mPortRecall;
+  // The name-list controls of the multi name and the eight part names (PatchManager slots 0..8).
+  std::array<std::vector<IControl*>, 9> mNameControls;
+
   std::string mDataFolder;
   std::string mLogPath;
   std::unique_ptr<PatchManager> mPatchManager;
   HostTransportInfo mTransport; // written by the audio thread under the parameter lock
+  IncomingMessages mIncoming{*this};
   std::atomic<bool> mEditorOpen{false};
   std::atomic<bool> mNotesOffPending{false};
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end

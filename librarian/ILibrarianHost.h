@@ -19,7 +19,7 @@ public:
   // Selects bank and program (0-based) for the selected part.
   virtual void LibrarianSelectProgram(int bank, int program) = 0;
   // The selected part's bank and program (0-based), as the menus show them checked.
-  virtual int LibrarianPartBank() const = 0;
-  virtual int LibrarianPartProgram() const = 0;
+  virtual int LibrarianPartBank() = 0;
+  virtual int LibrarianPartProgram() = 0;
   virtual void LibrarianStatus(const std::string& text) = 0;
 };

@@ -138,13 +138,13 @@ void DeviceSender::SendPartProgramChange(int program, int part)
   Wait(25);
 }
 
-void DeviceSender::SendPartBankSelect(int part)
+void DeviceSender::SendPartBankSelect(int part, int bank, bool wait)
 {
   if (!mHost.midiOutputReady || !ValidPart(part)) return;
-  const int bank = mHost.IntParam(kRequestFromBank);
+  if (bank < 0) bank = mHost.IntParam(kRequestFromBank);
   mHost.SetParamInEditor(kMultiPartBank + part, bank);
   SendMidiToHardware(Short(0xB0, PartChannel(part), 32, bank + 5));
-  Wait(25);
+  if (wait) Wait(25);
 }
 
 bool DeviceSender::IsDuplicatePart(int part)

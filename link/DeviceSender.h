@@ -35,8 +35,9 @@ public:
   void SendAllNotesOff(int part, bool allParts, bool quiet = false);
   // Program change on the part's channel (the part's kMultiPartPatch follows), then 25 ms.
   void SendPartProgramChange(int program, int part);
-  // Controller 32 with kRequestFromBank + 5 on the part's channel (kMultiPartBank follows), then 25 ms.
-  void SendPartBankSelect(int part);
+  // Controller 32 with the bank + 5 on the part's channel (kMultiPartBank follows), then 25 ms
+  // unless told not to wait. A bank below 0 means kRequestFromBank.
+  void SendPartBankSelect(int part, int bank = -1, bool wait = true);
   // Whether another enabled part last selected the bank and program this part holds.
   bool IsDuplicatePart(int part);
   // All Notes Off, bank select MSB and LSB, program change, with their waits. False (nothing
@@ -66,13 +67,14 @@ public:
   int GetMidiDelay();
   // Audio callback: puts out every light lit 100 ms ago or more (only while an editor is open).
   void DimActivityLights();
+  // Lights a part's activity light (only while an editor is open); a lit light keeps its time.
+  void LightPart(int part);
 
   // Channel 0-15 of the global setting, and of a part (a part value outside 0-15 follows the global channel).
   int GlobalChannel();
   int PartChannel(int part);
 
 private:
-  void LightPart(int part);
   // A wait on the link's clock; false when the plug-in is being torn down.
   bool Wait(int ms);
 

@@ -11,21 +11,29 @@
 #include <stop_token>
 #include <string>
 
+class ConfigReader;
 class PatchLibrarian;
 
 // A request for a thread of the transfer worker (its job code and the arguments the job reads).
 struct LinkJob
 {
   int code = 19;
-  int partOrSlot = 0;
+  int partOrSlot = 0; // job 11 reads it as the pending request id
+  int side = 0;       // job 5: which pane's bank
+  int bank = 0;       // job 5: the bank to write; jobs 9 to 12: the bank or number
   bool storeFlag = false;
   bool toEditorFlag = false;
+  bool editBufferFlag = false; // job 11: the edit buffer instead of a memory slot
+  int initTarget = 0;          // jobs 15 to 17
   // Job 4: a copy of the slot to load (the bank may change while the job runs), and whether the
   // performance's parts are then re-selected (DeviceSender::ReselectPerformanceParts), the
   // current performance sent (job 0's routine) and, 1000 ms later, the edit buffer requested
   // to the editor (job 6's routine), all on the jobs thread.
   LibrarianSlot slot;
   bool reselectParts = false;
+  // Job 7: a program change (0..127) sent to the part first, so that a program change received
+  // from the host or the synthesizer is followed up on the jobs thread; -1 for none.
+  int programChange = -1;
 };
 
 // What the synthesizer link needs of the main plug-in object: the flags that several threads
@@ -53,6 +61,26 @@ public:
   // The librarian model (null when there is none) and its view's loaded-slot number.
   virtual PatchLibrarian* Librarian() = 0;
   virtual void SetLoadedSlot(int slot) = 0;
+
+  // The configuration with the reverse controller and NRPN maps; null while there is none.
+  virtual ConfigReader* LinkConfig() = 0;
+  // Runs the main class's change handler, or its secondary one, for a parameter that a received
+  // message has set (under the parameter lock, which they take).
+  virtual void RunChangeHandler(int index) = 0;
+  virtual void RunSecondaryChangeHandler(int index) = 0;
+  // The librarian view's active side (0 left, 1 right), and the program a received program change
+  // selected made the view's selected left cell, the librarian's selected left slot and the view's
+  // loaded slot.
+  virtual int LibrarianViewSide() = 0;
+  virtual void StoreReceivedProgram(int program) = 0;
+  // The transfer worker's reception as the incoming side sees it: whether an edit-buffer receive is
+  // on; preparing one (the three receive records disarmed, reply complete cleared, edit-buffer
+  // receive on); giving up one that will not come (edit-buffer receive off); and a received
+  // program change (its time, and whether the librarian took it).
+  virtual bool EditBufferReceiveOn() = 0;
+  virtual void PrepareEditBufferReceive() = 0;
+  virtual void CancelEditBufferReceive() = 0;
+  virtual void ProgramChangeReceived(bool consumedByLibrarian) = 0;
 
   // ---- the MIDI output port ----
   virtual bool DeviceSendShort(const IMidiMessage& message) = 0;

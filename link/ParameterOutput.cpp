@@ -227,7 +227,7 @@ void ParameterOutput::SendSysExTable(const MidiMapRecord& record, int index, int
         message[1] == 0x00 && message[2] == 0x20 && message[3] == 0x29)
       message[kSysExDeviceIdByte] = std::min(deviceId, 127);
     mHost.SetMidiDisplayText("SysEx");
-    if (MayEcho()) TransferWorker(mHost).SendSysEx(std::move(message));
+    if (MayEcho()) TransferWorker::SendSysEx(mHost, std::move(message));
   };
   if (record.kind == MidiMapRecord::kSysExTable && record.sysExList)
   {

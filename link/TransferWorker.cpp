@@ -1,17 +1,535 @@
 #include "link/TransferWorker.h"
 
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
 #include "link/DeviceSender.h"
-#include "link/LinkHost.h"
+#include "link/GlobalDump.h"
+#include "link/PerformanceDump.h"
+#include "link/ProgramDump.h"
+#include "link/TransferHost.h"
 
 #include <cstdint>
 #include <vector>
 
-void TransferWorker::SendSysEx(SysExBytes message)
+namespace
 {
-  if (mHost.IntParam(kDeviceOutSelection) == 0)
+constexpr uint8_t kProgramMainType = 0x00;
+constexpr uint8_t kProgramSecondType = 0x1E;
+constexpr uint8_t kPerformanceCommonType = 0x05;
+constexpr uint8_t kPerformanceVocoderType = 0x1B;
+constexpr uint8_t kPerformancePartsType = 0x20;
+
+// Jobs that set the owner's pending request id, which must not outlive them.
+bool SetsPendingRequest(int code)
+{
+  return code == 7 || code == 11;
+}
+} // namespace
+
+TransferWorker::TransferWorker(LinkHost& host, TransferHost& transferHost)
+    : mHost(host), mTransferHost(transferHost)
+{
+  mOwnerStopLink.emplace(host.LinkStop(), std::function<void()>([this] { mStop.request_stop(); }));
+  static const char* const kNames[kNumLanes] = {"VELK jobs", "VELK transport", "VELK clock"};
+  for (int i = 0; i < kNumLanes; ++i)
   {
-    mHost.SetStatusText(DeviceSender::kSetMidiFirst);
+    mLanes[size_t(i)] = std::make_unique<LaneThread>(*this, host, transferHost);
+    LaneThread& lane = *mLanes[size_t(i)];
+    try
+    {
+      lane.thread.setName(kNames[i]);
+      lane.thread.start(lane);
+      lane.started = true;
+    }
+    catch (...)
+    {
+      // A lane without its thread refuses every post; the plug-in goes on without that transfer.
+      lane.started = false;
+    }
+  }
+}
+
+TransferWorker::~TransferWorker()
+{
+  Shutdown();
+  mOwnerStopLink.reset();
+}
+
+void TransferWorker::Shutdown()
+{
+  if (mJoined) return;
+  mJoined = true;
+  mStopping = true;
+  mStop.request_stop(); // ends the sleep of every running job
+  for (auto& lane : mLanes)
+  {
+    lane->sender.Cancel();
+    lane->quit = true;
+    lane->wake.release();
+  }
+  for (auto& lane : mLanes)
+  {
+    if (!lane->started) continue;
+    try
+    {
+      // Every wait of a job ends on the stop, so the bound is only a guard: a job that still
+      // runs after it is waited for, since freeing what it uses would be worse than a slow close.
+      if (!lane->thread.tryJoin(kJoinBoundMs)) lane->thread.join();
+    }
+    catch (...)
+    {
+    }
+  }
+}
+
+void TransferWorker::LaneThread::run()
+{
+  for (;;)
+  {
+    wake.acquire();
+    if (quit) break;
+    const int code = sender.job.code;
+    {
+      ClockThreadScope scope(owner.mHost.LinkClock());
+      sender.BeginJob(owner.mStop.get_token());
+      try
+      {
+        sender.run();
+      }
+      catch (...)
+      {
+        // A job's failure must not take the host down; the job reports its own texts.
+      }
+      sender.EndJob();
+    }
+    if (SetsPendingRequest(code)) owner.mHost.pendingRequestId = -1;
+    // Freed here rather than by the next poster, which may be the audio callback.
+    sender.job.slot = LibrarianSlot();
+    state.store(kIdle);
+  }
+}
+
+// ---- posting ----
+
+bool TransferWorker::LaneIdle(Lane lane) const
+{
+  const LaneThread& l = *mLanes[size_t(lane)];
+  return l.started && l.state.load() == kIdle;
+}
+
+bool TransferWorker::Claim(Lane lane)
+{
+  LaneThread& l = *mLanes[size_t(lane)];
+  if (mStopping || !l.started) return false;
+  uint8_t idle = kIdle;
+  return l.state.compare_exchange_strong(idle, kClaimed);
+}
+
+void TransferWorker::Start(Lane lane)
+{
+  mLanes[size_t(lane)]->wake.release();
+}
+
+bool TransferWorker::Post(const LinkJob& job)
+{
+  const Lane lane = LaneOf(job.code);
+  if (!Claim(lane)) return false;
+  MIDIMessageSender& sender = mLanes[size_t(lane)]->sender;
+  sender.job = job;
+  switch (job.code)
+  {
+  case 0:
+  case 2:
+  case 3:
+  case 4:
+    sendBusy = 1;
+    break;
+  case 6:
+  case 7:
+    if (job.toEditorFlag) editBufferReceive = 1;
+    break;
+  case 8:
+    if (job.toEditorFlag) editBufferReceive = 1;
+    mHost.targetSlot = job.partOrSlot;
+    break;
+  case 9:
+  case 10:
+    replyComplete = 0;
+    break;
+  default:
+    break;
+  }
+  Start(lane);
+  return true;
+}
+
+namespace
+{
+LinkJob Job(int code, int partOrSlot = 0)
+{
+  LinkJob job;
+  job.code = code;
+  job.partOrSlot = partOrSlot;
+  return job;
+}
+} // namespace
+
+bool TransferWorker::RequestCurrentProgram(int part, bool toEditor)
+{
+  LinkJob job = Job(7, part);
+  job.toEditorFlag = toEditor;
+  return Post(job);
+}
+
+bool TransferWorker::RequestPerformanceToLibrarian(int bank)
+{
+  // The record is armed only once the thread is ours: arming clears the slot, which a running
+  // request may be filling.
+  if (!Claim(kJobsLane)) return false;
+  {
+    std::lock_guard<std::mutex> lock(mReceiveMutex);
+    PatchLibrarian* librarian = mHost.Librarian();
+    mPerformanceRecord.Arm(uint32_t(librarian ? librarian->receiveTargetSlot.load() : 0));
+  }
+  replyComplete = 0;
+  LinkJob job = Job(9);
+  job.bank = bank;
+  mLanes[kJobsLane]->sender.job = job;
+  Start(kJobsLane);
+  return true;
+}
+
+bool TransferWorker::RequestProgram(bool editBuffer, int bank)
+{
+  if (!Claim(kJobsLane)) return false;
+  {
+    std::lock_guard<std::mutex> lock(mReceiveMutex);
+    PatchLibrarian* librarian = mHost.Librarian();
+    mProgramRecord.Arm(uint32_t(librarian ? librarian->receiveTargetSlot.load() : 0));
+  }
+  replyComplete = 0;
+  LinkJob job = Job(11);
+  job.bank = bank;
+  job.editBufferFlag = editBuffer;
+  mLanes[kJobsLane]->sender.job = job;
+  Start(kJobsLane);
+  return true;
+}
+
+bool TransferWorker::RequestProgramBank(int bank)
+{
+  if (!Claim(kJobsLane)) return false;
+  {
+    std::lock_guard<std::mutex> lock(mReceiveMutex);
+    mProgramRecord.Arm(0);
+  }
+  replyComplete = 0;
+  LinkJob job = Job(12);
+  job.bank = bank;
+  mLanes[kJobsLane]->sender.job = job;
+  Start(kJobsLane);
+  return true;
+}
+
+bool TransferWorker::RequestPatternBank()
+{
+  if (!Claim(kJobsLane)) return false;
+  {
+    std::lock_guard<std::mutex> lock(mReceiveMutex);
+    mPatternRecord.Arm(0);
+  }
+  replyComplete = 0;
+  mLanes[kJobsLane]->sender.job = Job(14);
+  Start(kJobsLane);
+  return true;
+}
+
+bool TransferWorker::SendCurrentPerformance(bool store)
+{
+  LinkJob job = Job(0);
+  job.storeFlag = store;
+  return Post(job);
+}
+
+bool TransferWorker::RequestEditBuffer(bool toEditor)
+{
+  LinkJob job = Job(6);
+  job.toEditorFlag = toEditor;
+  return Post(job);
+}
+
+bool TransferWorker::SendPartProgram(int part, bool store)
+{
+  LinkJob job = Job(2, part);
+  job.storeFlag = store;
+  return Post(job);
+}
+
+bool TransferWorker::RequestPerformance(int bank)
+{
+  LinkJob job = Job(9);
+  job.bank = bank;
+  return Post(job);
+}
+
+bool TransferWorker::RequestPerformanceBank(int bank)
+{
+  LinkJob job = Job(10);
+  job.bank = bank;
+  return Post(job);
+}
+
+bool TransferWorker::RequestPattern(int slot, bool toEditor)
+{
+  LinkJob job = Job(8, slot);
+  job.toEditorFlag = toEditor;
+  return Post(job);
+}
+
+bool TransferWorker::LoadSlot(const LibrarianSlot& slot, int part, bool reselectParts)
+{
+  LinkJob job = Job(4, part);
+  job.slot.CopyFrom(slot);
+  job.reselectParts = reselectParts;
+  return Post(job);
+}
+
+bool TransferWorker::PostBusyPulse()
+{
+  return Post(Job(3));
+}
+
+void TransferWorker::PostFromAudioBlock(bool transportPlaying)
+{
+  // Start and Stop follow the transport; the mark changes even when the post is refused, so a
+  // Stop is never sent without a Start before it.
+  if (transportPlaying && !mHost.queueShortMidi && !mHost.transportStartSent)
+  {
+    Post(Job(20));
+    mHost.transportStartSent = 1;
+  }
+  else if (!transportPlaying && mHost.transportStartSent)
+  {
+    Post(Job(22));
+    mHost.transportStartSent = 0;
+  }
+
+  if (mHost.midiOutputReady && !mHost.clockJobStarted)
+  {
+    clockRun = 1;
+    Post(Job(21));
+    mHost.clockJobStarted = 1;
+  }
+
+  // A program request that had to wait for the jobs thread goes out once it is free.
+  if (mHost.deferredJob7 && Claim(kJobsLane))
+  {
+    LinkJob& job = mLanes[kJobsLane]->sender.job;
+    job.code = 7;
+    job.partOrSlot = mHost.selectedPart.load();
+    job.toEditorFlag = true;
+    editBufferReceive = 1;
+    mHost.deferredJob7 = 0;
+    Start(kJobsLane);
+  }
+}
+
+void TransferWorker::CancelJob()
+{
+  mLanes[kJobsLane]->sender.Cancel();
+}
+
+// ---- receiving ----
+
+TransferBuffer& TransferWorker::Record(DumpKind kind)
+{
+  switch (kind)
+  {
+  case DumpKind::Performance:
+    return mPerformanceRecord;
+  case DumpKind::Program:
+    return mProgramRecord;
+  case DumpKind::Pattern:
+    break;
+  }
+  return mPatternRecord;
+}
+
+bool TransferWorker::RecordArmed(DumpKind kind)
+{
+  std::lock_guard<std::mutex> lock(mReceiveMutex);
+  return Record(kind).Armed();
+}
+
+LibrarianSlot TransferWorker::RecordSlot(DumpKind kind)
+{
+  std::lock_guard<std::mutex> lock(mReceiveMutex);
+  LibrarianSlot copy;
+  copy.CopyFrom(Record(kind).Slot());
+  return copy;
+}
+
+void TransferWorker::ArmReceive(bool intoLibrarian)
+{
+  mHost.requestProcessed = 0;
+  {
+    std::lock_guard<std::mutex> lock(mReceiveMutex);
+    mPerformanceRecord.Disarm();
+    mProgramRecord.Disarm();
+    mPatternRecord.Disarm();
+    if (intoLibrarian)
+    {
+      editBufferReceive = 0;
+      PatchLibrarian* librarian = mHost.Librarian();
+      const uint32_t slot = uint32_t(librarian ? librarian->receiveTargetSlot.load() : 0);
+      const DumpKind kind = mHost.patternMode       ? DumpKind::Pattern
+                            : mHost.performanceMode ? DumpKind::Performance
+                                                    : DumpKind::Program;
+      Record(kind).Arm(slot);
+    }
+    else
+    {
+      editBufferReceive = 1;
+    }
+  }
+  mHost.hardwareAnswered = 0;
+  replyComplete = 0;
+}
+
+void TransferWorker::EndReceive()
+{
+  editBufferReceive = 0;
+  std::lock_guard<std::mutex> lock(mReceiveMutex);
+  mPerformanceRecord.Disarm();
+  mProgramRecord.Disarm();
+  mPatternRecord.Disarm();
+}
+
+void TransferWorker::StoreCompletedSlot(const LibrarianSlot& slot)
+{
+  if (PatchLibrarian* librarian = mHost.Librarian()) librarian->StoreReceivedSlot(slot);
+  mTransferHost.LibrarianSlotReceived();
+  editBufferReceive = 0;
+  messageConsumed = 0;
+  replyComplete = 1;
+}
+
+void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool fromDevice)
+{
+  if (!fromDevice || !bytes || size < 8) return;
+  if (bytes[1] != 0x00 || bytes[2] != 0x20 || bytes[3] > 0x29) return;
+
+  // An armed record takes the message, whatever it is: a stray message is refused by the
+  // collector and leaves the slot incomplete rather than reaching the editor.
+  {
+    std::unique_lock<std::mutex> lock(mReceiveMutex);
+    for (TransferBuffer* record : {&mPerformanceRecord, &mProgramRecord, &mPatternRecord})
+    {
+      if (!record->Armed()) continue;
+      messageConsumed = 1;
+      if (record->Collect(bytes, size) != TransferBuffer::Collected::Complete) return;
+      LibrarianSlot slot;
+      slot.CopyFrom(record->Slot());
+      lock.unlock(); // the librarian and the view take their own locks
+      StoreCompletedSlot(slot);
+      return;
+    }
+  }
+
+  if (size >= 25 && editBufferReceive)
+  {
+    messageConsumed = 1;
+    ParseEditBuffer(bytes, size);
+    if (editBufferPolling) editBufferViewRefresh = 0;
+  }
+  else if (size >= 250 && mHost.connectPending)
+  {
+    // The synthesizer that answers the handshake tells its device id.
+    const int id = bytes[6];
+    if (id != mHost.deviceId)
+    {
+      mHost.SetParamInEditor(kGlobalMidiChannel, id);
+      mHost.deviceId = id;
+    }
+    const DumpContext context = mTransferHost.CurrentDumpContext();
+    IEffectBase& plug = mTransferHost.DumpPlug();
+    DumpResult result = ParseGlobalDumpA(plug, bytes, size, context);
+    if (result.status == DumpStatus::NotThisType) result = ParseGlobalDumpB(plug, bytes, size, context);
+    if (result.Taken())
+    {
+      if (result.localControlOn >= 0) mHost.localControlOn = uint8_t(result.localControlOn);
+      globalsReceived = 1;
+      replyComplete = 1;
+    }
+    else if (result.status == DumpStatus::Refused)
+    {
+      mHost.SetStatusText(result.statusText);
+    }
+  }
+  else if (size <= 24 && !editBufferReceive)
+  {
+    editBufferPolling = 0;
+    editBufferViewRefresh = 0;
+  }
+
+  if (editBufferViewRefresh.exchange(0)) mTransferHost.RefreshMainView();
+  messageConsumed = 0;
+}
+
+void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
+{
+  const DumpContext context = mTransferHost.CurrentDumpContext();
+  IEffectBase& plug = mTransferHost.DumpPlug();
+  const uint8_t type = bytes[7];
+  DumpResult result;
+  switch (type)
+  {
+  case kProgramMainType:
+    // The main message starts a program; the second one completes it.
+    result = ParseProgramDump(plug, bytes, size, context);
+    if (result.Taken()) replyComplete = 0;
+    break;
+  case kProgramSecondType:
+    result = ParseProgramDumpB(plug, bytes, size, context);
+    if (result.Taken()) replyComplete = 1;
+    break;
+  case kPerformanceCommonType:
+    result = ParsePerformanceCommon(plug, bytes, size, context);
+    if (result.Taken())
+    {
+      if (!replyComplete && !editBufferPolling) replyComplete = 1;
+      if (result.outputsLocked) discardOutputs = 1;
+    }
+    break;
+  case kPerformanceVocoderType:
+    result = ParsePerformanceType1B(plug, bytes, size, context);
+    if (result.Taken()) replyComplete = editBufferPolling ? 0 : 1;
+    break;
+  case kPerformancePartsType:
+    result = ParsePerformanceParts(plug, bytes, size, context);
+    if (result.Taken())
+    {
+      // The last message of a performance: its reply is complete, and a waiting edit-buffer
+      // request has its answer.
+      replyComplete = 1;
+      if (editBufferPolling.exchange(0)) editBufferViewRefresh = 1;
+      mHost.pendingRequestId = -1;
+    }
+    break;
+  default:
+    return;
+  }
+  if (result.status == DumpStatus::Refused)
+    mHost.SetStatusText(result.statusText);
+  else if (result.Taken() && result.showsSelectedPart)
+    mTransferHost.SetPartTexts(result.infoText, result.progressText);
+}
+
+void TransferWorker::SendSysEx(LinkHost& host, SysExBytes message)
+{
+  if (host.IntParam(kDeviceOutSelection) == 0)
+  {
+    host.SetStatusText(DeviceSender::kSetMidiFirst);
     return;
   }
   if (message.empty()) return;
@@ -24,5 +542,5 @@ void TransferWorker::SendSysEx(SysExBytes message)
     // A template value past 127 must not end the message early or start another.
     bytes[i] = frame || byte < 0x80 ? byte : 0x7F;
   }
-  mHost.DeviceSendSysEx(bytes.data(), int(bytes.size()));
+  host.DeviceSendSysEx(bytes.data(), int(bytes.size()));
 }

@@ -1,21 +1,162 @@
 #pragma once
 
 #include "config/MidiMapRecord.h"
+#include "link/LinkHost.h"
+#include "link/MIDIMessageSender.h"
+#include "link/TransferBuffer.h"
 
-class LinkHost;
+#include <Poco/Runnable.h>
+#include <Poco/Thread.h>
 
-// The transfer worker: for now the direct SysEx send of the parameter output; its job threads
-// come with the transfer jobs.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <mutex>
+#include <semaphore>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+class TransferHost;
+
+// Everything that takes longer than one message runs here, on one of three threads: jobs (codes
+// 0 to 19), transport (20, 22) and clock (21). There is no queue: a post claims its thread, and a
+// post to a busy thread is refused (the poster's answer is false) and leaves everything as it was.
+// The threads wait between jobs and are started with the worker, so a post never creates a
+// thread and may come from the audio callback. Destroying the worker cancels every job, ends
+// every sleep and joins the three threads.
+//
+// The receive side (ReceiveSysExMessage, on the MIDI input thread) collects answers into the
+// armed receive record or offers them to the dump parsers; the jobs poll the bytes it sets.
 class TransferWorker
 {
 public:
-  explicit TransferWorker(LinkHost& host) : mHost(host) {}
+  enum Lane
+  {
+    kJobsLane = 0,
+    kTransportLane = 1,
+    kClockLane = 2,
+    kNumLanes = 3
+  };
+  // How long destruction waits for each thread once its job was told to end.
+  static constexpr long kJoinBoundMs = 5000;
+
+  TransferWorker(LinkHost& host, TransferHost& transferHost);
+  ~TransferWorker();
+  TransferWorker(const TransferWorker&) = delete;
+  TransferWorker& operator=(const TransferWorker&) = delete;
+
+  static Lane LaneOf(int code)
+  {
+    return code == 21 ? kClockLane : (code == 20 || code == 22) ? kTransportLane : kJobsLane;
+  }
+
+  // ---- posting (each answers whether the job was started; false: its thread was busy) ----
+  bool Post(const LinkJob& job);
+  bool LaneIdle(Lane lane) const;
+  bool RequestCurrentProgram(int part, bool toEditor);
+  bool RequestPerformanceToLibrarian(int bank);
+  bool RequestProgram(bool editBuffer, int bank);
+  bool RequestProgramBank(int bank);
+  bool RequestPatternBank();
+  bool SendCurrentPerformance(bool store);
+  bool RequestEditBuffer(bool toEditor);
+  bool SendPartProgram(int part, bool store);
+  bool RequestPerformance(int bank);
+  bool RequestPerformanceBank(int bank);
+  bool RequestPattern(int slot, bool toEditor);
+  bool LoadSlot(const LibrarianSlot& slot, int part, bool reselectParts);
+  bool PostBusyPulse();
+  // The posts of one processing block on the audio thread: transport Start and Stop, the clock
+  // job and the deferred job-7 request. Allocates nothing and never waits.
+  void PostFromAudioBlock(bool transportPlaying);
+  // Cancel button: the running job of the jobs thread ends at its next wait.
+  void CancelJob();
+  // Cancels every job, ends every sleep and joins the three threads; afterwards every post is
+  // refused. The destructor does it too; an owner whose jobs reach the worker through the owner
+  // calls it first, so that no job reads the owner's pointer while it is being cleared.
+  void Shutdown();
+
+  // ---- receiving (MIDI input thread) ----
+  void ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool fromDevice);
+  // Prepares the next reception: into the editor's parameters, or into a librarian slot of the
+  // current mode's kind (the one record armed, the others disarmed).
+  void ArmReceive(bool intoLibrarian);
+  // Ends a reception into the librarian: edit-buffer receive off, every record disarmed.
+  void EndReceive();
+  // Whether the record of a kind is armed, and a copy of its slot (for tests and the jobs).
+  bool RecordArmed(DumpKind kind);
+  LibrarianSlot RecordSlot(DumpKind kind);
 
   // One configured SysEx message to the output port: the low 8 bits of each element, every byte
   // between F0 and F7 held to 0..127. Without a chosen output "Set MIDI I/O First!" and nothing
   // sent; an empty message sends nothing. No light, no log.
-  void SendSysEx(SysExBytes message);
+  static void SendSysEx(LinkHost& host, SysExBytes message);
+
+  MIDIMessageSender& Sender(Lane lane) { return mLanes[size_t(lane)]->sender; }
+
+  // ---- bytes shared by the jobs and the receive dispatcher (one name each; link/README.md) ----
+  std::atomic<uint8_t> editBufferReceive{0};     // received edit-buffer dumps go to the parameters
+  std::atomic<uint8_t> editBufferPolling{0};     // an edit-buffer request is waiting for its answer
+  std::atomic<uint8_t> editBufferViewRefresh{0}; // the answer is in: the editor's view follows it
+  std::atomic<uint8_t> globalsReceived{0};
+  std::atomic<uint8_t> slotLoad{0};
+  std::atomic<uint8_t> discardOutputs{0};
+  std::atomic<uint8_t> messageConsumed{0};
+  std::atomic<uint8_t> replyComplete{0};
+  std::atomic<uint8_t> sendBusy{0};
+  // Incoming NRPN number (controllers 99 and 98) and the time of the last program change.
+  std::atomic<int32_t> nrpnMsb{0}, nrpnLsb{0};
+  std::atomic<int64_t> lastProgramChangeMs{0};
+  // The clock job runs while set.
+  std::atomic<uint8_t> clockRun{0};
 
 private:
+  enum LaneState : uint8_t
+  {
+    kIdle = 0,
+    kClaimed = 1, // a poster writes the record, or the job runs
+  };
+  struct LaneThread : Poco::Runnable
+  {
+    LaneThread(TransferWorker& worker, LinkHost& host, TransferHost& transferHost)
+        : owner(worker), sender(worker, host, transferHost)
+    {
+    }
+    void run() override;
+
+    TransferWorker& owner;
+    MIDIMessageSender sender;
+    std::atomic<uint8_t> state{kIdle};
+    std::atomic<bool> quit{false};
+    std::binary_semaphore wake{0};
+    Poco::Thread thread;
+    bool started = false;
+  };
+
+  // Claims the lane for a job: false when it runs one (or the worker is going).
+  bool Claim(Lane lane);
+  // Hands the claimed lane's record to its thread.
+  void Start(Lane lane);
+  TransferBuffer& Record(DumpKind kind);
+  void StoreCompletedSlot(const LibrarianSlot& slot);
+  void ParseEditBuffer(const uint8_t* bytes, size_t size);
+
   LinkHost& mHost;
+  TransferHost& mTransferHost;
+  std::array<std::unique_ptr<LaneThread>, kNumLanes> mLanes;
+  std::stop_source mStop;
+  // The owner's stop (its teardown begins) ends the jobs' sleeps at once, before they are joined.
+  std::optional<std::stop_callback<std::function<void()>>> mOwnerStopLink;
+  std::atomic<bool> mStopping{false};
+  bool mJoined = false; // the owner's thread only
+
+  // The records are armed by posters and the editor and filled on the MIDI input thread.
+  std::mutex mReceiveMutex;
+  TransferBuffer mPerformanceRecord{DumpKind::Performance};
+  TransferBuffer mProgramRecord{DumpKind::Program};
+  TransferBuffer mPatternRecord{DumpKind::Pattern};
 };

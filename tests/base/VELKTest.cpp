@@ -102,7 +102,7 @@ TEST(VELK, StateRoundTripsValuesAndNames)
   plug->GetPatchManager()->SetName(PatchManager::kMidiOutputName, "Synth Port 1");
   IStateChunk saved;
   ASSERT_TRUE(plug->WriteStateChunk(&saved));
-  EXPECT_EQ(saved.Size(), kFirstValue + 5866 * 8 + 4 + 27 * 4 + 9 + 12);
+  EXPECT_EQ(saved.Size(), kFirstValue + 5866 * 8 + 4 + 27 * 4 + 9 + 12 + 8); // device id and model last
 
   auto other = MakePlug();
   other->ParameterAt(0)->SetupEnumerated("kOscillator1Pulsewidth", 0, 128, "");
@@ -164,7 +164,10 @@ TEST(VELK, FaultyStatesAreRefusedWholeAndChangeNothing)
                    good.size() - 40, good.size() - 1})
     refused(std::vector<uint8_t>(good.begin(), good.begin() + long(n)), "truncated");
   refused(patchInt(0, 0x12345678), "foreign tag");
-  refused(patchInt(4, 2), "other version");
+  refused(patchInt(4, 3), "newer version");
+  refused(patchInt(4, 0), "older version");
+  refused(patchInt(good.size() - 8, 128), "device id out of range");
+  refused(patchInt(good.size() - 4, 3), "model out of range");
   refused(patchInt(8, 5865), "other parameter count");
   refused(patchDouble(kFirstValue + 8 * 3, std::nan("")), "not a number");
   refused(patchDouble(kFirstValue + 8 * 9, std::numeric_limits<double>::infinity()), "infinite");

@@ -7,6 +7,9 @@
 
 namespace
 {
+// The image registry alone: an empty UI document, so no editor is built from the skin.
+const char* kEmptyUi = "<uiconfig/>";
+
 // The resource ids of the rows a scheme registers.
 std::vector<int> IdsOfScheme(uint32_t scheme)
 {
@@ -27,6 +30,7 @@ std::vector<int> IdsOfScheme(uint32_t scheme)
 
 TEST(ImageRegistry, SchemesChooseTheirVariants)
 {
+  ScopedDocument ui(100, kEmptyUi);
   for (uint32_t scheme : {0u, 1u})
   {
     ReaderFixture f;
@@ -48,6 +52,7 @@ TEST(ImageRegistry, SchemesChooseTheirVariants)
 
 TEST(ImageRegistry, GetImageGivesTheScaledStripOrTheEmptyOne)
 {
+  ScopedDocument ui(100, kEmptyUi);
   ReaderFixture f(1.15);
   f.reader->Read(f.graphics.get(), &f.plug, nullptr, 0, 1.15);
   f.log.clear();
@@ -86,6 +91,7 @@ TEST(ImageRegistry, GetImageGivesTheScaledStripOrTheEmptyOne)
 
 TEST(ImageRegistry, ReleasePassLeavesOtherEditorsAlone)
 {
+  ScopedDocument ui(100, kEmptyUi);
   // Two editors at two sizes and a third at the first size, torn down in both orders.
   for (bool firstGoesFirst : {true, false})
   {

@@ -33,8 +33,8 @@ public:
     currentBank = bank;
     currentProgram = program;
   }
-  int LibrarianPartBank() const override { return currentBank; }
-  int LibrarianPartProgram() const override { return currentProgram; }
+  int LibrarianPartBank() override { return currentBank; }
+  int LibrarianPartProgram() override { return currentProgram; }
   void LibrarianStatus(const std::string& text) override { status.push_back(text); }
 
   std::vector<std::string> calls;

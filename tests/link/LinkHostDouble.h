@@ -75,6 +75,32 @@ public:
     Stamp();
     return ports.SendSysExToDevice(bytes, length) == MidiSendStatus::kSent;
   }
+  ConfigReader* LinkConfig() override { return config; }
+  void RunChangeHandler(int index) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    changeHandlers.push_back(index);
+  }
+  void RunSecondaryChangeHandler(int index) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    secondaryHandlers.push_back(index);
+  }
+  int LibrarianViewSide() override { return viewSide; }
+  void StoreReceivedProgram(int program) override { storedPrograms.push_back(program); }
+  bool EditBufferReceiveOn() override { return editBufferReceive != 0; }
+  void PrepareEditBufferReceive() override
+  {
+    ++disarms;
+    replyComplete = 0;
+    editBufferReceive = 1;
+  }
+  void CancelEditBufferReceive() override { editBufferReceive = 0; }
+  void ProgramChangeReceived(bool consumedByLibrarian) override
+  {
+    lastProgramChangeMs = clock.NowMs();
+    if (consumedByLibrarian) messageConsumed = 1;
+  }
   bool JobsThreadIdle() override { return jobsIdle; }
   bool PostJob(const LinkJob& job) override
   {
@@ -111,6 +137,13 @@ public:
   bool acceptPosts = true;
   PatchLibrarian* librarian = nullptr;
   int loadedSlot = -1;
+  ConfigReader* config = nullptr;
+  int viewSide = 0;
+  int disarms = 0;
+  // The worker's reception bytes as the incoming side sets them.
+  std::atomic<uint8_t> editBufferReceive{0}, replyComplete{0}, messageConsumed{0};
+  int64_t lastProgramChangeMs = -1;
+  std::vector<int> changeHandlers, secondaryHandlers, storedPrograms;
 
   std::mutex mutex;
   std::vector<std::pair<int, double>> editorSets;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// Selects the MIDI ports a recalled project names, away from the thread that recalls it. The
+// recall runs under the parameter lock, and selecting a port may wait for the MIDI input thread,
+// which may itself be waiting for that lock: so the recall only leaves the names here, and a
+// thread of this object (started by the first request) selects them. A newer request replaces
+// one not yet carried out.
+class PortRecall
+{
+public:
+  using Select = std::function<void(const std::string& input, const std::string& output)>;
+
+  explicit PortRecall(Select select);
+  // Stops the thread: a selection under way finishes, a pending one is dropped.
+  ~PortRecall();
+
+  PortRecall(const PortRecall&) = delete;
+  PortRecall& operator=(const PortRecall&) = delete;
+
+  // Never waits for a selection. False after Stop.
+  bool Request(const std::string& input, const std::string& output);
+  // Waits until no request is pending or under way (tests); false when the time ran out.
+  bool WaitIdle(int milliseconds);
+  void Stop();
+
+private:
+  void Run();
+
+  Select mSelect;
+  std::mutex mMutex;
+  std::condition_variable mWake;
+  std::condition_variable mIdle;
+  bool mPending = false;
+  bool mBusy = false;
+  bool mStopping = false;
+  std::string mInput, mOutput;
+  std::thread mThread;
+};

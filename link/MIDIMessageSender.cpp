@@ -1,0 +1,95 @@
+#include "link/MIDIMessageSender.h"
+
+#include "link/TransferHost.h"
+#include "link/TransferWorker.h"
+
+MIDIMessageSender::MIDIMessageSender(TransferWorker& worker, LinkHost& host, TransferHost& transferHost)
+    : mWorker(worker), mHost(host), mTransferHost(transferHost)
+{
+}
+
+void MIDIMessageSender::run()
+{
+  // Adding a job: its routine as a member of this class, and its code's case here.
+  switch (job.code)
+  {
+  case 3:
+  case 8:
+  case 13:
+  case 14:
+    BusyPulse();
+    break;
+  case 19:
+    break;
+  case 20:
+  case 21:
+  case 22:
+    // Transport and clock: nothing to tell the user while they are not carried.
+    break;
+  default:
+    if (job.code >= 0 && job.code <= kLastJobCode) NotAvailable();
+    break;
+  }
+}
+
+bool MIDIMessageSender::Sleep(int64_t ms)
+{
+  if (Cancelled() || mJobStop.stop_requested()) return false;
+  return mHost.LinkClock().SleepMs(ms, mJobStop.get_token()) && !Cancelled();
+}
+
+void MIDIMessageSender::Cancel()
+{
+  std::lock_guard<std::mutex> lock(mStopMutex);
+  cancel = 1;
+  mJobStop.request_stop();
+}
+
+void MIDIMessageSender::BeginJob(std::stop_token workerStop)
+{
+  std::lock_guard<std::mutex> lock(mStopMutex);
+  // A cancel pressed while no job ran is not meant for this one.
+  cancel = 0;
+  failed = 0;
+  mJobStop = std::stop_source();
+  mWorkerStopLink.emplace(std::move(workerStop), std::function<void()>([this] { mJobStop.request_stop(); }));
+}
+
+void MIDIMessageSender::EndJob()
+{
+  std::lock_guard<std::mutex> lock(mStopMutex);
+  mWorkerStopLink.reset();
+}
+
+MIDIMessageSender::BusyScope::BusyScope(TransferHost& host) : mHost(host)
+{
+  try
+  {
+    mHost.SetTransferBusy(true);
+  }
+  catch (...)
+  {
+    // Shown halfway: hidden again before the failure goes on to the job's thread.
+    mHost.SetTransferBusy(false);
+    throw;
+  }
+}
+
+MIDIMessageSender::BusyScope::~BusyScope()
+{
+  mHost.SetTransferBusy(false);
+}
+
+void MIDIMessageSender::BusyPulse()
+{
+  {
+    BusyScope busy(mTransferHost);
+  }
+  mWorker.sendBusy = 0;
+}
+
+void MIDIMessageSender::NotAvailable()
+{
+  mHost.SetStatusText(kNotAvailableText);
+  mWorker.sendBusy = 0;
+}

@@ -1,0 +1,368 @@
+#include "config/ConfigReader.h"
+#include "framework/controls/IContactControl.h"
+#include "editor/PatchManager.h"
+#include "editor/VELK.h"
+#include "framework/graphics/IGraphics.h"
+#include "framework/graphics/LayerGroup.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/plugin/IStateChunk.h"
+#include "framework/plugin/ParameterIds.h"
+#include "platform/midi/LoopbackMidiBackend.h"
+#include "tests/editor/EditorTestSupport.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+// The plug-in with the ranges the documents give the parameters these tests use.
+std::unique_ptr<VELK> MakePlug()
+{
+  auto plug = std::make_unique<VELK>(nullptr);
+  for (auto [index, count] : {std::pair{int(kGlobalMidiChannel), 128},
+                              {int(kCurrentModel), 3},
+                              {int(kQuickTab), 8},
+                              {int(kUserInterfaceSize), 3},
+                              {int(kUserInterfaceStyle), 2}})
+    plug->ParameterAt(index)->SetupEnumerated("", 0, count, "");
+  return plug;
+}
+
+IGraphics* EditorOf(VELK& plug)
+{
+  return dynamic_cast<IGraphics*>(plug.Editor());
+}
+
+void Change(VELK& plug, int index, double value)
+{
+  plug.ParameterAt(index)->SetClamped(value);
+  plug.HandleParameterChange(index);
+}
+
+std::vector<uint8_t> Save(VELK& plug)
+{
+  IStateChunk chunk;
+  EXPECT_TRUE(plug.WriteStateChunk(&chunk));
+  return std::vector<uint8_t>(chunk.Data(), chunk.Data() + chunk.Size());
+}
+
+int Recall(VELK& plug, const std::vector<uint8_t>& bytes)
+{
+  IStateChunk chunk;
+  chunk.Assign(bytes.data(), int(bytes.size()));
+  return plug.ReadStateChunk(&chunk, 0);
+}
+
+// An output client whose opening waits until the test opens the gate: a recall that selected
+// ports itself, under the parameter lock, would hang there.
+class GatedOutput : public MidiOutputClient
+{
+public:
+  GatedOutput(std::unique_ptr<MidiOutputClient> inner, std::shared_future<void> gate)
+      : mInner(std::move(inner)), mGate(std::move(gate))
+  {
+  }
+  unsigned PortCount() override { return mInner->PortCount(); }
+  bool PortName(unsigned port, std::string& name) override { return mInner->PortName(port, name); }
+  bool OpenPort(unsigned port, const std::string& portName) override
+  {
+    mGate.wait();
+    return mInner->OpenPort(port, portName);
+  }
+  bool OpenVirtualPort(const std::string& portName) override { return mInner->OpenVirtualPort(portName); }
+  void ClosePort() override { mInner->ClosePort(); }
+  bool IsPortOpen() const override { return mInner->IsPortOpen(); }
+  bool Send(const uint8_t* bytes, size_t size) override { return mInner->Send(bytes, size); }
+  size_t MaxMessageSize() const override { return mInner->MaxMessageSize(); }
+
+private:
+  std::unique_ptr<MidiOutputClient> mInner;
+  std::shared_future<void> mGate;
+};
+
+class GatedBackend : public MidiBackend
+{
+public:
+  explicit GatedBackend(std::shared_future<void> gate)
+      : loopback(std::make_shared<LoopbackMidiBackend>()), mGate(gate)
+  {
+  }
+  std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) override
+  {
+    return std::make_unique<GatedOutput>(loopback->CreateOutput(clientName), mGate);
+  }
+  std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) override
+  {
+    return loopback->CreateInput(clientName);
+  }
+  std::shared_ptr<LoopbackMidiBackend> loopback;
+
+private:
+  std::shared_future<void> mGate;
+};
+} // namespace
+
+TEST(VELKEditor, BuildsAtTheSizeOfTheUISettingsWithTheProgressGroupHiddenOnTop)
+{
+  TempDataFolder folder;
+  for (auto [line, width, height] : {std::tuple{"small", int(1500 * 0.85), int(757 * 0.85)},
+                                     {"normal", 1500, 757},
+                                     {"large", int(1500 * 1.15), int(757 * 1.15)}})
+  {
+    SCOPED_TRACE(line);
+    std::ofstream(folder.path / UISettings::kFileName) << "platinum\n" << line << "\n0\n";
+    auto plug = MakePlug();
+    IGraphics* editor = EditorOf(*plug);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->Width(), width);
+    EXPECT_EQ(editor->Height(), height);
+    EXPECT_EQ(plug->GetUISettings().colourScheme, 1u);
+    EXPECT_EQ(plug->Config()->ColourScheme(), 1u);
+    EXPECT_DOUBLE_EQ(plug->Config()->UiScale(), plug->UiScale());
+    // The background is control 0; the progress group is the last top-level group, hidden.
+    ASSERT_GT(editor->NumControls(), 0);
+    LayerGroup* progress = plug->ProgressLayer();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(editor->GetLayerGroup(editor->NumLayerGroups() - 1), progress);
+    EXPECT_FALSE(progress->IsVisible());
+    EXPECT_EQ(plug->NamedLayer(VELK::kProgressLayerName), progress);
+    EXPECT_EQ(plug->Config()->GetLayer(VELK::kProgressLayerName), progress);
+    EXPECT_EQ(plug->NamedLayer("no such layer"), nullptr);
+    EXPECT_EQ(plug->editorReady.load(), 1);
+  }
+}
+
+TEST(VELKEditor, ChangeHandlerKeepsTheMemberBytes)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  Change(*plug, kGlobalLocalControl, 1);
+  EXPECT_EQ(plug->localControlOn.load(), 1);
+  Change(*plug, kGlobalLocalControl, 0);
+  EXPECT_EQ(plug->localControlOn.load(), 0);
+
+  // The two MIDI routes exclude each other.
+  Change(*plug, kMIDIFilterDirectToHardware, 1);
+  Change(*plug, kMIDIFilterToDAWBuffer, 1);
+  EXPECT_EQ(plug->queueShortMidi.load(), 1);
+  EXPECT_EQ(plug->ParamValue(kMIDIFilterDirectToHardware), 0.0);
+  Change(*plug, kMIDIFilterDirectToHardware, 1);
+  EXPECT_EQ(plug->queueShortMidi.load(), 0);
+  EXPECT_EQ(plug->ParamValue(kMIDIFilterToDAWBuffer), 0.0);
+
+  Change(*plug, kMIDIFilterTrackIncomingMIDI, 0);
+  EXPECT_EQ(plug->ledsShowIncoming.load(), 0);
+  // Pass-through bytes are set while the switch is not 1: DAW ones first, then the hardware ones.
+  for (int i = kMIDIFilterDAWCCPassThrough; i <= kMIDIFilterHWSEPassThrough; ++i)
+    Change(*plug, i, 1);
+  for (auto& b : plug->passThrough)
+    EXPECT_EQ(b.load(), 0);
+  Change(*plug, kMIDIFilterDAWSEPassThrough, 0);
+  Change(*plug, kMIDIFilterHWCCPassThrough, 0);
+  EXPECT_EQ(plug->passThrough[6].load(), 1);
+  EXPECT_EQ(plug->passThrough[7].load(), 1);
+  EXPECT_EQ(plug->passThrough[5].load(), 0);
+
+  Change(*plug, kGlobalMidiChannel, 3);
+  EXPECT_EQ(plug->deviceId.load(), 3);
+  Change(*plug, kCurrentModel, 2);
+  EXPECT_EQ(plug->model.load(), 2);
+  Change(*plug, kQuickTab, 5);
+  EXPECT_EQ(plug->selectedPart.load(), 5);
+  plug->clockJobStarted = 1;
+  Change(*plug, kSendMIDIClockInfo, 1);
+  EXPECT_EQ(plug->sendClock.load(), 1);
+  EXPECT_EQ(plug->clockJobStarted.load(), 0);
+  Change(*plug, kSendMIDIClockPointer, 1);
+  EXPECT_EQ(plug->sendStartStop.load(), 1);
+}
+
+TEST(VELKEditor, ChangingTheSizeOrSchemeIsKeptForTheNextEditor)
+{
+  TempDataFolder folder;
+  {
+    auto plug = MakePlug();
+    EXPECT_EQ(EditorOf(*plug)->Width(), 1500);
+    Change(*plug, kUserInterfaceSize, UISettings::kLarge);
+    Change(*plug, kUserInterfaceStyle, 1);
+    EXPECT_EQ(EditorOf(*plug)->Width(), 1500); // this editor keeps its size
+  }
+  auto next = MakePlug();
+  EXPECT_EQ(EditorOf(*next)->Width(), int(1500 * 1.15));
+  EXPECT_EQ(next->GetUISettings().colourScheme, 1u);
+}
+
+TEST(VELKEditor, StatusLinesTakeTextsFromAnyThreadAndClearTheGivenOnes)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  std::string info = "Category: Bass";
+  plug->SetInfoText(info);
+  EXPECT_TRUE(info.empty());
+  EXPECT_EQ(plug->InfoText(), "Category: Bass");
+  std::thread worker(
+      [&]
+      {
+        for (int i = 0; i < 500; ++i)
+        {
+          std::string t = "Program received " + std::to_string(i);
+          plug->SetProgressText(t);
+        }
+      });
+  for (int i = 0; i < 500; ++i)
+    EXPECT_EQ(plug->ProgressText().rfind("Program received", 0) == 0 || plug->ProgressText().empty(), true);
+  worker.join();
+  EXPECT_EQ(plug->ProgressText(), "Program received 499");
+}
+
+TEST(VELKEditor, RecallRestoresDeviceIdModelAndLoadsTheOlderVersion)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  Change(*plug, kGlobalMidiChannel, 9);
+  Change(*plug, kCurrentModel, 1);
+  Change(*plug, kQuickTab, 3);
+  plug->deviceId = 17; // learned from the synthesizer after the parameter was set
+  const std::vector<uint8_t> v2 = Save(*plug);
+
+  auto other = MakePlug();
+  ASSERT_EQ(Recall(*other, v2), int(v2.size()));
+  EXPECT_EQ(other->deviceId.load(), 17);
+  EXPECT_EQ(other->model.load(), 1);
+  EXPECT_EQ(other->selectedPart.load(), 3);
+
+  // Version 1 has no device id or model of its own: both come from their parameters.
+  std::vector<uint8_t> v1(v2.begin(), v2.end() - 8);
+  const int32_t one = 1;
+  std::memcpy(v1.data() + 4, &one, 4);
+  auto old = MakePlug();
+  ASSERT_EQ(Recall(*old, v1), int(v1.size()));
+  EXPECT_EQ(old->deviceId.load(), 9);
+  EXPECT_EQ(old->model.load(), 1);
+  // A version 1 state followed by other data loads as far as it goes.
+  std::vector<uint8_t> v1more = v1;
+  v1more.insert(v1more.end(), {1, 2, 3});
+  EXPECT_EQ(Recall(*old, v1more), int(v1.size()));
+}
+
+TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
+{
+  TempDataFolder folder;
+  std::promise<void> open;
+  auto backend = std::make_shared<GatedBackend>(open.get_future().share());
+  backend->loopback->AddDestinationPort("Synth Out Port");
+  backend->loopback->AddSourcePort("Synth In Port");
+
+  auto saver = MakePlug();
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiOutputName, "Synth Out Port");
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, "Synth In Port");
+  const std::vector<uint8_t> state = Save(*saver);
+
+  auto plug = MakePlug();
+  ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
+  // The output's opening is held back: the recall must come back all the same.
+  auto recall = std::async(std::launch::async, [&] { return Recall(*plug, state); });
+  ASSERT_EQ(recall.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_EQ(recall.get(), int(state.size()));
+  EXPECT_EQ(plug->midiOutputReady.load(), 0);
+  open.set_value();
+  ASSERT_TRUE(plug->WaitForPortRecall(20000));
+  EXPECT_EQ(plug->midiOutputReady.load(), 1);
+  EXPECT_TRUE(plug->MidiPorts().IsOutputOpen());
+  EXPECT_TRUE(plug->MidiPorts().IsInputOpen());
+  EXPECT_EQ(backend->loopback->Connections("Synth Out Port"), 1);
+
+  // A project naming a port that is not there leaves the output closed.
+  auto missing = MakePlug();
+  ASSERT_TRUE(missing->MidiPorts().SetBackend(backend));
+  std::vector<uint8_t> other = state;
+  const std::string from = "Synth Out Port", to = "Synth Gone Port";
+  auto at = std::search(other.begin(), other.end(), from.begin(), from.end());
+  ASSERT_NE(at, other.end());
+  std::copy(to.begin(), to.end(), at);
+  ASSERT_GT(Recall(*missing, other), 0);
+  ASSERT_TRUE(missing->WaitForPortRecall(20000));
+  EXPECT_EQ(missing->midiOutputReady.load(), 0);
+  EXPECT_FALSE(missing->MidiPorts().IsOutputOpen());
+}
+
+// An overlay over the whole editor, as the link's progress indicator is.
+class OverlayProbe : public IControl
+{
+public:
+  explicit OverlayProbe(const IRectangle& r) : IControl(nullptr, r) {}
+  bool Draw(IGraphics*) override { return true; }
+};
+
+TEST(VELKEditor, CancelButtonsStayClickableAboveTheProgressOverlay)
+{
+  TempDataFolder folder;
+  for (double scale : {0.85, 1.0, 1.15})
+  {
+    SCOPED_TRACE(scale);
+    std::ofstream(folder.path / UISettings::kFileName) << "normal\n"
+                                                       << (scale < 1   ? "small"
+                                                           : scale > 1 ? "large"
+                                                                       : "normal")
+                                                       << "\n";
+    auto plug = MakePlug();
+    IGraphics* editor = EditorOf(*plug);
+    LayerGroup* progress = plug->ProgressLayer();
+    ASSERT_NE(progress, nullptr);
+    progress->AddControl(new OverlayProbe(IRectangle(0, 0, editor->Width(), editor->Height())));
+    progress->Hide(false); // a transfer runs
+    const std::pair<int, int> at[2] = {{835, 457}, {740, 83}};
+    for (int i = 0; i < 2; ++i)
+    {
+      IContactControl* button = plug->CancelButton(i);
+      ASSERT_NE(button, nullptr);
+      EXPECT_EQ(button->ParamIdx(), kCancelDataRequest);
+      EXPECT_EQ(button->Rect().L, int(at[i].first * scale));
+      EXPECT_EQ(button->Rect().T, int(at[i].second * scale));
+      EXPECT_FALSE(button->IsHidden());
+      const IRectangle& r = button->Rect();
+      EXPECT_EQ(editor->FindControlAt((r.L + r.R) / 2, (r.T + r.B) / 2), button);
+    }
+    EXPECT_EQ(plug->CancelButton(2), nullptr);
+    // Elsewhere the overlay takes the mouse; hidden again, neither does.
+    EXPECT_NE(dynamic_cast<OverlayProbe*>(editor->FindControlAt(5, editor->Height() - 5)), nullptr);
+    progress->Hide(true);
+    EXPECT_TRUE(plug->CancelButton(0)->IsHidden());
+    EXPECT_EQ(dynamic_cast<OverlayProbe*>(editor->FindControlAt(5, editor->Height() - 5)), nullptr);
+  }
+}
+
+TEST(VELKEditor, ARecordsPageLayerShowsThePageTheValueNames)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  LayerGroup pages(50, "pages");
+  PlainControl *first, *second;
+  pages.AddChildGroup(Page(0, "p0", &first));
+  pages.AddChildGroup(Page(1, "p1", &second));
+  pages.Hide(false);
+  MidiMapRecord record(MidiMapRecord::kNone);
+  record.pageLayer = &pages;
+  IParameter* param = plug->ParameterAt(kViewOscPages);
+  param->SetupEnumerated("", 0, 4, "");
+  param->SetMidiMap(&record);
+
+  Change(*plug, kViewOscPages, 1);
+  EXPECT_TRUE(first->IsHidden());
+  EXPECT_FALSE(second->IsHidden());
+  param->SetClamped(0);
+  plug->HandleSecondaryParameterChange(kViewOscPages);
+  EXPECT_FALSE(first->IsHidden());
+  EXPECT_TRUE(second->IsHidden());
+  EXPECT_EQ(plug->inSecondaryChange.load(), 0);
+  // A value that names no page leaves the pages as they are.
+  Change(*plug, kViewOscPages, 3);
+  EXPECT_FALSE(first->IsHidden());
+  EXPECT_EQ(pages.CurrentPage(), 0);
+  param->SetMidiMap(nullptr);
+}

@@ -1,0 +1,81 @@
+// libFuzzer target for the definition documents. The first byte chooses the form of the rest:
+// even, the bytes are an enciphered resource (deciphered as the plug-in does); odd, they are the
+// deciphered text itself. Both documents are read from it by a fresh reader: each must be read or
+// refused whole, never half-applied, and nothing may crash or leak.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "config/ConfigReader.h"
+#include "config/DecipherResource.h"
+#include "framework/graphics/IGraphics.h"
+#include "framework/plugin/IEffectBase.h"
+
+namespace
+{
+class FuzzPlug : public IEffectBase
+{
+public:
+  FuzzPlug() { initialize(); }
+  intptr_t BeginParamEdit(int) override { return 0; }
+  intptr_t AutomateParam(int, double) override { return 0; }
+  intptr_t EndParamEdit(int) override { return 0; }
+  intptr_t RefreshHostDisplay() override { return 0; }
+  int64_t HostSamplePosition() override { return 0; }
+  double HostTempo() override { return 120.0; }
+  void HostTimeSignature(int* n, int* d) override { *n = *d = 4; }
+  void HostTimeInfo(HostTransportInfo*) override {}
+  void UpdateEditorSize() override {}
+  bool SendMidiToHost(IMidiMessage*) override { return false; }
+};
+
+void Check(bool condition)
+{
+  if (!condition) std::abort();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+  if (size < 1 || size > (1u << 20)) return 0;
+  std::string text;
+  if (data[0] % 2 == 0)
+    DecipherResource(data + 1, int32_t(size - 1), text);
+  else
+    text.assign(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  // One editor keeps the skin in the bitmap cache for the whole run, so each input's reader finds
+  // its bitmaps there instead of decoding them again.
+  static FuzzPlug keeperPlug;
+  static IGraphics keeper(&keeperPlug, 1500, 757);
+  static bool kept = []
+  {
+    static ConfigReader reader;
+    reader.Read(&keeper, &keeperPlug, nullptr, 0, 1.0);
+    return true;
+  }();
+  (void)kept;
+
+  // The parameter table is shared too: each reader takes its records back when it goes.
+  static FuzzPlug plug;
+  IGraphics graphics(&plug, 1500, 757);
+  {
+    ConfigReader reader;
+    reader.Read(&graphics, &plug, nullptr, 0, 1.0); // the embedded documents first
+    const size_t sysex = reader.SysExTable().size();
+    if (!reader.ReadSysExText(text)) Check(reader.SysExTable().size() == sysex);
+    const int controls = graphics.NumControls();
+    const int groups = graphics.NumLayerGroups();
+    if (!reader.ReadUiText(text))
+    {
+      Check(graphics.NumControls() == controls);
+      Check(graphics.NumLayerGroups() == groups);
+    }
+    // Lookups on whatever was read never insert.
+    reader.GetValueList("tempoValues");
+    reader.GetLayer("miniMixer");
+    reader.ReleaseImages(&graphics);
+  }
+  return 0;
+}

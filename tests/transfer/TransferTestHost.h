@@ -1,0 +1,105 @@
+#pragma once
+
+// The link's host double with the transfer side: the dump plug-in the parsers write, recorded
+// overlay switches and views, and a gate that holds a job on its thread for as long as a test
+// needs the thread busy.
+
+#include "link/TransferHost.h"
+#include "link/TransferWorker.h"
+#include "tests/link/LinkHostDouble.h"
+#include "tests/support/DumpTestPlug.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Opened once; every wait after that returns at once.
+class Gate
+{
+public:
+  void Open()
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mOpen = true;
+    mChanged.notify_all();
+  }
+  void Wait()
+  {
+    std::unique_lock<std::mutex> lock(mMutex);
+    mChanged.wait(lock, [&] { return mOpen; });
+  }
+
+private:
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  bool mOpen = false;
+};
+
+class TransferTestHost : public LinkHostDouble, public TransferHost
+{
+public:
+  IEffectBase& DumpPlug() override { return plug; }
+  DumpContext CurrentDumpContext() override { return context; }
+  void SetTransferBusy(bool on) override
+  {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      busyEvents.push_back(on);
+    }
+    if (on && onBusy) onBusy();
+  }
+  void SetPartTexts(const std::string& info, const std::string& progress) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    partTexts.emplace_back(info, progress);
+  }
+  void LibrarianSlotReceived() override { ++slotsReceived; }
+  void RefreshMainView() override { ++mainViewRefreshes; }
+
+  std::vector<bool> BusyEvents()
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    return busyEvents;
+  }
+  std::vector<std::string> StatusTexts()
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    return statusTexts;
+  }
+
+  DumpTestPlug plug;
+  DumpContext context;
+  // Runs on the job's thread when a job switches the overlay on.
+  std::function<void()> onBusy;
+  std::vector<bool> busyEvents;
+  std::vector<std::pair<std::string, std::string>> partTexts;
+  std::atomic<int> slotsReceived{0}, mainViewRefreshes{0};
+};
+
+// Waits, in real time with a bound, until the lane has finished its job.
+inline bool WaitLaneIdle(TransferWorker& worker, TransferWorker::Lane lane)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!worker.LaneIdle(lane))
+  {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+// Live threads of this process.
+inline int ThreadCount()
+{
+  int count = 0;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+    ++count;
+  return count;
+}

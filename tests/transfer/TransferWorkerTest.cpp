@@ -1,0 +1,309 @@
+// Posting onto the worker's three threads, the job switch, cancel and teardown, on the virtual
+// clock: a job held at its overlay switch keeps its thread busy for as long as a test needs.
+#include "tests/transfer/TransferTestHost.h"
+
+#include "librarian/PatchLibrarian.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+namespace
+{
+LinkJob JobOf(int code, int partOrSlot = 0)
+{
+  LinkJob job;
+  job.code = code;
+  job.partOrSlot = partOrSlot;
+  return job;
+}
+} // namespace
+
+TEST(TransferWorker, APostToABusyThreadIsRefusedAndLeavesEverythingAsItWas)
+{
+  TransferTestHost host;
+  PatchLibrarian librarian;
+  host.librarian = &librarian;
+  Gate release;
+  std::atomic<int> held{0};
+  host.onBusy = [&]
+  {
+    ++held;
+    release.Wait();
+  };
+  TransferWorker worker(host, host);
+
+  EXPECT_TRUE(worker.LaneIdle(TransferWorker::kJobsLane));
+  ASSERT_TRUE(worker.PostBusyPulse());
+  EXPECT_EQ(worker.sendBusy.load(), 1);
+  while (held.load() == 0)
+    std::this_thread::yield();
+  EXPECT_FALSE(worker.LaneIdle(TransferWorker::kJobsLane));
+
+  // Every poster of the jobs thread is refused, and the refused ones change nothing: a bank
+  // request does not clear and arm the record that the running job may be filling.
+  EXPECT_FALSE(worker.Post(JobOf(7, 2)));
+  EXPECT_FALSE(worker.RequestCurrentProgram(1, true));
+  EXPECT_EQ(worker.editBufferReceive.load(), 0);
+  EXPECT_FALSE(worker.RequestProgramBank(3));
+  EXPECT_FALSE(worker.RecordArmed(DumpKind::Program));
+  EXPECT_FALSE(worker.RequestPatternBank());
+  EXPECT_FALSE(worker.RecordArmed(DumpKind::Pattern));
+  EXPECT_FALSE(worker.RequestPerformanceToLibrarian(0));
+  EXPECT_FALSE(worker.RecordArmed(DumpKind::Performance));
+  EXPECT_FALSE(worker.RequestPattern(9, true));
+  EXPECT_EQ(host.targetSlot.load(), 0);
+  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, 3);
+
+  // The other two threads are free meanwhile.
+  EXPECT_TRUE(worker.Post(JobOf(20)));
+  EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kTransportLane));
+  EXPECT_TRUE(worker.Post(JobOf(21)));
+  EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kClockLane));
+
+  release.Open();
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(host.BusyEvents(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(worker.sendBusy.load(), 0);
+
+  // Free again: the bank request arms its record under the receive target slot.
+  librarian.receiveTargetSlot = 17;
+  ASSERT_TRUE(worker.RequestPerformanceToLibrarian(2));
+  EXPECT_TRUE(worker.RecordArmed(DumpKind::Performance));
+  EXPECT_EQ(worker.RecordSlot(DumpKind::Performance).number, 17u);
+  EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+}
+
+TEST(TransferWorker, TheJobSwitchRunsEachCodeAndClearsAPendingRequestOnItsEnd)
+{
+  TransferTestHost host;
+  TransferWorker worker(host, host);
+
+  // Busy pulses: the overlay on and off again.
+  for (int code : {3, 8, 13, 14})
+  {
+    host.busyEvents.clear();
+    ASSERT_TRUE(worker.Post(JobOf(code)));
+    ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+    EXPECT_EQ(host.BusyEvents(), (std::vector<bool>{true, false})) << code;
+  }
+  // 19 and codes past the table do nothing; a job not carried yet says so.
+  host.statusTexts.clear();
+  for (int code : {19, 23, 400, -1})
+  {
+    ASSERT_TRUE(worker.Post(JobOf(code)));
+    ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  }
+  EXPECT_TRUE(host.StatusTexts().empty());
+  host.pendingRequestId = 4;
+  ASSERT_TRUE(worker.RequestCurrentProgram(4, true));
+  EXPECT_EQ(worker.editBufferReceive.load(), 1);
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(host.StatusTexts(), std::vector<std::string>{MIDIMessageSender::kNotAvailableText});
+  // The request the job made ended with it, whatever became of it.
+  EXPECT_EQ(host.pendingRequestId.load(), -1);
+
+  // A pattern request to the editor names the target slot.
+  ASSERT_TRUE(worker.RequestPattern(11, true));
+  EXPECT_EQ(host.targetSlot.load(), 11);
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+
+  // A slot to load travels as a copy, which the thread frees after the job.
+  LibrarianSlot slot;
+  slot.name = "Pad";
+  slot.AddMessage(std::vector<uint8_t>(297, 1));
+  ASSERT_TRUE(worker.LoadSlot(slot, 3, true));
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_TRUE(worker.Sender(TransferWorker::kJobsLane).job.slot.IsEmpty());
+  EXPECT_EQ(worker.sendBusy.load(), 0);
+}
+
+TEST(TransferWorker, AudioBlockPostsTransportClockAndTheDeferredProgramRequest)
+{
+  TransferTestHost host;
+  Gate release;
+  std::atomic<int> held{0};
+  host.onBusy = [&]
+  {
+    ++held;
+    release.Wait();
+  };
+  TransferWorker worker(host, host);
+
+  // Start once per run of the transport, Stop when it ends; none while short MIDI is queued.
+  host.queueShortMidi = 1;
+  worker.PostFromAudioBlock(true);
+  EXPECT_EQ(host.transportStartSent.load(), 0);
+  host.queueShortMidi = 0;
+  worker.PostFromAudioBlock(true);
+  EXPECT_EQ(host.transportStartSent.load(), 1);
+  EXPECT_EQ(worker.Sender(TransferWorker::kTransportLane).job.code, 20);
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kTransportLane));
+  worker.PostFromAudioBlock(false);
+  EXPECT_EQ(host.transportStartSent.load(), 0);
+  EXPECT_EQ(worker.Sender(TransferWorker::kTransportLane).job.code, 22);
+
+  // The clock job starts once while an output is set.
+  EXPECT_EQ(host.clockJobStarted.load(), 1);
+  EXPECT_EQ(worker.clockRun.load(), 1);
+  EXPECT_EQ(worker.Sender(TransferWorker::kClockLane).job.code, 21);
+
+  // A deferred program request waits for the jobs thread, then goes out on the next block.
+  ASSERT_TRUE(worker.PostBusyPulse());
+  while (held.load() == 0)
+    std::this_thread::yield();
+  host.selectedPart = 5;
+  host.deferredJob7 = 1;
+  worker.PostFromAudioBlock(false);
+  worker.PostFromAudioBlock(false);
+  EXPECT_EQ(host.deferredJob7.load(), 1);
+  EXPECT_EQ(worker.editBufferReceive.load(), 0);
+  release.Open();
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  worker.PostFromAudioBlock(false);
+  EXPECT_EQ(host.deferredJob7.load(), 0);
+  EXPECT_EQ(worker.editBufferReceive.load(), 1);
+  const LinkJob& job = worker.Sender(TransferWorker::kJobsLane).job;
+  EXPECT_EQ(job.code, 7);
+  EXPECT_EQ(job.partOrSlot, 5);
+  EXPECT_TRUE(job.toEditorFlag);
+  EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+}
+
+TEST(TransferWorker, CancelEndsTheRunningWaitAndIsForgottenByTheNextJob)
+{
+  TransferTestHost host;
+  host.clock.SetAutoAdvance(false);
+  std::atomic<int> sleepAnswer{-1};
+  std::atomic<int> cancelledAtStart{-1};
+  std::unique_ptr<TransferWorker> worker;
+  TransferWorker* jobWorker = nullptr; // the jobs' view, which the teardown below does not write
+  host.onBusy = [&]
+  {
+    MIDIMessageSender& sender = jobWorker->Sender(TransferWorker::kJobsLane);
+    cancelledAtStart = sender.Cancelled();
+    sleepAnswer = sender.Sleep(60000);
+  };
+  worker = std::make_unique<TransferWorker>(host, host);
+  jobWorker = worker.get();
+
+  // A cancel while nothing runs is not carried into the next job.
+  worker->CancelJob();
+  ASSERT_TRUE(worker->PostBusyPulse());
+  ASSERT_TRUE(host.clock.WaitForSleepers(1));
+  EXPECT_EQ(cancelledAtStart.load(), 0);
+  // Nothing but the cancel ends this wait: the virtual clock stands still.
+  worker->CancelJob();
+  ASSERT_TRUE(WaitLaneIdle(*worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(sleepAnswer.load(), 0);
+  EXPECT_EQ(host.BusyEvents(), (std::vector<bool>{true, false}));
+
+  // Without a cancel the wait runs its length of clock time.
+  sleepAnswer = -1;
+  ASSERT_TRUE(worker->PostBusyPulse());
+  ASSERT_TRUE(host.clock.WaitForSleepers(1));
+  EXPECT_TRUE(host.clock.Advance(60000));
+  ASSERT_TRUE(WaitLaneIdle(*worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(sleepAnswer.load(), 1);
+
+  // Teardown in the middle of a wait: the wait ends and the threads are joined.
+  sleepAnswer = -1;
+  ASSERT_TRUE(worker->PostBusyPulse());
+  ASSERT_TRUE(host.clock.WaitForSleepers(1));
+  worker.reset();
+  EXPECT_EQ(sleepAnswer.load(), 0);
+}
+
+// Posters on three threads at once (audio blocks, MIDI input, the editor) against teardown in the
+// middle of a job, a hundred times: nothing is posted twice onto a thread, nothing is left running.
+TEST(TransferWorker, PostersOnThreeThreadsAgainstTeardownMidJob)
+{
+  const int threadsBefore = ThreadCount();
+  for (int round = 0; round < 100; ++round)
+  {
+    TransferTestHost host;
+    host.clock.SetAutoAdvance(false);
+    std::atomic<int> running{0}, overlap{0};
+    std::unique_ptr<TransferWorker> worker;
+    TransferWorker* jobWorker = nullptr;
+    host.onBusy = [&]
+    {
+      if (running.fetch_add(1) != 0) ++overlap;
+      jobWorker->Sender(TransferWorker::kJobsLane).Sleep(1000000);
+      running.fetch_sub(1);
+    };
+    worker = std::make_unique<TransferWorker>(host, host);
+    jobWorker = worker.get();
+    std::atomic<bool> go{false}, stop{false};
+    std::atomic<int> accepted{0};
+    auto poster = [&](auto post)
+    {
+      while (!go)
+        std::this_thread::yield();
+      while (!stop)
+        if (post()) ++accepted;
+    };
+    std::thread audio(poster,
+                      [&]
+                      {
+                        host.deferredJob7 = 1;
+                        worker->PostFromAudioBlock((accepted & 1) != 0);
+                        return false;
+                      });
+    std::thread midi(poster,
+                     [&]
+                     {
+                       const std::vector<uint8_t> m(25, 0);
+                       worker->ReceiveSysExMessage(m.data(), m.size(), true);
+                       return worker->RequestCurrentProgram(1, false);
+                     });
+    std::thread editor(poster, [&] { return worker->PostBusyPulse() || worker->RequestProgramBank(1); });
+    go = true;
+    // Let a job start, then take the worker down under the posters' feet.
+    while (running.load() == 0 && accepted.load() < 50)
+      std::this_thread::yield();
+    stop = true;
+    audio.join();
+    midi.join();
+    editor.join();
+    worker.reset();
+    EXPECT_EQ(overlap.load(), 0);
+    EXPECT_EQ(running.load(), 0);
+  }
+  EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+TEST(TransferWorker, TheOwnersStopEndsARunningWait)
+{
+  TransferTestHost host;
+  host.clock.SetAutoAdvance(false);
+  std::atomic<int> sleepAnswer{-1};
+  TransferWorker* jobWorker = nullptr;
+  host.onBusy = [&] { sleepAnswer = jobWorker->Sender(TransferWorker::kJobsLane).Sleep(60000); };
+  TransferWorker worker(host, host);
+  jobWorker = &worker;
+  ASSERT_TRUE(worker.PostBusyPulse());
+  ASSERT_TRUE(host.clock.WaitForSleepers(1));
+  // The owner's teardown begins: the job ends before the worker is even asked to.
+  host.stop.request_stop();
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(sleepAnswer.load(), 0);
+}
+
+TEST(TransferWorker, AJobFailingAsItShowsTheOverlayHidesItAndLeavesTheThreadWorking)
+{
+  TransferTestHost host;
+  host.onBusy = [] { throw std::runtime_error("no overlay"); };
+  TransferWorker worker(host, host);
+  ASSERT_TRUE(worker.PostBusyPulse());
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(host.BusyEvents(), (std::vector<bool>{true, false}));
+  // The thread survived and takes the next job.
+  host.onBusy = nullptr;
+  ASSERT_TRUE(worker.PostBusyPulse());
+  ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(host.BusyEvents().size(), 4u);
+}
