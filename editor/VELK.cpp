@@ -10,7 +10,10 @@
 #include "framework/graphics/IGraphicsWin.h"
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/ParameterIds.h"
+#include "librarian/BankEditPopupMenu.h"
 #include "librarian/LibrarianViewControl.h"
+#include "librarian/PatchPanePopupMenu.h"
+#include "librarian/ProgramNumberPopupMenu.h"
 #include "librarian/PatchLibrarian.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
@@ -140,6 +143,7 @@ void VELK::BuildEditor()
   }
 
   LookUpNamedControls();
+  AddLibrarianMenus();
 
   // Groups are created hidden: show the top-level ones with their first pages, all but the
   // progress group, which the overlay shows while a transfer runs.
@@ -186,6 +190,53 @@ ITextControl* FindTextControl(IGraphics* graphics, int paramIdx)
   return nullptr;
 }
 } // namespace
+
+namespace
+{
+// The group that holds the control, searched from the group down.
+LayerGroup* GroupHolding(LayerGroup* group, const IControl* control)
+{
+  if (!group) return nullptr;
+  for (int i = 0; i < group->NumControls(); ++i)
+    if (group->GetControl(i) == control) return group;
+  for (int i = 0; i < group->NumChildren(); ++i)
+    if (LayerGroup* g = GroupHolding(group->GetChild(i), control)) return g;
+  return nullptr;
+}
+} // namespace
+
+void VELK::AddLibrarianMenus()
+{
+  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
+  if (!graphics || !mLibrarianView) return;
+  LayerGroup* page = nullptr;
+  for (int i = 0; i < graphics->NumLayerGroups() && !page; ++i)
+    page = GroupHolding(graphics->GetLayerGroup(i), mLibrarianView);
+  // A row of buttons just above the view, shown and hidden with the page that holds it.
+  const double scale = UiScale();
+  const IRectangle& view = mLibrarianView->Rect();
+  const int w = int(kLibrarianMenuWidth * scale), h = int(kLibrarianMenuHeight * scale);
+  const int gap = int(LibrarianViewControl::kPaneGap * scale);
+  const int top = view.T - h - int(4 * scale);
+  const int rightPane = view.L + (view.W() - gap) / 2 + gap;
+  auto at = [&](int left) { return IRectangle(left, top, left + w, top + h); };
+  IControl* menus[] = {
+      new LeftPatchPopupMenu(this, at(view.L), IBitmapStrip(), "Hardware", mLibrarian.get(), mLibrarianView),
+      new BankEditPopupMenu(this, at(view.L + w + gap), IBitmapStrip(), "Edit Slot", mLibrarianView),
+      new ProgramNumberPopupMenu(this, at(view.L + 2 * (w + gap)), IBitmapStrip(), "Program"),
+      new BankNumberPopupMenu(this, at(view.L + 3 * (w + gap)), IBitmapStrip(), "Bank"),
+      new RightPatchPopupMenu(this, at(rightPane), IBitmapStrip(), "Right Bank", mLibrarian.get(),
+                              mLibrarianView)};
+  for (IControl* menu : menus)
+  {
+    ITextStyle& style = menu->TextStyle();
+    style = ITextStyle(ConfigReader::kTextFace, int(12 * scale), IColour(255, 230, 230, 230));
+    if (page)
+      page->AddControl(menu);
+    else
+      graphics->AddControl(menu);
+  }
+}
 
 void VELK::LookUpNamedControls()
 {
@@ -479,6 +530,12 @@ void VELK::KeepMemberBytes(int index)
     sendClock = v == 1;
     clockJobStarted = 0;
     break;
+  case kDatatype:
+    // The librarian's kind of bank: 0 programs, 1 performances, 2 patterns.
+    performanceMode = v == PatchLibrarian::kPerformances;
+    patternMode = v == PatchLibrarian::kPatterns;
+    if (mLibrarian) mLibrarian->SetMode(v == 1 || v == 2 ? v : int(PatchLibrarian::kPrograms));
+    break;
   default:
     break;
   }
@@ -489,6 +546,15 @@ void VELK::ShowRecordPage(int index)
   IParameter* param = ParameterAt(index);
   MidiMapRecord* record = param ? param->MidiMap() : nullptr;
   if (record && record->pageLayer) SelectPage(record->pageLayer, int(param->Value()));
+}
+
+void VELK::SetLoadedSlot(int slot)
+{
+  if (mLibrarianView)
+  {
+    mLibrarianView->loadedSlot = slot;
+    mLibrarianView->RequestRedraw(false);
+  }
 }
 
 LayerGroup* VELK::NamedLayer(const std::string& name) const
@@ -543,14 +609,20 @@ bool VELK::SelectPageInBlock(LayerGroup* group, int pageId)
   return PageSelection::SelectPageInBlock(group, pageId, [this](const std::string& line) { Log(line); });
 }
 
-// The transfers behind these belong to the link's transfer worker, which is not part of this
-// build yet: the user is told plainly instead of nothing happening.
 void VELK::LibrarianSendSlot(int slot, int side)
 {
-  LibrarianStatus("Sending slot " + std::to_string(slot + 1) + (side == 0 ? " (left)" : " (right)") +
-                  " is not available yet");
+  if (DeviceSender(*this).SendLibrarianSlot(slot, side, selectedPart.load())) return;
+  LibrarianSlot stored;
+  if (!mLibrarian->CopySlot(side, slot, &stored) || stored.IsEmpty())
+    LibrarianStatus("Slot " + std::to_string(slot + 1) + " is empty");
+  else if (!midiOutputReady)
+    LibrarianStatus("Set MIDI I/O First!");
+  else
+    LibrarianStatus("The synthesizer is busy: slot " + std::to_string(slot + 1) + " was not sent");
 }
 
+// Bank transfers belong to the link's transfer worker, which is not part of this build yet: the
+// user is told plainly instead of nothing happening.
 void VELK::LibrarianRequestBank(int, int)
 {
   LibrarianStatus("Receiving banks from the synthesizer is not available yet");
@@ -710,7 +782,7 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   mPatchManager->SetNames(names);
   for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),
                     int(kMIDIFilterDirectToHardware), int(kGlobalMidiChannel), int(kCurrentModel),
-                    int(kQuickTab), int(kSendMIDIClockPointer), int(kSendMIDIClockInfo)})
+                    int(kQuickTab), int(kSendMIDIClockPointer), int(kSendMIDIClockInfo), int(kDatatype)})
     KeepMemberBytes(index);
   for (int index = kMIDIFilterDAWCCPassThrough; index <= kMIDIFilterHWSEPassThrough; ++index)
     KeepMemberBytes(index);
@@ -728,11 +800,6 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
 }
 
 // ---- transfers ----
-
-void VELK::SetLoadedSlot(int slot)
-{
-  if (mLibrarianView) mLibrarianView->loadedSlot = slot;
-}
 
 bool VELK::JobsThreadIdle()
 {

@@ -58,6 +58,9 @@ public:
   // The page of the progress group that holds the two cancel buttons, above the overlay.
   static constexpr const char* kCancelLayerName = "PROGRESS CANCEL";
   static constexpr int kCancelPageId = 1;
+  // The librarian's menu buttons above its view, at normal size.
+  static constexpr int kLibrarianMenuWidth = 120;
+  static constexpr int kLibrarianMenuHeight = 20;
   // Which cancel button belongs to which view.
   static constexpr int kEditorCancel = 0;
   static constexpr int kLibrarianCancel = 1;
@@ -104,6 +107,7 @@ public:
   void SetMidiDisplayText(const std::string& text) override;
   void ShowLayer(const std::string& name) override;
   PatchLibrarian* Librarian() override { return mLibrarian.get(); }
+  // The librarian view's loaded slot (nothing without a view in the document).
   void SetLoadedSlot(int slot) override;
   bool DeviceSendShort(const IMidiMessage& message) override;
   bool DeviceSendSysEx(const uint8_t* bytes, int length) override;
@@ -130,7 +134,6 @@ public:
   const UISettings& GetUISettings() const { return mUISettings; }
   double UiScale() const { return mUISettings.Scale(); }
   ConfigReader* Config() const { return mConfig.get(); }
-  PatchLibrarian* Librarian() const { return mLibrarian.get(); }
   LibrarianViewControl* LibrarianView() const { return mLibrarianView; }
   // A layer group of the document by name; null (and a log line) for one it did not create.
   LayerGroup* NamedLayer(const std::string& name) const;
@@ -187,6 +190,8 @@ private:
   // ---- editor core ----
   void BuildEditor();
   void LookUpNamedControls();
+  // The librarian's menu buttons, in the page that holds its view (none without a view).
+  void AddLibrarianMenus();
   // The member bytes kept for a parameter's value (change handler and project recall).
   void KeepMemberBytes(int index);
   // A parameter whose record has a page layer shows the page its value names there.

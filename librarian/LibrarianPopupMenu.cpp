@@ -2,6 +2,9 @@
 
 #include "framework/graphics/IGraphics.h"
 #include "framework/plugin/IEffectBase.h"
+#include "gfx/Gfx_Blend.h"
+#include "gfx/Gfx_Blit.h"
+#include "gfx/Gfx_SysBitmap.h"
 #include "librarian/ILibrarianHost.h"
 
 LibrarianPopupMenu::LibrarianPopupMenu(IEffectBase* plug, const IRectangle& rect, const IBitmapStrip& image,
@@ -88,7 +91,16 @@ void LibrarianPopupMenu::OnMouseDown(int, int, const IMouseMod&)
 bool LibrarianPopupMenu::Draw(IGraphics* graphics)
 {
   if (!graphics) return false;
-  if (mStrip.bitmap) graphics->DrawBitmapFrame(&mStrip, &mRect, 1, &mBlend);
+  if (mStrip.bitmap)
+    graphics->DrawBitmapFrame(&mStrip, &mRect, 1, &mBlend);
+  else if (graphics->DrawBitmapSurface())
+  {
+    // Without an image the button is a plain dark plate, so that its caption reads on any page.
+    const IRectangle clip = mRect.Intersect(graphics->DrawRect());
+    if (clip.W() > 0 && clip.H() > 0)
+      Gfx_FillArea(graphics->DrawBitmapSurface(), clip.L, clip.T, clip.W(), clip.H(), 0xFF2B3138,
+                   mBlend.alpha, BlendSourceAlpha);
+  }
   IRectangle r = mRect;
   return graphics->DrawTextInRect(&mTextStyle, mCaption.c_str(), &r);
 }
