@@ -16,6 +16,11 @@ foreach(_dir ${_suites})
   if(TARGET velk_vsthost)
     target_link_libraries(test_${_name} PRIVATE velk_vsthost)
   endif()
+  if(TARGET velk_simsynth)
+    target_link_libraries(test_${_name} PRIVATE velk_simsynth)
+    target_compile_definitions(test_${_name} PRIVATE VELK_SIMSYNTH_PATH="$<TARGET_FILE:velk-simsynth>")
+    add_dependencies(test_${_name} velk-simsynth)
+  endif()
   target_compile_definitions(test_${_name} PRIVATE
     VELK_PLUGIN_PATH="$<TARGET_FILE:velk_editor>"
     VELK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

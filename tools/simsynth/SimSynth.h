@@ -1,0 +1,112 @@
+#pragma once
+
+#include "platform/clock/Clock.h"
+#include "platform/clock/RealClock.h"
+#include "tools/simsynth/SimSysEx.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+// What the simulated synthesizer does wrong when asked to.
+struct SimSynthFaults
+{
+  bool silent = false;           // answers nothing (still stores and logs)
+  int slowMs = 0;                // waits this long before each answered message
+  int missingBankCode = -1;      // a memory request for this bank code and slot ...
+  int missingSlot = -1;          // ... goes unanswered
+  bool wrongPartByte = false;    // edit-buffer programs name the next part instead of their own
+  bool malformedLengths = false; // every answered message is one byte short
+};
+
+// The synthesizer's side of the cable: a device id, a mode, edit buffers for eight parts and a
+// performance, 8 program banks and 4 performance banks of 128 slots and the global settings, all
+// generated from a seed. It answers requests addressed to its own device id, stores the dumps it
+// receives and logs every message in and out. Thread-safe: messages arrive on one thread while
+// control lines reach it from another.
+class SimSynth
+{
+public:
+  enum class Mode
+  {
+    Program,
+    Performance,
+  };
+  using Sender = std::function<void(const SimBytes&)>;
+
+  SimSynth(uint8_t deviceId, uint32_t seed, int model = 0);
+
+  // Where answers go; set before the first message.
+  void SetSender(Sender sender);
+  // The clock of the slow fault's waits (a real clock unless set).
+  void SetClock(Clock* clock);
+
+  // One message from the editor. Answers are sent before this returns; a stop ends the slow
+  // fault's waits and drops the answers still to come.
+  void Receive(const SimBytes& message, std::stop_token stop = {});
+
+  uint8_t DeviceId() const;
+  void SetMode(Mode mode);
+  Mode GetMode() const;
+  void SetSelectedPart(int part);
+  void SetFaults(const SimSynthFaults& faults);
+  SimSynthFaults Faults() const;
+
+  // A slot of a bank in memory form, as this synthesizer would send it (its own model byte and
+  // device id); empty for a bank code or slot it does not have.
+  std::vector<SimBytes> SlotMessages(int bankCode, int slot) const;
+  // What an edit-buffer request is answered with, in order, before faults.
+  std::vector<SimBytes> EditBufferAnswer() const;
+  std::vector<SimBytes> PartProgram(int part) const;
+  std::vector<SimBytes> PerformanceEdit() const;
+  std::vector<SimBytes> Globals() const;
+
+  // "IN <hex>", "OUT <hex>" and "NOTE <text>" lines, oldest first (the newer half is kept
+  // whenever 100000 lines or 16 MiB are passed).
+  std::vector<std::string> Log() const;
+  // Messages received so far (every kind).
+  uint64_t Received() const;
+
+private:
+  using Program = std::array<SimBytes, 2>;
+  using Performance = std::array<SimBytes, 3>;
+
+  std::vector<SimBytes> HandleLocked(const SimBytes& message);
+  std::vector<SimBytes> AnswerMemoryRequestLocked(const SimBytes& message);
+  void StoreLocked(const SimBytes& message);
+  std::vector<SimBytes> PartProgramLocked(int part) const;
+  std::vector<SimBytes> EditBufferAnswerLocked() const;
+  std::vector<SimBytes> SlotMessagesLocked(int bankCode, int slot) const;
+  SimBytes Stamped(const SimBytes& message) const;
+  void NoteLocked(const std::string& text);
+  void AppendLogLocked(std::string line);
+
+  static constexpr size_t kLogLines = 100000;
+  static constexpr size_t kLogBytes = size_t(16) << 20;
+
+  mutable std::mutex mutex_;
+  uint8_t deviceId_;
+  uint8_t modelByte_;
+  Mode mode_ = Mode::Program;
+  int selectedPart_ = 0;
+  SimSynthFaults faults_;
+  std::array<Program, SimSysEx::kParts> partEdit_;
+  Performance perfEdit_;
+  std::array<SimBytes, 2> globals_;
+  std::array<std::array<Program, SimSysEx::kSlots>, SimSysEx::kProgramBanks> programBanks_;
+  std::array<std::array<Performance, SimSysEx::kSlots>, SimSysEx::kPerfBanks> perfBanks_;
+  std::vector<std::string> log_;
+  size_t logBytes_ = 0;
+  uint64_t received_ = 0;
+
+  Sender sender_;
+  RealClock realClock_;
+  Clock* clock_ = &realClock_;
+};
+
+// "F0 00 20 ..." for a message.
+std::string SimHex(const SimBytes& message);

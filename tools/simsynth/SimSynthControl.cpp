@@ -1,0 +1,130 @@
+#include "tools/simsynth/SimSynthControl.h"
+
+#include <sstream>
+
+namespace
+{
+// A whole-number argument within [low, high]; false when missing, malformed or out of range.
+bool ParseNumber(const std::string& word, int low, int high, int& value)
+{
+  if (word.empty() || word.size() > 9) return false;
+  int v = 0;
+  for (char c : word)
+  {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < low || v > high) return false;
+  value = v;
+  return true;
+}
+
+bool ReadNumber(std::istringstream& in, int low, int high, int& value)
+{
+  std::string word;
+  return bool(in >> word) && ParseNumber(word, low, high, value);
+}
+} // namespace
+
+bool SimSynthControl(SimSynth& synth, const std::string& line, std::ostream& out)
+{
+  std::istringstream in(line);
+  std::string word;
+  in >> word;
+  SimSynthFaults faults = synth.Faults();
+  int value = 0;
+  if (word == "QUIT")
+  {
+    out << "OK\n";
+    return false;
+  }
+  if (word == "BANK")
+  {
+    if (!ReadNumber(in, 1, SimSysEx::kFirstProgramBankCode + SimSysEx::kProgramBanks - 1, value))
+    {
+      out << "ERROR bank code 1 to 12 expected\n";
+      return true;
+    }
+    for (int slot = 0; slot < SimSysEx::kSlots; ++slot)
+      for (const SimBytes& m : synth.SlotMessages(value, slot))
+        out << "SLOT " << slot << ' ' << SimHex(m) << '\n';
+    out << "END\n";
+    return true;
+  }
+  if (word == "LOG")
+  {
+    for (const std::string& entry : synth.Log())
+      out << entry << '\n';
+    out << "END\n";
+    return true;
+  }
+  if (word == "SILENT" || word == "WRONGPART" || word == "MALFORMED")
+  {
+    if (!ReadNumber(in, 0, 1, value))
+    {
+      out << "ERROR 0 or 1 expected\n";
+      return true;
+    }
+    (word == "SILENT"      ? faults.silent
+     : word == "WRONGPART" ? faults.wrongPartByte
+                           : faults.malformedLengths) = value == 1;
+  }
+  else if (word == "SLOW")
+  {
+    if (!ReadNumber(in, 0, 60000, value))
+    {
+      out << "ERROR milliseconds 0 to 60000 expected\n";
+      return true;
+    }
+    faults.slowMs = value;
+  }
+  else if (word == "MISSING")
+  {
+    std::string first;
+    in >> first;
+    if (first == "OFF")
+    {
+      faults.missingBankCode = faults.missingSlot = -1;
+    }
+    else
+    {
+      int code = 0;
+      int slot = 0;
+      if (!ParseNumber(first, 1, 12, code) || !ReadNumber(in, 0, SimSysEx::kSlots - 1, slot))
+      {
+        out << "ERROR bank code 1 to 12 and slot 0 to 127 expected\n";
+        return true;
+      }
+      faults.missingBankCode = code;
+      faults.missingSlot = slot;
+    }
+  }
+  else if (word == "MODE")
+  {
+    std::string mode;
+    in >> mode;
+    if (mode != "PROGRAM" && mode != "PERFORMANCE")
+    {
+      out << "ERROR PROGRAM or PERFORMANCE expected\n";
+      return true;
+    }
+    synth.SetMode(mode == "PROGRAM" ? SimSynth::Mode::Program : SimSynth::Mode::Performance);
+  }
+  else if (word == "PART")
+  {
+    if (!ReadNumber(in, 0, SimSysEx::kParts - 1, value))
+    {
+      out << "ERROR part 0 to 7 expected\n";
+      return true;
+    }
+    synth.SetSelectedPart(value);
+  }
+  else
+  {
+    out << "ERROR unknown control line\n";
+    return true;
+  }
+  synth.SetFaults(faults);
+  out << "OK\n";
+  return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "tools/simsynth/SimSynth.h"
+
+#include <ostream>
+#include <string>
+
+// The command's control lines, one per call; every line is answered on `out`:
+//   BANK n            the slots of bank code n (1-4 performances, 5-12 programs) as
+//                     "SLOT <slot> <hex>" lines, one per message, then "END"
+//   LOG               the log, one line each, then "END"
+//   SILENT 0|1        answer nothing / answer again
+//   SLOW ms           wait ms before every answered message (0: no wait)
+//   MISSING code slot leave that slot unanswered; "MISSING OFF" answers it again
+//   WRONGPART 0|1     edit-buffer programs name the next part
+//   MALFORMED 0|1     every answered message one byte short
+//   MODE PROGRAM|PERFORMANCE
+//   PART n            the part (0-7) whose program answers an edit-buffer request in program mode
+//   QUIT              (false: the command ends)
+// Anything else is answered "ERROR ..." and changes nothing; the others answer "OK".
+bool SimSynthControl(SimSynth& synth, const std::string& line, std::ostream& out);
