@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gfx/Gfx_BlendChannel.h"
+#include "gfx/Gfx_BlendRows.h"
 #include "gfx/Gfx_IBitmap.h"
 
 // The plain pixel loops are written to vectorise; a release build at -O2 uses GCC's cheapest
@@ -17,10 +18,6 @@
 namespace
 {
 // Channel formulas as function objects, so each loop is instantiated with its formula inlined.
-struct CrossFadeOp
-{
-  int operator()(int d, int s, int ia) const { return Gfx_CrossFadeChannel(d, s, ia); }
-};
 struct AddOp
 {
   int operator()(int d, int s, int ia) const { return Gfx_AddChannel(d, s, ia); }
@@ -49,7 +46,10 @@ struct BlitArea
   int h;
 };
 
-inline int Byte(std::uint32_t p, int n) { return static_cast<int>((p >> (8 * n)) & 0xFF); }
+inline int Byte(std::uint32_t p, int n)
+{
+  return static_cast<int>((p >> (8 * n)) & 0xFF);
+}
 
 inline std::uint32_t Pack(int b, int g, int r, int a)
 {
@@ -71,50 +71,32 @@ template <class RowOp> void ForRows(const BlitArea& a, RowOp op)
 template <class ChannelOp> void BlitBytewise(const BlitArea& a, int ia, ChannelOp op)
 {
   const int n = a.w * 4;
-  ForRows(a, [&](std::uint32_t* drow, const std::uint32_t* srow) {
-    auto* __restrict d = reinterpret_cast<std::uint8_t*>(drow);
-    const auto* __restrict s = reinterpret_cast<const std::uint8_t*>(srow);
-    for (int i = 0; i < n; ++i)
-      d[i] = static_cast<std::uint8_t>(op(d[i], s[i], ia));
-  });
+  ForRows(a,
+          [&](std::uint32_t* drow, const std::uint32_t* srow)
+          {
+            auto* __restrict d = reinterpret_cast<std::uint8_t*>(drow);
+            const auto* __restrict s = reinterpret_cast<const std::uint8_t*>(srow);
+            for (int i = 0; i < n; ++i)
+              d[i] = static_cast<std::uint8_t>(op(d[i], s[i], ia));
+          });
 }
 
 // op(dest pixel, source pixel) -> new dest pixel, for every pixel.
 template <class PixelOp> void BlitPixelwise(const BlitArea& a, PixelOp op)
 {
   const int w = a.w;
-  ForRows(a, [&](std::uint32_t* __restrict d, const std::uint32_t* __restrict s) {
-    for (int i = 0; i < w; ++i)
-      d[i] = op(d[i], s[i]);
-  });
+  ForRows(a,
+          [&](std::uint32_t* __restrict d, const std::uint32_t* __restrict s)
+          {
+            for (int i = 0; i < w; ++i)
+              d[i] = op(d[i], s[i]);
+          });
 }
 
 // Source alpha a scaled by the opacity: (a + 1) * ia / 256.
-inline int WeightedAlpha(int a, int ia) { return (a + 1) * ia / 256; }
-
-// s + (d - s) * k / 256 in plain 32-bit arithmetic: the pixel loops work on 32-bit lanes, where this
-// form vectorises better than the 16-bit one of Gfx_CrossFadeChannel (same result).
-inline int Mix(int d, int s, int k) { return s + (d - s) * k / 256; }
-
-void BlitSourceAlphaCopy(const BlitArea& area, int ia)
+inline int WeightedAlpha(int a, int ia)
 {
-  // Every value is computed and the skip of transparent pixels is a select, so the loop vectorises.
-  if (ia == 256)
-  {
-    BlitPixelwise(area, [](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-      const int a = Byte(s, 3), k = 255 - a;
-      const std::uint32_t mixed = Pack(Mix(Byte(d, 0), Byte(s, 0), k), Mix(Byte(d, 1), Byte(s, 1), k),
-                                       Mix(Byte(d, 2), Byte(s, 2), k), std::min(Byte(d, 3) + a, 255));
-      return a == 0 ? d : (a == 255 ? (s | 0xFF000000u) : mixed);
-    });
-    return;
-  }
-  BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-    const int a = Byte(s, 3), w = WeightedAlpha(a, ia), k = 256 - w;
-    const std::uint32_t mixed = Pack(Mix(Byte(d, 0), Byte(s, 0), k), Mix(Byte(d, 1), Byte(s, 1), k),
-                                     Mix(Byte(d, 2), Byte(s, 2), k), std::min(Byte(d, 3) + w, 255));
-    return a == 0 ? d : mixed;
-  });
+  return (a + 1) * ia / 256;
 }
 
 void BlitDispatch(const BlitArea& area, int m, int ia)
@@ -123,69 +105,74 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
   {
   case BlendCopy:
     if (ia == 256)
-      ForRows(area, [w = area.w](std::uint32_t* d, const std::uint32_t* s) {
-        std::memmove(d, s, std::size_t(w) * 4);
-      });
+      ForRows(area, [w = area.w](std::uint32_t* d, const std::uint32_t* s)
+              { std::memmove(d, s, std::size_t(w) * 4); });
     else
-      BlitBytewise(area, ia, CrossFadeOp());
+      ForRows(area,
+              [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+                rows.crossFade(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s),
+                               w * 4, ia);
+              });
     break;
   case BlendAdd:
-    BlitBytewise(area, ia, AddOp());
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.add(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4,
+                       ia);
+            });
     break;
   case BlendDodge:
-    BlitBytewise(area, ia, DodgeOp());
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.dodge(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s), w * 4,
+                         ia);
+            });
     break;
   case BlendMultiply:
-    BlitBytewise(area, ia, MultiplyOp());
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.multiply(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s),
+                            w * 4, ia);
+            });
     break;
   case BlendOverlay:
-    BlitBytewise(area, ia, OverlayOp());
+    ForRows(area,
+            [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s) {
+              rows.overlay(reinterpret_cast<std::uint8_t*>(d), reinterpret_cast<const std::uint8_t*>(s),
+                           w * 4, ia);
+            });
     break;
   case BlendHSVAdjust:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), ia, Byte(s, 3));
-    });
+    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s)
+                  { return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), ia, Byte(s, 3)); });
     break;
   case BlendSourceAlpha | BlendCopy:
-    BlitSourceAlphaCopy(area, ia);
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaCopy(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendAdd:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-      const int a = Byte(s, 3);
-      if (a == 0) return d;
-      const int w = WeightedAlpha(a, ia);
-      return Pack(Gfx_AddChannel(Byte(d, 0), Byte(s, 0), w), Gfx_AddChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_AddChannel(Byte(d, 2), Byte(s, 2), w), Gfx_Clamp255(Byte(d, 3) + w * a / 256));
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaAdd(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendDodge:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      const int w = WeightedAlpha(Byte(s, 3), ia);
-      return Pack(Gfx_DodgeChannel(Byte(d, 0), Byte(s, 0), w), Gfx_DodgeChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_DodgeChannel(Byte(d, 2), Byte(s, 2), w), Gfx_DodgeChannel(Byte(d, 3), Byte(s, 3), w));
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaDodge(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendMultiply:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) -> std::uint32_t {
-      const int a = Byte(s, 3);
-      if (a == 0) return d;
-      const int w = WeightedAlpha(a, ia);
-      return Pack(Gfx_MultiplyChannel(Byte(d, 0), Byte(s, 0), w), Gfx_MultiplyChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_MultiplyChannel(Byte(d, 2), Byte(s, 2), w), Gfx_MultiplyChannel(Byte(d, 3), a, w));
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaMultiply(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendOverlay:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      const int w = WeightedAlpha(Byte(s, 3), ia);
-      return Pack(Gfx_OverlayChannel(Byte(d, 0), Byte(s, 0), w), Gfx_OverlayChannel(Byte(d, 1), Byte(s, 1), w),
-                  Gfx_OverlayChannel(Byte(d, 2), Byte(s, 2), w), Gfx_OverlayChannel(Byte(d, 3), Byte(s, 3), w));
-    });
+    ForRows(area, [w = area.w, ia, &rows = Gfx_BlendRows()](std::uint32_t* d, const std::uint32_t* s)
+            { rows.sourceAlphaOverlay(d, s, w, ia); });
     break;
   case BlendSourceAlpha | BlendHSVAdjust:
-    BlitPixelwise(area, [ia](std::uint32_t d, std::uint32_t s) {
-      const int a = Byte(s, 3);
-      return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), WeightedAlpha(a, ia), a);
-    });
+    BlitPixelwise(area,
+                  [ia](std::uint32_t d, std::uint32_t s)
+                  {
+                    const int a = Byte(s, 3);
+                    return Gfx_HSVAdjusted(d, Byte(s, 2), Byte(s, 1), Byte(s, 0), WeightedAlpha(a, ia), a);
+                  });
     break;
   default: // low bytes 6..0xEF draw nothing
     break;
@@ -193,8 +180,8 @@ void BlitDispatch(const BlitArea& area, int m, int ia)
 }
 } // namespace
 
-void Gfx_BlitBitmap(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, const Gfx_Rect* srcRect, float alpha,
-                    int mode)
+void Gfx_BlitBitmap(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, const Gfx_Rect* srcRect,
+                    float alpha, int mode)
 {
   if (!dest || !src || alpha == 0.0f) return;
 
@@ -228,18 +215,16 @@ void Gfx_BlitBitmap(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, con
   {
     const int toShift = 8 * ((mode >> 2) & 3), fromShift = 8 * (mode & 3);
     const std::uint32_t keep = ~(0xFFu << toShift);
-    BlitPixelwise(area, [=](std::uint32_t d, std::uint32_t s) {
-      return (d & keep) | (((s >> fromShift) & 0xFFu) << toShift);
-    });
+    BlitPixelwise(area, [=](std::uint32_t d, std::uint32_t s)
+                  { return (d & keep) | (((s >> fromShift) & 0xFFu) << toShift); });
     return;
   }
 
   const int m = mode & (BlendSourceAlpha | 0xFF);
   if (m == BlendCopy && alpha == 0.5f)
   {
-    BlitPixelwise(area, [](std::uint32_t d, std::uint32_t s) {
-      return ((d >> 1) & 0x7F7F7F7Fu) + ((s >> 1) & 0x7F7F7F7Fu);
-    });
+    BlitPixelwise(area, [](std::uint32_t d, std::uint32_t s)
+                  { return ((d >> 1) & 0x7F7F7F7Fu) + ((s >> 1) & 0x7F7F7F7Fu); });
     return;
   }
   const int ia = Gfx_OpacityFromAlpha(alpha);
@@ -266,6 +251,22 @@ void FillChannels(std::uint32_t* row, std::ptrdiff_t stride, int w, int h, std::
       d[3] = static_cast<std::uint8_t>(op(d[3], k3, ia));
     }
   }
+}
+
+// The same through a blit row loop, against a row of source pixels (B, G, R of the colour and ia as
+// alpha). Only below full opacity: the alpha source value 256 does not fit a byte.
+void FillThroughRows(std::uint32_t* row, std::ptrdiff_t stride, int w, int h, std::uint32_t colour, int ia,
+                     void (*rowOp)(std::uint8_t*, const std::uint8_t*, int, int))
+{
+  constexpr int kChunk = 256;
+  std::uint32_t source[kChunk];
+  const std::uint32_t pixel = (colour & 0x00FFFFFFu) | (std::uint32_t(ia) << 24);
+  for (std::uint32_t& p : source)
+    p = pixel;
+  for (int y = 0; y < h; ++y, row += stride)
+    for (int x = 0; x < w; x += kChunk)
+      rowOp(reinterpret_cast<std::uint8_t*>(row + x), reinterpret_cast<const std::uint8_t*>(source),
+            4 * std::min(kChunk, w - x), ia);
 }
 
 template <class PixelOp> void FillWords(std::uint32_t* row, std::ptrdiff_t stride, int w, int h, PixelOp op)
@@ -311,14 +312,14 @@ void Gfx_FillArea(Gfx_IBitmap* dest, int x, int y, int w, int h, std::uint32_t c
                 [c](std::uint32_t d) { return ((d >> 1) & 0x7F7F7F7Fu) + ((c >> 1) & 0x7F7F7F7Fu); });
       return;
     case 64:
-      FillWords(row, stride, cw, ch, [c](std::uint32_t d) {
-        return ((d >> 1) & 0x7F7F7F7Fu) + ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu);
-      });
+      FillWords(row, stride, cw, ch,
+                [c](std::uint32_t d)
+                { return ((d >> 1) & 0x7F7F7F7Fu) + ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu); });
       return;
     case 192:
-      FillWords(row, stride, cw, ch, [c](std::uint32_t d) {
-        return ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu) + ((c >> 1) & 0x7F7F7F7Fu);
-      });
+      FillWords(row, stride, cw, ch,
+                [c](std::uint32_t d)
+                { return ((d >> 2) & 0x3F3F3F3Fu) + ((c >> 2) & 0x3F3F3F3Fu) + ((c >> 1) & 0x7F7F7F7Fu); });
       return;
     default:
       break;
@@ -329,19 +330,37 @@ void Gfx_FillArea(Gfx_IBitmap* dest, int x, int y, int w, int h, std::uint32_t c
   switch (low)
   {
   case BlendCopy:
-    FillChannels(row, stride, cw, ch, c, ia, CrossFadeOp());
+  {
+    // The alpha byte fades toward the opacity itself (below 256 here: full opacity was a plain fill).
+    const std::uint32_t source = (c & 0x00FFFFFFu) | (std::uint32_t(ia) << 24);
+    const Gfx_BlendRowKernels& rows = Gfx_BlendRows();
+    for (int y = 0; y < ch; ++y, row += stride)
+      rows.crossFadeFill(row, cw, source, ia);
     break;
+  }
   case BlendAdd:
-    FillChannels(row, stride, cw, ch, c, ia, AddOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().add);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, AddOp());
     break;
   case BlendDodge:
-    FillChannels(row, stride, cw, ch, c, ia, DodgeOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().dodge);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, DodgeOp());
     break;
   case BlendMultiply:
-    FillChannels(row, stride, cw, ch, c, ia, MultiplyOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().multiply);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, MultiplyOp());
     break;
   case BlendOverlay:
-    FillChannels(row, stride, cw, ch, c, ia, OverlayOp());
+    if (ia < 256)
+      FillThroughRows(row, stride, cw, ch, c, ia, Gfx_BlendRows().overlay);
+    else
+      FillChannels(row, stride, cw, ch, c, ia, OverlayOp());
     break;
   case BlendHSVAdjust:
   {

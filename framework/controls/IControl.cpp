@@ -31,7 +31,12 @@ IControl::IControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, IBle
 {
 }
 
-IControl::~IControl() = default;
+std::atomic<uint64_t> IControl::sBindingsEpoch{1};
+
+IControl::~IControl()
+{
+  BindingsChanged();
+}
 
 IGraphics* IControl::Graphics() const
 {
@@ -250,6 +255,7 @@ int IControl::AddAuxParam(int paramIdx, double value)
   if (mAux.Size() != wanted)
     return -1;
   AuxEntries(mAux)[n] = IAuxParam{value, paramIdx};
+  BindingsChanged();
   return n;
 }
 

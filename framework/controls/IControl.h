@@ -94,7 +94,21 @@ public:
   IParameter* Parameter() const;
 
   int ParamIdx() const { return mParamIdx; }
-  void SetParamIdx(int idx) { mParamIdx = idx; }
+  void SetParamIdx(int idx)
+  {
+    if (idx != mParamIdx)
+    {
+      mParamIdx = idx;
+      BindingsChanged();
+    }
+  }
+
+  // A process-wide count that advances whenever the controls bound to a parameter may have changed:
+  // a control rebound, given an aux binding or deleted, a control or group added to a layer group.
+  // The graphics core rebuilds its index of controls by parameter when it moved. Code that changes
+  // a control list by other means calls BindingsChanged itself.
+  static uint64_t BindingsEpoch() { return sBindingsEpoch.load(std::memory_order_acquire); }
+  static void BindingsChanged() { sBindingsEpoch.fetch_add(1, std::memory_order_acq_rel); }
 
   double Value() const { return mValue.load(std::memory_order_relaxed); }
   // Stores the value without repaint or push.
@@ -177,4 +191,7 @@ protected:
   IBlend mBlend;
   ITextControl* mValueDisplay = nullptr;
   ITextControl* mNameDisplay = nullptr;
+
+private:
+  static std::atomic<uint64_t> sBindingsEpoch;
 };

@@ -176,23 +176,27 @@ void IGraphics::DeleteControls()
     ForgetDisplays(mGroups.Get(i), mControls);
   mControls.DeleteAll();
   mHasBackground = false;
+  IControl::BindingsChanged();
 }
 
 void IGraphics::DeleteLayerGroups()
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
   mGroups.DeleteAll();
+  IControl::BindingsChanged();
 }
 
 int IGraphics::AddControl(IControl* control)
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
+  IControl::BindingsChanged();
   return AppendOwned(mControls, control);
 }
 
 int IGraphics::AddLayerGroup(LayerGroup* group)
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
+  IControl::BindingsChanged();
   return AppendOwned(mGroups, group);
 }
 
@@ -207,6 +211,7 @@ void IGraphics::AttachBackgroundFrame(double scale)
     return;
   }
   mHasBackground = true;
+  IControl::BindingsChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -348,7 +353,7 @@ bool IGraphics::RectsMeet(const IRectangle& given, const IRectangle& control)
   return given.R >= control.L && given.L < control.R && given.B >= control.T && given.T < control.B;
 }
 
-bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect)
+bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int first, DirtyRegion* region)
 {
   bool found = false;
   for (int i = first; i < controls.Count(); ++i)
@@ -357,7 +362,7 @@ bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int 
     if (c->IsHidden() && !c->ReportDirtyWhenHidden()) continue;
     if (c->NeedsRedraw())
     {
-      MergeDirtyRect(rect, c->Rect());
+      region->Add(c->Rect());
       found = true;
     }
   }
@@ -365,16 +370,22 @@ bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int 
 }
 
 void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
-                             const IRectangle* rect, bool visible)
+                             const IRectangle* areas, int count, bool visible)
 {
   for (int i = first; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
     const IRectangle& r = c->Rect();
-    const bool drawable = visible && rect && !c->IsHidden() && r.R > r.L && r.B > r.T;
-    if (drawable && RectsMeet(*rect, r))
+    const bool drawable = visible && areas && count > 0 && !c->IsHidden() && r.R > r.L && r.B > r.T;
+    bool drawn = false;
+    for (int k = 0; drawable && k < count; ++k)
+    {
+      if (!RectsMeet(areas[k], r)) continue;
+      if (graphics) graphics->mDrawRect = areas[k];
       c->Draw(graphics);
-    else if (drawable && c->NeedsRedraw())
+      drawn = true;
+    }
+    if (drawable && !drawn && c->NeedsRedraw())
       continue; // asked (from another thread) after this frame was collected: the next frame owes it
     c->TakeRedrawRequest();
   }
@@ -382,6 +393,7 @@ void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& c
 
 void IGraphics::SyncControls(const PointerList<IControl>& controls, int paramIdx, double value)
 {
+  if (paramIdx < 0) return;
   for (int i = 0; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
@@ -391,39 +403,70 @@ void IGraphics::SyncControls(const PointerList<IControl>& controls, int paramIdx
   }
 }
 
+bool IGraphics::CollectDirtyRegion(DirtyRegion* region)
+{
+  if (!region) return false;
+  bool found = CollectDirtyControls(mControls, mHasBackground ? 1 : 0, region);
+  for (int i = 0; i < mGroups.Count(); ++i)
+    if (mGroups.Get(i)->CollectDirtyRegion(region)) found = true;
+  return found;
+}
+
 bool IGraphics::CollectDirtyRect(IRectangle* rect)
 {
   if (!rect) return false;
-  bool found = CollectDirtyControls(mControls, mHasBackground ? 1 : 0, rect);
-  for (int i = 0; i < mGroups.Count(); ++i)
-    if (mGroups.Get(i)->CollectDirtyRect(rect)) found = true;
+  DirtyRegion region;
+  const bool found = CollectDirtyRegion(&region);
+  MergeDirtyRect(rect, region.Bounds());
   return found;
 }
 
 bool IGraphics::DrawDirty(const IRectangle* rect)
 {
   if (!rect) return false;
+  return DrawDirtyAreas(rect, 1);
+}
+
+bool IGraphics::DrawDirtyAreas(const IRectangle* areas, int count)
+{
+  if (!areas || count < 1) return false;
   const int n = mControls.Count();
   if (n == 0 && mGroups.Count() == 0) return true;
-  mDrawRect = *rect;
   int first = 0;
   if (mHasBackground && n > 0)
   {
-    mControls.Get(0)->Draw(this);
+    for (int k = 0; k < count; ++k)
+    {
+      mDrawRect = areas[k];
+      mControls.Get(0)->Draw(this);
+    }
     first = 1;
   }
-  DrawControls(this, mControls, first, rect, true);
+  DrawControls(this, mControls, first, areas, count, true);
   for (int i = 0; i < mGroups.Count(); ++i)
-    mGroups.Get(i)->Draw(this, rect);
-  return PaintWindow(&mDrawRect);
+    mGroups.Get(i)->Draw(this, areas, count);
+  bool painted = true;
+  for (int k = 0; k < count; ++k)
+  {
+    mDrawRect = areas[k];
+    if (!PaintWindow(&mDrawRect)) painted = false;
+  }
+  return painted;
+}
+
+bool IGraphics::DrawDirtyRegion(const DirtyRegion& region)
+{
+  if (region.WorthSplitting()) return DrawDirtyAreas(region.Areas(), region.Count());
+  const IRectangle bounds = region.Bounds();
+  return DrawDirty(&bounds);
 }
 
 bool IGraphics::DrawFrame(IRectangle* painted)
 {
-  IRectangle rect;
-  if (!CollectDirtyRect(&rect)) return false;
-  DrawDirty(&rect);
-  if (painted) *painted = rect;
+  DirtyRegion region;
+  if (!CollectDirtyRegion(&region)) return false;
+  DrawDirtyRegion(region);
+  if (painted) *painted = region.Bounds();
   return true;
 }
 
@@ -530,6 +573,7 @@ IControl* IGraphics::FindControlAt(int x, int y)
 
 void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normalised)
 {
+  if (paramIdx < 0) return;
   std::lock_guard<std::recursive_mutex> lock(mListLock);
   if (!normalised)
   {
@@ -540,9 +584,22 @@ void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normali
     param->SetFromNormalised(n);
     value = n;
   }
+  if (mIndex.Current() || mIndex.Build(mControls, mGroups))
+  {
+    mIndex.Push(paramIdx, value);
+    return;
+  }
+  // Without memory for the index: the walk.
   SyncControls(mControls, paramIdx, value);
   for (int i = 0; i < mGroups.Count(); ++i)
     mGroups.Get(i)->SyncParameter(paramIdx, value, normalised);
+}
+
+int IGraphics::CountBoundControls(int paramIdx)
+{
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  if (!mIndex.Current() && !mIndex.Build(mControls, mGroups)) return -1;
+  return mIndex.Count(paramIdx);
 }
 
 void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRectangle* rect)

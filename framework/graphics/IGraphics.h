@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/graphics/ControlIndex.h"
+#include "framework/graphics/DirtyRegion.h"
 #include "framework/support/IDrawTypes.h"
 #include "framework/plugin/IEditorHook.h"
 #include "framework/support/IRectangle.h"
@@ -94,11 +96,23 @@ public:
   // Unions the rectangles of the controls and groups that need repainting into rect; answers
   // whether any did.
   bool CollectDirtyRect(IRectangle* rect);
+  // The same rectangles as apart areas (see DirtyRegion).
+  bool CollectDirtyRegion(DirtyRegion* region);
   // Repaints the rectangle and ends every control's redraw request; answers PaintWindow's result.
   bool DrawDirty(const IRectangle* rect);
+  // Repaints each of the areas (apart from one another) in one walk of the controls: the pixels
+  // are those of repainting each area alone. Each area is painted to the window; answers whether
+  // every paint succeeded.
+  bool DrawDirtyAreas(const IRectangle* areas, int count);
+  // Repaints a region: area by area when they lie far apart (DirtyRegion::WorthSplitting),
+  // otherwise their bounds in one piece.
+  bool DrawDirtyRegion(const DirtyRegion& region);
   // One frame of the timer: collect, and repaint what was collected. Answers whether anything
-  // was repainted; the repainted rectangle goes to *painted when given.
+  // was repainted; the bounds of the repainted areas go to *painted when given.
   bool DrawFrame(IRectangle* painted = nullptr);
+  // The area being repainted. DrawBitmap and DrawTextInRect clip to it; a control that draws into
+  // the surface by other means clips to it too, since a frame may draw it once for each of
+  // several areas.
   const IRectangle& DrawRect() const { return mDrawRect; }
   // Unions rect into *into (an all-zero *into takes rect; an all-zero rect changes nothing).
   static void MergeDirtyRect(IRectangle* into, const IRectangle& rect);
@@ -109,10 +123,14 @@ public:
   // by the flat list and the layer groups). Drawing happens only when visible; the redraw request
   // of every control is ended, except that of a drawable control outside rect that asks for a
   // repaint: its request came after rect was collected and waits for the next frame.
-  static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, IRectangle* rect);
+  static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, DirtyRegion* region);
+  // A control is drawn once for each area it meets, with the drawing rectangle set to that area.
   static void DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
-                           const IRectangle* rect, bool visible);
+                           const IRectangle* areas, int count, bool visible);
+  // The walk that the index replaces: every control of the list, bound or mirroring (aux).
   static void SyncControls(const PointerList<IControl>& controls, int paramIdx, double value);
+  // The number of control bindings a push of the parameter reaches (builds the index when stale).
+  int CountBoundControls(int paramIdx);
 
   // ---- mouse and keys ----
   // A press: the control under the point captures the mouse and, when bound, the host is told
@@ -140,7 +158,8 @@ public:
 
   // ---- values ----
   // The one entry by which parameter values move controls; plain values are clamped, mapped to
-  // the normalised scale and stored in the parameter first. Safe from any thread.
+  // the normalised scale and stored in the parameter first. Safe from any thread. Reaches only the
+  // parameter's own controls through the index; a negative index moves nothing.
   void SyncParameterToControls(int paramIdx, double value, bool normalised) override;
   // The value prompt of a control: a menu for enumerated and two-state parameters with display
   // texts, a text entry otherwise.
@@ -226,8 +245,11 @@ protected:
   int mEditParamIdx = -1;
   // Index 0 of the control list is the background (inserted by AttachBackgroundFrame).
   bool mHasBackground = false;
-  // Guards the lists against SyncParameterToControls from other threads while they change.
+  // Guards the lists and the index against SyncParameterToControls from other threads while they
+  // change.
   std::recursive_mutex mListLock;
+  // The controls by parameter, rebuilt on the first push after the bindings changed.
+  ControlIndex mIndex;
 
   // The bitmap cache keys this editor holds a reference to (each once).
   struct HeldBitmap

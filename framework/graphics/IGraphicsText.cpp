@@ -2,6 +2,7 @@
 // font's DrawString into the draw bitmap.
 #include "framework/graphics/FontCache.h"
 #include "framework/graphics/IGraphics.h"
+#include "gfx/Gfx_BitmapView.h"
 #include "gfx/Gfx_CachedFont.h"
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/text/TextRasteriser.h"
@@ -87,7 +88,17 @@ bool IGraphics::DrawTextInRect(ITextStyle* style, const char* text, IRectangle* 
 
   if (!measure)
   {
-    DrawFontString(font, style->colour.Word(), mDrawBitmap, text, rect->L, rect->T, rect->R, rect->B, flags);
+    if (mDrawRect.Empty() || !mDrawBitmap)
+    {
+      DrawFontString(font, style->colour.Word(), mDrawBitmap, text, rect->L, rect->T, rect->R, rect->B, flags);
+      return true;
+    }
+    // Text may run past its rectangle (no clipping by the text rectangle), but never past the
+    // area being repainted: drawn again over pixels that were not repainted, its edges would
+    // darken with every frame.
+    Gfx_BitmapView area(mDrawBitmap, mDrawRect.L, mDrawRect.T, mDrawRect.W(), mDrawRect.H());
+    DrawFontString(font, style->colour.Word(), &area, text, rect->L - area.Left(), rect->T - area.Top(),
+                   rect->R - area.Left(), rect->B - area.Top(), flags);
     return true;
   }
 

@@ -307,15 +307,16 @@ void IGraphicsWin::OnTimer()
     else if (mEntryState == kEntryCommit)
       CloseEntry(true);
   }
-  IRectangle rect;
-  bool dirty = CollectDirtyRect(&rect);
+  // Far-apart dirty controls are repainted area by area, not through the rectangle around them.
+  DirtyRegion region;
+  bool dirty = CollectDirtyRegion(&region);
   if (!mRepair.Empty())
   {
-    MergeDirtyRect(&rect, mRepair);
+    region.Add(mRepair);
     mRepair = IRectangle();
     dirty = true;
   }
-  if (dirty) DrawDirty(&rect);
+  if (dirty) DrawDirtyRegion(region);
 }
 
 void IGraphicsWin::OnExpose(const IRectangle& area)

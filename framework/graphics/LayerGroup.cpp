@@ -1,12 +1,14 @@
 #include "framework/graphics/LayerGroup.h"
 
 #include "framework/controls/IControl.h"
+#include "framework/graphics/DirtyRegion.h"
 #include "framework/graphics/IGraphics.h"
 
 LayerGroup::LayerGroup(uint32_t id, const char* name) : mId(id), mName(name ? name : "") {}
 
 LayerGroup::~LayerGroup()
 {
+  IControl::BindingsChanged();
   mControls.DeleteAll();
   mChildren.DeleteAll();
   mControls.Release();
@@ -15,25 +17,25 @@ LayerGroup::~LayerGroup()
 
 int LayerGroup::AddControl(IControl* control)
 {
-  if (!control)
-    return -1;
+  if (!control) return -1;
   if (!mControls.Append(control))
   {
     delete control;
     return -1;
   }
+  IControl::BindingsChanged();
   return mControls.Count() - 1;
 }
 
 int LayerGroup::AddChildGroup(LayerGroup* child)
 {
-  if (!child || child == this)
-    return -1;
+  if (!child || child == this) return -1;
   if (!mChildren.Append(child))
   {
     delete child;
     return -1;
   }
+  IControl::BindingsChanged();
   return mChildren.Count() - 1;
 }
 
@@ -60,21 +62,18 @@ void LayerGroup::SetGreyed(bool grey)
   for (int i = 0; i < mChildren.Count(); ++i)
   {
     LayerGroup* child = mChildren.Get(i);
-    if (grey || int64_t(child->Id()) == int64_t(mCurrentPage))
-      child->SetGreyed(grey);
+    if (grey || int64_t(child->Id()) == int64_t(mCurrentPage)) child->SetGreyed(grey);
   }
 }
 
 void LayerGroup::SetCurrentPage(bool grey, int32_t pageId)
 {
   mCurrentPage = pageId;
-  if (pageId < kFirstPageId || pageId > kLastPageId)
-    return;
+  if (pageId < kFirstPageId || pageId > kLastPageId) return;
   for (int i = 0; i < mChildren.Count(); ++i)
   {
     LayerGroup* child = mChildren.Get(i);
-    if (int64_t(child->Id()) == int64_t(pageId))
-      child->SetGreyed(grey);
+    if (int64_t(child->Id()) == int64_t(pageId)) child->SetGreyed(grey);
   }
 }
 
@@ -97,34 +96,43 @@ void LayerGroup::SetReportDirtyWhenHidden(bool flag)
 
 bool LayerGroup::CollectDirtyRect(IRectangle* rect)
 {
-  if (!rect || (!IsVisible() && !mReportDirtyWhenHidden))
-    return false;
-  bool found = IGraphics::CollectDirtyControls(mControls, 0, rect);
+  if (!rect) return false;
+  DirtyRegion region;
+  const bool found = CollectDirtyRegion(&region);
+  IGraphics::MergeDirtyRect(rect, region.Bounds());
+  return found;
+}
+
+bool LayerGroup::CollectDirtyRegion(DirtyRegion* region)
+{
+  if (!region || (!IsVisible() && !mReportDirtyWhenHidden)) return false;
+  bool found = IGraphics::CollectDirtyControls(mControls, 0, region);
   for (int i = 0; i < mChildren.Count(); ++i)
-    if (mChildren.Get(i)->CollectDirtyRect(rect))
-      found = true;
+    if (mChildren.Get(i)->CollectDirtyRegion(region)) found = true;
   return found;
 }
 
 void LayerGroup::Draw(IGraphics* graphics, const IRectangle* rect)
 {
-  IGraphics::DrawControls(graphics, mControls, 0, rect, IsVisible());
+  Draw(graphics, rect, rect ? 1 : 0);
+}
+
+void LayerGroup::Draw(IGraphics* graphics, const IRectangle* areas, int count)
+{
+  IGraphics::DrawControls(graphics, mControls, 0, areas, count, IsVisible());
   for (int i = 0; i < mChildren.Count(); ++i)
-    mChildren.Get(i)->Draw(graphics, rect);
+    mChildren.Get(i)->Draw(graphics, areas, count);
 }
 
 IControl* LayerGroup::FindControlAt(int x, int y)
 {
-  if (!IsVisible())
-    return nullptr;
+  if (!IsVisible()) return nullptr;
   for (int i = mChildren.Count() - 1; i >= 0; --i)
-    if (IControl* c = mChildren.Get(i)->FindControlAt(x, y))
-      return c;
+    if (IControl* c = mChildren.Get(i)->FindControlAt(x, y)) return c;
   for (int i = mControls.Count() - 1; i >= 0; --i)
   {
     IControl* c = mControls.Get(i);
-    if (!c->IsHidden() && c->ContainsPoint(x, y))
-      return c;
+    if (!c->IsHidden() && c->ContainsPoint(x, y)) return c;
   }
   return nullptr;
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
+class DirtyRegion;
 class IControl;
 class IGraphics;
 
@@ -46,7 +47,10 @@ public:
   void SetReportDirtyWhenHidden(bool flag);
 
   bool CollectDirtyRect(IRectangle* rect);
+  bool CollectDirtyRegion(DirtyRegion* region);
   void Draw(IGraphics* graphics, const IRectangle* rect);
+  // Draws each control once for every area it meets (areas apart from one another).
+  void Draw(IGraphics* graphics, const IRectangle* areas, int count);
   IControl* FindControlAt(int x, int y);
   void SyncParameter(int paramIdx, double value, bool normalised);
 

@@ -1,0 +1,84 @@
+#include "framework/graphics/DirtyRegion.h"
+
+#include <algorithm>
+
+int64_t DirtyRegion::AreaOf(const IRectangle& r)
+{
+  const int64_t w = int64_t(r.R) - r.L, h = int64_t(r.B) - r.T;
+  return w > 0 && h > 0 ? w * h : 0;
+}
+
+IRectangle DirtyRegion::Union(const IRectangle& a, const IRectangle& b)
+{
+  if (a.Empty()) return b;
+  if (b.Empty()) return a;
+  return IRectangle(std::min(a.L, b.L), std::min(a.T, b.T), std::max(a.R, b.R), std::max(a.B, b.B));
+}
+
+bool DirtyRegion::Near(const IRectangle& a, const IRectangle& b)
+{
+  const int64_t gapX = std::max(int64_t(a.L) - b.R, int64_t(b.L) - a.R);
+  const int64_t gapY = std::max(int64_t(a.T) - b.B, int64_t(b.T) - a.B);
+  return gapX <= kNear && gapY <= kNear;
+}
+
+void DirtyRegion::RemoveAt(int i)
+{
+  for (int k = i + 1; k < mCount; ++k)
+    mAreas[k - 1] = mAreas[k];
+  --mCount;
+}
+
+void DirtyRegion::Add(const IRectangle& rect)
+{
+  if (rect.Empty()) return;
+  IRectangle merged = rect;
+  // A merge can bring the grown rectangle near others: repeat until it stands apart.
+  for (bool again = true; again;)
+  {
+    again = false;
+    for (int i = 0; i < mCount; ++i)
+    {
+      if (Near(merged, mAreas[i]))
+      {
+        merged = Union(merged, mAreas[i]);
+        RemoveAt(i);
+        again = true;
+        break;
+      }
+    }
+  }
+  if (mCount == kMaxAreas)
+  {
+    // Full: fold the rectangle into the area whose bounds grow least, then settle that area.
+    int best = 0;
+    int64_t bestGrowth = -1;
+    for (int i = 0; i < mCount; ++i)
+    {
+      const int64_t growth = AreaOf(Union(merged, mAreas[i])) - AreaOf(mAreas[i]);
+      if (bestGrowth < 0 || growth < bestGrowth) best = i, bestGrowth = growth;
+    }
+    merged = Union(merged, mAreas[best]);
+    RemoveAt(best);
+    Add(merged);
+    return;
+  }
+  mAreas[mCount++] = merged;
+}
+
+IRectangle DirtyRegion::Bounds() const
+{
+  IRectangle bounds;
+  for (int i = 0; i < mCount; ++i)
+    bounds = Union(bounds, mAreas[i]);
+  return bounds;
+}
+
+bool DirtyRegion::WorthSplitting() const
+{
+  if (mCount < 2) return false;
+  int64_t sum = 0;
+  for (int i = 0; i < mCount; ++i)
+    sum += AreaOf(mAreas[i]);
+  return AreaOf(Bounds()) > 2 * sum;
+}
