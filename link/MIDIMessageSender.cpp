@@ -13,18 +13,71 @@ void MIDIMessageSender::run()
   // Adding a job: its routine as a member of this class, and its code's case here.
   switch (job.code)
   {
+  case 0:
+    SendPerformance(job.storeFlag);
+    break;
+  case 1:
+  {
+    BusyScope busy(mTransferHost);
+    SendGlobalSettings();
+    mWorker.sendBusy = 0;
+    break;
+  }
+  case 2:
+    SendPartProgram(job.partOrSlot, job.storeFlag);
+    break;
   case 3:
   case 8:
   case 13:
   case 14:
     BusyPulse();
     break;
+  case 4:
+    LoadSlot();
+    break;
+  case 5:
+    WriteBank();
+    break;
+  case 6:
+    RequestEditBuffer();
+    break;
+  case 7:
+    RequestCurrentProgram();
+    break;
+  case 9:
+    RequestSlot(false);
+    break;
+  case 10:
+    RequestBank(false);
+    break;
+  case 11:
+    RequestSlot(true);
+    break;
+  case 12:
+    RequestBank(true);
+    break;
+  case 15:
+    SendInitSlot(DumpKind::Performance);
+    break;
+  case 16:
+    SendInitSlot(DumpKind::Program);
+    break;
+  case 17:
+    SendInitSlot(DumpKind::Pattern);
+    break;
+  case 18:
+    Connect();
+    break;
   case 19:
     break;
   case 20:
+    SendTransport(0xFA);
+    break;
   case 21:
+    RunMidiClock();
+    break;
   case 22:
-    // Transport and clock: nothing to tell the user while they are not carried.
+    SendTransport(0xFC);
     break;
   default:
     if (job.code >= 0 && job.code <= kLastJobCode) NotAvailable();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "link/DumpForms.h"
 #include "link/LinkHost.h"
+#include "link/SysExFrame.h"
 
 #include <Poco/Runnable.h>
 
@@ -58,7 +60,74 @@ public:
     TransferHost& mHost;
   };
 
+  static constexpr const char* kTimedOutText = "CONNECTION TIMED OUT!";
+  static constexpr const char* kNoResponseText = "No response from Hardware";
+  static constexpr const char* kCancelledText = "Data request CANCELLED!";
+  static constexpr const char* kCompletedText = "Data request completed!";
+  static constexpr const char* kProcessingText = "Data processing, please wait...";
+  static constexpr const char* kScanText = "Please wait, checking DeviceID ";
+
 private:
+  // How a wait for the synthesizer's answer ended.
+  enum class Answer
+  {
+    kAnswered,
+    kCancelled,
+    kTimedOut
+  };
+  // One request's poll rules: the wait per poll, the poll that starts the device-id scan (0: no
+  // scan) with its wait per tried id, and the poll that gives up.
+  struct PollRules
+  {
+    int64_t waitMs;
+    int scanAt;
+    int64_t scanWaitMs;
+    int timeOutAt;
+  };
+
+  // ---- request jobs (RequestJobs.cpp) ----
+  void RequestEditBuffer();       // job 6
+  void RequestCurrentProgram();   // job 7
+  void RequestSlot(bool program); // jobs 9 and 11
+  void RequestBank(bool program); // jobs 10 and 12
+  void Connect();                 // job 18
+  // Waits for the answer poll by poll; `send` puts the request out again with a device id during
+  // the scan, `beforePoll` runs before each wait. A scan answered on another id adopts it.
+  Answer PollForAnswer(const PollRules& rules, const std::function<void(int)>& send,
+                       const std::function<void()>& beforePoll = {});
+  bool Answered() const;
+  SysExAddress Address(int deviceId) const;
+  SysExAddress Address() const { return Address(mHost.deviceId.load()); }
+  // Straight to the output port (no light, no log), as the synthesizer's requests go.
+  void SendToDevice(const std::vector<uint8_t>& message);
+  int Delay();
+
+  // ---- send jobs (SendJobs.cpp) ----
+  void SendPerformance(bool store);           // job 0
+  bool SendGlobalSettings();                  // job 1; false when cancelled
+  bool SendPartProgram(int part, bool store); // job 2; false when cancelled
+  // Paced send of built messages through the gated SysEx send; false when a wait was cut short.
+  bool SendPaced(const std::vector<uint8_t>& message, int64_t waitMs);
+  // Hands one slot's messages to the receive side as the synthesizer's, into the record of the
+  // current mode armed once for all of them.
+  void InjectSlot(const std::vector<std::vector<uint8_t>>& messages);
+
+  // ---- slot jobs (BankJobs.cpp) ----
+  void LoadSlot();                  // job 4
+  void WriteBank();                 // job 5
+  void SendInitSlot(DumpKind kind); // jobs 15, 16, 17
+  // The kind of slot the librarian's current mode holds.
+  DumpKind CurrentKind() const;
+
+  // ---- transport and clock (ClockJobs.cpp) ----
+  void SendTransport(uint8_t status); // jobs 20 (FA) and 22 (FC)
+  void RunMidiClock();                // job 21
+  // The clock's tempo in whole beats per minute: the host's, or the configured list entry; 0
+  // when there is none.
+  int ClockTempo();
+  // Sleeps until the link clock reaches deadlineNs; false when the job was stopped.
+  bool SleepUntilNs(int64_t deadlineNs);
+
   // Jobs 3, 8, 13 and 14: the overlay on, then off again; a dump job's busy mark cleared.
   void BusyPulse();
   // A job this build does not carry yet: said plainly instead of silently doing nothing.

@@ -208,7 +208,8 @@ bool TransferWorker::RequestProgram(bool editBuffer, int bank)
     mProgramRecord.Arm(uint32_t(librarian ? librarian->receiveTargetSlot.load() : 0));
   }
   replyComplete = 0;
-  LinkJob job = Job(11);
+  // An edit-buffer answer is taken only from the part asked for: the selected one.
+  LinkJob job = Job(11, mHost.selectedPart.load());
   job.bank = bank;
   job.editBufferFlag = editBuffer;
   mLanes[kJobsLane]->sender.job = job;

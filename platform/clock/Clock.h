@@ -18,6 +18,14 @@ public:
   // Sleeps ms milliseconds of this clock's time. True after the whole wait; false when the stop
   // token ended it (at once when it was already set). A wait of 0 or less returns at once.
   virtual bool SleepMs(int64_t ms, std::stop_token stop = {}) = 0;
+  // Sleeps until this clock's time reaches deadlineNs; the same answers as SleepMs. Clocks that
+  // cannot wait finer than a millisecond wake at the first whole millisecond at or after it.
+  virtual bool SleepUntilNs(int64_t deadlineNs, std::stop_token stop = {})
+  {
+    const int64_t remaining = deadlineNs - NowNs();
+    if (remaining <= 0) return !stop.stop_requested();
+    return SleepMs((remaining + 999999) / 1000000, std::move(stop));
+  }
 
   // A thread that does its work between sleeps of this clock (a worker) says so for as long as
   // it runs; the virtual clock then knows when that work is done. The other clocks ignore it.

@@ -22,3 +22,15 @@ bool RealClock::SleepMs(int64_t ms, std::stop_token stop)
   wake.wait_for(lock, stop, std::chrono::milliseconds(ms), [] { return false; });
   return !stop.stop_requested();
 }
+
+bool RealClock::SleepUntilNs(int64_t deadlineNs, std::stop_token stop)
+{
+  if (stop.stop_requested()) return false;
+  const std::chrono::steady_clock::time_point deadline{std::chrono::nanoseconds(deadlineNs)};
+  if (deadline <= std::chrono::steady_clock::now()) return true;
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock<std::mutex> lock(mutex);
+  wake.wait_until(lock, stop, deadline, [] { return false; });
+  return !stop.stop_requested();
+}

@@ -8,4 +8,5 @@ class RealClock final : public Clock
 public:
   int64_t NowNs() override;
   bool SleepMs(int64_t ms, std::stop_token stop = {}) override;
+  bool SleepUntilNs(int64_t deadlineNs, std::stop_token stop = {}) override;
 };

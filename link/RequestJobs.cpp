@@ -1,0 +1,298 @@
+// The jobs that ask the synthesizer for data and wait for its answer: edit buffer (6), one part's
+// program (7), one slot (9, 11), a bank of 128 slots (10, 12) and the device-id handshake (18).
+#include "link/MIDIMessageSender.h"
+
+#include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
+#include "link/DeviceSender.h"
+#include "link/TransferHost.h"
+#include "link/TransferWorker.h"
+
+#include <string>
+
+namespace
+{
+constexpr int kBankSize = 128;
+constexpr int kNumDeviceIds = 16;
+} // namespace
+
+SysExAddress MIDIMessageSender::Address(int deviceId) const
+{
+  SysExAddress address;
+  address.model = mHost.IntParam(kCurrentModel);
+  address.deviceId = deviceId;
+  return address;
+}
+
+void MIDIMessageSender::SendToDevice(const std::vector<uint8_t>& message)
+{
+  if (!message.empty()) mHost.DeviceSendSysEx(message.data(), int(message.size()));
+}
+
+int MIDIMessageSender::Delay()
+{
+  return DeviceSender(mHost).GetMidiDelay();
+}
+
+bool MIDIMessageSender::Answered() const
+{
+  // The dispatcher marks the reply complete; the owner's flag follows it after its own handling.
+  return mHost.hardwareAnswered.load() != 0 || mWorker.replyComplete.load() != 0;
+}
+
+MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rules,
+                                                           const std::function<void(int)>& send,
+                                                           const std::function<void()>& beforePoll)
+{
+  for (int poll = 1;; ++poll)
+  {
+    if (beforePoll) beforePoll();
+    if (!Sleep(rules.waitMs)) return Answer::kCancelled;
+    if (Answered()) return Answer::kAnswered;
+    if (rules.scanAt > 0 && poll == rules.scanAt)
+    {
+      for (int id = 0; id < kNumDeviceIds; ++id)
+      {
+        mHost.SetStatusText(kScanText + std::to_string(id + 1));
+        send(id);
+        if (!Sleep(rules.scanWaitMs)) return Answer::kCancelled;
+        if (Answered())
+        {
+          // The synthesizer listens on this id: later requests use it too.
+          if (id != mHost.deviceId.load())
+          {
+            mHost.deviceId = id;
+            mHost.SetParamInEditor(kGlobalMidiChannel, id);
+          }
+          return Answer::kAnswered;
+        }
+      }
+    }
+    if (poll >= rules.timeOutAt) return Answer::kTimedOut;
+  }
+}
+
+void MIDIMessageSender::RequestEditBuffer()
+{
+  BusyScope busy(mTransferHost);
+  DeviceSender sender(mHost);
+  const int delay = Delay();
+  const auto sendWithId = [&](int id)
+  {
+    const std::vector<uint8_t> request = BuildEditBufferRequest(Address(id));
+    sender.SendSysExToHardware(request.data(), int(request.size()));
+  };
+
+  Answer answer;
+  if (!job.toEditorFlag)
+  {
+    mWorker.ArmReceive(true);
+    sendWithId(mHost.deviceId);
+    const PollRules rules{25, 0, 0, 200};
+    answer = PollForAnswer(rules, sendWithId, [&] { mHost.SetStatusText("Processing, please wait..."); });
+  }
+  else
+  {
+    mHost.replyProgressMarker = 0;
+    mWorker.ArmReceive(false);
+    mWorker.editBufferViewRefresh = 1;
+    sendWithId(mHost.deviceId);
+    const PollRules rules{delay, 30, delay, 40};
+    answer = PollForAnswer(rules, sendWithId, [&] { mWorker.editBufferPolling = 1; });
+    mWorker.editBufferPolling = 0;
+  }
+
+  if (answer != Answer::kAnswered)
+  {
+    failed = 1;
+    // Nothing more is coming: incoming messages must not stay held for an answer.
+    mWorker.EndReceive();
+  }
+  if (answer == Answer::kTimedOut) mHost.SetStatusText(kTimedOutText);
+  if (answer != Answer::kCancelled) Sleep(delay / 2);
+  if (answer == Answer::kCancelled)
+    mHost.SetStatusText(kCancelledText);
+  else if (answer == Answer::kAnswered)
+    mHost.SetStatusText(kCompletedText);
+}
+
+void MIDIMessageSender::RequestCurrentProgram()
+{
+  BusyScope busy(mTransferHost);
+  const int delay = Delay();
+  const int part = job.partOrSlot;
+  if (job.toEditorFlag)
+  {
+    mHost.replyProgressMarker = 0;
+    mWorker.ArmReceive(false);
+  }
+  else
+  {
+    mWorker.ArmReceive(true);
+  }
+  mHost.pendingRequestId = part;
+  if (job.programChange >= 0) DeviceSender(mHost).SendPartProgramChange(job.programChange, part);
+  SendToDevice(BuildEditBufferRequest(Address()));
+
+  Answer answer = Answer::kCancelled;
+  if (Sleep(delay))
+  {
+    mHost.SetStatusText(kProcessingText);
+    if (Answered())
+    {
+      answer = Answer::kAnswered;
+    }
+    else
+    {
+      const PollRules rules{delay, 0, 0, 35};
+      answer = PollForAnswer(rules, [](int) {});
+    }
+  }
+  if (answer != Answer::kAnswered)
+  {
+    failed = 1;
+    mWorker.EndReceive();
+  }
+  if (answer == Answer::kTimedOut) mHost.SetStatusText(kTimedOutText);
+  if ((!job.toEditorFlag || answer == Answer::kTimedOut) && answer != Answer::kCancelled) Sleep(delay);
+  if (answer == Answer::kCancelled)
+    mHost.SetStatusText(kCancelledText);
+  else if (answer == Answer::kAnswered)
+    mHost.SetStatusText(kCompletedText);
+}
+
+void MIDIMessageSender::RequestSlot(bool program)
+{
+  BusyScope busy(mTransferHost);
+  const int delay = Delay();
+  PatchLibrarian* librarian = mHost.Librarian();
+  int slot = librarian ? librarian->selectedLeftSlot.load() : 0;
+  slot = slot < 0 ? 0 : slot > 127 ? 127 : slot;
+  const int bankCode = program ? job.bank + 5 : job.bank + 1;
+  const bool editBuffer = program && job.editBufferFlag;
+
+  mWorker.ArmReceive(true);
+  if (!program) mWorker.messageConsumed = 1;
+  if (program) mHost.pendingRequestId = editBuffer ? job.partOrSlot : -1;
+  const auto sendWithId = [&](int id)
+  {
+    if (editBuffer)
+      SendToDevice(BuildEditBufferRequest(Address(id)));
+    else
+      SendToDevice(BuildMemoryRequest(Address(id), bankCode, slot));
+  };
+  sendWithId(mHost.deviceId);
+  if (program) mHost.SetStatusText(kProcessingText);
+
+  const PollRules rules{delay, 25, delay, 30};
+  const Answer answer = PollForAnswer(rules,
+                                      [&](int id)
+                                      {
+                                        // Each tried id gets a fresh record: a refused stray
+                                        // must not leave the slot half filled.
+                                        mWorker.ArmReceive(true);
+                                        sendWithId(id);
+                                      });
+  if (answer != Answer::kAnswered)
+  {
+    failed = 1;
+    mWorker.EndReceive();
+  }
+  if (answer == Answer::kCancelled)
+    mHost.SetStatusText(kCancelledText);
+  else if (answer == Answer::kTimedOut)
+    mHost.SetStatusText(kTimedOutText);
+  else
+    mHost.SetStatusText(kCompletedText);
+}
+
+void MIDIMessageSender::RequestBank(bool program)
+{
+  const int delay = Delay();
+  const int bankCode = program ? job.bank + 5 : job.bank + 1;
+  PatchLibrarian* librarian = mHost.Librarian();
+  const auto selectSlot = [&](int n)
+  {
+    if (!librarian) return;
+    librarian->selectedLeftSlot = n;
+    librarian->receiveTargetSlot = n;
+  };
+  Answer answer = Answer::kAnswered;
+  int n = 0;
+  {
+    BusyScope busy(mTransferHost);
+    if (!program) mWorker.messageConsumed = 1;
+    for (; n < kBankSize; ++n)
+    {
+      selectSlot(n);
+      mWorker.ArmReceive(true);
+      const auto sendWithId = [&](int id) { SendToDevice(BuildMemoryRequest(Address(id), bankCode, n)); };
+      sendWithId(mHost.deviceId);
+      const PollRules rules{delay, 25, delay, 30};
+      answer = PollForAnswer(rules,
+                             [&](int id)
+                             {
+                               mWorker.ArmReceive(true);
+                               sendWithId(id);
+                             });
+      // A slot that does not come ends the bank: waiting out every remaining slot would take
+      // minutes and end the same way.
+      if (answer != Answer::kAnswered) break;
+      mHost.SetStatusText("Please wait! " + std::to_string(int(n / 1.28)) + "% received..");
+      mTransferHost.SetPartTexts("", "Processed " + std::to_string(n) + "/127");
+      if (!Sleep(delay / 4))
+      {
+        answer = Answer::kCancelled;
+        ++n;
+        break;
+      }
+    }
+  }
+  selectSlot(0);
+  if (answer != Answer::kAnswered)
+  {
+    failed = 1;
+    mWorker.EndReceive();
+  }
+  if (answer == Answer::kCancelled)
+  {
+    mHost.SetStatusText(program ? "Data request cancelled!" : kCancelledText);
+    mHost.RunChangeHandler(kRefreshFolders);
+  }
+  else if (answer == Answer::kTimedOut)
+  {
+    mHost.SetStatusText(std::string(kTimedOutText) + " No answer for slot " + std::to_string(n) + ".");
+  }
+  else
+  {
+    mHost.SetStatusText(kCompletedText);
+  }
+}
+
+void MIDIMessageSender::Connect()
+{
+  BusyScope busy(mTransferHost);
+  DeviceSender sender(mHost);
+  mHost.replyProgressMarker = 0;
+  mWorker.ArmReceive(false);
+  mWorker.editBufferReceive = 0;
+  mHost.SetStatusText("Connecting to Hardware");
+  const auto sendWithId = [&](int id)
+  {
+    const std::vector<uint8_t> request = BuildDeviceIdRequest(Address(id));
+    sender.SendSysExToHardware(request.data(), int(request.size()));
+  };
+  sendWithId(mHost.deviceId);
+
+  const PollRules rules{1000, 25, 500, 35};
+  const Answer answer = PollForAnswer(rules, sendWithId);
+  // The editor's controllers were held back for the handshake only.
+  mHost.connectPending = 0;
+  if (answer == Answer::kAnswered)
+  {
+    mHost.SetStatusText("Plug-in is ready to go!");
+    return;
+  }
+  failed = 1;
+  mHost.SetStatusText(answer == Answer::kCancelled ? kCancelledText : kNoResponseText);
+}

@@ -1,0 +1,96 @@
+// The jobs that send the editor's state to the synthesizer or store it into the librarian: the
+// performance (0), the global settings (1) and one part's program (2).
+#include "link/MIDIMessageSender.h"
+
+#include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
+#include "link/DeviceSender.h"
+#include "link/DumpForms.h"
+#include "link/GlobalDump.h"
+#include "link/PerformanceDump.h"
+#include "link/ProgramDump.h"
+#include "link/TransferHost.h"
+#include "link/TransferWorker.h"
+
+#include <optional>
+
+bool MIDIMessageSender::SendPaced(const std::vector<uint8_t>& message, int64_t waitMs)
+{
+  DeviceSender(mHost).SendSysExToHardware(message.data(), int(message.size()));
+  return Sleep(waitMs);
+}
+
+void MIDIMessageSender::InjectSlot(const std::vector<std::vector<uint8_t>>& messages)
+{
+  mWorker.ArmReceive(true);
+  for (const std::vector<uint8_t>& message : messages)
+    mWorker.ReceiveSysExMessage(message.data(), message.size(), true);
+  mWorker.EndReceive();
+}
+
+bool MIDIMessageSender::SendPartProgram(int part, bool store)
+{
+  const bool inPerformance = mHost.performanceSend != 0;
+  // A performance send keeps the overlay up across all its parts.
+  std::optional<BusyScope> busy;
+  if (!inPerformance) busy.emplace(mTransferHost);
+  IEffectBase& plug = mTransferHost.DumpPlug();
+  bool going = true;
+  if (store)
+  {
+    PatchLibrarian* librarian = mHost.Librarian();
+    const int slot = librarian ? librarian->selectedLeftSlot.load() : 0;
+    InjectSlot(BuildProgramForSlot(plug, part, Address(), mHost.IntParam(kRequestFromBank) + 5, slot));
+  }
+  else
+  {
+    going = SendPaced(BuildProgramDump(plug, part, Address()), 150) &&
+            SendPaced(BuildProgramDumpB(plug, part, Address()), 150);
+    if (!inPerformance) mHost.transferBusy = 0;
+  }
+  mWorker.sendBusy = 0;
+  return going;
+}
+
+bool MIDIMessageSender::SendGlobalSettings()
+{
+  BusyScope busy(mTransferHost);
+  IEffectBase& plug = mTransferHost.DumpPlug();
+  const int wait = 2 * Delay();
+  return SendPaced(BuildGlobalDumpA(plug, Address()), wait) &&
+         SendPaced(BuildGlobalDumpB(plug, Address()), wait);
+}
+
+void MIDIMessageSender::SendPerformance(bool store)
+{
+  BusyScope busy(mTransferHost);
+  IEffectBase& plug = mTransferHost.DumpPlug();
+  bool going = true;
+  if (mHost.sendGlobalsFirst.exchange(0)) going = SendGlobalSettings();
+  // The parts' programs go to the synthesizer only: a stored performance slot holds the
+  // performance alone.
+  if (going && mHost.sendPartsFirst.exchange(0) && !store)
+  {
+    mHost.performanceSend = 1;
+    for (int part = 0; part < 8 && going; ++part)
+    {
+      mWorker.sendBusy = 1;
+      going = SendPartProgram(part, false);
+    }
+  }
+  if (going && store)
+  {
+    PatchLibrarian* librarian = mHost.Librarian();
+    const int slot = librarian ? librarian->selectedLeftSlot.load() : 0;
+    InjectSlot(BuildPerformanceForSlot(plug, Address(), DefaultBankCode(DumpKind::Performance), slot));
+  }
+  else if (going)
+  {
+    going = SendPaced(BuildPerformanceCommon(plug, Address()), 200) &&
+            SendPaced(BuildPerformanceType1B(plug, Address()), 200) &&
+            SendPaced(BuildPerformanceParts(plug, Address()), 500);
+  }
+  mHost.performanceSend = 0;
+  mHost.transferBusy = 0;
+  mWorker.sendBusy = 0;
+}

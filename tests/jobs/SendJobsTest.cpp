@@ -1,0 +1,142 @@
+// The send jobs against the loopback port on the virtual clock: which dumps leave, in which
+// order and how far apart, and what a store puts into the librarian instead.
+#include "tests/jobs/FakeSynth.h"
+
+#include "framework/plugin/ParameterIds.h"
+#include "librarian/PatchLibrarian.h"
+#include "link/DeviceSender.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct SendRig
+{
+  SendRig()
+  {
+    host.librarian = &librarian;
+    host.Set(kLibSyncTimer, 2); // 100 ms
+  }
+  LinkJob Job(int code, int part = 0, bool store = false)
+  {
+    LinkJob job;
+    job.code = code;
+    job.partOrSlot = part;
+    job.storeFlag = store;
+    return job;
+  }
+  // Runs a storing job for the selected slot n: nothing may leave; answers what the slot holds.
+  LibrarianSlot StoreInto(int n, const LinkJob& job)
+  {
+    host.ClearSent();
+    librarian.selectedLeftSlot = n;
+    librarian.receiveTargetSlot = n;
+    EXPECT_TRUE(RunJob(worker, job));
+    EXPECT_EQ(host.SentCount(), 0u);
+    LibrarianSlot slot;
+    EXPECT_TRUE(librarian.CopySlot(0, n, &slot));
+    return slot;
+  }
+  // Type byte and length of every message sent, and when it left.
+  std::vector<std::pair<int, size_t>> Shapes()
+  {
+    std::vector<std::pair<int, size_t>> out;
+    for (const Bytes& m : host.Sent())
+      out.emplace_back(m.size() > 7 ? m[7] : -1, m.size());
+    return out;
+  }
+
+  FakeSynth host;
+  PatchLibrarian librarian;
+  TransferWorker worker{host, host};
+};
+} // namespace
+
+TEST(SendJobs, APartProgramGoesOutAsItsTwoMessagesPaced)
+{
+  SendRig r;
+  const int64_t start = r.host.clock.NowMs();
+  ASSERT_TRUE(RunJob(r.worker, r.Job(2, 3)));
+  EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x00, 296}, {0x1E, 98}}));
+  for (const Bytes& m : r.host.Sent())
+    EXPECT_EQ(m[8], 3);
+  ExpectSevenBitData(r.host.Sent());
+  EXPECT_EQ(r.host.SendTimes(), (std::vector<int64_t>{start, start + 150}));
+  EXPECT_EQ(r.host.clock.NowMs() - start, 300);
+  EXPECT_EQ(r.worker.sendBusy.load(), 0);
+  EXPECT_EQ(r.host.BusyEvents(), (std::vector<bool>{true, false}));
+
+  // Stored instead: the selected slot of the left bank takes it in memory form, nothing leaves.
+  r.host.Set(kRequestFromBank, 2);
+  const LibrarianSlot slot = r.StoreInto(9, r.Job(2, 1, true));
+  ASSERT_EQ(slot.messages.size(), 2u);
+  EXPECT_EQ(slot.messages[0][7], 0x02);
+  EXPECT_EQ(slot.messages[0][8], 7);
+  EXPECT_EQ(slot.messages[0][9], 9);
+  EXPECT_EQ(slot.messages[1][7], 0x1F);
+  EXPECT_FALSE(r.worker.RecordArmed(DumpKind::Program));
+}
+
+TEST(SendJobs, APerformanceSendsGlobalsAndPartsFirstWhenAskedThenItsThreeMessages)
+{
+  SendRig r;
+  r.host.sendGlobalsFirst = 1;
+  r.host.sendPartsFirst = 1;
+  const int64_t start = r.host.clock.NowMs();
+  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  std::vector<std::pair<int, size_t>> expected{{0x0F, 281}, {0x15, 297}};
+  for (int part = 0; part < 8; ++part)
+  {
+    expected.emplace_back(0x00, 296);
+    expected.emplace_back(0x1E, 98);
+  }
+  expected.insert(expected.end(), {{0x05, 381}, {0x1B, 25}, {0x20, 473}});
+  EXPECT_EQ(r.Shapes(), expected);
+  ExpectSevenBitData(r.host.Sent());
+  // Globals 2 x 200 ms, eight parts of 300 ms, then 200 + 200 + 500 ms.
+  EXPECT_EQ(r.host.clock.NowMs() - start, 400 + 8 * 300 + 900);
+  EXPECT_EQ(r.host.performanceSend.load(), 0);
+  EXPECT_EQ(r.host.sendGlobalsFirst.load(), 0);
+  EXPECT_EQ(r.host.sendPartsFirst.load(), 0);
+  EXPECT_EQ(r.worker.sendBusy.load(), 0);
+  // One overlay for the whole send, not one per part.
+  EXPECT_EQ(r.host.BusyEvents(), (std::vector<bool>{true, true, false, false}));
+
+  // The next send is the performance alone.
+  r.host.ClearSent();
+  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x05, 381}, {0x1B, 25}, {0x20, 473}}));
+
+  // Stored: the three memory messages in the selected slot, nothing sent.
+  r.host.performanceMode = 1;
+  r.librarian.SetMode(PatchLibrarian::kPerformances);
+  const LibrarianSlot slot = r.StoreInto(4, r.Job(0, 0, true));
+  ASSERT_EQ(slot.messages.size(), 3u);
+  EXPECT_EQ(slot.messages[2][7], 0x21);
+  EXPECT_EQ(slot.messages[0][9], 4);
+}
+
+TEST(SendJobs, GlobalsWaitTwiceTheDelayAndACancelStopsTheRest)
+{
+  SendRig r;
+  const int64_t start = r.host.clock.NowMs();
+  ASSERT_TRUE(RunJob(r.worker, r.Job(1)));
+  EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x0F, 281}, {0x15, 297}}));
+  EXPECT_EQ(r.host.SendTimes(), (std::vector<int64_t>{start, start + 200}));
+
+  // Cancelled during the first wait of a performance with its parts: nothing more leaves.
+  r.host.ClearSent();
+  r.host.sendPartsFirst = 1;
+  r.host.onBusy = [&] { r.worker.CancelJob(); };
+  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  EXPECT_EQ(r.host.Sent().size(), 1u);
+  EXPECT_EQ(r.host.performanceSend.load(), 0);
+  EXPECT_EQ(r.worker.sendBusy.load(), 0);
+
+  // Without an output each send says so and the job still ends.
+  SendRig silent;
+  silent.host.midiOutputReady = 0;
+  ASSERT_TRUE(RunJob(silent.worker, silent.Job(1)));
+  EXPECT_EQ(silent.host.StatusTexts(),
+            (std::vector<std::string>{DeviceSender::kSetMidiFirst, DeviceSender::kSetMidiFirst}));
+}
