@@ -5,6 +5,8 @@
 #include "framework/plugin/ChunkHeader.h"
 #include "framework/plugin/ParameterIds.h"
 #include "tests/support/SimSynthProcess.h"
+#include "tools/simsynth/SimSynth.h"
+#include "tools/simsynth/SimSysEx.h"
 #include "tools/vsthost/VstHost.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +98,13 @@ struct ProgramChunk
   }
 };
 
+size_t FirstIndexOf(const std::vector<std::string>& log, const std::string& line, size_t from = 0)
+{
+  for (size_t i = from; i < log.size(); ++i)
+    if (log[i] == line) return i;
+  return log.size();
+}
+
 class EndToEnd : public ::testing::Test
 {
 protected:
@@ -170,6 +179,19 @@ protected:
     return false;
   }
 
+  // A controller from the host passes straight through to the synthesizer: once one arrives, the
+  // recalled ports are open and connected. The next probe goes out only while none has arrived.
+  bool WaitForPorts()
+  {
+    return ProcessUntil(
+        [&](const auto& log)
+        {
+          if (FirstIndexOf(log, "IN B0 07 64") < log.size()) return true;
+          host.QueueMidi(0, 0xB0, 7, 100);
+          return false;
+        });
+  }
+
   static constexpr int kBlock = 256;
   std::filesystem::path dataDir;
   SimSynthProcess sim;
@@ -177,12 +199,6 @@ protected:
   vsthost::VstHost host;
 };
 
-size_t FirstIndexOf(const std::vector<std::string>& log, const std::string& line, size_t from = 0)
-{
-  for (size_t i = from; i < log.size(); ++i)
-    if (log[i] == line) return i;
-  return log.size();
-}
 } // namespace
 
 TEST_F(EndToEnd, StartAndStopFollowTheHostTransport)
@@ -193,16 +209,8 @@ TEST_F(EndToEnd, StartAndStopFollowTheHostTransport)
   chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
   ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
 
-  // A controller from the host passes straight through to the synthesizer: once one arrives, the
-  // recalled ports are open and connected.
   host.Transport().playing = false;
-  ASSERT_TRUE(ProcessUntil(
-      [&](const auto& log)
-      {
-        host.QueueMidi(0, 0xB0, 7, 100);
-        return FirstIndexOf(log, "IN B0 07 64") < log.size();
-      }))
-      << "nothing reached the synthesizer's port \"" << simIn << "\"";
+  ASSERT_TRUE(WaitForPorts()) << "nothing reached the synthesizer's port \"" << simIn << "\"";
   EXPECT_EQ(FirstIndexOf(SimLog(), "IN FA"), SimLog().size()) << "Start before the transport plays";
 
   host.Transport().playing = true;
@@ -221,4 +229,54 @@ TEST_F(EndToEnd, StartAndStopFollowTheHostTransport)
   // The synthesizer answers only SysEx addressed to it: none of this is answered.
   for (const std::string& line : log)
     EXPECT_NE(line.rfind("OUT ", 0), 0u) << line;
+}
+
+TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
+{
+  ProgramChunk chunk = ChunkWithSimulatorPorts();
+  chunk.SetValue(kMIDIFilterDirectToHardware, 1.0);
+  chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
+  chunk.SetValue(kPartProgramChange, 1.0); // part 1 follows program changes
+  chunk.SetValue(kControlLibrary, 0.0);    // into the editor, not the librarian
+  chunk.SetValue(kGlobalMidiChannel, 3.0);
+  ASSERT_GE(chunk.tail.size(), 4u);
+  chunk.tail[0] = 3; // the device id the project was talking to
+  ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
+  ASSERT_TRUE(WaitForPorts()) << "nothing reached the synthesizer's port \"" << simIn << "\"";
+
+  ProgramChunk before;
+  ASSERT_TRUE(before.Parse(host.GetChunk(false)));
+  host.QueueMidi(0, 0xC0, 5, 0);
+  const auto answered = [](const std::vector<std::string>& log)
+  {
+    for (const std::string& line : log)
+      if (line.rfind("OUT F0 00 20 29 01", 0) == 0) return true;
+    return false;
+  };
+  ASSERT_TRUE(ProcessUntil(answered)) << "the synthesizer was not asked for the part";
+  const std::vector<std::string> log = SimLog();
+  const size_t change = FirstIndexOf(log, "IN C0 05");
+  ASSERT_LT(change, log.size()) << "the program change went on to the synthesizer first";
+
+  // Asked at its own device id, the synthesizer answered with part 1's program (both messages).
+  const size_t request = FirstIndexOf(log, "IN F0 00 20 29 01 24 03 08 F7");
+  EXPECT_LT(change, request);
+  ASSERT_LT(request, log.size());
+  const SimSynth same(3, 23);
+  const std::vector<SimBytes> part = same.PartProgram(0);
+  ASSERT_EQ(part.size(), 2u);
+  EXPECT_EQ(FirstIndexOf(log, "OUT " + SimHex(part[0]), request) + 1,
+            FirstIndexOf(log, "OUT " + SimHex(part[1])));
+
+  // The answer moved the editor's parameters: the project state now differs from the one recalled.
+  bool moved = false;
+  for (int i = 0; i < 200 && !moved; ++i)
+  {
+    host.ProcessReplacing(kBlock);
+    ProgramChunk now;
+    ASSERT_TRUE(now.Parse(host.GetChunk(false)));
+    moved = now.head != before.head;
+    if (!moved) std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_TRUE(moved) << "the received program did not reach the editor";
 }
