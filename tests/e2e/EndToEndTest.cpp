@@ -192,6 +192,30 @@ protected:
         });
   }
 
+  // A project talking to the simulator at its device id, part 1 following the host's program changes
+  // into the editor; returns once the ports are open.
+  void RecallProgramChangesIntoTheEditor()
+  {
+    ProgramChunk chunk = ChunkWithSimulatorPorts();
+    chunk.SetValue(kMIDIFilterDirectToHardware, 1.0);
+    chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
+    chunk.SetValue(kPartProgramChange, 1.0); // part 1 follows program changes
+    chunk.SetValue(kControlLibrary, 0.0);    // into the editor, not the librarian
+    chunk.SetValue(kGlobalMidiChannel, 3.0);
+    ASSERT_GE(chunk.tail.size(), 4u);
+    chunk.tail[0] = 3; // the device id the project was talking to
+    ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
+    ASSERT_TRUE(WaitForPorts()) << "nothing reached the synthesizer's port \"" << simIn << "\"";
+  }
+
+  static bool Answered(const std::vector<std::string>& log, size_t from = 0)
+  {
+    for (size_t i = from; i < log.size(); ++i)
+      if (log[i].rfind("OUT F0 00 20 29 01", 0) == 0) return true;
+    return false;
+  }
+
+  static constexpr const char* kEditBufferRequest = "IN F0 00 20 29 01 24 03 08 F7";
   static constexpr int kBlock = 256;
   std::filesystem::path dataDir;
   SimSynthProcess sim;
@@ -233,33 +257,19 @@ TEST_F(EndToEnd, StartAndStopFollowTheHostTransport)
 
 TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
 {
-  ProgramChunk chunk = ChunkWithSimulatorPorts();
-  chunk.SetValue(kMIDIFilterDirectToHardware, 1.0);
-  chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
-  chunk.SetValue(kPartProgramChange, 1.0); // part 1 follows program changes
-  chunk.SetValue(kControlLibrary, 0.0);    // into the editor, not the librarian
-  chunk.SetValue(kGlobalMidiChannel, 3.0);
-  ASSERT_GE(chunk.tail.size(), 4u);
-  chunk.tail[0] = 3; // the device id the project was talking to
-  ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
-  ASSERT_TRUE(WaitForPorts()) << "nothing reached the synthesizer's port \"" << simIn << "\"";
+  ASSERT_NO_FATAL_FAILURE(RecallProgramChangesIntoTheEditor());
 
   ProgramChunk before;
   ASSERT_TRUE(before.Parse(host.GetChunk(false)));
   host.QueueMidi(0, 0xC0, 5, 0);
-  const auto answered = [](const std::vector<std::string>& log)
-  {
-    for (const std::string& line : log)
-      if (line.rfind("OUT F0 00 20 29 01", 0) == 0) return true;
-    return false;
-  };
-  ASSERT_TRUE(ProcessUntil(answered)) << "the synthesizer was not asked for the part";
+  ASSERT_TRUE(ProcessUntil([](const auto& log) { return Answered(log); }))
+      << "the synthesizer was not asked for the part";
   const std::vector<std::string> log = SimLog();
   const size_t change = FirstIndexOf(log, "IN C0 05");
   ASSERT_LT(change, log.size()) << "the program change went on to the synthesizer first";
 
   // Asked at its own device id, the synthesizer answered with part 1's program (both messages).
-  const size_t request = FirstIndexOf(log, "IN F0 00 20 29 01 24 03 08 F7");
+  const size_t request = FirstIndexOf(log, kEditBufferRequest);
   EXPECT_LT(change, request);
   ASSERT_LT(request, log.size());
   const SimSynth same(3, 23);
@@ -279,4 +289,34 @@ TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
     if (!moved) std::this_thread::sleep_for(20ms);
   }
   EXPECT_TRUE(moved) << "the received program did not reach the editor";
+}
+
+TEST_F(EndToEnd, ASilentSynthesizerTimesOutAndTheNextRequestIsAnswered)
+{
+  ASSERT_NO_FATAL_FAILURE(RecallProgramChangesIntoTheEditor());
+  sim.WriteLine("SILENT 1");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  host.QueueMidi(0, 0xC0, 5, 0);
+  ASSERT_TRUE(
+      ProcessUntil([](const auto& log) { return FirstIndexOf(log, kEditBufferRequest) < log.size(); }));
+
+  // The unanswered request ends on its own: the jobs thread takes the next one, which is answered.
+  sim.WriteLine("SILENT 0");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  ASSERT_TRUE(ProcessUntil(
+      [&](const auto& log)
+      {
+        const size_t first = FirstIndexOf(log, kEditBufferRequest);
+        const size_t second = FirstIndexOf(log, kEditBufferRequest, first + 1);
+        if (second < log.size()) return Answered(log, second);
+        host.QueueMidi(0, 0xC0, 6, 0);
+        return false;
+      }))
+      << "the request to the silent synthesizer never ended";
+  const std::vector<std::string> log = SimLog();
+  const size_t first = FirstIndexOf(log, kEditBufferRequest);
+  EXPECT_FALSE(Answered(std::vector<std::string>(
+      log.begin(), log.begin() + long(FirstIndexOf(log, kEditBufferRequest, first + 1)))))
+      << "the silent synthesizer answered";
+  EXPECT_LT(FirstIndexOf(log, "IN C0 06"), log.size());
 }
