@@ -28,7 +28,10 @@ foreach(_dir ${_suites})
   add_dependencies(test_${_name} velk_editor)
   # Suites that share one JACK server or one X display run their tests one at a time.
   set(_props TIMEOUT 300 LABELS ${_name})
-  if(_name MATCHES "^(jack|x11|e2e)$")
+  # The end-to-end suite uses the JACK server too: it and the jack suite take turns.
+  if(_name STREQUAL "e2e")
+    list(APPEND _props RESOURCE_LOCK "jack;e2e")
+  elseif(_name MATCHES "^(jack|x11)$")
     list(APPEND _props RESOURCE_LOCK ${_name})
   endif()
   gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES ${_props})
