@@ -27,13 +27,14 @@ if(NOT _count EQUAL 112)
   message(FATAL_ERROR "config/ImageTable.def: expected 112 images, found ${_count}")
 endif()
 
-# ---- documents: the placeholders (replaced by the authored documents' generator) ----
+# ---- documents: written by docgen from the authored sources in resources/src ----
+file(GLOB VELK_DOCUMENT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/src/*.tsv ${CMAKE_SOURCE_DIR}/resources/src/*.txt)
 add_custom_command(OUTPUT ${VELK_UI_DOCUMENT} ${VELK_SYSEX_DOCUMENT}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VELK_RESOURCE_DIR}
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/placeholder/uiconfig.xml ${VELK_UI_DOCUMENT}
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/placeholder/sysex.xml ${VELK_SYSEX_DOCUMENT}
-  DEPENDS ${CMAKE_SOURCE_DIR}/resources/placeholder/uiconfig.xml ${CMAKE_SOURCE_DIR}/resources/placeholder/sysex.xml
-  COMMENT "Placeholder definition documents")
+  COMMAND velk_docgen ${CMAKE_SOURCE_DIR}/resources/src ${VELK_RESOURCE_DIR}
+  DEPENDS velk_docgen ${VELK_DOCUMENT_SOURCES} ${CMAKE_SOURCE_DIR}/framework/plugin/ParameterNames.def
+    ${CMAKE_SOURCE_DIR}/config/ImageTable.def
+  COMMENT "Definition documents from resources/src")
 add_custom_target(velk_documents DEPENDS ${VELK_UI_DOCUMENT} ${VELK_SYSEX_DOCUMENT})
 # ---- end of documents ----
 

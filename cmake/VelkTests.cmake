@@ -26,13 +26,32 @@ foreach(_dir ${_suites})
     VELK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VELK_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_${_name} velk_editor)
-  # Suites that share one JACK server or one X display run their tests one at a time.
+  # Tests that share one JACK server or one X display run one at a time: on the display, another
+  # test's window could cover the one a test clicks on or captures. x11 and vsthost (whose command
+  # tests open editors) open windows; e2e uses both services.
   set(_props TIMEOUT 300 LABELS ${_name})
-  # The end-to-end suite uses the JACK server too: it and the jack suite take turns.
-  if(_name STREQUAL "e2e")
-    list(APPEND _props RESOURCE_LOCK "jack;e2e")
-  elseif(_name MATCHES "^(jack|x11)$")
-    list(APPEND _props RESOURCE_LOCK ${_name})
+  if(_name MATCHES "^(jack|e2e)$")
+    list(APPEND _locks jack)
+  endif()
+  if(_name MATCHES "^(x11|vsthost|e2e)$")
+    list(APPEND _locks display)
+  endif()
+  if(_locks)
+    list(APPEND _props RESOURCE_LOCK "${_locks}")
+    unset(_locks)
   endif()
   gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES ${_props})
 endforeach()
+
+# Shell tests of the scripts: tests/scripts/*.sh, each one ctest test labelled "scripts".
+file(GLOB _script_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scripts/*.sh)
+foreach(_script ${_script_tests})
+  get_filename_component(_name ${_script} NAME_WE)
+  add_test(NAME scripts.${_name} COMMAND bash ${_script})
+  set_tests_properties(scripts.${_name} PROPERTIES TIMEOUT 60 LABELS scripts)
+endforeach()
+# The document tests also check the layout model and the generator on hand-made sources.
+if(TARGET test_resources AND TARGET velk_docgen_lib)
+  target_link_libraries(test_resources PRIVATE velk_docgen_lib)
+  add_dependencies(test_resources velk_documents)
+endif()

@@ -170,7 +170,7 @@ public:
   // Prepares the next reception: into the editor, or into a librarian slot of the current mode.
   void ArmReceive(bool intoLibrarian);
   // Ends a reception into the librarian: the bank shows as edited and unsaved.
-  void FinishReceive();
+  void FinishReceive() override;
   IEffectBase& DumpPlug() override { return *this; }
   DumpContext CurrentDumpContext() override;
   void SetPartTexts(const std::string& info, const std::string& progress) override;

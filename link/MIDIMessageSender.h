@@ -96,6 +96,8 @@ private:
   Answer PollForAnswer(const PollRules& rules, const std::function<void(int)>& send,
                        const std::function<void()>& beforePoll = {});
   bool Answered() const;
+  // A reception into the librarian is over: the bank shows as unsaved, then the completion text.
+  void FinishWithCompleted();
   SysExAddress Address(int deviceId) const;
   SysExAddress Address() const { return Address(mHost.deviceId.load()); }
   // Straight to the output port (no light, no log), as the synthesizer's requests go.

@@ -72,6 +72,12 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
   }
 }
 
+void MIDIMessageSender::FinishWithCompleted()
+{
+  mTransferHost.FinishReceive();
+  mHost.SetStatusText(kCompletedText);
+}
+
 void MIDIMessageSender::RequestEditBuffer()
 {
   BusyScope busy(mTransferHost);
@@ -111,9 +117,14 @@ void MIDIMessageSender::RequestEditBuffer()
   if (answer == Answer::kTimedOut) mHost.SetStatusText(kTimedOutText);
   if (answer != Answer::kCancelled) Sleep(delay / 2);
   if (answer == Answer::kCancelled)
+  {
     mHost.SetStatusText(kCancelledText);
+  }
   else if (answer == Answer::kAnswered)
+  {
     mHost.SetStatusText(kCompletedText);
+    if (!job.toEditorFlag) mTransferHost.FinishReceive();
+  }
 }
 
 void MIDIMessageSender::RequestCurrentProgram()
@@ -156,9 +167,14 @@ void MIDIMessageSender::RequestCurrentProgram()
   if (answer == Answer::kTimedOut) mHost.SetStatusText(kTimedOutText);
   if ((!job.toEditorFlag || answer == Answer::kTimedOut) && answer != Answer::kCancelled) Sleep(delay);
   if (answer == Answer::kCancelled)
+  {
     mHost.SetStatusText(kCancelledText);
+  }
   else if (answer == Answer::kAnswered)
+  {
     mHost.SetStatusText(kCompletedText);
+    if (!job.toEditorFlag) mTransferHost.FinishReceive();
+  }
 }
 
 void MIDIMessageSender::RequestSlot(bool program)
@@ -203,7 +219,7 @@ void MIDIMessageSender::RequestSlot(bool program)
   else if (answer == Answer::kTimedOut)
     mHost.SetStatusText(kTimedOutText);
   else
-    mHost.SetStatusText(kCompletedText);
+    FinishWithCompleted();
 }
 
 void MIDIMessageSender::RequestBank(bool program)
@@ -265,7 +281,7 @@ void MIDIMessageSender::RequestBank(bool program)
   }
   else
   {
-    mHost.SetStatusText(kCompletedText);
+    FinishWithCompleted();
   }
 }
 

@@ -26,6 +26,7 @@ void MIDIMessageSender::InjectSlot(const std::vector<std::vector<uint8_t>>& mess
   for (const std::vector<uint8_t>& message : messages)
     mWorker.ReceiveSysExMessage(message.data(), message.size(), true);
   mWorker.EndReceive();
+  mTransferHost.FinishReceive();
 }
 
 bool MIDIMessageSender::SendPartProgram(int part, bool store)

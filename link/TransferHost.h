@@ -24,6 +24,9 @@ public:
   virtual void SetPartTexts(const std::string& info, const std::string& progress) = 0;
   // A received slot was stored into the librarian's left bank: refresh and redraw that pane.
   virtual void LibrarianSlotReceived() = 0;
+  // A reception into the librarian ended with its slot received: the bank shows as edited and
+  // unsaved, so that it is not closed without asking.
+  virtual void FinishReceive() = 0;
   // A requested edit buffer arrived and the editor's view must follow (the kMainTab change).
   virtual void RefreshMainView() = 0;
 };

@@ -22,10 +22,23 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace
 {
 std::atomic<IGraphics::LogSink> gLogSink{nullptr};
+
+// Images asked for that are not built in, by id with their file, and whether each was reported.
+struct MissingImage
+{
+  std::string file;
+  bool reported = false;
+};
+std::mutex gMissingMutex;
+std::map<int, MissingImage> gMissingImages;
 
 // Pixel size of a side scaled by the factor, truncated; a factor that is not a positive number,
 // or a result beyond what a bitmap takes, gives no pixels.
@@ -217,9 +230,8 @@ IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double sc
     Gfx_IBitmap* source = LoadBitmapResource(id, fileName);
     if (!source)
     {
-      char line[512];
-      std::snprintf(line, sizeof(line), "IGraphics: missing image %d \"%s\"", id, fileName ? fileName : "");
-      Log(line);
+      std::lock_guard<std::mutex> lock(gMissingMutex);
+      gMissingImages.try_emplace(id, MissingImage{fileName ? fileName : "", false});
       return IBitmapStrip();
     }
     const int w = ScaledSide(source->Width(), scale);
@@ -746,6 +758,24 @@ Gfx_IBitmap* IGraphics::LoadBitmapResource(int id, const char* fileName)
 void IGraphics::SetLogSink(LogSink sink)
 {
   gLogSink.store(sink);
+}
+
+void IGraphics::ReportMissingImages()
+{
+  std::vector<std::string> lines;
+  {
+    std::lock_guard<std::mutex> lock(gMissingMutex);
+    for (auto& [id, image] : gMissingImages)
+    {
+      if (image.reported)
+        continue;
+      image.reported = true;
+      lines.push_back("IGraphics: skin image " + std::to_string(id) + " \"" + image.file +
+                      "\" is not built in; the editor draws without it");
+    }
+  }
+  for (const std::string& line : lines)
+    Log(line.c_str());
 }
 
 void IGraphics::Log(const char* line)

@@ -194,6 +194,9 @@ public:
   // Where the editor's log lines go; null restores standard error.
   static void SetLogSink(LogSink sink);
   static void Log(const char* line);
+  // Skin images that were asked for and are not built in are logged here, each once per process,
+  // when an editor window opens: not while the plug-in is constructed, which every host command does.
+  static void ReportMissingImages();
 
 protected:
   void DeleteControls();

@@ -58,8 +58,7 @@ private:
 
 void FillRect(Gfx_IBitmap* bitmap, int left, int top, int right, int bottom, uint32_t colour)
 {
-  if (!bitmap || !bitmap->PixelData())
-    return;
+  if (!bitmap || !bitmap->PixelData()) return;
   left = std::max(left, 0);
   top = std::max(top, 0);
   right = std::min(right, bitmap->Width());
@@ -81,21 +80,25 @@ void FrameRect(Gfx_IBitmap* bitmap, int left, int top, int right, int bottom, ui
 
 int TextWidth(Gfx_CachedFont* font, const char* text, int length)
 {
-  if (!font || !text || length == 0 || !*text)
-    return 0;
+  if (!font || !text || length == 0 || !*text) return 0;
   Gfx_Rect r{0, 0, 0, 0};
   font->DrawString(nullptr, text, length, &r, DT_CALCRECT | DT_SINGLELINE);
   return r.right - r.left;
 }
 
-uint32_t Opaque(const IColour& c) { return 0xFF000000u | (c.Word() & 0x00FFFFFFu); }
+uint32_t Opaque(const IColour& c)
+{
+  return 0xFF000000u | (c.Word() & 0x00FFFFFFu);
+}
 
-IMouseMod ModOf(const WindowEvent& e) { return IMouseMod(e.left, e.right, e.shift, e.control, e.alt); }
+IMouseMod ModOf(const WindowEvent& e)
+{
+  return IMouseMod(e.left, e.right, e.shift, e.control, e.alt);
+}
 
 IMenu* FindById(IMenu* menu, int id, int& counter, int depth)
 {
-  if (!menu || depth > kMaxMenuDepth)
-    return nullptr;
+  if (!menu || depth > kMaxMenuDepth) return nullptr;
   const int first = counter;
   const int count = menu->Count();
   counter += count;
@@ -108,16 +111,14 @@ IMenu* FindById(IMenu* menu, int id, int& counter, int depth)
   {
     IMenuItem* item = menu->Item(i);
     if (item && item->Submenu() && !item->Has(IMenuItem::kSeparator))
-      if (IMenu* found = FindById(item->Submenu(), id, counter, depth + 1))
-        return found;
+      if (IMenu* found = FindById(item->Submenu(), id, counter, depth + 1)) return found;
   }
   return nullptr;
 }
 
 int Build(IMenu* menu, int& counter, PopupMenuLayout& layout, int depth)
 {
-  if (!menu || depth > kMaxMenuDepth)
-    return -1;
+  if (!menu || depth > kMaxMenuDepth) return -1;
   const int level = int(layout.levels.size());
   layout.levels.emplace_back();
   const int first = counter;
@@ -144,8 +145,7 @@ int Build(IMenu* menu, int& counter, PopupMenuLayout& layout, int depth)
       item.flags = source->Flags() & (kPopupItemGreyed | kPopupItemDisabled);
       // The submenu is built now, so it takes the next block of ids.
       item.submenu = Build(source->Submenu(), counter, layout, depth + 1);
-      if (item.submenu < 0)
-        item.flags |= kPopupItemDisabled;
+      if (item.submenu < 0) item.flags |= kPopupItemDisabled;
     }
     else
     {
@@ -190,31 +190,29 @@ void IGraphicsWin::SetPlatformWindow(std::unique_ptr<PlatformWindow> window)
 
 bool IGraphicsWin::EnsurePlatform()
 {
-  if (!mPlatform)
-    mPlatform = CreateX11Window();
+  if (!mPlatform) mPlatform = CreateX11Window();
   return mPlatform != nullptr;
 }
 
-int IGraphicsWin::LiveEditorWindows() { return gLiveEditorWindows; }
+int IGraphicsWin::LiveEditorWindows()
+{
+  return gLiveEditorWindows;
+}
 
-int IGraphicsWin::TimerPeriod(int frameRate) { return frameRate > 0 ? int(1000.0 / frameRate) : 0; }
+int IGraphicsWin::TimerPeriod(int frameRate)
+{
+  return frameRate > 0 ? int(1000.0 / frameRate) : 0;
+}
 
 int IGraphicsWin::EditorKeyCode(int windowKey)
 {
-  if (windowKey == kWindowKeySpace)
-    return kKeySpace;
-  if (windowKey == kWindowKeyUp)
-    return kKeyUp;
-  if (windowKey == kWindowKeyDown)
-    return kKeyDown;
-  if (windowKey == kWindowKeyLeft)
-    return kKeyLeft;
-  if (windowKey == kWindowKeyRight)
-    return kKeyRight;
-  if (windowKey >= '0' && windowKey <= '9')
-    return kKeyDigit0 + (windowKey - '0');
-  if (windowKey >= 'A' && windowKey <= 'Z')
-    return kKeyLetterA + (windowKey - 'A');
+  if (windowKey == kWindowKeySpace) return kKeySpace;
+  if (windowKey == kWindowKeyUp) return kKeyUp;
+  if (windowKey == kWindowKeyDown) return kKeyDown;
+  if (windowKey == kWindowKeyLeft) return kKeyLeft;
+  if (windowKey == kWindowKeyRight) return kKeyRight;
+  if (windowKey >= '0' && windowKey <= '9') return kKeyDigit0 + (windowKey - '0');
+  if (windowKey >= 'A' && windowKey <= 'Z') return kKeyLetterA + (windowKey - 'A');
   return -1;
 }
 
@@ -223,12 +221,9 @@ int IGraphicsWin::EditorKeyCode(int windowKey)
 void* IGraphicsWin::CreateEditorWindow(void* parentWindow)
 {
   mParentWindow = parentWindow;
-  if (mWindowOpen)
-    DestroyEditorWindow();
-  if (!EnsurePlatform())
-    return nullptr;
-  if (!DrawBitmapSurface())
-    CreateDrawBitmaps();
+  if (mWindowOpen) DestroyEditorWindow();
+  if (!EnsurePlatform()) return nullptr;
+  if (!DrawBitmapSurface()) CreateDrawBitmaps();
   ++gLiveEditorWindows;
   mPlatform->SetTimerPeriod(TimerPeriod(FrameRate()));
   if (!mPlatform->Open(reinterpret_cast<uintptr_t>(parentWindow), Width(), Height(), this))
@@ -238,6 +233,7 @@ void* IGraphicsWin::CreateEditorWindow(void* parentWindow)
   }
   mWindowOpen = true;
   mRepair = IRectangle();
+  ReportMissingImages();
   // The first frame paints every control.
   for (int i = 0; i < NumControls(); ++i)
     GetControl(i)->RequestRedraw(false);
@@ -246,12 +242,9 @@ void* IGraphicsWin::CreateEditorWindow(void* parentWindow)
 
 void IGraphicsWin::WindowGone()
 {
-  if (!mWindowOpen)
-    return;
-  if (EntryOpen())
-    CloseEntry(false);
-  if (mCursorHidden)
-    RestoreCursor();
+  if (!mWindowOpen) return;
+  if (EntryOpen()) CloseEntry(false);
+  if (mCursorHidden) RestoreCursor();
   ReleaseMouseCapture();
   EndOpenParamEdit();
   mMouseCaptured = false;
@@ -261,40 +254,36 @@ void IGraphicsWin::WindowGone()
 
 void IGraphicsWin::DestroyEditorWindow()
 {
-  if (!mWindowOpen)
-    return;
+  if (!mWindowOpen) return;
   WindowGone();
-  if (mPlatform)
-    mPlatform->Close();
+  if (mPlatform) mPlatform->Close();
 }
 
 void* IGraphicsWin::WindowHandle()
 {
-  if (!mWindowOpen || !mPlatform || !mPlatform->IsOpen())
-    return nullptr;
+  if (!mWindowOpen || !mPlatform || !mPlatform->IsOpen()) return nullptr;
   return reinterpret_cast<void*>(mPlatform->Handle());
 }
 
-bool IGraphicsWin::HasWindow() { return WindowHandle() != nullptr; }
+bool IGraphicsWin::HasWindow()
+{
+  return WindowHandle() != nullptr;
+}
 
 void IGraphicsWin::Idle()
 {
-  if (mWindowOpen && mPlatform)
-    mPlatform->Pump();
+  if (mWindowOpen && mPlatform) mPlatform->Pump();
 }
 
 // ---- painting ----
 
 bool IGraphicsWin::PaintWindow(const IRectangle* rect)
 {
-  if (!mWindowOpen || !mPlatform || !rect)
-    return false;
+  if (!mWindowOpen || !mPlatform || !rect) return false;
   Gfx_SysBitmap* bitmap = DrawBitmapSurface();
-  if (!bitmap || !bitmap->PixelData())
-    return false;
+  if (!bitmap || !bitmap->PixelData()) return false;
   // The entry lies over the controls: it is drawn again over whatever was repainted beneath it.
-  if (EntryOpen() && !rect->Intersect(mEntryRect).Empty())
-    DrawEntry();
+  if (EntryOpen() && !rect->Intersect(mEntryRect).Empty()) DrawEntry();
   PixelFrame frame;
   frame.pixels = bitmap->PixelData();
   frame.width = bitmap->Width();
@@ -304,7 +293,10 @@ bool IGraphicsWin::PaintWindow(const IRectangle* rect)
   return true;
 }
 
-void IGraphicsWin::Repair(const IRectangle& rect) { MergeDirtyRect(&mRepair, rect); }
+void IGraphicsWin::Repair(const IRectangle& rect)
+{
+  MergeDirtyRect(&mRepair, rect);
+}
 
 void IGraphicsWin::OnTimer()
 {
@@ -323,8 +315,7 @@ void IGraphicsWin::OnTimer()
     mRepair = IRectangle();
     dirty = true;
   }
-  if (dirty)
-    DrawDirty(&rect);
+  if (dirty) DrawDirty(&rect);
 }
 
 void IGraphicsWin::OnExpose(const IRectangle& area)
@@ -333,8 +324,7 @@ void IGraphicsWin::OnExpose(const IRectangle& area)
   // so that no pending request is lost to the expose.
   IRectangle rect = area;
   IRectangle dirty;
-  if (CollectDirtyRect(&dirty))
-    MergeDirtyRect(&rect, dirty);
+  if (CollectDirtyRect(&dirty)) MergeDirtyRect(&rect, dirty);
   if (!mRepair.Empty())
   {
     MergeDirtyRect(&rect, mRepair);
@@ -349,25 +339,32 @@ void IGraphicsWin::OnWindowEvent(const WindowEvent& e)
 {
   switch (e.kind)
   {
-  case kWindowEventTimer: OnTimer(); return;
-  case kWindowEventExpose: OnExpose(IRectangle(e.x, e.y, e.x + e.width, e.y + e.height)); return;
-  case kWindowEventMouseDown: OnPress(e, false); return;
-  case kWindowEventDoubleClick: OnPress(e, true); return;
+  case kWindowEventTimer:
+    OnTimer();
+    return;
+  case kWindowEventExpose:
+    OnExpose(IRectangle(e.x, e.y, e.x + e.width, e.y + e.height));
+    return;
+  case kWindowEventMouseDown:
+    OnPress(e, false);
+    return;
+  case kWindowEventDoubleClick:
+    OnPress(e, true);
+    return;
   case kWindowEventMouseUp:
-    if (e.button != kWindowButtonLeft && e.button != kWindowButtonRight)
-      return;
+    // Every button's press took the capture (the middle one's too), so every release gives it
+    // back: a capture kept would hold the whole display's pointer.
+    if (e.button == kWindowButtonNone) return;
     if (mMouseCaptured)
     {
       mPlatform->ReleaseMouse();
       mMouseCaptured = false;
     }
-    if (EntryOpen())
-      return;
+    if (EntryOpen()) return;
     OnMouseUp(e.x, e.y, ModOf(e));
     return;
   case kWindowEventMouseMove:
-    if (!(e.left || e.right) || !mMouseCaptured || EntryOpen() || !CapturedControl())
-      return;
+    if (!(e.left || e.right) || !mMouseCaptured || EntryOpen() || !CapturedControl()) return;
     OnMouseDrag(e.x, e.y, ModOf(e));
     return;
   case kWindowEventWheel:
@@ -379,17 +376,21 @@ void IGraphicsWin::OnWindowEvent(const WindowEvent& e)
     // 120 per notch, truncated toward zero.
     OnMouseWheel(e.x, e.y, ModOf(e), e.wheel / 120);
     return;
-  case kWindowEventKeyDown: OnKey(e); return;
+  case kWindowEventKeyDown:
+    OnKey(e);
+    return;
   case kWindowEventFocusIn:
     if (EntryOpen() && mEntryState != kEntryCancel && mEntryState != kEntryCommit)
       mEntryState = kEntryFocused;
     return;
   case kWindowEventFocusOut:
-    if (EntryOpen() && mEntryState != kEntryCommit)
-      mEntryState = kEntryCancel;
+    if (EntryOpen() && mEntryState != kEntryCommit) mEntryState = kEntryCancel;
     return;
-  case kWindowEventClose: WindowGone(); return;
-  default: return;
+  case kWindowEventClose:
+    WindowGone();
+    return;
+  default:
+    return;
   }
 }
 
@@ -410,8 +411,7 @@ void IGraphicsWin::OnPress(const WindowEvent& e, bool doubleClick)
     if (mEntryState == kEntryFocused)
     {
       // A press elsewhere while the entry has the focus cancels it on the next frame.
-      if (e.button == kWindowButtonLeft || e.button == kWindowButtonRight)
-        mEntryState = kEntryCancel;
+      if (e.button == kWindowButtonLeft || e.button == kWindowButtonRight) mEntryState = kEntryCancel;
       return;
     }
     // Otherwise the entry goes at once, uncommitted, and the press goes on.
@@ -420,8 +420,7 @@ void IGraphicsWin::OnPress(const WindowEvent& e, bool doubleClick)
   }
   if (doubleClick)
   {
-    if (e.button != kWindowButtonLeft)
-      return;
+    if (e.button != kWindowButtonLeft) return;
     OnMouseDblClick(e.x, e.y, ModOf(e));
     if (CapturedControl() && mWindowOpen)
     {
@@ -440,14 +439,20 @@ void IGraphicsWin::OnKey(const WindowEvent& e)
 {
   if (EntryOpen())
   {
-    if (mEntryState == kEntryCancel || mEntryState == kEntryCommit)
-      return;
+    if (mEntryState == kEntryCancel || mEntryState == kEntryCommit) return;
     switch (mEntry.Key(e.key, e.text, e.shift))
     {
-    case TextEntryField::kCommit: mEntryState = kEntryCommit; break;
-    case TextEntryField::kCancel: mEntryState = kEntryCancel; break;
-    case TextEntryField::kEdited: Repair(mEntryRect); break;
-    default: break;
+    case TextEntryField::kCommit:
+      mEntryState = kEntryCommit;
+      break;
+    case TextEntryField::kCancel:
+      mEntryState = kEntryCancel;
+      break;
+    case TextEntryField::kEdited:
+      Repair(mEntryRect);
+      break;
+    default:
+      break;
     }
     return;
   }
@@ -460,17 +465,15 @@ void IGraphicsWin::OnKey(const WindowEvent& e)
   // The control under the pointer decides; a key nobody takes belongs to the host.
   int x = e.x, y = e.y;
   mPlatform->PointerPosition(x, y);
-  if (!OnKeyDown(x, y, code))
-    mPlatform->ForwardKeyToHost(e);
+  if (!OnKeyDown(x, y, code)) mPlatform->ForwardKeyToHost(e);
 }
 
 // ---- text entry ----
 
-void IGraphicsWin::ShowTextEntry(IControl* control, const ITextStyle* style, const IRectangle* rect, const char* text,
-                                 IParameter* param)
+void IGraphicsWin::ShowTextEntry(IControl* control, const ITextStyle* style, const IRectangle* rect,
+                                 const char* text, IParameter* param)
 {
-  if (!control || !rect || EntryOpen() || !mWindowOpen)
-    return;
+  if (!control || !rect || EntryOpen() || !mWindowOpen) return;
   mEntryStyle = style ? *style : control->TextStyle();
   const int height = rect->H() < mEntryStyle.size + 2 ? mEntryStyle.size + 2 : rect->H() + 1;
   mEntryRect = IRectangle(rect->L, rect->T, rect->L + rect->W() + 1, rect->T + height);
@@ -493,14 +496,12 @@ void IGraphicsWin::ShowTextEntry(IControl* control, const ITextStyle* style, con
 
 void IGraphicsWin::CancelTextEntry()
 {
-  if (EntryOpen())
-    mEntryState = kEntryCancel;
+  if (EntryOpen()) mEntryState = kEntryCancel;
 }
 
 void IGraphicsWin::CloseEntry(bool commit)
 {
-  if (!EntryOpen())
-    return;
+  if (!EntryOpen()) return;
   IControl* control = mEntryControl;
   IParameter* param = mEntryParam;
   const std::string text = mEntry.Text().substr(0, TextEntryField::kMaxLength);
@@ -510,15 +511,16 @@ void IGraphicsWin::CloseEntry(bool commit)
   // What lay under the entry is drawn again.
   Repair(mEntryRect);
   mEntryRect = IRectangle();
-  if (!commit)
-    return;
+  // The press that opened the entry had its release swallowed: end it here, or the control would
+  // keep the capture (wheel and keys) and the host edit it began would stay open.
   if (mMouseCaptured && mPlatform)
   {
     mPlatform->ReleaseMouse();
     mMouseCaptured = false;
   }
-  if (param)
-    SetValueFromText(control, param, text.c_str());
+  ReleaseMouseCapture();
+  if (commit && param) SetValueFromText(control, param, text.c_str());
+  EndOpenParamEdit();
 }
 
 int IGraphicsWin::EntryTextLeft()
@@ -536,10 +538,8 @@ int IGraphicsWin::EntryTextLeft()
     x = (mEntryRect.L + mEntryRect.R) / 2 - width / 2;
   // Keep the caret in view when the text is wider than the entry.
   const int caretX = x + TextWidth(font, text.c_str(), mEntry.Caret());
-  if (caretX > innerR)
-    x -= caretX - innerR;
-  if (caretX < innerL)
-    x += innerL - caretX;
+  if (caretX > innerR) x -= caretX - innerR;
+  if (caretX < innerL) x += innerL - caretX;
   return x;
 }
 
@@ -564,8 +564,7 @@ int IGraphicsWin::EntryPositionAt(int x)
 void IGraphicsWin::DrawEntry()
 {
   Gfx_SysBitmap* bitmap = DrawBitmapSurface();
-  if (!bitmap || !EntryOpen())
-    return;
+  if (!bitmap || !EntryOpen()) return;
   const IRectangle& r = mEntryRect;
   FillRect(bitmap, r.L, r.T, r.R, r.B, Opaque(mEntryStyle.entryBackground));
   FrameRect(bitmap, r.L, r.T, r.R, r.B, kEntryFrame);
@@ -599,32 +598,39 @@ void IGraphicsWin::DrawEntry()
 
 std::string IGraphicsWin::MenuItemLabel(const IMenu* menu, int index)
 {
-  if (!menu || !menu->Item(index))
-    return std::string();
+  if (!menu || !menu->Item(index)) return std::string();
   const char* text = menu->Item(index)->Text();
   const char* format = nullptr;
   switch (menu->PrefixStyle())
   {
-  case IMenu::kPrefix1: format = "%1d: %s"; break;
-  case IMenu::kPrefix2: format = "%02d: %s"; break;
-  case IMenu::kPrefix3: format = "%03d: %s"; break;
-  default: return text;
+  case IMenu::kPrefix1:
+    format = "%1d: %s";
+    break;
+  case IMenu::kPrefix2:
+    format = "%02d: %s";
+    break;
+  case IMenu::kPrefix3:
+    format = "%03d: %s";
+    break;
+  default:
+    return text;
   }
   const int n = std::snprintf(nullptr, 0, format, index + 1, text);
-  if (n < 0)
-    return text;
+  if (n < 0) return text;
   std::string label(size_t(n) + 1, '\0');
   std::snprintf(label.data(), label.size(), format, index + 1, text);
   label.resize(size_t(n));
   return label;
 }
 
-int IGraphicsWin::BuildMenu(IMenu* menu, int& counter, PopupMenuLayout& layout) { return Build(menu, counter, layout, 0); }
+int IGraphicsWin::BuildMenu(IMenu* menu, int& counter, PopupMenuLayout& layout)
+{
+  return Build(menu, counter, layout, 0);
+}
 
 IMenu* IGraphicsWin::FindMenuItemById(IMenu* menu, int id)
 {
-  if (id < 0)
-    return nullptr;
+  if (id < 0) return nullptr;
   int counter = 0;
   return FindById(menu, id, counter, 0);
 }
@@ -637,12 +643,10 @@ IMenu* IGraphicsWin::ShowPopupMenu(IMenu* menu, const IRectangle* rect)
     mPlatform->ReleaseMouse();
     mMouseCaptured = false;
   }
-  if (!menu || !rect || !mWindowOpen || !mPlatform)
-    return nullptr;
+  if (!menu || !rect || !mWindowOpen || !mPlatform) return nullptr;
   PopupMenuLayout layout;
   int counter = 0;
-  if (BuildMenu(menu, counter, layout) < 0)
-    return nullptr;
+  if (BuildMenu(menu, counter, layout) < 0) return nullptr;
   const int id = mPlatform->TrackPopupMenu(layout, rect->L, rect->B, *this);
   return id >= 0 ? FindMenuItemById(menu, id) : nullptr;
 }
@@ -650,8 +654,7 @@ IMenu* IGraphicsWin::ShowPopupMenu(IMenu* menu, const IRectangle* rect)
 void IGraphicsWin::MeasureLevel(const PopupMenuLayout& layout, int level, int& width, int& height)
 {
   width = height = 0;
-  if (level < 0 || level >= int(layout.levels.size()))
-    return;
+  if (level < 0 || level >= int(layout.levels.size())) return;
   Gfx_CachedFont* font = mMenuStyle.font ? mMenuStyle.font : MakeCachedFont(&mMenuStyle);
   const int rowHeight = std::max(font ? font->LineHeight() : 0, 14) + 6;
   int textWidth = 40;
@@ -664,18 +667,17 @@ void IGraphicsWin::MeasureLevel(const PopupMenuLayout& layout, int level, int& w
       continue;
     }
     height += rowHeight;
-    textWidth = std::max(textWidth, font ? TextWidth(font, item.text.c_str(), -1) : int(item.text.size()) * 7);
+    textWidth =
+        std::max(textWidth, font ? TextWidth(font, item.text.c_str(), -1) : int(item.text.size()) * 7);
   }
-  if (layout.levels[size_t(level)].items.empty())
-    height += rowHeight; // an empty menu still shows as a box
+  if (layout.levels[size_t(level)].items.empty()) height += rowHeight; // an empty menu still shows as a box
   width = 2 * kMenuBorder + kMenuCheckColumn + textWidth + 2 * kMenuTextPad + kMenuArrowColumn;
 }
 
 void IGraphicsWin::ItemRow(const PopupMenuLayout& layout, int level, int item, int& top, int& bottom)
 {
   top = bottom = 0;
-  if (level < 0 || level >= int(layout.levels.size()))
-    return;
+  if (level < 0 || level >= int(layout.levels.size())) return;
   Gfx_CachedFont* font = mMenuStyle.font ? mMenuStyle.font : MakeCachedFont(&mMenuStyle);
   const int rowHeight = std::max(font ? font->LineHeight() : 0, 14) + 6;
   int y = kMenuBorder;
@@ -695,12 +697,10 @@ void IGraphicsWin::ItemRow(const PopupMenuLayout& layout, int level, int item, i
 
 int IGraphicsWin::ItemAt(const PopupMenuLayout& layout, int level, int x, int y)
 {
-  if (level < 0 || level >= int(layout.levels.size()) || x < 0)
-    return -1;
+  if (level < 0 || level >= int(layout.levels.size()) || x < 0) return -1;
   int width = 0, height = 0;
   MeasureLevel(layout, level, width, height);
-  if (x >= width)
-    return -1;
+  if (x >= width) return -1;
   const int count = int(layout.levels[size_t(level)].items.size());
   for (int i = 0; i < count; ++i)
   {
@@ -712,11 +712,10 @@ int IGraphicsWin::ItemAt(const PopupMenuLayout& layout, int level, int x, int y)
   return -1;
 }
 
-void IGraphicsWin::PaintLevel(const PopupMenuLayout& layout, int level, int highlighted, uint32_t* pixels, int width,
-                              int height)
+void IGraphicsWin::PaintLevel(const PopupMenuLayout& layout, int level, int highlighted, uint32_t* pixels,
+                              int width, int height)
 {
-  if (!pixels || width <= 0 || height <= 0 || level < 0 || level >= int(layout.levels.size()))
-    return;
+  if (!pixels || width <= 0 || height <= 0 || level < 0 || level >= int(layout.levels.size())) return;
   BufferBitmap panel(pixels, width, height);
   FillRect(&panel, 0, 0, width, height, kMenuBackground);
   FrameRect(&panel, 0, 0, width, height, kMenuFrame);
@@ -735,8 +734,7 @@ void IGraphicsWin::PaintLevel(const PopupMenuLayout& layout, int level, int high
     }
     const bool greyed = (item.flags & (kPopupItemGreyed | kPopupItemDisabled)) != 0;
     const bool lit = i == highlighted && !greyed;
-    if (lit)
-      FillRect(&panel, kMenuBorder, top, width - kMenuBorder, bottom, kMenuHighlight);
+    if (lit) FillRect(&panel, kMenuBorder, top, width - kMenuBorder, bottom, kMenuHighlight);
     const uint32_t ink = greyed ? kMenuTextGreyed : (lit ? kMenuTextHighlighted : kMenuText);
     if (item.flags & kPopupItemChecked)
     {
@@ -766,14 +764,11 @@ void IGraphicsWin::PaintLevel(const PopupMenuLayout& layout, int level, int high
 
 void IGraphicsWin::Resize(int width, int height)
 {
-  if (width == Width() && height == Height())
-    return;
+  if (width == Width() && height == Height()) return;
   // The entry's control is about to be deleted with the others.
-  if (EntryOpen())
-    CloseEntry(false);
+  if (EntryOpen()) CloseEntry(false);
   IGraphics::Resize(width, height);
-  if (!mWindowOpen || !mPlatform)
-    return;
+  if (!mWindowOpen || !mPlatform) return;
   // Only our own window changes; the host is asked to fit its window around it.
   mPlatform->Resize(Width(), Height());
   if (IEffectVST* vst = dynamic_cast<IEffectVST*>(mPlug))
@@ -786,11 +781,9 @@ void IGraphicsWin::Resize(int width, int height)
 
 void IGraphicsWin::HideMouseCursor()
 {
-  if (mCursorHidden || !mWindowOpen || !mPlatform)
-    return;
+  if (mCursorHidden || !mWindowOpen || !mPlatform) return;
   int x = -1, y = -1;
-  if (!mPlatform->PointerPosition(x, y))
-    x = y = -1;
+  if (!mPlatform->PointerPosition(x, y)) x = y = -1;
   mCursorX = x;
   mCursorY = y;
   mPlatform->SetCursorVisible(false);
@@ -799,12 +792,10 @@ void IGraphicsWin::HideMouseCursor()
 
 void IGraphicsWin::RestoreCursor()
 {
-  if (!mCursorHidden)
-    return;
+  if (!mCursorHidden) return;
   if (mPlatform && mWindowOpen)
   {
-    if (mCursorX >= 0 && mCursorY >= 0)
-      mPlatform->WarpPointer(mCursorX, mCursorY);
+    if (mCursorX >= 0 && mCursorY >= 0) mPlatform->WarpPointer(mCursorX, mCursorY);
     mPlatform->SetCursorVisible(true);
   }
   mCursorHidden = false;
@@ -815,8 +806,7 @@ void IGraphicsWin::RestoreCursor()
 
 int IGraphicsWin::ShowMessageBox(const char* text, const char* caption, int type)
 {
-  if (!EnsurePlatform())
-    return 0;
+  if (!EnsurePlatform()) return 0;
   int kind = type & 0xF;
   if (kind != kMessageBoxOk && kind != kMessageBoxOkCancel && kind != kMessageBoxYesNo &&
       kind != kMessageBoxYesNoCancel)
@@ -826,16 +816,14 @@ int IGraphicsWin::ShowMessageBox(const char* text, const char* caption, int type
 
 void IGraphicsWin::PromptForFilePath(HeapString* file, int action, HeapString* folder, const char* extensions)
 {
-  if (!file)
-    return;
+  if (!file) return;
   if (!mWindowOpen || !mPlatform)
   {
     file->Set("");
     mLastDialogStatus = kDialogUnavailable;
     return;
   }
-  if (folder && folder->Empty())
-    DesktopFolder(folder);
+  if (folder && folder->Empty()) DesktopFolder(folder);
   std::vector<std::string> list;
   if (extensions)
   {
@@ -844,10 +832,8 @@ void IGraphicsWin::PromptForFilePath(HeapString* file, int action, HeapString* f
     while (start < all.size())
     {
       size_t end = all.find(' ', start);
-      if (end == std::string::npos)
-        end = all.size();
-      if (end > start)
-        list.push_back(all.substr(start, end - start));
+      if (end == std::string::npos) end = all.size();
+      if (end > start) list.push_back(all.substr(start, end - start));
       start = end + 1;
     }
   }
@@ -856,10 +842,8 @@ void IGraphicsWin::PromptForFilePath(HeapString* file, int action, HeapString* f
       mPlatform->PromptForFile(action == 1, folder ? folder->Get() : "", file->Get(), list, path);
   if (mLastDialogStatus == kDialogUnavailable)
     Log("File prompt unavailable: zenity is not installed; treated as cancelled");
-  if (mLastDialogStatus != kDialogChosen)
-    return;
-  if (folder)
-    folder->Set(FolderOfPath(path).c_str());
+  if (mLastDialogStatus != kDialogChosen) return;
+  if (folder) folder->Set(FolderOfPath(path).c_str());
   file->Set(path.c_str());
 }
 
@@ -874,8 +858,7 @@ bool IGraphicsWin::PromptForColour(IColour* colour, const char* title)
   mLastDialogStatus = mPlatform->PromptForColour(title ? title : "", rgb);
   if (mLastDialogStatus == kDialogUnavailable)
     Log("Colour prompt unavailable: zenity is not installed; treated as cancelled");
-  if (mLastDialogStatus != kDialogChosen)
-    return false;
+  if (mLastDialogStatus != kDialogChosen) return false;
   colour->R = rgb[0];
   colour->G = rgb[1];
   colour->B = rgb[2];
@@ -887,27 +870,22 @@ bool IGraphicsWin::OpenWithShell(const char* target, const char* caption, const 
 {
   if (confirmText && ShowMessageBox(confirmText, caption, kMessageBoxYesNo) != kMessageBoxAnswerYes)
     return false;
-  if (target && *target && EnsurePlatform() && mPlatform->OpenWithShell(target))
-    return true;
-  if (errorText)
-    ShowMessageBox(errorText, caption, kMessageBoxOk);
+  if (target && *target && EnsurePlatform() && mPlatform->OpenWithShell(target)) return true;
+  if (errorText) ShowMessageBox(errorText, caption, kMessageBoxOk);
   return false;
 }
 
 void IGraphicsWin::HostExecutablePath(HeapString* out)
 {
-  if (out)
-    out->Set(HostExecutableFolder().c_str());
+  if (out) out->Set(HostExecutableFolder().c_str());
 }
 
 void IGraphicsWin::PluginModulePath(HeapString* out)
 {
-  if (out)
-    out->Set(PluginModuleFolder().c_str());
+  if (out) out->Set(PluginModuleFolder().c_str());
 }
 
 void IGraphicsWin::DesktopFolder(HeapString* out)
 {
-  if (out)
-    out->Set(::DesktopFolder().c_str());
+  if (out) out->Set(::DesktopFolder().c_str());
 }

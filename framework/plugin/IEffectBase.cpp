@@ -463,6 +463,36 @@ bool IEffectBase::LoadPreset(int index)
   return ok;
 }
 
+IEffectBase::PresetsCopy IEffectBase::CopyPresets() const
+{
+  PresetsCopy copy;
+  copy.current = mCurrentPreset;
+  copy.slots.resize(size_t(mPresets.Count()));
+  for (int i = 0; i < mPresets.Count(); ++i)
+  {
+    const IPresetSlot* slot = mPresets.Get(i);
+    IPresetSlot& to = copy.slots[size_t(i)];
+    to.initialised = slot->initialised;
+    to.name = slot->name;
+    to.chunk.Assign(slot->chunk.Data(), slot->chunk.Size());
+  }
+  return copy;
+}
+
+void IEffectBase::RestorePresets(const PresetsCopy& copy)
+{
+  for (int i = 0; i < mPresets.Count() && size_t(i) < copy.slots.size(); ++i)
+  {
+    IPresetSlot* slot = mPresets.Get(i);
+    const IPresetSlot& from = copy.slots[size_t(i)];
+    slot->initialised = from.initialised;
+    slot->name = from.name;
+    slot->chunk.Assign(from.chunk.Data(), from.chunk.Size());
+  }
+  mCurrentPreset = copy.current;
+  OnPresetListChanged();
+}
+
 const char* IEffectBase::PresetName(int index) const
 {
   IPresetSlot* slot = mPresets.Get(index);

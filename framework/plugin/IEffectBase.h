@@ -4,6 +4,7 @@
 #include "framework/support/HeapString.h"
 #include "framework/plugin/HostId.h"
 #include "framework/plugin/IMidiPorts.h"
+#include "framework/plugin/IPresetSlot.h"
 #include "framework/support/PointerList.h"
 
 #include <cstdint>
@@ -16,7 +17,6 @@ class IParameter;
 class IStateChunk;
 struct IMidiMessage;
 struct ISysExMessage;
-struct IPresetSlot;
 
 // What HostTimeInfo fills in. The caller sets the defaults; fields the host does not supply
 // keep them.
@@ -159,6 +159,15 @@ public:
   void ModifyCurrentPreset(const char* name);
   // Adds an empty preset slot; the plug-in itself makes none.
   IPresetSlot* AddPresetSlot();
+  // A copy of every slot and of the current index, and putting it back: a refused bank must
+  // leave the slots as they were.
+  struct PresetsCopy
+  {
+    std::vector<IPresetSlot> slots;
+    int32_t current = 0;
+  };
+  PresetsCopy CopyPresets() const;
+  void RestorePresets(const PresetsCopy& copy);
 
   // ---- state chunk (serialisers) ----
   void WriteChunkHeader(IStateChunk* chunk);

@@ -608,6 +608,7 @@ VstIntPtr IEffectVST::SetChunk(const void* data, VstIntPtr size, bool isBank)
   std::vector<double> saved(static_cast<size_t>(NumParameters()));
   for (int i = 0; i < NumParameters(); ++i)
     saved[size_t(i)] = ParameterAt(i)->Value();
+  const PresetsCopy savedPresets = isBank ? CopyPresets() : PresetsCopy{};
 
   int position = 0;
   const int32_t version = ReadChunkHeader(&chunk, &position);
@@ -628,6 +629,8 @@ VstIntPtr IEffectVST::SetChunk(const void* data, VstIntPtr size, bool isBank)
   }
   for (int i = 0; i < NumParameters(); ++i)
     ParameterAt(i)->SetClamped(saved[size_t(i)]);
+  if (isBank) RestorePresets(savedPresets);
+  PushParametersToEditor();
   return 0;
 }
 

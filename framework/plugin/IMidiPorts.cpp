@@ -1,19 +1,22 @@
 #include "framework/plugin/IMidiPorts.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace
 {
-uint8_t DataByte(uint8_t value) { return value > 0x7F ? 0x7F : value; }
+uint8_t DataByte(uint8_t value)
+{
+  return value > 0x7F ? 0x7F : value;
+}
 
 bool IsPortAddress(const std::string& text)
 {
   const size_t colon = text.find(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
-    return false;
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
   for (size_t i = 0; i < text.size(); ++i)
-    if (i != colon && (text[i] < '0' || text[i] > '9'))
-      return false;
+    if (i != colon && (text[i] < '0' || text[i] > '9')) return false;
   return true;
 }
 } // namespace
@@ -43,25 +46,33 @@ IMidiPorts::IMidiPorts(std::shared_ptr<MidiBackend> backend) : backend_(std::mov
 IMidiPorts::~IMidiPorts()
 {
   Shutdown();
-  if (delivery_.joinable())
-    delivery_.detach(); // torn down from a handler on the delivery thread itself
 }
 
 bool IMidiPorts::SetBackend(std::shared_ptr<MidiBackend> backend)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  if (output_ || input_)
-    return false;
+  if (IsOutputOpen() || IsInputOpen()) return false;
+  // Clients made only to list ports (the editor's device menus do at start-up) belong to the old
+  // back end: drop them with their names, so the next listing asks the new one.
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    output_.reset();
+  }
+  input_.reset();
+  outputNames_.clear();
+  inputNames_.clear();
   backend_ = std::move(backend);
   return true;
 }
 
-void IMidiPorts::SetSink(IMidiInputSink* sink) { sink_.store(sink); }
+void IMidiPorts::SetSink(IMidiInputSink* sink)
+{
+  sink_.store(sink);
+}
 
 MidiBackend* IMidiPorts::Backend()
 {
-  if (!backend_)
-    backend_ = CreateRtMidiBackend();
+  if (!backend_) backend_ = CreateRtMidiBackend();
   return backend_.get();
 }
 
@@ -78,8 +89,7 @@ bool IMidiPorts::EnsureOutputClient()
 
 bool IMidiPorts::EnsureInputClient()
 {
-  if (!input_)
-    input_ = Backend()->CreateInput(kInputClientName);
+  if (!input_) input_ = Backend()->CreateInput(kInputClientName);
   return input_ != nullptr;
 }
 
@@ -107,27 +117,22 @@ std::vector<std::string> IMidiPorts::ReadOutputNames()
 std::string IMidiPorts::WithoutPortAddress(const std::string& name)
 {
   size_t end = name.find_last_not_of(' ');
-  if (end == std::string::npos)
-    return name;
+  if (end == std::string::npos) return name;
   const size_t blank = name.rfind(' ', end);
-  if (blank == std::string::npos || !IsPortAddress(name.substr(blank + 1, end - blank)))
-    return name;
+  if (blank == std::string::npos || !IsPortAddress(name.substr(blank + 1, end - blank))) return name;
   const size_t last = name.find_last_not_of(' ', blank);
   return last == std::string::npos ? std::string() : name.substr(0, last + 1);
 }
 
 int IMidiPorts::FindIn(const std::vector<std::string>& names, const std::string& name)
 {
-  if (name.empty())
-    return -1;
+  if (name.empty()) return -1;
   for (size_t i = 0; i < names.size(); ++i)
-    if (names[i] == name)
-      return static_cast<int>(i);
+    if (names[i] == name) return static_cast<int>(i);
   // ALSA numbers clients as they come; after a reboot the same device may be "Synth 28:0".
   const std::string bare = WithoutPortAddress(name);
   for (size_t i = 1; i < names.size(); ++i)
-    if (!names[i].empty() && WithoutPortAddress(names[i]) == bare)
-      return static_cast<int>(i);
+    if (!names[i].empty() && WithoutPortAddress(names[i]) == bare) return static_cast<int>(i);
   return -1;
 }
 
@@ -136,8 +141,7 @@ std::vector<std::string> IMidiPorts::ListMidiOutputPorts()
   std::lock_guard<std::mutex> lock(portsMutex_);
   if (!output_ || outputNames_.empty())
   {
-    if (!IsOutputOpen())
-      chosenOutput_ = 0;
+    if (!IsOutputOpen()) chosenOutput_ = 0;
     outputNames_ = EnsureOutputClient() ? ReadOutputNames() : std::vector<std::string>{kNoDeviceName};
   }
   return outputNames_;
@@ -148,8 +152,7 @@ std::vector<std::string> IMidiPorts::ListMidiInputPorts()
   std::lock_guard<std::mutex> lock(portsMutex_);
   if (!input_ || inputNames_.empty())
   {
-    if (!IsInputOpen())
-      chosenInput_ = 0;
+    if (!IsInputOpen()) chosenInput_ = 0;
     inputNames_ = EnsureInputClient() ? ReadPortNames(*input_) : std::vector<std::string>{kNoDeviceName};
   }
   return inputNames_;
@@ -158,16 +161,14 @@ std::vector<std::string> IMidiPorts::ListMidiInputPorts()
 int IMidiPorts::FindMidiOutputPort(const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  if (output_)
-    outputNames_ = ReadOutputNames();
+  if (output_) outputNames_ = ReadOutputNames();
   return FindIn(output_ ? outputNames_ : std::vector<std::string>{kNoDeviceName}, name);
 }
 
 int IMidiPorts::FindMidiInputPort(const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  if (input_)
-    inputNames_ = ReadPortNames(*input_);
+  if (input_) inputNames_ = ReadPortNames(*input_);
   return FindIn(input_ ? inputNames_ : std::vector<std::string>{kNoDeviceName}, name);
 }
 
@@ -177,12 +178,10 @@ int IMidiPorts::SelectMidiOutputPort(int& index, const std::string& name)
   CloseOutput();
   const int asked = index;
   index = 0;
-  if (asked == 0 || !EnsureOutputClient())
-    return 0;
+  if (asked == 0 || !EnsureOutputClient()) return 0;
   outputNames_ = ReadOutputNames();
   const int found = FindIn(outputNames_, name);
-  if (found <= 0)
-    return 0;
+  if (found <= 0) return 0;
   bool opened = false;
   {
     std::lock_guard<std::mutex> send(sendMutex_);
@@ -204,23 +203,20 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
   CloseInput();
   const int asked = index;
   index = 0;
-  if (asked == 0 || !EnsureInputClient())
-    return 0;
+  if (asked == 0 || !EnsureInputClient()) return 0;
   inputNames_ = ReadPortNames(*input_);
   const int found = FindIn(inputNames_, name);
-  if (found <= 0)
-    return 0;
+  if (found <= 0) return 0;
   StartDelivery();
   const bool opened = input_->OpenPort(static_cast<unsigned>(found - 1), kInputPortName,
-                                       [this](const uint8_t* bytes, size_t size) {
+                                       [this](const uint8_t* bytes, size_t size)
+                                       {
                                          // The library's thread (real-time under JACK): copy only.
-                                         if (queue_.Push(bytes, size))
-                                           pending_.release();
+                                         if (queue_.Push(bytes, size)) pending_.release();
                                        });
   if (!opened)
   {
     std::fprintf(stderr, "MIDI input \"%s\" could not be opened\n", name.c_str());
-    StopDelivery();
     return 0;
   }
   chosenInput_ = found;
@@ -234,7 +230,10 @@ bool IMidiPorts::IsOutputOpen() const
   return output_ && output_->IsPortOpen();
 }
 
-bool IMidiPorts::IsInputOpen() const { return chosenInput_.load() > 0; }
+bool IMidiPorts::IsInputOpen() const
+{
+  return chosenInput_.load() > 0;
+}
 
 void IMidiPorts::CloseMidiOutput()
 {
@@ -250,72 +249,85 @@ void IMidiPorts::CloseMidiInput()
 
 void IMidiPorts::CloseOutput()
 {
+  // Let what was sent be delivered without holding up the other senders (the client stays: it is
+  // replaced only under the ports lock, which our caller holds).
+  MidiOutputClient* output = nullptr;
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    if (output_ && output_->IsPortOpen()) output = output_.get();
+  }
+  if (output) output->WaitUntilDelivered();
   std::lock_guard<std::mutex> send(sendMutex_);
-  if (output_)
-    output_->ClosePort();
+  if (output_) output_->ClosePort();
   chosenOutput_ = 0;
 }
 
 void IMidiPorts::CloseInput()
 {
-  if (input_)
-    input_->ClosePort(); // no callback runs after this
+  if (input_) input_->ClosePort(); // no callback runs after this
   chosenInput_ = 0;
-  StopDelivery();
+  // No join here: the delivery thread may be waiting for a lock our caller holds.
+  discardBefore_.store(queue_.WrittenPosition());
+  discardPending_.store(true);
 }
 
 void IMidiPorts::Shutdown()
 {
-  std::lock_guard<std::mutex> lock(portsMutex_);
-  sink_.store(nullptr);
-  CloseInput();
-  CloseOutput();
-  input_.reset();
+  std::jthread delivery;
   {
-    std::lock_guard<std::mutex> send(sendMutex_);
-    output_.reset();
+    std::lock_guard<std::mutex> lock(portsMutex_);
+    sink_.store(nullptr);
+    CloseInput();
+    CloseOutput();
+    input_.reset();
+    {
+      std::lock_guard<std::mutex> send(sendMutex_);
+      output_.reset();
+    }
+    outputNames_.clear();
+    inputNames_.clear();
+    delivery = std::move(delivery_);
   }
-  outputNames_.clear();
-  inputNames_.clear();
+  // Joined outside the ports lock, which a handler on that thread may be waiting for.
+  if (!delivery.joinable()) return;
+  delivery.request_stop();
+  pending_.release();
+  if (delivery.get_id() == std::this_thread::get_id())
+    delivery.detach(); // a handler shutting its own ports down: the loop ends when it returns
+  else
+    delivery.join();
 }
 
 void IMidiPorts::StartDelivery()
 {
-  if (delivery_.joinable())
-    return;
+  if (delivery_.joinable()) return;
   queue_.Clear(); // nothing is producing now: the input port is closed
-  stopDelivery_ = false;
-  delivery_ = std::thread([this] { DeliveryLoop(); });
+  discardPending_ = false;
+  delivery_ = std::jthread([this](std::stop_token stop) { DeliveryLoop(stop); });
 }
 
-void IMidiPorts::StopDelivery()
-{
-  if (!delivery_.joinable() || delivery_.get_id() == std::this_thread::get_id())
-    return; // a handler closing the port keeps its own thread; it idles until the next open
-  stopDelivery_ = true;
-  pending_.release();
-  delivery_.join();
-}
-
-void IMidiPorts::DeliveryLoop()
+void IMidiPorts::DeliveryLoop(std::stop_token stop)
 {
   std::vector<uint8_t> message;
   message.reserve(4096);
-  for (;;)
+  while (!stop.stop_requested())
   {
-    pending_.acquire();
-    if (stopDelivery_.load())
-      return;
-    while (!stopDelivery_.load() && queue_.Pop(message))
+    // Bounded, so that a thread replaced after a shutdown still sees its stop request.
+    if (!pending_.try_acquire_for(std::chrono::milliseconds(100))) continue;
+    for (;;)
+    {
+      if (stop.stop_requested()) return;
+      if (discardPending_.exchange(false)) queue_.SkipTo(discardBefore_.load());
+      if (!queue_.Pop(message)) break;
       ForwardMidiInput(message.data(), message.size());
+    }
   }
 }
 
 void IMidiPorts::ForwardMidiInput(const uint8_t* bytes, size_t size)
 {
   IMidiInputSink* sink = sink_.load();
-  if (!sink || !bytes || size == 0)
-    return;
+  if (!sink || !bytes || size == 0) return;
   try
   {
     if (size <= 3 && bytes[0] != 0xF0)
@@ -348,70 +360,72 @@ MidiSendStatus IMidiPorts::Finish(MidiSendStatus status)
 
 MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
 {
-  std::lock_guard<std::mutex> send(sendMutex_);
-  if (!output_ || !output_->IsPortOpen())
-    return Finish(MidiSendStatus::kNoOutput);
-  if (!output_->Send(bytes, size))
-    return Finish(MidiSendStatus::kFailed);
-  return Finish(MidiSendStatus::kSent);
+  // A buffer that stays full means the MIDI system has stopped taking messages.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (;;)
+  {
+    std::chrono::steady_clock::time_point retry;
+    {
+      std::lock_guard<std::mutex> send(sendMutex_);
+      if (!output_ || !output_->IsPortOpen()) return Finish(MidiSendStatus::kNoOutput);
+      const size_t limit = output_->MaxMessageSize();
+      if (size > limit)
+      {
+        std::fprintf(stderr, "MIDI output: message of %zu bytes not sent, the port carries at most %zu\n",
+                     size, limit);
+        return Finish(MidiSendStatus::kTooLarge);
+      }
+      if (output_->RoomFor(size, retry))
+        return Finish(output_->Send(bytes, size) ? MidiSendStatus::kSent : MidiSendStatus::kFailed);
+    }
+    if (std::chrono::steady_clock::now() >= giveUp)
+    {
+      std::fprintf(stderr, "MIDI output: no room for a message of %zu bytes for 2 s, not sent\n", size);
+      return Finish(MidiSendStatus::kFailed);
+    }
+    std::this_thread::sleep_until(std::min(retry, giveUp));
+  }
 }
 
 MidiSendStatus IMidiPorts::SendSysEx(const uint8_t* bytes, size_t size)
 {
   size_t first = bytes[0] == 0xF0 ? 1 : 0;
   size_t end = size;
-  if (end > first && bytes[end - 1] == 0xF7)
-    --end;
-  if (end <= first)
-    return Finish(MidiSendStatus::kInvalid);
+  if (end > first && bytes[end - 1] == 0xF7) --end;
+  if (end <= first) return Finish(MidiSendStatus::kInvalid);
   const size_t total = end - first + 2;
 
-  std::lock_guard<std::mutex> send(sendMutex_);
-  if (!output_ || !output_->IsPortOpen())
-    return Finish(MidiSendStatus::kNoOutput);
-  const size_t limit = output_->MaxMessageSize();
-  if (total > limit)
-  {
-    std::fprintf(stderr, "MIDI output: SysEx message of %zu bytes not sent, the port carries at most %zu\n", total,
-                 limit);
-    return Finish(MidiSendStatus::kTooLarge);
-  }
+  std::lock_guard<std::mutex> turn(sysexMutex_);
   sysexScratch_.resize(total);
   sysexScratch_[0] = 0xF0;
   for (size_t i = first; i < end; ++i)
     sysexScratch_[i - first + 1] = DataByte(bytes[i]);
   sysexScratch_[total - 1] = 0xF7;
-  const bool sent = output_->Send(sysexScratch_.data(), total);
-  if (sysexScratch_.capacity() > 65536)
-    std::vector<uint8_t>().swap(sysexScratch_);
-  return Finish(sent ? MidiSendStatus::kSent : MidiSendStatus::kFailed);
+  const MidiSendStatus status = Send(sysexScratch_.data(), total);
+  if (sysexScratch_.capacity() > 65536) std::vector<uint8_t>().swap(sysexScratch_);
+  return status;
 }
 
 MidiSendStatus IMidiPorts::SendMidiToDevice(const IMidiMessage& message)
 {
   const int length = IMidiMessage::LengthForStatus(message.status);
-  if (length == 0)
-    return Finish(MidiSendStatus::kInvalid);
+  if (length == 0) return Finish(MidiSendStatus::kInvalid);
   const uint8_t bytes[3] = {message.status, DataByte(message.data1), DataByte(message.data2)};
   return Send(bytes, static_cast<size_t>(length));
 }
 
 MidiSendStatus IMidiPorts::SendSysExToDevice(const uint8_t* bytes, int length)
 {
-  if (!bytes || length <= 0)
-    return Finish(MidiSendStatus::kNoBytes);
+  if (!bytes || length <= 0) return Finish(MidiSendStatus::kNoBytes);
   return SendSysEx(bytes, static_cast<size_t>(length));
 }
 
 MidiSendStatus IMidiPorts::SendBytesToDevice(const uint8_t* bytes, int length)
 {
-  if (!bytes || length <= 0)
-    return Finish(MidiSendStatus::kNoBytes);
-  if (bytes[0] == 0xF0)
-    return SendSysEx(bytes, static_cast<size_t>(length));
+  if (!bytes || length <= 0) return Finish(MidiSendStatus::kNoBytes);
+  if (bytes[0] == 0xF0) return SendSysEx(bytes, static_cast<size_t>(length));
   const int expected = IMidiMessage::LengthForStatus(bytes[0]);
-  if (expected == 0 || length != expected)
-    return Finish(MidiSendStatus::kInvalid);
+  if (expected == 0 || length != expected) return Finish(MidiSendStatus::kInvalid);
   uint8_t message[3] = {bytes[0], 0, 0};
   for (int i = 1; i < length; ++i)
     message[i] = DataByte(bytes[i]);

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <semaphore>
 #include <string>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -27,11 +28,11 @@ public:
 enum class MidiSendStatus
 {
   kSent,
-  kNoOutput,  // no output port open
-  kNoBytes,   // nothing to send
-  kInvalid,   // not a MIDI message (no status byte, or a length that does not match it)
-  kTooLarge,  // larger than the output port can carry
-  kFailed,    // the MIDI library refused it
+  kNoOutput, // no output port open
+  kNoBytes,  // nothing to send
+  kInvalid,  // not a MIDI message (no status byte, or a length that does not match it)
+  kTooLarge, // larger than the output port can carry
+  kFailed,   // the MIDI library refused it
 };
 
 const char* MidiSendStatusText(MidiSendStatus status);
@@ -44,6 +45,10 @@ const char* MidiSendStatusText(MidiSendStatus status);
 // Port lists: entry 0 is always "Select MIDI Device", entry i is port i - 1. A list is built on
 // its first listing and answered unchanged afterwards; finding and selecting a port by name
 // look at the ports present now (ports come and go) and bring the list up to date.
+//
+// Selecting and closing ports never wait for the delivery thread, so they may be called with a
+// lock held that the input handlers take (project recall runs under the parameter lock). Only
+// Shutdown joins that thread: call it holding no such lock.
 class IMidiPorts
 {
 public:
@@ -60,7 +65,7 @@ public:
   IMidiPorts(const IMidiPorts&) = delete;
   IMidiPorts& operator=(const IMidiPorts&) = delete;
 
-  // Only before the first client exists; false afterwards.
+  // Only while no port is open (false then); drops the clients that only listed ports.
   bool SetBackend(std::shared_ptr<MidiBackend> backend);
   // Where incoming messages go; set it before an input port is opened.
   void SetSink(IMidiInputSink* sink);
@@ -81,12 +86,17 @@ public:
   bool IsOutputOpen() const;
   bool IsInputOpen() const;
 
+  // Closes the output port once what was sent has left the library's buffer.
   void CloseMidiOutput();
-  // Closes the input port and stops the delivery thread: no message reaches the sink afterwards.
+  // Closes the input port; what it had queued is thrown away. A message the sink is being handed
+  // at this moment (or is about to be) may still arrive; nothing received later does.
   void CloseMidiInput();
-  // Both, and forget the sink. Call before the sink is torn down.
+  // Both, forget the sink and join the delivery thread: no message reaches the sink afterwards.
+  // Call before the sink is torn down, holding no lock an input handler takes.
   void Shutdown();
 
+  // Sends from any thread. A short message never waits behind a SysEx message another thread is
+  // sending (a SysEx waiting for room in the library's buffer holds no lock a short one needs).
   // Status byte, then the data bytes the status implies; data bytes above 0x7F become 0x7F.
   MidiSendStatus SendMidiToDevice(const IMidiMessage& message);
   // A SysEx message, with or without its F0 and F7: they are added where missing. Data bytes
@@ -118,15 +128,16 @@ private:
   // The two closes with portsMutex_ held.
   void CloseOutput();
   void CloseInput();
+  // Sends once the output has room, waiting for it without the send mutex.
   MidiSendStatus Send(const uint8_t* bytes, size_t size);
   MidiSendStatus SendSysEx(const uint8_t* bytes, size_t size);
   MidiSendStatus Finish(MidiSendStatus status);
   void StartDelivery();
-  void StopDelivery();
-  void DeliveryLoop();
+  void DeliveryLoop(std::stop_token stop);
 
-  std::mutex portsMutex_; // clients, lists, backend: the editor thread and project recall
-  mutable std::mutex sendMutex_; // the output client: every sending thread
+  std::mutex portsMutex_;        // clients, lists, backend: the editor thread and project recall
+  mutable std::mutex sendMutex_; // the output client: every sending thread, held only briefly
+  std::mutex sysexMutex_;        // one SysEx message at a time, with sysexScratch_; before sendMutex_
   std::shared_ptr<MidiBackend> backend_;
   std::unique_ptr<MidiOutputClient> output_;
   std::unique_ptr<MidiInputClient> input_;
@@ -135,11 +146,13 @@ private:
   std::atomic<int> chosenOutput_{0};
   std::atomic<int> chosenInput_{0};
   std::atomic<MidiSendStatus> lastSend_{MidiSendStatus::kSent};
-  std::vector<uint8_t> sysexScratch_; // under sendMutex_
+  std::vector<uint8_t> sysexScratch_; // under sysexMutex_
 
   std::atomic<IMidiInputSink*> sink_{nullptr};
   MidiInputQueue queue_;
   std::counting_semaphore<> pending_{0};
-  std::atomic<bool> stopDelivery_{false};
-  std::thread delivery_;
+  // A close marks how far the queue had been written; the delivery thread drops what lies before.
+  std::atomic<size_t> discardBefore_{0};
+  std::atomic<bool> discardPending_{false};
+  std::jthread delivery_; // under portsMutex_
 };

@@ -39,8 +39,7 @@ void MidiInputQueue::CopyOut(size_t position, uint8_t* bytes, size_t size) const
 
 bool MidiInputQueue::Push(const uint8_t* bytes, size_t size)
 {
-  if (!bytes || size == 0)
-    return false;
+  if (!bytes || size == 0) return false;
   const size_t head = head_.load(std::memory_order_relaxed);
   const size_t tail = tail_.load(std::memory_order_acquire);
   const size_t freeBytes = ring_.size() - (head - tail);
@@ -60,8 +59,7 @@ bool MidiInputQueue::Pop(std::vector<uint8_t>& message)
 {
   const size_t tail = tail_.load(std::memory_order_relaxed);
   const size_t head = head_.load(std::memory_order_acquire);
-  if (head == tail)
-    return false;
+  if (head == tail) return false;
   uint32_t length = 0;
   CopyOut(tail, reinterpret_cast<uint8_t*>(&length), kLengthBytes);
   message.resize(length);
@@ -73,4 +71,11 @@ bool MidiInputQueue::Pop(std::vector<uint8_t>& message)
 void MidiInputQueue::Clear()
 {
   tail_.store(head_.load(std::memory_order_acquire), std::memory_order_release);
+}
+
+void MidiInputQueue::SkipTo(size_t position)
+{
+  const size_t tail = tail_.load(std::memory_order_relaxed);
+  // Running counts wrap: "ahead" is a small positive distance.
+  if (position != tail && position - tail <= ring_.size()) tail_.store(position, std::memory_order_release);
 }

@@ -20,6 +20,11 @@ public:
   bool Pop(std::vector<uint8_t>& message);
   // Consumer side: throws away everything queued.
   void Clear();
+  // Where the producer has written up to (a running byte count); with SkipTo, the consumer
+  // throws away what was queued before a point another thread marked.
+  size_t WrittenPosition() const { return head_.load(std::memory_order_acquire); }
+  // Consumer side: throws away everything before `position` (a WrittenPosition read earlier).
+  void SkipTo(size_t position);
 
   uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
 

@@ -34,8 +34,7 @@ class UseGuard
 public:
   UseGuard(std::atomic<int>& users, std::atomic<int>& overlaps) : users_(users)
   {
-    if (users_.fetch_add(1) > 0)
-      overlaps.fetch_add(1);
+    if (users_.fetch_add(1) > 0) overlaps.fetch_add(1);
   }
   ~UseGuard() { users_.fetch_sub(1); }
 
@@ -52,6 +51,8 @@ struct LoopbackMidiBackend::Hub
   bool failClients = false;
   bool failOpen = false;
   size_t maxMessage = 1 << 20;
+  bool holdLong = false; // no room for messages longer than three bytes
+  int roomRefusals = 0;
   int countQueries = 0;
   std::atomic<int> concurrentUses{0};
 
@@ -71,15 +72,13 @@ struct LoopbackMidiBackend::Hub
       stop = true;
     }
     changed.notify_all();
-    if (thread.joinable())
-      thread.join();
+    if (thread.joinable()) thread.join();
   }
 
   Port* Find(const std::string& name)
   {
     for (auto& port : ports)
-      if (port.name == name)
-        return &port;
+      if (port.name == name) return &port;
     return nullptr;
   }
 
@@ -88,8 +87,7 @@ struct LoopbackMidiBackend::Hub
   {
     std::vector<Port*> listed;
     for (auto& port : ports)
-      if (port.kind & kind)
-        listed.push_back(&port);
+      if (port.kind & kind) listed.push_back(&port);
     return listed;
   }
 
@@ -104,8 +102,7 @@ struct LoopbackMidiBackend::Hub
   {
     std::lock_guard<std::mutex> lock(mutex);
     auto listed = Listed(kind);
-    if (index >= listed.size() || listed[index]->unreadable)
-      return false;
+    if (index >= listed.size() || listed[index]->unreadable) return false;
     name = listed[index]->name;
     return true;
   }
@@ -115,8 +112,7 @@ struct LoopbackMidiBackend::Hub
   {
     std::lock_guard<std::mutex> lock(mutex);
     auto listed = Listed(kind);
-    if (failOpen || index >= listed.size())
-      return {};
+    if (failOpen || index >= listed.size()) return {};
     ++listed[index]->connections;
     return listed[index]->name;
   }
@@ -124,8 +120,7 @@ struct LoopbackMidiBackend::Hub
   void Disconnect(const std::string& name)
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (Port* port = Find(name))
-      port->connections = std::max(0, port->connections - 1);
+    if (Port* port = Find(name)) port->connections = std::max(0, port->connections - 1);
   }
 
   bool Enqueue(const std::string& source, std::vector<uint8_t> bytes)
@@ -133,11 +128,9 @@ struct LoopbackMidiBackend::Hub
     {
       std::lock_guard<std::mutex> lock(mutex);
       Port* port = Find(source);
-      if (!port || !(port->kind & kSource))
-        return false;
+      if (!port || !(port->kind & kSource)) return false;
       queue.emplace_back(source, std::move(bytes));
-      if (!thread.joinable())
-        thread = std::thread([this] { Run(); });
+      if (!thread.joinable()) thread = std::thread([this] { Run(); });
     }
     changed.notify_all();
     return true;
@@ -178,8 +171,7 @@ public:
   void ClosePort() override
   {
     UseGuard use(users_, hub_->concurrentUses);
-    if (!connected_.empty())
-      hub_->Disconnect(connected_);
+    if (!connected_.empty()) hub_->Disconnect(connected_);
     connected_.clear();
   }
 
@@ -188,21 +180,19 @@ public:
   bool Send(const uint8_t* bytes, size_t size) override
   {
     UseGuard use(users_, hub_->concurrentUses);
-    if (connected_.empty() || !bytes || size == 0)
-      return false;
+    if (connected_.empty() || !bytes || size == 0) return false;
     std::vector<uint8_t> message(bytes, bytes + size);
     bool loop = false;
     {
-      std::lock_guard<std::mutex> lock(hub_->mutex);
+      std::unique_lock<std::mutex> lock(hub_->mutex);
+      hub_->changed.wait(lock, [&] { return size <= 3 || !hub_->holdLong; });
       Port* port = hub_->Find(connected_);
-      if (!port || size > hub_->maxMessage)
-        return false; // the device went away, or the message does not fit
+      if (!port || size > hub_->maxMessage) return false; // the device went away, or the message does not fit
       port->received.push_back(message);
       loop = (port->kind & kSource) != 0;
     }
     hub_->changed.notify_all();
-    if (loop)
-      hub_->Enqueue(connected_, std::move(message));
+    if (loop) hub_->Enqueue(connected_, std::move(message));
     return true;
   }
 
@@ -210,6 +200,15 @@ public:
   {
     std::lock_guard<std::mutex> lock(hub_->mutex);
     return hub_->maxMessage;
+  }
+
+  bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
+  {
+    std::lock_guard<std::mutex> lock(hub_->mutex);
+    if (size <= 3 || !hub_->holdLong) return true;
+    ++hub_->roomRefusals;
+    retry = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
+    return false;
   }
 
 private:
@@ -240,8 +239,7 @@ public:
     ClosePort();
     UseGuard use(users_, hub_->concurrentUses);
     const std::string name = hub_->Connect(kSource, port);
-    if (name.empty())
-      return false;
+    if (name.empty()) return false;
     std::lock_guard<std::mutex> lock(hub_->deliverMutex);
     callback_ = std::move(callback);
     connected_ = name;
@@ -261,8 +259,7 @@ public:
       name.swap(connected_);
       callback_ = nullptr;
     }
-    if (!name.empty())
-      hub_->Disconnect(name);
+    if (!name.empty()) hub_->Disconnect(name);
   }
 
   bool IsPortOpen() const override { return !connected_.empty(); }
@@ -270,8 +267,7 @@ public:
   // Called on the hub's thread with deliverMutex held.
   void Deliver(const std::vector<uint8_t>& bytes)
   {
-    if (callback_)
-      callback_(bytes.data(), bytes.size());
+    if (callback_) callback_(bytes.data(), bytes.size());
   }
 
 private:
@@ -288,8 +284,7 @@ void LoopbackMidiBackend::Hub::Run()
   for (;;)
   {
     changed.wait(lock, [this] { return stop || !queue.empty(); });
-    if (stop)
-      return;
+    if (stop) return;
     auto [source, bytes] = std::move(queue.front());
     queue.pop_front();
     ++inFlight;
@@ -297,8 +292,7 @@ void LoopbackMidiBackend::Hub::Run()
     {
       std::lock_guard<std::mutex> deliver(deliverMutex);
       for (auto& [client, port] : inputs)
-        if (port == source)
-          client->Deliver(bytes);
+        if (port == source) client->Deliver(bytes);
     }
     lock.lock();
     --inFlight;
@@ -313,16 +307,14 @@ LoopbackMidiBackend::~LoopbackMidiBackend() = default;
 std::unique_ptr<MidiOutputClient> LoopbackMidiBackend::CreateOutput(const std::string&)
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
-  if (hub_->failClients)
-    return nullptr;
+  if (hub_->failClients) return nullptr;
   return std::make_unique<LoopbackOutputClient>(hub_);
 }
 
 std::unique_ptr<MidiInputClient> LoopbackMidiBackend::CreateInput(const std::string&)
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
-  if (hub_->failClients)
-    return nullptr;
+  if (hub_->failClients) return nullptr;
   return std::make_unique<LoopbackInputClient>(hub_);
 }
 
@@ -335,9 +327,18 @@ static void AddPort(LoopbackMidiBackend::Hub& hub, const std::string& name, unsi
     hub.ports.push_back(Port{name, kind, false, 0, {}});
 }
 
-void LoopbackMidiBackend::AddSourcePort(const std::string& name) { AddPort(*hub_, name, kSource); }
-void LoopbackMidiBackend::AddDestinationPort(const std::string& name) { AddPort(*hub_, name, kDestination); }
-void LoopbackMidiBackend::AddLoopPort(const std::string& name) { AddPort(*hub_, name, kSource | kDestination); }
+void LoopbackMidiBackend::AddSourcePort(const std::string& name)
+{
+  AddPort(*hub_, name, kSource);
+}
+void LoopbackMidiBackend::AddDestinationPort(const std::string& name)
+{
+  AddPort(*hub_, name, kDestination);
+}
+void LoopbackMidiBackend::AddLoopPort(const std::string& name)
+{
+  AddPort(*hub_, name, kSource | kDestination);
+}
 
 void LoopbackMidiBackend::RemovePort(const std::string& name)
 {
@@ -369,17 +370,18 @@ bool LoopbackMidiBackend::WaitForReceived(const std::string& destination, size_t
                                           std::chrono::milliseconds timeout) const
 {
   std::unique_lock<std::mutex> lock(hub_->mutex);
-  return hub_->changed.wait_for(lock, timeout, [&] {
-    Port* port = hub_->Find(destination);
-    return port && port->received.size() >= count;
-  });
+  return hub_->changed.wait_for(lock, timeout,
+                                [&]
+                                {
+                                  Port* port = hub_->Find(destination);
+                                  return port && port->received.size() >= count;
+                                });
 }
 
 void LoopbackMidiBackend::ClearReceived(const std::string& destination)
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
-  if (Port* port = hub_->Find(destination))
-    port->received.clear();
+  if (Port* port = hub_->Find(destination)) port->received.clear();
 }
 
 int LoopbackMidiBackend::Connections(const std::string& port) const
@@ -395,7 +397,10 @@ int LoopbackMidiBackend::PortCountQueries() const
   return hub_->countQueries;
 }
 
-int LoopbackMidiBackend::ConcurrentClientUses() const { return hub_->concurrentUses.load(); }
+int LoopbackMidiBackend::ConcurrentClientUses() const
+{
+  return hub_->concurrentUses.load();
+}
 
 void LoopbackMidiBackend::SetFailClientCreation(bool fail)
 {
@@ -412,8 +417,22 @@ void LoopbackMidiBackend::SetFailOpen(bool fail)
 void LoopbackMidiBackend::SetUnreadablePortName(const std::string& port, bool unreadable)
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
-  if (Port* found = hub_->Find(port))
-    found->unreadable = unreadable;
+  if (Port* found = hub_->Find(port)) found->unreadable = unreadable;
+}
+
+void LoopbackMidiBackend::SetLongMessagesHeld(bool held)
+{
+  {
+    std::lock_guard<std::mutex> lock(hub_->mutex);
+    hub_->holdLong = held;
+  }
+  hub_->changed.notify_all();
+}
+
+int LoopbackMidiBackend::RoomRefusals() const
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  return hub_->roomRefusals;
 }
 
 void LoopbackMidiBackend::SetMaxMessageSize(size_t size)

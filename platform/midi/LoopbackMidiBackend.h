@@ -49,6 +49,11 @@ public:
   void SetFailOpen(bool fail);
   void SetUnreadablePortName(const std::string& port, bool unreadable);
   void SetMaxMessageSize(size_t size);
+  // While held, outputs have no room for anything longer than three bytes (as a library buffer
+  // full of SysEx, with the room short messages keep): long sends wait, short ones go.
+  void SetLongMessagesHeld(bool held);
+  // How often an output answered that it had no room.
+  int RoomRefusals() const;
 
   struct Hub;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,10 +37,23 @@ public:
   virtual bool OpenVirtualPort(const std::string& portName) = 0;
   virtual void ClosePort() = 0;
   virtual bool IsPortOpen() const = 0;
-  // One complete message; false when nothing open or the library refused it.
+  // One complete message; false when nothing open or the library refused it. Waits, when the
+  // library's buffer has no room for it, until there is.
   virtual bool Send(const uint8_t* bytes, size_t size) = 0;
   // The largest message the back end delivers intact.
   virtual size_t MaxMessageSize() const = 0;
+  // Whether a message of `size` bytes would go out now without waiting for room; when not,
+  // `retry` is the earliest time worth asking again. Room is kept for short messages (three bytes
+  // or fewer) that long ones never take, so a short message never waits behind SysEx.
+  virtual bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry)
+  {
+    (void)size;
+    (void)retry;
+    return true;
+  }
+  // Returns once what was sent before the call has been delivered (bounded); other threads may send
+  // meanwhile. ClosePort does it too, so closing does not lose what was accepted.
+  virtual void WaitUntilDelivered() {}
 };
 
 class MidiInputClient : public MidiPortLister

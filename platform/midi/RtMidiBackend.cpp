@@ -1,23 +1,17 @@
 #include "platform/midi/MidiBackend.h"
 
+#include "platform/midi/JackMidiOutput.h"
+
 #include <rtmidi/RtMidi.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <thread>
 
 namespace
 {
-// RtMidi's JACK output queues each message behind a 4-byte length in a ring buffer of 16384
-// bytes (16383 usable) and drops, without a word, any message that does not fit.
-constexpr size_t kJackRingBytes = 16383;
-constexpr size_t kJackLengthPrefix = 4;
-constexpr size_t kJackMaxMessage = kJackRingBytes - kJackLengthPrefix;
-// Long enough for the JACK process cycle to have drained what we queued, for any usual period.
-constexpr auto kJackDrainTime = std::chrono::milliseconds(60);
 // The ALSA sequencer splits and reassembles long SysEx itself; bound it only by sanity.
 constexpr size_t kAlsaMaxMessage = 1 << 20;
 
@@ -61,12 +55,10 @@ public:
         choice_ = RtMidiApiChoice::Alsa;
         return client;
       }
-      if (choice_ == RtMidiApiChoice::Alsa)
-        return nullptr;
+      if (choice_ == RtMidiApiChoice::Alsa) return nullptr;
     }
     auto client = TryCreate<Client>(RtMidi::UNIX_JACK, clientName);
-    if (client)
-      choice_ = RtMidiApiChoice::Jack;
+    if (client) choice_ = RtMidiApiChoice::Jack;
     return client;
   }
 
@@ -134,8 +126,7 @@ public:
   bool PortName(unsigned port, std::string& name) override
   {
     std::string text;
-    if (!Attempt(errors_, [&] { text = library_->getPortName(port); }))
-      return false;
+    if (!Attempt(errors_, [&] { text = library_->getPortName(port); })) return false;
     name = std::move(text);
     return true;
   }
@@ -160,8 +151,7 @@ protected:
   {
     try
     {
-      if (open_ || library_->isPortOpen())
-        library_->closePort();
+      if (open_ || library_->isPortOpen()) library_->closePort();
     }
     catch (...)
     {
@@ -174,13 +164,11 @@ protected:
   bool open_ = false;
 };
 
+// The output through the ALSA sequencer (under JACK the output is JackMidiOutput).
 class RtMidiOutputClient final : public RtMidiClient<RtMidiOut, MidiOutputClient>
 {
 public:
-  explicit RtMidiOutputClient(std::unique_ptr<RtMidiOut> out)
-      : RtMidiClient(std::move(out)), jack_(library_->getCurrentApi() == RtMidi::UNIX_JACK)
-  {
-  }
+  explicit RtMidiOutputClient(std::unique_ptr<RtMidiOut> out) : RtMidiClient(std::move(out)) {}
 
   ~RtMidiOutputClient() override { ClosePort(); }
 
@@ -196,51 +184,15 @@ public:
     return OpenWith([&] { library_->openVirtualPort(portName); });
   }
 
-  // Closing waits for the library's JACK ring buffer to be drained, so the account starts afresh.
-  void ClosePort() override
-  {
-    CloseLibraryPort();
-    recent_.clear();
-    queued_ = 0;
-  }
+  void ClosePort() override { CloseLibraryPort(); }
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
-    if (!bytes || size == 0 || size > MaxMessageSize() || !open_)
-      return false;
-    if (jack_)
-      WaitForJackRoom(size);
+    if (!bytes || size == 0 || size > MaxMessageSize() || !open_) return false;
     return Attempt(errors_, [&] { library_->sendMessage(bytes, size); });
   }
 
-  size_t MaxMessageSize() const override { return jack_ ? kJackMaxMessage : kAlsaMaxMessage; }
-
-private:
-  // The library cannot tell how full its JACK ring buffer is, and drops silently when it is
-  // full; so we keep our own account of what was queued recently and wait, when a message
-  // would not fit, until the process cycle has had time to drain the oldest entries.
-  void WaitForJackRoom(size_t size)
-  {
-    const size_t needed = size + kJackLengthPrefix;
-    for (;;)
-    {
-      const auto now = std::chrono::steady_clock::now();
-      while (!recent_.empty() && now - recent_.front().first >= kJackDrainTime)
-      {
-        queued_ -= recent_.front().second;
-        recent_.pop_front();
-      }
-      if (recent_.empty() || queued_ + needed <= kJackRingBytes)
-        break;
-      std::this_thread::sleep_until(recent_.front().first + kJackDrainTime);
-    }
-    recent_.emplace_back(std::chrono::steady_clock::now(), needed);
-    queued_ += needed;
-  }
-
-  const bool jack_;
-  std::deque<std::pair<std::chrono::steady_clock::time_point, size_t>> recent_;
-  size_t queued_ = 0;
+  size_t MaxMessageSize() const override { return kAlsaMaxMessage; }
 };
 
 class RtMidiInputClient final : public RtMidiClient<RtMidiIn, MidiInputClient>
@@ -291,8 +243,7 @@ private:
   {
     ClosePort();
     callback_ = std::move(callback);
-    if (!OpenWith(open))
-      return false;
+    if (!OpenWith(open)) return false;
     accepting_.store(true); // publishes callback_ (and this object) to the library's thread
     return true;
   }
@@ -302,8 +253,7 @@ private:
     auto* self = static_cast<RtMidiInputClient*>(user);
     // Read accepting_ first: it is our only synchronisation with the thread that set us up
     // (the library's own hand-over of the port is not visible to the memory model).
-    if (!self || !message || message->empty() || !self->accepting_.load())
-      return;
+    if (!self || !message || message->empty() || !self->accepting_.load()) return;
     self->inCallback_.fetch_add(1);
     if (self->accepting_.load())
     {
@@ -325,8 +275,7 @@ private:
 
 template <class Client, class Library> std::unique_ptr<Client> Wrap(std::unique_ptr<Library> library)
 {
-  if (!library)
-    return nullptr;
+  if (!library) return nullptr;
   try
   {
     return std::make_unique<Client>(std::move(library));
@@ -348,7 +297,15 @@ public:
 
   std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) override
   {
-    return Wrap<RtMidiOutputClient>(selector_.Create<RtMidiOut>(clientName));
+    auto library = selector_.Create<RtMidiOut>(clientName);
+    // RtMidi's JACK output drops silently when its buffer is full, cannot tell how full it is and
+    // closes under what it still holds: under JACK our own output client stands in for it.
+    if (library && library->getCurrentApi() == RtMidi::UNIX_JACK)
+    {
+      library.reset();
+      return CreateJackMidiOutput(clientName);
+    }
+    return Wrap<RtMidiOutputClient>(std::move(library));
   }
 
   std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) override

@@ -36,8 +36,7 @@ public:
     {
       XEvent ev;
       XNextEvent(mDisplay, &ev);
-      if (ev.type == ClientMessage && Atom(ev.xclient.data.l[0]) == mDelete)
-        mOpen = false;
+      if (ev.type == ClientMessage && Atom(ev.xclient.data.l[0]) == mDelete) mOpen = false;
     }
     return mOpen;
   }
@@ -45,11 +44,10 @@ public:
   bool Capture(std::vector<uint32_t>& pixels, int& width, int& height) override
   {
     XWindowAttributes a;
-    if (!XGetWindowAttributes(mDisplay, mWindow, &a) || a.map_state != IsViewable)
-      return false;
-    XImage* image = XGetImage(mDisplay, mWindow, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
-    if (!image)
-      return false;
+    if (!XGetWindowAttributes(mDisplay, mWindow, &a) || a.map_state != IsViewable) return false;
+    XImage* image =
+        XGetImage(mDisplay, mWindow, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image) return false;
     width = a.width;
     height = a.height;
     pixels.resize(size_t(width) * size_t(height));
@@ -68,10 +66,8 @@ public:
   {
     Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(mDisplay, mWindow, &root, &parent, &children, &count))
-      return -1;
-    if (children)
-      XFree(children);
+    if (!XQueryTree(mDisplay, mWindow, &root, &parent, &children, &count)) return -1;
+    if (children) XFree(children);
     return int(count);
   }
 
@@ -107,8 +103,7 @@ public:
   {
     const KeySym sym = XStringToKeysym(name);
     const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(mDisplay, sym);
-    if (!code)
-      return;
+    if (!code) return;
     XTestFakeKeyEvent(mDisplay, code, True, CurrentTime);
     XTestFakeKeyEvent(mDisplay, code, False, CurrentTime);
     XSync(mDisplay, False);
@@ -117,6 +112,14 @@ public:
   {
     Window child;
     return XTranslateCoordinates(mDisplay, Window(window), DefaultRootWindow(mDisplay), 0, 0, &x, &y, &child);
+  }
+  bool PointerGrabbedElsewhere() override
+  {
+    const int answer = XGrabPointer(mDisplay, DefaultRootWindow(mDisplay), False, ButtonPressMask,
+                                    GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    if (answer == GrabSuccess) XUngrabPointer(mDisplay, CurrentTime);
+    XSync(mDisplay, False);
+    return answer == AlreadyGrabbed;
   }
 
 private:
@@ -127,11 +130,9 @@ private:
 
 std::unique_ptr<HostTopWindow> HostTopWindow::Create(int width, int height, const char* title)
 {
-  if (width <= 0 || height <= 0)
-    return nullptr;
+  if (width <= 0 || height <= 0) return nullptr;
   Display* d = XOpenDisplay(nullptr);
-  if (!d)
-    return nullptr;
+  if (!d) return nullptr;
   const int screen = DefaultScreen(d);
   Window w = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, unsigned(width), unsigned(height), 0,
                                  BlackPixel(d, screen), BlackPixel(d, screen));
@@ -145,8 +146,7 @@ std::unique_ptr<HostTopWindow> HostTopWindow::Create(int width, int height, cons
   {
     XEvent ev;
     XNextEvent(d, &ev);
-    if (ev.type == MapNotify && ev.xmap.window == w)
-      break;
+    if (ev.type == MapNotify && ev.xmap.window == w) break;
   }
   return std::make_unique<X11HostTopWindow>(d, w, deleteAtom);
 }
@@ -154,8 +154,7 @@ std::unique_ptr<HostTopWindow> HostTopWindow::Create(int width, int height, cons
 std::unique_ptr<SyntheticInput> SyntheticInput::Create()
 {
   Display* d = XOpenDisplay(nullptr);
-  if (!d)
-    return nullptr;
+  if (!d) return nullptr;
   int event = 0, error = 0, major = 0, minor = 0;
   if (!XTestQueryExtension(d, &event, &error, &major, &minor))
   {

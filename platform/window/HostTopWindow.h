@@ -40,4 +40,6 @@ public:
   virtual void Key(const char* name) = 0;
   // Screen position of a window's top-left corner.
   virtual bool WindowOrigin(uintptr_t window, int& x, int& y) = 0;
+  // Whether another client holds the pointer grabbed (clicks elsewhere on the display would be lost).
+  virtual bool PointerGrabbedElsewhere() = 0;
 };

@@ -396,6 +396,43 @@ TEST(IEffectBase, BankFailingPartWayChangesNoParameter)
   EXPECT_STREQ(plug.PresetName(0), "Stored");
 }
 
+// A refused bank leaves the preset slots as they were too: names, captured states, which is current.
+TEST(IEffectBase, RefusedBankChangesNoPresetSlot)
+{
+  TestPlug plug(1);
+  plug.AddPresetSlot();
+  plug.AddPresetSlot();
+  plug.ParameterAt(0)->SetClamped(0.75);
+  ASSERT_TRUE(plug.LoadPreset(1)); // captures 0.75 as "user preset 1"
+  plug.ParameterAt(0)->SetClamped(0.5);
+
+  IStateChunk bank;
+  plug.WriteChunkHeader(&bank);
+  bank.PutString("Stored A");
+  bank.PutBool(true);
+  bank.PutDouble(0.125);
+  bank.PutString("Stored B");
+  bank.PutBool(true);
+  bank.PutDouble(0.25);
+  bank.PutDouble(0.0); // the current state, then cut short
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 0, bank.Size() - 1, const_cast<uint8_t*>(bank.Data())), 0);
+
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 0.5);
+  EXPECT_STREQ(plug.PresetName(0), "");
+  EXPECT_STREQ(plug.PresetName(1), "user preset 1");
+  EXPECT_EQ(plug.CurrentPreset(), 1);
+  ASSERT_TRUE(plug.LoadPreset(1));
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 0.75);
+  // Slot 0 is still uninitialised: loading it names it afresh.
+  ASSERT_TRUE(plug.LoadPreset(0));
+  EXPECT_STREQ(plug.PresetName(0), "user preset 2");
+
+  // The whole bank is taken.
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 0, bank.Size(), const_cast<uint8_t*>(bank.Data())), 1);
+  EXPECT_STREQ(plug.PresetName(0), "Stored A");
+  EXPECT_STREQ(plug.PresetName(1), "Stored B");
+}
+
 TEST(IEffectVST, HostTimeQueries)
 {
   TestPlug plug;

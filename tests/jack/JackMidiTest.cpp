@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
@@ -22,6 +24,14 @@ namespace
 {
 // Tune request: a one-byte message that passes the input filter and that no test sends otherwise.
 const Bytes kProbe{0xF6};
+
+// Client names of our own: several suites and ctest's parallel runs share one server.
+std::string UniqueName(const char* role)
+{
+  static std::atomic<int> next{0};
+  return std::string("velk-") + role + "-" + std::to_string(::getpid()) + "-" +
+         std::to_string(next.fetch_add(1));
+}
 
 bool JackRequired()
 {
@@ -95,12 +105,13 @@ protected:
 
     // The stand-in synthesizer: two ports of its own that the plug-in connects to by name.
     auto peers = CreateRtMidiBackend(RtMidiApiChoice::Jack);
-    peerOut = peers->CreateOutput("velk-peer-out");
-    peerIn = peers->CreateInput("velk-peer-in");
-    const bool reachable = peerOut && peerIn && peerOut->OpenVirtualPort("out") &&
-                           peerIn->OpenVirtualPort("in", [this](const uint8_t* b, size_t n) {
-                             atPeer.Add(Bytes(b, b + n));
-                           });
+    peerOutName = UniqueName("peer-out");
+    peerInName = UniqueName("peer-in");
+    peerOut = peers->CreateOutput(peerOutName);
+    peerIn = peers->CreateInput(peerInName);
+    const bool reachable =
+        peerOut && peerIn && peerOut->OpenVirtualPort("out") &&
+        peerIn->OpenVirtualPort("in", [this](const uint8_t* b, size_t n) { atPeer.Add(Bytes(b, b + n)); });
     if (!reachable)
     {
       if (JackRequired())
@@ -115,14 +126,17 @@ protected:
 
   // A JACK connection takes effect some cycles after it is made, later still on a loaded machine:
   // probe until one message has crossed, so that the messages under test are not sent into a void.
+  // Probes are counted over the whole test: a reopened port is connected once a probe beyond
+  // those before has arrived.
   static bool WaitUntilConnected(const std::function<void()>& sendProbe, const Collector& at)
   {
-    for (int i = 0; i < 250 && at.Probes() == 0; ++i)
+    const int before = at.Probes();
+    for (int i = 0; i < 250 && at.Probes() == before; ++i)
     {
       sendProbe();
       std::this_thread::sleep_for(20ms);
     }
-    return at.Probes() > 0;
+    return at.Probes() > before;
   }
 
   bool OpenPluginInput()
@@ -130,8 +144,7 @@ protected:
     const auto inputs = ports.ListMidiInputPorts();
     EXPECT_EQ(inputs.at(0), "Select MIDI Device");
     int index = 1;
-    if (ports.SelectMidiInputPort(index, "velk-peer-out:out") <= 0)
-      return false;
+    if (ports.SelectMidiInputPort(index, peerOutName + ":out") <= 0) return false;
     return WaitUntilConnected([this] { peerOut->Send(kProbe.data(), kProbe.size()); }, atPlugin);
   }
 
@@ -140,20 +153,18 @@ protected:
     const auto outputs = ports.ListMidiOutputPorts();
     EXPECT_EQ(outputs.at(0), "Select MIDI Device");
     int index = 1;
-    if (ports.SelectMidiOutputPort(index, "velk-peer-in:in") <= 0)
-      return false;
+    if (ports.SelectMidiOutputPort(index, peerInName + ":in") <= 0) return false;
     return WaitUntilConnected([this] { ports.SendBytesToDevice(kProbe.data(), int(kProbe.size())); }, atPeer);
   }
 
   void TearDown() override
   {
     ports.Shutdown();
-    if (peerIn)
-      peerIn->ClosePort();
-    if (peerOut)
-      peerOut->ClosePort();
+    if (peerIn) peerIn->ClosePort();
+    if (peerOut) peerOut->ClosePort();
   }
 
+  std::string peerOutName, peerInName;
   std::unique_ptr<MidiOutputClient> peerOut;
   std::unique_ptr<MidiInputClient> peerIn;
   Collector atPeer;
@@ -229,4 +240,73 @@ TEST_F(JackMidiTest, ReopenedOutputSendsWithoutWaiting)
   ASSERT_EQ(received.size(), 11u);
   EXPECT_EQ(received[0], largest);
   EXPECT_EQ(received[10], (Bytes{0x90, 69, 100}));
+}
+
+// What was accepted just before the port closes still arrives: closing waits until the output's
+// buffers are empty and the connected client has had its cycle (an asynchronous server, or a
+// loaded machine, lost it now and then).
+TEST_F(JackMidiTest, MessageSentJustBeforeCloseArrives)
+{
+  for (uint8_t round = 0; round < 20; ++round)
+  {
+    ASSERT_TRUE(OpenPluginOutput());
+    const Bytes note{0x93, round, 64};
+    const Bytes dump = SysEx(600, round);
+    ASSERT_EQ(ports.SendBytesToDevice(note.data(), int(note.size())), MidiSendStatus::kSent);
+    ASSERT_EQ(ports.SendBytesToDevice(dump.data(), int(dump.size())), MidiSendStatus::kSent);
+    ports.CloseMidiOutput();
+    const auto received = atPeer.WaitFor(2u * (round + 1));
+    ASSERT_EQ(received.size(), 2u * (round + 1)) << "lost in round " << int(round);
+    EXPECT_EQ(received[2u * round], note);
+    EXPECT_EQ(received[2u * round + 1], dump);
+  }
+}
+
+// Opening fails when no server answers; closing afterwards touches no port the library never
+// made, and sending and selecting answer plainly.
+TEST(JackMidiNoServer, CloseAfterFailedOpenIsSafe)
+{
+  const char* previous = std::getenv("JACK_DEFAULT_SERVER");
+  const std::string saved = previous ? previous : "";
+  ::setenv("JACK_NO_START_SERVER", "1", 1);
+  ::setenv("JACK_DEFAULT_SERVER", UniqueName("absent").c_str(), 1);
+
+  auto backend = CreateRtMidiBackend(RtMidiApiChoice::Jack);
+  auto out = backend->CreateOutput(UniqueName("out"));
+  auto in = backend->CreateInput(UniqueName("in"));
+  for (int round = 0; round < 2; ++round)
+  {
+    if (out)
+    {
+      EXPECT_FALSE(out->OpenPort(0, "x"));
+      out->ClosePort();
+      out->ClosePort();
+      EXPECT_FALSE(out->IsPortOpen());
+      const uint8_t note[] = {0x90, 60, 1};
+      EXPECT_FALSE(out->Send(note, 3));
+    }
+    if (in)
+    {
+      EXPECT_FALSE(in->OpenPort(0, "x", [](const uint8_t*, size_t) {}));
+      in->ClosePort();
+      in->ClosePort();
+      EXPECT_FALSE(in->IsPortOpen());
+    }
+  }
+  out.reset();
+  in.reset();
+
+  IMidiPorts ports(CreateRtMidiBackend(RtMidiApiChoice::Jack));
+  EXPECT_EQ(ports.ListMidiInputPorts(), std::vector<std::string>{"Select MIDI Device"});
+  int index = 1;
+  EXPECT_EQ(ports.SelectMidiInputPort(index, "anything:out"), 0);
+  EXPECT_EQ(ports.SelectMidiOutputPort(index, "anything:in"), 0);
+  ports.CloseMidiInput();
+  ports.Shutdown();
+
+  if (previous)
+    ::setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
+  else
+    ::unsetenv("JACK_DEFAULT_SERVER");
+  ::unsetenv("JACK_NO_START_SERVER");
 }

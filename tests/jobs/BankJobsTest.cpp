@@ -202,3 +202,40 @@ TEST(BankJobs, InitJobsFillTheSelectedSlotUnlessOnlyTheTargetIsAsked)
   EXPECT_EQ(stored.messages.size(), 3u);
   EXPECT_EQ(stored.name.substr(0, 9), "Init Perf");
 }
+
+TEST(BankJobs, APerformanceLoadWithReselectionReselectsThePartsThenAsksForTheEditBuffer)
+{
+  BankRig r;
+  r.host.performanceMode = 1;
+  r.host.reply = [&](const Bytes& request) -> std::vector<Bytes>
+  {
+    if (request[kSysExTypeOffset] != kSysExEditBufferRequest) return {};
+    SysExAddress address;
+    return {BuildPerformanceCommon(r.host.plug, address), BuildPerformanceType1B(r.host.plug, address),
+            BuildPerformanceParts(r.host.plug, address)};
+  };
+  SysExAddress address;
+  ASSERT_TRUE(r.worker.LoadSlot(SlotOf(BuildInitPerformance(address, 1, 0)), 0, true));
+  ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+
+  std::vector<int> types;
+  int shorts = 0;
+  for (const Bytes& m : r.host.Sent())
+  {
+    if (m[0] == 0xF0)
+    {
+      types.push_back(m[7]);
+    }
+    else if (++shorts % 3 == 2)
+    {
+      // The bank select of part p, on channel p.
+      EXPECT_EQ(m, (Bytes{uint8_t(0xB0 | (shorts / 3)), 32, 5})) << shorts;
+    }
+  }
+  EXPECT_EQ(shorts, 24);
+  EXPECT_EQ(types, (std::vector<int>{0x05, 0x1B, 0x20, 0x05, 0x1B, 0x20, 0x08}));
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(r.host.reselectingParts.load(), 0);
+  EXPECT_EQ(r.worker.editBufferReceive.load(), 0);
+  EXPECT_EQ(r.host.transferBusy.load(), 0);
+}

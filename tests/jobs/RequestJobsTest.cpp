@@ -66,6 +66,8 @@ TEST(RequestJobs, AProgramRequestAsksForTheSelectedSlotAndStoresTheAnswer)
   ASSERT_TRUE(r.librarian.CopySlot(0, 5, &stored));
   EXPECT_EQ(stored.messages.size(), 2u);
   EXPECT_EQ(stored.name.substr(0, 12), "Init Program");
+  // The bank now holds a received slot: it shows as unsaved.
+  EXPECT_EQ(r.host.receptionsFinished.load(), 1);
   // Answered at the first poll: one wait of the delay.
   EXPECT_EQ(r.host.clock.NowMs() - start, 100);
   EXPECT_EQ(r.host.pendingRequestId.load(), -1);
@@ -88,6 +90,7 @@ TEST(RequestJobs, ASilentSynthesizerTimesOutAfterTheScanOfAllSixteenIds)
   EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kTimedOutText);
   EXPECT_TRUE(r.host.HasStatus("Please wait, checking DeviceID 16"));
   EXPECT_EQ(r.worker.Sender(TransferWorker::kJobsLane).failed.load(), 1);
+  EXPECT_EQ(r.host.receptionsFinished.load(), 0);
   // Nothing is coming: no record waits on, no reception holds incoming messages back.
   EXPECT_FALSE(r.worker.RecordArmed(DumpKind::Program));
   EXPECT_EQ(r.worker.editBufferReceive.load(), 0);
@@ -137,6 +140,7 @@ TEST(RequestJobs, AProgramBankRequestsEverySlotInOrderAndShowsItsProgress)
   EXPECT_FALSE(r.host.HasStatus("Please wait! 100% received.."));
   EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
   EXPECT_EQ(r.librarian.selectedLeftSlot.load(), 0);
+  EXPECT_EQ(r.host.receptionsFinished.load(), 1);
   for (int n : {0, 64, 127})
   {
     LibrarianSlot slot;

@@ -75,6 +75,7 @@ TEST(SendJobs, APartProgramGoesOutAsItsTwoMessagesPaced)
   EXPECT_EQ(slot.messages[0][9], 9);
   EXPECT_EQ(slot.messages[1][7], 0x1F);
   EXPECT_FALSE(r.worker.RecordArmed(DumpKind::Program));
+  EXPECT_EQ(r.host.receptionsFinished.load(), 1);
 }
 
 TEST(SendJobs, APerformanceSendsGlobalsAndPartsFirstWhenAskedThenItsThreeMessages)

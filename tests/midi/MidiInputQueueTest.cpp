@@ -44,16 +44,19 @@ TEST(MidiInputQueue, OneProducerOneConsumer)
 {
   MidiInputQueue queue(4096);
   constexpr int kCount = 20000;
-  std::thread producer([&] {
-    for (int i = 0; i < kCount;)
-    {
-      uint8_t message[5] = {0xF0, uint8_t(i & 0x7F), uint8_t((i >> 7) & 0x7F), uint8_t((i >> 14) & 0x7F), 0xF7};
-      if (queue.Push(message, 1 + i % 5))
-        ++i;
-      else
-        std::this_thread::yield();
-    }
-  });
+  std::thread producer(
+      [&]
+      {
+        for (int i = 0; i < kCount;)
+        {
+          uint8_t message[5] = {0xF0, uint8_t(i & 0x7F), uint8_t((i >> 7) & 0x7F), uint8_t((i >> 14) & 0x7F),
+                                0xF7};
+          if (queue.Push(message, 1 + i % 5))
+            ++i;
+          else
+            std::this_thread::yield();
+        }
+      });
   std::vector<uint8_t> out;
   for (int i = 0; i < kCount;)
   {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -33,7 +34,10 @@ public:
   void HandleSysExMessage(const ISysExMessage& message, bool fromDevice) override
   {
     EXPECT_EQ(message.offset, 0);
-    Add(Received{true, {}, Bytes(message.bytes, message.bytes + message.size), fromDevice,
+    Add(Received{true,
+                 {},
+                 Bytes(message.bytes, message.bytes + message.size),
+                 fromDevice,
                  std::this_thread::get_id()});
     std::this_thread::sleep_for(delay);
   }
@@ -78,8 +82,7 @@ protected:
 
   Bytes SentTo(const std::string& port, size_t count = 1)
   {
-    if (!backend->WaitForReceived(port, count, 2s))
-      return {};
+    if (!backend->WaitForReceived(port, count, 2s)) return {};
     return backend->Received(port).back();
   }
 
@@ -411,15 +414,23 @@ TEST_F(MidiPortsTest, PortOperationsAndSendsFromSeveralThreads)
 {
   ASSERT_EQ(OpenOutput("Other Out"), 2);
   std::atomic<bool> done{false};
+  std::atomic<int> sent{0};
   // The audio thread and the transfer worker send while the editor looks up and reopens ports.
-  std::thread sender([&] {
-    for (uint8_t i = 0; !done.load(); i = uint8_t((i + 1) & 0x7F))
-      ports.SendMidiToDevice({0, 0xB0, 7, i});
-  });
-  std::thread inputCloser([&] {
-    for (int i = 0; i < 200; ++i)
-      ports.CloseMidiInput();
-  });
+  std::thread sender(
+      [&]
+      {
+        for (uint8_t i = 0; !done.load(); i = uint8_t((i + 1) & 0x7F))
+          if (ports.SendMidiToDevice({0, 0xB0, 7, i}) == MidiSendStatus::kSent) sent.fetch_add(1);
+      });
+  // The port operations are quick: let the sends begin first, so that the two overlap.
+  while (sent.load() == 0)
+    std::this_thread::yield();
+  std::thread inputCloser(
+      [&]
+      {
+        for (int i = 0; i < 200; ++i)
+          ports.CloseMidiInput();
+      });
   for (int i = 0; i < 200; ++i)
   {
     EXPECT_EQ(ports.FindMidiOutputPort("Other Out"), 2);
@@ -432,4 +443,60 @@ TEST_F(MidiPortsTest, PortOperationsAndSendsFromSeveralThreads)
   EXPECT_EQ(backend->ConcurrentClientUses(), 0);
   EXPECT_TRUE(ports.IsOutputOpen());
   EXPECT_GT(backend->Received("Other Out").size(), 0u);
+}
+
+// A SysEx waiting for room in the library's buffer holds nothing a short message needs: the audio
+// thread's messages go out while the dump waits, and the dump follows once there is room.
+TEST_F(MidiPortsTest, ShortMessagesDoNotWaitBehindSysEx)
+{
+  ASSERT_EQ(OpenOutput("Other Out"), 2);
+  backend->SetLongMessagesHeld(true);
+  std::atomic<int> sysexStatus{-1};
+  std::thread dump(
+      [&]
+      {
+        const Bytes body(2000, 0x11);
+        sysexStatus = int(ports.SendSysExToDevice(body.data(), int(body.size())));
+      });
+  // The dump is waiting for room once the back end has refused it.
+  for (int i = 0; i < 2000 && backend->RoomRefusals() == 0; ++i)
+    std::this_thread::sleep_for(1ms);
+  EXPECT_GT(backend->RoomRefusals(), 0);
+
+  std::promise<void> shortsDone;
+  auto shortsSent = shortsDone.get_future();
+  std::thread audio(
+      [&]
+      {
+        for (uint8_t i = 0; i < 20; ++i)
+          EXPECT_EQ(ports.SendMidiToDevice({0, 0xB0, 7, i}), MidiSendStatus::kSent);
+        shortsDone.set_value();
+      });
+  // Generous: with the dump holding the send path this never completes, however long we wait.
+  const bool shortsWent = shortsSent.wait_for(10s) == std::future_status::ready;
+  EXPECT_TRUE(shortsWent) << "short messages waited behind the SysEx";
+  EXPECT_EQ(sysexStatus.load(), -1);
+  backend->SetLongMessagesHeld(false);
+  audio.join();
+  dump.join();
+  EXPECT_EQ(sysexStatus.load(), int(MidiSendStatus::kSent));
+  const auto received = backend->Received("Other Out");
+  ASSERT_EQ(received.size(), 21u);
+  EXPECT_EQ(received.front(), (Bytes{0xB0, 7, 0}));
+  EXPECT_EQ(received.back().size(), 2002u);
+}
+
+// An output whose buffer never drains (the MIDI system stopped) fails the send after a bounded
+// wait instead of holding its caller forever; short messages still go.
+TEST_F(MidiPortsTest, SendGivesUpWhenTheOutputNeverHasRoom)
+{
+  ASSERT_EQ(OpenOutput("Other Out"), 2);
+  backend->SetLongMessagesHeld(true);
+  const Bytes body(100, 0x22);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ports.SendSysExToDevice(body.data(), int(body.size())), MidiSendStatus::kFailed);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_EQ(ports.SendMidiToDevice({0, 0x90, 60, 1}), MidiSendStatus::kSent);
+  backend->SetLongMessagesHeld(false);
+  EXPECT_EQ(backend->Received("Other Out"), (std::vector<Bytes>{{0x90, 60, 1}}));
 }

@@ -9,6 +9,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -17,7 +21,10 @@ using Bytes = std::vector<uint8_t>;
 
 namespace
 {
-VstIntPtr QuietHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
+VstIntPtr QuietHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float)
+{
+  return 0;
+}
 
 class PortsTestPlugin : public IEffectVST
 {
@@ -98,8 +105,9 @@ TEST(PluginMidi, PortsSendsAndInputThroughThePluginBase)
   EXPECT_TRUE(vector.empty());
 
   ASSERT_TRUE(backend->WaitForReceived("Synth", 4, 2s));
-  EXPECT_EQ(backend->Received("Synth"),
-            (std::vector<Bytes>{{0xC0, 0x05}, {0xF0, 0x7E, 0x00, 0x06, 0xF7}, {0xFA}, {0xF0, 1, 2, 3, 0xF7}}));
+  EXPECT_EQ(
+      backend->Received("Synth"),
+      (std::vector<Bytes>{{0xC0, 0x05}, {0xF0, 0x7E, 0x00, 0x06, 0xF7}, {0xFA}, {0xF0, 1, 2, 3, 0xF7}}));
 
   // The loop port sends each message back in: it reaches the handlers, flagged as from the device.
   ASSERT_TRUE(WaitUntil([&] { return plugin.Count() == 4; }));
@@ -129,4 +137,87 @@ TEST(PluginMidi, TearDownWaitsForTheInputHandler)
   ASSERT_TRUE(WaitUntil([&] { return plugin->Count() >= 1; }));
   plugin.reset(); // the handler asserts that the object is still whole
   EXPECT_EQ(backend->Connections("Synth"), 0);
+}
+
+namespace
+{
+// Input handlers that take the parameter lock, as the main class's receivers do.
+class LockingPlugin : public IEffectVST
+{
+public:
+  LockingPlugin() : IEffectVST(&QuietHost) {}
+  ~LockingPlugin() override { CloseMidiPorts(); }
+  void HandleMidiMessage(IMidiMessage*, bool) override
+  {
+    std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+    received.fetch_add(1);
+  }
+  void HandleSysExMessage(ISysExMessage*, bool) override
+  {
+    std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+    received.fetch_add(1);
+  }
+  std::atomic<int> received{0};
+};
+} // namespace
+
+// Project recall selects ports by name under the parameter lock while the device keeps sending and
+// the delivery thread waits for that lock: selection and closing must not wait for that thread.
+TEST(PluginMidi, RecallSelectsPortsUnderTheParameterLockDuringAFlood)
+{
+  auto backend = std::make_shared<LoopbackMidiBackend>();
+  backend->AddSourcePort("Synth A");
+  backend->AddSourcePort("Synth B");
+  backend->AddLoopPort("Loop");
+  LockingPlugin plugin;
+  ASSERT_TRUE(plugin.MidiPorts().SetBackend(backend));
+  plugin.ListMidiInputPorts();
+  plugin.ListMidiOutputPorts();
+  int index = 1;
+  ASSERT_EQ(plugin.SelectMidiInputPort(index, "Synth A"), 1);
+
+  std::atomic<bool> flooding{true};
+  std::thread flood(
+      [&]
+      {
+        for (uint8_t i = 0; flooding.load(); i = uint8_t((i + 1) & 0x7F))
+        {
+          backend->Inject("Synth A", {0x90, i, 100});
+          backend->Inject("Synth B", {0xF0, 0x00, i, 0xF7});
+        }
+      });
+  ASSERT_TRUE(WaitUntil([&] { return plugin.received.load() > 0; }));
+
+  std::promise<void> recalled;
+  auto done = recalled.get_future();
+  std::thread recall(
+      [&]
+      {
+        for (int round = 0; round < 30; ++round)
+        {
+          std::lock_guard<std::recursive_mutex> lock(plugin.ParameterLock());
+          std::this_thread::sleep_for(1ms); // the delivery thread now waits for the lock
+          int in = 1, out = 1;
+          plugin.SelectMidiInputPort(in, round % 2 ? "Synth A" : "Synth B");
+          plugin.SelectMidiOutputPort(out, "Loop");
+          if (round % 5 == 4) plugin.MidiPorts().CloseMidiInput();
+        }
+        int in = 1;
+        std::lock_guard<std::recursive_mutex> lock(plugin.ParameterLock());
+        plugin.SelectMidiInputPort(in, "Synth A");
+        recalled.set_value();
+      });
+  if (done.wait_for(30s) != std::future_status::ready)
+  {
+    // A deadlock cannot be undone from here; end the run rather than hang until the time-out.
+    std::fprintf(stderr, "port selection under the parameter lock is still blocked after 30 s\n");
+    std::_Exit(1);
+  }
+  recall.join();
+  // Delivery goes on afterwards from the port last chosen.
+  const int before = plugin.received.load();
+  EXPECT_TRUE(WaitUntil([&] { return plugin.received.load() > before; }));
+  flooding = false;
+  flood.join();
+  EXPECT_EQ(backend->ConcurrentClientUses(), 0);
 }

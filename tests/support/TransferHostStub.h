@@ -54,6 +54,7 @@ public:
   void SetPartTexts(const std::string&, const std::string&) override {}
   void LibrarianSlotReceived() override {}
   void RefreshMainView() override {}
+  void FinishReceive() override {}
 
   DumpTestPlug plug;
   PatchLibrarian librarian;

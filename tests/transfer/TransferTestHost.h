@@ -60,6 +60,7 @@ public:
   }
   void LibrarianSlotReceived() override { ++slotsReceived; }
   void RefreshMainView() override { ++mainViewRefreshes; }
+  void FinishReceive() override { ++receptionsFinished; }
 
   std::vector<bool> BusyEvents()
   {
@@ -78,7 +79,7 @@ public:
   std::function<void()> onBusy;
   std::vector<bool> busyEvents;
   std::vector<std::pair<std::string, std::string>> partTexts;
-  std::atomic<int> slotsReceived{0}, mainViewRefreshes{0};
+  std::atomic<int> slotsReceived{0}, mainViewRefreshes{0}, receptionsFinished{0};
 };
 
 // Waits, in real time with a bound, until the lane has finished its job.

@@ -1,11 +1,15 @@
 // The command line's process run and chunk files, on the Echo fixture and the product plug-in.
 #include "tools/vsthost/CommandLine.h"
 
+#include "framework/plugin/ParameterIds.h"
+#include "tools/vsthost/ChunkDifference.h"
+
 #include "platform/vst2/VstTypes.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -158,4 +162,56 @@ TEST_F(CommandLineFiles, UnusableFilesFailWithAReason)
   EXPECT_EQ(FilesInDir(), 2u);
 }
 
+} // namespace
+
+namespace
+{
+TEST_F(CommandLineFiles, ReadBackThatDiffersNamesTheParameter)
+{
+  const fs::path file = dir / "program.bin";
+  ASSERT_EQ(Command({"--get-chunk", file.string(), kProduct}).code, 0);
+  std::vector<char> bytes = FileBytes(file);
+  // Header, tag, version, no automated values, the count: then parameter 0, then parameter 9 (the
+  // second per-part index of a name whose parts start at 8). Values beyond the range come back clamped.
+  const size_t first = 8 + 4 + 4 + 4;
+  ASSERT_GT(bytes.size(), first + 10 * 8);
+  const double huge = 1e9;
+  std::memcpy(bytes.data() + first + 9 * 8, &huge, 8);
+  std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+  Result run = Command({"--set-chunk", file.string(), kProduct});
+  EXPECT_EQ(run.code, 0) << run.err;
+  // The value read back is the parameter's maximum, which the definition documents set.
+  const std::string named = "read back: differs, first at parameter 9 (kOscillator2Pulsewidth [part 2]): 1e+09 given, ";
+  const size_t at = run.out.find(named);
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const std::string rest = run.out.substr(at + named.size());
+  const size_t end = rest.find(" read back\n");
+  ASSERT_NE(end, std::string::npos) << run.out;
+  const double readBack = std::stod(rest.substr(0, end));
+  EXPECT_GE(readBack, 1.0);
+  EXPECT_LT(readBack, huge);
+
+  // Not the product's layout: sizes and the first differing byte.
+  EXPECT_EQ(vsthost::DescribeChunkDifference({1, 2, 3}, {1, 2, 4, 5}, 0),
+            "3 bytes given, 4 read back, first difference at byte 2");
+  EXPECT_EQ(vsthost::ParameterNameOf(0), "kOscillator1Pulsewidth"); // the base index is part 1 itself
+  EXPECT_EQ(vsthost::ParameterNameOf(7), "kOscillator1Pulsewidth [part 8]");
+  EXPECT_EQ(vsthost::ParameterNameOf(kDebugParts), "kDebugParts");
+}
+
+TEST(VstHostCommandLine, MisuseNamesWhatIsWrong)
+{
+  Result run = Command({"--identity", kProduct, "--verbose"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_EQ(run.err.rfind("vsthost: unknown option \"--verbose\"\nusage: ", 0), 0u) << run.err;
+  run = Command({"--identiy", kProduct});
+  EXPECT_EQ(run.err.rfind("vsthost: unknown option \"--identiy\"\n", 0), 0u) << run.err;
+  run = Command({kProduct});
+  EXPECT_EQ(run.err.rfind("vsthost: no command given before \"" + kProduct + "\"\n", 0), 0u) << run.err;
+  run = Command({});
+  EXPECT_EQ(run.err.rfind("vsthost: no command given\n", 0), 0u) << run.err;
+  run = Command({"--get-chunk", "file.bin"});
+  EXPECT_EQ(run.err.rfind("vsthost: --get-chunk needs other arguments\n", 0), 0u) << run.err;
+  EXPECT_TRUE(run.out.empty());
+}
 } // namespace

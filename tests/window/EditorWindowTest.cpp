@@ -262,3 +262,30 @@ TEST(EditorWindowCursor, HiddenWhileDraggingAndPutBack)
   EXPECT_EQ(x, 30);
   EXPECT_EQ(y, 40);
 }
+
+namespace
+{
+std::vector<std::string> gWindowLog;
+void CaptureWindowLog(const char* line)
+{
+  gWindowLog.push_back(line);
+}
+} // namespace
+
+// A plug-in builds its editor graphics whenever it is made; a missing skin image is said only
+// when a window opens, and once.
+TEST(EditorWindowLife, MissingSkinImagesAreSaidWhenAWindowOpens)
+{
+  gWindowLog.clear();
+  IGraphics::SetLogSink(CaptureWindowLog);
+  HeadlessEditor e(false);
+  e.graphics->LoadScaledBitmap(9781, "missing-for-window.png", 1.0, 1);
+  EXPECT_TRUE(gWindowLog.empty());
+  e.Open();
+  e.graphics->DestroyEditorWindow();
+  e.Open();
+  IGraphics::SetLogSink(nullptr);
+  ASSERT_EQ(gWindowLog.size(), 1u);
+  EXPECT_NE(gWindowLog[0].find("skin image 9781 \"missing-for-window.png\""), std::string::npos)
+      << gWindowLog[0];
+}

@@ -1,5 +1,7 @@
 #include "tools/vsthost/CommandLine.h"
 
+#include "tools/vsthost/ChunkDifference.h"
+
 #include "tools/vsthost/VstHost.h"
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_PNGWrite.h"
@@ -454,13 +456,14 @@ int SetChunk(const std::string& file, const std::string& path, bool bank, std::s
     return 1;
   }
   const std::vector<uint8_t> back = host.GetChunk(bank);
+  const int automated = host.Effect() ? host.Effect()->numParams : 0;
   host.Close();
   if (back == chunk)
     out += "read back: equal\n";
   else if (back.empty())
     out += "read back: the plug-in gave no chunk\n";
   else
-    out += "read back: differs (" + std::to_string(back.size()) + " bytes)\n";
+    out += "read back: differs, first at " + DescribeChunkDifference(chunk, back, automated) + "\n";
   return 0;
 }
 
@@ -478,6 +481,22 @@ bool ParseTempo(const std::string& text, double& tempo)
   const char* end = text.data() + text.size();
   const auto [rest, ec] = std::from_chars(text.data(), end, tempo); // not the locale's decimal point
   return ec == std::errc() && rest == end && std::isfinite(tempo) && tempo > 0.0 && tempo <= kMaxTempo;
+}
+
+// What is wrong with a command line that matches no form of the usage.
+std::string Misuse(const std::vector<std::string>& args)
+{
+  static const char* const kCommands[] = {"--help",    "-h",          "--identity", "--editor",
+                                          "--process", "--get-chunk", "--set-chunk"};
+  static const char* const kOptions[] = {"--screenshot", "--tempo", "--playing", "--bank"};
+  const auto among = [](const std::string& arg, const auto& list)
+  { return std::find(std::begin(list), std::end(list), arg) != std::end(list); };
+  for (const std::string& arg : args)
+    if (arg.size() > 1 && arg[0] == '-' && !among(arg, kCommands) && !among(arg, kOptions))
+      return "unknown option \"" + arg + "\"";
+  if (args.empty()) return "no command given";
+  if (!among(args[0], kCommands)) return "no command given before \"" + args[0] + "\"";
+  return args[0] + " needs other arguments";
 }
 
 } // namespace
@@ -541,7 +560,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::string& out, std::
     return args[0] == "--get-chunk" ? GetChunk(args[1], args[2], bank, out, err)
                                     : SetChunk(args[1], args[2], bank, out, err);
   }
-  err += kUsage;
+  err += "vsthost: " + Misuse(args) + "\n" + kUsage;
   return 2;
 }
 

@@ -1,0 +1,273 @@
+#include "platform/midi/JackMidiOutput.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace
+{
+// The largest message, as under RtMidi's JACK output before (a SysEx dump of ours is far smaller).
+constexpr size_t kMaxMessage = 16379;
+constexpr size_t kShortMessage = 3;
+constexpr size_t kLengthPrefix = sizeof(uint32_t);
+// Room for a few cycles of dumps and several hundred short messages; JACK rounds up to a power of two.
+constexpr size_t kLongRingBytes = 1 << 16;
+constexpr size_t kShortRingBytes = 1 << 12;
+// How long a send waits for room, and a close for delivery, before it gives up: the process
+// callback has stopped (a server gone or stalled).
+constexpr auto kSendWait = std::chrono::seconds(2);
+constexpr auto kCloseWait = std::chrono::seconds(2);
+constexpr auto kPoll = std::chrono::milliseconds(1);
+
+class JackMidiOutputClient final : public MidiOutputClient
+{
+public:
+  JackMidiOutputClient(jack_client_t* client, jack_ringbuffer_t* shortRing, jack_ringbuffer_t* longRing)
+      : client_(client), short_(shortRing), long_(longRing)
+  {
+    jack_set_process_callback(client_, &JackMidiOutputClient::Process, this);
+    jack_on_shutdown(client_, &JackMidiOutputClient::ServerGone, this);
+    active_ = jack_activate(client_) == 0;
+    if (!active_) std::fprintf(stderr, "MIDI output: the JACK client could not be activated\n");
+  }
+
+  ~JackMidiOutputClient() override
+  {
+    ClosePort();
+    if (active_ && !serverGone_.load()) jack_deactivate(client_);
+    jack_client_close(client_);
+    jack_ringbuffer_free(short_);
+    jack_ringbuffer_free(long_);
+  }
+
+  unsigned PortCount() override { return unsigned(ListPorts().size()); }
+
+  bool PortName(unsigned port, std::string& name) override
+  {
+    const std::vector<std::string> ports = ListPorts();
+    if (port >= ports.size()) return false;
+    name = ports[port];
+    return true;
+  }
+
+  bool OpenPort(unsigned port, const std::string& portName) override
+  {
+    ClosePort();
+    const std::vector<std::string> ports = ListPorts();
+    if (port >= ports.size() || !Register(portName)) return false;
+    if (jack_connect(client_, jack_port_name(port_), ports[port].c_str()) != 0)
+    {
+      std::fprintf(stderr, "MIDI output: cannot connect to \"%s\"\n", ports[port].c_str());
+      Unregister();
+      return false;
+    }
+    return true;
+  }
+
+  bool OpenVirtualPort(const std::string& portName) override
+  {
+    ClosePort();
+    return Register(portName);
+  }
+
+  void ClosePort() override
+  {
+    if (!port_) return;
+    WaitUntilDelivered();
+    Unregister();
+  }
+
+  bool IsPortOpen() const override { return port_ != nullptr; }
+
+  bool Send(const uint8_t* bytes, size_t size) override
+  {
+    if (!bytes || size == 0 || size > kMaxMessage || !port_ || serverGone_.load()) return false;
+    const auto giveUp = std::chrono::steady_clock::now() + kSendWait;
+    std::chrono::steady_clock::time_point retry;
+    while (!RoomFor(size, retry))
+    {
+      if (serverGone_.load() || std::chrono::steady_clock::now() >= giveUp) return false;
+      std::this_thread::sleep_until(retry);
+    }
+    jack_ringbuffer_t* ring = size <= kShortMessage ? short_ : long_;
+    const uint32_t length = uint32_t(size);
+    // The length last would be safer, but the reader takes a message only once it is whole.
+    jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&length), kLengthPrefix);
+    jack_ringbuffer_write(ring, reinterpret_cast<const char*>(bytes), size);
+    written_.fetch_add(1);
+    return true;
+  }
+
+  size_t MaxMessageSize() const override { return kMaxMessage; }
+
+  bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
+  {
+    jack_ringbuffer_t* ring = size <= kShortMessage ? short_ : long_;
+    // Without a server there is no room to wait for: Send answers at once.
+    if (serverGone_.load() || jack_ringbuffer_write_space(ring) >= size + kLengthPrefix) return true;
+    retry = std::chrono::steady_clock::now() + kPoll;
+    return false;
+  }
+
+private:
+  std::vector<std::string> ListPorts()
+  {
+    std::vector<std::string> names;
+    if (serverGone_.load()) return names;
+    const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    for (const char** p = ports; p && *p; ++p)
+      names.emplace_back(*p);
+    if (ports) jack_free(ports);
+    return names;
+  }
+
+  bool Register(const std::string& portName)
+  {
+    if (!active_ || serverGone_.load()) return false;
+    jack_port_t* port =
+        jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (!port)
+    {
+      std::fprintf(stderr, "MIDI output: cannot create the JACK port \"%s\"\n", portName.c_str());
+      return false;
+    }
+    // Nothing left over from a port closed before.
+    jack_ringbuffer_reset(short_);
+    jack_ringbuffer_reset(long_);
+    taken_.store(written_.load()); // what a timed-out close left is gone with them
+    port_ = port;
+    livePort_.store(port);
+    return true;
+  }
+
+  // The process callback lets go of the port before it is unregistered.
+  void Unregister()
+  {
+    livePort_.store(nullptr);
+    while (inProcess_.load() > 0)
+      std::this_thread::yield();
+    if (!serverGone_.load()) jack_port_unregister(client_, port_);
+    port_ = nullptr;
+  }
+
+  void WaitUntilDelivered() override
+  {
+    if (!port_) return;
+    const uint64_t written = written_.load();
+    const auto giveUp = std::chrono::steady_clock::now() + kCloseWait;
+    while (!serverGone_.load() && std::chrono::steady_clock::now() < giveUp)
+    {
+      // One cycle put the last message into our port; once the next has run, the other side has read it.
+      if (taken_.load() >= written && (written == 0 || cycles_.load() >= lastTakenCycle_.load() + 2)) return;
+      std::this_thread::sleep_for(kPoll);
+    }
+    const uint64_t taken = taken_.load();
+    if (taken < written)
+      std::fprintf(stderr, "MIDI output: %llu messages not yet delivered when the port closed\n",
+                   static_cast<unsigned long long>(written - taken));
+  }
+
+  static int Process(jack_nframes_t frames, void* user)
+  {
+    auto* self = static_cast<JackMidiOutputClient*>(user);
+    self->inProcess_.fetch_add(1);
+    const uint64_t cycle = self->cycles_.load();
+    if (jack_port_t* port = self->livePort_.load())
+    {
+      void* buffer = jack_port_get_buffer(port, frames);
+      jack_midi_clear_buffer(buffer);
+      uint64_t taken = 0;
+      if (Drain(self->short_, buffer, taken)) Drain(self->long_, buffer, taken);
+      if (taken > 0)
+      {
+        self->lastTakenCycle_.store(cycle);
+        self->taken_.fetch_add(taken);
+      }
+    }
+    self->inProcess_.fetch_sub(1);
+    self->cycles_.store(cycle + 1);
+    return 0;
+  }
+
+  // Moves whole messages from the ring into this cycle's port buffer while they fit; false when
+  // one had to stay for the next cycle.
+  static bool Drain(jack_ringbuffer_t* ring, void* buffer, uint64_t& taken)
+  {
+    for (;;)
+    {
+      uint32_t length = 0;
+      const size_t available = jack_ringbuffer_read_space(ring);
+      if (available < kLengthPrefix) return true;
+      jack_ringbuffer_peek(ring, reinterpret_cast<char*>(&length), kLengthPrefix);
+      if (available < kLengthPrefix + length) return true; // still being written
+      jack_midi_data_t* event = jack_midi_event_reserve(buffer, 0, length);
+      if (!event && jack_midi_get_event_count(buffer) == 0)
+      {
+        // Larger than an empty port buffer holds (a very short period): it can never go, and
+        // must not hold back what follows.
+        jack_ringbuffer_read_advance(ring, kLengthPrefix + length);
+        ++taken;
+        continue;
+      }
+      if (!event) return false;
+      jack_ringbuffer_read_advance(ring, kLengthPrefix);
+      jack_ringbuffer_read(ring, reinterpret_cast<char*>(event), length);
+      ++taken;
+    }
+  }
+
+  static void ServerGone(void* user) { static_cast<JackMidiOutputClient*>(user)->serverGone_.store(true); }
+
+  jack_client_t* client_;
+  jack_ringbuffer_t* short_;
+  jack_ringbuffer_t* long_;
+  bool active_ = false;
+  jack_port_t* port_ = nullptr;                 // the sending thread's view
+  std::atomic<jack_port_t*> livePort_{nullptr}; // the process callback's
+  std::atomic<int> inProcess_{0};
+  std::atomic<uint64_t> cycles_{0};         // process cycles run
+  std::atomic<uint64_t> written_{0};        // messages put into the rings
+  std::atomic<uint64_t> taken_{0};          // messages the process callback took out
+  std::atomic<uint64_t> lastTakenCycle_{0}; // the cycle that took the latest
+  std::atomic<bool> serverGone_{false};
+};
+} // namespace
+
+std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName)
+{
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+  if (!client)
+  {
+    std::fprintf(stderr, "MIDI output: no JACK server answers (status 0x%x)\n", unsigned(status));
+    return nullptr;
+  }
+  jack_ringbuffer_t* shortRing = jack_ringbuffer_create(kShortRingBytes);
+  jack_ringbuffer_t* longRing = jack_ringbuffer_create(kLongRingBytes);
+  if (!shortRing || !longRing)
+  {
+    if (shortRing) jack_ringbuffer_free(shortRing);
+    if (longRing) jack_ringbuffer_free(longRing);
+    jack_client_close(client);
+    return nullptr;
+  }
+  try
+  {
+    return std::make_unique<JackMidiOutputClient>(client, shortRing, longRing);
+  }
+  catch (...)
+  {
+    jack_ringbuffer_free(shortRing);
+    jack_ringbuffer_free(longRing);
+    jack_client_close(client);
+    return nullptr;
+  }
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/midi/MidiBackend.h"
+
+#include <memory>
+#include <string>
+
+// The MIDI output under JACK, on the JACK library directly: a client of its own with one port and
+// two ring buffers that its process callback drains every cycle, short messages (three bytes or
+// fewer) first, so that they never wait behind SysEx. Because the ring buffers are ours, a send
+// knows whether there is room, and closing knows when what was sent has left: it waits until the
+// process callback has taken every message out and one more cycle has run (the connected client
+// has read them), at most 2 s, and says so on the error console when that was not enough.
+//
+// Null when no JACK server answers.
+std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName);
