@@ -235,7 +235,8 @@ TEST_F(EndToEnd, StartAndStopFollowTheHostTransport)
 
   host.Transport().playing = false;
   ASSERT_TRUE(WaitForPorts()) << "nothing reached the synthesizer's port \"" << simIn << "\"";
-  EXPECT_EQ(FirstIndexOf(SimLog(), "IN FA"), SimLog().size()) << "Start before the transport plays";
+  const std::vector<std::string> stopped = SimLog();
+  EXPECT_EQ(FirstIndexOf(stopped, "IN FA"), stopped.size()) << "Start before the transport plays";
 
   host.Transport().playing = true;
   ASSERT_TRUE(ProcessUntil([](const auto& log) { return FirstIndexOf(log, "IN FA") < log.size(); }));
