@@ -38,11 +38,13 @@ add_custom_command(OUTPUT ${VELK_UI_DOCUMENT} ${VELK_SYSEX_DOCUMENT}
 add_custom_target(velk_documents DEPENDS ${VELK_UI_DOCUMENT} ${VELK_SYSEX_DOCUMENT})
 # ---- end of documents ----
 
-# ---- images: the placeholders (replaced by the skin's generator) ----
+# ---- images: drawn by tools/skingen from resources/src/skin ----
+file(GLOB _skin_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/src/skin/*)
 add_custom_command(OUTPUT ${VELK_SKIN_IMAGES}
-  COMMAND velk_placeholder_images ${CMAKE_BINARY_DIR}
-  DEPENDS velk_placeholder_images ${CMAKE_SOURCE_DIR}/config/ImageTable.def
-  COMMENT "Placeholder skin images")
+  COMMAND skingen ${CMAKE_SOURCE_DIR}/resources/src/skin ${CMAKE_BINARY_DIR}
+  DEPENDS skingen ${_skin_sources} ${CMAKE_SOURCE_DIR}/config/ImageTable.def
+    ${CMAKE_SOURCE_DIR}/resources/src/bindings.tsv ${CMAKE_SOURCE_DIR}/resources/src/layout.txt
+  COMMENT "Drawing the skin images")
 add_custom_target(velk_skin_images DEPENDS ${VELK_SKIN_IMAGES})
 # ---- end of images ----
 

@@ -21,6 +21,11 @@ foreach(_dir ${_suites})
     target_compile_definitions(test_${_name} PRIVATE VELK_SIMSYNTH_PATH="$<TARGET_FILE:velk-simsynth>")
     add_dependencies(test_${_name} velk-simsynth)
   endif()
+  # The skin suite draws the images itself to compare with those of the build.
+  if(_name STREQUAL "resources" AND TARGET velk_skingen)
+    target_link_libraries(test_${_name} PRIVATE velk_skingen)
+    add_dependencies(test_${_name} velk_skin_images)
+  endif()
   target_compile_definitions(test_${_name} PRIVATE
     VELK_PLUGIN_PATH="$<TARGET_FILE:velk_editor>"
     VELK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

@@ -1,0 +1,41 @@
+#pragma once
+// The painters of the skin, one per family of images. Each draws one frame of an image into a
+// canvas whose origin is the frame's top-left corner.
+
+#include "tools/skingen/SkinCanvas.h"
+#include "tools/skingen/SkinRecipe.h"
+
+class Layout;
+
+struct SkinFrame
+{
+  SkinCanvas& canvas;
+  const SkinRecipe& recipe;
+  const SkinPalette& palette;
+  int index;    // 0 is the first frame (minimum, off, normal)
+  int count;    // frames in the image
+  double width; // of one frame
+  double height;
+  bool cellsStacked;    // radio cells one above the other (frames side by side)
+  const Layout* layout; // the editor's layout, for the panel art (null: plain panels)
+};
+
+// Knob strips: "knob".
+void DrawKnobFrame(SkinFrame& f);
+// Two-state and plain controls: "button", "led", "icon", "plate", "slider".
+void DrawButtonFrame(SkinFrame& f);
+// Rows of cells: "radio" (normal row, then selected row) and "header" (captions over columns).
+void DrawRadioFrame(SkinFrame& f);
+// Large art: "window", "page", "dialog", "section", "overlay".
+void DrawPanelFrame(SkinFrame& f);
+// The sections, captions and text fields of the layers a recipe names ("layers=a|b"), from the
+// layout; originX/Y are the editor coordinates of the frame's top-left corner.
+void DrawLayoutArt(SkinFrame& f, double originX, double originY);
+// A panel section: frame, title bar with the title left and room for the lock right.
+void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y, double w, double h,
+                 const std::string& title);
+// Effect-routing diagrams: "routing".
+void DrawRoutingFrame(SkinFrame& f);
+// A small picture of a waveform ("sine", "tri", "saw", "square", "pulse", "random") in a box.
+void DrawWaveGlyph(SkinCanvas& c, const std::string& wave, double x, double y, double w, double h,
+                   const SkinColour& colour);
