@@ -437,6 +437,9 @@ double VELK::ParamMinimum(int index)
 
 void VELK::SetParamInEditor(int index, double value)
 {
+  // The jobs and MIDI input threads set parameters too: under the lock the host's chunk and the
+  // audio block read them with.
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   IParameter* param = ParameterAt(index);
   if (!param) return;
   param->SetClamped(value);

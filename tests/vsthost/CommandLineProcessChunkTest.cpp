@@ -153,6 +153,12 @@ TEST_F(CommandLineFiles, UnusableFilesFailWithAReason)
   fs::resize_file(huge, (uintmax_t(256) << 20) + 1);
   fails({"--set-chunk", huge.string(), kEcho}, "larger than 256 MiB");
   fails({"--get-chunk", (dir / "no-such-folder" / "p.bin").string(), kEcho}, "cannot write");
+  // The editor's recalled project is read before the plug-in is loaded; each option is given once.
+  fails({"--editor", kEcho, "--chunk", (dir / "missing.bin").string()}, "cannot read");
+  fails({"--editor", kEcho, "--screenshot", "s.png", "--chunk", empty.string()}, "is empty");
+  EXPECT_EQ(Command({"--editor", kEcho, "--chunk", "a.bin", "--chunk", "b.bin"}).code, 2);
+  EXPECT_EQ(Command({"--editor", kEcho, "--chunk"}).code, 2);
+  EXPECT_EQ(Command({"--editor", kEcho, "--size", "a"}).code, 2);
   EXPECT_EQ(FilesInDir(), 2u);
 }
 

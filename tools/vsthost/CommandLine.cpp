@@ -27,9 +27,11 @@ namespace
 
 const char kUsage[] =
     "usage: vsthost --identity PLUGIN.so   print what a host sees of the plug-in\n"
-    "       vsthost --editor PLUGIN.so [--screenshot FILE.png]\n"
+    "       vsthost --editor PLUGIN.so [--chunk FILE] [--screenshot FILE.png]\n"
     "                                      open the plug-in's editor in a window of its own until it is\n"
-    "                                      closed, or write what it shows after a second and quit\n"
+    "                                      closed, or write what it shows after a second and quit; with\n"
+    "                                      --chunk, FILE is first handed to effSetChunk as the program\n"
+    "                                      chunk, as a host recalling a project does\n"
     "       vsthost --process N PLUGIN.so [--tempo BPM] [--playing]\n"
     "                                      run N blocks of 512 frames (32-bit, and 64-bit when offered)\n"
     "                                      with a note-on in the first and a note-off in the last; print\n"
@@ -110,8 +112,18 @@ bool WriteScreenshot(const char* path, const std::vector<uint32_t>& pixels, int 
   return Gfx_WritePNGFile(path, bitmap);
 }
 
-int Editor(const std::string& path, const std::string& screenshot, std::string& out, std::string& err)
+bool ReadChunkFile(const std::string& path, std::vector<uint8_t>& data, std::string& why);
+
+int Editor(const std::string& path, const std::string& chunkFile, const std::string& screenshot,
+           std::string& out, std::string& err)
 {
+  std::vector<uint8_t> chunk;
+  std::string why;
+  if (!chunkFile.empty() && !ReadChunkFile(chunkFile, chunk, why))
+  {
+    err += "vsthost: " + why + "\n";
+    return 1;
+  }
   VstHost host;
   if (!host.Load(path))
   {
@@ -119,6 +131,11 @@ int Editor(const std::string& path, const std::string& screenshot, std::string& 
     return 1;
   }
   host.Open();
+  if (!chunkFile.empty() && host.SetChunkAnswer(chunk, false) == 0)
+  {
+    err += "vsthost: the plug-in refused the program chunk in " + chunkFile + "\n";
+    return 1;
+  }
   if (!(host.Effect()->flags & effFlagsHasEditor))
   {
     err += "vsthost: the plug-in has no editor\n";
@@ -492,9 +509,18 @@ int RunCommandLine(const std::vector<std::string>& args, std::string& out, std::
     return 0;
   }
   if (args.size() == 2 && args[0] == "--identity") return Identify(args[1], out, err);
-  if (args.size() == 2 && args[0] == "--editor") return Editor(args[1], "", out, err);
-  if (args.size() == 4 && args[0] == "--editor" && args[2] == "--screenshot")
-    return Editor(args[1], args[3], out, err);
+  if (args.size() >= 2 && args.size() % 2 == 0 && args[0] == "--editor")
+  {
+    std::string chunkFile, screenshot;
+    bool ok = true;
+    for (size_t i = 2; ok && i < args.size(); i += 2)
+    {
+      std::string& value = args[i] == "--chunk" ? chunkFile : screenshot;
+      ok = (args[i] == "--chunk" || args[i] == "--screenshot") && value.empty() && !args[i + 1].empty();
+      value = args[i + 1];
+    }
+    if (ok) return Editor(args[1], chunkFile, screenshot, out, err);
+  }
   if (args.size() >= 3 && args[0] == "--process")
   {
     int blocks = 0;
