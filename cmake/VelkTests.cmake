@@ -41,6 +41,11 @@ foreach(_dir ${_suites})
   if(_name MATCHES "^(x11|vsthost|e2e)$")
     list(APPEND _locks display)
   endif()
+  # Only the suites that test system MIDI reach the JACK server; every other plug-in and editor
+  # they build gets the in-process loopback as its default back end.
+  if(NOT _name MATCHES "^(jack|e2e)$")
+    list(APPEND _props ENVIRONMENT VELK_MIDI_BACKEND=loopback)
+  endif()
   if(_locks)
     list(APPEND _props RESOURCE_LOCK "${_locks}")
     unset(_locks)

@@ -72,7 +72,7 @@ void IMidiPorts::SetSink(IMidiInputSink* sink)
 
 MidiBackend* IMidiPorts::Backend()
 {
-  if (!backend_) backend_ = CreateRtMidiBackend();
+  if (!backend_) backend_ = CreateDefaultMidiBackend();
   return backend_.get();
 }
 

@@ -88,3 +88,8 @@ enum class RtMidiApiChoice
 };
 
 std::shared_ptr<MidiBackend> CreateRtMidiBackend(RtMidiApiChoice api = RtMidiApiChoice::Automatic);
+
+// The back end a plug-in uses when nobody chose one: RtMidi (automatic), unless the environment
+// variable VELK_MIDI_BACKEND says "alsa", "jack" or "loopback". The test suites that need no system
+// MIDI set "loopback", so that hundreds of editors built in parallel never crowd one JACK server.
+std::shared_ptr<MidiBackend> CreateDefaultMidiBackend();
