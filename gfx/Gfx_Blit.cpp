@@ -51,12 +51,6 @@ inline int Byte(std::uint32_t p, int n)
   return static_cast<int>((p >> (8 * n)) & 0xFF);
 }
 
-inline std::uint32_t Pack(int b, int g, int r, int a)
-{
-  return std::uint32_t(b & 0xFF) | (std::uint32_t(g & 0xFF) << 8) | (std::uint32_t(r & 0xFF) << 16) |
-         (std::uint32_t(a & 0xFF) << 24);
-}
-
 // Runs op(destRow, srcRow) for every row.
 template <class RowOp> void ForRows(const BlitArea& a, RowOp op)
 {
