@@ -147,7 +147,9 @@ void VELK::BuildEditor()
 
   // Groups are created hidden: show the top-level ones with their first pages, all but the
   // progress group, which the overlay shows while a transfer runs.
-  PageSelection::ShowFirstPages(editor);
+  // The popups a parameter opens start closed, as does the patch-conflict window.
+  PageSelection::ShowFirstPages(editor,
+                                {"additionalSettings", "midiFilterWindow", "bankPatchConflictWindow"});
   if (mProgressLayer) mProgressLayer->Hide(true);
 
   // The UI settings as parameters, then every value that is not zero to its controls.
