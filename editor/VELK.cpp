@@ -117,6 +117,8 @@ void VELK::BuildEditor()
       Log(std::string("Layer ") + name + " is not in the user interface document");
   }
   mLibrarianView = dynamic_cast<LibrarianViewControl*>(mConfig->GetLibrarianView());
+  for (size_t i = 0; i < std::size(kValuePages); ++i)
+    mValuePageLayers[i] = mConfig->GetLayer(kValuePages[i].layer);
 
   editor->AttachBackgroundFrame(scale);
   AttachEditor(editor);
@@ -551,6 +553,15 @@ void VELK::ShowRecordPage(int index)
   IParameter* param = ParameterAt(index);
   MidiMapRecord* record = param ? param->MidiMap() : nullptr;
   if (record && record->pageLayer) SelectPage(record->pageLayer, int(param->Value()));
+  for (size_t i = 0; i < std::size(kValuePages); ++i)
+  {
+    if (kValuePages[i].index != index || !mValuePageLayers[i] || !param) continue;
+    const int page = kValuePages[i].firstPage + int(param->Value());
+    if (kValuePages[i].inBlock)
+      SelectPageInBlock(mValuePageLayers[i], page);
+    else
+      SelectPage(mValuePageLayers[i], page);
+  }
 }
 
 void VELK::SetLoadedSlot(int slot)

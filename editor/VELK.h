@@ -2,6 +2,7 @@
 
 #include "editor/UISettings.h"
 #include "framework/plugin/IEffectVST.h"
+#include "framework/plugin/ParameterIds.h"
 #include "librarian/ILibrarianHost.h"
 #include "link/IncomingMessages.h"
 #include "link/LinkHost.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -194,7 +196,8 @@ private:
   void AddLibrarianMenus();
   // The member bytes kept for a parameter's value (change handler and project recall).
   void KeepMemberBytes(int index);
-  // A parameter whose record has a page layer shows the page its value names there.
+  // A parameter whose record has a page layer shows the page its value names there; the page
+  // tabs and the multi views show theirs (first page id + value) in their layers.
   void ShowRecordPage(int index);
   void SelectRecalledPorts(const std::string& input, const std::string& output);
   void SetLineText(ITextControl* control, std::string& store, std::string& text);
@@ -209,6 +212,18 @@ private:
   std::unique_ptr<ConfigReader> mConfig;
   LibrarianViewControl* mLibrarianView = nullptr;
   std::map<std::string, LayerGroup*> mNamedLayers;
+  // Parameters whose value picks a page of a layer: page id = first page + value. inBlock leaves
+  // the layer's children outside the page's block of ids (its popups) alone.
+  struct ValuePages
+  {
+    int index;
+    const char* layer;
+    int firstPage;
+    bool inBlock;
+  };
+  static constexpr ValuePages kValuePages[] = {{kMainTab, "pages", 10, false},
+                                               {kMultiSettings, "multiPage", 50, true}};
+  std::array<LayerGroup*, std::size(kValuePages)> mValuePageLayers{};
   LayerGroup* mProgressLayer = nullptr;
   std::array<IContactControl*, 2> mCancelButtons{};
   ITextControl* mInfoDisplay = nullptr;
