@@ -13,8 +13,9 @@ bool PortRecall::Request(const std::string& input, const std::string& output)
 {
   std::lock_guard<std::mutex> lock(mMutex);
   if (mStopping) return false;
-  mInput = input;
-  mOutput = output;
+  // An empty name leaves that direction alone: it keeps a pending request's name for it.
+  if (!mPending || !input.empty()) mInput = input;
+  if (!mPending || !output.empty()) mOutput = output;
   mPending = true;
   if (!mThread.joinable())
   {

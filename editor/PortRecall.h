@@ -10,7 +10,7 @@
 // recall runs under the parameter lock, and selecting a port may wait for the MIDI input thread,
 // which may itself be waiting for that lock: so the recall only leaves the names here, and a
 // thread of this object (started by the first request) selects them. A newer request replaces
-// one not yet carried out.
+// one not yet carried out; an empty name in it keeps the pending one for that direction.
 class PortRecall
 {
 public:

@@ -315,7 +315,37 @@ void VELK::HandleParameterChange(int index)
       mUISettings.colourScheme = v == 1 ? 1 : 0;
     if (!mUISettings.Save(mDataFolder)) Log("UI settings could not be saved!");
   }
+  if (index == kDeviceOutSelection || index == kDeviceInSelection) SelectPortFromMenu(index);
   SendParamToHardware(index);
+}
+
+// The device menus: the chosen entry's text is the port's name, entry 0 ("Select MIDI Device")
+// closes the port. Opening may wait on the MIDI system and its input thread, so it runs on the
+// port-selection thread, away from the parameter lock held here.
+void VELK::SelectPortFromMenu(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  if (!param) return;
+  const bool output = index == kDeviceOutSelection;
+  const int value = int(param->Value());
+  const char* text = value > 0 ? param->ValueText(value) : nullptr;
+  const int nameSlot = output ? PatchManager::kMidiOutputName : PatchManager::kMidiInputName;
+  if (!text || !*text || std::string(text) == IMidiPorts::kNoDeviceName)
+  {
+    if (output)
+    {
+      midiOutputReady = 0;
+      MidiPorts().CloseMidiOutput();
+    }
+    else
+      MidiPorts().CloseMidiInput();
+    GetPatchManager()->SetNameExact(nameSlot, IMidiPorts::kNoDeviceName);
+    return;
+  }
+  GetPatchManager()->SetNameExact(nameSlot, text);
+  // A newly chosen output is followed by the device-id handshake, which finds the synthesizer.
+  if (output) mConnectAfterSelection = true;
+  if (mPortRecall) mPortRecall->Request(output ? "" : text, output ? text : "");
 }
 
 void VELK::HandleSecondaryParameterChange(int index)
@@ -637,16 +667,40 @@ void VELK::LibrarianSendSlot(int slot, int side)
     LibrarianStatus("The synthesizer is busy: slot " + std::to_string(slot + 1) + " was not sent");
 }
 
-// Bank transfers belong to the link's transfer worker, which is not part of this build yet: the
-// user is told plainly instead of nothing happening.
-void VELK::LibrarianRequestBank(int, int)
+// Bank transfers run on the worker's jobs thread; a refused post (a transfer already running, or
+// no output) is said plainly instead of nothing happening.
+void VELK::LibrarianRequestBank(int mode, int bank)
 {
-  LibrarianStatus("Receiving banks from the synthesizer is not available yet");
+  if (!midiOutputReady)
+  {
+    LibrarianStatus("Set MIDI I/O First!");
+    return;
+  }
+  bool posted = false;
+  if (mWorker)
+  {
+    if (mode == PatchLibrarian::kPerformances)
+      posted = mWorker->RequestPerformanceBank(bank);
+    else if (mode == PatchLibrarian::kPatterns)
+      posted = mWorker->RequestPatternBank();
+    else
+      posted = mWorker->RequestProgramBank(bank);
+  }
+  if (!posted) LibrarianStatus("A transfer is running: the bank was not requested");
 }
 
-void VELK::LibrarianStoreBank(int, int, int)
+void VELK::LibrarianStoreBank(int side, int, int bank)
 {
-  LibrarianStatus("Storing banks to the synthesizer is not available yet");
+  if (!midiOutputReady)
+  {
+    LibrarianStatus("Set MIDI I/O First!");
+    return;
+  }
+  LinkJob job;
+  job.code = 5;
+  job.side = side;
+  job.bank = bank;
+  if (!mWorker || !mWorker->Post(job)) LibrarianStatus("A transfer is running: the bank was not written");
 }
 
 void VELK::LibrarianSelectProgram(int bank, int program)
@@ -685,6 +739,7 @@ void VELK::SelectRecalledPorts(const std::string& input, const std::string& outp
     const bool open = SelectMidiOutputPort(index, output) > 0;
     midiOutputReady = open;
     if (!open) Log("MIDI output \"" + output + "\" of the project is not present");
+    if (mConnectAfterSelection.exchange(false) && open) DeviceSender(*this).RequestConnect();
   }
   if (!input.empty() && input != IMidiPorts::kNoDeviceName)
   {

@@ -200,6 +200,7 @@ private:
   // tabs and the multi views show theirs (first page id + value) in their layers.
   void ShowRecordPage(int index);
   void SelectRecalledPorts(const std::string& input, const std::string& output);
+  void SelectPortFromMenu(int index);
   void SetLineText(ITextControl* control, std::string& store, std::string& text);
 
   void HideLayer(const std::string& name);
@@ -230,6 +231,7 @@ private:
   ITextControl* mProgressDisplay = nullptr;
   std::string mInfoText, mProgressText; // guarded by mTextMutex
   std::unique_ptr<PortRecall> mPortRecall;
+  std::atomic<bool> mConnectAfterSelection{false}; // set by the device menu, taken by the selection
   // The name-list controls of the multi name and the eight part names (PatchManager slots 0..8).
   std::array<std::vector<IControl*>, 9> mNameControls;
 

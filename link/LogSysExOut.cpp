@@ -8,8 +8,12 @@ std::string SysExOutLine(const uint8_t* bytes, int length)
   std::string hex;
   if (bytes && length > 0)
   {
+    // The line writes the frame's F0 and F7 itself: a framed message's own are not repeated.
+    int first = 0, end = length;
+    if (bytes[0] == 0xF0) first = 1;
+    if (end > first && bytes[end - 1] == 0xF7) --end;
     hex.reserve(size_t(length) * 3);
-    for (int i = 0; i < length; ++i)
+    for (int i = first; i < end; ++i)
     {
       hex += kHex[bytes[i] >> 4];
       hex += kHex[bytes[i] & 0x0F];

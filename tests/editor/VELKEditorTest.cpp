@@ -313,6 +313,66 @@ TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
   EXPECT_FALSE(missing->MidiPorts().IsOutputOpen());
 }
 
+// The device menus open the chosen port by its name, away from the parameter lock; a newly chosen
+// output starts the device-id handshake, and the menu's first entry closes the port again.
+TEST(VELKEditor, TheDeviceMenusOpenAndClosePortsAndAChosenOutputStartsTheHandshake)
+{
+  TempDataFolder folder;
+  auto backend = std::make_shared<LoopbackMidiBackend>();
+  backend->AddDestinationPort("Synth Out Port");
+  backend->AddSourcePort("Synth In Port");
+  auto plug = MakePlug();
+  ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
+  plug->editorReady = 1;
+
+  auto choose = [&](int index, int value, const char* name)
+  {
+    IParameter* param = plug->ParameterAt(index);
+    if (name) param->AddValueText(value, name);
+    std::lock_guard<std::recursive_mutex> lock(plug->ParameterLock());
+    param->SetClamped(value);
+    plug->HandleParameterChange(index);
+  };
+  choose(kDeviceInSelection, 1, "Synth In Port");
+  choose(kDeviceOutSelection, 1, "Synth Out Port");
+  ASSERT_TRUE(plug->WaitForPortRecall(20000));
+  EXPECT_TRUE(plug->MidiPorts().IsInputOpen());
+  EXPECT_TRUE(plug->MidiPorts().IsOutputOpen());
+  EXPECT_EQ(plug->midiOutputReady.load(), 1);
+  EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMidiOutputName), "Synth Out Port");
+  EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMidiInputName), "Synth In Port");
+  // The handshake's first device-id request reaches the synthesizer's input.
+  ASSERT_TRUE(backend->WaitForReceived("Synth Out Port", 1, std::chrono::seconds(20)));
+  const std::vector<uint8_t> first = backend->Received("Synth Out Port").front();
+  ASSERT_GE(first.size(), 8u);
+  EXPECT_EQ(first[0], 0xF0);
+  EXPECT_EQ(first.back(), 0xF7);
+
+  // While the handshake runs, the librarian's bank request is refused, and says so.
+  plug->LibrarianRequestBank(PatchLibrarian::kPrograms, 2);
+  EXPECT_EQ(plug->StatusText(), "A transfer is running: the bank was not requested");
+  choose(kCancelDataRequest, 1, nullptr);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!plug->JobsThreadIdle() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(plug->JobsThreadIdle());
+  choose(kCancelDataRequest, 0, nullptr);
+  // Then it goes out: the memory request of the bank's first slot (bank code 5 + bank, slot 0).
+  backend->ClearReceived("Synth Out Port");
+  plug->LibrarianRequestBank(PatchLibrarian::kPrograms, 2);
+  ASSERT_TRUE(backend->WaitForReceived("Synth Out Port", 1, std::chrono::seconds(20)));
+  const std::vector<uint8_t> request = backend->Received("Synth Out Port").front();
+  ASSERT_EQ(request.size(), 11u);
+  EXPECT_EQ(request[7], 0x13);
+  EXPECT_EQ(request[8], 7);
+  EXPECT_EQ(request[9], 0);
+  choose(kCancelDataRequest, 1, nullptr);
+  choose(kDeviceOutSelection, 0, nullptr);
+  EXPECT_EQ(plug->midiOutputReady.load(), 0);
+  EXPECT_FALSE(plug->MidiPorts().IsOutputOpen());
+  EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMidiOutputName), IMidiPorts::kNoDeviceName);
+}
+
 // An overlay over the whole editor, as the link's progress indicator is.
 class OverlayProbe : public IControl
 {
@@ -441,8 +501,12 @@ TEST(VELKEditor, SendingALibrarianSlotSaysWhyItDidNotGo)
   ASSERT_TRUE(plug->Librarian()->PutSlot(PatchLibrarian::kRight, 4, slot));
   plug->LibrarianSendSlot(4, PatchLibrarian::kRight);
   EXPECT_EQ(plug->StatusText(), "Set MIDI I/O First!");
+  plug->SetStatusText("");
   plug->LibrarianRequestBank(PatchLibrarian::kPrograms, 0);
-  EXPECT_NE(plug->StatusText().find("not available"), std::string::npos);
+  EXPECT_EQ(plug->StatusText(), "Set MIDI I/O First!");
+  plug->SetStatusText("");
+  plug->LibrarianStoreBank(PatchLibrarian::kLeft, PatchLibrarian::kPrograms, 0);
+  EXPECT_EQ(plug->StatusText(), "Set MIDI I/O First!");
 }
 
 // Destruction's release pass: each plug-in drops only its own hold on the shared skin bitmaps.

@@ -85,7 +85,7 @@ TEST(DeviceSender, SysExLightsThePartInByteEightAndIsLogged)
   testing::internal::CaptureStdout();
   sender.SendSysExToHardware(dump.data(), int(dump.size()));
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Plug-in MIDI Out (sysex | 11 bytes | F0 f0 00 20 29 01 24 0f 00 03 10 f7 F7)\n");
+            "Plug-in MIDI Out (sysex | 11 bytes | F0 00 20 29 01 24 0f 00 03 10 F7)\n");
   EXPECT_EQ(host.ledLit[3], 1);
 
   // Byte 8 outside 0-7, and a message built without its F0 (bytes 2 and 3 are not 20 29): no light.
@@ -112,6 +112,8 @@ TEST(DeviceSender, SysExLightsThePartInByteEightAndIsLogged)
   ExpectSevenBitData(sent);
 
   EXPECT_EQ(SysExOutLine(nullptr, 0), "Plug-in MIDI Out (sysex | 0 bytes | F0 F7)\n");
+  const uint8_t framed[] = {0xF0, 0x00, 0x20, 0x29, 0xF7};
+  EXPECT_EQ(SysExOutLine(framed, 5), "Plug-in MIDI Out (sysex | 5 bytes | F0 00 20 29 F7)\n");
 }
 
 TEST(DeviceSender, AllNotesOffGoesToEveryEnabledPartOrWaitsForTheAudioCallback)
