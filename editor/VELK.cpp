@@ -586,11 +586,23 @@ void VELK::ShowRecordPage(int index)
   for (size_t i = 0; i < std::size(kValuePages); ++i)
   {
     if (kValuePages[i].index != index || !mValuePageLayers[i] || !param) continue;
-    const int page = kValuePages[i].firstPage + int(param->Value());
-    if (kValuePages[i].inBlock)
-      SelectPageInBlock(mValuePageLayers[i], page);
-    else
-      SelectPage(mValuePageLayers[i], page);
+    LayerGroup* group = mValuePageLayers[i];
+    const int value = int(param->Value());
+    const int page = kValuePages[i].firstPage + value;
+    switch (kValuePages[i].kind)
+    {
+    case PageKind::kPages:
+      SelectPage(group, page);
+      break;
+    case PageKind::kInBlock:
+      SelectPageInBlock(group, page);
+      break;
+    case PageKind::kPopup:
+      if (value != 0) group->SetCurrentPage(false, page);
+      group->Hide(value == 0);
+      group->RequestRedraw();
+      break;
+    }
   }
 }
 

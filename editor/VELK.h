@@ -213,17 +213,26 @@ private:
   std::unique_ptr<ConfigReader> mConfig;
   LibrarianViewControl* mLibrarianView = nullptr;
   std::map<std::string, LayerGroup*> mNamedLayers;
-  // Parameters whose value picks a page of a layer: page id = first page + value. inBlock leaves
-  // the layer's children outside the page's block of ids (its popups) alone.
+  // Parameters whose value picks a page of a layer: page id = first page + value. kInBlock leaves
+  // the layer's children outside the page's block of ids (its popups) alone; kPopup opens the
+  // layer on its page for a value other than 0 and closes it for 0.
+  enum class PageKind
+  {
+    kPages,
+    kInBlock,
+    kPopup
+  };
   struct ValuePages
   {
     int index;
     const char* layer;
     int firstPage;
-    bool inBlock;
+    PageKind kind;
   };
-  static constexpr ValuePages kValuePages[] = {{kMainTab, "pages", 10, false},
-                                               {kMultiSettings, "multiPage", 50, true}};
+  static constexpr ValuePages kValuePages[] = {
+      {kMainTab, "pages", 10, PageKind::kPages},
+      {kMultiSettings, "multiPage", 50, PageKind::kInBlock},
+      {kViewMIDIFilterSettings, "midiFilterWindow", 90, PageKind::kPopup}};
   std::array<LayerGroup*, std::size(kValuePages)> mValuePageLayers{};
   LayerGroup* mProgressLayer = nullptr;
   std::array<IContactControl*, 2> mCancelButtons{};

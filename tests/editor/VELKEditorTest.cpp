@@ -479,6 +479,17 @@ TEST(VELKEditor, TheTabsAndMultiViewsShowTheirPages)
   EXPECT_FALSE(multi->IsVisible());
   EXPECT_FALSE(mixer->IsVisible());
 
+  // The MIDI filter switch opens and closes its window over the page.
+  LayerGroup* filterSettings = layer("midiFilterSettings");
+  ASSERT_NE(filterSettings, nullptr);
+  Change(*plug, kViewMIDIFilterSettings, 1);
+  EXPECT_TRUE(filters->IsVisible());
+  EXPECT_TRUE(filterSettings->IsVisible());
+  Change(*plug, kViewMIDIFilterSettings, 0);
+  EXPECT_FALSE(filters->IsVisible());
+  EXPECT_FALSE(filterSettings->IsVisible());
+  EXPECT_TRUE(global->IsVisible());
+
   Change(*plug, kMainTab, 0);
   Change(*plug, kMultiSettings, 2);
   EXPECT_TRUE(multi->IsVisible());
