@@ -119,6 +119,7 @@ void VELK::BuildEditor()
   mLibrarianView = dynamic_cast<LibrarianViewControl*>(mConfig->GetLibrarianView());
   for (size_t i = 0; i < std::size(kValuePages); ++i)
     mValuePageLayers[i] = mConfig->GetLayer(kValuePages[i].layer);
+  mPartSettingsLayer = mConfig->GetLayer("additionalSettings");
 
   editor->AttachBackgroundFrame(scale);
   AttachEditor(editor);
@@ -603,6 +604,16 @@ void VELK::ShowRecordPage(int index)
       group->RequestRedraw();
       break;
     }
+  }
+  // A gear closes the window only when the window shows its own part.
+  if (mPartSettingsLayer && param && index >= kMultiPartSettings && index < kMultiPartSettings + kPartCount)
+  {
+    const int page = 101 + (index - kMultiPartSettings);
+    const bool open = param->Value() != 0.0;
+    if (!open && mPartSettingsLayer->CurrentPage() != page) return;
+    if (open) mPartSettingsLayer->SetCurrentPage(false, page);
+    mPartSettingsLayer->Hide(!open);
+    mPartSettingsLayer->RequestRedraw();
   }
 }
 

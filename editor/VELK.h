@@ -234,6 +234,8 @@ private:
       {kMultiSettings, "multiPage", 50, PageKind::kInBlock},
       {kViewMIDIFilterSettings, "midiFilterWindow", 90, PageKind::kPopup}};
   std::array<LayerGroup*, std::size(kValuePages)> mValuePageLayers{};
+  // The part settings window: a part's gear opens it on that part's page (101 + part).
+  LayerGroup* mPartSettingsLayer = nullptr;
   LayerGroup* mProgressLayer = nullptr;
   std::array<IContactControl*, 2> mCancelButtons{};
   ITextControl* mInfoDisplay = nullptr;

@@ -490,7 +490,19 @@ TEST(VELKEditor, TheTabsAndMultiViewsShowTheirPages)
   EXPECT_FALSE(filterSettings->IsVisible());
   EXPECT_TRUE(global->IsVisible());
 
+  // A part's gear opens the part settings window on that part's page; another part's gear
+  // turned off leaves it open.
   Change(*plug, kMainTab, 0);
+  LayerGroup* additional3 = layer("additionalSettingsPart3");
+  ASSERT_NE(additional3, nullptr);
+  Change(*plug, kMultiPartSettings + 2, 1);
+  EXPECT_TRUE(additional3->IsVisible());
+  EXPECT_FALSE(additional->IsVisible());
+  Change(*plug, kMultiPartSettings + 0, 0);
+  EXPECT_TRUE(additional3->IsVisible());
+  Change(*plug, kMultiPartSettings + 2, 0);
+  EXPECT_FALSE(additional3->IsVisible());
+
   Change(*plug, kMultiSettings, 2);
   EXPECT_TRUE(multi->IsVisible());
   EXPECT_TRUE(settings->IsVisible());
