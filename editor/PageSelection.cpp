@@ -12,15 +12,41 @@ LayerGroup* ChildWithId(LayerGroup* group, int32_t id)
   return nullptr;
 }
 
-// Gives each group that has pages a current page that exists: the first child when the current
-// one names none.
-void ChooseFirstPages(LayerGroup* group)
+bool StartsHidden(const LayerGroup* group, const std::vector<std::string>& startHidden)
+{
+  for (const std::string& name : startHidden)
+    if (name == group->Name()) return true;
+  return false;
+}
+
+// Whether showing the group with this current page would show a child that must start hidden.
+bool PageShowsHidden(LayerGroup* group, int32_t pageId, const std::vector<std::string>& startHidden)
+{
+  for (int i = 0; i < group->NumChildren(); ++i)
+    if (LayerGroup* child = group->GetChild(i);
+        child && int32_t(child->Id()) == pageId && StartsHidden(child, startHidden))
+      return true;
+  return false;
+}
+
+// Gives each group that has pages a current page that exists: the first child that may show
+// when the current one names none (or names a layer that starts hidden). A group whose children
+// all start hidden gets a page id no child has, so that showing it shows none of them.
+void ChooseFirstPages(LayerGroup* group, const std::vector<std::string>& startHidden)
 {
   if (!group) return;
-  if (group->NumChildren() > 0 && !ChildWithId(group, group->CurrentPage()))
-    group->SetCurrentPage(false, int32_t(group->GetChild(0)->Id()));
+  const int32_t current = group->CurrentPage();
+  if (group->NumChildren() > 0 &&
+      (!ChildWithId(group, current) || PageShowsHidden(group, current, startHidden)))
+  {
+    int32_t page = -1;
+    for (int i = 0; i < group->NumChildren() && page < 0; ++i)
+      if (LayerGroup* child = group->GetChild(i); !StartsHidden(child, startHidden))
+        page = int32_t(child->Id());
+    group->SetCurrentPage(false, page);
+  }
   for (int i = 0; i < group->NumChildren(); ++i)
-    ChooseFirstPages(group->GetChild(i));
+    ChooseFirstPages(group->GetChild(i), startHidden);
 }
 } // namespace
 
@@ -72,13 +98,15 @@ bool PageSelection::SelectPageInBlock(LayerGroup* group, int pageId, const Log& 
   return Select(group, pageId, true, log);
 }
 
-void PageSelection::ShowFirstPages(IGraphics* graphics)
+void PageSelection::ShowFirstPages(IGraphics* graphics, const std::vector<std::string>& startHidden)
 {
   if (!graphics) return;
   for (int i = 0; i < graphics->NumLayerGroups(); ++i)
   {
     LayerGroup* group = graphics->GetLayerGroup(i);
-    ChooseFirstPages(group);
-    if (group) group->Hide(false);
+    if (!group) continue;
+    ChooseFirstPages(group, startHidden);
+    // An overlay waits for whoever has something to say with it.
+    group->Hide(group->ReportDirtyWhenHidden() || StartsHidden(group, startHidden));
   }
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class IGraphics;
 class LayerGroup;
@@ -24,8 +25,10 @@ public:
   // The block of a page id (its first id), or -1 for ids in no block.
   static int PageBlock(int pageId);
   // Start-up: every top-level group is shown with its first page (the first child, unless its
-  // current page already names a child), and so on down the tree.
-  static void ShowFirstPages(IGraphics* graphics);
+  // current page already names a child), and so on down the tree. Overlays (top-level groups that
+  // report dirt while hidden) stay hidden, and so do the layers named in startHidden: they are
+  // never chosen as a first page, nor shown through a current page they share with a page.
+  static void ShowFirstPages(IGraphics* graphics, const std::vector<std::string>& startHidden = {});
 
 private:
   static bool Select(LayerGroup* group, int pageId, bool sameBlockOnly, const Log& log);

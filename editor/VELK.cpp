@@ -117,6 +117,9 @@ void VELK::BuildEditor()
       Log(std::string("Layer ") + name + " is not in the user interface document");
   }
   mLibrarianView = dynamic_cast<LibrarianViewControl*>(mConfig->GetLibrarianView());
+  for (size_t i = 0; i < std::size(kValuePages); ++i)
+    mValuePageLayers[i] = mConfig->GetLayer(kValuePages[i].layer);
+  mPartSettingsLayer = mConfig->GetLayer("additionalSettings");
 
   editor->AttachBackgroundFrame(scale);
   AttachEditor(editor);
@@ -147,7 +150,9 @@ void VELK::BuildEditor()
 
   // Groups are created hidden: show the top-level ones with their first pages, all but the
   // progress group, which the overlay shows while a transfer runs.
-  PageSelection::ShowFirstPages(editor);
+  // The popups a parameter opens start closed, as does the patch-conflict window.
+  PageSelection::ShowFirstPages(editor,
+                                {"additionalSettings", "midiFilterWindow", "bankPatchConflictWindow"});
   if (mProgressLayer) mProgressLayer->Hide(true);
 
   // The UI settings as parameters, then every value that is not zero to its controls.
@@ -579,6 +584,37 @@ void VELK::ShowRecordPage(int index)
   IParameter* param = ParameterAt(index);
   MidiMapRecord* record = param ? param->MidiMap() : nullptr;
   if (record && record->pageLayer) SelectPage(record->pageLayer, int(param->Value()));
+  for (size_t i = 0; i < std::size(kValuePages); ++i)
+  {
+    if (kValuePages[i].index != index || !mValuePageLayers[i] || !param) continue;
+    LayerGroup* group = mValuePageLayers[i];
+    const int value = int(param->Value());
+    const int page = kValuePages[i].firstPage + value;
+    switch (kValuePages[i].kind)
+    {
+    case PageKind::kPages:
+      SelectPage(group, page);
+      break;
+    case PageKind::kInBlock:
+      SelectPageInBlock(group, page);
+      break;
+    case PageKind::kPopup:
+      if (value != 0) group->SetCurrentPage(false, page);
+      group->Hide(value == 0);
+      group->RequestRedraw();
+      break;
+    }
+  }
+  // A gear closes the window only when the window shows its own part.
+  if (mPartSettingsLayer && param && index >= kMultiPartSettings && index < kMultiPartSettings + kPartCount)
+  {
+    const int page = 101 + (index - kMultiPartSettings);
+    const bool open = param->Value() != 0.0;
+    if (!open && mPartSettingsLayer->CurrentPage() != page) return;
+    if (open) mPartSettingsLayer->SetCurrentPage(false, page);
+    mPartSettingsLayer->Hide(!open);
+    mPartSettingsLayer->RequestRedraw();
+  }
 }
 
 void VELK::SetLoadedSlot(int slot)

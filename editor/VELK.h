@@ -2,6 +2,7 @@
 
 #include "editor/UISettings.h"
 #include "framework/plugin/IEffectVST.h"
+#include "framework/plugin/ParameterIds.h"
 #include "librarian/ILibrarianHost.h"
 #include "link/IncomingMessages.h"
 #include "link/LinkHost.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -194,7 +196,8 @@ private:
   void AddLibrarianMenus();
   // The member bytes kept for a parameter's value (change handler and project recall).
   void KeepMemberBytes(int index);
-  // A parameter whose record has a page layer shows the page its value names there.
+  // A parameter whose record has a page layer shows the page its value names there; the page
+  // tabs and the multi views show theirs (first page id + value) in their layers.
   void ShowRecordPage(int index);
   void SelectRecalledPorts(const std::string& input, const std::string& output);
   void SelectPortFromMenu(int index);
@@ -210,6 +213,29 @@ private:
   std::unique_ptr<ConfigReader> mConfig;
   LibrarianViewControl* mLibrarianView = nullptr;
   std::map<std::string, LayerGroup*> mNamedLayers;
+  // Parameters whose value picks a page of a layer: page id = first page + value. kInBlock leaves
+  // the layer's children outside the page's block of ids (its popups) alone; kPopup opens the
+  // layer on its page for a value other than 0 and closes it for 0.
+  enum class PageKind
+  {
+    kPages,
+    kInBlock,
+    kPopup
+  };
+  struct ValuePages
+  {
+    int index;
+    const char* layer;
+    int firstPage;
+    PageKind kind;
+  };
+  static constexpr ValuePages kValuePages[] = {
+      {kMainTab, "pages", 10, PageKind::kPages},
+      {kMultiSettings, "multiPage", 50, PageKind::kInBlock},
+      {kViewMIDIFilterSettings, "midiFilterWindow", 90, PageKind::kPopup}};
+  std::array<LayerGroup*, std::size(kValuePages)> mValuePageLayers{};
+  // The part settings window: a part's gear opens it on that part's page (101 + part).
+  LayerGroup* mPartSettingsLayer = nullptr;
   LayerGroup* mProgressLayer = nullptr;
   std::array<IContactControl*, 2> mCancelButtons{};
   ITextControl* mInfoDisplay = nullptr;

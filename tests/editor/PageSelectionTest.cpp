@@ -1,5 +1,6 @@
 #include "editor/PageSelection.h"
 #include "tests/editor/EditorTestSupport.h"
+#include "tests/graphics/GraphicsTestSupport.h"
 
 #include <vector>
 
@@ -71,4 +72,50 @@ TEST(PageSelection, TheBlockFormLeavesOtherBlocksAlone)
   EXPECT_FALSE(lfo->IsHidden()); // another block: kept
   ASSERT_TRUE(PageSelection::SelectPage(&panel, 101));
   EXPECT_TRUE(lfo->IsHidden());
+}
+
+// Start-up shows each top-level group with its first page; an overlay and the popups named to
+// start hidden stay hidden, also when they share the current page id 0 or come first.
+TEST(PageSelection, StartUpShowsFirstPagesButNoOverlayOrPopup)
+{
+  TestGraphics editor(nullptr, 1500, 757);
+  PlainControl *mixer, *popup, *settings, *filters, *conflict, *panning;
+  auto* pages = new LayerGroup(3, "pages");
+  auto* multi = Page(10, "multiPage", nullptr);
+  auto* mixerPage = Page(50, "multiModeMixer", &mixer);
+  mixerPage->AddChildGroup(Page(0, "partPanning1", &panning));
+  multi->AddChildGroup(mixerPage);
+  multi->AddChildGroup(Page(52, "multiModeSettingsPage1", &settings));
+  auto* additional = Page(0, "additionalSettings", nullptr);
+  additional->AddChildGroup(Page(101, "additionalSettingsPart1", &popup));
+  multi->AddChildGroup(additional);
+  auto* global = Page(19, "globalPage", nullptr);
+  auto* filterWindow = Page(90, "midiFilterWindow", nullptr);
+  filterWindow->AddChildGroup(Page(91, "midiFilterSettings", &filters));
+  global->AddChildGroup(filterWindow);
+  pages->AddChildGroup(multi);
+  pages->AddChildGroup(global);
+  editor.AddLayerGroup(pages);
+  auto* window = Page(300, "bankPatchConflictWindow", &conflict);
+  window->SetReportDirtyWhenHidden(true);
+  editor.AddLayerGroup(window);
+
+  // As the configuration reader leaves them: everything hidden.
+  pages->Hide(true);
+  window->Hide(true);
+  PageSelection::ShowFirstPages(&editor, {"additionalSettings", "midiFilterWindow"});
+  EXPECT_EQ(pages->CurrentPage(), 10);
+  EXPECT_EQ(multi->CurrentPage(), 50);
+  EXPECT_FALSE(mixer->IsHidden());
+  EXPECT_FALSE(panning->IsHidden()); // id 0 below a page: always with it
+  EXPECT_TRUE(settings->IsHidden());
+  EXPECT_TRUE(popup->IsHidden());
+  EXPECT_TRUE(conflict->IsHidden());
+  EXPECT_FALSE(window->IsVisible());
+
+  // The popup still opens when selected, and the global page shows without its popup.
+  ASSERT_TRUE(PageSelection::SelectPage(pages, 19));
+  EXPECT_TRUE(filters->IsHidden());
+  ASSERT_TRUE(PageSelection::SelectPage(filterWindow, 91));
+  EXPECT_FALSE(filters->IsHidden());
 }

@@ -449,6 +449,68 @@ TEST(VELKEditor, ARecordsPageLayerShowsThePageTheValueNames)
   param->SetMidiMap(nullptr);
 }
 
+// The page tabs and the multi views switch pages of the real editor; the popups of a page stay
+// closed, and the conflict window too.
+TEST(VELKEditor, TheTabsAndMultiViewsShowTheirPages)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  ConfigReader* config = plug->Config();
+  ASSERT_NE(config, nullptr);
+  auto layer = [&](const char* name)
+  {
+    LayerGroup* group = config->GetLayer(name);
+    EXPECT_NE(group, nullptr) << name;
+    return group;
+  };
+  LayerGroup *multi = layer("multiPage"), *mixer = layer("multiModeMixer"), *global = layer("globalPage"),
+             *settings = layer("multiModeSettingsPage1"), *filters = layer("midiFilterWindow"),
+             *additional = layer("additionalSettingsPart1"), *conflict = layer("bankPatchConflictWindow");
+  ASSERT_TRUE(multi && mixer && global && settings && filters && additional && conflict);
+  EXPECT_TRUE(multi->IsVisible());
+  EXPECT_TRUE(mixer->IsVisible());
+  EXPECT_FALSE(global->IsVisible());
+  EXPECT_FALSE(additional->IsVisible());
+  EXPECT_FALSE(conflict->IsVisible());
+
+  Change(*plug, kMainTab, 9);
+  EXPECT_TRUE(global->IsVisible());
+  EXPECT_FALSE(filters->IsVisible());
+  EXPECT_FALSE(multi->IsVisible());
+  EXPECT_FALSE(mixer->IsVisible());
+
+  // The MIDI filter switch opens and closes its window over the page.
+  LayerGroup* filterSettings = layer("midiFilterSettings");
+  ASSERT_NE(filterSettings, nullptr);
+  Change(*plug, kViewMIDIFilterSettings, 1);
+  EXPECT_TRUE(filters->IsVisible());
+  EXPECT_TRUE(filterSettings->IsVisible());
+  Change(*plug, kViewMIDIFilterSettings, 0);
+  EXPECT_FALSE(filters->IsVisible());
+  EXPECT_FALSE(filterSettings->IsVisible());
+  EXPECT_TRUE(global->IsVisible());
+
+  // A part's gear opens the part settings window on that part's page; another part's gear
+  // turned off leaves it open.
+  Change(*plug, kMainTab, 0);
+  LayerGroup* additional3 = layer("additionalSettingsPart3");
+  ASSERT_NE(additional3, nullptr);
+  Change(*plug, kMultiPartSettings + 2, 1);
+  EXPECT_TRUE(additional3->IsVisible());
+  EXPECT_FALSE(additional->IsVisible());
+  Change(*plug, kMultiPartSettings + 0, 0);
+  EXPECT_TRUE(additional3->IsVisible());
+  Change(*plug, kMultiPartSettings + 2, 0);
+  EXPECT_FALSE(additional3->IsVisible());
+
+  Change(*plug, kMultiSettings, 2);
+  EXPECT_TRUE(multi->IsVisible());
+  EXPECT_TRUE(settings->IsVisible());
+  EXPECT_FALSE(mixer->IsVisible());
+  EXPECT_FALSE(additional->IsVisible());
+  EXPECT_FALSE(global->IsVisible());
+}
+
 TEST(VELKEditor, SendingALibrarianSlotSaysWhyItDidNotGo)
 {
   TempDataFolder folder;
