@@ -53,6 +53,6 @@ TEST(WholeEditor, BuildsFromTheEmbeddedDocumentsWithNothingMissing)
       EXPECT_EQ(line.find("MISSING!"), std::string::npos) << line;
     }
     RecordProperty(std::string("controls_") + size, controls);
-    EXPECT_GE(controls, 1); // the background at least; the placeholder document builds no more
+    EXPECT_GE(controls, 1); // the background at least
   }
 }
