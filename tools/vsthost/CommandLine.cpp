@@ -378,7 +378,7 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& da
     char suffix[24];
     std::snprintf(suffix, sizeof(suffix), ".tmp%08X", static_cast<unsigned>(random()));
     temp = target.parent_path() / ("." + target.filename().string() + suffix);
-    file = std::fopen(temp.c_str(), "wbx"); // x: never take over an existing file
+    file = std::fopen(temp.string().c_str(), "wbx"); // x: never take over an existing file
   }
   if (!file)
   {
