@@ -190,7 +190,7 @@ void IGraphicsWin::SetPlatformWindow(std::unique_ptr<PlatformWindow> window)
 
 bool IGraphicsWin::EnsurePlatform()
 {
-  if (!mPlatform) mPlatform = CreateX11Window();
+  if (!mPlatform) mPlatform = CreateSystemWindow();
   return mPlatform != nullptr;
 }
 

@@ -14,7 +14,7 @@ class IEffectBase;
 // hosts the one-line text entry of the value prompt, shows popup menus built
 // from IMenu records, and offers the dialogs, the shell and the folders.
 //
-// The back end is the X11 one, made when the editor first needs a window;
+// The back end is the system's own (X11 or Win32), made when the editor first needs a window;
 // tests hand in a headless one with SetPlatformWindow before opening.
 class IGraphicsWin : public IGraphics, private WindowListener, private PopupMenuPainter
 {

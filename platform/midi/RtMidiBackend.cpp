@@ -1,6 +1,8 @@
 #include "platform/midi/MidiBackend.h"
 
+#ifndef _WIN32
 #include "platform/midi/JackMidiOutput.h"
+#endif
 
 #include <rtmidi/RtMidi.h>
 
@@ -12,8 +14,14 @@
 
 namespace
 {
-// The ALSA sequencer splits and reassembles long SysEx itself; bound it only by sanity.
+// The ALSA sequencer and the Windows multimedia API split and reassemble long SysEx themselves;
+// bound it only by sanity.
 constexpr size_t kAlsaMaxMessage = 1 << 20;
+#ifdef _WIN32
+// Windows hands SysEx over in buffers of this size; a dump longer than one buffer is joined again.
+constexpr unsigned kWinSysExBufferSize = 4096;
+constexpr unsigned kWinSysExBufferCount = 8;
+#endif
 
 // Errors reported through RtMidi's error callback. Once a callback is installed the library no
 // longer throws; every operation clears the record first and checks it afterwards.
@@ -40,6 +48,7 @@ struct ErrorRecord
 };
 
 // Picks ALSA or JACK once per back end, so both clients of a plug-in talk to the same system.
+// Windows has one system: the multimedia API, whatever was asked for.
 class ApiSelector
 {
 public:
@@ -48,6 +57,9 @@ public:
   template <class Client> std::unique_ptr<Client> Create(const std::string& clientName)
   {
     std::lock_guard<std::mutex> lock(mutex_);
+#ifdef _WIN32
+    return TryCreate<Client>(RtMidi::WINDOWS_MM, clientName);
+#else
     if (choice_ == RtMidiApiChoice::Automatic || choice_ == RtMidiApiChoice::Alsa)
     {
       if (auto client = TryCreate<Client>(RtMidi::LINUX_ALSA, clientName))
@@ -60,6 +72,7 @@ public:
     auto client = TryCreate<Client>(RtMidi::UNIX_JACK, clientName);
     if (client) choice_ = RtMidiApiChoice::Jack;
     return client;
+#endif
   }
 
 private:
@@ -204,6 +217,10 @@ public:
     // by accepting_, so a port can be closed while the library's thread is inside.
     library_->setCallback(&RtMidiInputClient::OnMessage, this);
     library_->ignoreTypes(false, true, true); // keep SysEx; drop timing clock and active sensing
+#ifdef _WIN32
+    // Larger SysEx buffers than the library's 1 KiB: a dump arrives in fewer pieces.
+    library_->setBufferSize(kWinSysExBufferSize, kWinSysExBufferCount);
+#endif
   }
 
   ~RtMidiInputClient() override
@@ -298,6 +315,7 @@ public:
   std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) override
   {
     auto library = selector_.Create<RtMidiOut>(clientName);
+#ifndef _WIN32
     // RtMidi's JACK output drops silently when its buffer is full, cannot tell how full it is and
     // closes under what it still holds: under JACK our own output client stands in for it.
     if (library && library->getCurrentApi() == RtMidi::UNIX_JACK)
@@ -305,6 +323,7 @@ public:
       library.reset();
       return CreateJackMidiOutput(clientName);
     }
+#endif
     return Wrap<RtMidiOutputClient>(std::move(library));
   }
 

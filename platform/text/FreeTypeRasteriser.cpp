@@ -10,10 +10,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <system_error>
+#include <vector>
 
+#include "platform/text/FontFolders.h"
 #include "platform/text/SyntheticRasteriser.h"
 
 namespace {
@@ -24,62 +28,77 @@ constexpr int kMaxHeight = 4096;
 struct Family
 {
   const char* name;
-  const char* files[4]; // regular, bold, italic, bold italic
+  const char* files[4]; // regular, bold, italic, bold italic (file names compared without case)
 };
 
 const Family kFamilies[] = {
-  {"DejaVu Sans Mono",
-   {"DejaVuSansMono.ttf", "DejaVuSansMono-Bold.ttf", "DejaVuSansMono-Oblique.ttf", "DejaVuSansMono-BoldOblique.ttf"}},
-  {"Liberation Mono",
-   {"LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf", "LiberationMono-Italic.ttf",
-    "LiberationMono-BoldItalic.ttf"}},
-  {"DejaVu Sans", {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf", "DejaVuSans-BoldOblique.ttf"}},
-  {"DejaVu Sans Condensed",
-   {"DejaVuSansCondensed.ttf", "DejaVuSansCondensed-Bold.ttf", "DejaVuSansCondensed-Oblique.ttf",
-    "DejaVuSansCondensed-BoldOblique.ttf"}},
-  {"DejaVu Serif", {"DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf", "DejaVuSerif-Italic.ttf", "DejaVuSerif-BoldItalic.ttf"}},
-  {"Liberation Sans",
-   {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
-    "LiberationSans-BoldItalic.ttf"}},
-  {"Liberation Sans Narrow",
-   {"LiberationSansNarrow-Regular.ttf", "LiberationSansNarrow-Bold.ttf", "LiberationSansNarrow-Italic.ttf",
-    "LiberationSansNarrow-BoldItalic.ttf"}},
-  {"Liberation Serif",
-   {"LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf", "LiberationSerif-Italic.ttf",
-    "LiberationSerif-BoldItalic.ttf"}},
+    {"DejaVu Sans Mono",
+     {"DejaVuSansMono.ttf", "DejaVuSansMono-Bold.ttf", "DejaVuSansMono-Oblique.ttf",
+      "DejaVuSansMono-BoldOblique.ttf"}},
+    {"Liberation Mono",
+     {"LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf", "LiberationMono-Italic.ttf",
+      "LiberationMono-BoldItalic.ttf"}},
+    {"DejaVu Sans",
+     {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf", "DejaVuSans-BoldOblique.ttf"}},
+    {"DejaVu Sans Condensed",
+     {"DejaVuSansCondensed.ttf", "DejaVuSansCondensed-Bold.ttf", "DejaVuSansCondensed-Oblique.ttf",
+      "DejaVuSansCondensed-BoldOblique.ttf"}},
+    {"DejaVu Serif",
+     {"DejaVuSerif.ttf", "DejaVuSerif-Bold.ttf", "DejaVuSerif-Italic.ttf", "DejaVuSerif-BoldItalic.ttf"}},
+    {"Liberation Sans",
+     {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
+      "LiberationSans-BoldItalic.ttf"}},
+    {"Liberation Sans Narrow",
+     {"LiberationSansNarrow-Regular.ttf", "LiberationSansNarrow-Bold.ttf", "LiberationSansNarrow-Italic.ttf",
+      "LiberationSansNarrow-BoldItalic.ttf"}},
+    {"Liberation Serif",
+     {"LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf", "LiberationSerif-Italic.ttf",
+      "LiberationSerif-BoldItalic.ttf"}},
+    // The faces of the product's home system under their own file names: where they are installed
+    // (the Windows fonts folder) they are used as they are.
+    {"Consolas", {"consola.ttf", "consolab.ttf", "consolai.ttf", "consolaz.ttf"}},
+    {"Courier New", {"cour.ttf", "courbd.ttf", "couri.ttf", "courbi.ttf"}},
+    {"Lucida Console", {"lucon.ttf", nullptr, nullptr, nullptr}},
+    {"Arial", {"arial.ttf", "arialbd.ttf", "ariali.ttf", "arialbi.ttf"}},
+    {"Arial Narrow", {"arialn.ttf", "arialnb.ttf", "arialni.ttf", "arialnbi.ttf"}},
+    {"Tahoma", {"tahoma.ttf", "tahomabd.ttf", nullptr, nullptr}},
+    {"Verdana", {"verdana.ttf", "verdanab.ttf", "verdanai.ttf", "verdanaz.ttf"}},
+    {"Segoe UI", {"segoeui.ttf", "segoeuib.ttf", "segoeuii.ttf", "segoeuiz.ttf"}},
+    {"Calibri", {"calibri.ttf", "calibrib.ttf", "calibrii.ttf", "calibriz.ttf"}},
+    {"Microsoft Sans Serif", {"micross.ttf", nullptr, nullptr, nullptr}},
+    {"Times New Roman", {"times.ttf", "timesbd.ttf", "timesi.ttf", "timesbi.ttf"}},
+    {"Georgia", {"georgia.ttf", "georgiab.ttf", "georgiai.ttf", "georgiaz.ttf"}},
 };
 
 // Faces of the product's home system and generic names, onto the nearest
-// installed family.
+// family of the free fonts, for where the face itself is not installed.
 const std::pair<const char*, const char*> kAliases[] = {
-  {"consolas", "DejaVu Sans Mono"},
-  {"lucida console", "DejaVu Sans Mono"},
-  {"lucida sans typewriter", "DejaVu Sans Mono"},
-  {"monospace", "DejaVu Sans Mono"},
-  {"fixedsys", "DejaVu Sans Mono"},
-  {"terminal", "DejaVu Sans Mono"},
-  {"courier new", "Liberation Mono"},
-  {"courier", "Liberation Mono"},
-  {"arial", "Liberation Sans"},
-  {"helvetica", "Liberation Sans"},
-  {"ms sans serif", "Liberation Sans"},
-  {"microsoft sans serif", "Liberation Sans"},
-  {"sans-serif", "Liberation Sans"},
-  {"arial narrow", "Liberation Sans Narrow"},
-  {"tahoma", "DejaVu Sans"},
-  {"verdana", "DejaVu Sans"},
-  {"segoe ui", "DejaVu Sans"},
-  {"calibri", "DejaVu Sans"},
-  {"times new roman", "Liberation Serif"},
-  {"times", "Liberation Serif"},
-  {"serif", "Liberation Serif"},
-  {"georgia", "DejaVu Serif"},
-  {"cambria", "DejaVu Serif"},
+    {"consolas", "DejaVu Sans Mono"},
+    {"lucida console", "DejaVu Sans Mono"},
+    {"lucida sans typewriter", "DejaVu Sans Mono"},
+    {"monospace", "DejaVu Sans Mono"},
+    {"fixedsys", "DejaVu Sans Mono"},
+    {"terminal", "DejaVu Sans Mono"},
+    {"courier new", "Liberation Mono"},
+    {"courier", "Liberation Mono"},
+    {"arial", "Liberation Sans"},
+    {"helvetica", "Liberation Sans"},
+    {"ms sans serif", "Liberation Sans"},
+    {"microsoft sans serif", "Liberation Sans"},
+    {"sans-serif", "Liberation Sans"},
+    {"arial narrow", "Liberation Sans Narrow"},
+    {"tahoma", "DejaVu Sans"},
+    {"verdana", "DejaVu Sans"},
+    {"segoe ui", "DejaVu Sans"},
+    {"calibri", "DejaVu Sans"},
+    {"times new roman", "Liberation Serif"},
+    {"times", "Liberation Serif"},
+    {"serif", "Liberation Serif"},
+    {"georgia", "DejaVu Serif"},
+    {"cambria", "DejaVu Serif"},
 };
 
-const char* const kDefaultMonospace[] = {"DejaVu Sans Mono", "Liberation Mono"};
-
-const char* const kFontRoots[] = {"/usr/share/fonts", "/usr/local/share/fonts"};
+const char* const kDefaultMonospace[] = {"Consolas", "DejaVu Sans Mono", "Liberation Mono", "Courier New"};
 
 std::string Lower(const char* s)
 {
@@ -92,15 +111,22 @@ std::string Lower(const char* s)
   return b == std::string::npos ? std::string() : out.substr(b, e - b + 1);
 }
 
-const Family* FindFamily(const std::string& lowered)
+const Family* FindExactFamily(const std::string& lowered)
 {
+  for (const Family& f : kFamilies)
+    if (lowered == Lower(f.name)) return &f;
+  return nullptr;
+}
+
+// The families a face may be drawn with, best first: the face itself, then its stand-in.
+std::vector<const Family*> FindFamilies(const std::string& lowered)
+{
+  std::vector<const Family*> out;
+  if (const Family* f = FindExactFamily(lowered)) out.push_back(f);
   for (const auto& [alias, family] : kAliases)
     if (lowered == alias)
-      return FindFamily(Lower(family));
-  for (const Family& f : kFamilies)
-    if (lowered == Lower(f.name))
-      return &f;
-  return nullptr;
+      if (const Family* f = FindExactFamily(Lower(family))) out.push_back(f);
+  return out;
 }
 
 } // namespace
@@ -110,7 +136,10 @@ struct FreeTypeRasteriser::Impl
   std::mutex lock; // FreeType's library object is not safe for concurrent face creation
   FT_Library library = nullptr;
   bool indexed = false;
-  std::map<std::string, std::string> files; // file name -> path
+  std::map<std::string, std::filesystem::path> files; // lower-case file name -> path
+  // Font files read into memory (FreeType's own file access takes only narrow paths, which cannot
+  // name every folder on Windows); shared by the faces made from them.
+  std::map<std::filesystem::path, std::shared_ptr<const std::vector<FT_Byte>>> contents;
   SyntheticRasteriser synthetic;
 
   Impl()
@@ -131,29 +160,75 @@ struct FreeTypeRasteriser::Impl
       return;
     indexed = true;
     namespace fs = std::filesystem;
-    for (const char* root : kFontRoots) {
+    for (const fs::path& root : FontFolders()) {
       std::error_code ec;
       fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
       for (; !ec && it != end; it.increment(ec)) {
         std::error_code fec;
         if (!it->is_regular_file(fec))
           continue;
-        files.emplace(it->path().filename().string(), it->path().string());
+        files.emplace(Lower(reinterpret_cast<const char*>(it->path().filename().u8string().c_str())), it->path());
       }
     }
   }
 
-  std::string FileOf(const Family& f, bool bold, bool italic)
+  std::filesystem::path FileOf(const Family& f, bool bold, bool italic)
   {
     const int order[4][4] = {{0, -1, -1, -1}, {1, 0, -1, -1}, {2, 0, -1, -1}, {3, 1, 2, 0}};
     for (int i : order[(bold ? 1 : 0) + (italic ? 2 : 0)]) {
       if (i < 0)
         break;
-      auto it = files.find(f.files[i]);
+      if (!f.files[i])
+        continue;
+      auto it = files.find(Lower(f.files[i]));
       if (it != files.end())
         return it->second;
     }
     return {};
+  }
+
+  std::filesystem::path Resolve(const TextFontRequest& request, bool* known)
+  {
+    Index();
+    char face[TextFontRequest::kFaceSize] = {};
+    std::memcpy(face, request.face, TextFontRequest::kFaceSize - 1);
+    const std::string lowered = Lower(face);
+    if (known)
+      *known = true;
+    for (const Family* f : FindFamilies(lowered)) {
+      std::filesystem::path file = FileOf(*f, request.Bold(), request.italic);
+      if (!file.empty())
+        return file;
+    }
+    // An empty face asks for the default; anything else was not found.
+    if (known)
+      *known = lowered.empty();
+    for (const char* name : kDefaultMonospace) {
+      std::filesystem::path file = FileOf(*FindExactFamily(Lower(name)), request.Bold(), request.italic);
+      if (!file.empty())
+        return file;
+    }
+    for (const Family& f : kFamilies) {
+      std::filesystem::path file = FileOf(f, request.Bold(), request.italic);
+      if (!file.empty())
+        return file;
+    }
+    return {};
+  }
+
+  // The bytes of a font file, read once; null when it cannot be read.
+  std::shared_ptr<const std::vector<FT_Byte>> Contents(const std::filesystem::path& file)
+  {
+    auto it = contents.find(file);
+    if (it != contents.end())
+      return it->second;
+    std::ifstream in(file, std::ios::binary);
+    std::vector<FT_Byte> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.empty())
+      return nullptr;
+    auto shared = std::make_shared<const std::vector<FT_Byte>>(std::move(bytes));
+    contents.emplace(file, shared);
+    return shared;
   }
 };
 
@@ -163,8 +238,8 @@ class FreeTypeFont : public TextFont
 {
 public:
   FreeTypeFont(const TextFontRequest& request, const char* usedFace, std::shared_ptr<FreeTypeRasteriser::Impl> impl,
-               FT_Face face)
-    : TextFont(request, usedFace), mImpl(std::move(impl)), mFace(face)
+               FT_Face face, std::shared_ptr<const std::vector<FT_Byte>> bytes)
+    : TextFont(request, usedFace), mImpl(std::move(impl)), mBytes(std::move(bytes)), mFace(face)
   {
     int h = request.height;
     int em = 0;
@@ -272,6 +347,7 @@ private:
   int Advance() const { return static_cast<int>((mFace->glyph->advance.x + 32) >> 6); }
 
   std::shared_ptr<FreeTypeRasteriser::Impl> mImpl;
+  std::shared_ptr<const std::vector<FT_Byte>> mBytes; // the face reads them for its whole life
   FT_Face mFace;
   int mHeight = 0;
   int mAscent = 0;
@@ -287,42 +363,21 @@ FreeTypeRasteriser::~FreeTypeRasteriser() = default;
 std::string FreeTypeRasteriser::ResolveFile(const TextFontRequest& request, bool* known)
 {
   std::lock_guard<std::mutex> g(mImpl->lock);
-  mImpl->Index();
-  char face[TextFontRequest::kFaceSize] = {};
-  std::memcpy(face, request.face, TextFontRequest::kFaceSize - 1);
-  const std::string lowered = Lower(face);
-  if (known)
-    *known = true;
-  if (const Family* f = FindFamily(lowered)) {
-    std::string file = mImpl->FileOf(*f, request.Bold(), request.italic);
-    if (!file.empty())
-      return file;
-  }
-  // An empty face asks for the default; anything else was not found.
-  if (known)
-    *known = lowered.empty();
-  for (const char* name : kDefaultMonospace) {
-    std::string file = mImpl->FileOf(*FindFamily(Lower(name)), request.Bold(), request.italic);
-    if (!file.empty())
-      return file;
-  }
-  for (const Family& f : kFamilies) {
-    std::string file = mImpl->FileOf(f, request.Bold(), request.italic);
-    if (!file.empty())
-      return file;
-  }
-  return {};
+  const std::u8string file = mImpl->Resolve(request, known).u8string();
+  return std::string(file.begin(), file.end());
 }
 
 std::unique_ptr<TextFont> FreeTypeRasteriser::OpenFont(const TextFontRequest& request)
 {
   bool known = true;
-  const std::string file = ResolveFile(request, &known);
-
   FT_Face face = nullptr;
-  if (!file.empty()) {
+  std::shared_ptr<const std::vector<FT_Byte>> bytes;
+  {
     std::lock_guard<std::mutex> g(mImpl->lock);
-    if (!mImpl->library || FT_New_Face(mImpl->library, file.c_str(), 0, &face) != 0)
+    const std::filesystem::path file = mImpl->Resolve(request, &known);
+    if (!file.empty() && mImpl->library)
+      bytes = mImpl->Contents(file);
+    if (bytes && FT_New_Memory_Face(mImpl->library, bytes->data(), FT_Long(bytes->size()), 0, &face) != 0)
       face = nullptr;
   }
   char line[160];
@@ -336,5 +391,5 @@ std::unique_ptr<TextFont> FreeTypeRasteriser::OpenFont(const TextFontRequest& re
     std::snprintf(line, sizeof line, "TEXT: face \"%s\" not found; using \"%s\"", request.face, used.c_str());
     Log(line);
   }
-  return std::make_unique<FreeTypeFont>(request, used.c_str(), mImpl, face);
+  return std::make_unique<FreeTypeFont>(request, used.c_str(), mImpl, face, std::move(bytes));
 }

@@ -7,8 +7,8 @@
 
 // The window seam of the editor: one child window inside a host's window, the
 // frame timer, mouse, wheel and keys, the cursor, popup menus, dialogs and the
-// desktop shell. Two back ends implement it: X11 (the plug-in's) and headless
-// (tests). Nothing here knows the editor's controls or its graphics library;
+// desktop shell. Three back ends implement it: X11 and Win32 (the plug-in's on
+// each system) and headless (tests). Nothing here knows the editor's controls or its graphics library;
 // the editor draws its own frames, menus and text entry and hands pixels over.
 
 // Key codes carried by key events. Printable keys use their upper-case ASCII
@@ -223,3 +223,7 @@ public:
 
 // The X11 back end (own display connection). Null when no display can be opened.
 std::unique_ptr<PlatformWindow> CreateX11Window();
+// The Win32 back end (a child window of the host's HWND, on the thread that creates it).
+std::unique_ptr<PlatformWindow> CreateWin32Window();
+// The system's own back end: X11 on Linux, Win32 on Windows. Null when it cannot be used.
+std::unique_ptr<PlatformWindow> CreateSystemWindow();

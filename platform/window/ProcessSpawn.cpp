@@ -1,114 +1,6 @@
 #include "platform/window/ProcessSpawn.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
-namespace
-{
-constexpr size_t kMaxOutput = 64 * 1024;
-}
-
-bool ProgramAvailable(const std::string& name)
-{
-  if (name.empty())
-    return false;
-  if (name.find('/') != std::string::npos)
-    return access(name.c_str(), X_OK) == 0;
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size())
-  {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos)
-      end = dirs.size();
-    // An empty entry of PATH means the current folder.
-    const std::string candidate = (end > start ? dirs.substr(start, end - start) : std::string(1, '.')) + "/" + name;
-    struct stat st;
-    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
-      return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-ProgramResult RunProgram(const std::vector<std::string>& argv, bool captureOutput)
-{
-  ProgramResult result;
-  if (argv.empty() || argv[0].empty())
-    return result;
-
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (const std::string& a : argv)
-    args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-
-  int pipeFds[2] = {-1, -1};
-  if (captureOutput && pipe2(pipeFds, O_CLOEXEC) != 0)
-    return result;
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (captureOutput)
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  // The child must not read the host's terminal.
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-
-  pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (captureOutput)
-    close(pipeFds[1]);
-  if (rc != 0)
-  {
-    if (captureOutput)
-      close(pipeFds[0]);
-    return result;
-  }
-  result.started = true;
-
-  if (captureOutput)
-  {
-    char buffer[4096];
-    for (;;)
-    {
-      const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-      if (n > 0)
-      {
-        if (result.output.size() < kMaxOutput)
-          result.output.append(buffer, std::min(size_t(n), kMaxOutput - result.output.size()));
-        continue;
-      }
-      if (n < 0 && errno == EINTR)
-        continue;
-      break;
-    }
-    close(pipeFds[0]);
-  }
-
-  int status = 0;
-  pid_t waited;
-  do
-    waited = waitpid(pid, &status, 0);
-  while (waited < 0 && errno == EINTR);
-  if (waited == pid && WIFEXITED(status))
-    result.exitCode = WEXITSTATUS(status);
-  // posix_spawnp reports a missing program as exit code 127 of the child.
-  if (result.exitCode == 127)
-    result.started = false;
-  return result;
-}
 
 std::vector<std::string> FilePromptArguments(bool save, const std::string& folder, const std::string& file,
                                              const std::vector<std::string>& extensions)
@@ -120,22 +12,17 @@ std::vector<std::string> FilePromptArguments(bool save, const std::string& folde
     argv.push_back("--confirm-overwrite");
   }
   std::string start = folder;
-  if (!start.empty() && start.back() != '/')
-    start += '/';
+  if (!start.empty() && start.back() != '/') start += '/';
   start += file;
-  if (!start.empty())
-    argv.push_back("--filename=" + start);
+  if (!start.empty()) argv.push_back("--filename=" + start);
   std::string patterns;
   for (const std::string& ext : extensions)
   {
-    if (ext.empty())
-      continue;
-    if (!patterns.empty())
-      patterns += ' ';
+    if (ext.empty()) continue;
+    if (!patterns.empty()) patterns += ' ';
     patterns += "*." + ext;
   }
-  if (!patterns.empty())
-    argv.push_back("--file-filter=" + patterns);
+  if (!patterns.empty()) argv.push_back("--file-filter=" + patterns);
   return argv;
 }
 
@@ -144,8 +31,7 @@ std::vector<std::string> ColourPromptArguments(const std::string& title, const u
   char colour[32];
   std::snprintf(colour, sizeof colour, "rgb(%d,%d,%d)", rgb[0], rgb[1], rgb[2]);
   std::vector<std::string> argv = {"zenity", "--color-selection", std::string("--color=") + colour};
-  if (!title.empty())
-    argv.push_back("--title=" + title);
+  if (!title.empty()) argv.push_back("--title=" + title);
   return argv;
 }
 
@@ -181,8 +67,7 @@ bool ParseColourAnswer(const std::string& text, uint8_t rgb[3])
         std::sscanf(line.c_str(), "rgb(%d,%d,%d)", &r, &g, &b) != 3)
       return false;
   }
-  if (r < 0 || r > 255 || g < 0 || g > 255 || b < 0 || b > 255)
-    return false;
+  if (r < 0 || r > 255 || g < 0 || g > 255 || b < 0 || b > 255) return false;
   rgb[0] = uint8_t(r);
   rgb[1] = uint8_t(g);
   rgb[2] = uint8_t(b);

@@ -5,7 +5,8 @@
 #include <vector>
 
 // Starting helper programs (dialogs, the desktop's opener) without a shell:
-// every argument reaches the program exactly as given.
+// every argument reaches the program exactly as given. Linux: posix_spawnp on
+// PATH; Windows: CreateProcessW with each argument quoted for the C runtime.
 
 struct ProgramResult
 {
@@ -20,6 +21,10 @@ bool ProgramAvailable(const std::string& name);
 // Runs argv[0] (looked up on PATH) with the other arguments, waits for it, and
 // collects its standard output when captureOutput is set (at most 64 KiB).
 ProgramResult RunProgram(const std::vector<std::string>& argv, bool captureOutput);
+
+// Opens a folder, file or link with the desktop's handler (xdg-open; the shell's
+// "open" verb on Windows). True when the handler was started.
+bool OpenWithDesktop(const std::string& target);
 
 // Arguments of the file prompt: save or open, starting at folder/file, showing
 // files with the extensions (none: every file).

@@ -1165,10 +1165,7 @@ DialogStatus X11Window::PromptForColour(const std::string& title, uint8_t rgb[3]
 
 bool X11Window::OpenWithShell(const std::string& target)
 {
-  if (target.empty() || !ProgramAvailable("xdg-open"))
-    return false;
-  const ProgramResult r = RunProgram({"xdg-open", target}, false);
-  return r.started && r.exitCode == 0;
+  return OpenWithDesktop(target);
 }
 
 std::unique_ptr<PlatformWindow> CreateX11Window()
@@ -1177,4 +1174,9 @@ std::unique_ptr<PlatformWindow> CreateX11Window()
   if (!window->IsUsable())
     return nullptr;
   return window;
+}
+
+std::unique_ptr<PlatformWindow> CreateSystemWindow()
+{
+  return CreateX11Window();
 }

@@ -1,0 +1,6 @@
+#include "platform/text/FontFolders.h"
+
+std::vector<std::filesystem::path> FontFolders()
+{
+  return {"/usr/share/fonts", "/usr/local/share/fonts"};
+}
