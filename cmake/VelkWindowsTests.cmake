@@ -5,6 +5,10 @@
 set(VELK_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for the target")
 set(VELK_WIN_SUITES plugin vsthost base CACHE STRING "The suites of tests/ built for Windows")
 
+# Cases about Linux only: Debian's test plug-in is a Linux shared object; the data folder comes from a settings
+# file on Linux and from the registry on Windows.
+set(VELK_WIN_SKIPPED_TESTS "DpfSynth.*:SettingsStore.DataFolderFromEnvironmentOrSettingsFile")
+
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(${VELK_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -25,7 +29,7 @@ foreach(_name ${VELK_WIN_SUITES})
   # The POSIX environment calls the suites use, on the C runtime's own.
   target_compile_options(test_${_name} PRIVATE -include ${CMAKE_SOURCE_DIR}/tests/support/Win32Environment.h)
   add_dependencies(test_${_name} velk_editor)
-  add_test(NAME windows.${_name} COMMAND test_${_name} --gtest_brief=1)
+  add_test(NAME windows.${_name} COMMAND test_${_name} --gtest_brief=1 "--gtest_filter=-${VELK_WIN_SKIPPED_TESTS}")
   set_tests_properties(windows.${_name} PROPERTIES TIMEOUT 600 LABELS windows
     ENVIRONMENT "VELK_MIDI_BACKEND=loopback")
 endforeach()

@@ -8,6 +8,7 @@
 #include "link/ProgramDump.h"
 #include "link/TransferHost.h"
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -86,7 +87,11 @@ void TransferWorker::LaneThread::run()
 {
   for (;;)
   {
-    wake.acquire();
+    // A post or the shutdown wakes the lane. The wait is bounded and looks again: the semaphore of the
+    // Windows toolchain's C++ library can miss a release (it has no futex to sleep on), and a missed
+    // wake at shutdown would hang the host in the join.
+    while (!wake.try_acquire_for(std::chrono::milliseconds(100)))
+      if (quit) break;
     if (quit) break;
     const int code = sender.job.code;
     {

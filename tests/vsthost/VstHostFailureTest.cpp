@@ -12,10 +12,17 @@ namespace {
 
 const std::string kFixtures = VSTHOST_FIXTURE_DIR;
 
+// A library of the system: loadable, and no plug-in.
 std::string LibcPath()
 {
+#ifdef _WIN32
+  const char* root = std::getenv("SystemRoot");
+  const std::string kernel = std::string(root ? root : "C:/windows") + "/system32/kernel32.dll";
+  if (std::filesystem::exists(kernel)) return kernel;
+#else
   for (const char* path : {"/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/x86_64-linux-gnu/libc.so.6"})
     if (std::filesystem::exists(path)) return path;
+#endif
   return {};
 }
 
