@@ -11,6 +11,16 @@
 # The generators of the authored documents and of the drawn skin replace only the two marked
 # blocks below: keep the output paths and the target names.
 
+# A cross build runs the generators of a native build: VELK_HOST_TOOLS names that build's folder, whose
+# VelkHostTools.cmake defines them as imported executables under the same names.
+if(CMAKE_CROSSCOMPILING)
+  if(NOT VELK_HOST_TOOLS OR NOT EXISTS ${VELK_HOST_TOOLS}/VelkHostTools.cmake)
+    message(FATAL_ERROR "a cross build needs VELK_HOST_TOOLS: a native build folder with the resource generators "
+      "built (scripts/windows makes one)")
+  endif()
+  include(${VELK_HOST_TOOLS}/VelkHostTools.cmake)
+endif()
+
 set(VELK_RESOURCE_DIR ${CMAKE_BINARY_DIR}/resources)
 set(VELK_UI_DOCUMENT ${VELK_RESOURCE_DIR}/uiconfig.xml)
 set(VELK_SYSEX_DOCUMENT ${VELK_RESOURCE_DIR}/sysex.xml)

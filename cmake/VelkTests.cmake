@@ -1,4 +1,8 @@
 # tests/<name>/*.cpp -> one GoogleTest executable test_<name>.
+if(CMAKE_CROSSCOMPILING)
+  include(${CMAKE_CURRENT_LIST_DIR}/VelkWindowsTests.cmake)
+  return()
+endif()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 file(GLOB _suites LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*)

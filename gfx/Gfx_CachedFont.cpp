@@ -9,9 +9,7 @@
 
 namespace {
 
-// Shared by every font, guarded by Gfx_CachedFont::Lock(). Constant-initialised, so fonts that a
-// static cache deletes at exit still find the lock.
-constinit std::mutex gLock;
+// Shared by every font, guarded by Gfx_CachedFont::Lock().
 int gLiveFonts = 0;
 Gfx_SysBitmap* gRenderBitmap = nullptr;
 std::vector<std::uint8_t> gCell; // the rasteriser's coverage cell for one character
@@ -52,7 +50,10 @@ int Gfx_CompareGlyphCodes(const Gfx_GlyphRecord& a, const Gfx_GlyphRecord& b)
 
 std::mutex& Gfx_CachedFont::Lock()
 {
-  return gLock;
+  // Made on first use and never destroyed, so fonts that a static cache deletes at exit still find it.
+  // (Not a constant-initialised global: the mutex of the Windows thread library has no constexpr constructor.)
+  static std::mutex* lock = new std::mutex;
+  return *lock;
 }
 
 Gfx_CachedFont::Gfx_CachedFont()

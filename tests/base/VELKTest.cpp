@@ -32,7 +32,7 @@ public:
     path = fs::temp_directory_path() / ("velk-base-" + std::to_string(std::rand()) + "-" +
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(path);
-    setenv("VELK_DATA_DIR", path.c_str(), 1);
+    setenv("VELK_DATA_DIR", path.string().c_str(), 1);
   }
   ~DataFolder()
   {
@@ -271,7 +271,7 @@ TEST(SettingsStore, DataFolderFromEnvironmentOrSettingsFile)
 {
   const fs::path home = fs::temp_directory_path() / ("velk-settings-" + std::to_string(std::rand()));
   fs::create_directories(home / "velk");
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", home.string().c_str(), 1);
   unsetenv("VELK_DATA_DIR");
   EXPECT_EQ(SettingsStore::DataFolder(), "");
   std::ofstream(home / "velk" / "settings.txt") << "Other=1\nDataInstallPath=/srv/velk data\r\n";

@@ -23,7 +23,7 @@ protected:
     // No data folder of the developer's leaks into the test.
     dataDir = std::filesystem::temp_directory_path() / ("velk-plugin-" + std::to_string(std::rand()));
     std::filesystem::create_directories(dataDir);
-    setenv("VELK_DATA_DIR", dataDir.c_str(), 1);
+    setenv("VELK_DATA_DIR", dataDir.string().c_str(), 1);
     ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
   }
   void TearDown() override

@@ -29,7 +29,7 @@ public:
                                 (mFolder / "xx_XX").string() + "' >/dev/null 2>&1";
     std::system(command.c_str());
     if (!fs::exists(mFolder / "xx_XX" / "LC_NUMERIC", ec)) return;
-    setenv("LOCPATH", mFolder.c_str(), 1);
+    setenv("LOCPATH", mFolder.string().c_str(), 1);
     const char* set = std::setlocale(LC_NUMERIC, "xx_XX");
     unsetenv("LOCPATH");
     mActive = set && std::localeconv()->decimal_point[0] == ',';

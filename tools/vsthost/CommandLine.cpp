@@ -148,9 +148,8 @@ int Editor(const std::string& path, const std::string& chunkFile, const std::str
     width = rect.right - rect.left;
     height = rect.bottom - rect.top;
   }
-  const char* display = std::getenv("DISPLAY");
-  std::unique_ptr<HostTopWindow> window;
-  if (display && *display) window = HostTopWindow::Create(width, height, "vsthost");
+  // Null without a display to show it on (on Linux, no DISPLAY).
+  std::unique_ptr<HostTopWindow> window = HostTopWindow::Create(width, height, "vsthost");
   if (!window)
   {
     err += "vsthost: no display to open the editor on (run it under scripts/with-xvfb)\n";
@@ -379,7 +378,7 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& da
     char suffix[24];
     std::snprintf(suffix, sizeof(suffix), ".tmp%08X", static_cast<unsigned>(random()));
     temp = target.parent_path() / ("." + target.filename().string() + suffix);
-    file = std::fopen(temp.c_str(), "wbx"); // x: never take over an existing file
+    file = std::fopen(temp.string().c_str(), "wbx"); // x: never take over an existing file
   }
   if (!file)
   {

@@ -1,7 +1,5 @@
 #include "tools/vsthost/VstHost.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -50,17 +48,14 @@ bool VstHost::Load(const std::string& path)
   mError.clear();
 
   // A bare file name means the file here, not a search through the system's library folders.
-  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-  void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    const char* why = dlerror();
-    mError = "cannot load '" + path + "': " + (why ? why : "unknown error");
+  if (!mModule.Load(path)) {
+    mError = "cannot load '" + path + "': " + mModule.Error();
     return false;
   }
-  void* symbol = dlsym(library, "VSTPluginMain");
-  if (!symbol) symbol = dlsym(library, "main");
+  void* symbol = mModule.Symbol("VSTPluginMain");
+  if (!symbol) symbol = mModule.Symbol("main");
   if (!symbol) {
-    dlclose(library);
+    mModule.Unload();
     mError = "'" + path + "' has no entry point (neither VSTPluginMain nor main)";
     return false;
   }
@@ -77,7 +72,7 @@ bool VstHost::Load(const std::string& path)
     gLoadingHost = nullptr;
   }
   if (!effect) {
-    dlclose(library);
+    mModule.Unload();
     mError = "the entry point of '" + path + "' returned no effect";
     return false;
   }
@@ -86,13 +81,12 @@ bool VstHost::Load(const std::string& path)
     std::snprintf(text, sizeof(text), "bad magic 0x%08X (expected 0x%08X 'VstP')",
                   static_cast<uint32_t>(effect->magic), static_cast<uint32_t>(kEffectMagic));
     // The record cannot be trusted, so its dispatcher is not called; the object is abandoned.
-    dlclose(library);
+    mModule.Unload();
     mError = "'" + path + "': " + text;
     return false;
   }
 
   effect->resvd1 = reinterpret_cast<VstIntPtr>(this); // the host's own field: finds us in callbacks
-  mLibrary = library;
   mEffect = effect;
   return true;
 }
@@ -126,8 +120,7 @@ void VstHost::Close()
 
 void VstHost::Unload()
 {
-  if (mLibrary) dlclose(mLibrary);
-  mLibrary = nullptr;
+  mModule.Unload();
 }
 
 intptr_t VstHost::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)

@@ -2,6 +2,7 @@
 // host callback, and drives it through the dispatcher and the process callbacks only.
 #pragma once
 
+#include "platform/module/PluginModule.h"
 #include "platform/vst2/VstTypes.h"
 
 #include <cstdint>
@@ -161,7 +162,7 @@ private:
   std::string QueryString(int32_t opcode);
   void Unload();
 
-  void* mLibrary = nullptr;
+  PluginModule mModule;
   AEffect* mEffect = nullptr;
   bool mOpen = false;
   bool mInProcess = false;
