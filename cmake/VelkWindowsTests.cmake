@@ -11,6 +11,8 @@ add_subdirectory(${VELK_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FRO
 
 foreach(_name ${VELK_WIN_SUITES})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${_name}/*.cpp)
+  # Tests of the Linux back ends are named for them, as the sources are.
+  list(FILTER _srcs EXCLUDE REGEX "/(X11|Jack|Posix)[^/]*\\.cpp$")
   if(NOT _srcs)
     message(FATAL_ERROR "VELK_WIN_SUITES: tests/${_name} has no sources")
   endif()
