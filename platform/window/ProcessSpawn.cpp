@@ -2,6 +2,37 @@
 
 #include <cstdio>
 
+std::string QuotedCommandLine(const std::vector<std::string>& argv)
+{
+  std::string line;
+  for (const std::string& arg : argv)
+  {
+    if (!line.empty())
+      line += ' ';
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
+    {
+      line += arg;
+      continue;
+    }
+    line += '"';
+    size_t backslashes = 0;
+    for (char c : arg)
+    {
+      if (c == '\\')
+      {
+        ++backslashes;
+        continue;
+      }
+      line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+      backslashes = 0;
+      line += c;
+    }
+    line.append(backslashes * 2, '\\');
+    line += '"';
+  }
+  return line;
+}
+
 std::vector<std::string> FilePromptArguments(bool save, const std::string& folder, const std::string& file,
                                              const std::vector<std::string>& extensions)
 {

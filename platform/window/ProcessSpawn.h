@@ -22,6 +22,11 @@ bool ProgramAvailable(const std::string& name);
 // collects its standard output when captureOutput is set (at most 64 KiB).
 ProgramResult RunProgram(const std::vector<std::string>& argv, bool captureOutput);
 
+// The command line of a Windows program: the arguments joined by blanks, each
+// quoted where needed so that the C runtime's parser gives it back unchanged
+// (backslashes double only before a quote or the closing quote).
+std::string QuotedCommandLine(const std::vector<std::string>& argv);
+
 // Opens a folder, file or link with the desktop's handler (xdg-open; the shell's
 // "open" verb on Windows). True when the handler was started.
 bool OpenWithDesktop(const std::string& target);

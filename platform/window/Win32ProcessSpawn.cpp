@@ -10,35 +10,6 @@ namespace
 {
 constexpr size_t kMaxOutput = 64 * 1024;
 
-// One argument quoted so that the C runtime's command-line parser gives it back unchanged:
-// backslashes double only where they precede a quote.
-void AppendQuoted(std::wstring& line, const std::wstring& arg)
-{
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
-  {
-    line += arg;
-    return;
-  }
-  line += L'"';
-  size_t backslashes = 0;
-  for (wchar_t c : arg)
-  {
-    if (c == L'\\')
-    {
-      ++backslashes;
-      continue;
-    }
-    if (c == L'"')
-      line.append(backslashes * 2 + 1, L'\\');
-    else
-      line.append(backslashes, L'\\');
-    backslashes = 0;
-    line += c;
-  }
-  line.append(backslashes * 2, L'\\');
-  line += L'"';
-}
-
 // The program's full path: as given when it names a folder, else searched with ".exe" appended.
 std::wstring FindProgram(const std::string& name)
 {
@@ -64,12 +35,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, bool captureOutpu
   if (argv.empty() || argv[0].empty()) return result;
   const std::wstring program = FindProgram(argv[0]);
   if (program.empty()) return result;
-  std::wstring line;
-  for (size_t i = 0; i < argv.size(); ++i)
-  {
-    if (i > 0) line += L' ';
-    AppendQuoted(line, Widen(argv[i]));
-  }
+  const std::wstring line = Widen(QuotedCommandLine(argv));
 
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
