@@ -3,7 +3,8 @@
 # under Wine costs a start-up of its own, so its cases are not listed one by one).
 # GoogleTest itself is built here from Debian's sources (package googletest).
 set(VELK_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for the target")
-set(VELK_WIN_SUITES plugin vsthost base CACHE STRING "The suites of tests/ built for Windows")
+# The suites of tests/ built for Windows.
+set(VELK_WIN_SUITES plugin vsthost base module window)
 
 # Cases about Linux only: Debian's test plug-in is a Linux shared object; the data folder comes from a settings
 # file on Linux and from the registry on Windows.
