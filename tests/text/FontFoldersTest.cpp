@@ -27,22 +27,25 @@ fs::path FromUtf8(const std::string& text)
   return fs::path(std::u8string(text.begin(), text.end()));
 }
 
-// A folder of its own under the temporary folder, named with letters outside ASCII; removed afterwards.
+// A folder of its own under the temporary folder, removed afterwards; the fonts go into a sub-folder named
+// with letters outside ASCII (the folder itself reaches the rasteriser through the environment, which carries
+// the system's narrow code page on Windows).
 struct FontFolder
 {
   FontFolder()
   {
     static std::atomic<int> counter{0};
-    path = fs::temp_directory_path() /
-           FromUtf8("velk-f\xC3\xB6nts-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    root = fs::temp_directory_path() /
+           ("velk-fonts-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    path = root / FromUtf8("f\xC3\xB6nts");
     fs::create_directories(path);
   }
   ~FontFolder()
   {
     std::error_code ec;
-    fs::remove_all(path, ec);
+    fs::remove_all(root, ec);
   }
-  fs::path path;
+  fs::path root, path;
 };
 
 struct ScopedFontDirs
@@ -52,8 +55,16 @@ struct ScopedFontDirs
     const char* old = std::getenv("VELK_FONT_DIRS");
     had = old != nullptr;
     if (had) previous = old;
+    // Before the folders already listed (Wine's run lists Linux's fonts folder there).
     const std::u8string text = folder.u8string();
-    setenv("VELK_FONT_DIRS", std::string(text.begin(), text.end()).c_str(), 1);
+#ifdef _WIN32
+    const char separator = ';';
+#else
+    const char separator = ':';
+#endif
+    std::string list(text.begin(), text.end());
+    if (had) list += separator + previous;
+    setenv("VELK_FONT_DIRS", list.c_str(), 1);
   }
   ~ScopedFontDirs()
   {
@@ -81,7 +92,7 @@ TEST(FreeTypeRasteriser, OwnFacesWinOverStandInsAndFileNamesIgnoreCase)
   // Copies standing in for the product's home faces, under their own file names.
   fs::copy_file(FromUtf8(mono), folder.path / "CONSOLA.TTF");
   fs::copy_file(FromUtf8(sans), folder.path / "arial.ttf");
-  ScopedFontDirs dirs(folder.path);
+  ScopedFontDirs dirs(folder.root);
   gLines.clear();
   TextRasteriser::SetLogSink(&Keep);
 
