@@ -504,3 +504,83 @@ TEST(Win32Window, TextEntryIsAnEditControlThatFiltersCommitsAndCancels)
   window.CloseTextEntry();
   window.Close();
 }
+
+namespace
+{
+// Answers the next dialog of this thread from inside its modal loop: finds it by its title and presses a
+// button.
+struct DialogAnswer
+{
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+  {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) -> BOOL
+        {
+          wchar_t title[128] = {};
+          GetWindowTextW(w, title, 128);
+          if (!IsWindowVisible(w) || sTitle != title) return TRUE;
+          sFound = true;
+          PostMessageW(w, WM_COMMAND, MAKEWPARAM(sButton, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(GetDlgItem(w, sButton)));
+          return FALSE;
+        },
+        0);
+  }
+  DialogAnswer(const std::wstring& title, int button)
+  {
+    sTitle = title;
+    sButton = button;
+    sFound = false;
+    timer = SetTimer(nullptr, 0, 50, Tick);
+  }
+  ~DialogAnswer() { KillTimer(nullptr, timer); }
+  UINT_PTR timer = 0;
+  static inline std::wstring sTitle;
+  static inline int sButton = 0;
+  static inline bool sFound = false;
+};
+} // namespace
+
+TEST(Win32Window, DialogsAnswerWhatTheUserChose)
+{
+  auto host = HostTopWindow::Create(200, 100, "win32 dialog test");
+  ASSERT_TRUE(host);
+  Recorder recorder;
+  Win32Window window;
+  uint8_t rgb[3] = {10, 20, 30};
+  EXPECT_EQ(window.PromptForColour("Pick", rgb), kDialogUnavailable); // no window yet
+  std::string path = "unchanged";
+  EXPECT_EQ(window.PromptForFile(false, "", "", {}, path), kDialogUnavailable);
+  window.SetTimerPeriod(20);
+  ASSERT_TRUE(window.Open(host->Handle(), 200, 100, &recorder));
+
+  {
+    // The title reaches the colour dialog; OK gives the colour it started at.
+    DialogAnswer answer(L"Part colour", IDOK);
+    EXPECT_EQ(window.PromptForColour("Part colour", rgb), kDialogChosen);
+    EXPECT_TRUE(DialogAnswer::sFound);
+    EXPECT_EQ(rgb[0], 10);
+    EXPECT_EQ(rgb[1], 20);
+    EXPECT_EQ(rgb[2], 30);
+  }
+  {
+    DialogAnswer answer(L"Part colour", IDCANCEL);
+    EXPECT_EQ(window.PromptForColour("Part colour", rgb), kDialogCancelled);
+  }
+  {
+    DialogAnswer answer(L"Sure?", IDNO);
+    EXPECT_EQ(window.ShowMessageBox("Replace the bank?", "Sure?", kMessageBoxYesNoCancel),
+              kMessageBoxAnswerNo);
+    EXPECT_TRUE(DialogAnswer::sFound);
+  }
+  {
+    DialogAnswer answer(L"Open", IDCANCEL);
+    EXPECT_EQ(window.PromptForFile(false, "C:/", "bank.syx", {"syx", "mid"}, path), kDialogCancelled);
+    EXPECT_TRUE(DialogAnswer::sFound);
+    EXPECT_EQ(path, "unchanged");
+  }
+  // The frame timer ticked on inside the dialogs' loops: the editor, waiting for the answer, heard none of it.
+  EXPECT_TRUE(recorder.Of(kWindowEventTimer).empty());
+  window.Close();
+}
