@@ -160,8 +160,8 @@ TEST_F(SkinImages, SizesFollowFrameCountsLayoutAndPagePlan)
       {"velk-progress-overlay", 1, 1500, 757},
       {"velk-oscillators", 1, 1284, 651},
       {"velk-effects", 1, 1284, 651},
-      {"main-tab-selector", 2, 10 * 96, 32}, // ten tabs of 96 side by side
-      {"main-part-selector", 2, 45, 8 * 35}, // eight 45 x 35 cells in a column
+      {"main-tab-selector", 2, 10 * 100, 32}, // ten tabs of 100 side by side
+      {"main-part-selector", 2, 40, 8 * 40}, // eight 40 x 40 cells in a column
       {"part-select-overlay45x35", 1, 45, 35},
   };
   for (const auto& e : plan)
