@@ -156,7 +156,7 @@ TEST_F(SkinImages, SizesFollowFrameCountsLayoutAndPagePlan)
       {"knob-velk-small", 128, 30, 30},
       {"main-bg", 1, 1500, 757},
       {"main-bg-pla", 1, 1500, 757},
-      {"main-bg-frame", 1, 1500, 757},
+      {"main-bg-frame", 1, 1284, 651}, // the GLOBAL page
       {"velk-progress-overlay", 1, 1500, 757},
       {"velk-oscillators", 1, 1284, 651},
       {"velk-effects", 1, 1284, 651},

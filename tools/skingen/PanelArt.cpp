@@ -41,12 +41,6 @@ static void DrawWindow(SkinFrame& f)
   const auto& p = f.palette;
   const double w = f.width, h = f.height;
   c.ShadeBox(0, 0, w, h, 0, p["window"].Mix({1, 1, 1, 1}, 0.03), p["window"]);
-  if (f.recipe.Arg("style") == "frame")
-  {
-    c.StrokeBox(0, 0, w, h, 0, p["frame"], 2);
-    c.Text(0, h / 2 - 20, w, 40, "VELK", 28, true, p["panelHi"]);
-    return;
-  }
   // Top bar, part column and page area.
   c.ShadeBox(0, 0, w, 90, 0, p["bar"].Mix({1, 1, 1, 1}, 0.05), p["bar"]);
   c.Line(0, 90.5, w, 90.5, p["accent2"], 1);
