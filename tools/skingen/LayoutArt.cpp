@@ -49,8 +49,9 @@ void DrawLayoutArt(SkinFrame& f, double originX, double originY)
       c.ShadeBox(x, y, r.w, r.h, 2, p["window"], p["field"]);
     }
     if (control.label.w > 0 && control.row)
-      c.Text(control.label.x - originX, control.label.y - originY, control.label.w, control.label.h,
-             control.row->caption, 12, false, p["text"]);
+      c.Text(control.label.x - originX + kCaptionMargin, control.label.y - originY,
+             control.label.w - 2 * kCaptionMargin, control.label.h, control.row->caption, kCaptionSize, false,
+             p["text"]);
     // Compact rows (the part column's mixer) carry no captions of their own: the first part's row
     // gets them above its cells.
     if (control.home && control.home->kind == LayoutKind::Row && control.home->part == 0 && control.row)

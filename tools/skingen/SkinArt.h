@@ -7,6 +7,11 @@
 
 class Layout;
 
+// Control captions: the size they are drawn at, and the room kept free at each end of the caption
+// rectangle so that neighbouring captions never touch (a long caption shrinks to fit inside).
+constexpr double kCaptionSize = 12;
+constexpr double kCaptionMargin = 2;
+
 struct SkinFrame
 {
   SkinCanvas& canvas;
