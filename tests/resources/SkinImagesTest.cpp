@@ -2,6 +2,7 @@
 // plan give, shows something, is drawn the same on every run, and the controls' frames say what
 // the controls need (knob minimum first, off before on, a selected row apart from the normal one).
 
+#include "tools/skingen/SkinArt.h"
 #include "tools/skingen/SkinRenderer.h"
 
 #include <gtest/gtest.h>
@@ -161,7 +162,7 @@ TEST_F(SkinImages, SizesFollowFrameCountsLayoutAndPagePlan)
       {"velk-oscillators", 1, 1284, 651},
       {"velk-effects", 1, 1284, 651},
       {"main-tab-selector", 2, 10 * 100, 32}, // ten tabs of 100 side by side
-      {"main-part-selector", 2, 40, 8 * 40}, // eight 40 x 40 cells in a column
+      {"main-part-selector", 2, 40, 8 * 40},  // eight 40 x 40 cells in a column
       {"part-select-overlay45x35", 1, 45, 35},
   };
   for (const auto& e : plan)
@@ -442,4 +443,39 @@ TEST(SkinSchemesTest, RefusesIncompleteOrMalformedSchemes)
   // Black on white is the largest contrast there is, a colour against itself the smallest.
   EXPECT_NEAR(SkinContrast({0, 0, 0, 1}, {1, 1, 1, 1}), 21.0, 1e-9);
   EXPECT_NEAR(SkinContrast({0.3, 0.4, 0.5, 1}, {0.3, 0.4, 0.5, 1}), 1.0, 1e-9);
+}
+
+TEST_F(SkinImages, RadioLabelsLeaveRoomInTheirCells)
+{
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  SkinFonts fonts;
+  std::string error;
+  ASSERT_TRUE(fonts.Load(renderer->Schemes().RegularFont(), renderer->Schemes().BoldFont(), error)) << error;
+  int checked = 0;
+  {
+    SkinCanvas canvas(surface, fonts);
+    for (const auto& row : SkinImageRows())
+    {
+      const SkinRecipe* recipe = renderer->Recipes().Find(row.Stem());
+      if (!recipe || recipe->kind != "radio") continue;
+      const auto labels = recipe->List("labels");
+      const int n = std::max<int>(1, int(labels.size()));
+      // Frames side by side: the cells stack in a column.
+      const int cw = row.horizontal ? recipe->width : recipe->width / n;
+      const int ch = row.horizontal ? recipe->height / n : recipe->height;
+      const double size = RadioLabelSize(*recipe, ch);
+      for (const auto& label : labels)
+      {
+        if (label.empty() || label[0] == '~') continue; // a waveform glyph, drawn to the cell
+        // At least a tenth of the cell (3 px or more) clear at each end, without shrinking the text.
+        const double room = cw - 2 * std::max(3.0, cw / 10.0);
+        for (const auto& line : RadioLabelLines(*recipe, label))
+          EXPECT_LE(canvas.TextWidth(line, size, true), room)
+              << row.file << ": \"" << line << "\" at " << size << " px fills its " << cw << " px cell";
+        ++checked;
+      }
+    }
+  }
+  cairo_surface_destroy(surface);
+  EXPECT_GT(checked, 20);
 }

@@ -31,6 +31,11 @@ void DrawKnobFrame(SkinFrame& f);
 void DrawButtonFrame(SkinFrame& f);
 // Rows of cells: "radio" (normal row, then selected row) and "header" (captions over columns).
 void DrawRadioFrame(SkinFrame& f);
+// The text size of a radio strip's labels: the recipe's size=, else from the cell height.
+double RadioLabelSize(const SkinRecipe& recipe, double cellHeight);
+// The lines a radio label is drawn in: the label, or one line per word where the recipe says wrap=1
+// (cells taller than wide).
+std::vector<std::string> RadioLabelLines(const SkinRecipe& recipe, const std::string& label);
 // Large art: "window", "page", "dialog", "section", "overlay".
 void DrawPanelFrame(SkinFrame& f);
 // The sections, captions and text fields of the layers a recipe names ("layers=a|b"), from the
