@@ -53,13 +53,13 @@ void DrawLayoutArt(SkinFrame& f, double originX, double originY)
              control.label.w - 2 * kCaptionMargin, control.label.h, control.row->caption, kCaptionSize, false,
              p["text"]);
     // Compact rows (the part column's mixer) carry no captions of their own: the first part's row
-    // gets them above its cells.
+    // gets them above its cells, small and in full-strength text so they stay readable at 0.85.
     if (control.home && control.home->kind == LayoutKind::Row && control.home->part == 0 && control.row)
     {
       const LayoutNode& row = *control.home;
       const int cell = (r.x - row.rect.x) / std::max(1, row.cellW);
       c.Text(row.rect.x + cell * row.cellW - originX, row.rect.y - 14 - originY, row.cellW, 13,
-             control.row->caption, 9, false, p["textDim"]);
+             control.row->caption, 9, false, p["text"]);
     }
   }
 }
