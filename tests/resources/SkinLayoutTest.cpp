@@ -185,3 +185,29 @@ TEST_F(SkinLayout, CaptionsFitTheirPlaceAndStayLegibleInTheSmallEditor)
   cairo_surface_destroy(surface);
   EXPECT_GT(checked, 300);
 }
+
+TEST_F(SkinLayout, SectionTitlesFitTheirBar)
+{
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  SkinFonts fonts;
+  std::string error;
+  ASSERT_TRUE(fonts.Load(renderer->Schemes().RegularFont(), renderer->Schemes().BoldFont(), error)) << error;
+  int checked = 0;
+  {
+    SkinCanvas canvas(surface, fonts);
+    renderer->EditorLayout().Walk(
+        [&](const LayoutNode& node, const std::vector<const LayoutNode*>&)
+        {
+          if (node.kind != LayoutKind::Section || node.title.empty()) return;
+          // 13 px bold from 8 px in, up to the lock's place (or 8 px short of the end without a lock).
+          const double room = node.rect.w - (node.lock.empty() ? 16 : 36);
+          const double width = canvas.TextWidth(node.title, 13, true);
+          EXPECT_GE(width > room ? 13 * room / width : 13, 11.0)
+              << "layout.txt:" << node.line << ": \"" << node.title << "\" is " << width << " px for "
+              << room;
+          ++checked;
+        });
+  }
+  cairo_surface_destroy(surface);
+  EXPECT_GT(checked, 50);
+}

@@ -36,7 +36,7 @@ void DrawLayoutArt(SkinFrame& f, double originX, double originY)
       {
         if (node.kind != LayoutKind::Section || !Belongs(layers, names)) return;
         DrawSection(c, p, node.rect.x - originX, node.rect.y - originY, node.rect.w, node.rect.h,
-                    titleOverride.empty() ? node.title : titleOverride);
+                    titleOverride.empty() ? node.title : titleOverride, !node.lock.empty());
       });
   for (const PlacedControl& control : f.layout->Controls())
   {

@@ -41,9 +41,9 @@ void DrawPanelFrame(SkinFrame& f);
 // The sections, captions and text fields of the layers a recipe names ("layers=a|b"), from the
 // layout; originX/Y are the editor coordinates of the frame's top-left corner.
 void DrawLayoutArt(SkinFrame& f, double originX, double originY);
-// A panel section: frame, title bar with the title left and room for the lock right.
+// A panel section: frame, title bar with the title left and, when it has a lock, room for it right.
 void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y, double w, double h,
-                 const std::string& title);
+                 const std::string& title, bool lock = true);
 // Effect-routing diagrams: "routing".
 void DrawRoutingFrame(SkinFrame& f);
 // A small picture of a waveform ("sine", "tri", "saw", "square", "pulse", "random") in a box.
