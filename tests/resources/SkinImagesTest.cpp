@@ -479,3 +479,26 @@ TEST_F(SkinImages, RadioLabelsLeaveRoomInTheirCells)
   cairo_surface_destroy(surface);
   EXPECT_GT(checked, 20);
 }
+
+TEST_F(SkinImages, RadioCellsStayOnTheirArtInTheSmallAndLargeEditor)
+{
+  int checked = 0;
+  for (const auto& row : SkinImageRows())
+  {
+    const SkinRecipe* recipe = renderer->Recipes().Find(row.Stem());
+    if (!recipe || recipe->kind != "radio") continue;
+    const int n = int(recipe->List("labels").size());
+    ASSERT_GE(n, 2) << row.file;
+    // The extent along which the cells lie (a column when the frames lie side by side).
+    const int extent = row.horizontal ? recipe->height : recipe->width;
+    for (double scale : {0.85, 1.15})
+    {
+      // The control cuts cells of the scaled picture by integer division; the art's cells scale.
+      const double cut = std::floor(std::floor(extent * scale) / n), art = (extent / n) * scale;
+      EXPECT_LE((n - 1) * std::fabs(cut - art), 1.0) << row.file << " at " << scale << ": the last cell lies "
+                                                     << (n - 1) * (cut - art) << " px off its art";
+    }
+    ++checked;
+  }
+  EXPECT_GE(checked, 7);
+}

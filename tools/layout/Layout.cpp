@@ -1,5 +1,6 @@
 #include "tools/layout/Layout.h"
 
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -516,7 +517,8 @@ void Layout::Place()
               }
               else
               { // radio
-                c.rect = {cx + 4, cy + 16, cw - 8, half * 2 - 20};
+                const int width = RadioWidth(cw - 8, c.row->Count());
+                c.rect = {cx + 4 + (cw - 8 - width) / 2, cy + 16, width, half * 2 - 20};
                 c.label = {cx, cy + 2, cw, 12};
               }
               c.section = &n;
@@ -533,6 +535,24 @@ void Layout::Place()
           mControls.push_back(c);
         }
       });
+}
+
+int Layout::RadioWidth(int room, int cells)
+{
+  if (cells < 2) return room;
+  // The radio control cuts the cells of the scaled picture by integer division; when that lets a
+  // cell drift more than a pixel from its art in the small or large editor, cells of a multiple of
+  // 20 px are used instead (whole pixels at 0.85 and 1.15).
+  for (double scale : {0.85, 1.15})
+  {
+    const double cut = std::floor(std::floor(room * scale) / cells), art = (room / cells) * scale;
+    if ((cells - 1) * std::fabs(cut - art) > 1.0)
+    {
+      const int whole = room / (20 * cells) * 20 * cells;
+      return whole > 0 ? whole : room;
+    }
+  }
+  return room;
 }
 
 // Ids of one block are pages of their parent: only one of them shows at a time.
