@@ -5,6 +5,7 @@
 #include "editor/UISettings.h"
 #include "editor/VELK.h"
 #include "framework/graphics/IGraphics.h"
+#include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IParameter.h"
 #include "gfx/Gfx_PNGWrite.h"
 #include "gfx/Gfx_SysBitmap.h"
@@ -25,6 +26,7 @@ struct View
   int tab;
   int index = -1; // parameter set to value before drawing and back to 0 after
   int value = 0;
+  bool transfer = false; // the progress overlay shown, as while a dump travels
 };
 
 const View kViews[] = {
@@ -42,6 +44,7 @@ const View kViews[] = {
     {"multi-settings", 0, kMultiSettings, 2},
     {"multi-part-settings", 0, kMultiPartSettings, 1},
     {"global-midi-filters", 9, kViewMIDIFilterSettings, 1},
+    {"multi-transfer", 0, -1, 0, true},
 };
 
 const char* const kSchemeNames[] = {"normal", "platinum"};
@@ -98,11 +101,14 @@ bool Shoot(const std::filesystem::path& dataFolder, int scheme, int size, const 
   {
     Set(plug, *editor, kMainTab, view.tab);
     if (view.index >= 0) Set(plug, *editor, view.index, view.value);
+    LayerGroup* progress = view.transfer ? plug.ProgressLayer() : nullptr;
+    if (progress) progress->Hide(false);
     editor->DrawDirty(&all); // no window to paint to: the drawing bitmap holds the picture
     const std::filesystem::path file = outDir / (std::string(view.name) + ".png");
     const bool written =
         editor->DrawBitmapSurface() && Gfx_WritePNGFile(file.c_str(), *editor->DrawBitmapSurface());
     if (view.index >= 0) Set(plug, *editor, view.index, 0);
+    if (progress) progress->Hide(true);
     if (!written)
     {
       std::fprintf(stderr, "velk-pageshots: could not write %s\n", file.c_str());
