@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 static std::vector<const SkinImageRow*> RowsNamed(const std::string& name)
@@ -210,4 +211,25 @@ TEST_F(SkinLayout, SectionTitlesFitTheirBar)
   }
   cairo_surface_destroy(surface);
   EXPECT_GT(checked, 50);
+}
+
+TEST_F(SkinLayout, NoTwoControlsOfASectionShareACaption)
+{
+  const Layout& layout = renderer->EditorLayout();
+  int checked = 0;
+  layout.Walk(
+      [&](const LayoutNode& node, const std::vector<const LayoutNode*>&)
+      {
+        if (node.kind != LayoutKind::Section) return;
+        std::map<std::string, std::string> seen; // caption -> parameter
+        for (const PlacedControl* c : layout.ControlsIn(node))
+        {
+          if (!c->row || c->label.w <= 0 || c->row->caption.empty()) continue;
+          const auto [at, fresh] = seen.emplace(c->row->caption, c->row->name);
+          EXPECT_TRUE(fresh) << "layout.txt:" << node.line << " (" << node.name << "): " << at->second
+                             << " and " << c->row->name << " are both \"" << c->row->caption << "\"";
+          ++checked;
+        }
+      });
+  EXPECT_GT(checked, 300);
 }
