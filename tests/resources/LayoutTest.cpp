@@ -125,3 +125,25 @@ TEST(Layout, RadiosKeepCellsThatStayWholeWhenScaled)
   EXPECT_EQ(l.Controls()[0].rect.x, 100 + 6 + 4 + 12);
   EXPECT_EQ(l.Controls()[0].image, "LFO_WAVEFORM_ID");
 }
+
+TEST(Layout, ACaptionedSlotHasItsCaptionUnderIt)
+{
+  const std::string bindings =
+      std::string(kBindingHeader) +
+      BindingRowText("kDeviceInSelection", "1", "devin", 0, 127, "-", "none", "-", "in") +
+      BindingRowText("kDeviceOutSelection", "1", "devout", 0, 127, "-", "none", "-", "out");
+  Layout l;
+  ASSERT_TRUE(
+      l.LoadText(bindings, "layer topBar 1 {\n  slot in 10 6 200 20 captioned\n  slot out 220 6 200 20\n}\n"))
+      << l.Errors().front();
+  ASSERT_EQ(l.Controls().size(), 2u);
+  const PlacedControl& in = l.Controls()[0];
+  EXPECT_EQ(in.rect.h, 20);
+  EXPECT_EQ(in.label.x, 10);
+  EXPECT_EQ(in.label.y, 6 + 20 + 1);
+  EXPECT_EQ(in.label.w, 200);
+  EXPECT_EQ(l.Controls()[1].label.w, 0); // no caption unless asked for
+  // A caption that would leave the editor is refused like a control that would.
+  Layout low;
+  EXPECT_FALSE(low.LoadText(bindings, "layer topBar 1 {\n  slot in 10 740 200 16 captioned\n}\n"));
+}

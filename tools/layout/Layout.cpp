@@ -197,6 +197,10 @@ bool Layout::ParseLayout(const std::string& text)
         {
           n.small = true;
         }
+        else if (t == "captioned")
+        {
+          n.captioned = true;
+        }
         else
         {
           pos.push_back(t);
@@ -413,6 +417,7 @@ void Layout::Place()
           else
           {
             c.rect = s;
+            if (n.captioned) c.label = {s.x, s.y + s.h + 1, s.w, 12};
           }
           c.section = &n;
           mControls.push_back(c);
