@@ -58,7 +58,7 @@ inline std::set<Miss> EmbeddedUnreturnable()
        "the part's own arpeggiator bank has the same NRPN on the same channel; the decode gives block 0, "
        "where kArpBank is registered (the multi-mode twin has block 1)"},
       {kMultiArpProgram, 0, 127,
-       "controller 3 on the part's channel is kArpProgram's; block 1 is looked up on the global channel "
-       "only"},
+       "controller 3 on the part's channel is kArpProgram's; block 1 is looked up on the global "
+       "channel's key only"},
   });
 }
