@@ -51,39 +51,53 @@ struct RoundTrip
 
 // Every value of every controller and NRPN parameter of the fixture's document, sent by the
 // output side and fed back from the synthesizer, with the parameter held at another value in
-// between: the values that do not bring the parameter back.
+// between: the values that do not bring the parameter back, and any other parameter the received
+// messages moved (every move goes through the editor-side set or a control's secondary push,
+// which the double and the plug-in record).
 RoundTrip RunRoundTrip(IncomingFixture& t)
 {
   RoundTrip r;
-  std::vector<int> bound;
   for (int index = 0; index < IEffectBase::kNumParameters; ++index)
-    if (ShortMessageBound(t.f.plug.ParameterAt(index)->MidiMap())) bound.push_back(index);
-  for (int index : bound)
   {
     IParameter* param = t.f.plug.ParameterAt(index);
+    if (!ShortMessageBound(param->MidiMap())) continue;
     // A multi-mode effect is the one a part without its own effects shows.
     const bool multiEffect = index >= kFXMultiDistortionOverdrive && index < kMultiPartEffectsUsed;
     for (int part = 0; part < kPartCount; ++part)
       t.Set(kMultiPartEffectsUsed + part, multiEffect ? 0 : 1);
+    std::vector<double> before(IEffectBase::kNumParameters);
+    for (int other = 0; other < IEffectBase::kNumParameters; ++other)
+      before[size_t(other)] = t.Value(other);
     for (int x = int(param->Min()); x <= int(param->Max()); ++x)
     {
       const std::vector<Bytes> sent = Output(t, index, x);
       EXPECT_FALSE(sent.empty()) << param->Name() << " (" << index << ") sends nothing for " << x;
       ExpectSevenBitData(sent);
       t.host.SetParamInEditor(index, x == int(param->Min()) ? param->Max() : param->Min());
-      std::vector<double> before;
-      for (int other : bound)
-        before.push_back(t.Value(other));
+      std::set<int> touched{index};
+      for (auto [set, value] : t.host.editorSets)
+        touched.insert(set);
+      t.host.editorSets.clear();
+      t.f.plug.secondaryChanged.clear();
       Input(t, sent);
       ++r.checked;
       if (param->Value() != x) r.missed.insert({index, x});
-      for (size_t i = 0; i < bound.size(); ++i)
-        if (bound[i] != index && t.Value(bound[i]) != before[i] && !Companion(index, bound[i]))
+      std::set<int> moved;
+      for (auto [set, value] : t.host.editorSets)
+        moved.insert(set);
+      moved.insert(t.f.plug.secondaryChanged.begin(), t.f.plug.secondaryChanged.end());
+      for (int other : moved)
+      {
+        touched.insert(other);
+        const bool light = other >= kMIDILed && other < kMIDILed + kPartCount; // lit by any message
+        if (other != index && !light && !Companion(index, other) && t.Value(other) != before[size_t(other)])
           r.strays.push_back(std::string(param->Name()) + " " + std::to_string(x) + " moved " +
-                             t.f.plug.ParameterAt(bound[i])->Name());
-      // Back to what it was, so the next parameter's messages are built from the same state.
-      for (size_t i = 0; i < bound.size(); ++i)
-        if (t.Value(bound[i]) != before[i]) t.host.SetParamInEditor(bound[i], before[i]);
+                             std::to_string(other) + " " + t.f.plug.ParameterAt(other)->Name());
+      }
+      // Back to what it was, so the next value's messages are built from the same state.
+      for (int other : touched)
+        t.host.SetParamInEditor(other, before[size_t(other)]);
+      t.host.editorSets.clear();
     }
   }
   return r;
