@@ -26,7 +26,7 @@ int SourceRowAt(IGraphics& g, int x, int y)
 
 TEST(RadioButtons, CellsSelectionAndDrawing)
 {
-  ConfigTestPlug plug;
+  HostlessPlug plug;
   IGraphics graphics(&plug, 600, 100);
   graphics.CreateDrawBitmaps();
   plug.ParameterAt(kArpDirection)->SetupEnumerated("Dir", 0, 4, "");
