@@ -325,10 +325,12 @@ TEST_F(SkinImages, TwoFrameControlsShowOffFirstAndSelectedRowsStandOut)
       // Every cell of the selected row differs from its normal look.
       const int n = int(recipe->List("labels").size());
       ASSERT_GE(n, 2) << row.file;
-      const int cw = row.horizontal ? fw : fw / n, ch = row.horizontal ? fh / n : fh;
       for (int k = 0; k < n; ++k)
       {
-        const int cx = row.horizontal ? 0 : k * cw, cy = row.horizontal ? k * ch : 0;
+        const int length = row.horizontal ? fh : fw;
+        const int from = (2 * k * length + n) / (2 * n), to = (2 * (k + 1) * length + n) / (2 * n);
+        const int cx = row.horizontal ? 0 : from, cy = row.horizontal ? from : 0;
+        const int cw = row.horizontal ? fw : to - from, ch = row.horizontal ? to - from : fh;
         EXPECT_FALSE(image.SameRect(cx, cy, cx + x1, cy + y1, cw, ch)) << row.file << " cell " << k;
       }
     }
@@ -480,8 +482,11 @@ TEST_F(SkinImages, RadioLabelsLeaveRoomInTheirCells)
   EXPECT_GT(checked, 20);
 }
 
-TEST_F(SkinImages, RadioCellsStayOnTheirArtInTheSmallAndLargeEditor)
+TEST_F(SkinImages, RadioCellsMeetWhereTheControlCutsThem)
 {
+  // The radio control cuts cell i of n out of a picture `length` long at round(i * length / n).
+  // There the art's cells meet: the pixel either side of each cut is the margin of window
+  // colour around a cell's button, the colour of the frame's first pixel across the middle.
   int checked = 0;
   for (const auto& row : SkinImageRows())
   {
@@ -489,14 +494,26 @@ TEST_F(SkinImages, RadioCellsStayOnTheirArtInTheSmallAndLargeEditor)
     if (!recipe || recipe->kind != "radio") continue;
     const int n = int(recipe->List("labels").size());
     ASSERT_GE(n, 2) << row.file;
-    // The extent along which the cells lie (a column when the frames lie side by side).
-    const int extent = row.horizontal ? recipe->height : recipe->width;
-    for (double scale : {0.85, 1.15})
+    const SkinTestImage image = LoadBuilt(row);
+    ASSERT_GT(image.width, 0) << row.file;
+    int fw = 0, fh = 0;
+    image.FrameSize(row, fw, fh);
+    // Cells lie in a column when the frames lie side by side.
+    const int length = row.horizontal ? fh : fw, middle = (row.horizontal ? fw : fh) / 2;
+    for (int frame = 0; frame < row.frames; ++frame)
     {
-      // The control cuts cells of the scaled picture by integer division; the art's cells scale.
-      const double cut = std::floor(std::floor(extent * scale) / n), art = (extent / n) * scale;
-      EXPECT_LE((n - 1) * std::fabs(cut - art), 1.0) << row.file << " at " << scale << ": the last cell lies "
-                                                     << (n - 1) * (cut - art) << " px off its art";
+      const int x0 = row.horizontal ? frame * fw : 0, y0 = row.horizontal ? 0 : frame * fh;
+      auto at = [&](int along)
+      { return row.horizontal ? image.At(x0 + middle, y0 + along) : image.At(x0 + along, y0 + middle); };
+      for (int i = 1; i < n; ++i)
+      {
+        const int cut = int(std::floor(double(i) * length / n + 0.5));
+        EXPECT_EQ(at(cut - 1), at(0))
+            << row.file << " frame " << frame << ": cell " << i - 1 << " ends before " << cut;
+        EXPECT_EQ(at(cut), at(0)) << row.file << " frame " << frame << ": cell " << i << " starts after "
+                                  << cut;
+      }
+      EXPECT_EQ(at(length - 1), at(0)) << row.file << " frame " << frame << ": the last cell ends early";
     }
     ++checked;
   }

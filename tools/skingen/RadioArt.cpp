@@ -132,13 +132,15 @@ void DrawRadioFrame(SkinFrame& f)
   const int n = std::max<int>(1, int(labels.size()));
   const bool selected = f.index > 0;
   const bool tab = f.recipe.Arg("style") == "tab";
-  // Whole pixels per cell, as the radio control cuts them (width / buttons, integer division).
-  const double cw = f.cellsStacked ? f.width : std::floor(f.width / n);
-  const double ch = f.cellsStacked ? std::floor(f.height / n) : f.height;
-  const double size = RadioLabelSize(f.recipe, ch);
+  // Cell i spans round(i * length / n) .. round((i + 1) * length / n), whole pixels cut in
+  // proportion as the radio control cuts them, so that they meet at every size and count.
+  const double length = f.cellsStacked ? f.height : f.width;
+  const double size = RadioLabelSize(f.recipe, f.cellsStacked ? f.height / n : f.height);
   for (int i = 0; i < n; ++i)
   {
-    const double x = f.cellsStacked ? 0 : i * cw, y = f.cellsStacked ? i * ch : 0;
+    const double from = std::floor(i * length / n + 0.5), to = std::floor((i + 1) * length / n + 0.5);
+    const double x = f.cellsStacked ? 0 : from, y = f.cellsStacked ? from : 0;
+    const double cw = f.cellsStacked ? f.width : to - from, ch = f.cellsStacked ? to - from : f.height;
     const double r = tab ? 5 : 3;
     c.FillBox(x, y, cw, ch, r, p["window"]);
     if (selected)
