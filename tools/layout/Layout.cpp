@@ -545,9 +545,9 @@ void Layout::Place()
 int Layout::RadioWidth(int room, int cells)
 {
   if (cells < 2) return room;
-  // The radio control cuts the cells of the scaled picture by integer division; when that lets a
-  // cell drift more than a pixel from its art in the small or large editor, cells of a multiple of
-  // 20 px are used instead (whole pixels at 0.85 and 1.15).
+  // The radio control cuts the scaled picture in proportion, so any width stays on its art; where
+  // the cells would still blur by more than a pixel in the small or large editor, cells of a
+  // multiple of 20 px are used instead (whole pixels, sharp cell edges at 0.85 and 1.15).
   for (double scale : {0.85, 1.15})
   {
     const double cut = std::floor(std::floor(room * scale) / cells), art = (room / cells) * scale;
