@@ -13,8 +13,9 @@ std::string SettingsStore::StoredDataFolder()
 {
   const wchar_t* key = L"SOFTWARE\\Brackenfold\\VELK\\Settings";
   const wchar_t* value = L"DataInstallPath";
-  // Environment references (%APPDATA%\...) are expanded; anything but a text is no folder.
-  const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+  // Texts only; a REG_EXPAND_SZ value counts as one and comes with its environment references
+  // (%APPDATA%\...) expanded.
+  const DWORD flags = RRF_RT_REG_SZ;
   DWORD bytes = 0;
   if (RegGetValueW(HKEY_LOCAL_MACHINE, key, value, flags, nullptr, nullptr, &bytes) != ERROR_SUCCESS ||
       bytes == 0)
