@@ -247,9 +247,7 @@ struct Win32Window::State
       if (e.kind != kWindowEventTimer) deferred.push_back(e);
       return;
     }
-    ++delivering;
-    listener->OnWindowEvent(e);
-    --delivering;
+    Call(e);
     Flush();
   }
 
@@ -259,10 +257,21 @@ struct Win32Window::State
     {
       const WindowEvent e = deferred.front();
       deferred.pop_front();
-      ++delivering;
-      listener->OnWindowEvent(e);
-      --delivering;
+      Call(e);
     }
+  }
+
+  // One listener call, counted even when it throws (the window procedure catches it): a count left
+  // raised would hold back every later event.
+  void Call(const WindowEvent& e)
+  {
+    struct Count
+    {
+      int& n;
+      explicit Count(int& counter) : n(counter) { ++n; }
+      ~Count() { --n; }
+    } count(delivering);
+    listener->OnWindowEvent(e);
   }
 
   bool MakeSurface(int width, int height)

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -338,7 +339,16 @@ TEST(Win32Window, EventsDuringAnEventWaitTheirTurnAndKeysGoToTheHostOnce)
   };
   SendMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
   EXPECT_EQ(order, (std::vector<std::string>{"down begins", "down ends", "up"}));
+  // An editor that throws while handling one event still hears the next.
+  recorder.during = [](const WindowEvent& e)
+  {
+    if (e.kind == kWindowEventMouseDown) throw std::runtime_error("editor fault");
+  };
+  SendMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
   recorder.during = nullptr;
+  const size_t before = recorder.Of(kWindowEventMouseUp).size();
+  SendMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(recorder.Of(kWindowEventMouseUp).size(), before + 1);
 
   // A key the editor does not use goes to the host's root window as the same key.
   SendMessageW(child, WM_KEYDOWN, VK_F7, 0x00410001);
@@ -580,7 +590,8 @@ TEST(Win32Window, DialogsAnswerWhatTheUserChose)
     EXPECT_TRUE(DialogAnswer::sFound);
     EXPECT_EQ(path, "unchanged");
   }
-  // The frame timer ticked on inside the dialogs' loops: the editor, waiting for the answer, heard none of it.
+  // The frame timer ticked on inside the dialogs' loops: the editor, waiting for the answer, heard none of
+  // it.
   EXPECT_TRUE(recorder.Of(kWindowEventTimer).empty());
   window.Close();
 }
