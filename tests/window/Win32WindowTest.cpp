@@ -595,3 +595,65 @@ TEST(Win32Window, DialogsAnswerWhatTheUserChose)
   EXPECT_TRUE(recorder.Of(kWindowEventTimer).empty());
   window.Close();
 }
+
+namespace
+{
+// Keys for the next popup menu of this thread, queued from inside its modal loop once the menu is shown
+// (posted: they wait in order until the menu's loop reads them).
+struct MenuKeys
+{
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+  {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    if (!menu || !IsWindowVisible(menu)) return; // not shown yet
+    KillTimer(nullptr, id);
+    for (WORD key : sKeys)
+    {
+      PostMessageW(menu, WM_KEYDOWN, key, 1);
+      PostMessageW(menu, WM_KEYUP, key, 0xC0000001);
+    }
+  }
+  explicit MenuKeys(std::vector<WORD> keys)
+  {
+    sKeys = std::move(keys);
+    SetTimer(nullptr, 0, 50, Tick);
+  }
+  static inline std::vector<WORD> sKeys;
+};
+} // namespace
+
+TEST(Win32Window, PopupMenuAnswersTheChosenCommand)
+{
+  auto host = HostTopWindow::Create(200, 100, "win32 menu test");
+  ASSERT_TRUE(host);
+  Recorder recorder;
+  Win32Window window;
+  ASSERT_TRUE(window.Open(host->Handle(), 200, 100, &recorder));
+  SetForegroundWindow(reinterpret_cast<HWND>(host->Handle()));
+  // The pointer away from where the menu shows, or the item under it would be highlighted first.
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  PumpThread();
+  PopupMenuLayout layout;
+  layout.levels.resize(1);
+  layout.levels[0].items = {{"Zero", 0, 0, -1}, {"One", 1, 0, -1}, {"Two", 2, 0, -1}};
+  struct NoPainter : PopupMenuPainter
+  {
+    void MeasureLevel(const PopupMenuLayout&, int, int&, int&) override {}
+    int ItemAt(const PopupMenuLayout&, int, int, int) override { return -1; }
+    void ItemRow(const PopupMenuLayout&, int, int, int&, int&) override {}
+    void PaintLevel(const PopupMenuLayout&, int, int, uint32_t*, int, int) override {}
+  } painter;
+  {
+    // Id 0 is an item like any other (the system's own answer 0 means "nothing").
+    MenuKeys keys({VK_DOWN, VK_RETURN});
+    EXPECT_EQ(window.TrackPopupMenu(layout, 10, 10, painter), 0);
+  }
+  {
+    MenuKeys keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+    EXPECT_EQ(window.TrackPopupMenu(layout, 10, 10, painter), 2);
+  }
+  {
+    MenuKeys keys({VK_ESCAPE});
+    EXPECT_EQ(window.TrackPopupMenu(layout, 10, 10, painter), -1);
+  }
+}
