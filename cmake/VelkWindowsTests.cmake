@@ -4,7 +4,7 @@
 # GoogleTest itself is built here from Debian's sources (package googletest).
 set(VELK_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for the target")
 # The suites of tests/ built for Windows.
-set(VELK_WIN_SUITES plugin vsthost base module window midi text)
+set(VELK_WIN_SUITES plugin vsthost base module window midi text clock)
 
 # Cases about Linux only: Debian's test plug-in is a Linux shared object; the data folder comes from a settings
 # file on Linux and from the registry on Windows.

@@ -282,8 +282,9 @@ bool IGraphicsWin::PaintWindow(const IRectangle* rect)
   if (!mWindowOpen || !mPlatform || !rect) return false;
   Gfx_SysBitmap* bitmap = DrawBitmapSurface();
   if (!bitmap || !bitmap->PixelData()) return false;
-  // The entry lies over the controls: it is drawn again over whatever was repainted beneath it.
-  if (EntryOpen() && !rect->Intersect(mEntryRect).Empty()) DrawEntry();
+  // The entry lies over the controls: it is drawn again over whatever was repainted beneath it
+  // (the system's own entry is a window of its own, which the repaint leaves alone).
+  if (EntryOpen() && !mNativeEntry && !rect->Intersect(mEntryRect).Empty()) DrawEntry();
   PixelFrame frame;
   frame.pixels = bitmap->PixelData();
   frame.width = bitmap->Width();
@@ -390,6 +391,12 @@ void IGraphicsWin::OnWindowEvent(const WindowEvent& e)
   case kWindowEventClose:
     WindowGone();
     return;
+  case kWindowEventEntryCommit:
+    if (EntryOpen() && mEntryState != kEntryCancel) mEntryState = kEntryCommit;
+    return;
+  case kWindowEventEntryCancel:
+    if (EntryOpen() && mEntryState != kEntryCommit) mEntryState = kEntryCancel;
+    return;
   default:
     return;
   }
@@ -440,7 +447,8 @@ void IGraphicsWin::OnKey(const WindowEvent& e)
 {
   if (EntryOpen())
   {
-    if (mEntryState == kEntryCancel || mEntryState == kEntryCommit) return;
+    // The system's own entry takes its keys itself.
+    if (mNativeEntry || mEntryState == kEntryCancel || mEntryState == kEntryCommit) return;
     switch (mEntry.Key(e.key, e.text, e.shift))
     {
     case TextEntryField::kCommit:
@@ -491,6 +499,24 @@ void IGraphicsWin::ShowTextEntry(IControl* control, const ITextStyle* style, con
   mEntryControl = control;
   mEntryParam = param;
   mEntryState = kEntryFocused;
+  // The system's own entry where the back end has one, else one drawn over the control.
+  NativeTextEntry native;
+  native.x = mEntryRect.L;
+  native.y = mEntryRect.T;
+  native.width = mEntryRect.W();
+  native.height = mEntryRect.H();
+  native.text = mEntry.Text();
+  native.face = mEntryStyle.face;
+  native.size = mEntryStyle.size;
+  native.bold = mEntryStyle.style == ITextStyle::kBold;
+  native.italic = mEntryStyle.style == ITextStyle::kItalic;
+  native.align = mEntryStyle.hAlign;
+  native.textColour = Opaque(mEntryStyle.entryText);
+  native.backColour = Opaque(mEntryStyle.entryBackground);
+  native.limit = mEntry.Limit();
+  native.filter = filter == TextEntryField::kInteger ? 1 : (filter == TextEntryField::kDecimal ? 2 : 0);
+  mNativeEntry = mPlatform->OpenTextEntry(native);
+  if (mNativeEntry) return;
   mPlatform->TakeFocus();
   Repair(mEntryRect);
 }
@@ -505,7 +531,14 @@ void IGraphicsWin::CloseEntry(bool commit)
   if (!EntryOpen()) return;
   IControl* control = mEntryControl;
   IParameter* param = mEntryParam;
-  const std::string text = mEntry.Text().substr(0, TextEntryField::kMaxLength);
+  std::string text = mEntry.Text();
+  if (mNativeEntry && mPlatform)
+  {
+    mPlatform->TextEntryText(text);
+    mPlatform->CloseTextEntry();
+  }
+  mNativeEntry = false;
+  text = text.substr(0, TextEntryField::kMaxLength);
   mEntryControl = nullptr;
   mEntryParam = nullptr;
   mEntryState = kEntryOpen;

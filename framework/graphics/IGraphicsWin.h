@@ -88,6 +88,7 @@ public:
   static int LiveEditorWindows();
 
   bool EntryOpen() const { return mEntryControl != nullptr; }
+  bool NativeEntryOpen() const { return EntryOpen() && mNativeEntry; }
   int EntryStateValue() const { return mEntryState; }
   const TextEntryField& Entry() const { return mEntry; }
   const IRectangle& EntryRect() const { return mEntryRect; }
@@ -129,6 +130,7 @@ private:
   ITextStyle mEntryStyle;
   IRectangle mEntryRect;
   int mEntryState = kEntryOpen;
+  bool mNativeEntry = false; // the back end's own entry (Win32's EDIT) rather than one drawn here
 
   // Area to repaint with the next frame (a closed entry, a resize).
   IRectangle mRepair;

@@ -54,6 +54,8 @@ enum WindowEventKind : int
   kWindowEventFocusIn,
   kWindowEventFocusOut,
   kWindowEventClose,       // the window was destroyed from outside
+  kWindowEventEntryCommit, // Return in the system's own text entry
+  kWindowEventEntryCancel, // Escape in it, or it lost the focus to something outside the editor
 };
 
 enum WindowButton : int
@@ -142,6 +144,20 @@ public:
                           int height) = 0;
 };
 
+// A one-line text entry of the system's own, over an area of the window.
+struct NativeTextEntry
+{
+  int x = 0, y = 0, width = 0, height = 0;
+  std::string text; // shown selected whole
+  std::string face;
+  int size = 12;    // cell height in pixels
+  bool bold = false, italic = false;
+  int align = 1;    // 0 left, 1 centre, 2 right
+  uint32_t textColour = 0xFF000000u, backColour = 0xFFFFFFFFu; // 0xAARRGGBB
+  int limit = 16;   // characters
+  int filter = 0;   // 0 any text, 1 integer ('0'-'9', '+', '-'), 2 decimal (those and '.')
+};
+
 // Outcome of a dialog that a helper program shows.
 enum DialogStatus : int
 {
@@ -206,6 +222,23 @@ public:
   // Shows a popup menu with its top-left corner at (x, y) of the window and
   // answers the chosen command id, or -1 when nothing was chosen. Modal.
   virtual int TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter) = 0;
+
+  // Opens the system's own text entry with the keyboard focus; false where there is none (X11,
+  // headless: the editor draws its own). Return and Escape in it, and its losing the focus to
+  // something outside the editor, come as entry events.
+  virtual bool OpenTextEntry(const NativeTextEntry& entry)
+  {
+    (void)entry;
+    return false;
+  }
+  // The entry's text now; false when none is open.
+  virtual bool TextEntryText(std::string& text)
+  {
+    (void)text;
+    return false;
+  }
+  // Removes the entry (the focus goes back to the window when the entry had it).
+  virtual void CloseTextEntry() {}
 
   // A modal message box; answers a MessageBoxAnswer (kMessageBoxAnswerNone when it could not be shown).
   virtual int ShowMessageBox(const std::string& text, const std::string& caption, int kind) = 0;

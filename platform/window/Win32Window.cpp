@@ -17,6 +17,7 @@ namespace
 const wchar_t kClassName[] = L"IEffectWndClass";
 constexpr UINT_PTR kFrameTimerId = 2;
 constexpr size_t kFileBufferLength = 4096;
+constexpr int kEntryId = 99;
 
 int gClassUsers = 0; // live windows (and windows being made) of the class; user-interface thread only
 
@@ -228,6 +229,12 @@ struct Win32Window::State
   bool haveLastKey = false;
   bool forwardingKey = false;
   COLORREF customColours[16] = {};
+  // The text entry: an EDIT child, subclassed.
+  HWND entry = nullptr;
+  WNDPROC entryPrevious = nullptr;
+  HFONT entryFont = nullptr;
+  COLORREF entryText = 0, entryBack = 0;
+  int entryFilter = 0;
 
   bool Busy() const { return modal > 0 || delivering > 0; }
 
@@ -394,6 +401,36 @@ struct Win32Window::State
     Deliver(e);
   }
 
+  void Notify(WindowEventKind kind)
+  {
+    WindowEvent e;
+    e.kind = kind;
+    e.time = uint32_t(GetMessageTime());
+    Deliver(e);
+  }
+
+  bool EntryAccepts(wchar_t c) const
+  {
+    if (c == L'\b' || entryFilter == 0) return true;
+    if ((c >= L'0' && c <= L'9') || c == L'+' || c == L'-') return true;
+    return entryFilter == 2 && c == L'.';
+  }
+
+  void DropEntry()
+  {
+    if (entry && IsWindow(entry))
+    {
+      const bool hadFocus = GetFocus() == entry;
+      SetWindowLongPtrW(entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entryPrevious));
+      DestroyWindow(entry);
+      if (hadFocus && hwnd) SetFocus(hwnd);
+    }
+    entry = nullptr;
+    entryPrevious = nullptr;
+    if (entryFont) DeleteObject(entryFont);
+    entryFont = nullptr;
+  }
+
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 };
 
@@ -423,6 +460,44 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     // Nothing may unwind through the system's message dispatch.
     return 0;
   }
+}
+LRESULT CALLBACK EntryProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  auto* state = reinterpret_cast<Win32Window::State*>(GetWindowLongPtrW(edit, GWLP_USERDATA));
+  if (!state || state->entry != edit || !state->entryPrevious)
+    return DefWindowProcW(edit, message, wParam, lParam);
+  const WNDPROC previous = state->entryPrevious;
+  try
+  {
+    switch (message)
+    {
+    case WM_KEYDOWN:
+      if (wParam == VK_RETURN || wParam == VK_ESCAPE)
+      {
+        state->Notify(wParam == VK_RETURN ? kWindowEventEntryCommit : kWindowEventEntryCancel);
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      // Return and Escape were answered with their key; a refused character goes no further.
+      if (wParam == L'\r' || wParam == L'\n' || wParam == 0x1B || !state->EntryAccepts(wchar_t(wParam)))
+        return 0;
+      break;
+    case WM_GETDLGCODE:
+      return CallWindowProcW(previous, edit, message, wParam, lParam) | DLGC_WANTALLKEYS;
+    case WM_KILLFOCUS:
+      // To the editor's own window it is a press there, which the editor answers itself.
+      if (reinterpret_cast<HWND>(wParam) != state->hwnd) state->Notify(kWindowEventEntryCancel);
+      break;
+    default:
+      break;
+    }
+  }
+  catch (...)
+  {
+    return 0;
+  }
+  return CallWindowProcW(previous, edit, message, wParam, lParam);
 }
 } // namespace
 
@@ -481,13 +556,23 @@ LRESULT Win32Window::State::Handle(UINT message, WPARAM wParam, LPARAM lParam)
   case WM_CHAR:
     return 0; // typed characters travel with their key
   case WM_SETFOCUS:
-    e.kind = kWindowEventFocusIn;
-    Deliver(e);
-    return 0;
   case WM_KILLFOCUS:
-    e.kind = kWindowEventFocusOut;
+    // The focus moving between the window and its own entry is no news to the editor.
+    if (entry && reinterpret_cast<HWND>(wParam) == entry) return 0;
+    e.kind = message == WM_SETFOCUS ? kWindowEventFocusIn : kWindowEventFocusOut;
     Deliver(e);
     return 0;
+  case WM_CTLCOLOREDIT:
+    if (entry && reinterpret_cast<HWND>(lParam) == entry)
+    {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, entryText);
+      SetBkColor(dc, entryBack);
+      SetBkMode(dc, OPAQUE);
+      SetDCBrushColor(dc, entryBack);
+      return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+    }
+    break;
   case WM_GETDLGCODE:
     return DLGC_WANTALLKEYS;
   case WM_SETCURSOR:
@@ -509,6 +594,11 @@ LRESULT Win32Window::State::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     }
     return 0;
   case WM_NCDESTROY:
+    // The entry went with its parent.
+    entry = nullptr;
+    entryPrevious = nullptr;
+    if (entryFont) DeleteObject(entryFont);
+    entryFont = nullptr;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     hwnd = nullptr;
     cursorHidden = false;
@@ -574,6 +664,7 @@ void Win32Window::Close()
 {
   State& s = *mState;
   s.listener = nullptr; // our own closing is not news to the editor
+  s.DropEntry();
   if (s.hwnd && IsWindow(s.hwnd))
   {
     KillTimer(s.hwnd, kFrameTimerId);
@@ -728,6 +819,55 @@ int Win32Window::TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, Pop
   --s.modal;
   DestroyMenu(menu);
   return chosen > 0 ? int(chosen) - 1 : -1;
+}
+
+static COLORREF ColourRef(uint32_t argb)
+{
+  return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
+}
+
+bool Win32Window::OpenTextEntry(const NativeTextEntry& request)
+{
+  State& s = *mState;
+  if (!s.hwnd || s.entry || request.width <= 0 || request.height <= 0) return false;
+  const DWORD align = request.align == 0 ? ES_LEFT : (request.align == 2 ? ES_RIGHT : ES_CENTER);
+  HWND edit =
+      CreateWindowExW(0, L"EDIT", Widen(request.text).c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | align,
+                      request.x, request.y, request.width, request.height, s.hwnd,
+                      reinterpret_cast<HMENU>(UINT_PTR(kEntryId)), ThisModule(), nullptr);
+  if (!edit) return false;
+  s.entryFont = CreateFontW(request.size, 0, 0, 0, request.bold ? FW_BOLD : FW_DONTCARE, request.italic,
+                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(request.face).c_str());
+  if (s.entryFont) SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(s.entryFont), FALSE);
+  s.entryText = ColourRef(request.textColour);
+  s.entryBack = ColourRef(request.backColour);
+  s.entryFilter = request.filter;
+  SendMessageW(edit, EM_SETLIMITTEXT, WPARAM(request.limit > 0 ? request.limit : 0), 0);
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  s.entry = edit;
+  SetWindowLongPtrW(edit, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&s));
+  s.entryPrevious =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EntryProc)));
+  SetFocus(edit);
+  return true;
+}
+
+bool Win32Window::TextEntryText(std::string& text)
+{
+  State& s = *mState;
+  if (!s.entry) return false;
+  const int length = GetWindowTextLengthW(s.entry);
+  std::wstring wide(size_t(std::max(length, 0)) + 1, L'\0');
+  const int got = GetWindowTextW(s.entry, wide.data(), int(wide.size()));
+  wide.resize(size_t(std::max(got, 0)));
+  text = Narrow(wide);
+  return true;
+}
+
+void Win32Window::CloseTextEntry()
+{
+  mState->DropEntry();
 }
 
 int Win32Window::ShowMessageBox(const std::string& text, const std::string& caption, int kind)

@@ -11,8 +11,9 @@
 // it without asking the editor. Events that arrive while the editor is busy with one (a modal
 // menu, message box or dialog of ours runs its own loop) wait and are delivered after it, or by
 // Pump (effEditIdle); timer ticks that arrive then are dropped.
-// Popup menus are the system's own (TrackPopupMenuEx); the message box, file and colour prompts
-// are the system's dialogs; the desktop shell opens folders and links.
+// Popup menus are the system's own (TrackPopupMenuEx), so is the value prompt's text entry (an
+// "EDIT" child, id 99); the message box, file and colour prompts are the system's dialogs; the
+// desktop shell opens folders and links.
 class Win32Window : public PlatformWindow
 {
 public:
@@ -35,6 +36,9 @@ public:
   void SetCursorVisible(bool visible) override;
   void ForwardKeyToHost(const WindowEvent& event) override;
   int TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter) override;
+  bool OpenTextEntry(const NativeTextEntry& entry) override;
+  bool TextEntryText(std::string& text) override;
+  void CloseTextEntry() override;
   int ShowMessageBox(const std::string& text, const std::string& caption, int kind) override;
   DialogStatus PromptForFile(bool save, const std::string& folder, const std::string& file,
                              const std::vector<std::string>& extensions, std::string& path) override;

@@ -409,3 +409,178 @@ TEST(Win32Window, SyntheticClickReachesTheEditor)
   EXPECT_NEAR(downs[0].y, 40, 1);
   EXPECT_FALSE(input->PointerGrabbedElsewhere());
 }
+
+TEST(Win32Window, TextEntryIsAnEditControlThatFiltersCommitsAndCancels)
+{
+  auto host = HostTopWindow::Create(200, 100, "win32 entry test");
+  ASSERT_TRUE(host);
+  Recorder recorder;
+  Win32Window window;
+  ASSERT_TRUE(window.Open(host->Handle(), 200, 100, &recorder));
+  HWND child = reinterpret_cast<HWND>(window.Handle());
+  std::string text;
+  EXPECT_FALSE(window.TextEntryText(text));
+
+  NativeTextEntry request;
+  request.x = 20;
+  request.y = 30;
+  request.width = 80;
+  request.height = 20;
+  request.text = "12";
+  request.face = "Consolas";
+  request.size = 14;
+  request.filter = 1;
+  request.limit = 4;
+  request.backColour = 0xFF102030u;
+  request.textColour = 0xFFFFFFFFu;
+  ASSERT_TRUE(window.OpenTextEntry(request));
+  EXPECT_FALSE(window.OpenTextEntry(request)); // one at a time
+  HWND edit = GetDlgItem(child, 99);
+  ASSERT_TRUE(edit);
+  wchar_t name[16] = {};
+  GetClassNameW(edit, name, 16);
+  EXPECT_EQ(lstrcmpiW(name, L"Edit"), 0);
+  EXPECT_EQ(GetFocus(), edit);
+  POINT corner{0, 0};
+  MapWindowPoints(edit, child, &corner, 1);
+  EXPECT_EQ(corner.x, 20);
+  EXPECT_EQ(corner.y, 30);
+  DWORD from = 9, to = 9;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u); // selected whole
+  EXPECT_EQ(to, 2u);
+  EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 4);
+  // The focus went to the window's own entry: no news for the editor.
+  EXPECT_TRUE(recorder.Of(kWindowEventFocusOut).empty());
+  // Drawn in the colours asked for.
+  PixelProbe shot;
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        return host->Capture(shot.pixels, shot.width, shot.height) && shot.At(20 + 78, 30 + 1) == 0x102030u;
+      }));
+
+  // An integer entry refuses letters and the point; a character replaces the selection.
+  SendMessageW(edit, WM_CHAR, 'a', 0);
+  SendMessageW(edit, WM_CHAR, '.', 0);
+  ASSERT_TRUE(window.TextEntryText(text));
+  EXPECT_EQ(text, "12");
+  SendMessageW(edit, WM_CHAR, '7', 0);
+  SendMessageW(edit, WM_CHAR, '-', 0);
+  SendMessageW(edit, WM_CHAR, '\b', 0);
+  SendMessageW(edit, WM_CHAR, '5', 0);
+  window.TextEntryText(text);
+  EXPECT_EQ(text, "75");
+
+  // Return commits, Escape cancels; neither types anything.
+  SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  SendMessageW(edit, WM_CHAR, '\r', 0);
+  EXPECT_EQ(recorder.Of(kWindowEventEntryCommit).size(), 1u);
+  SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(recorder.Of(kWindowEventEntryCancel).size(), 1u);
+  window.TextEntryText(text);
+  EXPECT_EQ(text, "75");
+  // The focus leaving for the host cancels it.
+  SetFocus(reinterpret_cast<HWND>(host->Handle()));
+  EXPECT_EQ(recorder.Of(kWindowEventEntryCancel).size(), 2u);
+  window.CloseTextEntry();
+  EXPECT_EQ(GetDlgItem(child, 99), nullptr);
+  EXPECT_FALSE(window.TextEntryText(text));
+
+  // A decimal entry takes the point; closing it gives the focus back to the window.
+  request.filter = 2;
+  request.text = "";
+  ASSERT_TRUE(window.OpenTextEntry(request));
+  SendMessageW(GetDlgItem(child, 99), WM_CHAR, '.', 0);
+  window.TextEntryText(text);
+  EXPECT_EQ(text, ".");
+  window.CloseTextEntry();
+  EXPECT_EQ(GetFocus(), child);
+
+  // The host destroys everything while an entry is open: nothing is left to touch.
+  ASSERT_TRUE(window.OpenTextEntry(request));
+  host.reset();
+  PumpThread();
+  EXPECT_FALSE(window.TextEntryText(text));
+  window.CloseTextEntry();
+  window.Close();
+}
+
+namespace
+{
+// Answers the next dialog of this thread from inside its modal loop: finds it by its title and presses a
+// button.
+struct DialogAnswer
+{
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+  {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) -> BOOL
+        {
+          wchar_t title[128] = {};
+          GetWindowTextW(w, title, 128);
+          if (!IsWindowVisible(w) || sTitle != title) return TRUE;
+          sFound = true;
+          PostMessageW(w, WM_COMMAND, MAKEWPARAM(sButton, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(GetDlgItem(w, sButton)));
+          return FALSE;
+        },
+        0);
+  }
+  DialogAnswer(const std::wstring& title, int button)
+  {
+    sTitle = title;
+    sButton = button;
+    sFound = false;
+    timer = SetTimer(nullptr, 0, 50, Tick);
+  }
+  ~DialogAnswer() { KillTimer(nullptr, timer); }
+  UINT_PTR timer = 0;
+  static inline std::wstring sTitle;
+  static inline int sButton = 0;
+  static inline bool sFound = false;
+};
+} // namespace
+
+TEST(Win32Window, DialogsAnswerWhatTheUserChose)
+{
+  auto host = HostTopWindow::Create(200, 100, "win32 dialog test");
+  ASSERT_TRUE(host);
+  Recorder recorder;
+  Win32Window window;
+  uint8_t rgb[3] = {10, 20, 30};
+  EXPECT_EQ(window.PromptForColour("Pick", rgb), kDialogUnavailable); // no window yet
+  std::string path = "unchanged";
+  EXPECT_EQ(window.PromptForFile(false, "", "", {}, path), kDialogUnavailable);
+  window.SetTimerPeriod(20);
+  ASSERT_TRUE(window.Open(host->Handle(), 200, 100, &recorder));
+
+  {
+    // The title reaches the colour dialog; OK gives the colour it started at.
+    DialogAnswer answer(L"Part colour", IDOK);
+    EXPECT_EQ(window.PromptForColour("Part colour", rgb), kDialogChosen);
+    EXPECT_TRUE(DialogAnswer::sFound);
+    EXPECT_EQ(rgb[0], 10);
+    EXPECT_EQ(rgb[1], 20);
+    EXPECT_EQ(rgb[2], 30);
+  }
+  {
+    DialogAnswer answer(L"Part colour", IDCANCEL);
+    EXPECT_EQ(window.PromptForColour("Part colour", rgb), kDialogCancelled);
+  }
+  {
+    DialogAnswer answer(L"Sure?", IDNO);
+    EXPECT_EQ(window.ShowMessageBox("Replace the bank?", "Sure?", kMessageBoxYesNoCancel),
+              kMessageBoxAnswerNo);
+    EXPECT_TRUE(DialogAnswer::sFound);
+  }
+  {
+    DialogAnswer answer(L"Open", IDCANCEL);
+    EXPECT_EQ(window.PromptForFile(false, "C:/", "bank.syx", {"syx", "mid"}, path), kDialogCancelled);
+    EXPECT_TRUE(DialogAnswer::sFound);
+    EXPECT_EQ(path, "unchanged");
+  }
+  // The frame timer ticked on inside the dialogs' loops: the editor, waiting for the answer, heard none of it.
+  EXPECT_TRUE(recorder.Of(kWindowEventTimer).empty());
+  window.Close();
+}
