@@ -37,7 +37,7 @@ TEST(Win32EditorEntry, TheValuePromptIsTheSystemsEntry)
 {
   auto host = HostTopWindow::Create(200, 100, "win32 editor entry test");
   ASSERT_TRUE(host);
-  TestPlug plug;
+  HostlessPlug plug;
   auto* graphics = new IGraphicsWin(&plug, 200, 100);
   graphics->SetPlatformWindow(std::make_unique<Win32Window>());
   plug.AttachEditor(graphics); // the plug-in owns the editor
