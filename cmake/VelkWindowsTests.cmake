@@ -33,7 +33,8 @@ foreach(_name ${VELK_WIN_SUITES})
   add_test(NAME windows.${_name} COMMAND test_${_name} --gtest_brief=1 "--gtest_filter=-${VELK_WIN_SKIPPED_TESTS}")
   set_tests_properties(windows.${_name} PROPERTIES TIMEOUT 600 LABELS windows
     ENVIRONMENT "VELK_MIDI_BACKEND=loopback")
-  # Suites that show windows, read the screen or move the pointer take the display one at a time, as on Linux.
+  # Suites that open windows share the display one at a time, as on Linux: another's window could cover the one
+  # a test clicks on or captures.
   if(_name MATCHES "^(window|vsthost)$")
     set_tests_properties(windows.${_name} PROPERTIES RESOURCE_LOCK display)
   endif()

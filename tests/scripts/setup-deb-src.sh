@@ -76,5 +76,14 @@ out=$(VELK_SETUP_APT_DIR="$work/apt" VELK_SETUP_DRY_RUN=1 PATH="$work/bin:$PATH"
 if grep -q "adding the source entries" <<<"$out"; then
   echo "setup added source entries again:"; echo "$out"; failed=1
 fi
+# No Debian entry at all (another distribution): a warning, and the Linux packages all the same.
+mkdir -p "$work/other/sources.list.d"
+echo "deb http://archive.example.com/other stable main" >"$work/other/sources.list"
+out=$(VELK_SETUP_APT_DIR="$work/other" VELK_SETUP_DRY_RUN=1 PATH="$work/bin:$PATH" bash "$root/scripts/setup" 2>&1)
+status=$?
+if [ $status -ne 0 ] || grep -q "adding the source entries" <<<"$out" || ! grep -q "no Debian binary entry" <<<"$out" ||
+  ! grep -q "apt-get install" <<<"$out"; then
+  echo "without Debian entries: exit $status, output:"; echo "$out"; failed=1
+fi
 [ $failed -eq 0 ] && echo "setup deb-src entries: as expected"
 exit $failed
