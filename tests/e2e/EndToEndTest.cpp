@@ -2,8 +2,8 @@
 // a child process. The plug-in finds the simulator's ports by the names a project recalls, as it would
 // a real synthesizer's, and its waits run on the scaled clock. Run under scripts/with-jack; without a
 // server the suite skips, unless VELK_REQUIRE_JACK=1.
-#include "framework/plugin/ChunkHeader.h"
 #include "framework/plugin/ParameterIds.h"
+#include "tests/support/EndToEndRig.h"
 #include "tests/support/SimSynthProcess.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSysEx.h"
@@ -25,92 +25,12 @@ using namespace std::chrono_literals;
 
 namespace
 {
-bool JackRequired()
-{
-  const char* value = std::getenv("VELK_REQUIRE_JACK");
-  return value && std::string(value) == "1";
-}
-
-int32_t ReadLE32(const std::vector<uint8_t>& bytes, size_t at)
-{
-  return int32_t(uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
-                 uint32_t(bytes[at + 3]) << 24);
-}
-
-void AppendLE32(std::vector<uint8_t>& bytes, int32_t value)
-{
-  for (int shift = 0; shift < 32; shift += 8)
-    bytes.push_back(uint8_t(uint32_t(value) >> shift));
-}
-
-// A program chunk of the plug-in, read and written field by field: the header, the state tag and
-// version, no automated values, the count and the values of the other parameters, then the names (the
-// MIDI ports among them) and the tail (device id and model).
-struct ProgramChunk
-{
-  static constexpr int kMidiInputName = 25;
-  static constexpr int kMidiOutputName = 26;
-
-  std::vector<uint8_t> head; // up to and with the values
-  std::vector<std::string> names;
-  std::vector<uint8_t> tail;
-
-  bool Parse(const std::vector<uint8_t>& bytes)
-  {
-    size_t at = size_t(kChunkHeaderSize) + 8;
-    if (bytes.size() < at + 4) return false;
-    const int32_t count = ReadLE32(bytes, at);
-    at += 4 + 8 * size_t(count);
-    if (count != kDebugParts + 1 || bytes.size() < at + 4) return false;
-    head.assign(bytes.begin(), bytes.begin() + long(at));
-    const int32_t nameCount = ReadLE32(bytes, at);
-    at += 4;
-    names.clear();
-    for (int32_t i = 0; i < nameCount; ++i)
-    {
-      if (bytes.size() < at + 4) return false;
-      const size_t length = size_t(ReadLE32(bytes, at));
-      at += 4;
-      if (bytes.size() < at + length) return false;
-      names.emplace_back(bytes.begin() + long(at), bytes.begin() + long(at + length));
-      at += length;
-    }
-    tail.assign(bytes.begin() + long(at), bytes.end());
-    return true;
-  }
-
-  void SetValue(int parameter, double value)
-  {
-    std::memcpy(head.data() + kChunkHeaderSize + 12 + 8 * parameter, &value, 8);
-  }
-
-  std::vector<uint8_t> Bytes() const
-  {
-    std::vector<uint8_t> bytes = head;
-    AppendLE32(bytes, int32_t(names.size()));
-    for (const std::string& name : names)
-    {
-      AppendLE32(bytes, int32_t(name.size()));
-      bytes.insert(bytes.end(), name.begin(), name.end());
-    }
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
-    return bytes;
-  }
-};
-
-size_t FirstIndexOf(const std::vector<std::string>& log, const std::string& line, size_t from = 0)
-{
-  for (size_t i = from; i < log.size(); ++i)
-    if (log[i] == line) return i;
-  return log.size();
-}
-
 class EndToEnd : public ::testing::Test
 {
 protected:
   void SetUp() override
   {
-    if (!std::getenv("JACK_DEFAULT_SERVER") && !JackRequired())
+    if (!std::getenv("JACK_DEFAULT_SERVER") && !EndToEndEnvIsOne("VELK_REQUIRE_JACK"))
       GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
     static std::atomic<int> serial{0};
     const std::string unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
@@ -127,12 +47,16 @@ protected:
     words >> word >> simIn >> simOut;
     ASSERT_EQ(word, "READY");
 
+    // The reference editor is built before any plug-in is loaded (see ReferenceEditor).
+    reference = ReferenceEditor::Get();
     ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
     ASSERT_TRUE(host.Open(48000.0, kBlock));
   }
 
   void TearDown() override
   {
+    if (editor) editor->Close();
+    editor.reset();
     host.Close();
     sim.WriteLine("QUIT");
     sim.Finish();
@@ -179,14 +103,17 @@ protected:
     return false;
   }
 
-  // A controller from the host passes straight through to the synthesizer: once one arrives, the
-  // recalled ports are open and connected. The next probe goes out only while none has arrived.
+  // The recalled project first finds the synthesizer (the handshake, during which the editor
+  // passes nothing on); after that a controller from the host passes straight through. Once one
+  // arrives after the synthesizer's answer, the ports are open and the handshake is over. The next
+  // probe goes out only while none has arrived.
   bool WaitForPorts()
   {
     return ProcessUntil(
         [&](const auto& log)
         {
-          if (FirstIndexOf(log, "IN B0 07 64") < log.size()) return true;
+          const size_t answer = FirstIndexOf(log, "OUT " + SimHex(SimSynth(3, 23).Globals()[1]));
+          if (FirstIndexOf(log, "IN B0 07 64", answer) < log.size()) return true;
           host.QueueMidi(0, 0xB0, 7, 100);
           return false;
         });
@@ -215,12 +142,87 @@ protected:
     return false;
   }
 
+  // The editor in a window of its own on the display, as a user sees it.
+  void OpenEditor()
+  {
+    if (!HaveDisplay())
+    {
+      if (EndToEndEnvIsOne("VELK_REQUIRE_DISPLAY")) FAIL() << "no X display, and VELK_REQUIRE_DISPLAY=1";
+      GTEST_SKIP() << "no X display; run under scripts/with-xvfb";
+    }
+    ASSERT_NE(reference, nullptr) << "the reference editor could not be built";
+    editor = std::make_unique<EditorOnScreen>(host, kBlock);
+    ASSERT_TRUE(editor->Open()) << "the editor did not open on the display (or XTest is missing)";
+  }
+
+  // Whether the status line shows the text, drawn as the editor draws it on the page shown.
+  bool StatusShows(const std::string& text)
+  {
+    IRectangle rect;
+    std::vector<uint32_t> expected;
+    if (!reference->StatusLine(text, mainTab, rect, expected)) return false;
+    return editor->Shows(rect, expected);
+  }
+
+  bool WaitForStatus(const std::string& text, std::chrono::milliseconds bound = 30s)
+  {
+    return editor->PumpUntil([&] { return StatusShows(text); }, bound);
+  }
+
+  // A project talking to the simulator at its device id, as the user left it; returns once the
+  // handshake that follows the recall has found the synthesizer.
+  void RecallTheSimulatorAndConnect()
+  {
+    ProgramChunk chunk = ChunkWithSimulatorPorts();
+    chunk.SetValue(kMIDIFilterDirectToHardware, 1.0);
+    chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
+    chunk.SetValue(kGlobalMidiChannel, 3.0);
+    ASSERT_GE(chunk.tail.size(), 4u);
+    chunk.tail[0] = 3;
+    mainTab = int(chunk.Value(kMainTab));
+    ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
+    ASSERT_TRUE(WaitForStatus("Plug-in is ready to go!")) << "the handshake did not find the synthesizer";
+  }
+
+  void ShowPage(int tab)
+  {
+    IRectangle button;
+    ASSERT_TRUE(reference->RadioButton(kMainTab, tab, button));
+    editor->Click(button);
+    mainTab = tab;
+  }
+
+  IRectangle LeftPaneMenu() const
+  {
+    const LeftPatchPopupMenu* menu = reference->FirstOfClass<LeftPatchPopupMenu>();
+    return menu ? menu->Rect() : IRectangle();
+  }
+
+  // The slots of a bank in the simulator's memory, one line per message ("SLOT n F0 ...").
+  std::vector<std::string> SimBank(int bankCode)
+  {
+    sim.WriteLine("BANK " + std::to_string(bankCode));
+    std::vector<std::string> lines;
+    for (std::string line = sim.ReadLine(); !line.empty() && line != "END"; line = sim.ReadLine())
+      lines.push_back(line);
+    return lines;
+  }
+
+  static std::string DeviceIdRequest(int id)
+  {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string("IN F0 00 20 29 01 24 ") + kDigits[id >> 4] + kDigits[id & 15] + " 10 F7";
+  }
+
   static constexpr const char* kEditBufferRequest = "IN F0 00 20 29 01 24 03 08 F7";
   static constexpr int kBlock = 256;
   std::filesystem::path dataDir;
   SimSynthProcess sim;
   std::string simIn, simOut;
   vsthost::VstHost host;
+  ReferenceEditor* reference = nullptr;
+  std::unique_ptr<EditorOnScreen> editor;
+  int mainTab = 2;
 };
 
 } // namespace
@@ -251,9 +253,17 @@ TEST_F(EndToEnd, StartAndStopFollowTheHostTransport)
   EXPECT_LT(start, stop);
   EXPECT_EQ(FirstIndexOf(log, "IN FA", start + 1), log.size()) << "a second Start";
   EXPECT_EQ(FirstIndexOf(log, "IN FC", stop + 1), log.size()) << "a second Stop";
-  // The synthesizer answers only SysEx addressed to it: none of this is answered.
+  // The synthesizer answers only SysEx addressed to it: nothing of this is answered, only the
+  // handshake's device-id request (with the two global messages).
+  const SimSynth same(3, 23);
   for (const std::string& line : log)
-    EXPECT_NE(line.rfind("OUT ", 0), 0u) << line;
+  {
+    if (line.rfind("OUT ", 0) == 0)
+    {
+      EXPECT_TRUE(line == "OUT " + SimHex(same.Globals()[0]) || line == "OUT " + SimHex(same.Globals()[1]))
+          << line;
+    }
+  }
 }
 
 TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
@@ -263,11 +273,13 @@ TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
   ProgramChunk before;
   ASSERT_TRUE(before.Parse(host.GetChunk(false)));
   host.QueueMidi(0, 0xC0, 5, 0);
-  ASSERT_TRUE(ProcessUntil([](const auto& log) { return Answered(log); }))
+  ASSERT_TRUE(
+      ProcessUntil([](const auto& log) { return Answered(log, FirstIndexOf(log, kEditBufferRequest)); }))
       << "the synthesizer was not asked for the part";
   const std::vector<std::string> log = SimLog();
   const size_t change = FirstIndexOf(log, "IN C0 05");
-  ASSERT_LT(change, log.size()) << "the program change went on to the synthesizer first";
+  ASSERT_LT(change, log.size()) << "the program change went on to the synthesizer first\n"
+                                << ::testing::PrintToString(log);
 
   // Asked at its own device id, the synthesizer answered with part 1's program (both messages).
   const size_t request = FirstIndexOf(log, kEditBufferRequest);
@@ -316,8 +328,109 @@ TEST_F(EndToEnd, ASilentSynthesizerTimesOutAndTheNextRequestIsAnswered)
       << "the request to the silent synthesizer never ended";
   const std::vector<std::string> log = SimLog();
   const size_t first = FirstIndexOf(log, kEditBufferRequest);
-  EXPECT_FALSE(Answered(std::vector<std::string>(
-      log.begin(), log.begin() + long(FirstIndexOf(log, kEditBufferRequest, first + 1)))))
+  EXPECT_FALSE(
+      Answered(std::vector<std::string>(log.begin(),
+                                        log.begin() + long(FirstIndexOf(log, kEditBufferRequest, first + 1))),
+               first))
       << "the silent synthesizer answered";
   EXPECT_LT(FirstIndexOf(log, "IN C0 06"), log.size());
+}
+
+// A new plug-in talks to device id 15; the synthesizer is on 3. The project that names its ports
+// brings the link up: the request at 15 goes unanswered, the scan tries 0, 1, 2, 3, the synthesizer
+// answers with its global settings, and the editor takes its device id.
+TEST_F(EndToEnd, TheHandshakeFindsTheSynthesizerOnItsDeviceId)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ProgramChunk chunk = ChunkWithSimulatorPorts();
+  ASSERT_GE(chunk.tail.size(), 4u);
+  EXPECT_EQ(chunk.tail[0], 15) << "a new plug-in's device id";
+  mainTab = int(chunk.Value(kMainTab));
+  ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
+
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimLog();
+        return Answered(log, FirstIndexOf(log, DeviceIdRequest(3)));
+      },
+      40s))
+      << "the synthesizer on device id 3 was never asked";
+  ASSERT_TRUE(WaitForStatus("Plug-in is ready to go!"))
+      << (StatusShows("No response from Hardware") ? "the editor says: No response from Hardware"
+                                                   : "the status line shows neither outcome");
+
+  const std::vector<std::string> log = SimLog();
+  std::vector<size_t> order;
+  for (int id : {15, 0, 1, 2, 3})
+    order.push_back(FirstIndexOf(log, DeviceIdRequest(id)));
+  for (size_t i = 1; i < order.size(); ++i)
+    EXPECT_LT(order[i - 1], order[i]) << "request " << i << " out of order";
+  EXPECT_EQ(FirstIndexOf(log, DeviceIdRequest(4)), log.size()) << "the scan went on past the answer";
+  // Only the request at its own id was answered, with both global messages.
+  const SimSynth same(3, 23);
+  const std::vector<SimBytes> globals = same.Globals();
+  ASSERT_EQ(globals.size(), 2u);
+  const size_t first = FirstIndexOf(log, "OUT " + SimHex(globals[0]), order.back());
+  EXPECT_LT(first, log.size());
+  EXPECT_EQ(FirstIndexOf(log, "OUT " + SimHex(globals[1]), first), first + 1);
+
+  // The editor now talks to device id 3: the global channel shows it, and the project keeps it.
+  ProgramChunk now;
+  ASSERT_TRUE(editor->PumpUntil(
+      [&] { return now.Parse(host.GetChunk(false)) && now.Value(kGlobalMidiChannel) == 3.0; }, 10s))
+      << "global channel " << now.Value(kGlobalMidiChannel);
+  EXPECT_EQ(now.tail[0], 3);
+}
+
+namespace
+{
+// The bank's slots with the bank code byte (byte 8 of the memory form) blanked, for comparing two
+// banks' contents.
+std::vector<std::string> WithoutBankCode(std::vector<std::string> lines)
+{
+  for (std::string& line : lines)
+  {
+    const size_t bytes = line.find("F0 ");
+    if (bytes != std::string::npos && line.size() > bytes + 26) line.replace(bytes + 24, 2, "..");
+  }
+  return lines;
+}
+} // namespace
+
+// The librarian's "Hardware" menu on the library page: bank A is received slot by slot, then the
+// same bank is written into bank B of the synthesizer, which then holds bank A's programs.
+TEST_F(EndToEnd, ABankReceivedAndWrittenToAnotherBankArrivesByteForByte)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  const std::vector<std::string> bankA = WithoutBankCode(SimBank(5));
+  ASSERT_EQ(bankA.size(), 2u * 128u);
+  ASSERT_NE(WithoutBankCode(SimBank(6)), bankA) << "the simulator's banks A and B should differ";
+
+  ASSERT_NO_FATAL_FAILURE(ShowPage(1));
+  const IRectangle menu = LeftPaneMenu();
+  ASSERT_GT(menu.W(), 0) << "no librarian menu in the editor";
+  // Receive from Hardware > Bank A.
+  ASSERT_TRUE(editor->ChooseFromMenu(menu, {"Down", "Right", "Down", "Return"})) << "the menu never showed";
+  ASSERT_TRUE(WaitForStatus("Data request completed!", 60s)) << "the bank request did not complete";
+  const std::vector<std::string> log = SimLog();
+  EXPECT_EQ(CountStartingWith(log, "IN F0 00 20 29 01 24 03 13 05 "), 128u) << "one request per slot";
+  EXPECT_LT(FirstIndexOf(log, "IN F0 00 20 29 01 24 03 13 05 7F F7"), log.size()) << "the last slot";
+
+  // Store to Hardware > All Current Patches to Bank B.
+  ASSERT_TRUE(editor->ChooseFromMenu(menu, {"Down", "Down", "Right", "Down", "Down", "Return"}));
+  std::vector<std::string> bankB;
+  EXPECT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        bankB = WithoutBankCode(SimBank(6));
+        return bankB == bankA;
+      },
+      60s));
+  ASSERT_EQ(bankB.size(), bankA.size());
+  for (size_t i = 0; i < bankA.size(); ++i)
+    ASSERT_EQ(bankB[i], bankA[i]) << "message " << i;
+  // Bank A itself is as it was: the write went to bank B only.
+  EXPECT_EQ(WithoutBankCode(SimBank(5)), bankA);
 }
