@@ -3,6 +3,7 @@
 // a real synthesizer's, and its waits run on the scaled clock. Run under scripts/with-jack; without a
 // server the suite skips, unless VELK_REQUIRE_JACK=1.
 #include "framework/plugin/ParameterIds.h"
+#include "link/ProgramDump.h"
 #include "tests/support/EndToEndRig.h"
 #include "tests/support/SimSynthProcess.h"
 #include "tools/simsynth/SimSynth.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -55,6 +57,13 @@ protected:
 
   void TearDown() override
   {
+    // A failing case leaves what the editor showed at its end in the build folder.
+    if (editor && HasFailure())
+    {
+      const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+      const std::string path = std::string(VELK_BINARY_DIR) + "/e2e-" + name + ".png";
+      if (editor->SaveScreenshot(path)) std::fprintf(stderr, "the editor at the end: %s\n", path.c_str());
+    }
     if (editor) editor->Close();
     editor.reset();
     host.Close();
@@ -86,6 +95,15 @@ protected:
     for (std::string line = sim.ReadLine(); !line.empty() && line != "END"; line = sim.ReadLine())
       lines.push_back(line);
     return lines;
+  }
+
+  // What the simulator heard ("IN" lines only), oldest first.
+  std::vector<std::string> SimHeard()
+  {
+    std::vector<std::string> heard;
+    for (std::string& line : SimLog())
+      if (line.rfind("IN ", 0) == 0) heard.push_back(std::move(line));
+    return heard;
   }
 
   // Runs audio blocks until the simulator's log satisfies the test, or the bound passes.
@@ -189,6 +207,7 @@ protected:
     IRectangle button;
     ASSERT_TRUE(reference->RadioButton(kMainTab, tab, button));
     editor->Click(button);
+    reference->ShowTab(tab);
     mainTab = tab;
   }
 
@@ -433,4 +452,274 @@ TEST_F(EndToEnd, ABankReceivedAndWrittenToAnotherBankArrivesByteForByte)
     ASSERT_EQ(bankB[i], bankA[i]) << "message " << i;
   // Bank A itself is as it was: the write went to bank B only.
   EXPECT_EQ(WithoutBankCode(SimBank(5)), bankA);
+}
+
+namespace
+{
+// "SLOT n <hex>" lines of a bank as the program messages they list.
+std::vector<SimBytes> SlotBytes(const std::vector<std::string>& lines)
+{
+  std::vector<SimBytes> messages;
+  for (const std::string& line : lines)
+  {
+    std::istringstream words(line.substr(line.find("F0 ")));
+    SimBytes bytes;
+    std::string byte;
+    while (words >> byte)
+      bytes.push_back(uint8_t(std::stoi(byte, nullptr, 16)));
+    messages.push_back(bytes);
+  }
+  return messages;
+}
+} // namespace
+
+// On the library page the user receives bank A, picks part 3 and double-clicks slot 6: the
+// program goes into part 3's edit buffer, both messages in edit form with the part byte 2.
+TEST_F(EndToEnd, ALibrarianSlotDoubleClickedGoesIntoTheSelectedPart)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  ASSERT_NO_FATAL_FAILURE(ShowPage(1));
+  ASSERT_TRUE(editor->ChooseFromMenu(LeftPaneMenu(), {"Down", "Right", "Down", "Return"}));
+  ASSERT_TRUE(WaitForStatus("Data request completed!", 60s));
+
+  IRectangle part3;
+  ASSERT_TRUE(reference->RadioButton(kQuickTab, 2, part3));
+  editor->Click(part3);
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        ProgramChunk now;
+        return now.Parse(host.GetChunk(false)) && now.Value(kQuickTab) == 2.0;
+      },
+      10s))
+      << "part 3 was not selected";
+
+  const LibrarianViewControl* view = reference->LibrarianView();
+  ASSERT_NE(view, nullptr);
+  const size_t before = SimHeard().size();
+  editor->Click(view->CellRect(0, 5), true);
+
+  // The slot is loaded into the editor, which then sends part 3 as it holds it: the slot's edit
+  // form (both messages, the part byte 2), except that a value beyond the range of the editor's
+  // parameter arrives brought into that range. The simulator fills a few fields beyond the ranges
+  // the editor gives them; the reference editor's reading of the slot says which, and a wrong slot
+  // or part would differ throughout.
+  const SimSynth same(3, 23);
+  const std::vector<SimBytes> slot = same.SlotMessages(5, 5);
+  ASSERT_EQ(slot.size(), 2u);
+  const SimBytes main = SimSysEx::ToEdit(slot[0], 2), second = SimSysEx::ToEdit(slot[1], 2);
+  ASSERT_TRUE(ParseProgramDump(reference->Plug(), main.data(), main.size(), DumpContext{}).Taken());
+  ASSERT_TRUE(ParseProgramDumpB(reference->Plug(), second.data(), second.size(), DumpContext{}).Taken());
+  const SimBytes held = BuildProgramDump(reference->Plug(), 2, SysExAddress{0, 3});
+  const std::string mainStart = "IN " + SimHex(SimBytes(main.begin(), main.begin() + 25)) + " ";
+  std::string sent;
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimHeard();
+        for (size_t i = before; i + 1 < log.size(); ++i)
+          if (log[i].rfind(mainStart, 0) == 0 && log[i + 1] == "IN " + SimHex(second))
+          {
+            sent = log[i];
+            return true;
+          }
+        return false;
+      },
+      20s))
+      << "slot 6 (\"" << std::string(main.begin() + 9, main.begin() + 25)
+      << "\") did not arrive in part 3's edit buffer";
+  std::istringstream words(sent.substr(3));
+  SimBytes bytes;
+  for (std::string byte; words >> byte;)
+    bytes.push_back(uint8_t(std::stoi(byte, nullptr, 16)));
+  ASSERT_EQ(bytes.size(), main.size());
+  std::string clamped;
+  for (size_t i = 25; i < main.size(); ++i)
+    if (bytes[i] != main[i]) clamped += " " + std::to_string(i);
+  std::string unlike;
+  for (size_t i = 0; i < held.size() && i < bytes.size(); ++i)
+    if (bytes[i] != held[i])
+      unlike += " " + std::to_string(i) + ":" + std::to_string(bytes[i]) + "/" + std::to_string(held[i]);
+  EXPECT_TRUE(unlike.empty()) << "differs from the editor's reading of the slot at (sent/read)" << unlike;
+  EXPECT_LE(std::count(clamped.begin(), clamped.end(), ' '), 16) << "differs from the slot at" << clamped;
+
+  // Nothing went to another part.
+  const std::vector<std::string> log = SimHeard();
+  for (size_t i = before; i < log.size(); ++i)
+  {
+    if (log[i].rfind("IN F0 00 20 29 01 24 03 00 ", 0) == 0)
+    {
+      EXPECT_EQ(log[i].rfind(mainStart, 0), 0u);
+    }
+    if (log[i].rfind("IN F0 00 20 29 01 24 03 1E ", 0) == 0)
+    {
+      EXPECT_EQ(log[i], "IN " + SimHex(second));
+    }
+  }
+}
+
+// A slow synthesizer, a bank request, and the cancel button pressed while it runs: no request
+// follows, and the librarian keeps the slots that had arrived whole, which a write of the left
+// bank into bank C then shows (the rest of bank C stays as it was).
+TEST_F(EndToEnd, CancellingABankRequestStopsItAndKeepsTheSlotsReceived)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  ASSERT_NO_FATAL_FAILURE(ShowPage(1));
+  const std::vector<SimBytes> bankA = SlotBytes(SimBank(5)), bankC = SlotBytes(SimBank(7));
+  ASSERT_EQ(bankA.size(), 256u);
+
+  sim.WriteLine("SLOW 40");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  ASSERT_TRUE(editor->ChooseFromMenu(LeftPaneMenu(), {"Down", "Right", "Down", "Return"}));
+  const std::string request = "IN F0 00 20 29 01 24 03 13 05 ";
+  ASSERT_TRUE(editor->PumpUntil([&] { return CountStartingWith(SimLog(), request) >= 6; }, 30s));
+  // The cancel button of the librarian's view, which shows over the overlay on the library page.
+  const IControl* cancel = reference->Plug().CancelButton(VELK::kLibrarianCancel);
+  ASSERT_NE(cancel, nullptr) << "no cancel button";
+  editor->Click(cancel->Rect());
+  ASSERT_TRUE(WaitForStatus("Data request cancelled!")) << "the request was not cancelled";
+  const size_t asked = CountStartingWith(SimLog(), request);
+  EXPECT_LT(asked, 128u);
+  editor->Pump(1s); // ten seconds of the link's time
+  EXPECT_EQ(CountStartingWith(SimLog(), request), asked) << "requests went on after the cancel";
+
+  // Store to Hardware > All Current Patches to Bank C.
+  sim.WriteLine("SLOW 0");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  ASSERT_TRUE(
+      editor->ChooseFromMenu(LeftPaneMenu(), {"Down", "Down", "Right", "Down", "Down", "Down", "Return"}));
+  ASSERT_TRUE(WaitForStatus("Data write completed!", 60s)) << "the bank was not written";
+  const std::vector<SimBytes> after = SlotBytes(SimBank(7));
+  ASSERT_EQ(after.size(), 256u);
+  size_t kept = 0;
+  auto sameAsA = [&](size_t i)
+  {
+    SimBytes a = bankA[i];
+    a[8] = 7; // the bank code of bank C
+    return after[i] == a;
+  };
+  while (kept < 256 && sameAsA(kept))
+    ++kept;
+  EXPECT_EQ(kept % 2, 0u) << "half a slot";
+  EXPECT_GE(kept / 2, 1u) << "no slot kept";
+  EXPECT_LE(kept / 2, asked) << "more slots than were asked for";
+  for (size_t i = kept; i < 256; ++i)
+    EXPECT_EQ(after[i], bankC[i]) << "message " << i << ": written, though it never arrived";
+}
+
+// Turning knobs on the oscillator page sends their controller and NRPN; a controller the
+// synthesizer sends moves the knob and, with local control on, is not sent back to it (with it
+// off, the editor passes it through, which shows the test can see an echo).
+TEST_F(EndToEnd, KnobsSendControllersAndNrpnAndNothingEchoesUnderLocalControl)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  ASSERT_NO_FATAL_FAILURE(ShowPage(2));
+
+  auto visible = [&](int param) -> const IControl*
+  {
+    for (const IControl* c : reference->ControlsOf(param))
+      if (!c->IsHidden()) return c;
+    return nullptr;
+  };
+  const IControl* detune = visible(kOscillator1Detune);
+  const IControl* octave = visible(kOscillator1Octave);
+  ASSERT_TRUE(detune && octave) << "the oscillator page lacks its knobs";
+  size_t from = SimHeard().size();
+  editor->Drag(CentreX(detune->Rect()), CentreY(detune->Rect()), 40);
+  std::string channel; // the status byte the controller went out with
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimHeard();
+        for (size_t i = from; i < log.size(); ++i)
+          if (log[i].size() == 11 && log[i].rfind("IN B", 0) == 0 && log[i].substr(6, 2) == "0B")
+          {
+            channel = log[i].substr(3, 2);
+            return true;
+          }
+        return false;
+      },
+      10s))
+      << "no controller 11 for oscillator 1's detune";
+
+  from = SimHeard().size();
+  editor->Drag(CentreX(octave->Rect()), CentreY(octave->Rect()), 40);
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimHeard();
+        const size_t msb = FirstIndexOf(log, "IN " + channel + " 63 00", from);
+        const size_t lsb = FirstIndexOf(log, "IN " + channel + " 62 00", msb);
+        return lsb < log.size() && lsb + 1 < log.size() &&
+               log[lsb + 1].rfind("IN " + channel + " 06 ", 0) == 0;
+      },
+      10s))
+      << "no NRPN 0/0 for oscillator 1's octave; the synthesizer heard:\n"
+      << [&]
+  {
+    const std::vector<std::string> log = SimHeard();
+    std::string heard;
+    for (size_t i = from; i < log.size() && i < from + 12; ++i)
+      heard += log[i].substr(0, 40) + "\n";
+    return heard;
+  }();
+
+  // Local control from the global page's menu: Off, then On.
+  ASSERT_NO_FATAL_FAILURE(ShowPage(9));
+  const IControl* local = visible(kGlobalLocalControl);
+  ASSERT_NE(local, nullptr);
+  auto setLocal = [&](int value)
+  {
+    std::vector<const char*> keys(size_t(value) + 1, "Down");
+    keys.push_back("Return");
+    ASSERT_TRUE(editor->ChooseFromMenu(local->Rect(), keys));
+    ASSERT_TRUE(editor->PumpUntil(
+        [&]
+        {
+          ProgramChunk now;
+          return now.Parse(host.GetChunk(false)) && now.Value(kGlobalLocalControl) == value;
+        },
+        10s))
+        << "local control not set to " << value;
+  };
+  auto synthTurns = [&](int data)
+  {
+    char line[32];
+    std::snprintf(line, sizeof line, "SEND %s 0B %02X", channel.c_str(), data);
+    sim.WriteLine(line);
+    ASSERT_EQ(sim.ReadLine(), "OK");
+  };
+  auto echoOf = [&](int data)
+  {
+    char line[32];
+    std::snprintf(line, sizeof line, "IN %s 0B %02X", channel.c_str(), data);
+    return std::string(line);
+  };
+
+  ASSERT_NO_FATAL_FAILURE(setLocal(0));
+  ASSERT_NO_FATAL_FAILURE(synthTurns(0x21));
+  auto heard = [&](const std::string& line)
+  {
+    const std::vector<std::string> log = SimHeard();
+    return FirstIndexOf(log, line) < log.size();
+  };
+  EXPECT_TRUE(editor->PumpUntil([&] { return heard(echoOf(0x21)); }, 10s))
+      << "with local control off the controller is passed through";
+
+  ASSERT_NO_FATAL_FAILURE(setLocal(1));
+  ASSERT_NO_FATAL_FAILURE(synthTurns(0x22));
+  // The knob moves to the received value; nothing goes back meanwhile.
+  EXPECT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        ProgramChunk now;
+        return now.Parse(host.GetChunk(false)) && now.Value(kOscillator1Detune) == 0x22;
+      },
+      10s))
+      << "the knob did not follow the synthesizer";
+  editor->Pump(500ms);
+  EXPECT_FALSE(heard(echoOf(0x22))) << "echoed under local control";
 }

@@ -6,6 +6,7 @@
 // in this process from the same code (`ReferenceEditor`), never from pixels written down here.
 #include "editor/VELK.h"
 #include "framework/controls/IRadioButtonsControl.h"
+#include "framework/controls/IContactControl.h"
 #include "framework/controls/ITextControl.h"
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
@@ -16,6 +17,7 @@
 #include "librarian/LibrarianViewControl.h"
 #include "librarian/PatchPanePopupMenu.h"
 #include "platform/window/HostTopWindow.h"
+#include "tests/support/PngWrite.h"
 #include "tests/support/SimSynthProcess.h"
 #include "tools/vsthost/VstHost.h"
 
@@ -196,6 +198,14 @@ public:
     return false;
   }
 
+  // Shows the page of the main tab, as a click on the tab does (controls of other pages hide).
+  void ShowTab(int mainTab)
+  {
+    mPlug->ParameterAt(kMainTab)->SetClamped(mainTab);
+    mPlug->HandleParameterChange(kMainTab);
+    Graphics()->SyncParameterToControls(kMainTab, mainTab, false);
+  }
+
   LibrarianViewControl* LibrarianView() const { return FirstOfClass<LibrarianViewControl>(); }
 
   // The status line's rectangle and its pixels with the text, drawn on the page of the main tab.
@@ -204,10 +214,7 @@ public:
     if (!mPlug->statusDisplay) return false;
     rect = mPlug->statusDisplay->Rect();
     IGraphics* g = Graphics();
-    IParameter* tab = mPlug->ParameterAt(kMainTab);
-    tab->SetClamped(mainTab);
-    mPlug->HandleParameterChange(kMainTab);
-    g->SyncParameterToControls(kMainTab, mainTab, false);
+    ShowTab(mainTab);
     mPlug->SetStatusText(text);
     const IRectangle all(0, 0, g->Width(), g->Height());
     g->DrawDirty(&all);
@@ -406,6 +413,27 @@ public:
       for (int x = left; x < left + width && x < w; ++x)
         pixels.push_back(shot[size_t(y * w + x)] & 0xFFFFFF);
     return true;
+  }
+
+  // What the window shows, as a PNG file (for a failing case to leave behind).
+  bool SaveScreenshot(const std::string& path)
+  {
+    std::vector<uint32_t> shot;
+    int w = 0, h = 0;
+    if (!mWindow || !mWindow->Capture(shot, w, h)) return false;
+    pngwrite::Image image;
+    image.width = w, image.height = h, image.type = PNG_COLOR_TYPE_RGB;
+    for (int y = 0; y < h; ++y)
+    {
+      std::vector<uint8_t> row;
+      for (int x = 0; x < w; ++x)
+      {
+        const uint32_t p = shot[size_t(y * w + x)];
+        row.insert(row.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+      }
+      image.rows.push_back(std::move(row));
+    }
+    return pngwrite::WriteFile(path, pngwrite::Encode(image));
   }
 
   bool Shows(const IRectangle& rect, const std::vector<uint32_t>& expected)
