@@ -77,25 +77,12 @@ protected:
   ProgramChunk ChunkWithSimulatorPorts()
   {
     ProgramChunk chunk;
-    EXPECT_TRUE(chunk.Parse(host.GetChunk(false)));
-    EXPECT_GT(chunk.names.size(), size_t(ProgramChunk::kMidiOutputName));
-    if (chunk.names.size() > size_t(ProgramChunk::kMidiOutputName))
-    {
-      chunk.names[ProgramChunk::kMidiInputName] = simOut;
-      chunk.names[ProgramChunk::kMidiOutputName] = simIn;
-    }
+    EXPECT_TRUE(ChunkWithPorts(host, simIn, simOut, chunk));
     return chunk;
   }
 
   // The simulator's log (what it heard and answered), oldest first.
-  std::vector<std::string> SimLog()
-  {
-    sim.WriteLine("LOG");
-    std::vector<std::string> lines;
-    for (std::string line = sim.ReadLine(); !line.empty() && line != "END"; line = sim.ReadLine())
-      lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> SimLog() { return SimAnswerLines(sim, "LOG"); }
 
   // What the simulator heard ("IN" lines only), oldest first.
   std::vector<std::string> SimHeard()
@@ -220,11 +207,7 @@ protected:
   // The slots of a bank in the simulator's memory, one line per message ("SLOT n F0 ...").
   std::vector<std::string> SimBank(int bankCode)
   {
-    sim.WriteLine("BANK " + std::to_string(bankCode));
-    std::vector<std::string> lines;
-    for (std::string line = sim.ReadLine(); !line.empty() && line != "END"; line = sim.ReadLine())
-      lines.push_back(line);
-    return lines;
+    return SimAnswerLines(sim, "BANK " + std::to_string(bankCode));
   }
 
   static std::string DeviceIdRequest(int id)

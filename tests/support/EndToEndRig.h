@@ -142,6 +142,29 @@ inline size_t CountStartingWith(const std::vector<std::string>& log, const std::
   return n;
 }
 
+// Lines a control line of the simulator answers with, up to its "END".
+inline std::vector<std::string> SimAnswerLines(SimSynthProcess& sim, const std::string& line)
+{
+  std::vector<std::string> lines;
+  if (!sim.WriteLine(line)) return lines;
+  for (std::string answer = sim.ReadLine(); !answer.empty() && answer != "END"; answer = sim.ReadLine())
+    lines.push_back(answer);
+  return lines;
+}
+
+// The plug-in's project state with the simulator's ports named, as a host recalls it: its input
+// listens to the simulator's output, its output goes to the simulator's input.
+inline bool ChunkWithPorts(vsthost::VstHost& host, const std::string& simIn, const std::string& simOut,
+                           ProgramChunk& chunk)
+{
+  if (!chunk.Parse(host.GetChunk(false)) || chunk.names.size() <= size_t(ProgramChunk::kMidiOutputName) ||
+      chunk.tail.size() < 4)
+    return false;
+  chunk.names[ProgramChunk::kMidiInputName] = simOut;
+  chunk.names[ProgramChunk::kMidiOutputName] = simIn;
+  return true;
+}
+
 // The same editor as the plug-in's, built in this process on the loopback MIDI back end: it knows
 // where each control is and draws the status line as the plug-in draws it. Built once, before the
 // plug-in is loaded (the back end is chosen from the environment while no other thread runs).
