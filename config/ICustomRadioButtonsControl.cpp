@@ -75,8 +75,9 @@ int ICustomRadioButtonsControl::SelectedIndex() const
 
 bool ICustomRadioButtonsControl::Draw(IGraphics* graphics)
 {
-  mBlend.alpha = 1.0f;
+  SetBlendAlpha(1.0f);
   if (!graphics) return true;
+  const IBlend blend = Blend();
   const IBitmapStrip& strip = Strip();
   const int s = SelectedIndex();
   const int frames = strip.FrameCount();
@@ -92,7 +93,7 @@ bool ICustomRadioButtonsControl::Draw(IGraphics* graphics)
         sy = int(double(strip.height) / frames + 0.5);
     }
     const IRectangle rect = ButtonRect(k);
-    graphics->DrawBitmap(&strip, &rect, sx, sy, &mBlend);
+    graphics->DrawBitmap(&strip, &rect, sx, sy, &blend);
   }
   return true;
 }

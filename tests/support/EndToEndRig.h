@@ -387,23 +387,33 @@ public:
     Pump(std::chrono::milliseconds(100));
   }
 
-  // Opens the menu of the button at the rectangle and walks it with the keys (as a user with the
-  // keyboard would): they are typed once the menu shows and holds the pointer.
+  // Opens the menu of the button at the rectangle and walks it with the keys, as a user with the
+  // keyboard would: they are typed once the menu shows (its panel painted under the button) and
+  // holds the pointer. While the menu's own loop runs inside the editor's idle call, only the
+  // typing thread looks at the window.
   bool ChooseFromMenu(const IRectangle& button, const std::vector<const char*>& keys)
   {
-    std::atomic<bool> typed{false}, shown{false};
+    std::vector<uint32_t> before;
+    if (!Region(button.L + 2, button.B + 2, 40, 16, before)) return false;
+    std::atomic<bool> clicked{false}, typed{false}, shown{false};
     std::thread typist(
         [&]
         {
           std::unique_ptr<SyntheticInput> keyboard = SyntheticInput::Create();
           const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-          while (keyboard && std::chrono::steady_clock::now() < end && !shown)
+          while (!clicked && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          std::vector<uint32_t> now;
+          while (keyboard && !shown && std::chrono::steady_clock::now() < end)
           {
-            if (keyboard->PointerGrabbedElsewhere()) shown = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (Region(button.L + 2, button.B + 2, 40, 16, now) && now != before &&
+                keyboard->PointerGrabbedElsewhere())
+              shown = true;
+            else
+              std::this_thread::sleep_for(std::chrono::milliseconds(20));
           }
-          // The menu grabs the keyboard right after it painted and took the pointer.
-          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          // The menu takes the keyboard right after it painted and took the pointer.
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
           if (shown)
             for (const char* key : keys)
             {
@@ -416,10 +426,14 @@ public:
     Step();
     mInput->Button(1, true);
     mInput->Button(1, false);
-    // The menu's own loop runs inside the editor's idle call until a key chooses.
+    clicked = true;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(25);
     while (!typed && std::chrono::steady_clock::now() < end)
-      Step();
+    {
+      if (mOpen) mHost.EditorIdle();
+      mHost.ProcessReplacing(mBlock);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     typist.join();
     Pump(std::chrono::milliseconds(100));
     return shown;
