@@ -412,14 +412,16 @@ public:
             else
               std::this_thread::sleep_for(std::chrono::milliseconds(20));
           }
-          // The menu takes the keyboard right after it painted and took the pointer.
-          std::this_thread::sleep_for(std::chrono::milliseconds(100));
-          if (shown)
-            for (const char* key : keys)
-            {
-              keyboard->Key(key);
-              std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            }
+          // The menu takes the keyboard right after it painted and took the pointer. (Its panel is
+          // another window: a capture of ours shows where it is, not what it highlights.)
+          std::this_thread::sleep_for(std::chrono::milliseconds(300));
+          for (size_t k = 0; shown && k < keys.size(); ++k)
+          {
+            keyboard->Key(keys[k]);
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+          }
+          // A menu whose keys could not all be typed is closed, so the editor's loop comes back.
+          if (!shown && keyboard) keyboard->Key("Escape");
           typed = true;
         });
     mInput->MoveTo(mX + CentreX(button), mY + CentreY(button));
