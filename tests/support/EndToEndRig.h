@@ -420,7 +420,7 @@ public:
             keyboard->Key(keys[k]);
             std::this_thread::sleep_for(std::chrono::milliseconds(60));
           }
-          // A menu whose keys could not all be typed is closed, so the editor's loop comes back.
+          // A menu that showed too late for its keys is closed, so the editor's loop comes back.
           if (!shown && keyboard) keyboard->Key("Escape");
           typed = true;
         });
