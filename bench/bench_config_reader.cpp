@@ -16,28 +16,13 @@
 #include "framework/graphics/IGraphics.h"
 #include "framework/plugin/IEffectBase.h"
 #include "platform/resources/ResourceTable.h"
+#include "tests/support/HostlessPlug.h"
 
 namespace
 {
-class BenchPlug : public IEffectBase
-{
-public:
-  BenchPlug() { initialize(); }
-  intptr_t BeginParamEdit(int) override { return 0; }
-  intptr_t AutomateParam(int, double) override { return 0; }
-  intptr_t EndParamEdit(int) override { return 0; }
-  intptr_t RefreshHostDisplay() override { return 0; }
-  int64_t HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override { *n = *d = 4; }
-  void HostTimeInfo(HostTransportInfo*) override {}
-  void UpdateEditorSize() override {}
-  bool SendMidiToHost(IMidiMessage*) override { return false; }
-};
-
 void BM_ReadDocuments(benchmark::State& state)
 {
-  BenchPlug plug;
+  HostlessPlug plug;
   int64_t bytes = 0;
   for (auto _ : state)
   {
@@ -63,7 +48,7 @@ BENCHMARK(BM_ReadDocuments);
 void BM_RegisterImages(benchmark::State& state)
 {
   const double scale = state.range(0) / 100.0;
-  BenchPlug plug;
+  HostlessPlug plug;
   for (auto _ : state)
   {
     IGraphics graphics(&plug, int(1500 * scale), int(757 * scale));

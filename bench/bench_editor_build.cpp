@@ -4,6 +4,7 @@
 #include "framework/controls/IControl.h"
 #include "framework/graphics/IGraphics.h"
 #include "framework/plugin/IEffectBase.h"
+#include "tests/support/HostlessPlug.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,22 +36,6 @@ void BM_BuildWholeEditor(benchmark::State& state)
 }
 BENCHMARK(BM_BuildWholeEditor)->Unit(benchmark::kMillisecond);
 
-class BenchPlug : public IEffectBase
-{
-public:
-  BenchPlug() { initialize(); }
-  intptr_t BeginParamEdit(int) override { return 0; }
-  intptr_t AutomateParam(int, double) override { return 0; }
-  intptr_t EndParamEdit(int) override { return 0; }
-  intptr_t RefreshHostDisplay() override { return 0; }
-  int64_t HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override { *n = *d = 4; }
-  void HostTimeInfo(HostTransportInfo*) override {}
-  void UpdateEditorSize() override {}
-  bool SendMidiToHost(IMidiMessage*) override { return false; }
-};
-
 class PlainControl : public IControl
 {
 public:
@@ -61,7 +46,7 @@ public:
 // All 5,866 parameter values to an editor of n controls, each bound to its own parameter.
 void BM_PushAllParameters(benchmark::State& state)
 {
-  BenchPlug plug;
+  HostlessPlug plug;
   auto* graphics = new IGraphics(&plug, 1500, 757);
   const int n = int(state.range(0));
   for (int i = 0; i < n; ++i)

@@ -9,6 +9,7 @@
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IEffectBase.h"
 #include "gfx/Gfx_MemBitmap.h"
+#include "tests/support/HostlessPlug.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,22 +22,6 @@
 namespace
 {
 constexpr int kW = 1500, kH = 757;
-
-class BenchPlug : public IEffectBase
-{
-public:
-  BenchPlug() { initialize(); }
-  intptr_t BeginParamEdit(int) override { return 0; }
-  intptr_t AutomateParam(int, double) override { return 0; }
-  intptr_t EndParamEdit(int) override { return 0; }
-  intptr_t RefreshHostDisplay() override { return 0; }
-  int64_t HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override { *n = *d = 4; }
-  void HostTimeInfo(HostTransportInfo*) override {}
-  void UpdateEditorSize() override {}
-  bool SendMidiToHost(IMidiMessage*) override { return false; }
-};
 
 // The editor with an opaque background and knob strips of 64 frames: image 900 of 40 x 40 frames,
 // image 901 of 20 x 12 frames; the knob pixels carry every alpha.
@@ -65,7 +50,7 @@ public:
 // flat list and the rest spread over eight panels with one page each.
 struct Editor
 {
-  BenchPlug plug;
+  HostlessPlug plug;
   BenchGraphics* g = new BenchGraphics(&plug);
   std::vector<IKnobMultiControl*> knobs;
 

@@ -2,35 +2,46 @@
 
 #include "framework/graphics/IGraphics.h"
 
+#include <cstdint>
+
 ICustomRadioButtonsControl::ICustomRadioButtonsControl(IEffectBase* plug, const IRectangle& area,
                                                        int paramIdx, int count, const IBitmapStrip& strip,
                                                        int direction)
     : IRadioButtonsControl(plug, area, paramIdx, count, strip, direction)
 {
   SetNoPrompt(true);
-  if (count < 1) return;
-  const int w = strip.width;
-  const int h = strip.height;
-  if (strip.framesSideBySide)
+  if (count < 1 || ButtonCount() != count) return;
+  mCount = count;
+  const bool cellsInColumn = strip.framesSideBySide;
+  mLength = cellsInColumn ? strip.height : strip.width;
+  mCrossSize = cellsInColumn ? strip.FrameWidth() : strip.FrameHeight();
+  // The second look starts where the picture's second frame does, rounded as frames are.
+  if (strip.FrameCount() > 1)
+    mSelectedAt = int(double(cellsInColumn ? strip.width : strip.height) / strip.FrameCount() + 0.5);
+  for (int k = 0; k < count; ++k)
   {
-    mCellWidth = w / 2;
-    mCellHeight = h / count;
-  }
-  else
-  {
-    mCellWidth = w / count;
-    mCellHeight = h / 2;
-  }
-  const int frameHeight = h / strip.FrameCount();
-  for (int k = 0; k < ButtonCount(); ++k)
-  {
+    const int from = CellEdge(k), to = CellEdge(k + 1);
     if (direction == kSideBySide)
-      SetButtonRect(k, IRectangle(area.L + k * mCellWidth, area.T, area.L + (k + 1) * mCellWidth,
-                                  area.T + frameHeight));
+      SetButtonRect(k, IRectangle(area.L + from, area.T, area.L + to, area.T + mCrossSize));
     else
-      SetButtonRect(k, IRectangle(area.L, area.T + k * mCellHeight, area.L + mCellWidth,
-                                  area.T + (k + 1) * mCellHeight));
+      SetButtonRect(k, IRectangle(area.L, area.T + from, area.L + mCrossSize, area.T + to));
   }
+}
+
+int ICustomRadioButtonsControl::CellEdge(int i) const
+{
+  if (mCount < 1) return 0;
+  i = i < 0 ? 0 : i > mCount ? mCount : i;
+  // round(i * length / count), in integers: no edge drifts by the sum of the cells' remainders.
+  return int((2 * int64_t(i) * mLength + mCount) / (2 * int64_t(mCount)));
+}
+
+IRectangle ICustomRadioButtonsControl::SourceRect(int k, bool selected) const
+{
+  if (k < 0 || k >= mCount) return IRectangle();
+  const int across = selected ? mSelectedAt : 0;
+  if (Strip().framesSideBySide) return IRectangle(across, CellEdge(k), across + mCrossSize, CellEdge(k + 1));
+  return IRectangle(CellEdge(k), across, CellEdge(k + 1), across + mCrossSize);
 }
 
 void ICustomRadioButtonsControl::OnMouseDown(int x, int y, const IMouseMod& mod)
@@ -80,20 +91,12 @@ bool ICustomRadioButtonsControl::Draw(IGraphics* graphics)
   const IBlend blend = Blend();
   const IBitmapStrip& strip = Strip();
   const int s = SelectedIndex();
-  const int frames = strip.FrameCount();
-  for (int k = 0; k < ButtonCount(); ++k)
+  const bool twoLooks = strip.FrameCount() > 1;
+  for (int k = 0; k < mCount; ++k)
   {
-    int sx = strip.framesSideBySide ? 0 : k * mCellWidth;
-    int sy = strip.framesSideBySide ? k * mCellHeight : 0;
-    if (k == s && frames > 1)
-    {
-      if (strip.framesSideBySide)
-        sx = int(double(strip.width) / frames + 0.5);
-      else
-        sy = int(double(strip.height) / frames + 0.5);
-    }
+    const IRectangle source = SourceRect(k, k == s && twoLooks);
     const IRectangle rect = ButtonRect(k);
-    graphics->DrawBitmap(&strip, &rect, sx, sy, &blend);
+    graphics->DrawBitmap(&strip, &rect, source.L, source.T, &blend);
   }
   return true;
 }

@@ -5,6 +5,8 @@
 // Radio buttons cut from one picture of the whole row (or column) of buttons, with a second copy
 // of the row in the selected look: the lower half of the picture when the buttons lie side by side
 // (the strip's frames-horizontal flag clear), the right half when they are stacked (flag set).
+// The cells are cut in proportion to the (scaled) picture, cell i spanning round(i * length / n)
+// to round((i + 1) * length / n), so that they stay on their art at any size and cell count.
 class ICustomRadioButtonsControl : public IRadioButtonsControl
 {
 public:
@@ -21,12 +23,16 @@ public:
   bool Draw(IGraphics* graphics) override;
 
   void SelectButtonAt(int x, int y, const IMouseMod& mod);
-  int CellWidth() const { return mCellWidth; }
-  int CellHeight() const { return mCellHeight; }
+  // The offset of cell edge i (0..count) along the picture's row (or column) of cells.
+  int CellEdge(int i) const;
+  // Where in the picture button k is drawn from, in its normal or selected look.
+  IRectangle SourceRect(int k, bool selected) const;
   // The selected button: (count - 1) x value, rounded and clamped.
   int SelectedIndex() const;
 
 private:
-  int mCellWidth = 0;
-  int mCellHeight = 0;
+  int mCount = 0;
+  int mLength = 0;     // the picture's extent along its cells
+  int mCrossSize = 0;  // one look's extent across them
+  int mSelectedAt = 0; // where the selected look starts across the cells
 };

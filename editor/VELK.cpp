@@ -138,10 +138,10 @@ void VELK::BuildEditor()
     if (progress->AddChildGroup(cancel) >= 0)
     {
       progress->SetCurrentPage(false, kCancelPageId);
-      mCancelButtons[0] = mConfig->CreateContactButton("Cancel Data Request", 835, 457,
-                                                       "BUTTON_LIB_CANCEL_ID", cancel, "Global");
-      mCancelButtons[1] = mConfig->CreateContactButton("Cancel Data Request", 740, 83, "BUTTON_LIB_CANCEL_ID",
-                                                       cancel, "Global");
+      for (int i : {kEditorCancel, kLibrarianCancel})
+        mCancelButtons[size_t(i)] =
+            mConfig->CreateContactButton("Cancel Data Request", kCancelButtonAt[i][0], kCancelButtonAt[i][1],
+                                         "BUTTON_LIB_CANCEL_ID", cancel, "Global");
     }
   }
 

@@ -60,6 +60,9 @@ public:
   // The page of the progress group that holds the two cancel buttons, above the overlay.
   static constexpr const char* kCancelLayerName = "PROGRESS CANCEL";
   static constexpr int kCancelPageId = 1;
+  // Where the cancel buttons sit, at normal size: the editor's in the overlay's box, the librarian's
+  // in the top bar's free corner right of the random button, where it hides no control or title.
+  static constexpr int kCancelButtonAt[2][2] = {{835, 457}, {1380, 9}};
   // The librarian's menu buttons above its view, at normal size.
   static constexpr int kLibrarianMenuWidth = 120;
   static constexpr int kLibrarianMenuHeight = 20;

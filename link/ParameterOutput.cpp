@@ -163,8 +163,9 @@ void ParameterOutput::SendNrpn(const MidiMapRecord& record, int index, int v, do
     data = v + 2 * (mHost.IntParam(kArpNoteOrdering + p) + 61);
   else if (const int p = PartOf(index, kArpNoteOrdering); p >= 0)
     data = mHost.IntParam(kArpFillIn + p) + 2 * v + 122;
-  else if (PartOf(index, kArpBank) >= 0)
+  else if (PartOf(index, kArpBank) >= 0 || PartOf(index, kMultiArpBank) >= 0)
   {
+    // The multi-mode twin shares the page: data 79 and up there is the arpeggiator latch.
     if (v > 2) msb = 43, lsb = 122, data = v - 3;
   }
   else if (const int p = PartOf(index, kFXChorusType); p >= 0)

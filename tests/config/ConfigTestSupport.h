@@ -5,33 +5,13 @@
 #include "framework/graphics/IGraphics.h"
 #include "framework/plugin/IEffectBase.h"
 #include "platform/resources/ResourceTable.h"
+#include "tests/support/HostlessPlug.h"
 
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
-
-// A plug-in base with its 5866 parameters and a host that answers nothing.
-class ConfigTestPlug : public IEffectBase
-{
-public:
-  ConfigTestPlug() { initialize(); }
-  intptr_t BeginParamEdit(int) override { return 0; }
-  intptr_t AutomateParam(int, double) override { return 0; }
-  intptr_t EndParamEdit(int) override { return 0; }
-  intptr_t RefreshHostDisplay() override { return 0; }
-  int64_t HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override
-  {
-    *n = 4;
-    *d = 4;
-  }
-  void HostTimeInfo(HostTransportInfo*) override {}
-  void UpdateEditorSize() override {}
-  bool SendMidiToHost(IMidiMessage*) override { return false; }
-};
 
 // Puts a document, enciphered as the build does, in place of an embedded one for the life of the
 // object, and puts the embedded one back afterwards.
@@ -60,7 +40,7 @@ private:
 // A reader whose log lines are collected (the log enabled) and which is destroyed before the plug.
 struct ReaderFixture
 {
-  ConfigTestPlug plug;
+  HostlessPlug plug;
   std::unique_ptr<IGraphics> graphics;
   std::vector<std::string> log;
   std::unique_ptr<ConfigReader> reader = std::make_unique<ConfigReader>();

@@ -416,14 +416,13 @@ TEST(VELKEditor, CancelButtonsStayClickableAboveTheProgressOverlay)
     ASSERT_NE(progress, nullptr);
     progress->AddControl(new OverlayProbe(IRectangle(0, 0, editor->Width(), editor->Height())));
     progress->Hide(false); // a transfer runs
-    const std::pair<int, int> at[2] = {{835, 457}, {740, 83}};
     for (int i = 0; i < 2; ++i)
     {
       IContactControl* button = plug->CancelButton(i);
       ASSERT_NE(button, nullptr);
       EXPECT_EQ(button->ParamIdx(), kCancelDataRequest);
-      EXPECT_EQ(button->Rect().L, int(at[i].first * scale));
-      EXPECT_EQ(button->Rect().T, int(at[i].second * scale));
+      EXPECT_EQ(button->Rect().L, int(VELK::kCancelButtonAt[i][0] * scale));
+      EXPECT_EQ(button->Rect().T, int(VELK::kCancelButtonAt[i][1] * scale));
       EXPECT_FALSE(button->IsHidden());
       const IRectangle& r = button->Rect();
       EXPECT_EQ(editor->FindControlAt((r.L + r.R) / 2, (r.T + r.B) / 2), button);

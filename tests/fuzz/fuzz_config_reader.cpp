@@ -13,25 +13,10 @@
 #include "framework/graphics/IGraphics.h"
 #include "framework/plugin/IEffectBase.h"
 #include "platform/resources/ResourceTable.h"
+#include "tests/support/HostlessPlug.h"
 
 namespace
 {
-class FuzzPlug : public IEffectBase
-{
-public:
-  FuzzPlug() { initialize(); }
-  intptr_t BeginParamEdit(int) override { return 0; }
-  intptr_t AutomateParam(int, double) override { return 0; }
-  intptr_t EndParamEdit(int) override { return 0; }
-  intptr_t RefreshHostDisplay() override { return 0; }
-  int64_t HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override { *n = *d = 4; }
-  void HostTimeInfo(HostTransportInfo*) override {}
-  void UpdateEditorSize() override {}
-  bool SendMidiToHost(IMidiMessage*) override { return false; }
-};
-
 void Check(bool condition)
 {
   if (!condition) std::abort();
@@ -49,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // One editor keeps the skin in the bitmap cache for the whole run, so each input's reader finds
   // its bitmaps there instead of decoding them again.
-  static FuzzPlug keeperPlug;
+  static HostlessPlug keeperPlug;
   static IGraphics keeper(&keeperPlug, 1500, 757);
   static bool kept = []
   {
@@ -72,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   (void)swapped;
   // The parameter table is shared too: each reader takes its records back when it goes.
-  static FuzzPlug plug;
+  static HostlessPlug plug;
   IGraphics graphics(&plug, 1500, 757);
   {
     ConfigReader reader;

@@ -88,7 +88,7 @@ struct World
     reader.Read(&graphics, &plug, nullptr, 0, 1.0);
     host.config = &reader;
   }
-  ConfigTestPlug plug;
+  HostlessPlug plug;
   IGraphics graphics{&plug, 1500, 757};
   ConfigReader reader;
   FuzzHost host{plug};

@@ -52,7 +52,7 @@ using Names = std::vector<std::string>;
 // and then tree order, and follows the lists as controls and groups are added, rebound and deleted.
 TEST(ControlIndex, PushReachesExactlyTheControlsOfItsParameter)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   std::vector<std::string> log;
   auto make = [&](const char* name, int idx) { return new LoggingControl(&plug, &log, name, idx); };
@@ -110,7 +110,7 @@ TEST(ControlIndex, PushReachesExactlyTheControlsOfItsParameter)
 // On random trees the index delivers what the walk of every list delivers, for every index.
 TEST(ControlIndex, EqualsTheWalkOnRandomTrees)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   std::mt19937 rng(15);
   for (int round = 0; round < 20; ++round)
   {
@@ -169,7 +169,7 @@ TEST(ControlIndex, EqualsTheWalkOnRandomTrees)
 // finds a consistent index, and once building stops each control holds its parameter's last value.
 TEST(ControlIndex, PushesFromAnotherThreadWhileControlsComeAndGo)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   constexpr int kParams = 64;
   std::atomic<bool> stop{false};

@@ -11,7 +11,7 @@
 
 TEST(ControlValues, FirstValueIsTheDefaultAndDoubleClickRestoresIt)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   CountingControl c(&plug, IRectangle(0, 0, 10, 10), 4);
   EXPECT_TRUE(c.NeedsRedraw()); // painted once after the window opens
   c.TakeRedrawRequest();
@@ -50,7 +50,7 @@ TEST(ControlValues, FirstValueIsTheDefaultAndDoubleClickRestoresIt)
 
 TEST(ControlValues, PushingClampsAndFillsTheDisplays)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   IParameter* withTexts = plug.ParameterAt(10);
   withTexts->SetupEnumerated("Wave", 0, 3, "");
   withTexts->AddValueText(0, "Saw");
@@ -98,7 +98,7 @@ TEST(ControlValues, PushingClampsAndFillsTheDisplays)
 
 TEST(ControlValues, SyncOfPlainValues)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   IParameter* p = plug.ParameterAt(12);
   p->SetType(IParameter::kTypeEnumerated);
   p->SetupContinuous("Level", 0.0, 0.0, 127.0, 1.0, "");
@@ -125,7 +125,7 @@ TEST(ControlValues, SyncOfPlainValues)
 
 TEST(ControlValues, PromptMenusAndTypedText)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   auto* editor = new TestGraphics(&plug); // the plug-in owns its editor
   TestGraphics& g = *editor;
   plug.AttachEditor(editor);

@@ -103,7 +103,7 @@ public:
 // over everything, and a text crossing the top-left knob.
 struct AreaEditor
 {
-  TestPlug plug;
+  HostlessPlug plug;
   AreaGraphics* g = new AreaGraphics(&plug);
 
   AreaEditor()
@@ -179,7 +179,7 @@ TEST(DirtyAreas, AFrameOfFarApartAreasEqualsAFullRedraw)
 // request ended, as with one rectangle.
 TEST(DirtyAreas, ControlsAreDrawnOncePerAreaTheyMeet)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug, 400, 300);
   g.CreateDrawBitmaps();
   auto* a = new CountingControl(&plug, IRectangle(0, 0, 10, 10));

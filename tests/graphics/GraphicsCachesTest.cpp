@@ -24,7 +24,7 @@ void Capture(const char* line)
 
 TEST(GraphicsCaches, BitmapsAreKeyedByIdAndScaleAndReferenceCounted)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   auto* normal = new TestGraphics(&plug);
   auto* large = new TestGraphics(&plug);
   normal->images[501] = {100, 40};
@@ -62,7 +62,7 @@ TEST(GraphicsCaches, BitmapsAreKeyedByIdAndScaleAndReferenceCounted)
 
 TEST(GraphicsCaches, MissingImagesAreEmptyStripsAndLogged)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug, 50, 50);
   g.CreateDrawBitmaps();
   gLog.clear();
@@ -98,7 +98,7 @@ TEST(GraphicsCaches, MissingImagesAreEmptyStripsAndLogged)
 
 TEST(GraphicsCaches, FontsAreSharedAcrossColoursAndTextIsMeasured)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug, 200, 50);
   g.CreateDrawBitmaps();
   ITextStyle black("DejaVu Sans Mono", 12, IColour(255, 0, 0, 0));
@@ -147,7 +147,7 @@ TEST(GraphicsCaches, FontsAreSharedAcrossColoursAndTextIsMeasured)
 TEST(GraphicsCaches, SharedFontDrawsEachEditorsOwnColourAcrossThreads)
 {
   auto run = [](IColour colour, uint32_t foreignMask, std::atomic<int>& foreignPixels) {
-    TestPlug plug;
+    HostlessPlug plug;
     TestGraphics g(&plug, 120, 30);
     g.CreateDrawBitmaps();
     ITextStyle style("DejaVu Sans Mono", 14, colour);

@@ -12,7 +12,7 @@ const IMouseMod kRight(false, true);
 
 TEST(GraphicsMouse, HitTestingOrderAndCapture)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   auto* bottom = new CountingControl(&plug, IRectangle(0, 0, 50, 50));
   auto* top = new CountingControl(&plug, IRectangle(20, 20, 70, 70));
@@ -69,7 +69,7 @@ TEST(GraphicsMouse, HitTestingOrderAndCapture)
 
 TEST(GraphicsMouse, ParameterEditsAreBalancedForTheControlThatBeganThem)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   auto* a = new CountingControl(&plug, IRectangle(0, 0, 10, 10), 5);
   auto* b = new CountingControl(&plug, IRectangle(20, 0, 30, 10), 6);
@@ -129,7 +129,7 @@ TEST(GraphicsMouse, ParameterEditsAreBalancedForTheControlThatBeganThem)
 
 TEST(GraphicsMouse, WheelAndKeys)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   auto* c = new CountingControl(&plug, IRectangle(0, 0, 10, 10), 5);
   g.AddControl(c);

@@ -20,7 +20,7 @@ uint32_t GreenAt(const IGraphics& g, int x, int y)
 
 TEST(GraphicsRepaint, ValueFromPluginRepaintsTwiceTextChangeOnce)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   g.CreateDrawBitmaps();
   auto* knob = new CountingControl(&plug, IRectangle(10, 10, 40, 40), 3);
@@ -58,7 +58,7 @@ TEST(GraphicsRepaint, ValueFromPluginRepaintsTwiceTextChangeOnce)
 
 TEST(GraphicsRepaint, HiddenControlsAndBackground)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   g.images[IGraphics::kBackgroundImageId] = {200, 100};
   g.CreateDrawBitmaps();
@@ -102,7 +102,7 @@ TEST(GraphicsRepaint, DirtyRectUnionAndMeeting)
   EXPECT_FALSE(IGraphics::RectsMeet(IRectangle(20, 20, 30, 30), IRectangle(10, 10, 20, 20)));
   EXPECT_FALSE(IGraphics::RectsMeet(IRectangle(), IRectangle(0, 0, 5, 5)));
 
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   g.CreateDrawBitmaps();
   auto* a = new CountingControl(&plug, IRectangle(10, 10, 20, 20));
@@ -134,7 +134,7 @@ TEST(GraphicsRepaint, DirtyRectUnionAndMeeting)
 
 TEST(GraphicsRepaint, KnobFramesAndClippingInTheDrawBitmap)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug, 100, 100);
   g.images[7] = {20, 100}; // five frames of 20 x 20
   g.CreateDrawBitmaps();
@@ -190,7 +190,7 @@ public:
 
 TEST(GraphicsRepaint, TextsAndRequestsArrivingMidFrameAreStillRepainted)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   g.CreateDrawBitmaps();
   auto* text = new ITextControl(&plug, IRectangle(20, 0, 60, 10), ITextStyle());
@@ -240,7 +240,7 @@ TEST(GraphicsRepaint, TextsAndRequestsArrivingMidFrameAreStillRepainted)
 
 TEST(GraphicsRepaint, ValuesFromOtherThreadsAreDrawnByTheNextFrames)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug);
   g.CreateDrawBitmaps();
   auto* knob = new RecordingKnob(&plug, IRectangle(0, 0, 10, 10), 1);

@@ -7,53 +7,12 @@
 #include "framework/plugin/IParameter.h"
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_SysBitmap.h"
+#include "tests/support/HostlessPlug.h"
 
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
-
-// A plug-in base that records what the editor asks of the host.
-class TestPlug : public IEffectBase
-{
-public:
-  TestPlug() { initialize(); }
-
-  intptr_t BeginParamEdit(int index) override
-  {
-    events.push_back("begin " + std::to_string(index));
-    return 0;
-  }
-  intptr_t AutomateParam(int index, double normalised) override
-  {
-    automated.emplace_back(index, normalised);
-    return 0;
-  }
-  intptr_t EndParamEdit(int index) override
-  {
-    events.push_back("end " + std::to_string(index));
-    return 0;
-  }
-  intptr_t RefreshHostDisplay() override { return 0; }
-  int64_t HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override
-  {
-    *n = 4;
-    *d = 4;
-  }
-  void HostTimeInfo(HostTransportInfo*) override {}
-  void UpdateEditorSize() override { ++editorSizeUpdates; }
-  bool SendMidiToHost(IMidiMessage*) override { return false; }
-  void HandleParameterChange(int index) override { changed.push_back(index); }
-  void HandleSecondaryParameterChange(int index) override { secondaryChanged.push_back(index); }
-
-  std::vector<std::string> events;
-  std::vector<std::pair<int, double>> automated;
-  std::vector<int> changed;
-  std::vector<int> secondaryChanged;
-  int editorSizeUpdates = 0;
-};
 
 // An editor without a window: paints are recorded, images come from a table of sizes (every
 // opaque pixel holds its source row in green and its column in blue), menus and text entries
@@ -73,8 +32,7 @@ public:
   {
     ++loads[id];
     auto it = images.find(id);
-    if (it == images.end())
-      return nullptr;
+    if (it == images.end()) return nullptr;
     auto* b = new Gfx_MemBitmap(it->second.first, it->second.second);
     for (int y = 0; y < b->Height(); ++y)
       for (int x = 0; x < b->Width(); ++x)
@@ -90,12 +48,10 @@ public:
     for (int i = 0; i < menu->Count(); ++i)
     {
       lastMenuTexts.push_back(menu->Item(i)->Text());
-      if (menu->Item(i)->Has(IMenuItem::kChecked))
-        lastMenuChecked = i;
+      if (menu->Item(i)->Has(IMenuItem::kChecked)) lastMenuChecked = i;
     }
     lastPromptRect = *rect;
-    if (menuChoice < 0)
-      return nullptr;
+    if (menuChoice < 0) return nullptr;
     menu->SetChosenIndex(menuChoice);
     return menu;
   }

@@ -9,7 +9,7 @@ namespace
 // parent with children 1, 2, 3, each with one control; child 2 has sub-pages 20 and 21.
 struct Tree
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g{&plug};
   LayerGroup* parent = new LayerGroup(100, "parent");
   LayerGroup* child[3] = {new LayerGroup(1, "c1"), new LayerGroup(2, "c2"), new LayerGroup(3, "c3")};

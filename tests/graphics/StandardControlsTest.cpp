@@ -24,7 +24,7 @@ IBitmapStrip Strip(int w, int h, int frames, bool sideBySide = false)
 
 TEST(StandardControls, SwitchesAndContacts)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   ISwitchControl three(&plug, 5, 6, 1, Strip(20, 60, 3));
   EXPECT_EQ(three.Rect(), IRectangle(5, 6, 25, 26));
   std::vector<double> seen;
@@ -71,7 +71,7 @@ TEST(StandardControls, SwitchesAndContacts)
 
 TEST(StandardControls, RadioButtonSpacingAndSelection)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   // Four stacked buttons 20 high in an area 110 high: 10 pixels apart.
   IRadioButtonsControl stacked(&plug, IRectangle(0, 0, 30, 110), 3, 4, Strip(30, 40, 2), 0);
   ASSERT_EQ(stacked.ButtonCount(), 4);
@@ -105,7 +105,7 @@ TEST(StandardControls, RadioButtonSpacingAndSelection)
 
 TEST(StandardControls, RadioButtonsDrawTheSelectedOneFromTheSecondFrame)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   TestGraphics g(&plug, 100, 100);
   g.images[9] = {10, 20}; // two frames of 10 x 10
   g.CreateDrawBitmaps();
@@ -122,7 +122,7 @@ TEST(StandardControls, RadioButtonsDrawTheSelectedOneFromTheSecondFrame)
 
 TEST(StandardControls, FaderDragsAndDrawing)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   IFaderControl fader(&plug, 10, 20, 100, 4, Strip(16, 20, 1), IFaderControl::kVertical);
   EXPECT_EQ(fader.Rect(), IRectangle(10, 20, 26, 120));
   EXPECT_EQ(fader.Travel(), 80);
@@ -158,7 +158,7 @@ TEST(StandardControls, FaderDragsAndDrawing)
 
 TEST(StandardControls, KnobDragGearing)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   IKnobMultiControl knob(&plug, 0, 0, 5, Strip(40, 400, 10));
   EXPECT_EQ(knob.Rect(), IRectangle(0, 0, 40, 40));
   knob.SetValue(0.5);
@@ -192,7 +192,7 @@ TEST(StandardControls, KnobDragGearing)
 
 TEST(StandardControls, CaptionsAndTexts)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   IParameter* mode = plug.ParameterAt(8);
   mode->SetupEnumerated("Mode", 3, 6, "");
   for (int i = 0; i <= 5; ++i)

@@ -1,9 +1,10 @@
 #pragma once
 
-// The incoming side against a real configuration: a small user-interface document read by the
-// real reader and factories (eight parts of controller and NRPN controls, one global switch),
-// and a link host whose bound parameters are the reader's plug-in parameters, so that a control
-// moved by a received message is seen as its parameter's value.
+// The incoming side against a real configuration: a user-interface document read by the real
+// reader and factories (by default a small one of eight parts of controller and NRPN controls and
+// one global switch; or the embedded documents), and a link host whose bound parameters are the
+// reader's plug-in parameters, so that a control moved by a received message is seen as its
+// parameter's value.
 
 #include "IncomingTestDocument.h"
 #include "framework/plugin/IParameter.h"
@@ -13,6 +14,7 @@
 #include "tests/config/ConfigTestSupport.h"
 #include "tests/link/LinkHostDouble.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,25 +62,40 @@ private:
 
 struct IncomingFixture
 {
-  IncomingFixture() : document(ConfigReader::kUiDocumentId, IncomingTestDocument()), host(f.plug, *f.graphics)
+  enum Document
   {
-    f.reader->Read(f.graphics.get(), &f.plug, nullptr, 0, 1.0);
+    kTestDocument,
+    kEmbeddedDocuments
+  };
+
+  explicit IncomingFixture(Document which = kTestDocument) : host(f.plug, *f.graphics)
+  {
+    if (which == kTestDocument) document.emplace(ConfigReader::kUiDocumentId, IncomingTestDocument());
+    read = f.reader->Read(f.graphics.get(), &f.plug, nullptr, 0, 1.0);
     // Every control holds its parameter's value, as after the editor was built.
     for (int i = 0; i < IEffectBase::kNumParameters; ++i)
       if (IParameter* p = f.plug.ParameterAt(i)) f.graphics->SyncParameterToControls(i, p->Value(), false);
     host.config = f.reader.get();
     for (int part = 0; part < kPartCount; ++part)
     {
-      host.Set(kMultiPartMIDICh + part, part);
-      host.Set(kMultiPartEffectsUsed + part, 1);
+      Set(kMultiPartMIDICh + part, part);
+      Set(kMultiPartEffectsUsed + part, 1);
     }
-    host.Set(kGlobalMidiChannel, 15);
+    Set(kGlobalMidiChannel, 15);
     for (auto& s : host.passThrough)
       s = 1;
     host.ClearSent();
   }
 
   double Value(int index) { return host.ParamValue(index); }
+  // A value where the link reads it: the reader's plug-in for a bound parameter, else the double.
+  void Set(int index, double value)
+  {
+    if (IParameter* p = host.Bound(index))
+      p->SetClamped(value);
+    else
+      host.Set(index, value);
+  }
   MidiMapRecord* Record(int index) { return f.plug.ParameterAt(index)->MidiMap(); }
   void FromDevice(const Bytes& bytes)
   {
@@ -98,8 +115,9 @@ struct IncomingFixture
     incoming.HandleMidiMessage(m, false);
   }
 
-  ScopedDocument document;
+  std::optional<ScopedDocument> document;
   ReaderFixture f;
+  bool read = false;
   PlugLinkHost host;
   IncomingMessages incoming{host};
 };

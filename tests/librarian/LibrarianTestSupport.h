@@ -11,7 +11,7 @@
 #include <vector>
 
 // A plug-in that records what the librarian asks of the main class.
-class LibrarianPlug : public TestPlug, public ILibrarianHost
+class LibrarianPlug : public HostlessPlug, public ILibrarianHost
 {
 public:
   void LibrarianSendSlot(int slot, int side) override

@@ -182,6 +182,11 @@ TEST(ParameterOutput, NrpnChainOfSpecialParameters)
   EXPECT_EQ(f.Send(arpBank, kArpBank + 2, 5),
             (std::vector<Bytes>{{0xB2, 0x63, 0x2B}, {0xB2, 0x62, 0x7A}, {0xB2, 6, 0x02}}));
   EXPECT_EQ(f.Send(arpBank, kArpBank + 2, 2), Triple(0xB2, 1, 2, 2)); // condition fails: defaults
+  // Its multi-mode twin alike: on its own page, 3 and 4 would be the latch mode's data 79 and 80.
+  MidiMapRecord multiArpBank(MidiMapRecord::kNrpn);
+  nrpn(multiArpBank, 2, 0, 1, 76);
+  EXPECT_EQ(f.Send(multiArpBank, kMultiArpBank + 2, 4), Triple(0xB2, 43, 122, 1));
+  EXPECT_EQ(f.Send(multiArpBank, kMultiArpBank + 2, 2), Triple(0xB2, 0, 1, 78));
 
   MidiMapRecord sustain(MidiMapRecord::kNrpn);
   nrpn(sustain, 1, 5, 100, 0);

@@ -103,3 +103,47 @@ TEST(Layout, RefusesRectanglesOutsideTheEditorUnknownHomesAndBrokenRows)
   EXPECT_FALSE(t.Parse(longCaption, error));
   EXPECT_NE(error.find("caption"), std::string::npos);
 }
+
+TEST(Layout, RadiosKeepCellsThatStayWholeWhenScaled)
+{
+  // Five cells of 20 and three of 34 stay within a pixel of their art at 0.85 and 1.15; four of 26
+  // would drift 2.7 px at 1.15, so four values get cells of 20.
+  EXPECT_EQ(Layout::RadioWidth(104, 5), 104);
+  EXPECT_EQ(Layout::RadioWidth(104, 3), 104);
+  EXPECT_EQ(Layout::RadioWidth(104, 4), 80);
+  EXPECT_EQ(Layout::RadioWidth(104, 1), 104);
+  EXPECT_EQ(Layout::RadioWidth(30, 4), 30); // no room for 20 px cells: left as it is
+
+  // Placed centred in the room of a section.
+  const std::string bindings = std::string(kBindingHeader) +
+                               BindingRowText("kLFO1Waveform", "8", "radio", 0, 3, "-", "none", "-", "s");
+  Layout l;
+  ASSERT_TRUE(l.LoadText(bindings, "layer pages 3 {\n  section s 100 100 2 1 \"T\"\n}\n"))
+      << l.Errors().front();
+  ASSERT_EQ(l.Controls().size(), 1u);
+  EXPECT_EQ(l.Controls()[0].rect.w, 80);
+  EXPECT_EQ(l.Controls()[0].rect.x, 100 + 6 + 4 + 12);
+  EXPECT_EQ(l.Controls()[0].image, "LFO_WAVEFORM_ID");
+}
+
+TEST(Layout, ACaptionedSlotHasItsCaptionUnderIt)
+{
+  const std::string bindings =
+      std::string(kBindingHeader) +
+      BindingRowText("kDeviceInSelection", "1", "devin", 0, 127, "-", "none", "-", "in") +
+      BindingRowText("kDeviceOutSelection", "1", "devout", 0, 127, "-", "none", "-", "out");
+  Layout l;
+  ASSERT_TRUE(
+      l.LoadText(bindings, "layer topBar 1 {\n  slot in 10 6 200 20 captioned\n  slot out 220 6 200 20\n}\n"))
+      << l.Errors().front();
+  ASSERT_EQ(l.Controls().size(), 2u);
+  const PlacedControl& in = l.Controls()[0];
+  EXPECT_EQ(in.rect.h, 20);
+  EXPECT_EQ(in.label.x, 10);
+  EXPECT_EQ(in.label.y, 6 + 20 + 1);
+  EXPECT_EQ(in.label.w, 200);
+  EXPECT_EQ(l.Controls()[1].label.w, 0); // no caption unless asked for
+  // A caption that would leave the editor is refused like a control that would.
+  Layout low;
+  EXPECT_FALSE(low.LoadText(bindings, "layer topBar 1 {\n  slot in 10 740 200 16 captioned\n}\n"));
+}

@@ -2,6 +2,7 @@
 // plan give, shows something, is drawn the same on every run, and the controls' frames say what
 // the controls need (knob minimum first, off before on, a selected row apart from the normal one).
 
+#include "tools/skingen/SkinArt.h"
 #include "tools/skingen/SkinRenderer.h"
 
 #include <gtest/gtest.h>
@@ -156,12 +157,12 @@ TEST_F(SkinImages, SizesFollowFrameCountsLayoutAndPagePlan)
       {"knob-velk-small", 128, 30, 30},
       {"main-bg", 1, 1500, 757},
       {"main-bg-pla", 1, 1500, 757},
-      {"main-bg-frame", 1, 1500, 757},
+      {"main-bg-frame", 1, 1284, 651}, // the GLOBAL page
       {"velk-progress-overlay", 1, 1500, 757},
       {"velk-oscillators", 1, 1284, 651},
       {"velk-effects", 1, 1284, 651},
-      {"main-tab-selector", 2, 10 * 96, 32}, // ten tabs of 96 side by side
-      {"main-part-selector", 2, 45, 8 * 35}, // eight 45 x 35 cells in a column
+      {"main-tab-selector", 2, 10 * 100, 32}, // ten tabs of 100 side by side
+      {"main-part-selector", 2, 40, 8 * 40},  // eight 40 x 40 cells in a column
       {"part-select-overlay45x35", 1, 45, 35},
   };
   for (const auto& e : plan)
@@ -324,10 +325,12 @@ TEST_F(SkinImages, TwoFrameControlsShowOffFirstAndSelectedRowsStandOut)
       // Every cell of the selected row differs from its normal look.
       const int n = int(recipe->List("labels").size());
       ASSERT_GE(n, 2) << row.file;
-      const int cw = row.horizontal ? fw : fw / n, ch = row.horizontal ? fh / n : fh;
       for (int k = 0; k < n; ++k)
       {
-        const int cx = row.horizontal ? 0 : k * cw, cy = row.horizontal ? k * ch : 0;
+        const int length = row.horizontal ? fh : fw;
+        const int from = (2 * k * length + n) / (2 * n), to = (2 * (k + 1) * length + n) / (2 * n);
+        const int cx = row.horizontal ? 0 : from, cy = row.horizontal ? from : 0;
+        const int cw = row.horizontal ? fw : to - from, ch = row.horizontal ? to - from : fh;
         EXPECT_FALSE(image.SameRect(cx, cy, cx + x1, cy + y1, cw, ch)) << row.file << " cell " << k;
       }
     }
@@ -442,4 +445,77 @@ TEST(SkinSchemesTest, RefusesIncompleteOrMalformedSchemes)
   // Black on white is the largest contrast there is, a colour against itself the smallest.
   EXPECT_NEAR(SkinContrast({0, 0, 0, 1}, {1, 1, 1, 1}), 21.0, 1e-9);
   EXPECT_NEAR(SkinContrast({0.3, 0.4, 0.5, 1}, {0.3, 0.4, 0.5, 1}), 1.0, 1e-9);
+}
+
+TEST_F(SkinImages, RadioLabelsLeaveRoomInTheirCells)
+{
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  SkinFonts fonts;
+  std::string error;
+  ASSERT_TRUE(fonts.Load(renderer->Schemes().RegularFont(), renderer->Schemes().BoldFont(), error)) << error;
+  int checked = 0;
+  {
+    SkinCanvas canvas(surface, fonts);
+    for (const auto& row : SkinImageRows())
+    {
+      const SkinRecipe* recipe = renderer->Recipes().Find(row.Stem());
+      if (!recipe || recipe->kind != "radio") continue;
+      const auto labels = recipe->List("labels");
+      const int n = std::max<int>(1, int(labels.size()));
+      // Frames side by side: the cells stack in a column.
+      const int cw = row.horizontal ? recipe->width : recipe->width / n;
+      const int ch = row.horizontal ? recipe->height / n : recipe->height;
+      const double size = RadioLabelSize(*recipe, ch);
+      for (const auto& label : labels)
+      {
+        if (label.empty() || label[0] == '~') continue; // a waveform glyph, drawn to the cell
+        // At least a tenth of the cell (3 px or more) clear at each end, without shrinking the text.
+        const double room = cw - 2 * std::max(3.0, cw / 10.0);
+        for (const auto& line : RadioLabelLines(*recipe, label))
+          EXPECT_LE(canvas.TextWidth(line, size, true), room)
+              << row.file << ": \"" << line << "\" at " << size << " px fills its " << cw << " px cell";
+        ++checked;
+      }
+    }
+  }
+  cairo_surface_destroy(surface);
+  EXPECT_GT(checked, 20);
+}
+
+TEST_F(SkinImages, RadioCellsMeetWhereTheControlCutsThem)
+{
+  // The radio control cuts cell i of n out of a picture `length` long at round(i * length / n).
+  // There the art's cells meet: the pixel either side of each cut is the margin of window
+  // colour around a cell's button, the colour of the frame's first pixel across the middle.
+  int checked = 0;
+  for (const auto& row : SkinImageRows())
+  {
+    const SkinRecipe* recipe = renderer->Recipes().Find(row.Stem());
+    if (!recipe || recipe->kind != "radio") continue;
+    const int n = int(recipe->List("labels").size());
+    ASSERT_GE(n, 2) << row.file;
+    const SkinTestImage image = LoadBuilt(row);
+    ASSERT_GT(image.width, 0) << row.file;
+    int fw = 0, fh = 0;
+    image.FrameSize(row, fw, fh);
+    // Cells lie in a column when the frames lie side by side.
+    const int length = row.horizontal ? fh : fw, middle = (row.horizontal ? fw : fh) / 2;
+    for (int frame = 0; frame < row.frames; ++frame)
+    {
+      const int x0 = row.horizontal ? frame * fw : 0, y0 = row.horizontal ? 0 : frame * fh;
+      auto at = [&](int along)
+      { return row.horizontal ? image.At(x0 + middle, y0 + along) : image.At(x0 + along, y0 + middle); };
+      for (int i = 1; i < n; ++i)
+      {
+        const int cut = int(std::floor(double(i) * length / n + 0.5));
+        EXPECT_EQ(at(cut - 1), at(0))
+            << row.file << " frame " << frame << ": cell " << i - 1 << " ends before " << cut;
+        EXPECT_EQ(at(cut), at(0)) << row.file << " frame " << frame << ": cell " << i << " starts after "
+                                  << cut;
+      }
+      EXPECT_EQ(at(length - 1), at(0)) << row.file << " frame " << frame << ": the last cell ends early";
+    }
+    ++checked;
+  }
+  EXPECT_GE(checked, 7);
 }

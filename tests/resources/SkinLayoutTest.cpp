@@ -2,11 +2,13 @@
 // image the layout gives a control must be exactly the rectangle the layout placed it in, and every
 // picture the layout puts under the controls must be drawn for the place it is put.
 
+#include "tools/skingen/SkinArt.h"
 #include "tools/skingen/SkinRenderer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 static std::vector<const SkinImageRow*> RowsNamed(const std::string& name)
@@ -157,4 +159,77 @@ TEST_F(SkinLayout, PicturesInsideASectionStayInsideAndUnderNoControl)
       });
   // The nineteen routing diagrams, once for the program's effects and once for the part's.
   EXPECT_GE(checked, 2 * 19);
+}
+
+TEST_F(SkinLayout, CaptionsFitTheirPlaceAndStayLegibleInTheSmallEditor)
+{
+  // Measured in the skin's own font, as the panel art draws them.
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  SkinFonts fonts;
+  std::string error;
+  ASSERT_TRUE(fonts.Load(renderer->Schemes().RegularFont(), renderer->Schemes().BoldFont(), error)) << error;
+  int checked = 0;
+  {
+    SkinCanvas canvas(surface, fonts);
+    for (const PlacedControl& c : renderer->EditorLayout().Controls())
+    {
+      if (c.label.w <= 0 || !c.row || c.row->caption.empty()) continue;
+      // A caption shrinks to fit its room; below 10.5 px it is under 9 px in the small editor.
+      const double room = c.label.w - 2 * kCaptionMargin;
+      const double width = canvas.TextWidth(c.row->caption, kCaptionSize, false);
+      const double size = width > room ? kCaptionSize * room / width : kCaptionSize;
+      EXPECT_GE(size, 10.5) << "bindings.tsv:" << c.row->line << " (" << c.row->name << "): caption \""
+                            << c.row->caption << "\" is " << width << " px wide for " << room << " px";
+      ++checked;
+    }
+  }
+  cairo_surface_destroy(surface);
+  EXPECT_GT(checked, 300);
+}
+
+TEST_F(SkinLayout, SectionTitlesFitTheirBar)
+{
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  SkinFonts fonts;
+  std::string error;
+  ASSERT_TRUE(fonts.Load(renderer->Schemes().RegularFont(), renderer->Schemes().BoldFont(), error)) << error;
+  int checked = 0;
+  {
+    SkinCanvas canvas(surface, fonts);
+    renderer->EditorLayout().Walk(
+        [&](const LayoutNode& node, const std::vector<const LayoutNode*>&)
+        {
+          if (node.kind != LayoutKind::Section || node.title.empty()) return;
+          // 13 px bold from 8 px in, up to the lock's place (or 8 px short of the end without a lock).
+          const double room = node.rect.w - (node.lock.empty() ? 16 : 36);
+          const double width = canvas.TextWidth(node.title, 13, true);
+          EXPECT_GE(width > room ? 13 * room / width : 13, 11.0)
+              << "layout.txt:" << node.line << ": \"" << node.title << "\" is " << width << " px for "
+              << room;
+          ++checked;
+        });
+  }
+  cairo_surface_destroy(surface);
+  EXPECT_GT(checked, 50);
+}
+
+TEST_F(SkinLayout, NoTwoControlsOfASectionShareACaption)
+{
+  const Layout& layout = renderer->EditorLayout();
+  int checked = 0;
+  layout.Walk(
+      [&](const LayoutNode& node, const std::vector<const LayoutNode*>&)
+      {
+        if (node.kind != LayoutKind::Section) return;
+        std::map<std::string, std::string> seen; // caption -> parameter
+        for (const PlacedControl* c : layout.ControlsIn(node))
+        {
+          if (!c->row || c->label.w <= 0 || c->row->caption.empty()) continue;
+          const auto [at, fresh] = seen.emplace(c->row->caption, c->row->name);
+          EXPECT_TRUE(fresh) << "layout.txt:" << node.line << " (" << node.name << "): " << at->second
+                             << " and " << c->row->name << " are both \"" << c->row->caption << "\"";
+          ++checked;
+        }
+      });
+  EXPECT_GT(checked, 300);
 }

@@ -93,7 +93,7 @@ struct HeadlessEditor
     window->Pump();
   }
 
-  TestPlug plug;
+  HostlessPlug plug;
   IGraphicsWin* graphics = nullptr;
   HeadlessWindow* window = nullptr;
 };

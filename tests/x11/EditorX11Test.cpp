@@ -89,7 +89,7 @@ struct X11Editor
     graphics->AddControl(selector);
   }
 
-  TestPlug plug;
+  HostlessPlug plug;
   std::unique_ptr<HostTopWindow> host;
   IGraphicsWin* graphics = nullptr;
   ProbeControl* background = nullptr;

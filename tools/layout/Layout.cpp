@@ -1,5 +1,6 @@
 #include "tools/layout/Layout.h"
 
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -195,6 +196,10 @@ bool Layout::ParseLayout(const std::string& text)
         else if (t == "small")
         {
           n.small = true;
+        }
+        else if (t == "captioned")
+        {
+          n.captioned = true;
         }
         else
         {
@@ -412,6 +417,7 @@ void Layout::Place()
           else
           {
             c.rect = s;
+            if (n.captioned) c.label = {s.x, s.y + s.h + 1, s.w, 12};
           }
           c.section = &n;
           mControls.push_back(c);
@@ -516,7 +522,8 @@ void Layout::Place()
               }
               else
               { // radio
-                c.rect = {cx + 4, cy + 16, cw - 8, half * 2 - 20};
+                const int width = RadioWidth(cw - 8, c.row->Count());
+                c.rect = {cx + 4 + (cw - 8 - width) / 2, cy + 16, width, half * 2 - 20};
                 c.label = {cx, cy + 2, cw, 12};
               }
               c.section = &n;
@@ -533,6 +540,24 @@ void Layout::Place()
           mControls.push_back(c);
         }
       });
+}
+
+int Layout::RadioWidth(int room, int cells)
+{
+  if (cells < 2) return room;
+  // The radio control cuts the scaled picture in proportion, so any width stays on its art; where
+  // the cells would still blur by more than a pixel in the small or large editor, cells of a
+  // multiple of 20 px are used instead (whole pixels, sharp cell edges at 0.85 and 1.15).
+  for (double scale : {0.85, 1.15})
+  {
+    const double cut = std::floor(std::floor(room * scale) / cells), art = (room / cells) * scale;
+    if ((cells - 1) * std::fabs(cut - art) > 1.0)
+    {
+      const int whole = room / (20 * cells) * 20 * cells;
+      return whole > 0 ? whole : room;
+    }
+  }
+  return room;
 }
 
 // Ids of one block are pages of their parent: only one of them shows at a time.

@@ -45,6 +45,9 @@ public:
   // True when the two controls can be on screen at the same time.
   static bool CanBeSeenTogether(const PlacedControl& a, const PlacedControl& b);
   static std::string DefaultImage(const BindingRow& row, const std::string& kind);
+  // Width of a radio of so many cells in so much room: the room, or less where the room's cells
+  // would blur at 0.85 or 1.15 (cells of whole pixels keep sharp edges).
+  static int RadioWidth(int room, int cells);
 
 private:
   bool ParseLayout(const std::string& text);

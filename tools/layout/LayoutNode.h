@@ -38,7 +38,8 @@ struct LayoutNode
   LayoutRect rect;    // sections: the whole frame; rows: the whole row
   int cols = 0, rows = 0;
   int cellW = 56, cellH = 64;
-  bool small = false; // knobs in this section use the small strip
+  bool small = false;     // knobs in this section use the small strip
+  bool captioned = false; // a slot whose caption the panel art writes under it
   std::string title;
   std::string lock;  // section lock parameter drawn in the title bar
   std::string group; // home name the binding table uses ("as=", default the id)

@@ -1,49 +1,115 @@
-// Draws the editor off screen, without a host or a window, on every page tab, and writes each
-// picture as a PNG: OUTDIR/<page>.png at normal size, and the first page at small and large size
-// (<page>-small.png, <page>-large.png). The UI size comes from a data folder of the tool's own.
+// Draws the editor off screen, without a host or a window, on every page tab and on the windows that
+// open over a page, in both colour schemes and all three sizes, and writes each picture as a PNG:
+// OUTDIR/<scheme>/<size>/<view>.png. The scheme and size come from a data folder of the tool's own,
+// the way the editor reads them at start-up.
 #include "editor/UISettings.h"
 #include "editor/VELK.h"
 #include "framework/graphics/IGraphics.h"
+#include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IParameter.h"
 #include "gfx/Gfx_PNGWrite.h"
 #include "gfx/Gfx_SysBitmap.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace
 {
-const char* const kTabNames[] = {"multi", "library", "osc",     "filter-env", "lfo-mod",
-                                 "fx1",   "fx2",     "vocoder", "arp",        "global"};
-
-bool Shoot(const std::filesystem::path& dataFolder, const std::string& size, int firstTab, int lastTab,
-           const std::filesystem::path& outDir, const std::string& suffix)
+// One picture: a page tab, and optionally a parameter that opens a view or window over it.
+struct View
 {
-  std::filesystem::create_directories(dataFolder);
-  std::ofstream(dataFolder / UISettings::kFileName) << "normal\n" << size << "\n1\n";
+  const char* name;
+  int tab;
+  int index = -1; // parameter set to value before drawing and back to 0 after
+  int value = 0;
+  bool transfer = false; // the progress overlay shown, as while a dump travels
+};
+
+const View kViews[] = {
+    {"multi", 0},
+    {"library", 1},
+    {"osc", 2},
+    {"filter-env", 3},
+    {"lfo-mod", 4},
+    {"fx1", 5},
+    {"fx2", 6},
+    {"vocoder", 7},
+    {"arp", 8},
+    {"global", 9},
+    {"multi-mix6", 0, kMultiSettings, 1},
+    {"multi-settings", 0, kMultiSettings, 2},
+    {"multi-part-settings", 0, kMultiPartSettings, 1},
+    {"global-midi-filters", 9, kViewMIDIFilterSettings, 1},
+    {"multi-transfer", 0, -1, 0, true},
+};
+
+const char* const kSchemeNames[] = {"normal", "platinum"};
+std::vector<std::string> gMissing; // skin images the editor asked for and could not find
+
+void KeepMissingImages(const char* line)
+{
+  if (line && std::strstr(line, "is not built in")) gMissing.push_back(line);
+  if (line) std::fprintf(stderr, "%s\n", line);
+}
+const char* const kSizeNames[] = {"small", "normal", "large"};
+
+void Set(VELK& plug, IGraphics& editor, int index, int value)
+{
+  IParameter* param = plug.ParameterAt(index);
+  if (!param) return;
+  param->SetClamped(value);
+  plug.HandleParameterChange(index);
+  editor.SyncParameterToControls(index, value, false); // the control too, as a host's change does
+}
+
+bool Shoot(const std::filesystem::path& dataFolder, int scheme, int size, const std::filesystem::path& outDir)
+{
+  std::error_code ec;
+  std::filesystem::create_directories(dataFolder, ec);
+  std::filesystem::create_directories(outDir, ec);
+  UISettings settings;
+  settings.colourScheme = uint32_t(scheme);
+  settings.size = size;
+  settings.firstRunSeen = true;
+  if (!settings.Save(dataFolder.string()))
+  {
+    std::fprintf(stderr, "velk-pageshots: cannot write the UI settings in %s\n", dataFolder.c_str());
+    return false;
+  }
   setenv("VELK_DATA_DIR", dataFolder.c_str(), 1);
   VELK plug(nullptr);
   auto* editor = dynamic_cast<IGraphics*>(plug.Editor());
-  IParameter* tab = plug.ParameterAt(kMainTab);
-  if (!editor || !tab)
+  if (!editor || !plug.ParameterAt(kMainTab))
   {
     std::fprintf(stderr, "velk-pageshots: the plug-in has no editor\n");
     return false;
   }
   editor->CreateDrawBitmaps();
-  const IRectangle all(0, 0, editor->Width(), editor->Height());
-  for (int t = firstTab; t <= lastTab; ++t)
+  IGraphics::ReportMissingImages();
+  if (!gMissing.empty())
   {
-    tab->SetClamped(t);
-    plug.HandleParameterChange(kMainTab);
-    editor->SyncParameterToControls(kMainTab, t, false); // the tab row too, as a host's change does
+    std::fprintf(stderr, "velk-pageshots: the %s scheme lacks %zu skin images\n", kSchemeNames[scheme],
+                 gMissing.size());
+    return false;
+  }
+  const IRectangle all(0, 0, editor->Width(), editor->Height());
+  for (const View& view : kViews)
+  {
+    Set(plug, *editor, kMainTab, view.tab);
+    if (view.index >= 0) Set(plug, *editor, view.index, view.value);
+    LayerGroup* progress = view.transfer ? plug.ProgressLayer() : nullptr;
+    if (progress) progress->Hide(false);
     editor->DrawDirty(&all); // no window to paint to: the drawing bitmap holds the picture
-    const std::filesystem::path file = outDir / (std::string(kTabNames[t]) + suffix + ".png");
-    if (!editor->DrawBitmapSurface() || !Gfx_WritePNGFile(file.c_str(), *editor->DrawBitmapSurface()))
+    const std::filesystem::path file = outDir / (std::string(view.name) + ".png");
+    const bool written =
+        editor->DrawBitmapSurface() && Gfx_WritePNGFile(file.c_str(), *editor->DrawBitmapSurface());
+    if (view.index >= 0) Set(plug, *editor, view.index, 0);
+    if (progress) progress->Hide(true);
+    if (!written)
     {
       std::fprintf(stderr, "velk-pageshots: could not write %s\n", file.c_str());
       return false;
@@ -65,9 +131,12 @@ int main(int argc, char** argv)
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   const std::filesystem::path data = out / "data";
-  const bool ok = Shoot(data / "normal", "normal", 0, 9, out, "") &&
-                  Shoot(data / "small", "small", 0, 0, out, "-small") &&
-                  Shoot(data / "large", "large", 0, 0, out, "-large");
+  IGraphics::SetLogSink(KeepMissingImages);
+  bool ok = true;
+  for (int scheme = 0; scheme < 2 && ok; ++scheme)
+    for (int size = UISettings::kSmall; size <= UISettings::kLarge && ok; ++size)
+      ok = Shoot(data / kSchemeNames[scheme] / kSizeNames[size], scheme, size,
+                 out / kSchemeNames[scheme] / kSizeNames[size]);
   std::filesystem::remove_all(data, ec);
   return ok ? 0 : 1;
 }

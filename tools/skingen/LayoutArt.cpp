@@ -36,7 +36,7 @@ void DrawLayoutArt(SkinFrame& f, double originX, double originY)
       {
         if (node.kind != LayoutKind::Section || !Belongs(layers, names)) return;
         DrawSection(c, p, node.rect.x - originX, node.rect.y - originY, node.rect.w, node.rect.h,
-                    titleOverride.empty() ? node.title : titleOverride);
+                    titleOverride.empty() ? node.title : titleOverride, !node.lock.empty());
       });
   for (const PlacedControl& control : f.layout->Controls())
   {
@@ -49,16 +49,17 @@ void DrawLayoutArt(SkinFrame& f, double originX, double originY)
       c.ShadeBox(x, y, r.w, r.h, 2, p["window"], p["field"]);
     }
     if (control.label.w > 0 && control.row)
-      c.Text(control.label.x - originX, control.label.y - originY, control.label.w, control.label.h,
-             control.row->caption, 12, false, p["text"]);
+      c.Text(control.label.x - originX + kCaptionMargin, control.label.y - originY,
+             control.label.w - 2 * kCaptionMargin, control.label.h, control.row->caption, kCaptionSize, false,
+             p["text"]);
     // Compact rows (the part column's mixer) carry no captions of their own: the first part's row
-    // gets them above its cells.
+    // gets them above its cells, small and in full-strength text so they stay readable at 0.85.
     if (control.home && control.home->kind == LayoutKind::Row && control.home->part == 0 && control.row)
     {
       const LayoutNode& row = *control.home;
       const int cell = (r.x - row.rect.x) / std::max(1, row.cellW);
       c.Text(row.rect.x + cell * row.cellW - originX, row.rect.y - 14 - originY, row.cellW, 13,
-             control.row->caption, 9, false, p["textDim"]);
+             control.row->caption, 9, false, p["text"]);
     }
   }
 }

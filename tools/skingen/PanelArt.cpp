@@ -25,14 +25,14 @@ static bool ParseBox(const std::string& s, double box[4], std::string& title)
 }
 
 void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y, double w, double h,
-                 const std::string& title)
+                 const std::string& title, bool lock)
 {
   const double bar = 18;
   c.FillBox(x, y, w, h, 4, p["panelHi"]);
   c.ShadeBox(x + 1, y + 1, w - 2, bar, 3, p["title"].Mix({1, 1, 1, 1}, 0.06), p["title"]);
   c.StrokeBox(x, y, w, h, 4, p["frame"], 1);
   c.Line(x + 1, y + bar + 1.5, x + w - 1, y + bar + 1.5, p["frame"], 1);
-  c.Text(x + 8, y + 1, w - 36, bar, title, 13, true, p["text"], SkinCanvas::kLeft);
+  c.Text(x + 8, y + 1, w - (lock ? 36 : 16), bar, title, 13, true, p["text"], SkinCanvas::kLeft);
 }
 
 static void DrawWindow(SkinFrame& f)
@@ -41,12 +41,6 @@ static void DrawWindow(SkinFrame& f)
   const auto& p = f.palette;
   const double w = f.width, h = f.height;
   c.ShadeBox(0, 0, w, h, 0, p["window"].Mix({1, 1, 1, 1}, 0.03), p["window"]);
-  if (f.recipe.Arg("style") == "frame")
-  {
-    c.StrokeBox(0, 0, w, h, 0, p["frame"], 2);
-    c.Text(0, h / 2 - 20, w, 40, "VELK", 28, true, p["panelHi"]);
-    return;
-  }
   // Top bar, part column and page area.
   c.ShadeBox(0, 0, w, 90, 0, p["bar"].Mix({1, 1, 1, 1}, 0.05), p["bar"]);
   c.Line(0, 90.5, w, 90.5, p["accent2"], 1);

@@ -62,14 +62,34 @@ void DrawWaveGlyph(SkinCanvas& c, const std::string& wave, double x, double y, d
   cairo_stroke(cr);
 }
 
-// A label is a text, or "~wave" for a waveform glyph.
-static void DrawLabel(SkinCanvas& c, const std::string& label, double x, double y, double w, double h,
-                      double size, const SkinColour& ink)
+std::vector<std::string> RadioLabelLines(const SkinRecipe& recipe, const std::string& label)
+{
+  if (!recipe.IntArg("wrap", 0)) return {label};
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t space; (space = label.find(' ', start)) != std::string::npos; start = space + 1)
+    lines.push_back(label.substr(start, space - start));
+  lines.push_back(label.substr(start));
+  return lines;
+}
+
+// A label is a text (one line per word in a wrap=1 strip), or "~wave" for a waveform glyph.
+static void DrawLabel(SkinCanvas& c, const SkinRecipe& recipe, const std::string& label, double x, double y,
+                      double w, double h, double size, const SkinColour& ink)
 {
   if (!label.empty() && label[0] == '~')
+  {
     DrawWaveGlyph(c, label.substr(1), x, y, w, h, ink);
-  else
-    c.Text(x + 2, y, w - 4, h, label, size, true, ink);
+    return;
+  }
+  const auto lines = RadioLabelLines(recipe, label);
+  const double lineHeight = std::round(size * 1.3);
+  double top = y + (h - lineHeight * double(lines.size())) / 2;
+  for (const auto& line : lines)
+  {
+    c.Text(x + 2, top, w - 4, lineHeight, line, size, true, ink);
+    top += lineHeight;
+  }
 }
 
 static void DrawHeader(SkinFrame& f)
@@ -94,6 +114,11 @@ static void DrawHeader(SkinFrame& f)
   }
 }
 
+double RadioLabelSize(const SkinRecipe& recipe, double cellHeight)
+{
+  return recipe.IntArg("size", int(std::min(14.0, cellHeight * 0.5)));
+}
+
 void DrawRadioFrame(SkinFrame& f)
 {
   if (f.recipe.kind == "header")
@@ -107,13 +132,15 @@ void DrawRadioFrame(SkinFrame& f)
   const int n = std::max<int>(1, int(labels.size()));
   const bool selected = f.index > 0;
   const bool tab = f.recipe.Arg("style") == "tab";
-  // Whole pixels per cell, as the radio control cuts them (width / buttons, integer division).
-  const double cw = f.cellsStacked ? f.width : std::floor(f.width / n);
-  const double ch = f.cellsStacked ? std::floor(f.height / n) : f.height;
-  const double size = f.recipe.IntArg("size", int(std::min(14.0, ch * 0.5)));
+  // Cell i spans round(i * length / n) .. round((i + 1) * length / n), whole pixels cut in
+  // proportion as the radio control cuts them, so that they meet at every size and count.
+  const double length = f.cellsStacked ? f.height : f.width;
+  const double size = RadioLabelSize(f.recipe, f.cellsStacked ? f.height / n : f.height);
   for (int i = 0; i < n; ++i)
   {
-    const double x = f.cellsStacked ? 0 : i * cw, y = f.cellsStacked ? i * ch : 0;
+    const double from = std::floor(i * length / n + 0.5), to = std::floor((i + 1) * length / n + 0.5);
+    const double x = f.cellsStacked ? 0 : from, y = f.cellsStacked ? from : 0;
+    const double cw = f.cellsStacked ? f.width : to - from, ch = f.cellsStacked ? to - from : f.height;
     const double r = tab ? 5 : 3;
     c.FillBox(x, y, cw, ch, r, p["window"]);
     if (selected)
@@ -121,7 +148,7 @@ void DrawRadioFrame(SkinFrame& f)
     else
       c.ShadeBox(x + 1, y + 1, cw - 2, ch - 2, r, p["buttonHi"], p["button"]);
     c.StrokeBox(x + 1, y + 1, cw - 2, ch - 2, r, selected ? p["lit"].Mix({0, 0, 0, 1}, 0.3) : p["frame"], 1);
-    DrawLabel(c, i < int(labels.size()) ? labels[i] : "", x, y, cw, ch, size,
+    DrawLabel(c, f.recipe, i < int(labels.size()) ? labels[i] : "", x, y, cw, ch, size,
               selected ? p["litText"] : p["text"]);
   }
 }

@@ -7,6 +7,11 @@
 
 class Layout;
 
+// Control captions: the size they are drawn at, and the room kept free at each end of the caption
+// rectangle so that neighbouring captions never touch (a long caption shrinks to fit inside).
+constexpr double kCaptionSize = 12;
+constexpr double kCaptionMargin = 2;
+
 struct SkinFrame
 {
   SkinCanvas& canvas;
@@ -26,14 +31,19 @@ void DrawKnobFrame(SkinFrame& f);
 void DrawButtonFrame(SkinFrame& f);
 // Rows of cells: "radio" (normal row, then selected row) and "header" (captions over columns).
 void DrawRadioFrame(SkinFrame& f);
+// The text size of a radio strip's labels: the recipe's size=, else from the cell height.
+double RadioLabelSize(const SkinRecipe& recipe, double cellHeight);
+// The lines a radio label is drawn in: the label, or one line per word where the recipe says wrap=1
+// (cells taller than wide).
+std::vector<std::string> RadioLabelLines(const SkinRecipe& recipe, const std::string& label);
 // Large art: "window", "page", "dialog", "section", "overlay".
 void DrawPanelFrame(SkinFrame& f);
 // The sections, captions and text fields of the layers a recipe names ("layers=a|b"), from the
 // layout; originX/Y are the editor coordinates of the frame's top-left corner.
 void DrawLayoutArt(SkinFrame& f, double originX, double originY);
-// A panel section: frame, title bar with the title left and room for the lock right.
+// A panel section: frame, title bar with the title left and, when it has a lock, room for it right.
 void DrawSection(SkinCanvas& c, const SkinPalette& p, double x, double y, double w, double h,
-                 const std::string& title);
+                 const std::string& title, bool lock = true);
 // Effect-routing diagrams: "routing".
 void DrawRoutingFrame(SkinFrame& f);
 // A small picture of a waveform ("sine", "tri", "saw", "square", "pulse", "random") in a box.
