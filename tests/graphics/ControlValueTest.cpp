@@ -208,7 +208,7 @@ TEST(ControlValues, PromptMenusAndTypedText)
 // thread sets values and draws: each crossing is one whole word (ThreadSanitizer checks it).
 TEST(ControlValues, GreyingAndParameterValuesCrossThreadsWhole)
 {
-  TestPlug plug;
+  HostlessPlug plug;
   plug.ParameterAt(3)->SetupContinuous("Cutoff", 0.0, 0.0, 1.0, 0.01, "");
   CountingControl c(&plug, IRectangle(0, 0, 10, 10), 3);
   std::atomic<bool> done{false};

@@ -388,13 +388,11 @@ public:
   }
 
   // Opens the menu of the button at the rectangle and walks it with the keys, as a user with the
-  // keyboard would: they are typed once the menu shows (its panel painted under the button) and
-  // holds the pointer. While the menu's own loop runs inside the editor's idle call, only the
-  // typing thread looks at the window.
+  // keyboard would: they are typed once the menu holds the keyboard (nothing else of the editor
+  // grabs it). While the menu's own loop runs inside the editor's idle call, only the typing
+  // thread talks to the display about it.
   bool ChooseFromMenu(const IRectangle& button, const std::vector<const char*>& keys)
   {
-    std::vector<uint32_t> before;
-    if (!Region(button.L + 2, button.B + 2, 40, 16, before)) return false;
     std::atomic<bool> clicked{false}, typed{false}, shown{false};
     std::thread typist(
         [&]
@@ -403,18 +401,14 @@ public:
           const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
           while (!clicked && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-          std::vector<uint32_t> now;
           while (keyboard && !shown && std::chrono::steady_clock::now() < end)
           {
-            if (Region(button.L + 2, button.B + 2, 40, 16, now) && now != before &&
-                keyboard->PointerGrabbedElsewhere())
+            if (keyboard->KeyboardGrabbedElsewhere())
               shown = true;
             else
-              std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              std::this_thread::sleep_for(std::chrono::milliseconds(10));
           }
-          // The menu takes the keyboard right after it painted and took the pointer. (Its panel is
-          // another window: a capture of ours shows where it is, not what it highlights.)
-          std::this_thread::sleep_for(std::chrono::milliseconds(300));
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
           for (size_t k = 0; shown && k < keys.size(); ++k)
           {
             keyboard->Key(keys[k]);

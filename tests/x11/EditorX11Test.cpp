@@ -139,12 +139,10 @@ TEST(EditorX11, ClickMenuAndScreenshot)
       []
       {
         std::unique_ptr<SyntheticInput> keys = SyntheticInput::Create();
-        // Typed once the menu holds the pointer (it takes the keyboard with it): a fixed wait
-        // loses the keys on a loaded machine.
+        // Typed once the menu holds the keyboard: a fixed wait loses the keys on a loaded machine.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!keys->PointerGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
+        while (!keys->KeyboardGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
           std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         keys->Key("Down");
         keys->Key("Down");
         keys->Key("Return");
