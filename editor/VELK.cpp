@@ -758,7 +758,8 @@ void VELK::LibrarianStatus(const std::string& text)
 
 void VELK::SelectRecalledPorts(const std::string& input, const std::string& output)
 {
-  if (!output.empty() && output != IMidiPorts::kNoDeviceName)
+  const bool outputChosen = !output.empty() && output != IMidiPorts::kNoDeviceName;
+  if (outputChosen)
   {
     // Selection goes by the name; a non-zero index only says that a device is wanted.
     int index = 1;
@@ -772,8 +773,10 @@ void VELK::SelectRecalledPorts(const std::string& input, const std::string& outp
     if (SelectMidiInputPort(index, input) <= 0)
       Log("MIDI input \"" + input + "\" of the project is not present");
   }
-  // The handshake goes out once the input listens too, or the synthesizer's answer would be lost.
-  if (mConnectAfterSelection.exchange(false) && midiOutputReady) DeviceSender(*this).RequestConnect();
+  // The handshake goes out once the input listens too, or the synthesizer's answer would be lost;
+  // only after the output it is asked for (an input chosen meanwhile leaves the request waiting).
+  if (outputChosen && mConnectAfterSelection.exchange(false) && midiOutputReady)
+    DeviceSender(*this).RequestConnect();
 }
 
 bool VELK::WaitForPortRecall(int milliseconds)
