@@ -86,8 +86,9 @@ int ICustomRadioButtonsControl::SelectedIndex() const
 
 bool ICustomRadioButtonsControl::Draw(IGraphics* graphics)
 {
-  mBlend.alpha = 1.0f;
+  SetBlendAlpha(1.0f);
   if (!graphics) return true;
+  const IBlend blend = Blend();
   const IBitmapStrip& strip = Strip();
   const int s = SelectedIndex();
   const bool twoLooks = strip.FrameCount() > 1;
@@ -95,7 +96,7 @@ bool ICustomRadioButtonsControl::Draw(IGraphics* graphics)
   {
     const IRectangle source = SourceRect(k, k == s && twoLooks);
     const IRectangle rect = ButtonRect(k);
-    graphics->DrawBitmap(&strip, &rect, source.L, source.T, &mBlend);
+    graphics->DrawBitmap(&strip, &rect, source.L, source.T, &blend);
   }
   return true;
 }

@@ -185,10 +185,13 @@ void CollectControls(IGraphics* graphics, int paramIdx, std::vector<IControl*>& 
     CollectInGroup(graphics->GetLayerGroup(i), paramIdx, out);
 }
 
-// The first text control bound to the parameter: the editor's own list first, then the groups.
-ITextControl* FindTextControl(IGraphics* graphics, int paramIdx)
+// The first text control of the parameter: the displays carry no parameter of their own (their
+// text is written, never a value), so their factory lists them in the parameter's record; then
+// the editor's own list and the groups.
+ITextControl* FindTextControl(IGraphics* graphics, IParameter* param, int paramIdx)
 {
   std::vector<IControl*> controls;
+  if (MidiMapRecord* record = param ? param->MidiMap() : nullptr) controls = record->boundControls;
   CollectControls(graphics, paramIdx, controls);
   for (IControl* c : controls)
     if (auto* t = dynamic_cast<ITextControl*>(c)) return t;
@@ -257,10 +260,10 @@ void VELK::LookUpNamedControls()
           for (IControl* c : mNameControls[size_t(n)])
             c->RequestRedraw(false);
       });
-  statusDisplay = FindTextControl(graphics, kControlDisplayName);
-  midiDisplay = FindTextControl(graphics, kControlDisplayCC);
-  mInfoDisplay = FindTextControl(graphics, kControlDisplayCategory);
-  mProgressDisplay = FindTextControl(graphics, kControlDisplayPatch);
+  statusDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayName), kControlDisplayName);
+  midiDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayCC), kControlDisplayCC);
+  mInfoDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayCategory), kControlDisplayCategory);
+  mProgressDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayPatch), kControlDisplayPatch);
 }
 
 VELK::~VELK()
@@ -755,14 +758,14 @@ void VELK::LibrarianStatus(const std::string& text)
 
 void VELK::SelectRecalledPorts(const std::string& input, const std::string& output)
 {
-  if (!output.empty() && output != IMidiPorts::kNoDeviceName)
+  const bool outputChosen = !output.empty() && output != IMidiPorts::kNoDeviceName;
+  if (outputChosen)
   {
     // Selection goes by the name; a non-zero index only says that a device is wanted.
     int index = 1;
     const bool open = SelectMidiOutputPort(index, output) > 0;
     midiOutputReady = open;
     if (!open) Log("MIDI output \"" + output + "\" of the project is not present");
-    if (mConnectAfterSelection.exchange(false) && open) DeviceSender(*this).RequestConnect();
   }
   if (!input.empty() && input != IMidiPorts::kNoDeviceName)
   {
@@ -770,6 +773,10 @@ void VELK::SelectRecalledPorts(const std::string& input, const std::string& outp
     if (SelectMidiInputPort(index, input) <= 0)
       Log("MIDI input \"" + input + "\" of the project is not present");
   }
+  // The handshake goes out once the input listens too, or the synthesizer's answer would be lost;
+  // only after the output it is asked for (an input chosen meanwhile leaves the request waiting).
+  if (outputChosen && mConnectAfterSelection.exchange(false) && midiOutputReady)
+    DeviceSender(*this).RequestConnect();
 }
 
 bool VELK::WaitForPortRecall(int milliseconds)
@@ -888,7 +895,12 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   // The ports are selected by name away from this lock (see PortRecall).
   const std::string input = names[PatchManager::kMidiInputName],
                     output = names[PatchManager::kMidiOutputName];
-  if (mPortRecall && (!input.empty() || !output.empty())) mPortRecall->Request(input, output);
+  if (mPortRecall && (!input.empty() || !output.empty()))
+  {
+    // A project that names its synthesizer's port brings the link up, as choosing the port does.
+    if (!output.empty() && output != IMidiPorts::kNoDeviceName) mConnectAfterSelection = true;
+    mPortRecall->Request(input, output);
+  }
   editorReady = 1;
   return position;
 }

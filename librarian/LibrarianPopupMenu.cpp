@@ -91,15 +91,16 @@ void LibrarianPopupMenu::OnMouseDown(int, int, const IMouseMod&)
 bool LibrarianPopupMenu::Draw(IGraphics* graphics)
 {
   if (!graphics) return false;
+  const IBlend blend = Blend();
   if (mStrip.bitmap)
-    graphics->DrawBitmapFrame(&mStrip, &mRect, 1, &mBlend);
+    graphics->DrawBitmapFrame(&mStrip, &mRect, 1, &blend);
   else if (graphics->DrawBitmapSurface())
   {
     // Without an image the button is a plain dark plate, so that its caption reads on any page.
     const IRectangle clip = mRect.Intersect(graphics->DrawRect());
     if (clip.W() > 0 && clip.H() > 0)
       Gfx_FillArea(graphics->DrawBitmapSurface(), clip.L, clip.T, clip.W(), clip.H(), 0xFF2B3138,
-                   mBlend.alpha, BlendSourceAlpha);
+                   blend.alpha, BlendSourceAlpha);
   }
   IRectangle r = mRect;
   return graphics->DrawTextInRect(&mTextStyle, mCaption.c_str(), &r);

@@ -328,11 +328,11 @@ bool LibrarianViewControl::Draw(IGraphics* graphics)
       IRectangle cell = CellRect(s, i);
       if (cell.Empty() || cell.Intersect(clip).Empty()) continue;
       if (s == mDropSide && i == mDropIndex)
-        Fill(graphics, cell, kDropColour, mBlend.alpha);
+        Fill(graphics, cell, kDropColour, Blend().alpha);
       else if (i == selected)
-        Fill(graphics, cell, s == active ? kSelectedColour : kInactiveSelectedColour, mBlend.alpha);
+        Fill(graphics, cell, s == active ? kSelectedColour : kInactiveSelectedColour, Blend().alpha);
       else if (s == 0 && i == loadedSlot.load())
-        Fill(graphics, cell, kLoadedColour, mBlend.alpha);
+        Fill(graphics, cell, kLoadedColour, Blend().alpha);
       std::snprintf(line, sizeof line, "%03d %s", i + 1,
                     texts[static_cast<size_t>(s)][static_cast<size_t>(i)].c_str());
       cell.L += textInset;

@@ -38,5 +38,6 @@ ProgressIndicator* ProgressIndicator::AddTo(LayerGroup* group, IEffectBase* plug
 bool ProgressIndicator::Draw(IGraphics* graphics)
 {
   if (!graphics || !mOverlay.bitmap) return false;
-  return graphics->DrawBitmap(&mOverlay, &mDrawRect, 0, 0, &Blend());
+  const IBlend blend = Blend();
+  return graphics->DrawBitmap(&mOverlay, &mDrawRect, 0, 0, &blend);
 }

@@ -51,6 +51,7 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
     if (Answered()) return Answer::kAnswered;
     if (rules.scanAt > 0 && poll == rules.scanAt)
     {
+      mWorker.lastAnswerDeviceId = -1;
       for (int id = 0; id < kNumDeviceIds; ++id)
       {
         mHost.SetStatusText(kScanText + std::to_string(id + 1));
@@ -58,11 +59,13 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
         if (!Sleep(rules.scanWaitMs)) return Answer::kCancelled;
         if (Answered())
         {
-          // The synthesizer listens on this id: later requests use it too.
-          if (id != mHost.deviceId.load())
+          // The synthesizer listens on the id it answered from: later requests use it too. A slow
+          // answer may come in while a later id is tried, so the id is the answer's own.
+          const int answering = mWorker.lastAnswerDeviceId.load();
+          if (answering >= 0 && answering < kNumDeviceIds && answering != mHost.deviceId.load())
           {
-            mHost.deviceId = id;
-            mHost.SetParamInEditor(kGlobalMidiChannel, id);
+            mHost.deviceId = answering;
+            mHost.SetParamInEditor(kGlobalMidiChannel, answering);
           }
           return Answer::kAnswered;
         }

@@ -424,6 +424,7 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
 {
   if (!fromDevice || !bytes || size < 8) return;
   if (bytes[1] != 0x00 || bytes[2] != 0x20 || bytes[3] > 0x29) return;
+  lastAnswerDeviceId = bytes[6] & 0x7F;
 
   // An armed record takes the message, whatever it is: a stray message is refused by the
   // collector and leaves the slot incomplete rather than reaching the editor.

@@ -107,6 +107,9 @@ public:
   std::atomic<uint8_t> discardOutputs{0};
   std::atomic<uint8_t> messageConsumed{0};
   std::atomic<uint8_t> replyComplete{0};
+  // The device id (byte 6) of the synthesizer's last message: who answered a scan, which may be an
+  // id tried before the one being tried when its answer is seen.
+  std::atomic<int32_t> lastAnswerDeviceId{-1};
   std::atomic<uint8_t> sendBusy{0};
   // Incoming NRPN number (controllers 99 and 98) and the time of the last program change.
   std::atomic<int32_t> nrpnMsb{0}, nrpnLsb{0};

@@ -24,5 +24,6 @@ bool IBitmapControl::Draw(IGraphics* graphics)
 {
   if (!graphics)
     return false;
-  return graphics->DrawBitmapFrame(&mStrip, &mRect, FrameForValue(), &mBlend);
+  const IBlend blend = Blend();
+  return graphics->DrawBitmapFrame(&mStrip, &mRect, FrameForValue(), &blend);
 }

@@ -27,7 +27,7 @@ const IAuxParam* AuxEntries(const HeapBuffer& buffer)
 } // namespace
 
 IControl::IControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, IBlend blend)
-  : mPlug(plug), mRect(rect), mTargetRect(rect), mParamIdx(paramIdx), mBlend(blend)
+  : mPlug(plug), mRect(rect), mTargetRect(rect), mParamIdx(paramIdx), mBlend(blend), mAlpha(blend.alpha)
 {
 }
 
@@ -128,7 +128,7 @@ void IControl::Hide(bool hide)
 void IControl::SetGreyed(bool grey)
 {
   mGreyed.store(grey, std::memory_order_relaxed);
-  mBlend.alpha = grey ? 0.5f : 1.0f;
+  SetBlendAlpha(grey ? 0.5f : 1.0f);
   RequestRedraw(false);
 }
 

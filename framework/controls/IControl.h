@@ -144,8 +144,15 @@ public:
   ITextStyle& TextStyle() { return mTextStyle; }
   const ITextStyle& TextStyle() const { return mTextStyle; }
   void SetTextStyle(const ITextStyle& style) { mTextStyle = style; }
-  IBlend& Blend() { return mBlend; }
-  const IBlend& Blend() const { return mBlend; }
+  // The blend to draw with. Its alpha may change on any thread (a transfer job greys a control),
+  // so it is kept apart and read whole.
+  IBlend Blend() const
+  {
+    IBlend blend = mBlend;
+    blend.alpha = mAlpha.load(std::memory_order_relaxed);
+    return blend;
+  }
+  void SetBlendAlpha(float alpha) { mAlpha.store(alpha, std::memory_order_relaxed); }
 
   ITextControl* ValueDisplay() const { return mValueDisplay; }
   void SetValueDisplay(ITextControl* control) { mValueDisplay = control; }
@@ -188,7 +195,8 @@ protected:
   std::atomic<bool> mDirty{false};
   bool mNoPrompt = true;
   bool mDblClickAsPress = false;
-  IBlend mBlend;
+  IBlend mBlend; // its alpha is mAlpha
+  std::atomic<float> mAlpha{1.0f};
   ITextControl* mValueDisplay = nullptr;
   ITextControl* mNameDisplay = nullptr;
 

@@ -80,7 +80,8 @@ bool IFaderControl::Draw(IGraphics* graphics)
   if (!graphics)
     return false;
   const IRectangle handle = HandleRect();
-  return graphics->DrawBitmap(&mStrip, &handle, 0, 0, &mBlend);
+  const IBlend blend = Blend();
+  return graphics->DrawBitmap(&mStrip, &handle, 0, 0, &blend);
 }
 
 bool IFaderControl::ContainsPoint(int x, int y)

@@ -49,5 +49,6 @@ bool IKnobMultiControl::Draw(IGraphics* graphics)
 {
   if (!graphics)
     return false;
-  return graphics->DrawBitmapFrame(&mStrip, &mRect, FrameForValue(), &mBlend);
+  const IBlend blend = Blend();
+  return graphics->DrawBitmapFrame(&mStrip, &mRect, FrameForValue(), &blend);
 }

@@ -105,6 +105,7 @@ bool IRadioButtonsControl::Draw(IGraphics* graphics)
   if (!graphics || n < 2)
     return true;
   const int selected = SelectedButton();
+  const IBlend blend = Blend();
   for (int i = 0; i < n; ++i)
   {
     int sx = 0;
@@ -117,7 +118,7 @@ bool IRadioButtonsControl::Draw(IGraphics* graphics)
         sy = int(double(mStrip.height) / mStrip.frames + 0.5);
     }
     const IRectangle rect = Buttons()[i];
-    graphics->DrawBitmap(&mStrip, &rect, sx, sy, &mBlend);
+    graphics->DrawBitmap(&mStrip, &rect, sx, sy, &blend);
   }
   return true;
 }

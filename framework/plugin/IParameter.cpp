@@ -47,7 +47,7 @@ void IParameter::SetupContinuous(const char* name, double defaultValue, double m
   mLabel[0] = '\0';
 
   mMin = minimum;
-  mValue = defaultValue;
+  mValue.store(defaultValue, std::memory_order_relaxed);
   mMax = maximum > minimum + step ? maximum : minimum + step;
   mStep = step;
   mDefault = defaultValue;
@@ -87,13 +87,12 @@ bool IParameter::AddValueText(int value, const char* text)
 void IParameter::SetClamped(double v)
 {
   if (!std::isfinite(v))
-    mValue = mMin;
+    v = mMin;
   else if (mMin > v)
-    mValue = mMin;
+    v = mMin;
   else if (v > mMax)
-    mValue = mMax;
-  else
-    mValue = v;
+    v = mMax;
+  mValue.store(v, std::memory_order_relaxed);
 }
 
 void IParameter::SetFromNormalised(double n)
@@ -111,7 +110,7 @@ void IParameter::SetFromNormalised(double n)
     v = mMax;
   if (v < mMin)
     v = mMin;
-  mValue = v;
+  mValue.store(v, std::memory_order_relaxed);
 }
 
 double IParameter::NormaliseValue(double v) const
@@ -176,7 +175,7 @@ void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, 
 
 const char* IParameter::HostLabel() const
 {
-  const ValueTextEntry* entry = FindValueText(mValue);
+  const ValueTextEntry* entry = FindValueText(Value());
   return entry && entry->text[0] ? "" : mLabel;
 }
 

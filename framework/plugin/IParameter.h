@@ -2,6 +2,7 @@
 
 #include "framework/support/HeapBuffer.h"
 
+#include <atomic>
 #include <cstdint>
 
 struct MidiMapRecord;
@@ -44,7 +45,7 @@ public:
   // a growth that fails, is refused with false.
   bool AddValueText(int value, const char* text);
 
-  double Value() const { return mValue; }
+  double Value() const { return mValue.load(std::memory_order_relaxed); }
   // Clamps into the range without snapping; a non-finite value becomes the
   // minimum.
   void SetClamped(double v);
@@ -52,7 +53,7 @@ public:
   // (except continuous parameters) and the result clamped to the range.
   void SetFromNormalised(double n);
 
-  double NormalisedValue() const { return NormaliseValue(mValue); }
+  double NormalisedValue() const { return NormaliseValue(Value()); }
   // v clamped into the range, on the normalised scale; 0 for an empty range.
   double NormaliseValue(double v) const;
 
@@ -96,7 +97,8 @@ private:
   double EffectiveShape() const { return mShape > 0.0 ? mShape : 1.0; }
 
   int32_t mType = kTypeUnset;
-  double mValue = 0.0;
+  // Read by the link's worker threads, which take no lock.
+  std::atomic<double> mValue{0.0};
   double mMin = 0.0;
   double mMax = 1.0;
   double mStep = 1.0;

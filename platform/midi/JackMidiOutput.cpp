@@ -69,6 +69,13 @@ public:
       Unregister();
       return false;
     }
+    // The connection takes effect at a cycle boundary: what the first cycles carried would reach
+    // nobody (the first request after a project is recalled went missing). Opening runs on the
+    // port-selection thread, so it may wait a few cycles, bounded.
+    const uint64_t from = cycles_.load();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (cycles_.load() < from + 3 && !serverGone_.load() && std::chrono::steady_clock::now() < giveUp)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
   }
 

@@ -42,4 +42,7 @@ public:
   virtual bool WindowOrigin(uintptr_t window, int& x, int& y) = 0;
   // Whether another client holds the pointer grabbed (clicks elsewhere on the display would be lost).
   virtual bool PointerGrabbedElsewhere() = 0;
+  // Whether another client holds the keyboard grabbed (an open popup menu does; a control holding
+  // the mouse does not): keys typed now go to it.
+  virtual bool KeyboardGrabbedElsewhere() = 0;
 };

@@ -246,6 +246,14 @@ public:
     info.cbSize = sizeof info;
     return GetGUIThreadInfo(0, &info) && info.hwndCapture != nullptr;
   }
+
+  bool KeyboardGrabbedElsewhere() override
+  {
+    // The active thread runs a menu's loop, which takes every key.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(0, &info) && (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) != 0;
+  }
 };
 } // namespace
 

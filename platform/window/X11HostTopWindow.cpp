@@ -121,6 +121,14 @@ public:
     XSync(mDisplay, False);
     return answer == AlreadyGrabbed;
   }
+  bool KeyboardGrabbedElsewhere() override
+  {
+    const int answer =
+        XGrabKeyboard(mDisplay, DefaultRootWindow(mDisplay), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (answer == GrabSuccess) XUngrabKeyboard(mDisplay, CurrentTime);
+    XSync(mDisplay, False);
+    return answer == AlreadyGrabbed;
+  }
 
 private:
   Display* mDisplay;

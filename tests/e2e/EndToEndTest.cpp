@@ -2,8 +2,9 @@
 // a child process. The plug-in finds the simulator's ports by the names a project recalls, as it would
 // a real synthesizer's, and its waits run on the scaled clock. Run under scripts/with-jack; without a
 // server the suite skips, unless VELK_REQUIRE_JACK=1.
-#include "framework/plugin/ChunkHeader.h"
 #include "framework/plugin/ParameterIds.h"
+#include "link/ProgramDump.h"
+#include "tests/support/EndToEndRig.h"
 #include "tests/support/SimSynthProcess.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSysEx.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -25,92 +27,12 @@ using namespace std::chrono_literals;
 
 namespace
 {
-bool JackRequired()
-{
-  const char* value = std::getenv("VELK_REQUIRE_JACK");
-  return value && std::string(value) == "1";
-}
-
-int32_t ReadLE32(const std::vector<uint8_t>& bytes, size_t at)
-{
-  return int32_t(uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
-                 uint32_t(bytes[at + 3]) << 24);
-}
-
-void AppendLE32(std::vector<uint8_t>& bytes, int32_t value)
-{
-  for (int shift = 0; shift < 32; shift += 8)
-    bytes.push_back(uint8_t(uint32_t(value) >> shift));
-}
-
-// A program chunk of the plug-in, read and written field by field: the header, the state tag and
-// version, no automated values, the count and the values of the other parameters, then the names (the
-// MIDI ports among them) and the tail (device id and model).
-struct ProgramChunk
-{
-  static constexpr int kMidiInputName = 25;
-  static constexpr int kMidiOutputName = 26;
-
-  std::vector<uint8_t> head; // up to and with the values
-  std::vector<std::string> names;
-  std::vector<uint8_t> tail;
-
-  bool Parse(const std::vector<uint8_t>& bytes)
-  {
-    size_t at = size_t(kChunkHeaderSize) + 8;
-    if (bytes.size() < at + 4) return false;
-    const int32_t count = ReadLE32(bytes, at);
-    at += 4 + 8 * size_t(count);
-    if (count != kDebugParts + 1 || bytes.size() < at + 4) return false;
-    head.assign(bytes.begin(), bytes.begin() + long(at));
-    const int32_t nameCount = ReadLE32(bytes, at);
-    at += 4;
-    names.clear();
-    for (int32_t i = 0; i < nameCount; ++i)
-    {
-      if (bytes.size() < at + 4) return false;
-      const size_t length = size_t(ReadLE32(bytes, at));
-      at += 4;
-      if (bytes.size() < at + length) return false;
-      names.emplace_back(bytes.begin() + long(at), bytes.begin() + long(at + length));
-      at += length;
-    }
-    tail.assign(bytes.begin() + long(at), bytes.end());
-    return true;
-  }
-
-  void SetValue(int parameter, double value)
-  {
-    std::memcpy(head.data() + kChunkHeaderSize + 12 + 8 * parameter, &value, 8);
-  }
-
-  std::vector<uint8_t> Bytes() const
-  {
-    std::vector<uint8_t> bytes = head;
-    AppendLE32(bytes, int32_t(names.size()));
-    for (const std::string& name : names)
-    {
-      AppendLE32(bytes, int32_t(name.size()));
-      bytes.insert(bytes.end(), name.begin(), name.end());
-    }
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
-    return bytes;
-  }
-};
-
-size_t FirstIndexOf(const std::vector<std::string>& log, const std::string& line, size_t from = 0)
-{
-  for (size_t i = from; i < log.size(); ++i)
-    if (log[i] == line) return i;
-  return log.size();
-}
-
 class EndToEnd : public ::testing::Test
 {
 protected:
   void SetUp() override
   {
-    if (!std::getenv("JACK_DEFAULT_SERVER") && !JackRequired())
+    if (!std::getenv("JACK_DEFAULT_SERVER") && !EndToEndEnvIsOne("VELK_REQUIRE_JACK"))
       GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
     static std::atomic<int> serial{0};
     const std::string unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
@@ -127,12 +49,23 @@ protected:
     words >> word >> simIn >> simOut;
     ASSERT_EQ(word, "READY");
 
+    // The reference editor is built before any plug-in is loaded (see ReferenceEditor).
+    reference = ReferenceEditor::Get();
     ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
     ASSERT_TRUE(host.Open(48000.0, kBlock));
   }
 
   void TearDown() override
   {
+    // A failing case leaves what the editor showed at its end in the build folder.
+    if (editor && HasFailure())
+    {
+      const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+      const std::string path = std::string(VELK_BINARY_DIR) + "/e2e-" + name + ".png";
+      if (editor->SaveScreenshot(path)) std::fprintf(stderr, "the editor at the end: %s\n", path.c_str());
+    }
+    if (editor) editor->Close();
+    editor.reset();
     host.Close();
     sim.WriteLine("QUIT");
     sim.Finish();
@@ -144,24 +77,20 @@ protected:
   ProgramChunk ChunkWithSimulatorPorts()
   {
     ProgramChunk chunk;
-    EXPECT_TRUE(chunk.Parse(host.GetChunk(false)));
-    EXPECT_GT(chunk.names.size(), size_t(ProgramChunk::kMidiOutputName));
-    if (chunk.names.size() > size_t(ProgramChunk::kMidiOutputName))
-    {
-      chunk.names[ProgramChunk::kMidiInputName] = simOut;
-      chunk.names[ProgramChunk::kMidiOutputName] = simIn;
-    }
+    EXPECT_TRUE(ChunkWithPorts(host, simIn, simOut, chunk));
     return chunk;
   }
 
   // The simulator's log (what it heard and answered), oldest first.
-  std::vector<std::string> SimLog()
+  std::vector<std::string> SimLog() { return SimAnswerLines(sim, "LOG"); }
+
+  // What the simulator heard ("IN" lines only), oldest first.
+  std::vector<std::string> SimHeard()
   {
-    sim.WriteLine("LOG");
-    std::vector<std::string> lines;
-    for (std::string line = sim.ReadLine(); !line.empty() && line != "END"; line = sim.ReadLine())
-      lines.push_back(line);
-    return lines;
+    std::vector<std::string> heard;
+    for (std::string& line : SimLog())
+      if (line.rfind("IN ", 0) == 0) heard.push_back(std::move(line));
+    return heard;
   }
 
   // Runs audio blocks until the simulator's log satisfies the test, or the bound passes.
@@ -179,14 +108,17 @@ protected:
     return false;
   }
 
-  // A controller from the host passes straight through to the synthesizer: once one arrives, the
-  // recalled ports are open and connected. The next probe goes out only while none has arrived.
+  // The recalled project first finds the synthesizer (the handshake, during which the editor
+  // passes nothing on); after that a controller from the host passes straight through. Once one
+  // arrives after the synthesizer's answer, the ports are open and the handshake is over. The next
+  // probe goes out only while none has arrived.
   bool WaitForPorts()
   {
     return ProcessUntil(
         [&](const auto& log)
         {
-          if (FirstIndexOf(log, "IN B0 07 64") < log.size()) return true;
+          const size_t answer = FirstIndexOf(log, "OUT " + SimHex(SimSynth(3, 23).Globals()[1]));
+          if (FirstIndexOf(log, "IN B0 07 64", answer) < log.size()) return true;
           host.QueueMidi(0, 0xB0, 7, 100);
           return false;
         });
@@ -215,12 +147,102 @@ protected:
     return false;
   }
 
+  // The editor in a window of its own on the display, as a user sees it.
+  void OpenEditor()
+  {
+    if (!HaveDisplay())
+    {
+      if (EndToEndEnvIsOne("VELK_REQUIRE_DISPLAY")) FAIL() << "no X display, and VELK_REQUIRE_DISPLAY=1";
+      GTEST_SKIP() << "no X display; run under scripts/with-xvfb";
+    }
+    ASSERT_NE(reference, nullptr) << "the reference editor could not be built";
+    editor = std::make_unique<EditorOnScreen>(host, kBlock);
+    ASSERT_TRUE(editor->Open()) << "the editor did not open on the display (or XTest is missing)";
+  }
+
+  // Whether the status line shows the text, drawn as the editor draws it on the page shown.
+  bool StatusShows(const std::string& text)
+  {
+    IRectangle rect;
+    std::vector<uint32_t> expected;
+    if (!reference->StatusLine(text, mainTab, rect, expected)) return false;
+    return editor->Shows(rect, expected);
+  }
+
+  bool WaitForStatus(const std::string& text, std::chrono::milliseconds bound = 30s)
+  {
+    return editor->PumpUntil([&] { return StatusShows(text); }, bound);
+  }
+
+  // A project talking to the simulator at its device id, as the user left it; returns once the
+  // handshake that follows the recall has found the synthesizer.
+  void RecallTheSimulatorAndConnect()
+  {
+    ProgramChunk chunk = ChunkWithSimulatorPorts();
+    chunk.SetValue(kMIDIFilterDirectToHardware, 1.0);
+    chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
+    chunk.SetValue(kGlobalMidiChannel, 3.0);
+    ASSERT_GE(chunk.tail.size(), 4u);
+    chunk.tail[0] = 3;
+    mainTab = int(chunk.Value(kMainTab));
+    ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
+    ASSERT_TRUE(WaitForStatus("Plug-in is ready to go!")) << "the handshake did not find the synthesizer";
+  }
+
+  void ShowPage(int tab)
+  {
+    IRectangle button;
+    ASSERT_TRUE(reference->RadioButton(kMainTab, tab, button));
+    editor->Click(button);
+    reference->ShowTab(tab);
+    mainTab = tab;
+  }
+
+  // Chooses from the menu until what the choice starts shows. Keys typed into a menu on a machine
+  // too loaded to keep up may choose nothing; the user then opens the menu again.
+  bool Choose(const IRectangle& menu, const std::vector<const char*>& keys,
+              const std::function<bool()>& started)
+  {
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+      if (editor->ChooseFromMenu(menu, keys) && editor->PumpUntil(started, 5s)) return true;
+      std::fprintf(stderr, "the menu choice started nothing; choosing again\n");
+    }
+    return false;
+  }
+
+  // Whether the simulator heard a message starting so.
+  bool Heard(const std::string& start) { return CountStartingWith(SimHeard(), start) > 0; }
+
+  static constexpr const char* kBankARequest = "IN F0 00 20 29 01 24 03 13 05 ";
+
+  IRectangle LeftPaneMenu() const
+  {
+    const LeftPatchPopupMenu* menu = reference->FirstOfClass<LeftPatchPopupMenu>();
+    return menu ? menu->Rect() : IRectangle();
+  }
+
+  // The slots of a bank in the simulator's memory, one line per message ("SLOT n F0 ...").
+  std::vector<std::string> SimBank(int bankCode)
+  {
+    return SimAnswerLines(sim, "BANK " + std::to_string(bankCode));
+  }
+
+  static std::string DeviceIdRequest(int id)
+  {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string("IN F0 00 20 29 01 24 ") + kDigits[id >> 4] + kDigits[id & 15] + " 10 F7";
+  }
+
   static constexpr const char* kEditBufferRequest = "IN F0 00 20 29 01 24 03 08 F7";
   static constexpr int kBlock = 256;
   std::filesystem::path dataDir;
   SimSynthProcess sim;
   std::string simIn, simOut;
   vsthost::VstHost host;
+  ReferenceEditor* reference = nullptr;
+  std::unique_ptr<EditorOnScreen> editor;
+  int mainTab = 2;
 };
 
 } // namespace
@@ -251,9 +273,17 @@ TEST_F(EndToEnd, StartAndStopFollowTheHostTransport)
   EXPECT_LT(start, stop);
   EXPECT_EQ(FirstIndexOf(log, "IN FA", start + 1), log.size()) << "a second Start";
   EXPECT_EQ(FirstIndexOf(log, "IN FC", stop + 1), log.size()) << "a second Stop";
-  // The synthesizer answers only SysEx addressed to it: none of this is answered.
+  // The synthesizer answers only SysEx addressed to it: nothing of this is answered, only the
+  // handshake's device-id request (with the two global messages).
+  const SimSynth same(3, 23);
   for (const std::string& line : log)
-    EXPECT_NE(line.rfind("OUT ", 0), 0u) << line;
+  {
+    if (line.rfind("OUT ", 0) == 0)
+    {
+      EXPECT_TRUE(line == "OUT " + SimHex(same.Globals()[0]) || line == "OUT " + SimHex(same.Globals()[1]))
+          << line;
+    }
+  }
 }
 
 TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
@@ -263,11 +293,13 @@ TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
   ProgramChunk before;
   ASSERT_TRUE(before.Parse(host.GetChunk(false)));
   host.QueueMidi(0, 0xC0, 5, 0);
-  ASSERT_TRUE(ProcessUntil([](const auto& log) { return Answered(log); }))
+  ASSERT_TRUE(
+      ProcessUntil([](const auto& log) { return Answered(log, FirstIndexOf(log, kEditBufferRequest)); }))
       << "the synthesizer was not asked for the part";
   const std::vector<std::string> log = SimLog();
   const size_t change = FirstIndexOf(log, "IN C0 05");
-  ASSERT_LT(change, log.size()) << "the program change went on to the synthesizer first";
+  ASSERT_LT(change, log.size()) << "the program change went on to the synthesizer first\n"
+                                << ::testing::PrintToString(log);
 
   // Asked at its own device id, the synthesizer answered with part 1's program (both messages).
   const size_t request = FirstIndexOf(log, kEditBufferRequest);
@@ -316,8 +348,383 @@ TEST_F(EndToEnd, ASilentSynthesizerTimesOutAndTheNextRequestIsAnswered)
       << "the request to the silent synthesizer never ended";
   const std::vector<std::string> log = SimLog();
   const size_t first = FirstIndexOf(log, kEditBufferRequest);
-  EXPECT_FALSE(Answered(std::vector<std::string>(
-      log.begin(), log.begin() + long(FirstIndexOf(log, kEditBufferRequest, first + 1)))))
+  EXPECT_FALSE(
+      Answered(std::vector<std::string>(log.begin(),
+                                        log.begin() + long(FirstIndexOf(log, kEditBufferRequest, first + 1))),
+               first))
       << "the silent synthesizer answered";
   EXPECT_LT(FirstIndexOf(log, "IN C0 06"), log.size());
+}
+
+// A new plug-in talks to device id 15; the synthesizer is on 3. The project that names its ports
+// brings the link up: the request at 15 goes unanswered, the scan tries 0, 1, 2, 3, the synthesizer
+// answers with its global settings, and the editor takes its device id.
+TEST_F(EndToEnd, TheHandshakeFindsTheSynthesizerOnItsDeviceId)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ProgramChunk chunk = ChunkWithSimulatorPorts();
+  ASSERT_GE(chunk.tail.size(), 4u);
+  EXPECT_EQ(chunk.tail[0], 15) << "a new plug-in's device id";
+  mainTab = int(chunk.Value(kMainTab));
+  ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
+
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimLog();
+        return Answered(log, FirstIndexOf(log, DeviceIdRequest(3)));
+      },
+      40s))
+      << "the synthesizer on device id 3 was never asked";
+  ASSERT_TRUE(WaitForStatus("Plug-in is ready to go!"))
+      << (StatusShows("No response from Hardware") ? "the editor says: No response from Hardware"
+                                                   : "the status line shows neither outcome");
+
+  const std::vector<std::string> log = SimLog();
+  std::vector<size_t> order;
+  for (int id : {15, 0, 1, 2, 3})
+    order.push_back(FirstIndexOf(log, DeviceIdRequest(id)));
+  for (size_t i = 1; i < order.size(); ++i)
+    EXPECT_LT(order[i - 1], order[i]) << "request " << i << " out of order";
+  // (A slow answer may come in while later ids are tried; the id taken is the answer's own.)
+  // Only the request at its own id was answered, with both global messages.
+  const SimSynth same(3, 23);
+  const std::vector<SimBytes> globals = same.Globals();
+  ASSERT_EQ(globals.size(), 2u);
+  const size_t first = FirstIndexOf(log, "OUT " + SimHex(globals[0]), order.back());
+  EXPECT_LT(first, log.size());
+  EXPECT_EQ(FirstIndexOf(log, "OUT " + SimHex(globals[1]), first), first + 1);
+
+  // The editor now talks to device id 3: the global channel shows it, and the project keeps it.
+  ProgramChunk now;
+  ASSERT_TRUE(editor->PumpUntil(
+      [&] { return now.Parse(host.GetChunk(false)) && now.Value(kGlobalMidiChannel) == 3.0; }, 10s))
+      << "global channel " << now.Value(kGlobalMidiChannel);
+  EXPECT_EQ(now.tail[0], 3);
+}
+
+namespace
+{
+// The bank's slots with the bank code byte (byte 8 of the memory form) blanked, for comparing two
+// banks' contents.
+std::vector<std::string> WithoutBankCode(std::vector<std::string> lines)
+{
+  for (std::string& line : lines)
+  {
+    const size_t bytes = line.find("F0 ");
+    if (bytes != std::string::npos && line.size() > bytes + 26) line.replace(bytes + 24, 2, "..");
+  }
+  return lines;
+}
+} // namespace
+
+// The librarian's "Hardware" menu on the library page: bank A is received slot by slot, then the
+// same bank is written into bank B of the synthesizer, which then holds bank A's programs.
+TEST_F(EndToEnd, ABankReceivedAndWrittenToAnotherBankArrivesByteForByte)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  const std::vector<std::string> bankA = WithoutBankCode(SimBank(5));
+  ASSERT_EQ(bankA.size(), 2u * 128u);
+  ASSERT_NE(WithoutBankCode(SimBank(6)), bankA) << "the simulator's banks A and B should differ";
+
+  ASSERT_NO_FATAL_FAILURE(ShowPage(1));
+  const IRectangle menu = LeftPaneMenu();
+  ASSERT_GT(menu.W(), 0) << "no librarian menu in the editor";
+  // Receive from Hardware > Bank A.
+  ASSERT_TRUE(Choose(menu, {"Down", "Right", "Down", "Return"}, [&] { return Heard(kBankARequest); }))
+      << "the bank request did not start";
+  ASSERT_TRUE(WaitForStatus("Data request completed!", 60s)) << "the bank request did not complete";
+  const std::vector<std::string> log = SimLog();
+  EXPECT_EQ(CountStartingWith(log, "IN F0 00 20 29 01 24 03 13 05 "), 128u) << "one request per slot";
+  EXPECT_LT(FirstIndexOf(log, "IN F0 00 20 29 01 24 03 13 05 7F F7"), log.size()) << "the last slot";
+
+  // Store to Hardware > All Current Patches to Bank B.
+  ASSERT_TRUE(Choose(menu, {"Down", "Down", "Right", "Down", "Down", "Return"},
+                     [&] { return Heard("IN F0 00 20 29 01 24 03 02 06 "); }))
+      << "the bank write did not start";
+  std::vector<std::string> bankB;
+  EXPECT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        bankB = WithoutBankCode(SimBank(6));
+        return bankB == bankA;
+      },
+      60s));
+  ASSERT_EQ(bankB.size(), bankA.size());
+  for (size_t i = 0; i < bankA.size(); ++i)
+    ASSERT_EQ(bankB[i], bankA[i]) << "message " << i;
+  // Bank A itself is as it was: the write went to bank B only.
+  EXPECT_EQ(WithoutBankCode(SimBank(5)), bankA);
+}
+
+namespace
+{
+// "SLOT n <hex>" lines of a bank as the program messages they list.
+std::vector<SimBytes> SlotBytes(const std::vector<std::string>& lines)
+{
+  std::vector<SimBytes> messages;
+  for (const std::string& line : lines)
+  {
+    std::istringstream words(line.substr(line.find("F0 ")));
+    SimBytes bytes;
+    std::string byte;
+    while (words >> byte)
+      bytes.push_back(uint8_t(std::stoi(byte, nullptr, 16)));
+    messages.push_back(bytes);
+  }
+  return messages;
+}
+} // namespace
+
+// On the library page the user receives bank A, picks part 3 and double-clicks slot 6: the
+// program goes into part 3's edit buffer, both messages in edit form with the part byte 2.
+TEST_F(EndToEnd, ALibrarianSlotDoubleClickedGoesIntoTheSelectedPart)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  ASSERT_NO_FATAL_FAILURE(ShowPage(1));
+  ASSERT_TRUE(
+      Choose(LeftPaneMenu(), {"Down", "Right", "Down", "Return"}, [&] { return Heard(kBankARequest); }));
+  ASSERT_TRUE(WaitForStatus("Data request completed!", 60s));
+
+  IRectangle part3;
+  ASSERT_TRUE(reference->RadioButton(kQuickTab, 2, part3));
+  editor->Click(part3);
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        ProgramChunk now;
+        return now.Parse(host.GetChunk(false)) && now.Value(kQuickTab) == 2.0;
+      },
+      10s))
+      << "part 3 was not selected";
+
+  const LibrarianViewControl* view = reference->LibrarianView();
+  ASSERT_NE(view, nullptr);
+  const size_t before = SimHeard().size();
+  editor->Click(view->CellRect(0, 5), true);
+
+  // The slot is loaded into the editor, which then sends part 3 as it holds it: the slot's edit
+  // form (both messages, the part byte 2), except that a value beyond the range of the editor's
+  // parameter arrives brought into that range. The simulator fills a few fields beyond the ranges
+  // the editor gives them; the reference editor's reading of the slot says which, and a wrong slot
+  // or part would differ throughout.
+  const SimSynth same(3, 23);
+  const std::vector<SimBytes> slot = same.SlotMessages(5, 5);
+  ASSERT_EQ(slot.size(), 2u);
+  const SimBytes main = SimSysEx::ToEdit(slot[0], 2), second = SimSysEx::ToEdit(slot[1], 2);
+  ASSERT_TRUE(ParseProgramDump(reference->Plug(), main.data(), main.size(), DumpContext{}).Taken());
+  ASSERT_TRUE(ParseProgramDumpB(reference->Plug(), second.data(), second.size(), DumpContext{}).Taken());
+  const SimBytes held = BuildProgramDump(reference->Plug(), 2, SysExAddress{0, 3});
+  const std::string mainStart = "IN " + SimHex(SimBytes(main.begin(), main.begin() + 25)) + " ";
+  std::string sent;
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimHeard();
+        for (size_t i = before; i + 1 < log.size(); ++i)
+          if (log[i].rfind(mainStart, 0) == 0 && log[i + 1] == "IN " + SimHex(second))
+          {
+            sent = log[i];
+            return true;
+          }
+        return false;
+      },
+      20s))
+      << "slot 6 (\"" << std::string(main.begin() + 9, main.begin() + 25)
+      << "\") did not arrive in part 3's edit buffer";
+  std::istringstream words(sent.substr(3));
+  SimBytes bytes;
+  for (std::string byte; words >> byte;)
+    bytes.push_back(uint8_t(std::stoi(byte, nullptr, 16)));
+  ASSERT_EQ(bytes.size(), main.size());
+  std::string clamped;
+  for (size_t i = 25; i < main.size(); ++i)
+    if (bytes[i] != main[i]) clamped += " " + std::to_string(i);
+  std::string unlike;
+  for (size_t i = 0; i < held.size() && i < bytes.size(); ++i)
+    if (bytes[i] != held[i])
+      unlike += " " + std::to_string(i) + ":" + std::to_string(bytes[i]) + "/" + std::to_string(held[i]);
+  EXPECT_TRUE(unlike.empty()) << "differs from the editor's reading of the slot at (sent/read)" << unlike;
+  EXPECT_LE(std::count(clamped.begin(), clamped.end(), ' '), 16) << "differs from the slot at" << clamped;
+
+  // Nothing went to another part.
+  const std::vector<std::string> log = SimHeard();
+  for (size_t i = before; i < log.size(); ++i)
+  {
+    if (log[i].rfind("IN F0 00 20 29 01 24 03 00 ", 0) == 0)
+    {
+      EXPECT_EQ(log[i].rfind(mainStart, 0), 0u);
+    }
+    if (log[i].rfind("IN F0 00 20 29 01 24 03 1E ", 0) == 0)
+    {
+      EXPECT_EQ(log[i], "IN " + SimHex(second));
+    }
+  }
+}
+
+// A slow synthesizer, a bank request, and the cancel button pressed while it runs: no request
+// follows, and the librarian keeps the slots that had arrived whole, which a write of the left
+// bank into bank C then shows (the rest of bank C stays as it was).
+TEST_F(EndToEnd, CancellingABankRequestStopsItAndKeepsTheSlotsReceived)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  ASSERT_NO_FATAL_FAILURE(ShowPage(1));
+  const std::vector<SimBytes> bankA = SlotBytes(SimBank(5)), bankC = SlotBytes(SimBank(7));
+  ASSERT_EQ(bankA.size(), 256u);
+
+  sim.WriteLine("SLOW 40");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  ASSERT_TRUE(
+      Choose(LeftPaneMenu(), {"Down", "Right", "Down", "Return"}, [&] { return Heard(kBankARequest); }));
+  const std::string request = "IN F0 00 20 29 01 24 03 13 05 ";
+  ASSERT_TRUE(editor->PumpUntil([&] { return CountStartingWith(SimLog(), request) >= 6; }, 30s));
+  // The cancel button of the librarian's view, which shows over the overlay on the library page.
+  const IControl* cancel = reference->Plug().CancelButton(VELK::kLibrarianCancel);
+  ASSERT_NE(cancel, nullptr) << "no cancel button";
+  editor->Click(cancel->Rect());
+  ASSERT_TRUE(WaitForStatus("Data request cancelled!")) << "the request was not cancelled";
+  const size_t asked = CountStartingWith(SimLog(), request);
+  EXPECT_LT(asked, 128u);
+  editor->Pump(1s); // ten seconds of the link's time
+  EXPECT_EQ(CountStartingWith(SimLog(), request), asked) << "requests went on after the cancel";
+
+  // Store to Hardware > All Current Patches to Bank C.
+  sim.WriteLine("SLOW 0");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  ASSERT_TRUE(Choose(LeftPaneMenu(), {"Down", "Down", "Right", "Down", "Down", "Down", "Return"},
+                     [&] { return Heard("IN F0 00 20 29 01 24 03 02 07 "); }))
+      << "the bank write did not start";
+  ASSERT_TRUE(WaitForStatus("Data write completed!", 60s)) << "the bank was not written";
+  const std::vector<SimBytes> after = SlotBytes(SimBank(7));
+  ASSERT_EQ(after.size(), 256u);
+  size_t kept = 0;
+  auto sameAsA = [&](size_t i)
+  {
+    SimBytes a = bankA[i];
+    a[8] = 7; // the bank code of bank C
+    return after[i] == a;
+  };
+  while (kept < 256 && sameAsA(kept))
+    ++kept;
+  EXPECT_EQ(kept % 2, 0u) << "half a slot";
+  EXPECT_GE(kept / 2, 1u) << "no slot kept";
+  EXPECT_LE(kept / 2, asked) << "more slots than were asked for";
+  for (size_t i = kept; i < 256; ++i)
+    EXPECT_EQ(after[i], bankC[i]) << "message " << i << ": written, though it never arrived";
+}
+
+// Turning knobs on the oscillator page sends their controller and NRPN; a controller the
+// synthesizer sends moves the knob and, with local control on, is not sent back to it (with it
+// off, the editor passes it through, which shows the test can see an echo).
+TEST_F(EndToEnd, KnobsSendControllersAndNrpnAndNothingEchoesUnderLocalControl)
+{
+  ASSERT_NO_FATAL_FAILURE(OpenEditor());
+  ASSERT_NO_FATAL_FAILURE(RecallTheSimulatorAndConnect());
+  ASSERT_NO_FATAL_FAILURE(ShowPage(2));
+
+  auto visible = [&](int param) -> const IControl*
+  {
+    for (const IControl* c : reference->ControlsOf(param))
+      if (!c->IsHidden()) return c;
+    return nullptr;
+  };
+  const IControl* detune = visible(kOscillator1Detune);
+  const IControl* octave = visible(kOscillator1Octave);
+  ASSERT_TRUE(detune && octave) << "the oscillator page lacks its knobs";
+  size_t from = SimHeard().size();
+  editor->Drag(CentreX(detune->Rect()), CentreY(detune->Rect()), 40);
+  std::string channel; // the status byte the controller went out with
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimHeard();
+        for (size_t i = from; i < log.size(); ++i)
+          if (log[i].size() == 11 && log[i].rfind("IN B", 0) == 0 && log[i].substr(6, 2) == "0B")
+          {
+            channel = log[i].substr(3, 2);
+            return true;
+          }
+        return false;
+      },
+      10s))
+      << "no controller 11 for oscillator 1's detune";
+
+  from = SimHeard().size();
+  editor->Drag(CentreX(octave->Rect()), CentreY(octave->Rect()), 40);
+  ASSERT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        const std::vector<std::string> log = SimHeard();
+        const size_t msb = FirstIndexOf(log, "IN " + channel + " 63 00", from);
+        const size_t lsb = FirstIndexOf(log, "IN " + channel + " 62 00", msb);
+        return lsb < log.size() && lsb + 1 < log.size() &&
+               log[lsb + 1].rfind("IN " + channel + " 06 ", 0) == 0;
+      },
+      10s))
+      << "no NRPN 0/0 for oscillator 1's octave; the synthesizer heard:\n"
+      << [&]
+  {
+    const std::vector<std::string> log = SimHeard();
+    std::string heard;
+    for (size_t i = from; i < log.size() && i < from + 12; ++i)
+      heard += log[i].substr(0, 40) + "\n";
+    return heard;
+  }();
+
+  // Local control from the global page's menu: Off, then On.
+  ASSERT_NO_FATAL_FAILURE(ShowPage(9));
+  const IControl* local = visible(kGlobalLocalControl);
+  ASSERT_NE(local, nullptr);
+  auto setLocal = [&](int value)
+  {
+    std::vector<const char*> keys(size_t(value) + 1, "Down");
+    keys.push_back("Return");
+    ASSERT_TRUE(Choose(local->Rect(), keys,
+                       [&]
+                       {
+                         ProgramChunk now;
+                         return now.Parse(host.GetChunk(false)) && now.Value(kGlobalLocalControl) == value;
+                       }))
+        << "local control not set to " << value;
+  };
+  auto synthTurns = [&](int data)
+  {
+    char line[32];
+    std::snprintf(line, sizeof line, "SEND %s 0B %02X", channel.c_str(), data);
+    sim.WriteLine(line);
+    ASSERT_EQ(sim.ReadLine(), "OK");
+  };
+  auto echoOf = [&](int data)
+  {
+    char line[32];
+    std::snprintf(line, sizeof line, "IN %s 0B %02X", channel.c_str(), data);
+    return std::string(line);
+  };
+
+  ASSERT_NO_FATAL_FAILURE(setLocal(0));
+  ASSERT_NO_FATAL_FAILURE(synthTurns(0x21));
+  auto heard = [&](const std::string& line)
+  {
+    const std::vector<std::string> log = SimHeard();
+    return FirstIndexOf(log, line) < log.size();
+  };
+  EXPECT_TRUE(editor->PumpUntil([&] { return heard(echoOf(0x21)); }, 10s))
+      << "with local control off the controller is passed through";
+
+  ASSERT_NO_FATAL_FAILURE(setLocal(1));
+  ASSERT_NO_FATAL_FAILURE(synthTurns(0x22));
+  // The knob moves to the received value; nothing goes back meanwhile.
+  EXPECT_TRUE(editor->PumpUntil(
+      [&]
+      {
+        ProgramChunk now;
+        return now.Parse(host.GetChunk(false)) && now.Value(kOscillator1Detune) == 0x22;
+      },
+      10s))
+      << "the knob did not follow the synthesizer";
+  editor->Pump(500ms);
+  EXPECT_FALSE(heard(echoOf(0x22))) << "echoed under local control";
 }

@@ -1,5 +1,6 @@
 #include "config/ConfigReader.h"
 #include "framework/controls/IContactControl.h"
+#include "framework/controls/ITextControl.h"
 #include "editor/PatchManager.h"
 #include "editor/VELK.h"
 #include "framework/graphics/BitmapCache.h"
@@ -237,6 +238,15 @@ TEST(VELKEditor, StatusLinesTakeTextsFromAnyThreadAndClearTheGivenOnes)
   }
   worker.join();
   EXPECT_EQ(plug->ProgressText(), "Program received 499");
+
+  // The texts reach the editor's display controls, not only the stored copies.
+  ASSERT_NE(plug->statusDisplay, nullptr) << "the status line is not in the editor";
+  ASSERT_NE(plug->midiDisplay, nullptr) << "the MIDI line is not in the editor";
+  plug->SetStatusText("Plug-in is ready to go!");
+  EXPECT_TRUE(plug->statusDisplay->TextEquals("Plug-in is ready to go!"));
+  plug->SetMidiDisplayText("CC 74");
+  EXPECT_TRUE(plug->midiDisplay->TextEquals("CC 74"));
+  EXPECT_NE(plug->statusDisplay, plug->midiDisplay);
 }
 
 TEST(VELKEditor, RecallRestoresDeviceIdModelAndLoadsTheOlderVersion)
@@ -298,6 +308,13 @@ TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
   EXPECT_TRUE(plug->MidiPorts().IsOutputOpen());
   EXPECT_TRUE(plug->MidiPorts().IsInputOpen());
   EXPECT_EQ(backend->loopback->Connections("Synth Out Port"), 1);
+  // The recalled project brings the link up as choosing the port does: the handshake's device-id
+  // request at the project's device id goes out once both ports are open.
+  ASSERT_TRUE(backend->loopback->WaitForReceived("Synth Out Port", 1, std::chrono::seconds(20)));
+  const std::vector<uint8_t> request = backend->loopback->Received("Synth Out Port").front();
+  ASSERT_EQ(request.size(), 9u);
+  EXPECT_EQ(request[6], 15);
+  EXPECT_EQ(request[7], 0x10);
 
   // A project naming a port that is not there leaves the output closed.
   auto missing = MakePlug();
@@ -311,6 +328,7 @@ TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
   ASSERT_TRUE(missing->WaitForPortRecall(20000));
   EXPECT_EQ(missing->midiOutputReady.load(), 0);
   EXPECT_FALSE(missing->MidiPorts().IsOutputOpen());
+  EXPECT_EQ(missing->connectPending.load(), 0) << "a handshake without an output";
 }
 
 // The device menus open the chosen port by its name, away from the parameter lock; a newly chosen

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 TEST(ControlValues, FirstValueIsTheDefaultAndDoubleClickRestoresIt)
 {
@@ -200,4 +202,36 @@ TEST(ControlValues, PromptMenusAndTypedText)
   char caption[64];
   nameCaption->CaptionText(caption, sizeof(caption));
   EXPECT_STREQ(caption, "Warm Pad");
+}
+
+// A transfer job greys controls and reads parameter values on its own thread while the editor's
+// thread sets values and draws: each crossing is one whole word (ThreadSanitizer checks it).
+TEST(ControlValues, GreyingAndParameterValuesCrossThreadsWhole)
+{
+  HostlessPlug plug;
+  plug.ParameterAt(3)->SetupContinuous("Cutoff", 0.0, 0.0, 1.0, 0.01, "");
+  CountingControl c(&plug, IRectangle(0, 0, 10, 10), 3);
+  std::atomic<bool> done{false};
+  std::thread job(
+      [&]
+      {
+        for (int i = 0; i < 2000; ++i)
+        {
+          c.SetGreyed(i % 2 == 0);
+          const double v = plug.ParameterAt(3)->Value();
+          EXPECT_TRUE(v == 0.0 || v == 0.25 || v == 0.75) << v;
+        }
+        done = true;
+      });
+  for (int i = 0; !done; ++i)
+  {
+    plug.ParameterAt(3)->SetClamped(i % 2 ? 0.25 : 0.75);
+    const float alpha = c.Blend().alpha;
+    EXPECT_TRUE(alpha == 0.5f || alpha == 1.0f) << alpha;
+  }
+  job.join();
+  c.SetGreyed(true);
+  EXPECT_FLOAT_EQ(c.Blend().alpha, 0.5f);
+  c.SetGreyed(false);
+  EXPECT_FLOAT_EQ(c.Blend().alpha, 1.0f);
 }

@@ -119,6 +119,28 @@ TEST(RequestJobs, AScanThatFindsTheSynthesizerOnAnotherIdAdoptsIt)
   ASSERT_EQ(r.host.SentOfType(kSysExMemoryRequest).size(), 1u);
 }
 
+// A slow synthesizer on id 3: its answer comes in only while the scan tries id 4. The id taken is
+// the one the answer came from, not the one being tried when it was seen.
+TEST(RequestJobs, AnAnswerLateInTheScanAdoptsTheIdItCameFrom)
+{
+  Rig r;
+  r.host.synthId = 4;
+  r.host.reply = [](const Bytes& request)
+  {
+    Bytes late = request;
+    late[kSysExDeviceIdOffset] = 3;
+    return ProgramSlotAnswer(late);
+  };
+  ASSERT_TRUE(r.worker.RequestProgram(false, 1));
+  ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+
+  const auto requests = r.host.SentOfType(kSysExMemoryRequest);
+  ASSERT_EQ(requests.size(), 6u); // id 15, then 0 to 4
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(r.host.deviceId.load(), 3);
+  EXPECT_EQ(r.host.IntParam(kGlobalMidiChannel), 3);
+}
+
 TEST(RequestJobs, AProgramBankRequestsEverySlotInOrderAndShowsItsProgress)
 {
   Rig r;
@@ -205,7 +227,10 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
       if (request[kSysExTypeOffset] != kSysExDeviceIdRequest) return {};
       SysExAddress address;
       address.deviceId = 4;
-      return {BuildGlobalDumpA(r.host.plug, address)};
+      // The synthesizer's global settings carry its own device id in byte 6.
+      Bytes answer = BuildGlobalDumpA(r.host.plug, address);
+      answer[kSysExDeviceIdOffset] = 4;
+      return {answer};
     };
     const int64_t start = r.host.clock.NowMs();
     ASSERT_TRUE(r.worker.Post(JobOf(18)));

@@ -380,6 +380,17 @@ TEST(SimSynth, ControlLines)
   EXPECT_EQ(log.substr(0, 30), "IN F0 00 20 29 01 24 03 10 F7\n");
   EXPECT_EQ(log.substr(30, 28), "OUT F0 00 20 29 01 24 03 0F ");
   EXPECT_EQ(log.substr(log.size() - 4), "END\n");
+
+  // SEND puts a channel message of its own on the wire and logs it.
+  std::vector<SimBytes> sent;
+  synth.SetSender([&](const SimBytes& m) { sent.push_back(m); });
+  EXPECT_EQ(run("SEND B2 0B 40"), "OK\n");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0], (SimBytes{0xB2, 0x0B, 0x40}));
+  EXPECT_EQ(synth.Log().back(), "OUT B2 0B 40");
+  for (const char* bad : {"SEND", "SEND 0B 40", "SEND B2 80", "SEND B2 0B 40 01", "SEND F0 01", "SEND B2 G0"})
+    EXPECT_EQ(run(bad).substr(0, 6), "ERROR ") << bad;
+  EXPECT_EQ(sent.size(), 1u);
   EXPECT_EQ(run("QUIT"), "OK\n");
 }
 

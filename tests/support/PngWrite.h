@@ -38,7 +38,8 @@ inline Image FromBitmap(const Gfx_IBitmap& b)
     for (int x = 0; x < b.Width(); ++x)
     {
       const std::uint32_t p = b.Row(y)[x];
-      row.insert(row.end(), {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p), std::uint8_t(p >> 24)});
+      row.insert(row.end(),
+                 {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p), std::uint8_t(p >> 24)});
     }
     image.rows.push_back(std::move(row));
   }
@@ -55,15 +56,15 @@ inline void Append(png_structp png, png_bytep data, png_size_t length)
 inline void NoFlush(png_structp) {}
 
 // Holds the setjmp region, so it keeps no object with a destructor.
-inline bool Write(png_structp png, png_infop info, const Image& image, png_bytepp rows, std::vector<std::uint8_t>* out)
+inline bool Write(png_structp png, png_infop info, const Image& image, png_bytepp rows,
+                  std::vector<std::uint8_t>* out)
 {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, out, Append, NoFlush);
   png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), image.depth, image.type,
                image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (!image.palette.empty())
-    png_set_PLTE(png, info, image.palette.data(), int(image.palette.size()));
+  if (!image.palette.empty()) png_set_PLTE(png, info, image.palette.data(), int(image.palette.size()));
   if (!image.paletteAlpha.empty())
     png_set_tRNS(png, info, image.paletteAlpha.data(), int(image.paletteAlpha.size()), nullptr);
   if (image.greyTransparent)

@@ -1,8 +1,7 @@
 #pragma once
 // The velk-simsynth command as a child process with its standard input and output on pipes, for the
-// suites that run it beside a JACK server. Needs VELK_SIMSYNTH_PATH (set for every suite).
-#include <gtest/gtest.h>
-
+// suites and benchmarks that run it beside a JACK server. The command is VELK_SIMSYNTH_PATH (set for
+// every suite) unless a path is given.
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,12 +16,18 @@
 class SimSynthProcess
 {
 public:
+#ifdef VELK_SIMSYNTH_PATH
   bool Start(const std::vector<std::string>& args)
+  {
+    return Start(args, VELK_SIMSYNTH_PATH);
+  }
+#endif
+
+  bool Start(const std::vector<std::string>& args, std::string path)
   {
     int toChild[2], fromChild[2];
     if (pipe(toChild) != 0 || pipe(fromChild) != 0) return false;
     std::vector<char*> argv;
-    std::string path = VELK_SIMSYNTH_PATH;
     argv.push_back(path.data());
     std::vector<std::string> copies = args;
     for (std::string& a : copies)
@@ -69,10 +74,10 @@ public:
     }
   }
 
-  void WriteLine(const std::string& line)
+  bool WriteLine(const std::string& line)
   {
     const std::string text = line + "\n";
-    EXPECT_EQ(write(in_, text.data(), text.size()), ssize_t(text.size()));
+    return write(in_, text.data(), text.size()) == ssize_t(text.size());
   }
 
   // Waits for it to end; kills it when it does not within the bound. Its exit code, or -1.

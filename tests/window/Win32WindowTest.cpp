@@ -607,6 +607,7 @@ struct MenuKeys
     HWND menu = FindWindowW(L"#32768", nullptr);
     if (!menu || !IsWindowVisible(menu)) return; // not shown yet
     KillTimer(nullptr, id);
+    if (auto input = SyntheticInput::Create()) sKeyboardHeld = input->KeyboardGrabbedElsewhere();
     for (WORD key : sKeys)
     {
       PostMessageW(menu, WM_KEYDOWN, key, 1);
@@ -619,6 +620,7 @@ struct MenuKeys
     SetTimer(nullptr, 0, 50, Tick);
   }
   static inline std::vector<WORD> sKeys;
+  static inline bool sKeyboardHeld = false;
 };
 } // namespace
 
@@ -647,7 +649,11 @@ TEST(Win32Window, PopupMenuAnswersTheChosenCommand)
     // Id 0 is an item like any other (the system's own answer 0 means "nothing").
     MenuKeys keys({VK_DOWN, VK_RETURN});
     EXPECT_EQ(window.TrackPopupMenu(layout, 10, 10, painter), 0);
+    EXPECT_TRUE(MenuKeys::sKeyboardHeld); // the open menu held the keyboard
   }
+  auto input = SyntheticInput::Create();
+  ASSERT_TRUE(input);
+  EXPECT_FALSE(input->KeyboardGrabbedElsewhere());
   {
     MenuKeys keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
     EXPECT_EQ(window.TrackPopupMenu(layout, 10, 10, painter), 2);

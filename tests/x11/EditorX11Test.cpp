@@ -139,7 +139,10 @@ TEST(EditorX11, ClickMenuAndScreenshot)
       []
       {
         std::unique_ptr<SyntheticInput> keys = SyntheticInput::Create();
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        // Typed once the menu holds the keyboard: a fixed wait loses the keys on a loaded machine.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!keys->KeyboardGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
         keys->Key("Down");
         keys->Key("Down");
         keys->Key("Return");

@@ -96,6 +96,18 @@ void SimSynth::Receive(const SimBytes& message, std::stop_token stop)
   }
 }
 
+void SimSynth::Send(const SimBytes& message)
+{
+  Sender sender;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sender = sender_;
+  }
+  if (sender) sender(message);
+  std::lock_guard<std::mutex> lock(mutex_);
+  AppendLogLocked("OUT " + SimHex(message));
+}
+
 std::vector<SimBytes> SimSynth::HandleLocked(const SimBytes& message)
 {
   if (message.empty() || message[0] != 0xF0)

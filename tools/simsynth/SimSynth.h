@@ -49,6 +49,9 @@ public:
   // fault's waits and drops the answers still to come.
   void Receive(const SimBytes& message, std::stop_token stop = {});
 
+  // A message of its own (a controller turned on its panel): sent and logged as "OUT".
+  void Send(const SimBytes& message);
+
   uint8_t DeviceId() const;
   void SetMode(Mode mode);
   Mode GetMode() const;

@@ -1,5 +1,6 @@
 #include "tools/simsynth/SimSynthControl.h"
 
+#include <cctype>
 #include <sstream>
 
 namespace
@@ -49,6 +50,30 @@ bool SimSynthControl(SimSynth& synth, const std::string& line, std::ostream& out
       for (const SimBytes& m : synth.SlotMessages(value, slot))
         out << "SLOT " << slot << ' ' << SimHex(m) << '\n';
     out << "END\n";
+    return true;
+  }
+  if (word == "SEND")
+  {
+    // A channel message of one to three bytes, in hex: a status byte, then data bytes below 0x80.
+    SimBytes message;
+    std::string byte;
+    bool good = true;
+    while (in >> byte && good)
+    {
+      good = byte.size() == 2 && std::isxdigit(static_cast<unsigned char>(byte[0])) &&
+             std::isxdigit(static_cast<unsigned char>(byte[1]));
+      if (good) message.push_back(uint8_t(std::stoi(byte, nullptr, 16)));
+    }
+    good = good && !message.empty() && message.size() <= 3 && message[0] >= 0x80 && message[0] < 0xF0;
+    for (size_t i = 1; good && i < message.size(); ++i)
+      good = message[i] < 0x80;
+    if (!good)
+    {
+      out << "ERROR a channel message in hex expected\n";
+      return true;
+    }
+    synth.Send(message);
+    out << "OK\n";
     return true;
   }
   if (word == "LOG")
