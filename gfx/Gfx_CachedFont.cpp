@@ -52,7 +52,10 @@ std::mutex& Gfx_CachedFont::Lock()
 {
   // Made on first use and never destroyed, so fonts that a static cache deletes at exit still find it.
   // (Not a constant-initialised global: the mutex of the Windows thread library has no constexpr constructor.)
-  static std::mutex* lock = new std::mutex;
+  // Built in static storage, not on the heap: a plug-in unloaded with the mutex still allocated
+  // would leave a block nothing points at any more.
+  alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
+  static std::mutex* lock = new (storage) std::mutex;
   return *lock;
 }
 
