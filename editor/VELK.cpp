@@ -765,18 +765,36 @@ void VELK::SelectRecalledPorts(const std::string& input, const std::string& outp
     int index = 1;
     const bool open = SelectMidiOutputPort(index, output) > 0;
     midiOutputReady = open;
-    if (!open) Log("MIDI output \"" + output + "\" of the project is not present");
+    if (open)
+      ShowChosenPort(kDeviceOutSelection, index, output);
+    else
+      Log("MIDI output \"" + output + "\" of the project is not present");
   }
   if (!input.empty() && input != IMidiPorts::kNoDeviceName)
   {
     int index = 1;
-    if (SelectMidiInputPort(index, input) <= 0)
+    if (SelectMidiInputPort(index, input) > 0)
+      ShowChosenPort(kDeviceInSelection, index, input);
+    else
       Log("MIDI input \"" + input + "\" of the project is not present");
   }
   // The handshake goes out once the input listens too, or the synthesizer's answer would be lost;
   // only after the output it is asked for (an input chosen meanwhile leaves the request waiting).
   if (outputChosen && mConnectAfterSelection.exchange(false) && midiOutputReady)
     DeviceSender(*this).RequestConnect();
+}
+
+// A recalled port shows in its device menu, as a chosen one does. Only the menu's value moves: the
+// port is open already, and a change handler would select it again.
+void VELK::ShowChosenPort(int menu, int entry, const std::string& name)
+{
+  const IParameter* param = ParameterAt(menu);
+  if (!param || entry <= 0) return;
+  // The menu was listed when the editor was built; if the ports changed since, its entry may name
+  // another port, and then the menu is left as it is.
+  const char* text = param->ValueText(entry);
+  if (!text || name != text) return;
+  SetParamInEditor(menu, entry);
 }
 
 bool VELK::WaitForPortRecall(int milliseconds)

@@ -203,6 +203,7 @@ private:
   // tabs and the multi views show theirs (first page id + value) in their layers.
   void ShowRecordPage(int index);
   void SelectRecalledPorts(const std::string& input, const std::string& output);
+  void ShowChosenPort(int menu, int entry, const std::string& name);
   void SelectPortFromMenu(int index);
   void SetLineText(ITextControl* control, std::string& store, std::string& text);
 

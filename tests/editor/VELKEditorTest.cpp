@@ -331,6 +331,41 @@ TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
   EXPECT_EQ(missing->connectPending.load(), 0) << "a handshake without an output";
 }
 
+// A recalled project's ports show in the device menus, as chosen ones do; a menu listed before the
+// ports changed, whose entry names another port, is left as it is.
+TEST(VELKEditor, RecalledPortsShowInTheDeviceMenus)
+{
+  TempDataFolder folder;
+  auto backend = std::make_shared<LoopbackMidiBackend>();
+  backend->AddDestinationPort("Other Out Port");
+  backend->AddDestinationPort("Synth Out Port");
+  backend->AddSourcePort("Synth In Port");
+
+  auto saver = MakePlug();
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiOutputName, "Synth Out Port");
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, "Synth In Port");
+  const std::vector<uint8_t> state = Save(*saver);
+
+  auto plug = MakePlug();
+  ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
+  // The menus as the editor lists them: entry 0 closes the port, then the ports in order; the
+  // input menu was listed when its port had another name.
+  IParameter* out = plug->ParameterAt(kDeviceOutSelection);
+  IParameter* in = plug->ParameterAt(kDeviceInSelection);
+  out->AddValueText(1, "Other Out Port");
+  out->AddValueText(2, "Synth Out Port");
+  in->AddValueText(1, "Renamed In Port");
+  ASSERT_EQ(Recall(*plug, state), int(state.size()));
+  ASSERT_TRUE(plug->WaitForPortRecall(20000));
+  EXPECT_TRUE(plug->MidiPorts().IsOutputOpen());
+  EXPECT_TRUE(plug->MidiPorts().IsInputOpen());
+  EXPECT_EQ(int(plug->ParamValue(kDeviceOutSelection)), 2);
+  EXPECT_STREQ(out->ValueText(int(plug->ParamValue(kDeviceOutSelection))), "Synth Out Port");
+  EXPECT_EQ(int(plug->ParamValue(kDeviceInSelection)), 0) << "the menu's entry names another port";
+  // Showing the port selected nothing again: the names the project keeps are unchanged.
+  EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMidiOutputName), "Synth Out Port");
+}
+
 // The device menus open the chosen port by its name, away from the parameter lock; a newly chosen
 // output starts the device-id handshake, and the menu's first entry closes the port again.
 TEST(VELKEditor, TheDeviceMenusOpenAndClosePortsAndAChosenOutputStartsTheHandshake)
