@@ -18,11 +18,11 @@ FAKE
 # apt-get source PACKAGE=VERSION: unpacks a tree when served/PACKAGE lists the version.
 cat >"$work/bin/apt-get" <<FAKE
 #!/bin/bash
-spec=\${@: -1}; pkg=\${spec%%=*}; version=\${spec#*=}
+wanted=\${@: -1}; pkg=\${wanted%%=*}; version=\${wanted#*=}
 grep -qxF "\$version" "$work/served/\$pkg" 2>/dev/null || { echo "E: 404 Not Found"; exit 100; }
 mkdir -p "\$pkg-\$version/Foundation"
 printf 'option(ENABLE_FOUNDATION "" ON)\noption(ENABLE_XML "" ON)\n' >"\$pkg-\$version/CMakeLists.txt"
-echo "\$spec" >>"$work/fetched"
+echo "\$wanted" >>"$work/fetched"
 FAKE
 # cmake: records the source folder of each configure.
 cat >"$work/bin/cmake" <<FAKE
