@@ -758,18 +758,18 @@ int X11Window::TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, Popup
   // outside every panel closes it.
   const Window grabWindow = panels[0].window;
   bool pointerGrabbed = false, keyboardGrabbed = false;
-  for (int attempt = 0; attempt < 20 && !(pointerGrabbed && keyboardGrabbed); ++attempt)
-  {
+  auto grab = [&] {
     if (!pointerGrabbed)
       pointerGrabbed = XGrabPointer(d, grabWindow, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
     if (!keyboardGrabbed)
       keyboardGrabbed = XGrabKeyboard(d, grabWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-    if (!(pointerGrabbed && keyboardGrabbed))
-    {
-      pollfd pfd{ConnectionNumber(d), POLLIN, 0};
-      poll(&pfd, 1, 10);
-    }
+    return pointerGrabbed && keyboardGrabbed;
+  };
+  for (int attempt = 0; attempt < 20 && !grab(); ++attempt)
+  {
+    pollfd pfd{ConnectionNumber(d), POLLIN, 0};
+    poll(&pfd, 1, 10);
   }
 
   auto panelAt = [&](int rx, int ry) -> int {
@@ -826,8 +826,11 @@ int X11Window::TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, Popup
   {
     if (!XPending(d))
     {
+      // Another client held a grab when the menu opened: keep asking, or the menu would
+      // never see a key or a press outside it and could not be closed.
+      const bool grabbed = (pointerGrabbed && keyboardGrabbed) || grab();
       pollfd pfd{ConnectionNumber(d), POLLIN, 0};
-      poll(&pfd, 1, 50);
+      poll(&pfd, 1, grabbed ? 50 : 10);
       continue;
     }
     XEvent ev;

@@ -136,18 +136,30 @@ TEST(EditorX11, ClickMenuAndScreenshot)
       << e.plug.ParameterAt(3)->Value();
   EXPECT_EQ(e.plug.events, (std::vector<std::string>{"begin 3", "end 3"}));
 
-  // A right click opens the value menu; the keys pick its second entry.
+  // A right click opens the value menu; the keys pick its second entry. Only the menu may hold
+  // the keyboard once it is open, so whatever holds it now has to let go first.
+  PumpUntil(e.graphics, [&] { return !input->KeyboardGrabbedElsewhere() && !input->PointerGrabbedElsewhere(); },
+            2000);
   std::thread chooser(
       []
       {
         std::unique_ptr<SyntheticInput> keys = SyntheticInput::Create();
         // Typed once the menu holds the keyboard: a fixed wait loses the keys on a loaded machine.
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!keys->KeyboardGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
           std::this_thread::sleep_for(std::chrono::milliseconds(20));
         keys->Key("Down");
         keys->Key("Down");
         keys->Key("Return");
+        // A menu still open after that lost the keys: Escape closes it, so the test fails
+        // instead of waiting on the menu for ever.
+        const auto closeBy = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        end = closeBy + std::chrono::seconds(20);
+        while (keys->KeyboardGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
+        {
+          if (std::chrono::steady_clock::now() > closeBy) keys->Key("Escape");
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
       });
   input->MoveTo(ox + 120, oy + 20);
   input->Button(3, true);
