@@ -214,28 +214,6 @@ inline __attribute__((always_inline)) int ForVectors(T* d, const T* s, int count
   return i;
 }
 
-template <int V>
-inline __attribute__((always_inline)) void CrossFadeVector(std::uint8_t* d, const std::uint8_t* s, int n,
-                                                           int ia)
-{
-  using B = typename Lanes<V>::B;
-  using H = typename Lanes<V>::H;
-  const H wt = H{} + std::uint16_t(ia);
-  const int done = ForVectors<V>(
-      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
-        B dv, sv;
-        Load(dv, dp);
-        Load(sv, sp);
-        H out;
-        Blend<V>(dv, sv, wt, out);
-        std::memcpy(dp, &out, V);
-      });
-  if constexpr (V > 16)
-    CrossFadeVector<V / 2>(d + done, s + done, n - done, ia);
-  else
-    CrossFadePlain(d + done, s + done, n - done, ia);
-}
-
 // The fill's source and weight are the same for every pixel: the weighted sum is d * (256 - ia)
 // plus a constant per byte position, less 255 where d >= s.
 template <int V>
@@ -324,54 +302,6 @@ inline __attribute__((always_inline)) void AddWeighted(typename Lanes<V>::B& d, 
   AddSaturated<V>(d, B(t));
 }
 
-template <int V>
-inline __attribute__((always_inline)) void AddVector(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
-{
-  using B = typename Lanes<V>::B;
-  using H = typename Lanes<V>::H;
-  const H wt = H{} + std::uint16_t(ia);
-  const int done = ForVectors<V>(
-      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
-        B dv, sv;
-        Load(dv, dp);
-        Load(sv, sp);
-        AddWeighted<V>(dv, sv, wt);
-        std::memcpy(dp, &dv, V);
-      });
-  if constexpr (V > 16)
-    AddVector<V / 2>(d + done, s + done, n - done, ia);
-  else
-    AddPlain(d + done, s + done, n - done, ia);
-}
-
-// The alpha byte follows the colour formula with the source alpha as its value, and a transparent
-// pixel has weight 0 below full opacity and adds (s * 1) / 256 = 0 at it: no pixel needs a test.
-template <int V>
-inline __attribute__((always_inline)) void SourceAlphaAddVector(std::uint32_t* d, const std::uint32_t* s,
-                                                                int w, int ia)
-{
-  using B = typename Lanes<V>::B;
-  using H = typename Lanes<V>::H;
-  using W = typename Lanes<V>::W;
-  const bool full = ia == 256;
-  const int done = ForVectors<V>(
-      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
-        W dw, sw;
-        Load(dw, dp);
-        Load(sw, sp);
-        const W a = sw >> 24;
-        const H a2 = H(a | (a << 16));
-        const H wt = full ? H(a2 + 1) : H(((a2 + 1) * std::uint16_t(ia)) >> 8);
-        B dv = B(dw);
-        AddWeighted<V>(dv, B(sw), wt);
-        std::memcpy(dp, &dv, V);
-      });
-  if constexpr (V > 16)
-    SourceAlphaAddVector<V / 2>(d + done, s + done, w - done, ia);
-  else
-    SourceAlphaAddPlain(d + done, s + done, w - done, ia);
-}
-
 // The dodge d * 256 / q with q = 256 - s * wt / 256 (1..256), limited to 255, per byte: 255 where
 // d >= q, else the quotient, below 256. Its floor is taken from a float division: the quotient is
 // exact when whole and otherwise at least 1 / 256 from the next whole number, far above the
@@ -417,53 +347,6 @@ DodgeWeighted(typename Lanes<V>::B& d, const typename Lanes<V>::B& s, const type
   d = __builtin_convertvector((whole & below) | (~below & 255), B);
 }
 
-template <int V>
-inline __attribute__((always_inline)) void DodgeVector(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
-{
-  using B = typename Lanes<V>::B;
-  using H = typename WideLanes<V>::H;
-  const H wt = H{} + std::uint16_t(ia);
-  const int done = ForVectors<V>(
-      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
-        B dv, sv;
-        Load(dv, dp);
-        Load(sv, sp);
-        DodgeWeighted<V>(dv, sv, wt);
-        std::memcpy(dp, &dv, V);
-      });
-  if constexpr (V > 16)
-    DodgeVector<V / 2>(d + done, s + done, n - done, ia);
-  else
-    DodgePlain(d + done, s + done, n - done, ia);
-}
-
-// Every byte, alpha included, takes its pixel's weight (a + 1) * ia / 256.
-template <int V>
-inline __attribute__((always_inline)) void SourceAlphaDodgeVector(std::uint32_t* d, const std::uint32_t* s,
-                                                                  int w, int ia)
-{
-  using B = typename Lanes<V>::B;
-  using W = typename Lanes<V>::W;
-  using H = typename WideLanes<V>::H;
-  const bool full = ia == 256;
-  const int done = ForVectors<V>(
-      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
-        W dw, sw;
-        Load(dw, dp);
-        Load(sw, sp);
-        // The alpha in all four bytes of its pixel, each widened to 16 bits.
-        const H a = __builtin_convertvector(B((sw >> 24) * 0x01010101u), H);
-        const H wt = full ? H(a + 1) : H(((a + 1) * std::uint16_t(ia)) >> 8);
-        B dv = B(dw);
-        DodgeWeighted<V>(dv, B(sw), wt);
-        std::memcpy(dp, &dv, V);
-      });
-  if constexpr (V > 16)
-    SourceAlphaDodgeVector<V / 2>(d + done, s + done, w - done, ia);
-  else
-    SourceAlphaDodgePlain(d + done, s + done, w - done, ia);
-}
-
 // The multiply d * (s * wt + 256 * (256 - wt)) / 65536 per byte, in 16-bit lanes: the factor
 // m = 65536 - (256 - s) * wt fits 16 bits except at wt = 0, where it is 65536 (its low 16 bits 0)
 // and the result is d. d * m / 65536 = (d * (m >> 8) + (d * (m & 255) >> 8)) >> 8, every step
@@ -494,55 +377,6 @@ MultiplyWeighted(typename Lanes<V>::B& d, const typename Lanes<V>::B& s, const t
   d = B(even | (odd << 8));
 }
 
-template <int V>
-inline __attribute__((always_inline)) void MultiplyVector(std::uint8_t* d, const std::uint8_t* s, int n,
-                                                          int ia)
-{
-  using B = typename Lanes<V>::B;
-  using H = typename Lanes<V>::H;
-  const H wt = H{} + std::uint16_t(ia);
-  const int done = ForVectors<V>(
-      d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
-        B dv, sv;
-        Load(dv, dp);
-        Load(sv, sp);
-        MultiplyWeighted<V>(dv, sv, wt);
-        std::memcpy(dp, &dv, V);
-      });
-  if constexpr (V > 16)
-    MultiplyVector<V / 2>(d + done, s + done, n - done, ia);
-  else
-    MultiplyPlain(d + done, s + done, n - done, ia);
-}
-
-// Every byte, alpha included (its value the alpha), takes its pixel's weight; a transparent pixel
-// has weight 0 (at full opacity too), which keeps the destination.
-template <int V>
-inline __attribute__((always_inline)) void SourceAlphaMultiplyVector(std::uint32_t* d, const std::uint32_t* s,
-                                                                     int w, int ia)
-{
-  using B = typename Lanes<V>::B;
-  using H = typename Lanes<V>::H;
-  using W = typename Lanes<V>::W;
-  const bool full = ia == 256;
-  const int done = ForVectors<V>(
-      d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
-        W dw, sw;
-        Load(dw, dp);
-        Load(sw, sp);
-        const W a = sw >> 24;
-        const H a2 = H(a | (a << 16));
-        const H wt = full ? H(a2 - H(a2 != 0)) : H(((a2 + 1) * std::uint16_t(ia)) >> 8);
-        B dv = B(dw);
-        MultiplyWeighted<V>(dv, B(sw), wt);
-        std::memcpy(dp, &dv, V);
-      });
-  if constexpr (V > 16)
-    SourceAlphaMultiplyVector<V / 2>(d + done, s + done, w - done, ia);
-  else
-    SourceAlphaMultiplyPlain(d + done, s + done, w - done, ia);
-}
-
 // The overlay per byte: c = s * wt + (256 - wt) * 128, then ((32768 - c) * d / 256 + c) * d / 32768
 // limited to 255, with the integer divisions' truncation. Every product is a whole number below 2^24
 // and every divisor a power of two, so float lanes compute each step exactly; each byte has its own
@@ -567,59 +401,198 @@ OverlayWeighted(typename Lanes<V>::B& d, const typename Lanes<V>::B& s, const ty
   d = __builtin_convertvector(__builtin_convertvector(r, H), B);
 }
 
+// The byte-wise blends differ only in the step taken on each vector of bytes. Each Op gives that
+// step (Apply), the lanes its weights need (Weight), a pixel's weight from its source alpha
+// (PixelWeight, for the source-alpha forms) and the plain loops that take the rows' tails.
+template <int V> using NarrowWeight = typename Lanes<V>::H;
+template <int V> using WideWeight = typename WideLanes<V>::H;
+
+// A pixel's weight in both halves of its two 16-bit lanes: a + 1 at full opacity, else
+// (a + 1) * ia / 256, which fits 16 bits below full opacity. transparentKeeps: a transparent pixel
+// weighs 0 at full opacity too (where weight 1 would still change the destination).
 template <int V>
-inline __attribute__((always_inline)) void OverlayVector(std::uint8_t* d, const std::uint8_t* s, int n,
-                                                         int ia)
+inline __attribute__((always_inline)) void PairWeight(const typename Lanes<V>::W& sw, bool full, int ia,
+                                                      bool transparentKeeps, NarrowWeight<V>& wt)
+{
+  using H = NarrowWeight<V>;
+  using W = typename Lanes<V>::W;
+  const W a = sw >> 24;
+  const H a2 = H(a | (a << 16));
+  if (!full)
+    wt = H(((a2 + 1) * std::uint16_t(ia)) >> 8);
+  else
+    wt = transparentKeeps ? H(a2 - H(a2 != 0)) : H(a2 + 1);
+}
+
+// The pixel's alpha in all four of its bytes, each widened to 16 bits, and weighted as above.
+template <int V>
+inline __attribute__((always_inline)) void ByteWeight(const typename Lanes<V>::W& sw, bool full, int ia,
+                                                      WideWeight<V>& wt)
 {
   using B = typename Lanes<V>::B;
-  using H = typename WideLanes<V>::H;
-  const H wt = H{} + std::uint16_t(ia);
+  using H = WideWeight<V>;
+  const H a = __builtin_convertvector(B((sw >> 24) * 0x01010101u), H);
+  wt = full ? H(a + 1) : H(((a + 1) * std::uint16_t(ia)) >> 8);
+}
+
+struct CrossFadeOp
+{
+  template <int V> using Weight = NarrowWeight<V>;
+  template <int V>
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
+                                                         const Weight<V>& wt)
+  {
+    typename Lanes<V>::H out;
+    Blend<V>(d, s, wt, out);
+    d = typename Lanes<V>::B(out);
+  }
+  static void Plain(std::uint8_t* d, const std::uint8_t* s, int n, int ia) { CrossFadePlain(d, s, n, ia); }
+};
+
+struct AddOp
+{
+  template <int V> using Weight = NarrowWeight<V>;
+  template <int V>
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
+                                                         const Weight<V>& wt)
+  {
+    AddWeighted<V>(d, s, wt);
+  }
+  // The alpha byte follows the colour formula with the source alpha as its value, and a
+  // transparent pixel has weight 0 below full opacity and adds (s * 1) / 256 = 0 at it.
+  template <int V>
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
+                                                                 Weight<V>& wt)
+  {
+    PairWeight<V>(sw, full, ia, false, wt);
+  }
+  static void Plain(std::uint8_t* d, const std::uint8_t* s, int n, int ia) { AddPlain(d, s, n, ia); }
+  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia) { SourceAlphaAddPlain(d, s, w, ia); }
+};
+
+struct DodgeOp
+{
+  template <int V> using Weight = WideWeight<V>;
+  template <int V>
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
+                                                         const Weight<V>& wt)
+  {
+    DodgeWeighted<V>(d, s, wt);
+  }
+  template <int V>
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
+                                                                 Weight<V>& wt)
+  {
+    ByteWeight<V>(sw, full, ia, wt);
+  }
+  static void Plain(std::uint8_t* d, const std::uint8_t* s, int n, int ia) { DodgePlain(d, s, n, ia); }
+  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia) { SourceAlphaDodgePlain(d, s, w, ia); }
+};
+
+struct MultiplyOp
+{
+  template <int V> using Weight = NarrowWeight<V>;
+  template <int V>
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
+                                                         const Weight<V>& wt)
+  {
+    MultiplyWeighted<V>(d, s, wt);
+  }
+  // Every byte, alpha included (its value the alpha), takes its pixel's weight; a transparent
+  // pixel has weight 0 (at full opacity too), which keeps the destination.
+  template <int V>
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
+                                                                 Weight<V>& wt)
+  {
+    PairWeight<V>(sw, full, ia, true, wt);
+  }
+  static void Plain(std::uint8_t* d, const std::uint8_t* s, int n, int ia) { MultiplyPlain(d, s, n, ia); }
+  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+  {
+    SourceAlphaMultiplyPlain(d, s, w, ia);
+  }
+};
+
+struct OverlayOp
+{
+  template <int V> using Weight = WideWeight<V>;
+  template <int V>
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
+                                                         const Weight<V>& wt)
+  {
+    OverlayWeighted<V>(d, s, wt);
+  }
+  template <int V>
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
+                                                                 Weight<V>& wt)
+  {
+    ByteWeight<V>(sw, full, ia, wt);
+  }
+  static void Plain(std::uint8_t* d, const std::uint8_t* s, int n, int ia) { OverlayPlain(d, s, n, ia); }
+  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+  {
+    SourceAlphaOverlayPlain(d, s, w, ia);
+  }
+};
+
+// n bytes of d blended with s at one weight.
+template <int V, class Op>
+inline __attribute__((always_inline)) void ByteRow(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+{
+  using B = typename Lanes<V>::B;
+  using Weight = typename Op::template Weight<V>;
+  const Weight wt = Weight{} + std::uint16_t(ia);
   const int done = ForVectors<V>(
       d, s, n, [&](std::uint8_t * dp, const std::uint8_t* sp) __attribute__((always_inline)) {
         B dv, sv;
         Load(dv, dp);
         Load(sv, sp);
-        OverlayWeighted<V>(dv, sv, wt);
+        Op::template Apply<V>(dv, sv, wt);
         std::memcpy(dp, &dv, V);
       });
   if constexpr (V > 16)
-    OverlayVector<V / 2>(d + done, s + done, n - done, ia);
+    ByteRow<V / 2, Op>(d + done, s + done, n - done, ia);
   else
-    OverlayPlain(d + done, s + done, n - done, ia);
+    Op::Plain(d + done, s + done, n - done, ia);
 }
 
-// Every byte, alpha included, takes its pixel's weight (a + 1) * ia / 256.
-template <int V>
-inline __attribute__((always_inline)) void SourceAlphaOverlayVector(std::uint32_t* d, const std::uint32_t* s,
-                                                                    int w, int ia)
+// w pixels of d blended with s, each at the weight its source alpha gives it.
+template <int V, class Op>
+inline __attribute__((always_inline)) void SourceAlphaRow(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
 {
   using B = typename Lanes<V>::B;
   using W = typename Lanes<V>::W;
-  using H = typename WideLanes<V>::H;
   const bool full = ia == 256;
   const int done = ForVectors<V>(
       d, s, w, [&](std::uint32_t * dp, const std::uint32_t* sp) __attribute__((always_inline)) {
         W dw, sw;
         Load(dw, dp);
         Load(sw, sp);
-        const H a = __builtin_convertvector(B((sw >> 24) * 0x01010101u), H);
-        const H wt = full ? H(a + 1) : H(((a + 1) * std::uint16_t(ia)) >> 8);
+        typename Op::template Weight<V> wt;
+        Op::template PixelWeight<V>(sw, full, ia, wt);
         B dv = B(dw);
-        OverlayWeighted<V>(dv, B(sw), wt);
+        Op::template Apply<V>(dv, B(sw), wt);
         std::memcpy(dp, &dv, V);
       });
   if constexpr (V > 16)
-    SourceAlphaOverlayVector<V / 2>(d + done, s + done, w - done, ia);
+    SourceAlphaRow<V / 2, Op>(d + done, s + done, w - done, ia);
   else
-    SourceAlphaOverlayPlain(d + done, s + done, w - done, ia);
+    Op::Plain(d + done, s + done, w - done, ia);
 }
 
 // The kernels of one vector width, compiled for the instruction set given.
-#define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES)                                                                \
-  ATTRIBUTES void CrossFade##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                        \
+#define VELK_BYTE_ROW_KERNEL(NAME, V, ATTRIBUTES)                                                            \
+  ATTRIBUTES void NAME##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                             \
   {                                                                                                          \
-    CrossFadeVector<V>(d, s, n, ia);                                                                         \
-  }                                                                                                          \
+    ByteRow<V, NAME##Op>(d, s, n, ia);                                                                       \
+  }
+#define VELK_SOURCE_ALPHA_KERNEL(NAME, V, ATTRIBUTES)                                                        \
+  ATTRIBUTES void SourceAlpha##NAME##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)              \
+  {                                                                                                          \
+    SourceAlphaRow<V, NAME##Op>(d, s, w, ia);                                                                \
+  }
+#define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES)                                                                \
+  VELK_BYTE_ROW_KERNEL(CrossFade, V, ATTRIBUTES)                                                             \
   ATTRIBUTES void CrossFadeFill##V(std::uint32_t* d, int w, std::uint32_t source, int ia)                    \
   {                                                                                                          \
     CrossFadeFillVector<V>(d, w, source, ia);                                                                \
@@ -628,38 +601,14 @@ inline __attribute__((always_inline)) void SourceAlphaOverlayVector(std::uint32_
   {                                                                                                          \
     SourceAlphaCopyVector<V>(d, s, w, ia);                                                                   \
   }                                                                                                          \
-  ATTRIBUTES void Add##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                              \
-  {                                                                                                          \
-    AddVector<V>(d, s, n, ia);                                                                               \
-  }                                                                                                          \
-  ATTRIBUTES void SourceAlphaAdd##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)                 \
-  {                                                                                                          \
-    SourceAlphaAddVector<V>(d, s, w, ia);                                                                    \
-  }                                                                                                          \
-  ATTRIBUTES void Dodge##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                            \
-  {                                                                                                          \
-    DodgeVector<V>(d, s, n, ia);                                                                             \
-  }                                                                                                          \
-  ATTRIBUTES void SourceAlphaDodge##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)               \
-  {                                                                                                          \
-    SourceAlphaDodgeVector<V>(d, s, w, ia);                                                                  \
-  }                                                                                                          \
-  ATTRIBUTES void Multiply##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                         \
-  {                                                                                                          \
-    MultiplyVector<V>(d, s, n, ia);                                                                          \
-  }                                                                                                          \
-  ATTRIBUTES void SourceAlphaMultiply##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)            \
-  {                                                                                                          \
-    SourceAlphaMultiplyVector<V>(d, s, w, ia);                                                               \
-  }                                                                                                          \
-  ATTRIBUTES void Overlay##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                          \
-  {                                                                                                          \
-    OverlayVector<V>(d, s, n, ia);                                                                           \
-  }                                                                                                          \
-  ATTRIBUTES void SourceAlphaOverlay##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)             \
-  {                                                                                                          \
-    SourceAlphaOverlayVector<V>(d, s, w, ia);                                                                \
-  }
+  VELK_BYTE_ROW_KERNEL(Add, V, ATTRIBUTES)                                                                   \
+  VELK_SOURCE_ALPHA_KERNEL(Add, V, ATTRIBUTES)                                                               \
+  VELK_BYTE_ROW_KERNEL(Dodge, V, ATTRIBUTES)                                                                 \
+  VELK_SOURCE_ALPHA_KERNEL(Dodge, V, ATTRIBUTES)                                                             \
+  VELK_BYTE_ROW_KERNEL(Multiply, V, ATTRIBUTES)                                                              \
+  VELK_SOURCE_ALPHA_KERNEL(Multiply, V, ATTRIBUTES)                                                          \
+  VELK_BYTE_ROW_KERNEL(Overlay, V, ATTRIBUTES)                                                               \
+  VELK_SOURCE_ALPHA_KERNEL(Overlay, V, ATTRIBUTES)
 
 VELK_BLEND_ROW_KERNELS(16, )
 #if defined(__x86_64__) || defined(__i386__)
