@@ -230,7 +230,8 @@ bool Layout::ParseLayout(const std::string& text)
         n.name = pos[0];
         n.title = pos[5];
         n.rect.w = 12 + n.cellW * n.cols;
-        n.rect.h = 30 + n.cellH * n.rows;
+        // A section of no rows holds only its lock: the title bar alone, no empty body under it.
+        n.rect.h = n.rows > 0 ? 30 + n.cellH * n.rows : 20;
       }
       else if (kw == "row")
       {
