@@ -45,4 +45,7 @@ public:
   // Whether another client holds the keyboard grabbed (an open popup menu does; a control holding
   // the mouse does not): keys typed now go to it.
   virtual bool KeyboardGrabbedElsewhere() = 0;
+  // Takes the keyboard on this connection (as another program's open menu would), or gives it
+  // back; false where that cannot be done.
+  virtual bool HoldKeyboard(bool hold) = 0;
 };

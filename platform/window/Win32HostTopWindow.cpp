@@ -254,6 +254,9 @@ public:
     info.cbSize = sizeof info;
     return GetGUIThreadInfo(0, &info) && (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) != 0;
   }
+
+  // A program cannot take the whole keyboard from the others on Windows.
+  bool HoldKeyboard(bool) override { return false; }
 };
 } // namespace
 

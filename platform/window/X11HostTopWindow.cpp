@@ -129,6 +129,17 @@ public:
     XSync(mDisplay, False);
     return answer == AlreadyGrabbed;
   }
+  bool HoldKeyboard(bool hold) override
+  {
+    bool held = true;
+    if (hold)
+      held = XGrabKeyboard(mDisplay, DefaultRootWindow(mDisplay), False, GrabModeAsync, GrabModeAsync,
+                           CurrentTime) == GrabSuccess;
+    else
+      XUngrabKeyboard(mDisplay, CurrentTime);
+    XSync(mDisplay, False);
+    return held;
+  }
 
 private:
   Display* mDisplay;

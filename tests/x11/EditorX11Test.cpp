@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -63,6 +64,28 @@ void PumpFor(IGraphicsWin* g, int milliseconds)
 {
   PumpUntil(
       g, [] { return false; }, milliseconds);
+}
+
+// Picks the open value menu's second entry by keys, typed once the menu holds the keyboard (a fixed
+// wait loses them on a loaded machine); answers whether it ever did. A menu still open after that
+// lost the keys: Escape closes it, so the test fails instead of waiting on the menu for ever.
+bool ChooseSecondEntry(SyntheticInput& keys)
+{
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  bool grabbed = false;
+  while (!(grabbed = keys.KeyboardGrabbedElsewhere()) && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  keys.Key("Down");
+  keys.Key("Down");
+  keys.Key("Return");
+  const auto closeBy = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  end = closeBy + std::chrono::seconds(20);
+  while (keys.KeyboardGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
+  {
+    if (std::chrono::steady_clock::now() > closeBy) keys.Key("Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return grabbed;
 }
 
 // A plug-in whose editor runs on the X11 back end inside a host window of the test's own.
@@ -144,22 +167,7 @@ TEST(EditorX11, ClickMenuAndScreenshot)
       []
       {
         std::unique_ptr<SyntheticInput> keys = SyntheticInput::Create();
-        // Typed once the menu holds the keyboard: a fixed wait loses the keys on a loaded machine.
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!keys->KeyboardGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
-          std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        keys->Key("Down");
-        keys->Key("Down");
-        keys->Key("Return");
-        // A menu still open after that lost the keys: Escape closes it, so the test fails
-        // instead of waiting on the menu for ever.
-        const auto closeBy = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        end = closeBy + std::chrono::seconds(20);
-        while (keys->KeyboardGrabbedElsewhere() && std::chrono::steady_clock::now() < end)
-        {
-          if (std::chrono::steady_clock::now() > closeBy) keys->Key("Escape");
-          std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
+        ChooseSecondEntry(*keys);
       });
   input->MoveTo(ox + 120, oy + 20);
   input->Button(3, true);
@@ -176,6 +184,57 @@ TEST(EditorX11, ClickMenuAndScreenshot)
 
   e.graphics->DestroyEditorWindow();
   EXPECT_EQ(e.host->ChildCount(), 0);
+}
+
+// A menu opened while another program holds the keyboard takes it once that program lets go: it
+// could otherwise never see a key, nor be closed by one.
+TEST(EditorX11, MenuOpenedUnderAnotherGrabGetsTheKeyboardLater)
+{
+  REQUIRE_DISPLAY();
+  X11Editor e;
+  std::unique_ptr<SyntheticInput> input = SyntheticInput::Create();
+  ASSERT_TRUE(e.host && input);
+  ASSERT_NE(e.graphics->CreateEditorWindow(reinterpret_cast<void*>(e.host->Handle())), nullptr);
+  PumpFor(e.graphics, 200);
+  int ox = 0, oy = 0;
+  ASSERT_TRUE(input->WindowOrigin(e.host->Handle(), ox, oy));
+  PumpUntil(e.graphics, [&] { return !input->KeyboardGrabbedElsewhere() && !input->PointerGrabbedElsewhere(); },
+            2000);
+
+  std::atomic<int> stage{0}; // 1: the other program holds the keyboard; 2: it let go
+  std::atomic<bool> menuTookKeyboard{false};
+  std::thread other(
+      [&]
+      {
+        std::unique_ptr<SyntheticInput> holder = SyntheticInput::Create();
+        if (!holder->HoldKeyboard(true))
+        {
+          stage = -1;
+          return;
+        }
+        stage = 1;
+        // Long past the menu's first attempts to grab.
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        holder->HoldKeyboard(false);
+        stage = 2;
+        menuTookKeyboard = ChooseSecondEntry(*holder);
+      });
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (stage == 0 && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (stage != 1)
+  {
+    other.join();
+    FAIL() << "could not hold the keyboard";
+  }
+  input->MoveTo(ox + 120, oy + 20);
+  input->Button(3, true);
+  input->Button(3, false);
+  const bool chosen = PumpUntil(e.graphics, [&] { return e.plug.ParameterAt(7)->Value() == 1.0; }, 15000);
+  other.join();
+  EXPECT_TRUE(menuTookKeyboard) << "the menu never took the keyboard after it was free";
+  EXPECT_TRUE(chosen) << e.plug.ParameterAt(7)->Value();
+  e.graphics->DestroyEditorWindow();
 }
 
 TEST(EditorX11, TextEntryTypedAndCommitted)
