@@ -3,6 +3,7 @@
 // Every byte that carries a parameter must come back as it went in; where the formats state that
 // a byte is rebuilt otherwise, the exception is named here.
 #include "link/DumpForms.h"
+#include "tests/config/ConfigTestSupport.h"
 #include "tests/support/DumpTestPlug.h"
 #include "tools/simsynth/SimSynth.h"
 
@@ -233,4 +234,67 @@ TEST(SimSynthCrossCheck, EditAndMemoryFormsConvertAlike)
       }
     }
   }
+}
+
+// The simulator's data is what a synthesizer could hold: read by the editor, whose parameters have
+// the ranges of its documents, every message is written back unchanged (a value out of a
+// parameter's range would come back brought into it).
+TEST(SimSynthCrossCheck, GeneratedValuesLieWithinTheEditorsRanges)
+{
+  ReaderFixture f(1.0, false);
+  ASSERT_TRUE(f.reader->Read(f.graphics.get(), &f.plug, nullptr, 0, 1.0));
+  std::map<std::string, std::set<size_t>> changed;
+  struct Message
+  {
+    const char* what;
+    const SimBytes& bytes;
+    Parse parse;
+    Build build;
+  };
+  // Read together, in the order they travel, then written back: a later message of a program or a
+  // performance repeats some of the first's settings, and the two must agree.
+  auto roundTrip = [&](std::initializer_list<Message> messages)
+  {
+    for (const Message& m : messages)
+    {
+      const DumpResult result = m.parse(f.plug, m.bytes.data(), m.bytes.size(), DumpContext{});
+      ASSERT_TRUE(result.Taken()) << m.what << ": " << result.statusText;
+    }
+    for (const Message& m : messages)
+    {
+      const SimBytes back = m.build(f.plug, m.bytes);
+      ASSERT_EQ(back.size(), m.bytes.size()) << m.what;
+      for (size_t i = 0; i < back.size(); ++i)
+        if (back[i] != m.bytes[i]) changed[m.what].insert(i);
+    }
+  };
+  for (uint32_t seed = 1; seed <= 12; ++seed)
+  {
+    SimSynth synth(15, seed);
+    for (int p = 0; p < 8; ++p)
+    {
+      const auto program = synth.PartProgram(p);
+      roundTrip({{"program", program[0], ParseProgramDump,
+                  [](IEffectBase& plug, const SimBytes& m) { return BuildProgramDump(plug, m[8], kAddress); }},
+                 {"second program message", program[1], ParseProgramDumpB,
+                  [](IEffectBase& plug, const SimBytes& m) { return BuildProgramDumpB(plug, m[8], kAddress); }}});
+    }
+    const auto perf = synth.PerformanceEdit();
+    roundTrip({{"performance common", perf[0], ParsePerformanceCommon,
+                [](IEffectBase& plug, const SimBytes&) { return BuildPerformanceCommon(plug, kAddress); }},
+               {"performance vocoder", perf[1], ParsePerformanceType1B,
+                [](IEffectBase& plug, const SimBytes&) { return BuildPerformanceType1B(plug, kAddress); }},
+               {"performance parts", perf[2], ParsePerformanceParts,
+                [](IEffectBase& plug, const SimBytes&) { return BuildPerformanceParts(plug, kAddress); }}});
+    const auto globals = synth.Globals();
+    roundTrip({{"first global message", globals[0], ParseGlobalDumpA,
+                [](IEffectBase& plug, const SimBytes&) { return BuildGlobalDumpA(plug, kAddress); }},
+               {"second global message", globals[1], ParseGlobalDumpB,
+                [](IEffectBase& plug, const SimBytes&) { return BuildGlobalDumpB(plug, kAddress); }}});
+  }
+  // Byte 22's program-change switch has three forms of "on" (see above).
+  EXPECT_EQ(changed["second global message"], std::set<size_t>({22}));
+  changed.erase("second global message");
+  for (const auto& [what, offsets] : changed)
+    EXPECT_TRUE(offsets.empty()) << what << " changed at " << Describe(offsets);
 }

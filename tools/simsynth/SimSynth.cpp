@@ -20,34 +20,42 @@ SimSynth::SimSynth(uint8_t deviceId, uint32_t seed, int model)
   std::mt19937 random(seed);
   globals_ = {SimSysEx::GenerateGlobalA(random, modelByte_, deviceId_),
               SimSysEx::GenerateGlobalB(random, modelByte_, deviceId_)};
-  perfEdit_ = {SimSysEx::GeneratePerformance(random, modelByte_, deviceId_),
-               SimSysEx::GeneratePerformanceB(random, modelByte_, deviceId_),
-               SimSysEx::GeneratePerformanceParts(random, modelByte_, deviceId_)};
+  perfEdit_ = GeneratePerformance(random);
   for (int p = 0; p < SimSysEx::kParts; ++p)
-    partEdit_[size_t(p)] = {SimSysEx::GenerateProgram(random, uint8_t(p), modelByte_, deviceId_),
-                            SimSysEx::GenerateProgramB(random, uint8_t(p), modelByte_, deviceId_)};
+    partEdit_[size_t(p)] = GenerateProgram(random, uint8_t(p));
   for (int b = 0; b < SimSysEx::kProgramBanks; ++b)
     for (int s = 0; s < SimSysEx::kSlots; ++s)
     {
       const uint8_t code = uint8_t(SimSysEx::kFirstProgramBankCode + b);
       Program& slot = programBanks_[size_t(b)][size_t(s)];
-      slot[0] =
-          SimSysEx::ToMemory(SimSysEx::GenerateProgram(random, 0, modelByte_, deviceId_), code, uint8_t(s));
-      slot[1] =
-          SimSysEx::ToMemory(SimSysEx::GenerateProgramB(random, 0, modelByte_, deviceId_), code, uint8_t(s));
+      for (SimBytes& m : slot = GenerateProgram(random, 0))
+        m = SimSysEx::ToMemory(m, code, uint8_t(s));
     }
   for (int b = 0; b < SimSysEx::kPerfBanks; ++b)
     for (int s = 0; s < SimSysEx::kSlots; ++s)
     {
       const uint8_t code = uint8_t(SimSysEx::kFirstPerfBankCode + b);
       Performance& slot = perfBanks_[size_t(b)][size_t(s)];
-      slot[0] =
-          SimSysEx::ToMemory(SimSysEx::GeneratePerformance(random, modelByte_, deviceId_), code, uint8_t(s));
-      slot[1] =
-          SimSysEx::ToMemory(SimSysEx::GeneratePerformanceB(random, modelByte_, deviceId_), code, uint8_t(s));
-      slot[2] = SimSysEx::ToMemory(SimSysEx::GeneratePerformanceParts(random, modelByte_, deviceId_), code,
-                                   uint8_t(s));
+      for (SimBytes& m : slot = GeneratePerformance(random))
+        m = SimSysEx::ToMemory(m, code, uint8_t(s));
     }
+}
+
+SimSynth::Program SimSynth::GenerateProgram(std::mt19937& random, uint8_t part) const
+{
+  Program program{SimSysEx::GenerateProgram(random, part, modelByte_, deviceId_),
+                  SimSysEx::GenerateProgramB(random, part, modelByte_, deviceId_)};
+  SimSysEx::MatchSecondMessage(program[0], program[1]);
+  return program;
+}
+
+SimSynth::Performance SimSynth::GeneratePerformance(std::mt19937& random) const
+{
+  Performance performance{SimSysEx::GeneratePerformance(random, modelByte_, deviceId_),
+                          SimSysEx::GeneratePerformanceB(random, modelByte_, deviceId_),
+                          SimSysEx::GeneratePerformanceParts(random, modelByte_, deviceId_)};
+  SimSysEx::MarkMultiChorusTypes(performance[0], performance[2]);
+  return performance;
 }
 
 void SimSynth::SetSender(Sender sender)

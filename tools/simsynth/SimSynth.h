@@ -78,6 +78,10 @@ private:
   using Program = std::array<SimBytes, 2>;
   using Performance = std::array<SimBytes, 3>;
 
+  // A program's or performance's messages generated together, edit form.
+  Program GenerateProgram(std::mt19937& random, uint8_t part) const;
+  Performance GeneratePerformance(std::mt19937& random) const;
+
   std::vector<SimBytes> HandleLocked(const SimBytes& message);
   std::vector<SimBytes> AnswerMemoryRequestLocked(const SimBytes& message);
   void StoreLocked(const SimBytes& message);

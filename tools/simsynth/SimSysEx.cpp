@@ -151,21 +151,51 @@ SimBytes SimSysEx::ToEdit(const SimBytes& memory, uint8_t part)
   return {};
 }
 
+namespace
+{
+void MarkExtendedType(uint8_t typeByte, uint8_t& mark)
+{
+  if (((typeByte - 32) & 3) != 3)
+    mark = 0;
+  else if (mark != 1 && mark != 2)
+    mark = 1;
+}
+} // namespace
+
+void SimSysEx::MatchSecondMessage(const SimBytes& program, SimBytes& second)
+{
+  if (program.size() <= 284 || second.size() <= 66) return;
+  MarkExtendedType(program[284], second[66]);
+  second[16] = uint8_t(((program[218] & 7) << 3) | (second[16] & 7));
+}
+
+void SimSysEx::MarkMultiChorusTypes(const SimBytes& performance, SimBytes& parts)
+{
+  for (size_t p = 0; p < kParts; ++p)
+  {
+    const size_t typeAt = 28 + 44 * p + 33, markAt = 8 + 40 * p + 1;
+    if (performance.size() > typeAt && parts.size() > markAt) MarkExtendedType(performance[typeAt], parts[markAt]);
+  }
+}
+
 SimBytes SimSysEx::GenerateProgram(std::mt19937& random, uint8_t part, uint8_t modelByte, uint8_t deviceId)
 {
   SimBytes m = Frame(kProgramEdit, modelByte, deviceId);
   m[8] = part;
   WriteName(m, random, kProgramNameByte);
   FillRandom(m, random, 25);
-  // Fixed bytes, then the fields that carry an offset: small values above it.
+  // Fixed bytes, then the fields that carry an offset (values from it on), then the plain bytes whose
+  // settings have fewer than 128 values: waveforms, octaves, LFO shapes and switches, the filter
+  // slope, the arpeggiator's bank, velocity, quantize and latch, the pan type and the routing.
   Apply(m, random, {{29, 0x30, 0}, {78, 0x7F, 0}, {112, 0x7F, 0}, {248, 0x38, 0}});
   Apply(m, random,
-        {{32, 30, 8},   {33, 45, 8},   {35, 52, 8},   {65, 10, 8},  {66, 35, 8},  {67, 70, 8},  {69, 52, 8},
-         {99, 20, 8},   {100, 40, 8},  {101, 95, 8},  {103, 52, 8}, {170, 16, 8}, {177, 24, 4}, {178, 124, 4},
-         {180, 20, 8},  {187, 26, 2},  {188, 126, 2}, {189, 28, 3}, {190, 31, 3}, {216, 3, 8},  {241, 42, 4},
-         {242, 120, 2}, {243, 122, 2}, {244, 34, 8},  {246, 0, 16}, {249, 76, 8}, {251, 86, 8}, {252, 74, 2},
-         {253, 122, 6}, {254, 81, 8},  {257, 79, 2},  {259, 72, 2}, {260, 92, 2}, {261, 1, 8},  {273, 55, 8},
+        {{32, 30, 5},   {33, 45, 8},   {35, 52, 8},   {65, 10, 5},  {66, 35, 5},  {67, 70, 8},  {69, 52, 8},
+         {99, 20, 5},   {100, 40, 5},  {101, 95, 8},  {103, 52, 8}, {170, 16, 4}, {177, 24, 2}, {178, 124, 2},
+         {180, 20, 4},  {187, 26, 2},  {188, 126, 2}, {189, 28, 3}, {190, 31, 3}, {216, 3, 8},  {241, 42, 4},
+         {242, 120, 2}, {243, 122, 2}, {244, 34, 8},  {246, 0, 16}, {249, 76, 5}, {251, 86, 4}, {252, 74, 2},
+         {253, 122, 6}, {254, 81, 5},  {257, 79, 2},  {259, 72, 2}, {260, 92, 2}, {261, 1, 8},  {273, 55, 4},
          {284, 32, 64}, {290, 96, 8}});
+  Apply(m, random, {{31, 0, 5}, {217, 0, 3}, {256, 0, 2}, {293, 0, 19}});
   // Unison switch (bit 5), unison mode (bit 2), polyphony + 1 in bits 1-0, bit 6 always set.
   m[247] = uint8_t(0x41 + (Pick(random, 2) << 5) + (Pick(random, 2) << 2) + Pick(random, 2));
   // Sibilance level in bits 6-3, arpeggio octave range + 1 in bits 2-0.
@@ -196,8 +226,8 @@ SimBytes SimSysEx::GeneratePerformance(std::mt19937& random, uint8_t modelByte, 
   for (size_t p = 0; p < kParts; ++p)
   {
     const size_t at = 28 + 44 * p;
-    Apply(m, random, {{1, 5, 8}, {2, 0, 16}, {3, 98, 8}, {5, 40, 8}, {7, 80, 8}, {22, 55, 8}, {39, 96, 8}},
-          at);
+    Apply(m, random,
+          {{1, 5, 8}, {2, 0, 16}, {3, 98, 8}, {5, 40, 8}, {7, 80, 8}, {22, 55, 4}, {39, 96, 8}, {42, 0, 19}}, at);
     m[at + 4] = kSustainCodes[Pick(random, kSustainCodes.size())];
     // Pass-to-effects fields of (byte - 32), bit 3 always clear.
     m[at + 33] = uint8_t(32 + (Pick(random, 96) & 0x77));
@@ -209,7 +239,7 @@ SimBytes SimSysEx::GeneratePerformanceB(std::mt19937& random, uint8_t modelByte,
 {
   SimBytes m = Frame(kPerfEditB, modelByte, deviceId);
   FillRandom(m, random, 8);
-  Apply(m, random, {{9, 18, 8}, {10, 28, 8}, {11, 111, 8}, {14, 96, 16}, {15, 0, 2}});
+  Apply(m, random, {{9, 18, 8}, {10, 28, 6}, {11, 111, 8}, {14, 96, 16}, {15, 0, 2}});
   Zero(m, 16, 23);
   return m;
 }
@@ -221,7 +251,7 @@ SimBytes SimSysEx::GeneratePerformanceParts(std::mt19937& random, uint8_t modelB
   for (size_t p = 0; p < kParts; ++p)
   {
     const size_t at = 8 + 40 * p;
-    Apply(m, random, {{0, 0, 2}, {1, 0, 3}, {15, 0, 0}, {34, 76, 8}, {36, 0, 4}, {37, 0, 4}}, at);
+    Apply(m, random, {{0, 0, 2}, {1, 0, 3}, {15, 0, 0}, {34, 76, 5}, {36, 0, 4}, {37, 0, 4}}, at);
     Zero(m, at + 19, at + 32);
     Zero(m, at + 38, at + 39);
     // Bits 5-4 unused.

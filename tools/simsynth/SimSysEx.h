@@ -78,6 +78,13 @@ struct SimSysEx
   static SimBytes GenerateGlobalA(std::mt19937& random, uint8_t modelByte, uint8_t deviceId);
   static SimBytes GenerateGlobalB(std::mt19937& random, uint8_t modelByte, uint8_t deviceId);
 
+  // What a later message repeats of the first, brought in line with it (edit forms). Chorus types 3
+  // and 4 share the value 3 of the type bits (bits 1-0 of the byte less 32) in the first message; the
+  // later one tells them apart (1 or 2) and holds 0 for types 0 to 2. The second program message
+  // also carries the filter width (bits 2-0 of byte 218) in bits 5-3 of its byte 16.
+  static void MatchSecondMessage(const SimBytes& program, SimBytes& second);
+  static void MarkMultiChorusTypes(const SimBytes& performance, SimBytes& parts);
+
   // The sixteen name characters of a program (edit form from byte 9) or performance (from 8).
   static constexpr size_t kProgramNameByte = 9;
   static constexpr size_t kPerfNameByte = 8;
