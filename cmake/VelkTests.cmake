@@ -41,24 +41,18 @@ foreach(_dir ${_suites})
     VELK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VELK_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_${_name} velk_editor)
-  # Tests that share one JACK server or one X display run one at a time: on the display, another
-  # test's window could cover the one a test clicks on or captures. x11 and vsthost (whose command
-  # tests open editors) open windows; e2e uses both services.
+  # Tests that share the JACK server or the X display run one at a time: on the display, another
+  # test's window or synthetic input could cover or move what a test clicks on or captures. x11 and
+  # vsthost (whose command tests open editors) open windows; e2e uses both services. One lock for
+  # both: the test discovery passes a property's value as a list, so a test cannot hold two locks.
   set(_props TIMEOUT 300 LABELS ${_name})
-  if(_name MATCHES "^(jack|e2e)$")
-    list(APPEND _locks jack)
-  endif()
-  if(_name MATCHES "^(x11|vsthost|e2e)$")
-    list(APPEND _locks display)
+  if(_name MATCHES "^(jack|e2e|x11|vsthost)$")
+    list(APPEND _props RESOURCE_LOCK desktop)
   endif()
   # Only the suites that test system MIDI reach the JACK server; every other plug-in and editor
   # they build gets the in-process loopback as its default back end.
   if(NOT _name MATCHES "^(jack|e2e)$")
     list(APPEND _props ENVIRONMENT VELK_MIDI_BACKEND=loopback)
-  endif()
-  if(_locks)
-    list(APPEND _props RESOURCE_LOCK "${_locks}")
-    unset(_locks)
   endif()
   gtest_discover_tests(test_${_name} DISCOVERY_TIMEOUT 60 PROPERTIES ${_props})
 endforeach()

@@ -66,7 +66,7 @@ void TransferWorker::Shutdown()
   {
     lane->sender.Cancel();
     lane->quit = true;
-    lane->wake.release();
+    lane->wake.Post();
   }
   for (auto& lane : mLanes)
   {
@@ -87,10 +87,9 @@ void TransferWorker::LaneThread::run()
 {
   for (;;)
   {
-    // A post or the shutdown wakes the lane. The wait is bounded and looks again: the semaphore of the
-    // Windows toolchain's C++ library can miss a release (it has no futex to sleep on), and a missed
-    // wake at shutdown would hang the host in the join.
-    while (!wake.try_acquire_for(std::chrono::milliseconds(100)))
+    // A post or the shutdown wakes the lane. The wait is bounded and looks again, so that a quit is
+    // seen even if its wake went astray (a hang of the host in the join otherwise).
+    while (!wake.WaitFor(std::chrono::milliseconds(100)))
       if (quit) break;
     if (quit) break;
     const int code = sender.job.code;
@@ -132,7 +131,7 @@ bool TransferWorker::Claim(Lane lane)
 
 void TransferWorker::Start(Lane lane)
 {
-  mLanes[size_t(lane)]->wake.release();
+  mLanes[size_t(lane)]->wake.Post();
 }
 
 bool TransferWorker::Post(const LinkJob& job)

@@ -4,6 +4,7 @@
 #include "link/LinkHost.h"
 #include "link/MIDIMessageSender.h"
 #include "link/TransferBuffer.h"
+#include "platform/thread/WakeSignal.h"
 
 #include <Poco/Runnable.h>
 #include <Poco/Thread.h>
@@ -15,7 +16,6 @@
 #include <memory>
 #include <optional>
 #include <mutex>
-#include <semaphore>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -135,7 +135,7 @@ private:
     MIDIMessageSender sender;
     std::atomic<uint8_t> state{kIdle};
     std::atomic<bool> quit{false};
-    std::binary_semaphore wake{0};
+    WakeSignal wake;
     Poco::Thread thread;
     bool started = false;
   };

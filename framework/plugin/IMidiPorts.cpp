@@ -212,7 +212,7 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
                                        [this](const uint8_t* bytes, size_t size)
                                        {
                                          // The library's thread (real-time under JACK): copy only.
-                                         if (queue_.Push(bytes, size)) pending_.release();
+                                         if (queue_.Push(bytes, size)) pending_.Post();
                                        });
   if (!opened)
   {
@@ -291,7 +291,7 @@ void IMidiPorts::Shutdown()
   // Joined outside the ports lock, which a handler on that thread may be waiting for.
   if (!delivery.joinable()) return;
   delivery.request_stop();
-  pending_.release();
+  pending_.Post();
   if (delivery.get_id() == std::this_thread::get_id())
     delivery.detach(); // a handler shutting its own ports down: the loop ends when it returns
   else
@@ -313,7 +313,7 @@ void IMidiPorts::DeliveryLoop(std::stop_token stop)
   while (!stop.stop_requested())
   {
     // Bounded, so that a thread replaced after a shutdown still sees its stop request.
-    if (!pending_.try_acquire_for(std::chrono::milliseconds(100))) continue;
+    if (!pending_.WaitFor(std::chrono::milliseconds(100))) continue;
     for (;;)
     {
       if (stop.stop_requested()) return;

@@ -4,12 +4,12 @@
 #include "framework/plugin/ISysExMessage.h"
 #include "framework/plugin/MidiInputQueue.h"
 #include "platform/midi/MidiBackend.h"
+#include "platform/thread/WakeSignal.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <stop_token>
 #include <thread>
@@ -150,7 +150,7 @@ private:
 
   std::atomic<IMidiInputSink*> sink_{nullptr};
   MidiInputQueue queue_;
-  std::counting_semaphore<> pending_{0};
+  WakeSignal pending_;
   // A close marks how far the queue had been written; the delivery thread drops what lies before.
   std::atomic<size_t> discardBefore_{0};
   std::atomic<bool> discardPending_{false};

@@ -44,7 +44,7 @@ bool SimSynthPorts::OpenVirtual(const std::string& clientName)
                                                                    [this](const uint8_t* bytes, size_t size)
                                                                    {
                                                                      if (queue_.Push(bytes, size))
-                                                                       pending_.release();
+                                                                       pending_.Post();
                                                                    }))
   {
     Close();
@@ -72,7 +72,7 @@ bool SimSynthPorts::OpenNamed(const std::string& clientName, const std::string& 
                                                                     [this](const uint8_t* bytes, size_t size)
                                                                     {
                                                                       if (queue_.Push(bytes, size))
-                                                                        pending_.release();
+                                                                        pending_.Post();
                                                                     }))
   {
     Close();
@@ -102,7 +102,7 @@ void SimSynthPorts::Close()
   if (thread_.joinable())
   {
     thread_.request_stop();
-    pending_.release();
+    pending_.Post();
     thread_.join();
   }
   if (output_) output_->ClosePort();
@@ -119,7 +119,7 @@ void SimSynthPorts::Deliver(std::stop_token stop)
   SimBytes message;
   while (!stop.stop_requested())
   {
-    pending_.acquire();
+    pending_.Wait();
     while (!stop.stop_requested() && queue_.Pop(message))
     {
       // A worker of the clock while it answers, so that a test's virtual time knows when it is done.

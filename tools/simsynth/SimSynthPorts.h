@@ -3,10 +3,10 @@
 #include "framework/plugin/MidiInputQueue.h"
 #include "platform/clock/Clock.h"
 #include "platform/midi/MidiBackend.h"
+#include "platform/thread/WakeSignal.h"
 #include "tools/simsynth/SimSynth.h"
 
 #include <memory>
-#include <semaphore>
 #include <string>
 #include <thread>
 
@@ -45,6 +45,6 @@ private:
   std::string inputName_;
   std::string outputName_;
   MidiInputQueue queue_;
-  std::counting_semaphore<> pending_{0};
+  WakeSignal pending_;
   std::jthread thread_;
 };
