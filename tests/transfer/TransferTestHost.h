@@ -94,6 +94,20 @@ inline bool WaitLaneIdle(TransferWorker& worker, TransferWorker::Lane lane)
   return true;
 }
 
+// What a request sets when it is posted is cleared again when its wait for the answer times out,
+// at once on the auto-advancing clock: the test holds the clock still while it looks, then lets it
+// run (the sleeping job wakes, and its later waits pass at once).
+inline void HoldTheClock(TransferTestHost& host)
+{
+  host.clock.SetAutoAdvance(false);
+}
+
+inline void ReleaseTheClock(TransferTestHost& host)
+{
+  host.clock.SetAutoAdvance(true);
+  host.clock.Advance(600000);
+}
+
 // Live threads of this process.
 inline int ThreadCount()
 {

@@ -70,10 +70,14 @@ TEST(TransferWorker, APostToABusyThreadIsRefusedAndLeavesEverythingAsItWas)
   EXPECT_EQ(worker.sendBusy.load(), 0);
 
   // Free again: the bank request arms its record under the receive target slot.
+  // (The job, held at its start, would arm again for the mode it finds.)
   librarian.receiveTargetSlot = 17;
+  Gate start;
+  host.onBusy = [&] { start.Wait(); };
   ASSERT_TRUE(worker.RequestPerformanceToLibrarian(2));
   EXPECT_TRUE(worker.RecordArmed(DumpKind::Performance));
   EXPECT_EQ(worker.RecordSlot(DumpKind::Performance).number, 17u);
+  start.Open();
   EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
 }
 
@@ -99,8 +103,10 @@ TEST(TransferWorker, TheJobSwitchRunsEachCodeAndClearsAPendingRequestOnItsEnd)
   }
   EXPECT_TRUE(host.StatusTexts().empty());
   host.pendingRequestId = 4;
+  HoldTheClock(host);
   ASSERT_TRUE(worker.RequestCurrentProgram(4, true));
   EXPECT_EQ(worker.editBufferReceive.load(), 1);
+  ReleaseTheClock(host);
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   EXPECT_EQ(host.StatusTexts().back(), MIDIMessageSender::kTimedOutText);
   // The request the job made ended with it, whatever became of it.
@@ -163,6 +169,7 @@ TEST(TransferWorker, AudioBlockPostsTransportClockAndTheDeferredProgramRequest)
   EXPECT_EQ(worker.editBufferReceive.load(), 0);
   release.Open();
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  HoldTheClock(host);
   worker.PostFromAudioBlock(false);
   EXPECT_EQ(host.deferredJob7.load(), 0);
   EXPECT_EQ(worker.editBufferReceive.load(), 1);
@@ -170,6 +177,7 @@ TEST(TransferWorker, AudioBlockPostsTransportClockAndTheDeferredProgramRequest)
   EXPECT_EQ(job.code, 7);
   EXPECT_EQ(job.partOrSlot, 5);
   EXPECT_TRUE(job.toEditorFlag);
+  ReleaseTheClock(host);
   EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
 }
 
