@@ -4,6 +4,8 @@
 #include "framework/plugin/IParameter.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 ICaptionControl::ICaptionControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, const ITextStyle& style,
                                  bool showLabel)
@@ -40,6 +42,39 @@ void ICaptionControl::CaptionText(char* out, int size) const
     std::snprintf(out, size_t(size), "%s", value);
 }
 
+namespace
+{
+int TextWidth(IGraphics* graphics, ITextStyle* style, const char* text)
+{
+  IRectangle extent(0, 0, 0, 0);
+  graphics->DrawTextInRect(style, text, &extent, true);
+  return extent.W();
+}
+} // namespace
+
+void ICaptionControl::FitText(IGraphics* graphics, char* text, int size)
+{
+  const int room = mRect.W();
+  if (!graphics || room <= 0 || size < 4 || TextWidth(graphics, &mTextStyle, text) <= room)
+    return;
+  // Characters come out of the middle until both ends and "..." fit: the end often tells two
+  // names apart ("...:out" and "...:in", "MIDI 1" and "MIDI 2").
+  const std::string whole = text;
+  std::vector<size_t> starts; // where each (UTF-8) character begins
+  for (size_t i = 0; i < whole.size(); ++i)
+    if ((static_cast<unsigned char>(whole[i]) & 0xC0) != 0x80) starts.push_back(i);
+  starts.push_back(whole.size());
+  const size_t characters = starts.size() - 1;
+  std::string shown = "...";
+  for (size_t keep = characters; keep-- > 0;)
+  {
+    const size_t tail = keep / 2, head = keep - tail;
+    shown = whole.substr(0, starts[head]) + "..." + whole.substr(starts[characters - tail]);
+    if (TextWidth(graphics, &mTextStyle, shown.c_str()) <= room) break;
+  }
+  std::snprintf(text, size_t(size), "%s", shown.c_str());
+}
+
 bool ICaptionControl::Draw(IGraphics* graphics)
 {
   if (!Parameter())
@@ -48,5 +83,8 @@ bool ICaptionControl::Draw(IGraphics* graphics)
   CaptionText(text, sizeof(text));
   std::lock_guard<std::mutex> lock(mTextLock);
   mText.Set(text);
-  return DrawLockedText(graphics);
+  // A value wider than its field (a long port name) is shortened with "..." instead of covering
+  // its neighbours; the control's text stays whole.
+  FitText(graphics, text, sizeof(text));
+  return DrawLockedText(graphics, text);
 }

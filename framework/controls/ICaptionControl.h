@@ -20,5 +20,8 @@ public:
   void CaptionText(char* out, int size) const;
 
 protected:
+  // Shortens text (size bytes of room) to the control's width.
+  void FitText(IGraphics* graphics, char* text, int size);
+
   bool mShowLabel = false;
 };

@@ -65,14 +65,16 @@ bool ITextControl::Draw(IGraphics* graphics)
   return DrawLockedText(graphics);
 }
 
-bool ITextControl::DrawLockedText(IGraphics* graphics)
+bool ITextControl::DrawLockedText(IGraphics* graphics, const char* shown)
 {
   mDrawn.store(true, std::memory_order_release);
   mTextChanged.store(false, std::memory_order_release);
-  if (mText.Empty())
+  if (!shown)
+    shown = mText.Get();
+  if (!*shown)
     return true;
   if (!graphics)
     return false;
   IRectangle rect = mRect;
-  return graphics->DrawTextInRect(&mTextStyle, mText.Get(), &rect, false);
+  return graphics->DrawTextInRect(&mTextStyle, shown, &rect, false);
 }

@@ -26,7 +26,8 @@ public:
 
 protected:
   // Draws the current text; the caller holds mTextLock.
-  bool DrawLockedText(IGraphics* graphics);
+  // Draws shown, or the control's text when shown is null.
+  bool DrawLockedText(IGraphics* graphics, const char* shown = nullptr);
 
   mutable std::mutex mTextLock;
   HeapString mText;

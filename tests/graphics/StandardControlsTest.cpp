@@ -231,3 +231,67 @@ TEST(StandardControls, CaptionsAndTexts)
   EXPECT_EQ(label.GetText(small, sizeof(small)), 6);
   EXPECT_STREQ(small, "lo");
 }
+
+// A value wider than its field is shortened with "..." inside the field (a long port name covered
+// the menus beside it); the control's text stays whole, and a value that fits is drawn as it is.
+TEST(StandardControls, CaptionShortensAValueWiderThanItsField)
+{
+  HostlessPlug plug;
+  IParameter* port = plug.ParameterAt(9);
+  port->SetupEnumerated("Port", 0, 2, "");
+  port->AddValueText(0, "synth");
+  port->AddValueText(1, "a-very-long-client-name-of-a-midi-device:its-port-name");
+  TestGraphics g(&plug, 200, 30);
+  g.CreateDrawBitmaps();
+  ICaptionControl caption(&plug, IRectangle(60, 5, 140, 25), 9,
+                          ITextStyle("DejaVu Sans Mono", 12, IColour(255, 255, 255, 255)));
+  auto inkOutside = [&]
+  {
+    int pixels = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 200; ++x)
+        if ((x < 60 || x >= 140) && (g.DrawBitmapSurface()->Row(y)[x] >> 24) != 0) ++pixels;
+    return pixels;
+  };
+  auto inkInside = [&]
+  {
+    int pixels = 0;
+    for (int y = 5; y < 25; ++y)
+      for (int x = 60; x < 140; ++x)
+        pixels += (g.DrawBitmapSurface()->Row(y)[x] >> 24) != 0;
+    return pixels;
+  };
+  auto snapshot = [&]
+  {
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 30; ++y)
+      pixels.insert(pixels.end(), g.DrawBitmapSurface()->Row(y), g.DrawBitmapSurface()->Row(y) + 200);
+    return pixels;
+  };
+  auto clear = [&]
+  {
+    for (int y = 0; y < 30; ++y)
+      std::fill(g.DrawBitmapSurface()->Row(y), g.DrawBitmapSurface()->Row(y) + 200, 0u);
+  };
+  for (int32_t align : {ITextStyle::kAlignCentre, ITextStyle::kAlignLeft, ITextStyle::kAlignRight})
+  {
+    caption.TextStyle().hAlign = align;
+    port->SetClamped(1.0);
+    clear();
+    ASSERT_TRUE(caption.Draw(&g));
+    EXPECT_EQ(inkOutside(), 0) << "alignment " << int(align);
+    EXPECT_GT(inkInside(), 0);
+    EXPECT_TRUE(caption.TextEquals("a-very-long-client-name-of-a-midi-device:its-port-name"));
+
+    // A short value: the same pixels as the text drawn by itself.
+    port->SetClamped(0.0);
+    clear();
+    caption.Draw(&g);
+    const std::vector<uint32_t> drawn = snapshot();
+    clear();
+    IRectangle rect = caption.Rect();
+    ITextStyle style = caption.TextStyle();
+    g.DrawTextInRect(&style, "synth", &rect);
+    EXPECT_EQ(drawn, snapshot());
+  }
+}
