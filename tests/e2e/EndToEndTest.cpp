@@ -323,6 +323,65 @@ TEST_F(EndToEnd, ProgramChangeFromTheHostBringsThePartFromTheSynthesizer)
   EXPECT_TRUE(moved) << "the received program did not reach the editor";
 }
 
+// In performance mode a program change on the global channel from the synthesizer (the user picked
+// another performance there) brings its edit buffer: the eight part programs, then the common, vocoder
+// and parts messages, which set every part and the multi-mode settings of the editor.
+TEST_F(EndToEnd, APerformanceChosenOnTheSynthesizerComesIntoTheEditor)
+{
+  sim.WriteLine("MODE PERFORMANCE");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  ASSERT_NO_FATAL_FAILURE(RecallProgramChangesIntoTheEditor());
+
+  // What the synthesizer holds, as its own reading of the formats gives it.
+  const SimSynth same(3, 23);
+  const std::vector<SimBytes> performance = same.PerformanceEdit();
+  ASSERT_EQ(performance.size(), 3u);
+  std::vector<std::pair<int, double>> expected;
+  for (int p = 0; p < 8; ++p)
+  {
+    const SimBytes program = same.PartProgram(p)[0];
+    expected.push_back({kOscillator1Octave + p, program[32] - 30});
+    expected.push_back({kOscillator2Waveform + p, program[65] - 10});
+    expected.push_back({kFilterType + p, program[216] - 3});
+    expected.push_back({kArpBank + p, program[249] - 76});
+    const size_t at = 28 + 44 * size_t(p);
+    expected.push_back({kMultiPartBank + p, performance[0][at + 1] - 5});
+    expected.push_back({kMultiPartOutput + p, performance[0][at + 3] - 98});
+    expected.push_back({kMultiPartVeloCurve + p, performance[0][at + 7] - 80});
+  }
+  auto differences = [&]
+  {
+    ProgramChunk now;
+    if (!now.Parse(host.GetChunk(false))) return std::string(" (no project state)");
+    std::string differ;
+    for (const auto& [index, value] : expected)
+      if (now.Value(index) != value)
+        differ += " " + std::to_string(index) + ":" + std::to_string(now.Value(index)) + "/" + std::to_string(value);
+    return differ;
+  };
+  ASSERT_FALSE(differences().empty()) << "the editor held the performance before it was asked for";
+
+  const size_t before = SimLog().size();
+  sim.WriteLine("SEND C3 05");
+  ASSERT_EQ(sim.ReadLine(), "OK");
+  ASSERT_TRUE(ProcessUntil(
+      [&](const auto& log)
+      {
+        const size_t request = FirstIndexOf(log, kEditBufferRequest, before);
+        return FirstIndexOf(log, "OUT " + SimHex(performance[2]), request) < log.size();
+      }))
+      << "the edit buffer was not asked for, or not sent whole";
+  std::string differ = differences();
+  for (int i = 0; i < 300 && !differ.empty(); ++i)
+  {
+    host.ProcessReplacing(kBlock);
+    std::this_thread::sleep_for(20ms);
+    differ = differences();
+  }
+  EXPECT_TRUE(differ.empty()) << "parameters that differ from the synthesizer's performance (editor/synthesizer):"
+                              << differ;
+}
+
 TEST_F(EndToEnd, ASilentSynthesizerTimesOutAndTheNextRequestIsAnswered)
 {
   ASSERT_NO_FATAL_FAILURE(RecallProgramChangesIntoTheEditor());
