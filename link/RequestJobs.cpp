@@ -105,6 +105,7 @@ void MIDIMessageSender::RequestEditBuffer()
     mHost.replyProgressMarker = 0;
     mWorker.ArmReceive(false);
     mWorker.editBufferViewRefresh = 1;
+    mWorker.editBufferPolling = 1; // before the request: its answer may come before the first poll
     sendWithId(mHost.deviceId);
     const PollRules rules{delay, 30, delay, 40};
     answer = PollForAnswer(rules, sendWithId, [&] { mWorker.editBufferPolling = 1; });

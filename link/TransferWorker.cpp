@@ -497,7 +497,11 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
     break;
   case kProgramSecondType:
     result = ParseProgramDumpB(plug, bytes, size, context);
-    if (result.Taken()) replyComplete = 1;
+    // A program completes the reply, unless an edit-buffer request waits and this is one of a
+    // performance's part programs (the last part, or not the part asked for): the performance's
+    // own messages follow, and the request ending now would close the reception before them.
+    if (result.Taken() && !(editBufferPolling && (bytes[8] == 7 || bytes[8] != mHost.pendingRequestId.load())))
+      replyComplete = 1;
     break;
   case kPerformanceCommonType:
     result = ParsePerformanceCommon(plug, bytes, size, context);

@@ -202,13 +202,21 @@ TEST(ReceiveDispatch, EditBufferDumpsGoToTheParametersOnlyWhileReceiveIsOn)
   EXPECT_FALSE(r.host.StatusTexts().back().empty());
 }
 
-TEST(ReceiveDispatch, AnEditBufferRequestRefreshesTheViewOnceTheLastPerformanceMessageIsIn)
+TEST(ReceiveDispatch, AnEditBufferRequestIsAnsweredByThePerformancesLastMessageAndThenRefreshesTheView)
 {
   Receiver source;
   source.Scramble(3);
   Receiver r;
   r.worker.ArmReceive(false);
   r.worker.editBufferPolling = 1;
+  // The eight part programs come first: none of them completes the reply (the request would end
+  // and close the reception before the performance's own messages).
+  for (int part = 0; part < 8; ++part)
+  {
+    r.Receive(BuildProgramDump(source.host.plug, part, kAddress));
+    r.Receive(BuildProgramDumpB(source.host.plug, part, kAddress));
+    EXPECT_EQ(r.worker.replyComplete.load(), 0) << "part " << part;
+  }
   r.Receive(BuildPerformanceCommon(source.host.plug, kAddress));
   r.Receive(BuildPerformanceType1B(source.host.plug, kAddress));
   EXPECT_EQ(r.worker.replyComplete.load(), 0) << "still polling";
@@ -222,6 +230,20 @@ TEST(ReceiveDispatch, AnEditBufferRequestRefreshesTheViewOnceTheLastPerformanceM
   // Once: later messages do not refresh it again.
   r.Receive(BuildPerformanceType1B(source.host.plug, kAddress));
   EXPECT_EQ(r.host.mainViewRefreshes.load(), 1);
+
+  // The program of the part a request names completes it, as does any program without a request.
+  r.worker.editBufferPolling = 1;
+  r.worker.replyComplete = 0;
+  r.host.pendingRequestId = 3;
+  r.Receive(BuildProgramDump(source.host.plug, 3, kAddress));
+  r.Receive(BuildProgramDumpB(source.host.plug, 3, kAddress));
+  EXPECT_EQ(r.worker.replyComplete.load(), 1);
+  r.worker.editBufferPolling = 0;
+  r.worker.replyComplete = 0;
+  r.host.pendingRequestId = -1;
+  r.Receive(BuildProgramDump(source.host.plug, 7, kAddress));
+  r.Receive(BuildProgramDumpB(source.host.plug, 7, kAddress));
+  EXPECT_EQ(r.worker.replyComplete.load(), 1);
 
   // Without a request the parts message completes the reply as well.
   r.worker.replyComplete = 0;
