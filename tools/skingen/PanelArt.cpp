@@ -63,16 +63,22 @@ static void DrawPage(SkinFrame& f)
   DrawLayoutArt(f, ox, oy);
   if (f.recipe.Arg("style") == "browser")
   {
-    // The librarian's two panes of slots: a header bar each and banded rows.
-    const double pw = (f.width - 24) / 2, row = 16;
+    // The librarian's two panes of slots, laid out as the slot view lays out its cells over the
+    // picture: two panes 20 px apart, each 4 columns of 32 rows, every other row banded.
+    const int columns = 4, rows = 32;
+    const double gap = 20, pw = std::floor((f.width - gap) / 2), row = f.height / rows;
     for (int pane = 0; pane < 2; ++pane)
     {
-      const double x = 8 + pane * (pw + 8);
-      c.FillBox(x, 8, pw, f.height - 16, 3, p["field"]);
-      c.ShadeBox(x, 8, pw, 22, 3, p["title"].Mix({1, 1, 1, 1}, 0.06), p["title"]);
-      for (double y = 30 + row; y + row <= f.height - 8; y += 2 * row)
-        c.FillBox(x + 1, y, pw - 2, row, 0, p["panel"]);
-      c.StrokeBox(x, 8, pw, f.height - 16, 3, p["frame"], 1);
+      const double x = pane * (pw + gap);
+      c.FillBox(x, 0, pw, f.height, 0, p["field"]);
+      for (int r = 1; r < rows; r += 2)
+        c.FillBox(x, r * row, pw, row, 0, p["panel"]);
+      for (int col = 1; col < columns; ++col)
+      {
+        const double cx = std::floor(x + col * pw / columns) + 0.5;
+        c.Line(cx, 0, cx, f.height, p["frame"], 1);
+      }
+      c.StrokeBox(x + 0.5, 0.5, pw - 1, f.height - 1, 0, p["frame"], 1);
     }
   }
   const std::string title = f.recipe.Arg("title");
