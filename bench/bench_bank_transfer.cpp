@@ -182,8 +182,10 @@ void Report(benchmark::State& state, double seconds, size_t wireBytes, double pa
   state.counters["over_pacing"] = seconds / pacing;
 }
 
-// Receive from Hardware > Bank A.
-void BankRequest(benchmark::State& state)
+// Chooses the menu entries, times the transfer until its status text shows, and reports it against
+// the pacing it must keep.
+void RunTransfer(benchmark::State& state, const std::vector<const char*>& keys, const char* done,
+                 const char* failure, double pacing)
 {
   Rig& rig = Rig::Get();
   for (auto _ : state)
@@ -194,38 +196,29 @@ void BankRequest(benchmark::State& state)
       break;
     }
     size_t wire = 0;
-    const double seconds = rig.Transfer({"Down", "Right", "Down", "Return"}, "Data request completed!", wire);
+    const double seconds = rig.Transfer(keys, done, wire);
     if (seconds < 0)
     {
-      state.SkipWithError("the bank request did not complete");
+      state.SkipWithError(failure);
       break;
     }
-    Report(state, seconds, wire, kSlots * 1.25 * kDelaySeconds);
+    Report(state, seconds, wire, pacing);
   }
+}
+
+// Receive from Hardware > Bank A.
+void BankRequest(benchmark::State& state)
+{
+  RunTransfer(state, {"Down", "Right", "Down", "Return"}, "Data request completed!",
+              "the bank request did not complete", kSlots * 1.25 * kDelaySeconds);
 }
 BENCHMARK(BankRequest)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 // Store to Hardware > All Current Patches to Bank B: the bank just received.
 void BankWrite(benchmark::State& state)
 {
-  Rig& rig = Rig::Get();
-  for (auto _ : state)
-  {
-    if (!rig.problem.empty())
-    {
-      state.SkipWithError(rig.problem.c_str());
-      break;
-    }
-    size_t wire = 0;
-    const double seconds =
-        rig.Transfer({"Down", "Down", "Right", "Down", "Down", "Return"}, "Data write completed!", wire);
-    if (seconds < 0)
-    {
-      state.SkipWithError("the bank write did not complete");
-      break;
-    }
-    Report(state, seconds, wire, 2 * kSlots * kDelaySeconds);
-  }
+  RunTransfer(state, {"Down", "Down", "Right", "Down", "Down", "Return"}, "Data write completed!",
+              "the bank write did not complete", 2 * kSlots * kDelaySeconds);
 }
 BENCHMARK(BankWrite)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 } // namespace

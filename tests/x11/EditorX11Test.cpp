@@ -112,6 +112,22 @@ struct X11Editor
     graphics->AddControl(selector);
   }
 
+  // Opens the editor in the host window, lets it draw, and gives its origin on the screen.
+  bool Open(SyntheticInput& input, int& ox, int& oy)
+  {
+    if (!graphics->CreateEditorWindow(reinterpret_cast<void*>(host->Handle()))) return false;
+    PumpFor(graphics, 200);
+    return input.WindowOrigin(host->Handle(), ox, oy);
+  }
+
+  // Waits (bounded) until no other client holds the pointer or the keyboard: a grab left by the
+  // previous test's client would take the next click or key.
+  void WaitUntilNothingGrabbed(SyntheticInput& input)
+  {
+    PumpUntil(graphics, [&] { return !input.KeyboardGrabbedElsewhere() && !input.PointerGrabbedElsewhere(); },
+              2000);
+  }
+
   HostlessPlug plug;
   std::unique_ptr<HostTopWindow> host;
   IGraphicsWin* graphics = nullptr;
@@ -161,8 +177,7 @@ TEST(EditorX11, ClickMenuAndScreenshot)
 
   // A right click opens the value menu; the keys pick its second entry. Only the menu may hold
   // the keyboard once it is open, so whatever holds it now has to let go first.
-  PumpUntil(e.graphics, [&] { return !input->KeyboardGrabbedElsewhere() && !input->PointerGrabbedElsewhere(); },
-            2000);
+  e.WaitUntilNothingGrabbed(*input);
   std::thread chooser(
       []
       {
@@ -194,12 +209,9 @@ TEST(EditorX11, MenuOpenedUnderAnotherGrabGetsTheKeyboardLater)
   X11Editor e;
   std::unique_ptr<SyntheticInput> input = SyntheticInput::Create();
   ASSERT_TRUE(e.host && input);
-  ASSERT_NE(e.graphics->CreateEditorWindow(reinterpret_cast<void*>(e.host->Handle())), nullptr);
-  PumpFor(e.graphics, 200);
   int ox = 0, oy = 0;
-  ASSERT_TRUE(input->WindowOrigin(e.host->Handle(), ox, oy));
-  PumpUntil(e.graphics, [&] { return !input->KeyboardGrabbedElsewhere() && !input->PointerGrabbedElsewhere(); },
-            2000);
+  ASSERT_TRUE(e.Open(*input, ox, oy));
+  e.WaitUntilNothingGrabbed(*input);
 
   std::atomic<int> stage{0}; // 1: the other program holds the keyboard; 2: it let go
   std::atomic<bool> menuTookKeyboard{false};
@@ -243,10 +255,8 @@ TEST(EditorX11, TextEntryTypedAndCommitted)
   X11Editor e;
   std::unique_ptr<SyntheticInput> input = SyntheticInput::Create();
   ASSERT_TRUE(e.host && input);
-  ASSERT_NE(e.graphics->CreateEditorWindow(reinterpret_cast<void*>(e.host->Handle())), nullptr);
-  PumpFor(e.graphics, 200);
   int ox = 0, oy = 0;
-  ASSERT_TRUE(input->WindowOrigin(e.host->Handle(), ox, oy));
+  ASSERT_TRUE(e.Open(*input, ox, oy));
   input->MoveTo(ox + 30, oy + 30);
   e.graphics->PromptForValue(e.knob, e.plug.ParameterAt(3), &e.knob->Rect());
   ASSERT_TRUE(e.graphics->EntryOpen());
@@ -282,10 +292,8 @@ TEST(EditorX11, EveryPressGivesThePointerBack)
   std::unique_ptr<SyntheticInput> input = SyntheticInput::Create();
   ASSERT_TRUE(e.host && input);
   e.knob->SetNoPrompt(false);
-  ASSERT_NE(e.graphics->CreateEditorWindow(reinterpret_cast<void*>(e.host->Handle())), nullptr);
-  PumpFor(e.graphics, 200);
   int ox = 0, oy = 0;
-  ASSERT_TRUE(input->WindowOrigin(e.host->Handle(), ox, oy));
+  ASSERT_TRUE(e.Open(*input, ox, oy));
   ASSERT_FALSE(input->PointerGrabbedElsewhere());
 
   // Middle click.
