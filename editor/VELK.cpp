@@ -220,21 +220,23 @@ void VELK::AddLibrarianMenus()
   LayerGroup* page = nullptr;
   for (int i = 0; i < graphics->NumLayerGroups() && !page; ++i)
     page = GroupHolding(graphics->GetLayerGroup(i), mLibrarianView);
-  // A row of buttons just above the view, shown and hidden with the page that holds it.
+  // A row of buttons just above the view, each over a column of slots (the left pane's four, the right
+  // pane's first), shown and hidden with the page that holds it.
   const double scale = UiScale();
   const IRectangle& view = mLibrarianView->Rect();
-  const int w = int(kLibrarianMenuWidth * scale), h = int(kLibrarianMenuHeight * scale);
-  const int gap = int(LibrarianViewControl::kPaneGap * scale);
+  const int h = int(kLibrarianMenuHeight * scale), inset = int(4 * scale);
   const int top = view.T - h - int(4 * scale);
-  const int rightPane = view.L + (view.W() - gap) / 2 + gap;
-  auto at = [&](int left) { return IRectangle(left, top, left + w, top + h); };
+  auto at = [&](int side, int column)
+  {
+    const IRectangle cell = mLibrarianView->CellRect(side, column * LibrarianViewControl::kRows);
+    return IRectangle(cell.L + inset, top, cell.R - inset, top + h);
+  };
   IControl* menus[] = {
-      new LeftPatchPopupMenu(this, at(view.L), IBitmapStrip(), "Hardware", mLibrarian.get(), mLibrarianView),
-      new BankEditPopupMenu(this, at(view.L + w + gap), IBitmapStrip(), "Edit Slot", mLibrarianView),
-      new ProgramNumberPopupMenu(this, at(view.L + 2 * (w + gap)), IBitmapStrip(), "Program"),
-      new BankNumberPopupMenu(this, at(view.L + 3 * (w + gap)), IBitmapStrip(), "Bank"),
-      new RightPatchPopupMenu(this, at(rightPane), IBitmapStrip(), "Right Bank", mLibrarian.get(),
-                              mLibrarianView)};
+      new LeftPatchPopupMenu(this, at(0, 0), IBitmapStrip(), "Hardware", mLibrarian.get(), mLibrarianView),
+      new BankEditPopupMenu(this, at(0, 1), IBitmapStrip(), "Edit Slot", mLibrarianView),
+      new ProgramNumberPopupMenu(this, at(0, 2), IBitmapStrip(), "Program"),
+      new BankNumberPopupMenu(this, at(0, 3), IBitmapStrip(), "Bank"),
+      new RightPatchPopupMenu(this, at(1, 0), IBitmapStrip(), "Right Bank", mLibrarian.get(), mLibrarianView)};
   for (IControl* menu : menus)
   {
     ITextStyle& style = menu->TextStyle();

@@ -64,7 +64,6 @@ public:
   // in the top bar's free corner right of the random button, where it hides no control or title.
   static constexpr int kCancelButtonAt[2][2] = {{835, 457}, {1380, 9}};
   // The librarian's menu buttons above its view, at normal size.
-  static constexpr int kLibrarianMenuWidth = 120;
   static constexpr int kLibrarianMenuHeight = 20;
   // Which cancel button belongs to which view.
   static constexpr int kEditorCancel = 0;

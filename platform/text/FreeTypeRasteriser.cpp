@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -73,6 +74,12 @@ const Family kFamilies[] = {
 // Faces of the product's home system and generic names, onto the nearest
 // family of the free fonts, for where the face itself is not installed.
 const std::pair<const char*, const char*> kAliases[] = {
+    // The face the editor's documents name, a semi-condensed monospace no free font set carries: the
+    // default monospace faces, in their order, stand in for it without a word.
+    {"nk57 monospace sc sb", "Consolas"},
+    {"nk57 monospace sc sb", "DejaVu Sans Mono"},
+    {"nk57 monospace sc sb", "Liberation Mono"},
+    {"nk57 monospace sc sb", "Courier New"},
     {"consolas", "DejaVu Sans Mono"},
     {"lucida console", "DejaVu Sans Mono"},
     {"lucida sans typewriter", "DejaVu Sans Mono"},
@@ -141,6 +148,8 @@ struct FreeTypeRasteriser::Impl
   // name every folder on Windows); shared by the faces made from them.
   std::map<std::filesystem::path, std::shared_ptr<const std::vector<FT_Byte>>> contents;
   SyntheticRasteriser synthetic;
+  // Faces already reported as missing: every editor opens its fonts again, the report is made once.
+  std::set<std::string> reported;
 
   Impl()
   {
@@ -381,13 +390,19 @@ std::unique_ptr<TextFont> FreeTypeRasteriser::OpenFont(const TextFontRequest& re
       face = nullptr;
   }
   char line[160];
+  bool firstReport = false;
+  if (!face || !known) {
+    std::lock_guard<std::mutex> g(mImpl->lock);
+    firstReport = mImpl->reported.insert(std::string(request.face, strnlen(request.face, TextFontRequest::kFaceSize))).second;
+  }
   if (!face) {
     std::snprintf(line, sizeof line, "TEXT: no font file for face \"%s\"; using built-in glyphs", request.face);
-    Log(line);
+    if (firstReport)
+      Log(line);
     return mImpl->synthetic.OpenFont(request);
   }
   std::string used = face->family_name ? face->family_name : "";
-  if (!known) {
+  if (!known && firstReport) {
     std::snprintf(line, sizeof line, "TEXT: face \"%s\" not found; using \"%s\"", request.face, used.c_str());
     Log(line);
   }

@@ -125,6 +125,16 @@ TEST(FreeTypeRasteriser, OwnFacesWinOverStandInsAndFileNamesIgnoreCase)
   auto unknown = ft.OpenFont(TextFontRequest("No Such Face", 12));
   ASSERT_TRUE(unknown);
   EXPECT_EQ(gLines.size(), 1u);
+  // Every editor opens its fonts again: the missing face is reported once.
+  EXPECT_TRUE(ft.OpenFont(TextFontRequest("No Such Face", 14)));
+  EXPECT_EQ(gLines.size(), 1u);
+  // The face the editor's documents name is mapped to its stand-in (the default monospace face, so
+  // the pictures stay as they were) without a report.
+  EXPECT_EQ(FromUtf8(ft.ResolveFile(TextFontRequest("NK57 Monospace Sc Sb", 12), &known)),
+            folder.path / "CONSOLA.TTF");
+  EXPECT_TRUE(known);
+  EXPECT_TRUE(ft.OpenFont(TextFontRequest("NK57 Monospace Sc Sb", 12)));
+  EXPECT_EQ(gLines.size(), 1u);
   TextRasteriser::SetLogSink(nullptr);
   consolas.reset();
   again.reset();

@@ -159,6 +159,13 @@ TEST_F(CommandLineFiles, UnusableFilesFailWithAReason)
   EXPECT_EQ(Command({"--editor", kEcho, "--chunk", "a.bin", "--chunk", "b.bin"}).code, 2);
   EXPECT_EQ(Command({"--editor", kEcho, "--chunk"}).code, 2);
   EXPECT_EQ(Command({"--editor", kEcho, "--size", "a"}).code, 2);
+  // When the picture is taken only goes with a picture, and the bound is a whole number of seconds.
+  EXPECT_EQ(Command({"--editor", kEcho, "--when", "ready"}).code, 2);
+  EXPECT_EQ(Command({"--editor", kEcho, "--screenshot", "s.png", "--within", "5"}).code, 2);
+  const Result zero = Command({"--editor", kEcho, "--screenshot", "s.png", "--when", "ready", "--within", "0"});
+  EXPECT_EQ(zero.code, 2);
+  EXPECT_NE(zero.err.find("--within takes a whole number of seconds"), std::string::npos) << zero.err;
+  EXPECT_EQ(Command({"--editor", kEcho, "--screenshot", "s.png", "--when", "ready", "--within", "2s"}).code, 2);
   EXPECT_EQ(FilesInDir(), 2u);
 }
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include <filesystem>
 
@@ -94,6 +96,25 @@ TEST(VstHostFailure, CommandLineAnswersAndExitCodes)
       vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot}, out, err);
   if (display && *display) {
     EXPECT_EQ(editorCode, 0) << err;
+    // With --when the picture waits for the file, at the latest for the bound, and says so then.
+    out.clear();
+    const std::string never = shot + ".never";
+    EXPECT_EQ(vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot, "--when", never,
+                                       "--within", "1"},
+                                      out, err),
+              0)
+        << err;
+    EXPECT_NE(out.find(never + " did not appear within 1 s"), std::string::npos) << out;
+    EXPECT_NE(out.find("written to " + shot), std::string::npos) << out;
+    out.clear();
+    const std::string ready = shot + ".ready";
+    { std::ofstream{ready}; }
+    EXPECT_EQ(vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot, "--when", ready},
+                                      out, err),
+              0)
+        << err;
+    EXPECT_EQ(out.find("did not appear"), std::string::npos) << out;
+    std::remove(ready.c_str());
   } else {
     EXPECT_EQ(editorCode, 1);
     EXPECT_EQ(err.rfind("vsthost: ", 0), 0u) << err;

@@ -177,7 +177,7 @@ static void DrawPlate(SkinFrame& f)
   {
     // Recessed field for text: darker than the panel, shadow at the top edge.
     c.FillBox(0, 0, w, h, 3, p["frame"]);
-    c.ShadeBox(1, 1, w - 2, h - 2, 2, p["window"], p["field"]);
+    c.ShadeBox(1, 1, w - 2, h - 2, 2, p["fieldEdge"], p["field"]);
     c.Text(6, 0, w - 12, h, f.recipe.Arg("label"), std::min(12.0, h * 0.55), false, p["textDim"],
            SkinCanvas::kLeft);
     if (!f.recipe.Arg("icon").empty()) DrawIcon(c, f.recipe.Arg("icon"), w - h, 0, h, h, p["textDim"]);

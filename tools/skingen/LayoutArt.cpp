@@ -46,7 +46,7 @@ void DrawLayoutArt(SkinFrame& f, double originX, double originY)
     if (HasField(control.kind))
     {
       c.FillBox(x - 1, y - 1, r.w + 2, r.h + 2, 2, p["frame"]);
-      c.ShadeBox(x, y, r.w, r.h, 2, p["window"], p["field"]);
+      c.ShadeBox(x, y, r.w, r.h, 2, p["fieldEdge"], p["field"]);
     }
     if (control.label.w > 0 && control.row)
       c.Text(control.label.x - originX + kCaptionMargin, control.label.y - originY,

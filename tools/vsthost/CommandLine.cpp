@@ -5,6 +5,7 @@
 #include "tools/vsthost/VstHost.h"
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_PNGWrite.h"
+#include "platform/midi/MidiBackend.h"
 #include "platform/window/HostTopWindow.h"
 
 #include <algorithm>
@@ -27,11 +28,13 @@ namespace
 
 const char kUsage[] =
     "usage: vsthost --identity PLUGIN.so   print what a host sees of the plug-in\n"
-    "       vsthost --editor PLUGIN.so [--chunk FILE] [--screenshot FILE.png]\n"
+    "       vsthost --editor PLUGIN.so [--chunk FILE] [--screenshot FILE.png [--when PATH [--within S]]]\n"
     "                                      open the plug-in's editor in a window of its own until it is\n"
-    "                                      closed, or write what it shows after a second and quit; with\n"
-    "                                      --chunk, FILE is first handed to effSetChunk as the program\n"
-    "                                      chunk, as a host recalling a project does\n"
+    "                                      closed, or write what it shows after a second and quit (with\n"
+    "                                      --when: once PATH exists, at the latest after S seconds, 30 by\n"
+    "                                      default); with --chunk, FILE is first handed to effSetChunk as\n"
+    "                                      the program chunk, as a host recalling a project does\n"
+    "       vsthost --midi-ports            list the MIDI ports a plug-in of this build can choose\n"
     "       vsthost --process N PLUGIN.so [--tempo BPM] [--playing]\n"
     "                                      run N blocks of 512 frames (32-bit, and 64-bit when offered)\n"
     "                                      with a note-on in the first and a note-off in the last; print\n"
@@ -114,8 +117,18 @@ bool WriteScreenshot(const char* path, const std::vector<uint32_t>& pixels, int 
 
 bool ReadChunkFile(const std::string& path, std::vector<uint8_t>& data, std::string& why);
 
+// When the editor's picture is taken: after a second, or once a file exists (a script's sign that
+// what the picture should show has happened), at the latest after a bound.
+struct ShotTiming
+{
+  std::string when;
+  int withinSeconds = 30;
+};
+
+constexpr int kMaxWithinSeconds = 3600;
+
 int Editor(const std::string& path, const std::string& chunkFile, const std::string& screenshot,
-           std::string& out, std::string& err)
+           const ShotTiming& timing, std::string& out, std::string& err)
 {
   std::vector<uint8_t> chunk;
   std::string why;
@@ -172,7 +185,22 @@ int Editor(const std::string& path, const std::string& chunkFile, const std::str
       lastH = host.LastSizeWindowHeight();
       window->Resize(lastW, lastH);
     }
-    if (!screenshot.empty() && std::chrono::steady_clock::now() - started > std::chrono::seconds(1)) break;
+    if (!screenshot.empty())
+    {
+      const auto elapsed = std::chrono::steady_clock::now() - started;
+      if (timing.when.empty() && elapsed > std::chrono::seconds(1)) break;
+      if (!timing.when.empty())
+      {
+        std::error_code ec;
+        if (std::filesystem::exists(timing.when, ec)) break;
+        if (elapsed > std::chrono::seconds(timing.withinSeconds))
+        {
+          out += "vsthost: " + timing.when + " did not appear within " + std::to_string(timing.withinSeconds) +
+                 " s\n";
+          break;
+        }
+      }
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   int code = 0;
@@ -194,6 +222,35 @@ int Editor(const std::string& path, const std::string& chunkFile, const std::str
   host.EditorClose();
   host.Close();
   return code;
+}
+
+// ---- --midi-ports ----
+
+// The ports through the back end a plug-in of this build creates, so the names are the ones its device
+// menus list (without opening an editor).
+int ListMidiPorts(std::string& out, std::string& err)
+{
+  const std::shared_ptr<MidiBackend> backend = CreateDefaultMidiBackend();
+  std::unique_ptr<MidiInputClient> input = backend ? backend->CreateInput("vsthost port list") : nullptr;
+  std::unique_ptr<MidiOutputClient> output = backend ? backend->CreateOutput("vsthost port list") : nullptr;
+  if (!input && !output)
+  {
+    err += "vsthost: the MIDI library could not be started\n";
+    return 1;
+  }
+  const auto list = [&out](const char* kind, MidiPortLister* lister)
+  {
+    const unsigned count = lister ? lister->PortCount() : 0;
+    for (unsigned port = 0; port < count; ++port)
+    {
+      std::string name;
+      if (lister->PortName(port, name)) out += std::string(kind) + name + "\n";
+    }
+  };
+  // The plug-in's input listens to the synthesizer's MIDI out, its output sends to the synthesizer's in.
+  list("input: ", input.get());
+  list("output: ", output.get());
+  return 0;
 }
 
 // ---- --process ----
@@ -485,9 +542,10 @@ bool ParseTempo(const std::string& text, double& tempo)
 // What is wrong with a command line that matches no form of the usage.
 std::string Misuse(const std::vector<std::string>& args)
 {
-  static const char* const kCommands[] = {"--help",    "-h",          "--identity", "--editor",
-                                          "--process", "--get-chunk", "--set-chunk"};
-  static const char* const kOptions[] = {"--screenshot", "--tempo", "--playing", "--bank"};
+  static const char* const kCommands[] = {"--help",      "-h",          "--identity",  "--editor",
+                                          "--process",   "--get-chunk", "--set-chunk", "--midi-ports"};
+  static const char* const kOptions[] = {"--screenshot", "--chunk", "--when",
+                                         "--within",     "--tempo", "--playing", "--bank"};
   const auto among = [](const std::string& arg, const auto& list)
   { return std::find(std::begin(list), std::end(list), arg) != std::end(list); };
   for (const std::string& arg : args)
@@ -508,17 +566,36 @@ int RunCommandLine(const std::vector<std::string>& args, std::string& out, std::
     return 0;
   }
   if (args.size() == 2 && args[0] == "--identity") return Identify(args[1], out, err);
+  if (args.size() == 1 && args[0] == "--midi-ports") return ListMidiPorts(out, err);
   if (args.size() >= 2 && args.size() % 2 == 0 && args[0] == "--editor")
   {
-    std::string chunkFile, screenshot;
+    std::string chunkFile, screenshot, within;
+    ShotTiming timing;
     bool ok = true;
     for (size_t i = 2; ok && i < args.size(); i += 2)
     {
-      std::string& value = args[i] == "--chunk" ? chunkFile : screenshot;
-      ok = (args[i] == "--chunk" || args[i] == "--screenshot") && value.empty() && !args[i + 1].empty();
-      value = args[i + 1];
+      std::string* value = args[i] == "--chunk"        ? &chunkFile
+                           : args[i] == "--screenshot" ? &screenshot
+                           : args[i] == "--when"       ? &timing.when
+                           : args[i] == "--within"     ? &within
+                                                       : nullptr;
+      ok = value && value->empty() && !args[i + 1].empty();
+      if (ok) *value = args[i + 1];
     }
-    if (ok) return Editor(args[1], chunkFile, screenshot, out, err);
+    // The timing options only say when the picture is taken.
+    ok = ok && (screenshot.empty() ? timing.when.empty() && within.empty() : within.empty() || !timing.when.empty());
+    if (ok && !within.empty())
+    {
+      const char* end = within.data() + within.size();
+      const auto [rest, ec] = std::from_chars(within.data(), end, timing.withinSeconds);
+      if (ec != std::errc() || rest != end || timing.withinSeconds < 1 || timing.withinSeconds > kMaxWithinSeconds)
+      {
+        err += "vsthost: --within takes a whole number of seconds from 1 to " + std::to_string(kMaxWithinSeconds) +
+               "\n";
+        return 2;
+      }
+    }
+    if (ok) return Editor(args[1], chunkFile, screenshot, timing, out, err);
   }
   if (args.size() >= 3 && args[0] == "--process")
   {

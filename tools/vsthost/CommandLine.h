@@ -6,7 +6,8 @@
 
 namespace vsthost {
 
-// `vsthost --identity PLUGIN.so`, `--editor PLUGIN.so [--screenshot FILE.png]`,
+// `vsthost --identity PLUGIN.so`, `--editor PLUGIN.so [--chunk FILE] [--screenshot FILE.png [--when PATH
+// [--within S]]]`, `--midi-ports`,
 // `--process N PLUGIN.so [--tempo BPM] [--playing]`, `--get-chunk FILE PLUGIN.so [--bank]`,
 // `--set-chunk FILE PLUGIN.so [--bank]`, `--help`.
 // args excludes the program name. Writes to out and err; answers the process exit code
