@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+class IEffectBase;
+
 // The project names kept with the host project: the multi name, the eight part program
 // names, the sixteen pattern names and the chosen MIDI input and output port names.
 class PatchManager
@@ -33,6 +35,14 @@ public:
   void SetNameExact(int n, const std::string& text);
   // The name of slot n, or the empty text for an n outside the slots.
   std::string Name(int n) const;
+
+  // The parameter whose display text shows name slot n (kMultiName, kPatchName + part), or -1.
+  static int NameParameter(int n);
+  // Name slot n from the display text of its parameter (a name typed into the editor), when n has one.
+  void TakeNameFrom(IEffectBase& plug, int n);
+  // The recalled names into the display texts of their parameters (a slot never named keeps the
+  // parameter's own text), each slot told to the listener, so that the editor redraws it.
+  void ShowNamesIn(IEffectBase& plug);
 
   // All names at once, so that a recall replaces them together.
   std::array<std::string, kNumNames> Names() const;

@@ -22,6 +22,7 @@
 #include "link/ProgressIndicator.h"
 #include "link/TransferWorker.h"
 #include "link/DumpForms.h"
+#include "link/GlobalDump.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -305,6 +306,10 @@ void VELK::HandleParameterChange(int index)
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   IEffectVST::HandleParameterChange(index);
   KeepMemberBytes(index);
+  // A name typed into the editor is the project's (its text entry changes the value to tell).
+  if (index == kMultiName || (index >= kPatchName && index < kPatchName + kPartCount))
+    mPatchManager->TakeNameFrom(*this, index == kMultiName ? PatchManager::kMultiName
+                                                           : PatchManager::kFirstPartName + index - kPatchName);
   ShowRecordPage(index);
   if (mWorker)
   {
@@ -537,7 +542,7 @@ void VELK::KeepMemberBytes(int index)
   switch (index)
   {
   case kGlobalLocalControl:
-    localControlOn = v == 1;
+    localControlOn = LocalControlIsOn(v);
     break;
   case kMIDIFilterToDAWBuffer:
     // The two routes exclude each other.
@@ -901,6 +906,7 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   for (int i = 0; i < NumParameters(); ++i)
     ParameterAt(i)->SetClamped(values[size_t(i)]);
   mPatchManager->SetNames(names);
+  mPatchManager->ShowNamesIn(*this);
   for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),
                     int(kMIDIFilterDirectToHardware), int(kGlobalMidiChannel), int(kCurrentModel),
                     int(kQuickTab), int(kSendMIDIClockPointer), int(kSendMIDIClockInfo), int(kDatatype)})
@@ -1087,4 +1093,9 @@ void VELK::LibrarianSlotReceived()
 void VELK::RefreshMainView()
 {
   HandleParameterChange(kMainTab);
+}
+
+void VELK::StoreProjectName(int slot, const std::string& name)
+{
+  mPatchManager->SetName(slot, name);
 }

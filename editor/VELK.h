@@ -180,6 +180,7 @@ public:
   void SetPartTexts(const std::string& info, const std::string& progress) override;
   void LibrarianSlotReceived() override;
   void RefreshMainView() override;
+  void StoreProjectName(int slot, const std::string& name) override;
 
   // ---- what the librarian's view and menus ask (ILibrarianHost) ----
   void LibrarianSendSlot(int slot, int side) override;

@@ -225,3 +225,42 @@ void ReadDumpFields(std::span<const DumpField> fields, const uint8_t* message, s
     }
   }
 }
+
+void MarkWrittenBits(std::span<const DumpField> fields, size_t base, std::vector<uint8_t>& masks)
+{
+  for (const DumpField& field : fields)
+  {
+    const size_t at = base + field.at;
+    if (at >= masks.size()) masks.resize(at + 1, 0);
+    uint8_t bits = 0;
+    switch (field.special)
+    {
+    case DumpSpecial::ReadOnly:
+    case DumpSpecial::ClearOnRead:
+      break; // the builder writes nothing for them
+    case DumpSpecial::ConstantOnWrite:
+    case DumpSpecial::SustainCode:
+    case DumpSpecial::BreathSensing:
+    case DumpSpecial::LocalControl:
+      bits = 0x7F;
+      break;
+    default:
+      bits = field.param < 0 || field.bias != 0 ? 0x7F : uint8_t((Mask(field) << field.shift) & 0x7F);
+      break;
+    }
+    masks[at] |= bits;
+  }
+}
+
+void KeepReceivedBits(std::vector<uint8_t>& message, const std::vector<uint8_t>* received,
+                      const std::vector<uint8_t>& masks)
+{
+  if (!received || received->size() != message.size() || message.size() < 10) return;
+  for (size_t i = 1; i < 8; ++i)
+    if (i != 5 && i != 6 && (*received)[i] != message[i]) return; // another kind of message
+  for (size_t i = 8; i + 1 < message.size(); ++i)
+  {
+    const uint8_t written = i < masks.size() ? masks[i] : 0;
+    message[i] = uint8_t((message[i] & written) | ((*received)[i] & ~written & 0x7F));
+  }
+}

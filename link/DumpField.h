@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 class DumpParameters;
 
@@ -144,6 +145,16 @@ void WriteDumpFields(std::span<const DumpField> fields, uint8_t* message, size_t
     message[at] = uint8_t((message[at] + bits) & 0x7F);
   }
 }
+
+// Marks into masks[base + at] the bits each row writes: the field's bits, or the whole byte for a
+// row that writes a constant, a bias or a coded value. `masks` grows to hold every offset marked.
+void MarkWrittenBits(std::span<const DumpField> fields, size_t base, std::vector<uint8_t>& masks);
+// Gives every data byte of a built message (from byte 8 to the one before F7) the bits that no row
+// writes from the received message of the same frame, type and length, so that sending back what
+// the synthesizer sent keeps its settings the editor does not show. Anything else received (none
+// included) leaves the built message as it is.
+void KeepReceivedBits(std::vector<uint8_t>& message, const std::vector<uint8_t>* received,
+                      const std::vector<uint8_t>& masks);
 
 // What the reading of a dump needs beside the message: the part's switches that are on, and
 // whether the part MIDI channels are forced to the part numbers.

@@ -33,7 +33,7 @@ void DumpParameters::Set(int index, double value)
 std::string DumpParameters::Text(int index) const
 {
   const IParameter* parameter = mPlug.ParameterAt(index);
-  return parameter ? std::string(parameter->ValueText(0)) : std::string();
+  return parameter ? parameter->ValueTextCopy(0) : std::string();
 }
 
 void DumpParameters::SetText(int index, const std::string& text)

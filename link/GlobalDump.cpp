@@ -56,21 +56,15 @@ DumpResult Parse(IEffectBase& plug, const uint8_t* message, size_t size, uint8_t
                              DumpParameters parameters(plug);
                              ReadDumpFields(fields, message, size, 0, 0, DumpReadState{}, parameters);
                              if (type == kSysExGlobalSettings2)
-                               result.localControlOn = parameters.IntValue(kGlobalLocalControl) != 1 ? 1 : 0;
+                               result.localControlOn = LocalControlIsOn(parameters.IntValue(kGlobalLocalControl)) ? 1 : 0;
                              return result;
                            });
 }
 
-std::vector<uint8_t> Build(IEffectBase& plug, const SysExAddress& address, uint8_t type, size_t wanted,
+std::vector<uint8_t> Build(IEffectBase& plug, const SysExAddress& address, uint8_t type,
                            std::span<const DumpField> fields, const std::vector<uint8_t>* received)
 {
   std::vector<uint8_t> message = BuildSysExMessage(type, address);
-  const bool keep = received && received->size() == wanted && IsGlobalDump(received->data(), wanted, type);
-  if (keep)
-    for (size_t i = 8; i + 1 < wanted; ++i)
-      message[i] = (*received)[i] & 0x7F;
-  const std::vector<uint8_t> before = message;
-
   WithParameterLock(plug,
                     [&]
                     {
@@ -79,22 +73,17 @@ std::vector<uint8_t> Build(IEffectBase& plug, const SysExAddress& address, uint8
                                       [&](int index) { return parameters.Value(index); });
                       return 0;
                     });
-
-  // Bits of a written byte that no row covers keep the received value.
-  if (keep)
-    for (const DumpField& field : fields)
-    {
-      if (field.at == 6) continue;
-      uint8_t mask = 0;
-      for (const DumpField& other : fields)
-        if (other.at == field.at) mask |= uint8_t(((1 << other.width) - 1) << other.shift);
-      if (field.special == DumpSpecial::BreathSensing || field.special == DumpSpecial::LocalControl)
-        mask = 0x7F;
-      message[field.at] = uint8_t((message[field.at] & mask) | (before[field.at] & ~mask & 0x7F));
-    }
+  std::vector<uint8_t> masks;
+  MarkWrittenBits(fields, 0, masks);
+  KeepReceivedBits(message, received, masks);
   return message;
 }
 } // namespace
+
+bool LocalControlIsOn(int value)
+{
+  return value == 1;
+}
 
 bool IsGlobalDump(const uint8_t* message, size_t size, uint8_t type)
 {
@@ -124,11 +113,11 @@ DumpResult ParseGlobalDumpB(IEffectBase& plug, const uint8_t* message, size_t si
 std::vector<uint8_t> BuildGlobalDumpA(IEffectBase& plug, const SysExAddress& address,
                                       const std::vector<uint8_t>* received)
 {
-  return Build(plug, address, kSysExGlobalSettings, kGlobalDumpASize, kFieldsA, received);
+  return Build(plug, address, kSysExGlobalSettings, kFieldsA, received);
 }
 
 std::vector<uint8_t> BuildGlobalDumpB(IEffectBase& plug, const SysExAddress& address,
                                       const std::vector<uint8_t>* received)
 {
-  return Build(plug, address, kSysExGlobalSettings2, kGlobalDumpBSize, kFieldsB, received);
+  return Build(plug, address, kSysExGlobalSettings2, kFieldsB, received);
 }

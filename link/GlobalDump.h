@@ -18,6 +18,10 @@ class IEffectBase;
 constexpr size_t kGlobalDumpASize = 281;
 constexpr size_t kGlobalDumpBSize = 297;
 
+// Whether a value of `kGlobalLocalControl` means the synthesizer's keyboard plays its own sound
+// (1, "On"): then nothing the synthesizer sends is echoed back to it. 0 is "Off", 2 - 7 other modes.
+bool LocalControlIsOn(int value);
+
 // Bytes 1 - 4 (00 20 29 01) and the type byte; the length is not checked.
 bool IsGlobalDump(const uint8_t* message, size_t size, uint8_t type);
 

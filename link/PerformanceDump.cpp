@@ -286,46 +286,79 @@ DumpResult ParsePerformanceParts(IEffectBase& plug, const uint8_t* message, size
                            });
 }
 
-std::vector<uint8_t> BuildPerformanceCommon(IEffectBase& plug, const SysExAddress& address)
+std::string PerformanceDumpName(const std::vector<uint8_t>& common)
 {
-  return WithParameterLock(plug,
-                           [&]
-                           {
-                             DumpParameters parameters(plug);
-                             return BuildCommon(address, parameters.Text(kMultiName),
-                                                [&](int index) { return parameters.Value(index); });
-                           });
+  std::string name;
+  if (common.size() >= kPerformanceNameOffset + kDumpNameChars)
+    AppendNameChars(common.data(), common.size(), int(kPerformanceNameOffset),
+                    int(kPerformanceNameOffset + kDumpNameChars), name);
+  return name;
 }
 
-std::vector<uint8_t> BuildPerformanceType1B(IEffectBase& plug, const SysExAddress& address)
+std::vector<uint8_t> BuildPerformanceCommon(IEffectBase& plug, const SysExAddress& address,
+                                            const std::vector<uint8_t>* received)
 {
-  return WithParameterLock(plug,
-                           [&]
-                           {
-                             DumpParameters parameters(plug);
-                             return BuildVocoder(address, [&](int index) { return parameters.Value(index); });
-                           });
+  std::vector<uint8_t> message = WithParameterLock(plug,
+                                                   [&]
+                                                   {
+                                                     DumpParameters parameters(plug);
+                                                     return BuildCommon(address, parameters.Text(kMultiName),
+                                                                        [&](int index)
+                                                                        { return parameters.Value(index); });
+                                                   });
+  std::vector<uint8_t> masks(kPerformanceNameOffset + kDumpNameChars, 0x7F); // the name
+  MarkWrittenBits(kCommonFields, 0, masks);
+  for (int part = 0; part < kPartCount; ++part)
+    MarkWrittenBits(kPartFields, kPerformancePartBlock + kPerformancePartStride * size_t(part), masks);
+  KeepReceivedBits(message, received, masks);
+  return message;
 }
 
-std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress& address)
+std::vector<uint8_t> BuildPerformanceType1B(IEffectBase& plug, const SysExAddress& address,
+                                            const std::vector<uint8_t>* received)
 {
-  return WithParameterLock(plug,
-                           [&]
-                           {
-                             DumpParameters parameters(plug);
-                             return BuildParts(address, [&](int index) { return parameters.Value(index); });
-                           });
+  std::vector<uint8_t> message = WithParameterLock(
+      plug,
+      [&]
+      {
+        DumpParameters parameters(plug);
+        return BuildVocoder(address, [&](int index) { return parameters.Value(index); });
+      });
+  std::vector<uint8_t> masks;
+  MarkWrittenBits(kVocoderFields, 0, masks);
+  KeepReceivedBits(message, received, masks);
+  return message;
+}
+
+std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress& address,
+                                           const std::vector<uint8_t>* received)
+{
+  std::vector<uint8_t> message = WithParameterLock(
+      plug,
+      [&]
+      {
+        DumpParameters parameters(plug);
+        return BuildParts(address, [&](int index) { return parameters.Value(index); });
+      });
+  std::vector<uint8_t> masks;
+  for (int part = 0; part < kPartCount; ++part)
+    MarkWrittenBits(kPartsFields, kPerformancePartsBlock + kPerformancePartsStride * size_t(part), masks);
+  KeepReceivedBits(message, received, masks);
+  return message;
 }
 
 std::vector<std::vector<uint8_t>> BuildPerformanceForSlot(IEffectBase& plug, const SysExAddress& address,
-                                                          int bankCode, int slot)
+                                                          int bankCode, int slot,
+                                                          const std::vector<std::vector<uint8_t>>* received)
 {
+  auto receivedAt = [&](size_t i) { return received && received->size() > i ? &(*received)[i] : nullptr; };
   std::vector<std::vector<uint8_t>> messages = WithParameterLock(
       plug,
       [&]
       {
-        return std::vector{BuildPerformanceCommon(plug, address), BuildPerformanceType1B(plug, address),
-                           BuildPerformanceParts(plug, address)};
+        return std::vector{BuildPerformanceCommon(plug, address, receivedAt(0)),
+                           BuildPerformanceType1B(plug, address, receivedAt(1)),
+                           BuildPerformanceParts(plug, address, receivedAt(2))};
       });
   for (std::vector<uint8_t>& message : messages)
     ToMemoryDump(message, DumpKind::Performance, slot, bankCode);

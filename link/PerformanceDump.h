@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 class IEffectBase;
@@ -40,14 +41,24 @@ DumpResult ParsePerformanceType1B(IEffectBase& plug, const uint8_t* message, siz
 DumpResult ParsePerformanceParts(IEffectBase& plug, const uint8_t* message, size_t size,
                                  const DumpContext& context);
 
-std::vector<uint8_t> BuildPerformanceCommon(IEffectBase& plug, const SysExAddress& address);
-std::vector<uint8_t> BuildPerformanceType1B(IEffectBase& plug, const SysExAddress& address);
-std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress& address);
+// The name a common message carries (16 characters as they stand), empty for a shorter message.
+std::string PerformanceDumpName(const std::vector<uint8_t>& common);
+
+// Each builder takes the last message of its type the synthesizer sent (edit form), or null: its
+// bytes and bits that no row writes are kept (see `KeepReceivedBits`); without one they are 0.
+std::vector<uint8_t> BuildPerformanceCommon(IEffectBase& plug, const SysExAddress& address,
+                                            const std::vector<uint8_t>* received = nullptr);
+std::vector<uint8_t> BuildPerformanceType1B(IEffectBase& plug, const SysExAddress& address,
+                                            const std::vector<uint8_t>* received = nullptr);
+std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress& address,
+                                           const std::vector<uint8_t>* received = nullptr);
 
 // The three messages in the memory form a librarian slot keeps (0x07, 0x1C, 0x21), with the bank
-// code and slot in bytes 8 and 9 and the type bytes left alone.
-std::vector<std::vector<uint8_t>> BuildPerformanceForSlot(IEffectBase& plug, const SysExAddress& address,
-                                                          int bankCode, int slot);
+// code and slot in bytes 8 and 9 and the type bytes left alone; `received` as above, common,
+// vocoder and parts message in this order.
+std::vector<std::vector<uint8_t>> BuildPerformanceForSlot(
+    IEffectBase& plug, const SysExAddress& address, int bankCode, int slot,
+    const std::vector<std::vector<uint8_t>>* received = nullptr);
 
 // The initial performance ("Init Perf", eight identical part blocks, part 1 on) as three
 // memory-form messages (0x07, 0x1C, 0x21) for the bank code and slot.

@@ -551,6 +551,15 @@ DumpResult ParseProgramDumpB(IEffectBase& plug, const uint8_t* message, size_t s
                            });
 }
 
+std::string ProgramDumpName(const std::vector<uint8_t>& main)
+{
+  std::string name;
+  if (main.size() >= kProgramNameOffset + kDumpNameChars)
+    AppendNameChars(main.data(), main.size(), int(kProgramNameOffset), int(kProgramNameOffset + kDumpNameChars),
+                    name);
+  return name;
+}
+
 std::vector<uint8_t> BuildProgramDump(IEffectBase& plug, int part, const SysExAddress& address)
 {
   part = std::clamp(part, 0, kPartCount - 1);

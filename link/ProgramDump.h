@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 class IEffectBase;
@@ -31,6 +32,9 @@ DumpResult ParseProgramDump(IEffectBase& plug, const uint8_t* message, size_t si
 // The same for the second message (98 bytes).
 DumpResult ParseProgramDumpB(IEffectBase& plug, const uint8_t* message, size_t size,
                              const DumpContext& context);
+
+// The name a main message carries (16 characters as they stand), empty for a shorter message.
+std::string ProgramDumpName(const std::vector<uint8_t>& main);
 
 // The two messages of part 0 - 7 from its parameters, in edit form (types 0x00 and 0x1E).
 std::vector<uint8_t> BuildProgramDump(IEffectBase& plug, int part, const SysExAddress& address);

@@ -45,8 +45,10 @@ bool MIDIMessageSender::SendPartProgram(int part, bool store)
   }
   else
   {
-    going = SendPaced(BuildProgramDump(plug, part, Address()), 150) &&
-            SendPaced(BuildProgramDumpB(plug, part, Address()), 150);
+    const std::vector<uint8_t> main = BuildProgramDump(plug, part, Address());
+    // The name the synthesizer now holds is the project's (a performance names its parts itself).
+    if (!inPerformance) mTransferHost.StoreProjectName(1 + part, ProgramDumpName(main));
+    going = SendPaced(main, 150) && SendPaced(BuildProgramDumpB(plug, part, Address()), 150);
     if (!inPerformance) mHost.transferBusy = 0;
   }
   mWorker.sendBusy = 0;
@@ -58,8 +60,10 @@ bool MIDIMessageSender::SendGlobalSettings()
   BusyScope busy(mTransferHost);
   IEffectBase& plug = mTransferHost.DumpPlug();
   const int wait = 2 * Delay();
-  return SendPaced(BuildGlobalDumpA(plug, Address()), wait) &&
-         SendPaced(BuildGlobalDumpB(plug, Address()), wait);
+  const std::vector<uint8_t> a = mWorker.Received().Last(kSysExGlobalSettings),
+                             b = mWorker.Received().Last(kSysExGlobalSettings2);
+  return SendPaced(BuildGlobalDumpA(plug, Address(), &a), wait) &&
+         SendPaced(BuildGlobalDumpB(plug, Address(), &b), wait);
 }
 
 void MIDIMessageSender::SendPerformance(bool store)
@@ -79,17 +83,23 @@ void MIDIMessageSender::SendPerformance(bool store)
       going = SendPartProgram(part, false);
     }
   }
+  // The settings no parameter carries are the synthesizer's, as it last sent them.
+  const std::vector<std::vector<uint8_t>> received{mWorker.Received().Last(kSysExPerformanceEditBuffer),
+                                                   mWorker.Received().Last(kSysExPerformanceEditBuffer2),
+                                                   mWorker.Received().Last(kSysExPerformanceEditParts)};
   if (going && store)
   {
     PatchLibrarian* librarian = mHost.Librarian();
     const int slot = librarian ? librarian->selectedLeftSlot.load() : 0;
-    InjectSlot(BuildPerformanceForSlot(plug, Address(), DefaultBankCode(DumpKind::Performance), slot));
+    InjectSlot(
+        BuildPerformanceForSlot(plug, Address(), DefaultBankCode(DumpKind::Performance), slot, &received));
   }
   else if (going)
   {
-    going = SendPaced(BuildPerformanceCommon(plug, Address()), 200) &&
-            SendPaced(BuildPerformanceType1B(plug, Address()), 200) &&
-            SendPaced(BuildPerformanceParts(plug, Address()), 500);
+    const std::vector<uint8_t> common = BuildPerformanceCommon(plug, Address(), &received[0]);
+    going = SendPaced(common, 200) && SendPaced(BuildPerformanceType1B(plug, Address(), &received[1]), 200) &&
+            SendPaced(BuildPerformanceParts(plug, Address(), &received[2]), 500);
+    mTransferHost.StoreProjectName(0, PerformanceDumpName(common));
   }
   mHost.performanceSend = 0;
   mHost.transferBusy = 0;

@@ -29,4 +29,7 @@ public:
   virtual void FinishReceive() = 0;
   // A requested edit buffer arrived and the editor's view must follow (the kMainTab change).
   virtual void RefreshMainView() = 0;
+  // A program or performance name received from or sent to the synthesizer, for the project's
+  // names (slot 0 the performance, 1 - 8 the parts' programs), which are saved with the project.
+  virtual void StoreProjectName(int slot, const std::string& name) { (void)slot, (void)name; }
 };

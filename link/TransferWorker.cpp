@@ -463,9 +463,15 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     if (result.status == DumpStatus::NotThisType) result = ParseGlobalDumpB(plug, bytes, size, context);
     if (result.Taken())
     {
+      mReceived.Keep(bytes, size);
       if (result.localControlOn >= 0) mHost.localControlOn = uint8_t(result.localControlOn);
-      globalsReceived = 1;
-      replyComplete = 1;
+      // The second message completes the answer: ending on the first would drop the second's
+      // settings, which arrive after the handshake's reception closed.
+      if (bytes[7] == kSysExGlobalSettings2)
+      {
+        globalsReceived = 1;
+        replyComplete = 1;
+      }
     }
     else if (result.status == DumpStatus::Refused)
     {
@@ -493,7 +499,11 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
   case kProgramMainType:
     // The main message starts a program; the second one completes it.
     result = ParseProgramDump(plug, bytes, size, context);
-    if (result.Taken()) replyComplete = 0;
+    if (result.Taken())
+    {
+      replyComplete = 0;
+      mTransferHost.StoreProjectName(1 + result.part, result.name);
+    }
     break;
   case kProgramSecondType:
     result = ParseProgramDumpB(plug, bytes, size, context);
@@ -507,18 +517,27 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
     result = ParsePerformanceCommon(plug, bytes, size, context);
     if (result.Taken())
     {
+      mReceived.Keep(bytes, size);
+      mTransferHost.StoreProjectName(0, result.name);
+      // Later requests and texts address the part the performance selects.
+      if (result.selectedPart >= 0) mHost.selectedPart = result.selectedPart;
       if (!replyComplete && !editBufferPolling) replyComplete = 1;
       if (result.outputsLocked) discardOutputs = 1;
     }
     break;
   case kPerformanceVocoderType:
     result = ParsePerformanceType1B(plug, bytes, size, context);
-    if (result.Taken()) replyComplete = editBufferPolling ? 0 : 1;
+    if (result.Taken())
+    {
+      mReceived.Keep(bytes, size);
+      replyComplete = editBufferPolling ? 0 : 1;
+    }
     break;
   case kPerformancePartsType:
     result = ParsePerformanceParts(plug, bytes, size, context);
     if (result.Taken())
     {
+      mReceived.Keep(bytes, size);
       // The last message of a performance: its reply is complete, and a waiting edit-buffer
       // request has its answer.
       replyComplete = 1;

@@ -3,6 +3,7 @@
 #include "config/MidiMapRecord.h"
 #include "link/LinkHost.h"
 #include "link/MIDIMessageSender.h"
+#include "link/ReceivedDumps.h"
 #include "link/TransferBuffer.h"
 #include "platform/thread/WakeSignal.h"
 
@@ -97,6 +98,8 @@ public:
   static void SendSysEx(LinkHost& host, SysExBytes message);
 
   MIDIMessageSender& Sender(Lane lane) { return mLanes[size_t(lane)]->sender; }
+  // The performance and global-settings messages last taken into the editor, for the builders.
+  const ReceivedDumps& Received() const { return mReceived; }
 
   // ---- bytes shared by the jobs and the receive dispatcher (one name each; link/README.md) ----
   std::atomic<uint8_t> editBufferReceive{0};     // received edit-buffer dumps go to the parameters
@@ -159,6 +162,7 @@ private:
 
   // The records are armed by posters and the editor and filled on the MIDI input thread.
   std::mutex mReceiveMutex;
+  ReceivedDumps mReceived;
   TransferBuffer mPerformanceRecord{DumpKind::Performance};
   TransferBuffer mProgramRecord{DumpKind::Program};
   TransferBuffer mPatternRecord{DumpKind::Pattern};

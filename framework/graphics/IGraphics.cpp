@@ -635,9 +635,9 @@ void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRect
   }
 
   char text[128];
-  const char* valueText = param->ValueText(int(std::trunc(std::isfinite(value) ? value : 0.0)));
-  if (type == IParameter::kTypeText && valueText[0])
-    std::snprintf(text, sizeof(text), "%s", valueText);
+  const std::string valueText = param->ValueTextCopy(int(std::trunc(std::isfinite(value) ? value : 0.0)));
+  if (type == IParameter::kTypeText && !valueText.empty())
+    std::snprintf(text, sizeof(text), "%s", valueText.c_str());
   else
     param->DisplayValue(value, false, text, sizeof(text), false);
   ShowTextEntry(control, &control->TextStyle(), rect, text, param);

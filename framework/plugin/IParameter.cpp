@@ -63,7 +63,8 @@ bool IParameter::AddValueText(int value, const char* text)
   if (value < 0)
     return false;
 
-  const int count = ValueTextCount();
+  std::lock_guard<std::mutex> lock(mTextLock);
+  const int count = CountLocked();
   if (value >= count)
   {
     const int64_t bytes = (int64_t(value) + 1) * int64_t(sizeof(ValueTextEntry));
@@ -132,7 +133,7 @@ const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const
     return nullptr;
   const int32_t wanted = int32_t(t);
   const auto* entries = reinterpret_cast<const ValueTextEntry*>(mValueTexts.Data());
-  const int count = ValueTextCount();
+  const int count = CountLocked();
   for (int i = 0; i < count; ++i)
     if (entries[i].value == wanted)
       return &entries[i];
@@ -150,6 +151,7 @@ void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, 
 
   if (useValueTexts)
   {
+    std::lock_guard<std::mutex> lock(mTextLock);
     const ValueTextEntry* entry = FindValueText(v);
     if (entry && entry->text[0])
     {
@@ -175,8 +177,22 @@ void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, 
 
 const char* IParameter::HostLabel() const
 {
+  std::lock_guard<std::mutex> lock(mTextLock);
   const ValueTextEntry* entry = FindValueText(Value());
   return entry && entry->text[0] ? "" : mLabel;
+}
+
+int IParameter::ValueTextCount() const
+{
+  std::lock_guard<std::mutex> lock(mTextLock);
+  return CountLocked();
+}
+
+std::string IParameter::ValueTextCopy(int value) const
+{
+  std::lock_guard<std::mutex> lock(mTextLock);
+  const ValueTextEntry* entry = FindValueText(double(value));
+  return entry ? std::string(entry->text) : std::string();
 }
 
 const char* IParameter::ValueText(int value) const

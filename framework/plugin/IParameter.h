@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <string>
 
 struct MidiMapRecord;
 
@@ -64,9 +66,12 @@ public:
   // The empty text when the current value has a non-empty display text, else
   // the label.
   const char* HostLabel() const;
-  // The display text of value, or the empty text.
+  // The display text of value, or the empty text. The pointer is into the list: only for texts
+  // that no other thread rewrites (menu entries); a name that dumps set is read with ValueTextCopy.
   const char* ValueText(int value) const;
-  int ValueTextCount() const { return mValueTexts.Size() / int(sizeof(ValueTextEntry)); }
+  // A copy of the display text of value, or the empty text.
+  std::string ValueTextCopy(int value) const;
+  int ValueTextCount() const;
 
   int32_t Type() const { return mType; }
   void SetType(int32_t type) { mType = type; }
@@ -94,6 +99,7 @@ private:
   static_assert(sizeof(ValueTextEntry) == 60);
 
   const ValueTextEntry* FindValueText(double v) const;
+  int CountLocked() const { return mValueTexts.Size() / int(sizeof(ValueTextEntry)); }
   double EffectiveShape() const { return mShape > 0.0 ? mShape : 1.0; }
 
   int32_t mType = kTypeUnset;
@@ -108,6 +114,9 @@ private:
   char mName[kMaxNameLength + 1] = {};
   char mLabel[kMaxLabelLength + 1] = {};
   char mGroup[kMaxGroupLength + 1] = {};
+  // The display texts are written on whichever thread a name arrives (a received dump, a recall,
+  // text entry) and read by the editor as it draws: both sides copy under this lock.
+  mutable std::mutex mTextLock;
   HeapBuffer mValueTexts;
   MidiMapRecord* mMidiMap = nullptr;
 };

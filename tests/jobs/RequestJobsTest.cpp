@@ -228,9 +228,9 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
       SysExAddress address;
       address.deviceId = 4;
       // The synthesizer's global settings carry its own device id in byte 6.
-      Bytes answer = BuildGlobalDumpA(r.host.plug, address);
-      answer[kSysExDeviceIdOffset] = 4;
-      return {answer};
+      Bytes first = BuildGlobalDumpA(r.host.plug, address), second = BuildGlobalDumpB(r.host.plug, address);
+      first[kSysExDeviceIdOffset] = second[kSysExDeviceIdOffset] = 4;
+      return {first, second};
     };
     const int64_t start = r.host.clock.NowMs();
     ASSERT_TRUE(r.worker.Post(JobOf(18)));
@@ -242,6 +242,27 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
     EXPECT_EQ(r.host.LastStatus(), "Plug-in is ready to go!");
     EXPECT_EQ(r.host.connectPending.load(), 0);
     EXPECT_EQ(r.worker.globalsReceived.load(), 1);
+  }
+  {
+    // The first global message alone is no answer: the second one's settings never came.
+    Rig r;
+    r.host.connectPending = 1;
+    r.host.synthId = 4;
+    r.host.reply = [&](const Bytes& request) -> std::vector<Bytes>
+    {
+      if (request[kSysExTypeOffset] != kSysExDeviceIdRequest) return {};
+      Bytes first = BuildGlobalDumpA(r.host.plug, SysExAddress{0, 4});
+      first[kSysExDeviceIdOffset] = 4;
+      return {first};
+    };
+    const int64_t start = r.host.clock.NowMs();
+    ASSERT_TRUE(r.worker.Post(JobOf(18)));
+    ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+    EXPECT_EQ(r.host.SentOfType(kSysExDeviceIdRequest).size(), 17u);
+    EXPECT_EQ(r.host.clock.NowMs() - start, 35 * 1000 + 16 * 500);
+    EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kNoResponseText);
+    EXPECT_EQ(r.worker.globalsReceived.load(), 0);
+    EXPECT_EQ(r.host.connectPending.load(), 0);
   }
   {
     Rig r;

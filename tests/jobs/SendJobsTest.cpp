@@ -5,6 +5,8 @@
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
 #include "link/DeviceSender.h"
+#include "link/GlobalDump.h"
+#include "link/PerformanceDump.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +62,9 @@ TEST(SendJobs, APartProgramGoesOutAsItsTwoMessagesPaced)
   EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x00, 296}, {0x1E, 98}}));
   for (const Bytes& m : r.host.Sent())
     EXPECT_EQ(m[8], 3);
+  // The program's name, as sent, is the project's name of part 4 (name slot 4).
+  EXPECT_EQ(r.host.ProjectNames(),
+            (std::vector<std::pair<int, std::string>>{{4, std::string(16, ' ')}}));
   ExpectSevenBitData(r.host.Sent());
   EXPECT_EQ(r.host.SendTimes(), (std::vector<int64_t>{start, start + 150}));
   EXPECT_EQ(r.host.clock.NowMs() - start, 300);
@@ -140,4 +145,57 @@ TEST(SendJobs, GlobalsWaitTwiceTheDelayAndACancelStopsTheRest)
   ASSERT_TRUE(RunJob(silent.worker, silent.Job(1)));
   EXPECT_EQ(silent.host.StatusTexts(),
             (std::vector<std::string>{DeviceSender::kSetMidiFirst, DeviceSender::kSetMidiFirst}));
+}
+
+// What the synthesizer sent goes back as it came: the bytes of the performance and the global
+// settings that no parameter carries (its own settings) are those it last sent, not zeros.
+TEST(SendJobs, ThePerformanceAndGlobalsGoBackWithTheSynthesizersOwnBytes)
+{
+  SendRig r;
+  const SysExAddress address{0, 15};
+  Bytes vocoder = BuildPerformanceType1B(r.host.plug, address);
+  Bytes parts = BuildPerformanceParts(r.host.plug, address);
+  Bytes first = BuildGlobalDumpA(r.host.plug, address), second = BuildGlobalDumpB(r.host.plug, address);
+  for (size_t i = 16; i < 24; ++i)
+    vocoder[i] = uint8_t(0x20 + i);
+  for (size_t i = 328; i < 472; ++i)
+    parts[i] = uint8_t(i & 0x7F);
+  parts[8 + 15] = 0x3C; // field 15 of part 0, not read
+  first[100] = 0x33;
+  second[200] = 0x44;
+  for (Bytes* m : {&vocoder, &parts, &first, &second})
+    (*m)[kSysExDeviceIdOffset] = 15;
+
+  r.worker.ArmReceive(false);
+  r.worker.ReceiveSysExMessage(vocoder.data(), vocoder.size(), true);
+  r.worker.ReceiveSysExMessage(parts.data(), parts.size(), true);
+  r.worker.EndReceive();
+  r.host.connectPending = 1;
+  r.worker.ReceiveSysExMessage(first.data(), first.size(), true);
+  r.worker.ReceiveSysExMessage(second.data(), second.size(), true);
+  r.host.connectPending = 0;
+
+  r.host.plug.ParameterAt(kMultiName)->AddValueText(0, "Back Again");
+  r.host.sendGlobalsFirst = 1;
+  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  // The name the synthesizer now holds is the project's performance name.
+  ASSERT_FALSE(r.host.ProjectNames().empty());
+  EXPECT_EQ(r.host.ProjectNames().back(), (std::pair<int, std::string>(0, "Back Again      ")));
+  std::vector<Bytes> sent = r.host.Sent();
+  ASSERT_EQ(sent.size(), 5u);
+  for (Bytes& m : sent)
+    m[kSysExDeviceIdOffset] = 15; // the device id the job addresses is not the point here
+  EXPECT_EQ(sent[0], first) << ByteDifferences(sent[0], first);
+  EXPECT_EQ(sent[1], second) << ByteDifferences(sent[1], second);
+  EXPECT_EQ(sent[3], vocoder) << ByteDifferences(sent[3], vocoder);
+  EXPECT_EQ(sent[4], parts) << ByteDifferences(sent[4], parts);
+
+  // Stored into a slot, the performance keeps them too.
+  r.host.performanceMode = 1;
+  r.librarian.SetMode(PatchLibrarian::kPerformances);
+  const LibrarianSlot slot = r.StoreInto(2, r.Job(0, 0, true));
+  ASSERT_EQ(slot.messages.size(), 3u);
+  ASSERT_EQ(slot.messages[2].size(), 475u);
+  EXPECT_EQ(slot.messages[2][330], parts[328]);
+  EXPECT_EQ(slot.messages[1][18], vocoder[16]);
 }

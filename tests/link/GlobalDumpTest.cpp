@@ -126,11 +126,16 @@ TEST(GlobalDump, BreathSensingAndLocalControlShareByte9)
     return std::tuple<double, double, int>(plug.Value(kGlobalBreathSensing), plug.Value(kGlobalLocalControl),
                                            r.localControlOn);
   };
-  EXPECT_EQ(read(0x54), std::make_tuple(4.0, 0.0, 1));
-  EXPECT_EQ(read(5), std::make_tuple(5.0, 1.0, 0)); // remainder 5, held to the range 0 - 1
-  EXPECT_EQ(read(40), std::make_tuple(10.0, 1.0, 0));
-  EXPECT_EQ(read(0), std::make_tuple(5.0, 1.0, 0));
-  EXPECT_EQ(read(127), std::make_tuple(4.0, 1.0, 0)); // 80 + 47
+  // Remainder 0 is local control on (1, "On"), 4 off (0, "Off"); the owner's byte says on for 1
+  // only, as the change handler reads the switch.
+  EXPECT_EQ(read(0x54), std::make_tuple(4.0, 0.0, 0));
+  EXPECT_EQ(read(5), std::make_tuple(5.0, 1.0, 1)); // remainder 5, held to the range 0 - 1
+  EXPECT_EQ(read(40), std::make_tuple(10.0, 1.0, 1));
+  EXPECT_EQ(read(0), std::make_tuple(5.0, 1.0, 1));
+  EXPECT_EQ(read(127), std::make_tuple(4.0, 1.0, 1)); // 80 + 47
+  EXPECT_TRUE(LocalControlIsOn(1));
+  EXPECT_FALSE(LocalControlIsOn(0));
+  EXPECT_FALSE(LocalControlIsOn(5));
 
   plug.Set(kGlobalBreathSensing, 4);
   plug.Set(kGlobalLocalControl, 0);

@@ -123,6 +123,59 @@ TEST(PerformanceDump, ValidMessagesSurviveParseAndBuild)
   }
 }
 
+// The synthesizer's settings the editor does not show (vocoder bytes 16 - 23, the unread fields of
+// the parts message, its bits 5-4 of field 33 and bytes 328 - 471) go back as they came when the
+// received message is given; a setting changed in the editor still goes out changed.
+TEST(PerformanceDump, BytesNoRowWritesComeBackFromTheReceivedMessage)
+{
+  DumpTestPlug plug;
+  std::mt19937 random(29);
+  auto any = [&](int lo, int hi) { return uint8_t(std::uniform_int_distribution<int>(lo, hi)(random)); };
+  for (int round = 0; round < 20; ++round)
+  {
+    RandomPerformance m = RandomMessages(random);
+    for (size_t i = 16; i < 24; ++i)
+      m.vocoder[i] = any(1, 127);
+    for (int p = 0; p < 8; ++p)
+    {
+      const size_t b = 8 + 40 * size_t(p);
+      for (int k : {15, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 38, 39})
+        m.parts[b + size_t(k)] = any(1, 127);
+      m.parts[b + 33] |= 0x30;
+    }
+    for (size_t i = 328; i < 472; ++i)
+      m.parts[i] = any(1, 127);
+    // Each built right after it is read (the parts message's chorus bytes may change the common
+    // message's chorus types).
+    ASSERT_TRUE(Parse(plug, m.common).Taken());
+    Bytes built = BuildPerformanceCommon(plug, {0, 15}, &m.common);
+    EXPECT_EQ(built, m.common) << ByteDifferences(built, m.common);
+    ASSERT_TRUE(Parse(plug, m.vocoder).Taken());
+    built = BuildPerformanceType1B(plug, {0, 15}, &m.vocoder);
+    EXPECT_EQ(built, m.vocoder) << ByteDifferences(built, m.vocoder);
+    ASSERT_TRUE(Parse(plug, m.parts).Taken());
+    built = BuildPerformanceParts(plug, {0, 15}, &m.parts);
+    EXPECT_EQ(built, m.parts) << ByteDifferences(built, m.parts);
+
+    // Nothing received: the bytes no row writes are the template's (0).
+    EXPECT_EQ(BuildPerformanceParts(plug, {0, 15})[400], 0);
+    EXPECT_EQ(BuildPerformanceType1B(plug, {0, 15})[20], 0);
+
+    // An edited setting goes out as edited, its neighbours as received.
+    plug.Set(kMultiPartSwitch2 + 3, plug.Value(kMultiPartSwitch2 + 3) == 0 ? 1 : 0);
+    built = BuildPerformanceParts(plug, {0, 15}, &m.parts);
+    const size_t at = 8 + 40 * 3 + 33;
+    EXPECT_EQ(built[at], m.parts[at] ^ 0x02);
+    built[at] = m.parts[at];
+    EXPECT_EQ(built, m.parts) << ByteDifferences(built, m.parts);
+
+    // A received message of another type or length gives nothing.
+    EXPECT_EQ(BuildPerformanceParts(plug, {0, 15}, &m.common)[400], 0);
+    Bytes shorter(m.vocoder.begin(), m.vocoder.end() - 1);
+    EXPECT_EQ(BuildPerformanceType1B(plug, {0, 15}, &shorter)[20], 0);
+  }
+}
+
 TEST(PerformanceDump, FrameAndDataBytesBelow0x80AtAnyValue)
 {
   DumpTestPlug plug;

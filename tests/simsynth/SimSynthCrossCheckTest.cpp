@@ -1,7 +1,9 @@
 // Two independent readings of the dump formats checked against each other: the simulated
 // synthesizer's generated dumps read by the plug-in's parsers and written back by its builders.
-// Every byte that carries a parameter must come back as it went in; where the formats state that
-// a byte is rebuilt otherwise, the exception is named here.
+// Every byte that carries a parameter must come back as it went in, and so must the bytes that carry
+// none (the simulator fills them, as a used synthesizer would): a rebuilt performance or global
+// message keeps them from the message received. Where the formats state that a byte is rebuilt
+// otherwise, the exception is named here.
 #include "link/DumpForms.h"
 #include "tests/config/ConfigTestSupport.h"
 #include "tests/support/DumpTestPlug.h"
@@ -91,16 +93,16 @@ TEST(SimSynthCrossCheck, PerformancesReadAndWrittenBackByThePlugin)
 {
   const Samples s = Collect();
   const auto common = Disagreements(s.perf, ParsePerformanceCommon,
-                                    [](IEffectBase& plug, const SimBytes&)
-                                    { return BuildPerformanceCommon(plug, kAddress); });
+                                    [](IEffectBase& plug, const SimBytes& m)
+                                    { return BuildPerformanceCommon(plug, kAddress, &m); });
   EXPECT_TRUE(common.empty()) << "performance common differs at " << Describe(common);
   const auto vocoder = Disagreements(s.perfB, ParsePerformanceType1B,
-                                     [](IEffectBase& plug, const SimBytes&)
-                                     { return BuildPerformanceType1B(plug, kAddress); });
+                                     [](IEffectBase& plug, const SimBytes& m)
+                                     { return BuildPerformanceType1B(plug, kAddress, &m); });
   EXPECT_TRUE(vocoder.empty()) << "performance vocoder differs at " << Describe(vocoder);
   const auto parts =
       Disagreements(s.perfParts, ParsePerformanceParts,
-                    [](IEffectBase& plug, const SimBytes&) { return BuildPerformanceParts(plug, kAddress); });
+                    [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceParts(plug, kAddress, &m); });
   EXPECT_TRUE(parts.empty()) << "performance parts differs at " << Describe(parts);
 }
 
@@ -109,11 +111,11 @@ TEST(SimSynthCrossCheck, GlobalSettingsReadAndWrittenBackByThePlugin)
   const Samples s = Collect();
   const auto a =
       Disagreements(s.globalA, ParseGlobalDumpA,
-                    [](IEffectBase& plug, const SimBytes&) { return BuildGlobalDumpA(plug, kAddress); });
+                    [](IEffectBase& plug, const SimBytes& m) { return BuildGlobalDumpA(plug, kAddress, &m); });
   EXPECT_TRUE(a.empty()) << "first global message differs at " << Describe(a);
   const auto b =
       Disagreements(s.globalB, ParseGlobalDumpB,
-                    [](IEffectBase& plug, const SimBytes&) { return BuildGlobalDumpB(plug, kAddress); });
+                    [](IEffectBase& plug, const SimBytes& m) { return BuildGlobalDumpB(plug, kAddress, &m); });
   // Byte 22 reads its program-change switch from two bits (01, 10 and 11 all mean on), so the
   // builder's one form of it need not be the synthesizer's; its reading is checked below.
   EXPECT_EQ(b, std::set<size_t>({22})) << "second global message differs at " << Describe(b);
@@ -281,16 +283,16 @@ TEST(SimSynthCrossCheck, GeneratedValuesLieWithinTheEditorsRanges)
     }
     const auto perf = synth.PerformanceEdit();
     roundTrip({{"performance common", perf[0], ParsePerformanceCommon,
-                [](IEffectBase& plug, const SimBytes&) { return BuildPerformanceCommon(plug, kAddress); }},
+                [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceCommon(plug, kAddress, &m); }},
                {"performance vocoder", perf[1], ParsePerformanceType1B,
-                [](IEffectBase& plug, const SimBytes&) { return BuildPerformanceType1B(plug, kAddress); }},
+                [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceType1B(plug, kAddress, &m); }},
                {"performance parts", perf[2], ParsePerformanceParts,
-                [](IEffectBase& plug, const SimBytes&) { return BuildPerformanceParts(plug, kAddress); }}});
+                [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceParts(plug, kAddress, &m); }}});
     const auto globals = synth.Globals();
     roundTrip({{"first global message", globals[0], ParseGlobalDumpA,
-                [](IEffectBase& plug, const SimBytes&) { return BuildGlobalDumpA(plug, kAddress); }},
+                [](IEffectBase& plug, const SimBytes& m) { return BuildGlobalDumpA(plug, kAddress, &m); }},
                {"second global message", globals[1], ParseGlobalDumpB,
-                [](IEffectBase& plug, const SimBytes&) { return BuildGlobalDumpB(plug, kAddress); }}});
+                [](IEffectBase& plug, const SimBytes& m) { return BuildGlobalDumpB(plug, kAddress, &m); }}});
   }
   // Byte 22's program-change switch has three forms of "on" (see above).
   EXPECT_EQ(changed["second global message"], std::set<size_t>({22}));

@@ -281,3 +281,64 @@ TEST(ReceiveDispatch, TheHandshakeTakesTheAnsweringDeviceIdAndItsGlobalSettings)
   EXPECT_EQ(r.worker.replyComplete.load(), 1);
   EXPECT_EQ(BuildGlobalDumpB(r.host.plug, SysExAddress{0, 3}, &global), global);
 }
+
+// The handshake's answer is both global messages: the first alone leaves it waiting (the second's
+// local control, trims, pedal and switches are still to come), the second completes it.
+TEST(ReceiveDispatch, OnlyTheSecondGlobalMessageCompletesTheHandshake)
+{
+  Receiver source;
+  source.Scramble(5);
+  source.host.plug.Set(kGlobalMasterTune, 33);
+  source.host.plug.Set(kGlobalAudioIn1Trim, 7);
+  const Bytes first = BuildGlobalDumpA(source.host.plug, SysExAddress{0, 3});
+  const Bytes second = BuildGlobalDumpB(source.host.plug, SysExAddress{0, 3});
+
+  Receiver r;
+  r.host.connectPending = 1;
+  r.Receive(first);
+  EXPECT_EQ(r.host.plug.Value(kGlobalMasterTune), 33.0);
+  EXPECT_EQ(r.worker.replyComplete.load(), 0);
+  EXPECT_EQ(r.worker.globalsReceived.load(), 0);
+  r.Receive(second);
+  EXPECT_EQ(r.host.plug.Value(kGlobalAudioIn1Trim), 7.0);
+  EXPECT_EQ(r.worker.replyComplete.load(), 1);
+  EXPECT_EQ(r.worker.globalsReceived.load(), 1);
+  // Both are kept for the next send of the global settings.
+  EXPECT_EQ(r.worker.Received().Last(kSysExGlobalSettings), first);
+  EXPECT_EQ(r.worker.Received().Last(kSysExGlobalSettings2), second);
+}
+
+// A received performance selects its part for the owner too (later requests and texts address
+// it); received names go to the project's names, the performance's as name 0, a part's program's
+// as name part + 1.
+TEST(ReceiveDispatch, AReceivedPerformanceSelectsItsPartAndNamesGoToTheProject)
+{
+  Receiver source;
+  source.Scramble(6);
+  source.host.plug.Set(kQuickTab, 5);
+  source.host.plug.ParameterAt(kMultiName)->AddValueText(0, "Stage Split");
+  source.host.plug.ParameterAt(kPatchName + 2)->AddValueText(0, "Warm Brass");
+
+  Receiver r;
+  r.host.selectedPart = 1;
+  r.worker.ArmReceive(false);
+  r.Receive(BuildProgramDump(source.host.plug, 2, kAddress));
+  r.Receive(BuildProgramDumpB(source.host.plug, 2, kAddress));
+  EXPECT_EQ(r.host.selectedPart.load(), 1) << "a program selects no part";
+  const Bytes common = BuildPerformanceCommon(source.host.plug, kAddress);
+  r.Receive(common);
+  EXPECT_EQ(r.host.plug.Value(kQuickTab), 5.0);
+  EXPECT_EQ(r.host.selectedPart.load(), 5);
+  r.Receive(BuildPerformanceType1B(source.host.plug, kAddress));
+  r.Receive(BuildPerformanceParts(source.host.plug, kAddress));
+  EXPECT_EQ(r.host.ProjectNames(), (std::vector<std::pair<int, std::string>>{{3, "Warm Brass      "},
+                                                                             {0, "Stage Split     "}}));
+  EXPECT_EQ(r.worker.Received().Last(kSysExPerformanceEditBuffer), common);
+
+  // Not received into the editor (no reception on): no name, no part.
+  Receiver idle;
+  idle.Receive(common);
+  EXPECT_TRUE(idle.host.ProjectNames().empty());
+  EXPECT_EQ(idle.host.selectedPart.load(), 0);
+  EXPECT_TRUE(idle.worker.Received().Last(kSysExPerformanceEditBuffer).empty());
+}

@@ -61,6 +61,16 @@ public:
   void LibrarianSlotReceived() override { ++slotsReceived; }
   void RefreshMainView() override { ++mainViewRefreshes; }
   void FinishReceive() override { ++receptionsFinished; }
+  void StoreProjectName(int slot, const std::string& name) override
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    projectNames.emplace_back(slot, name);
+  }
+  std::vector<std::pair<int, std::string>> ProjectNames()
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    return projectNames;
+  }
 
   std::vector<bool> BusyEvents()
   {
@@ -79,6 +89,7 @@ public:
   std::function<void()> onBusy;
   std::vector<bool> busyEvents;
   std::vector<std::pair<std::string, std::string>> partTexts;
+  std::vector<std::pair<int, std::string>> projectNames;
   std::atomic<int> slotsReceived{0}, mainViewRefreshes{0}, receptionsFinished{0};
 };
 

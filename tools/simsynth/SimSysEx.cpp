@@ -239,8 +239,9 @@ SimBytes SimSysEx::GeneratePerformanceB(std::mt19937& random, uint8_t modelByte,
 {
   SimBytes m = Frame(kPerfEditB, modelByte, deviceId);
   FillRandom(m, random, 8);
+  // Bytes 16 - 23 carry settings of the synthesizer's own that the editor never shows: they hold
+  // whatever the rest of the message does.
   Apply(m, random, {{9, 18, 8}, {10, 28, 6}, {11, 111, 8}, {14, 96, 16}, {15, 0, 2}});
-  Zero(m, 16, 23);
   return m;
 }
 
@@ -251,30 +252,29 @@ SimBytes SimSysEx::GeneratePerformanceParts(std::mt19937& random, uint8_t modelB
   for (size_t p = 0; p < kParts; ++p)
   {
     const size_t at = 8 + 40 * p;
-    Apply(m, random, {{0, 0, 2}, {1, 0, 3}, {15, 0, 0}, {34, 76, 5}, {36, 0, 4}, {37, 0, 4}}, at);
-    Zero(m, at + 19, at + 32);
-    Zero(m, at + 38, at + 39);
-    // Bits 5-4 unused.
-    m[at + 33] &= 0x4F;
+    // Fields 15, 19 to 32, 38 and 39, bits 5-4 of field 33 and bytes 328 to 471 are the
+    // synthesizer's own settings, left random: an editor must send them back as they came.
+    Apply(m, random, {{0, 0, 2}, {1, 0, 3}, {34, 76, 5}, {36, 0, 4}, {37, 0, 4}}, at);
   }
-  Zero(m, 328, 471);
   return m;
 }
 
 SimBytes SimSysEx::GenerateGlobalA(std::mt19937& random, uint8_t modelByte, uint8_t deviceId)
 {
   SimBytes m = Frame(kGlobalA, modelByte, deviceId);
-  Apply(m, random, {{10, 0, 128}, {11, 0, 128}, {14, 105, 8}, {15, 0, 128}});
+  // Most bytes are settings the editor does not show: random, as they would be on a used synthesizer.
+  FillRandom(m, random, 8);
+  Apply(m, random, {{14, 105, 8}});
   return m;
 }
 
 SimBytes SimSysEx::GenerateGlobalB(std::mt19937& random, uint8_t modelByte, uint8_t deviceId)
 {
   SimBytes m = Frame(kGlobalB, modelByte, deviceId);
+  // Most bytes and bits are settings the editor does not show: random, as on a used synthesizer.
+  FillRandom(m, random, 8);
   // Breath sensing in steps of 8; local control off adds 4.
   m[9] = uint8_t(kBreathSteps[Pick(random, kBreathSteps.size())] + 4 * Pick(random, 2));
-  m[10] = uint8_t(Pick(random, 8) << 4);
-  Apply(m, random,
-        {{20, 11, 4}, {22, 0, 32}, {24, 0, 16}, {25, 0, 128}, {26, 0, 128}, {34, 56, 16}, {35, 56, 16}});
+  Apply(m, random, {{20, 11, 4}, {34, 56, 16}, {35, 56, 16}});
   return m;
 }
