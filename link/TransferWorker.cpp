@@ -374,6 +374,12 @@ LibrarianSlot TransferWorker::RecordSlot(DumpKind kind)
   return copy;
 }
 
+std::vector<uint8_t> TransferWorker::ReceivedGlobals(int which)
+{
+  std::lock_guard<std::mutex> lock(mReceiveMutex);
+  return which == 0 || which == 1 ? mReceivedGlobals[size_t(which)] : std::vector<uint8_t>();
+}
+
 void TransferWorker::ArmReceive(bool intoLibrarian)
 {
   mHost.requestProcessed = 0;
@@ -460,9 +466,18 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     const DumpContext context = mTransferHost.CurrentDumpContext();
     IEffectBase& plug = mTransferHost.DumpPlug();
     DumpResult result = ParseGlobalDumpA(plug, bytes, size, context);
-    if (result.status == DumpStatus::NotThisType) result = ParseGlobalDumpB(plug, bytes, size, context);
+    int which = 0;
+    if (result.status == DumpStatus::NotThisType)
+    {
+      result = ParseGlobalDumpB(plug, bytes, size, context);
+      which = 1;
+    }
     if (result.Taken())
     {
+      {
+        std::lock_guard<std::mutex> lock(mReceiveMutex);
+        mReceivedGlobals[size_t(which)].assign(bytes, bytes + size);
+      }
       if (result.localControlOn >= 0) mHost.localControlOn = uint8_t(result.localControlOn);
       globalsReceived = 1;
       replyComplete = 1;
