@@ -8,6 +8,7 @@
 #include "librarian/BankEditPopupMenu.h"
 #include "librarian/ProgramNumberPopupMenu.h"
 #include "link/GlobalDump.h"
+#include "link/PerformanceDump.h"
 #include "link/ProgramDump.h"
 #include "tests/support/EndToEndRig.h"
 #include "tests/support/SimSynthProcess.h"
@@ -131,7 +132,11 @@ protected:
     if (!dataDir.empty()) std::filesystem::remove_all(dataDir);
   }
 
-  std::vector<std::string> SimLog() { return SimAnswerLines(sim, "LOG"); }
+public:
+  std::vector<std::string> Log() { return SimAnswerLines(sim, "LOG"); }
+
+protected:
+  std::vector<std::string> SimLog() { return Log(); }
   bool Heard(const std::string& start) { return !HeardStarting(SimLog(), start).empty(); }
   std::vector<std::string> SimBank(int bankCode) { return SimAnswerLines(sim, "BANK " + std::to_string(bankCode)); }
 
@@ -224,58 +229,91 @@ protected:
 };
 } // namespace
 
-// A knob whose setting no controller or NRPN carries: once it has settled, the part's program goes
-// to the synthesizer's edit buffer, which then holds the knob's value where the program keeps it.
+namespace
+{
+// Where a dump keeps a parameter: the message type, the row, and the offset of its block.
+struct Place
+{
+  uint8_t type = 0;
+  const DumpField* row = nullptr;
+  size_t block = 0;
+};
+} // namespace
+
+// Turns the knob of a parameter that no controller or NRPN carries, twice: within a second of
+// letting go, the dump that holds it reaches the synthesizer's edit buffer, which then holds the
+// knob's value where the dump keeps it.
+static void TurnAndExpectInEditBuffer(RoutesEndToEnd& t, EditorOnScreen& editor, vsthost::VstHost& host,
+                                      const IControl& knob, int param, const Place& place, const std::string& stored)
+{
+  char start[40];
+  std::snprintf(start, sizeof start, "IN F0 00 20 29 01 24 03 %02X ", place.type);
+  for (int dy : {40, -24})
+  {
+    const size_t before = t.Log().size();
+    editor.Drag(CentreX(knob.Rect()), CentreY(knob.Rect()), dy);
+    const auto released = std::chrono::steady_clock::now();
+    SimBytes message;
+    const bool arrived = editor.PumpUntil(
+        [&]
+        {
+          const std::vector<std::string> log = t.Log();
+          for (size_t i = before; i + 1 < log.size(); ++i)
+            if (log[i].rfind(start, 0) == 0 && log[i + 1] == "NOTE stored: " + stored) message = LineBytes(log[i]);
+          return !message.empty();
+        },
+        10s);
+    const auto took = std::chrono::steady_clock::now() - released;
+    ASSERT_TRUE(arrived) << "the " << stored << " was not sent after a drag of " << dy;
+    EXPECT_LT(took, 1s) << "it arrived only after "
+                        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    ProgramChunk now;
+    ASSERT_TRUE(now.Parse(host.GetChunk(false)));
+    const int value = int(now.Value(param));
+    const DumpField& row = *place.row;
+    const size_t at = place.block + row.at;
+    ASSERT_LT(at, message.size());
+    EXPECT_EQ(((message[at] - row.bias) >> row.shift) & ((1 << row.width) - 1), value + row.add)
+        << "byte " << at << " of the stored message";
+  }
+}
+
 TEST_F(RoutesEndToEnd, AControlWithoutAMessageReachesTheEditBufferOnceItSettles)
 {
   const int param = kOscillator1Keyfollow; // part 1's
   ASSERT_EQ(reference->Plug().Routes()->Settled().CarrierOf(param), SettledEdits::Carrier::kProgram);
-  const DumpField* row = nullptr;
+  Place place{SimSysEx::kProgramEdit};
   for (const DumpField& field : ProgramDumpFields())
-    if (field.param == param && !row) row = &field;
-  ASSERT_NE(row, nullptr) << "the program does not hold the parameter";
+    if (field.param == param && !place.row) place.row = &field;
+  ASSERT_NE(place.row, nullptr) << "the program does not hold the parameter";
 
   ASSERT_NO_FATAL_FAILURE(ShowPage(2));
   const IControl* knob = Visible(param);
   ASSERT_NE(knob, nullptr) << "no control of oscillator 1's key follow on the page";
+  TurnAndExpectInEditBuffer(*this, *editor, host, *knob, param, place, "program edit buffer of part 0");
+}
 
-  const std::string program = "F0 00 20 29 01 24 03 00 00 ";
-  for (int dy : {40, -24})
-  {
-    const size_t before = SimLog().size();
-    editor->Drag(CentreX(knob->Rect()), CentreY(knob->Rect()), dy);
-    ProgramChunk now;
-    ASSERT_TRUE(now.Parse(host.GetChunk(false)));
-    const int value = int(now.Value(param));
-    // Within a second of letting go, the edit buffer holds it.
-    const auto released = std::chrono::steady_clock::now();
-    SimBytes stored;
-    const bool arrived = editor->PumpUntil(
-        [&]
-        {
-          const std::vector<std::string> log = SimLog();
-          for (size_t i = before; i + 1 < log.size(); ++i)
-            if (log[i].rfind("IN " + program, 0) == 0 && log[i + 1] == "NOTE stored: program edit buffer of part 0")
-              stored = LineBytes(log[i]);
-          return !stored.empty() && ProgramChunk().Parse(host.GetChunk(false));
-        },
-        10s);
-    const auto took = std::chrono::steady_clock::now() - released;
-    ASSERT_TRUE(arrived) << "part 1's program did not reach the edit buffer after a drag of " << dy;
-    EXPECT_LT(took, 1s) << "the program arrived only after "
-                        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
-    ASSERT_EQ(stored.size(), SimSysEx::SizeOfType(SimSysEx::kProgramEdit));
-    ASSERT_TRUE(now.Parse(host.GetChunk(false)));
-    EXPECT_EQ(int(now.Value(param)), value) << "the knob moved after it settled";
-    const int mask = (1 << row->width) - 1;
-    EXPECT_EQ(((stored[row->at] - row->bias) >> row->shift) & mask, value + row->add)
-        << "byte " << row->at << " of the stored program";
-  }
+TEST_F(RoutesEndToEnd, AMultiModeControlWithoutAMessageReachesThePerformanceOnceItSettles)
+{
+  const int param = kFXMultiDelaySend; // part 1's, on the mixer strip
+  ASSERT_EQ(reference->Plug().Routes()->Settled().CarrierOf(param), SettledEdits::Carrier::kPerformance);
+  Place place;
+  for (const DumpField& field : PerformancePartsFields())
+    if (field.param == param && !place.row) place = {SimSysEx::kPerfEditParts, &field, kPerformancePartsBlock};
+  for (const DumpField& field : PerformancePartFields())
+    if (field.param == param && !place.row) place = {SimSysEx::kPerfEdit, &field, kPerformancePartBlock};
+  ASSERT_NE(place.row, nullptr) << "the performance does not hold the parameter";
+
+  ASSERT_NO_FATAL_FAILURE(ShowPage(0));
+  const IControl* knob = Visible(param);
+  ASSERT_NE(knob, nullptr) << "no control of part 1's delay send on the multi page";
+  TurnAndExpectInEditBuffer(*this, *editor, host, *knob, param, place, "performance edit buffer");
 }
 
 // The slot menu on the library page: the synthesizer's slot received into the selected slot, the
-// editor's program stored into the next and the initial program into the one after; written into a
-// bank of the synthesizer, each arrives as it should. The editor's program sent to the edit buffer
+// editor's program stored into the next, the initial program into the one after and the
+// synthesizer's edit buffer into the next; written into a bank of the synthesizer, each arrives as
+// it should. The editor's program sent to the edit buffer
 // is the stored one in edit form.
 TEST_F(RoutesEndToEnd, TheSlotMenuReceivesStoresInitialisesAndSendsThroughTheSynthesizer)
 {
@@ -297,6 +335,13 @@ TEST_F(RoutesEndToEnd, TheSlotMenuReceivesStoresInitialisesAndSendsThroughTheSyn
   ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Up", "Return"}, settleMenu));
   ASSERT_NO_FATAL_FAILURE(SelectLeftCell(7));
   ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Return"}, settleMenu));
+  // Receive Edit Buffer into Slot, slot 9: the synthesizer's program of part 1.
+  ASSERT_NO_FATAL_FAILURE(SelectLeftCell(8));
+  size_t asked = SimLog().size();
+  ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Up", "Up", "Return"},
+                     [&] { return FirstIndexOf(SimLog(), "IN F0 00 20 29 01 24 03 08 F7", asked) < SimLog().size(); }))
+      << "the edit buffer was not asked for";
+  ASSERT_TRUE(WaitForStatus("Data request completed!")) << "the edit buffer request did not complete";
 
   // Send Current Program to Hardware: part 1's program in edit form.
   const size_t before = SimLog().size();
@@ -325,6 +370,12 @@ TEST_F(RoutesEndToEnd, TheSlotMenuReceivesStoresInitialisesAndSendsThroughTheSyn
   const std::vector<SimBytes> initial = SimSlot(8, 7);
   ASSERT_EQ(initial.size(), 2u);
   EXPECT_EQ(std::string(initial[0].begin() + 10, initial[0].begin() + 26), "Init Program    ");
+
+  const std::vector<SimBytes> editBuffer = SimSlot(8, 8), part = same.PartProgram(0);
+  ASSERT_EQ(editBuffer.size(), 2u);
+  ASSERT_EQ(part.size(), 2u);
+  EXPECT_EQ(SimSysEx::ToEdit(editBuffer[0], 0), part[0]) << "slot 9 is not the synthesizer's part 1";
+  EXPECT_EQ(SimSysEx::ToEdit(editBuffer[1], 0), part[1]);
 }
 
 // The same in performance mode: a performance received from bank B, the editor's performance stored
