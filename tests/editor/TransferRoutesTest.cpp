@@ -169,3 +169,29 @@ TEST(TransferRoutes, ASelectedProgramComesIntoTheEditorAndALockedPartGoesBackAft
     EXPECT_EQ(r.host.deferredJob7.load(), 0);
   }
 }
+
+// Another part's program chosen: the synthesizer answers requests with its selected part only, so
+// nothing is asked for; a part with a locked section goes back whole, one without stays as it is.
+TEST(TransferRoutes, AnotherPartsProgramIsSelectedAndALockedOneResent)
+{
+  for (bool locked : {false, true})
+  {
+    SCOPED_TRACE(locked ? "locked" : "unlocked");
+    RoutesRig r;
+    r.host.Set(kMultiPartMIDICh + 3, 5);
+    r.host.Set(kMultiPartPatch + 3, 17);
+    r.host.Set(kSectionLockOsc2 + 3, locked ? 1 : 0);
+    r.routes.ParameterChanged(kMultiPartPatch + 3);
+    r.routes.IdleTick();
+    ASSERT_NO_FATAL_FAILURE(r.ProcessUntilIdle());
+    EXPECT_EQ(r.Kinds(), (std::vector<int>{0xB5, 0xB5, 0xB5, 0xC5}));
+    EXPECT_EQ(r.host.deferredJob7.load(), 0);
+    ASSERT_EQ(r.host.posted.size(), locked ? 1u : 0u);
+    if (locked)
+    {
+      EXPECT_EQ(r.host.posted[0].code, 2);
+      EXPECT_EQ(r.host.posted[0].partOrSlot, 3);
+      EXPECT_FALSE(r.host.posted[0].storeFlag);
+    }
+  }
+}
