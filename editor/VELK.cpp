@@ -4,6 +4,7 @@
 #include "editor/PageSelection.h"
 #include "editor/PatchManager.h"
 #include "editor/PortRecall.h"
+#include "editor/TransferRoutes.h"
 #include "editor/WriteBuildLog.h"
 #include "framework/controls/IContactControl.h"
 #include "framework/controls/ITextControl.h"
@@ -88,6 +89,7 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
   }
   if (mConfig) mCategoryNames = mConfig->GetValueList("categoryName");
   mWorker = std::make_unique<TransferWorker>(*this, *this);
+  mRoutes = std::make_unique<TransferRoutes>(*this, *this, *mWorker);
 
   FillEmptyPresets("-", 64);
   editorReady = 1;
@@ -278,6 +280,7 @@ VELK::~VELK()
   CloseMidiPorts(); // no input handler may run while the object is torn down
   // Its jobs use everything below: cancelled, their sleeps ended, its threads joined first.
   if (mWorker) mWorker->Shutdown();
+  mRoutes.reset();
   mWorker.reset();
   mPatchManager.reset();
   // The release pass drops this editor's cached bitmaps; the reader (which detaches its MIDI map
@@ -328,6 +331,7 @@ void VELK::HandleParameterChange(int index)
   }
   if (index == kDeviceOutSelection || index == kDeviceInSelection) SelectPortFromMenu(index);
   SendParamToHardware(index);
+  if (mRoutes) mRoutes->ParameterChanged(index);
 }
 
 // The device menus: the chosen entry's text is the port's name, entry 0 ("Select MIDI Device")
@@ -460,6 +464,7 @@ void VELK::ProcessBlockDouble(double**, double**, int frames)
                        });
   sender.DimActivityLights();
   if (mWorker) mWorker->PostFromAudioBlock(info.playing);
+  if (mRoutes) mRoutes->Tick();
 }
 
 double VELK::ParamValue(int index)
@@ -742,7 +747,7 @@ void VELK::LibrarianSelectProgram(int bank, int program)
   const int part = selectedPart.load();
   SetParamInEditor(kMultiPartBank + part, bank);
   SetParamInEditor(kMultiPartPatch + part, program);
-  HandleParameterChange(kMultiPartBank + part);
+  // One change handler run selects both on the synthesizer.
   HandleParameterChange(kMultiPartPatch + part);
 }
 
@@ -759,6 +764,16 @@ int VELK::LibrarianPartProgram()
 void VELK::LibrarianStatus(const std::string& text)
 {
   SetStatusText(text);
+}
+
+void VELK::OnEditorIdle()
+{
+  if (mRoutes) mRoutes->IdleTick();
+}
+
+void VELK::LibrarianTransfer(Transfer transfer, int bank)
+{
+  if (mRoutes) mRoutes->Transfer(transfer, bank);
 }
 
 // ---- editor core: project recall of the MIDI ports ----

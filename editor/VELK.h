@@ -29,6 +29,7 @@ class PatchLibrarian;
 class PatchManager;
 class PortRecall;
 class ProgressIndicator;
+class TransferRoutes;
 class TransferWorker;
 
 // The main plug-in class: one object per AEffect handed to a host. It owns what the other
@@ -81,6 +82,8 @@ public:
   // Besides the base's work: All Notes Off to every enabled part at the next block with an output.
   void ResetProcessing() override;
   void HandleSecondaryParameterChange(int index) override;
+  // The transfers' waiting work, away from the parameter lock.
+  void OnEditorIdle() override;
   void SendParamToHardware(int index);
   // Short messages from the synthesizer (MIDI input thread) and the host (processing thread).
   void HandleMidiMessage(IMidiMessage* message, bool fromDevice) override;
@@ -129,8 +132,17 @@ public:
   void PrepareEditBufferReceive() override;
   void CancelEditBufferReceive() override;
   void ProgramChangeReceived(bool consumedByLibrarian) override;
-  void OnEditorOpened() override { mEditorOpen = true; }
-  void OnEditorClosing() override { mEditorOpen = false; }
+  // The UI-update flag follows the editor: the initial-slot jobs run only while it shows their result.
+  void OnEditorOpened() override
+  {
+    mEditorOpen = true;
+    uiUpdate = 1;
+  }
+  void OnEditorClosing() override
+  {
+    mEditorOpen = false;
+    uiUpdate = 0;
+  }
   std::string StatusText();
   std::string MidiDisplayText();
 
@@ -190,6 +202,8 @@ public:
   int LibrarianPartBank() override;
   int LibrarianPartProgram() override;
   void LibrarianStatus(const std::string& text) override;
+  void LibrarianTransfer(Transfer transfer, int bank) override;
+  TransferRoutes* Routes() const { return mRoutes.get(); }
 
 private:
   // ---- editor core ----
@@ -210,6 +224,7 @@ private:
   void HideLayer(const std::string& name);
 
   std::unique_ptr<TransferWorker> mWorker;
+  std::unique_ptr<TransferRoutes> mRoutes; // posts to mWorker
   ProgressIndicator* mProgress = nullptr; // owned by the progress group
   std::vector<std::string> mCategoryNames;
   UISettings mUISettings;

@@ -22,4 +22,18 @@ public:
   virtual int LibrarianPartBank() = 0;
   virtual int LibrarianPartProgram() = 0;
   virtual void LibrarianStatus(const std::string& text) = 0;
+
+  // The transfers of the menus that concern the selected slot or the editor as a whole; `bank` is
+  // the synthesizer's bank (0-based) where the transfer names one.
+  enum class Transfer
+  {
+    kReceiveSlot,       // the synthesizer's slot of the selected number in the bank, into the selected slot
+    kReceiveEditBuffer, // the synthesizer's edit buffer (the selected part's program) into the selected slot
+    kStoreCurrent,      // the editor's program (selected part) or performance into the selected slot
+    kInitialiseSlot,    // the initial program, performance or pattern into the selected slot
+    kSendPart,          // the selected part's program to the synthesizer's edit buffer
+    kSendPerformance,   // the global settings, the eight part programs and the performance
+    kSendGlobals,       // the global settings
+  };
+  virtual void LibrarianTransfer(Transfer transfer, int bank) = 0;
 };

@@ -31,7 +31,7 @@ void PatchPanePopupMenu::Build(IMenu& top)
 {
   mMode = mLibrarian ? mLibrarian->GetMode() : PatchLibrarian::kPrograms;
   mReceive = mStore = nullptr;
-  mSendItem = -1;
+  mSendItem = mSendPerformanceItem = mSendGlobalsItem = -1;
   const int banks = BankCount(mMode);
   auto bankText = [&](const char* prefix, int bank)
   {
@@ -55,6 +55,12 @@ void PatchPanePopupMenu::Build(IMenu& top)
   top.AddSeparator();
   mSendItem = top.Count();
   top.AddItem("Send Selected Slot");
+  if (mSide != 0) return;
+  top.AddSeparator();
+  mSendPerformanceItem = top.Count();
+  top.AddItem("Send Current Performance");
+  mSendGlobalsItem = top.Count();
+  top.AddItem("Send Global Settings");
 }
 
 void PatchPanePopupMenu::Choose(IMenu* menu, int index)
@@ -66,4 +72,8 @@ void PatchPanePopupMenu::Choose(IMenu* menu, int index)
     host->LibrarianStoreBank(mSide, mMode, index);
   else if (menu == &TopMenu() && index == mSendItem && mView)
     mView->LoadCell(mSide, mView->SelectedCell(mSide));
+  else if (menu == &TopMenu() && index == mSendPerformanceItem && host)
+    host->LibrarianTransfer(ILibrarianHost::Transfer::kSendPerformance, 0);
+  else if (menu == &TopMenu() && index == mSendGlobalsItem && host)
+    host->LibrarianTransfer(ILibrarianHost::Transfer::kSendGlobals, 0);
 }

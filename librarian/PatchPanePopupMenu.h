@@ -7,7 +7,8 @@ class PatchLibrarian;
 
 // The menu of a librarian pane, for the kind of bank the librarian shows: receive a bank from
 // the synthesizer (left pane only, which received dumps fill), store the pane's bank into the
-// synthesizer's memory, and send the pane's selected slot.
+// synthesizer's memory, and send the pane's selected slot. The left pane's menu also sends the
+// editor's whole performance (global settings and part programs first) and the global settings.
 class PatchPanePopupMenu : public LibrarianPopupMenu
 {
 public:
@@ -30,6 +31,8 @@ private:
   IMenu* mReceive = nullptr;
   IMenu* mStore = nullptr;
   int mSendItem = -1;
+  int mSendPerformanceItem = -1;
+  int mSendGlobalsItem = -1;
 };
 
 class LeftPatchPopupMenu : public PatchPanePopupMenu

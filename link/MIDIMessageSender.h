@@ -66,6 +66,8 @@ public:
   static constexpr const char* kCompletedText = "Data request completed!";
   static constexpr const char* kProcessingText = "Data processing, please wait...";
   static constexpr const char* kScanText = "Please wait, checking DeviceID ";
+  static constexpr const char* kNoGlobalsText =
+      "Global settings not sent: the synthesizer's own were never received";
 
 private:
   // How a wait for the synthesizer's answer ended.

@@ -59,11 +59,17 @@ bool MIDIMessageSender::SendGlobalSettings()
 {
   BusyScope busy(mTransferHost);
   IEffectBase& plug = mTransferHost.DumpPlug();
+  // Most of the two messages is the synthesizer's own, which the editor never shows: without the
+  // synthesizer's last messages to keep it from, sending would overwrite it with zeros.
+  const std::vector<uint8_t> receivedA = mWorker.ReceivedGlobals(0), receivedB = mWorker.ReceivedGlobals(1);
+  if (receivedA.empty() || receivedB.empty())
+  {
+    mHost.SetStatusText(kNoGlobalsText);
+    return true;
+  }
   const int wait = 2 * Delay();
-  const std::vector<uint8_t> a = mWorker.Received().Last(kSysExGlobalSettings),
-                             b = mWorker.Received().Last(kSysExGlobalSettings2);
-  return SendPaced(BuildGlobalDumpA(plug, Address(), &a), wait) &&
-         SendPaced(BuildGlobalDumpB(plug, Address(), &b), wait);
+  return SendPaced(BuildGlobalDumpA(plug, Address(), &receivedA), wait) &&
+         SendPaced(BuildGlobalDumpB(plug, Address(), &receivedB), wait);
 }
 
 void MIDIMessageSender::SendPerformance(bool store)

@@ -374,6 +374,12 @@ LibrarianSlot TransferWorker::RecordSlot(DumpKind kind)
   return copy;
 }
 
+std::vector<uint8_t> TransferWorker::ReceivedGlobals(int which)
+{
+  if (which != 0 && which != 1) return {};
+  return mReceived.Last(which == 0 ? kSysExGlobalSettings : kSysExGlobalSettings2);
+}
+
 void TransferWorker::ArmReceive(bool intoLibrarian)
 {
   mHost.requestProcessed = 0;
@@ -460,7 +466,12 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     const DumpContext context = mTransferHost.CurrentDumpContext();
     IEffectBase& plug = mTransferHost.DumpPlug();
     DumpResult result = ParseGlobalDumpA(plug, bytes, size, context);
-    if (result.status == DumpStatus::NotThisType) result = ParseGlobalDumpB(plug, bytes, size, context);
+    int which = 0;
+    if (result.status == DumpStatus::NotThisType)
+    {
+      result = ParseGlobalDumpB(plug, bytes, size, context);
+      which = 1;
+    }
     if (result.Taken())
     {
       mReceived.Keep(bytes, size);

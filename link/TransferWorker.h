@@ -91,6 +91,9 @@ public:
   // Whether the record of a kind is armed, and a copy of its slot (for tests and the jobs).
   bool RecordArmed(DumpKind kind);
   LibrarianSlot RecordSlot(DumpKind kind);
+  // The last global-settings message of each type (0: 0x0F, 1: 0x15) the synthesizer sent; empty
+  // until one came. Sending the settings back keeps what they hold beyond the editor's settings.
+  std::vector<uint8_t> ReceivedGlobals(int which);
 
   // One configured SysEx message to the output port: the low 8 bits of each element, every byte
   // between F0 and F7 held to 0..127. Without a chosen output "Set MIDI I/O First!" and nothing

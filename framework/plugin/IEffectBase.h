@@ -117,6 +117,9 @@ public:
   virtual bool SendSysExToHost(ISysExMessage* message);
   virtual void OnPresetListChanged() {}
   virtual void SetBlockLength(int n);
+  // After each idle call of the host's editor (user-interface thread, parameter lock not held): the
+  // place for work that waits, which must not hold the lock the audio thread takes.
+  virtual void OnEditorIdle() {}
 
   // ---- parameters ----
   IParameter* ParameterAt(int index) const { return mParams.Get(index); }

@@ -352,6 +352,7 @@ VstIntPtr IEffectVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 i
       // The event pump reaches the controls, which take the parameter lock as they need it;
       // holding it for a whole frame would stall the audio thread.
       if (plug->mEditor) plug->mEditor->Idle();
+      plug->OnEditorIdle();
       return 0;
     }
     if (opcode == effClose)

@@ -39,6 +39,19 @@ struct SendRig
     EXPECT_TRUE(librarian.CopySlot(0, n, &slot));
     return slot;
   }
+  // The synthesizer's two global messages as the handshake receives them, each byte that carries
+  // no setting of the editor's set to `filler`.
+  void ReceiveGlobals(uint8_t filler = 0x55)
+  {
+    host.connectPending = 1;
+    for (Bytes message : {BuildGlobalDumpA(host.plug, SysExAddress{}), BuildGlobalDumpB(host.plug, SysExAddress{})})
+    {
+      for (size_t i = 8; i + 1 < message.size(); ++i)
+        if (message[i] == 0) message[i] = filler;
+      worker.ReceiveSysExMessage(message.data(), message.size(), true);
+    }
+    host.connectPending = 0;
+  }
   // Type byte and length of every message sent, and when it left.
   std::vector<std::pair<int, size_t>> Shapes()
   {
@@ -86,6 +99,7 @@ TEST(SendJobs, APartProgramGoesOutAsItsTwoMessagesPaced)
 TEST(SendJobs, APerformanceSendsGlobalsAndPartsFirstWhenAskedThenItsThreeMessages)
 {
   SendRig r;
+  r.ReceiveGlobals();
   r.host.sendGlobalsFirst = 1;
   r.host.sendPartsFirst = 1;
   const int64_t start = r.host.clock.NowMs();
@@ -125,6 +139,7 @@ TEST(SendJobs, APerformanceSendsGlobalsAndPartsFirstWhenAskedThenItsThreeMessage
 TEST(SendJobs, GlobalsWaitTwiceTheDelayAndACancelStopsTheRest)
 {
   SendRig r;
+  r.ReceiveGlobals();
   const int64_t start = r.host.clock.NowMs();
   ASSERT_TRUE(RunJob(r.worker, r.Job(1)));
   EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x0F, 281}, {0x15, 297}}));
@@ -141,6 +156,7 @@ TEST(SendJobs, GlobalsWaitTwiceTheDelayAndACancelStopsTheRest)
 
   // Without an output each send says so and the job still ends.
   SendRig silent;
+  silent.ReceiveGlobals();
   silent.host.midiOutputReady = 0;
   ASSERT_TRUE(RunJob(silent.worker, silent.Job(1)));
   EXPECT_EQ(silent.host.StatusTexts(),
@@ -198,4 +214,28 @@ TEST(SendJobs, ThePerformanceAndGlobalsGoBackWithTheSynthesizersOwnBytes)
   ASSERT_EQ(slot.messages[2].size(), 475u);
   EXPECT_EQ(slot.messages[2][330], parts[328]);
   EXPECT_EQ(slot.messages[1][18], vocoder[16]);
+}
+
+// The global messages hold far more of the synthesizer's settings than the editor shows: what goes
+// back keeps the synthesizer's own bytes, and before the synthesizer ever sent them nothing goes.
+TEST(SendJobs, GlobalsKeepTheSynthesizersOwnBytesAndAreNotSentBeforeTheyCame)
+{
+  SendRig r;
+  ASSERT_TRUE(RunJob(r.worker, r.Job(1)));
+  EXPECT_EQ(r.host.SentCount(), 0u);
+  EXPECT_TRUE(r.host.HasStatus(MIDIMessageSender::kNoGlobalsText));
+
+  r.ReceiveGlobals(0x55);
+  ASSERT_TRUE(RunJob(r.worker, r.Job(1)));
+  ASSERT_EQ(r.host.Sent().size(), 2u);
+  for (const Bytes& sent : r.host.Sent())
+  {
+    const Bytes received = r.worker.ReceivedGlobals(sent[7] == 0x0F ? 0 : 1);
+    ASSERT_EQ(sent.size(), received.size());
+    size_t kept = 0;
+    for (size_t i = 8; i + 1 < sent.size(); ++i)
+      kept += sent[i] == 0x55 && received[i] == 0x55;
+    // Only the few bytes of the editor's own settings may differ from what came.
+    EXPECT_GT(kept, sent.size() / 2) << "type " << int(sent[7]);
+  }
 }

@@ -50,22 +50,28 @@ TEST(LibrarianMenus, PaneMenusFollowTheKindOfBankAndReachTheMainClass)
   auto* left = f.Add<LeftPatchPopupMenu>(leftRect, &f.lib, f.view);
   f.Add<RightPatchPopupMenu>(rightRect, &f.lib, f.view);
 
-  // Programs: receive banks A..H take ids 4..11, store banks ids 12..19.
-  f.ChooseAt(leftRect, 6);
+  // Programs: the left pane's top menu has seven items (the whole-performance and global sends
+  // after the slot's), so receive banks A..H take ids 7..14, store banks ids 15..22.
+  f.ChooseAt(leftRect, 9);
   ASSERT_EQ(f.e.window->MenusShown(), 1);
   EXPECT_EQ(f.Texts(0), (std::vector<std::string>{"Receive from Hardware", "Store to Hardware", "",
-                                                  "Send Selected Slot"}));
+                                                  "Send Selected Slot", "", "Send Current Performance",
+                                                  "Send Global Settings"}));
   EXPECT_EQ(f.Texts(2).back(), "All Current Patches to Bank H");
-  f.ChooseAt(leftRect, 19);
+  f.ChooseAt(leftRect, 22);
   f.view->SelectCell(0, 12);
   f.ChooseAt(leftRect, 3);
-  EXPECT_EQ(f.e.plug.calls, (std::vector<std::string>{"request 0 2", "store 0 0 7", "send 12 0"}));
+  f.ChooseAt(leftRect, 5);
+  f.ChooseAt(leftRect, 6);
+  EXPECT_EQ(f.e.plug.calls, (std::vector<std::string>{"request 0 2", "store 0 0 7", "send 12 0",
+                                                      "transfer " + std::to_string(int(ILibrarianHost::Transfer::kSendPerformance)) + " 0",
+                                                      "transfer " + std::to_string(int(ILibrarianHost::Transfer::kSendGlobals)) + " 0"}));
   EXPECT_EQ(f.view->loadedSlot.load(), 12);
 
   // Performances: four banks; the right pane cannot receive, only store and send.
   f.e.plug.calls.clear();
   f.lib.SetMode(PatchLibrarian::kPerformances);
-  f.ChooseAt(leftRect, 7);
+  f.ChooseAt(leftRect, 10);
   EXPECT_EQ(f.Texts(1).size(), 4u);
   EXPECT_EQ(f.Texts(2)[0], "All Performances to Bank A");
   f.ChooseAt(rightRect, 4);
@@ -78,7 +84,7 @@ TEST(LibrarianMenus, PaneMenusFollowTheKindOfBankAndReachTheMainClass)
   f.e.plug.calls.clear();
   f.lib.SetMode(PatchLibrarian::kPatterns);
   f.ChooseAt(leftRect, -1);
-  f.ChooseAt(leftRect, 4);
+  f.ChooseAt(leftRect, 7);
   EXPECT_EQ(f.Texts(1), (std::vector<std::string>{"All Patterns"}));
   EXPECT_EQ(f.e.plug.calls, (std::vector<std::string>{"request 2 0"}));
 
@@ -115,6 +121,46 @@ TEST(LibrarianMenus, BankEditCopiesPastesAndClearsTheSelectedSlot)
   EXPECT_EQ(f.view->CellText(0, 2), "");
   f.ChooseAt(r, BankEditPopupMenu::kCopy); // the cleared slot is empty
   EXPECT_EQ(f.e.plug.status.size(), 1u);
+}
+
+// Below the editing items, the selected slot's transfers for the kind of bank the librarian shows.
+TEST(LibrarianMenus, TheSlotMenuOffersTheSlotsTransfersForTheKindOfBank)
+{
+  MenuFixture f;
+  const IRectangle r(10, 10, 90, 30);
+  f.Add<BankEditPopupMenu>(r, f.view);
+  using T = ILibrarianHost::Transfer;
+  auto call = [](T t, int bank) { return "transfer " + std::to_string(int(t)) + " " + std::to_string(bank); };
+
+  // Programs: nine top items, then the eight banks of the receive submenu (ids 9..16).
+  f.ChooseAt(r, 15);
+  EXPECT_EQ(f.Texts(0), (std::vector<std::string>{"Copy Slot", "Paste Slot", "Clear Slot", "",
+                                                  "Receive Slot from Hardware", "Receive Edit Buffer into Slot",
+                                                  "Store Current Program into Slot", "Initialise Slot",
+                                                  "Send Current Program to Hardware"}));
+  EXPECT_EQ(f.Texts(1).size(), 8u);
+  for (int id : {5, 6, 7, 8})
+    f.ChooseAt(r, id);
+  EXPECT_EQ(f.e.plug.calls,
+            (std::vector<std::string>{call(T::kReceiveSlot, 6), call(T::kReceiveEditBuffer, 0),
+                                      call(T::kStoreCurrent, 0), call(T::kInitialiseSlot, 0),
+                                      call(T::kSendPart, 0)}));
+
+  // Performances: four banks, and the performance is what is stored.
+  f.e.plug.calls.clear();
+  f.lib.SetMode(PatchLibrarian::kPerformances);
+  f.ChooseAt(r, 12);
+  EXPECT_EQ(f.Texts(0)[6], "Store Current Performance into Slot");
+  EXPECT_EQ(f.Texts(1).size(), 4u);
+  EXPECT_EQ(f.e.plug.calls, (std::vector<std::string>{call(T::kReceiveSlot, 3)}));
+
+  // Patterns: nothing to receive or store, only initialise and send the part.
+  f.e.plug.calls.clear();
+  f.lib.SetMode(PatchLibrarian::kPatterns);
+  f.ChooseAt(r, 4);
+  EXPECT_EQ(f.Texts(0), (std::vector<std::string>{"Copy Slot", "Paste Slot", "Clear Slot", "", "Initialise Slot",
+                                                  "Send Current Program to Hardware"}));
+  EXPECT_EQ(f.e.plug.calls, (std::vector<std::string>{call(T::kInitialiseSlot, 0)}));
 }
 
 TEST(LibrarianMenus, ProgramAndBankNumbersCheckTheCurrentOneAndSelect)

@@ -36,6 +36,10 @@ public:
   int LibrarianPartBank() override { return currentBank; }
   int LibrarianPartProgram() override { return currentProgram; }
   void LibrarianStatus(const std::string& text) override { status.push_back(text); }
+  void LibrarianTransfer(Transfer transfer, int bank) override
+  {
+    calls.push_back("transfer " + std::to_string(int(transfer)) + " " + std::to_string(bank));
+  }
 
   std::vector<std::string> calls;
   std::vector<std::string> status;
