@@ -466,12 +466,7 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     const DumpContext context = mTransferHost.CurrentDumpContext();
     IEffectBase& plug = mTransferHost.DumpPlug();
     DumpResult result = ParseGlobalDumpA(plug, bytes, size, context);
-    int which = 0;
-    if (result.status == DumpStatus::NotThisType)
-    {
-      result = ParseGlobalDumpB(plug, bytes, size, context);
-      which = 1;
-    }
+    if (result.status == DumpStatus::NotThisType) result = ParseGlobalDumpB(plug, bytes, size, context);
     if (result.Taken())
     {
       mReceived.Keep(bytes, size);
