@@ -379,6 +379,24 @@ TEST(VELK, LogIsWrittenOnlyWhenItsFileExists)
   }
 }
 
+// Two folders asked for by the same name are two new folders (a run of the suites beside another
+// never gets one of the other's), and each goes with the files in it.
+TEST(TempFolder, EachIsNewAndGoesWithItsFiles)
+{
+  fs::path first;
+  {
+    TempFolder a("same"), b("same");
+    ASSERT_FALSE(a.Path().empty());
+    ASSERT_FALSE(b.Path().empty());
+    EXPECT_NE(a.Path(), b.Path());
+    EXPECT_TRUE(fs::is_directory(a.Path()));
+    EXPECT_TRUE(fs::is_directory(b.Path()));
+    std::ofstream(a / "file.txt") << "x";
+    first = a.Path();
+  }
+  EXPECT_FALSE(fs::exists(first));
+}
+
 TEST(WriteBuildLog, LineFormatAndMissingFile)
 {
   DataFolder folder;
