@@ -42,11 +42,11 @@ foreach(_dir ${_suites})
     VELK_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_${_name} velk_editor)
   # Tests that share the JACK server or the X display run one at a time: on the display, another
-  # test's window or synthetic input could cover or move what a test clicks on or captures. x11 and
-  # vsthost (whose command tests open editors) open windows; e2e uses both services. One lock for
+  # test's window or synthetic input could cover or move what a test clicks on or captures. x11,
+  # vsthost (whose command tests open editors) and plugin open windows; e2e uses both services. One lock for
   # both: the test discovery passes a property's value as a list, so a test cannot hold two locks.
   set(_props TIMEOUT 300 LABELS ${_name})
-  if(_name MATCHES "^(jack|e2e|x11|vsthost)$")
+  if(_name MATCHES "^(jack|e2e|x11|vsthost|plugin)$")
     list(APPEND _props RESOURCE_LOCK desktop)
   endif()
   # Only the suites that test system MIDI reach the JACK server; every other plug-in and editor

@@ -35,7 +35,7 @@ foreach(_name ${VELK_WIN_SUITES})
     ENVIRONMENT "VELK_MIDI_BACKEND=loopback")
   # Suites that open windows share the display one at a time, as on Linux: another's window could cover the one
   # a test clicks on or captures.
-  if(_name MATCHES "^(window|vsthost)$")
+  if(_name MATCHES "^(window|vsthost|plugin)$")
     set_tests_properties(windows.${_name} PROPERTIES RESOURCE_LOCK display)
   endif()
 endforeach()

@@ -163,7 +163,10 @@ void VELK::BuildEditor()
   if (IParameter* p = ParameterAt(kUserInterfaceStyle)) p->SetClamped(mUISettings.colourScheme);
   for (int i = 0; i < NumParameters(); ++i)
     if (IParameter* p = ParameterAt(i); p && p->Value() != 0.0)
-      editor->SyncParameterToControls(i, p->Value(), false);
+    {
+      p->SetConstrained(p->Value());
+      editor->SyncParameterToControls(i, p->NormalisedValue(), true);
+    }
   Log("Editor built");
 }
 
@@ -492,8 +495,8 @@ void VELK::SetParamInEditor(int index, double value)
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
   IParameter* param = ParameterAt(index);
   if (!param) return;
-  param->SetClamped(value);
-  if (Editor()) Editor()->SyncParameterToControls(index, param->Value(), false);
+  param->SetConstrained(value);
+  if (Editor()) Editor()->SyncParameterToControls(index, param->NormalisedValue(), true);
 }
 
 void VELK::SetStatusText(const std::string& text)
@@ -872,21 +875,27 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   position = chunk->GetInt(version, position);
   if (position < 0 || tag != kStateTag || version < kOldestStateVersion || version > kStateVersion) return -1;
 
-  // Automated block: one double per automated parameter (none in this plug-in).
+  // The automated block (one double per automated parameter, none in this plug-in), the count and
+  // the non-automated block; each value must be a number. They are read where they are, now to
+  // check them and again to apply them once the whole state is known to be good.
+  auto finiteValues = [&](int at, int n)
+  {
+    double v = 0.0;
+    for (int i = 0; i < n; ++i)
+      if (chunk->GetDouble(v, at + 8 * i) < 0 || !std::isfinite(v)) return false;
+    return true;
+  };
   const int automated = AutomatedCount();
-  std::vector<double> values(size_t(NumParameters()), 0.0);
-  for (int i = 0; i < automated && position >= 0; ++i)
-    position = chunk->GetDouble(values[size_t(i)], position);
-
+  const int automatedAt = position;
+  if (!chunk->CanRead(position, int64_t(automated) * 8) || !finiteValues(position, automated)) return -1;
+  position += 8 * automated;
   int32_t count = 0;
   position = chunk->GetInt(count, position);
-  if (position < 0 || count != NonAutomatedCount() || !chunk->CanRead(position, int64_t(count) * 8))
+  if (position < 0 || count != NonAutomatedCount() || !chunk->CanRead(position, int64_t(count) * 8) ||
+      !finiteValues(position, count))
     return -1;
-  for (int i = 0; i < count && position >= 0; ++i)
-    position = chunk->GetDouble(values[size_t(automated + i)], position);
-  if (position < 0) return -1;
-  for (double v : values)
-    if (!std::isfinite(v)) return -1;
+  const int valuesAt = position;
+  position += 8 * count;
 
   int32_t nameCount = 0;
   position = chunk->GetInt(nameCount, position);
@@ -916,10 +925,17 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
     if (position < 0 || savedDeviceId < 0 || savedDeviceId > 127 || savedModel < 0 || savedModel > 2)
       return -1;
   }
+  // The project state is the last thing of every chunk the plug-in writes (it has no preset slots
+  // whose states would follow one another): bytes after it make another chunk.
+  if (position != chunk->Size()) return -1;
 
-  // Everything read: apply it at once.
-  for (int i = 0; i < NumParameters(); ++i)
-    ParameterAt(i)->SetClamped(values[size_t(i)]);
+  // Everything read: apply it at once, each value where its control would put it.
+  for (int i = 0; i < automated + count; ++i)
+  {
+    double v = 0.0;
+    chunk->GetDouble(v, i < automated ? automatedAt + 8 * i : valuesAt + 8 * (i - automated));
+    SetRecalledValue(i, v, true);
+  }
   mPatchManager->SetNames(names);
   mPatchManager->ShowNamesIn(*this);
   for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),

@@ -26,6 +26,10 @@ int FieldMax(const DumpField& field)
 int Truncated(double value)
 {
   if (!(value > -1e6 && value < 1e6)) return value > 0 ? 1000000 : (value < 0 ? -1000000 : 0);
+  // A whole number that arithmetic left a few units in the last place below itself is still that
+  // number, not the one below.
+  const double nearest = std::round(value);
+  if (std::fabs(value - nearest) <= 1e-9) return int(nearest);
   return int(std::trunc(value));
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace
 {
@@ -72,8 +73,7 @@ IEffectBase::~IEffectBase()
   mMidiPorts.Shutdown();
   delete mEditor;
   mEditor = nullptr;
-  mParams.DeleteAll();
-  mParams.Release();
+  mParams.Release(); // the parameters are mParamBlock's
   mPresets.DeleteAll();
   mPresets.Release();
   mInChannels.DeleteAll();
@@ -87,14 +87,13 @@ IEffectBase::~IEffectBase()
 void IEffectBase::initialize()
 {
   mNonAutomatedCount = kNumParameters;
-  for (int i = 0; i < kNumParameters; ++i)
+  // In one block, in index order: saving or recalling a state passes over every parameter, and
+  // parameters scattered over the heap make each of them a cache and page miss of its own.
+  if (!mParamBlock)
   {
-    IParameter* p = new IParameter();
-    if (!mParams.Append(p))
-    {
-      delete p;
-      break;
-    }
+    mParamBlock.reset(new (std::nothrow) IParameter[kNumParameters]);
+    for (int i = 0; mParamBlock && i < kNumParameters; ++i)
+      if (!mParams.Append(&mParamBlock[i])) break;
   }
   mEffectName.Set("VELK Editor");
   mProductName.Set("");
@@ -387,8 +386,42 @@ void IEffectBase::PushParametersToEditor()
 {
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
   if (!mEditor) return;
+  // On the controls' own scale: handing over the plain value would have the editor normalise it
+  // and set the parameter again from that, two powers per parameter and a value moved off what
+  // it was by rounding.
   for (int i = 0; i < mParams.Count(); ++i)
-    mEditor->SyncParameterToControls(i, mParams.Get(i)->Value(), false);
+    mEditor->SyncParameterToControls(i, mParams.Get(i)->NormalisedValue(), true);
+}
+
+void IEffectBase::SetRecalledValue(int index, double value, bool constrained)
+{
+  IParameter* p = ParameterAt(index);
+  if (!p) return;
+  const double before = p->Value();
+  if (constrained)
+    p->SetConstrained(value);
+  else
+    p->SetClamped(value);
+  if (mRecalling && p->Value() != before) mRecalled.push_back({index, before});
+}
+
+void IEffectBase::BeginRecall()
+{
+  mRecalled.clear();
+  mRecalled.reserve(size_t(NumParameters()));
+  mRecalling = true;
+}
+
+void IEffectBase::EndRecall(bool taken)
+{
+  mRecalling = false;
+  if (!taken)
+    for (auto it = mRecalled.rbegin(); it != mRecalled.rend(); ++it)
+      mParams.Get(it->index)->SetClamped(it->before);
+  if (mEditor)
+    for (const RecalledValue& r : mRecalled)
+      mEditor->SyncParameterToControls(r.index, mParams.Get(r.index)->NormalisedValue(), true);
+  mRecalled.clear();
 }
 
 bool IEffectBase::StateMatches(const double* values, int start)
@@ -586,7 +619,7 @@ int IEffectBase::UnserializeParamBlock(IStateChunk* chunk, int position, int fir
   {
     double v = 0.0;
     position = chunk->GetDouble(v, position);
-    if (IParameter* p = mParams.Get(first + i)) p->SetClamped(v);
+    SetRecalledValue(first + i, v, false);
   }
   return position;
 }

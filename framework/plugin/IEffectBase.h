@@ -8,6 +8,7 @@
 #include "framework/support/PointerList.h"
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -214,6 +215,15 @@ public:
   IMidiPorts& MidiPorts() { return mMidiPorts; }
 
 protected:
+  // A value read from a state: clamped into the range, and put on the step grid too when
+  // constrained (IParameter::SetConstrained). While a host's chunk is being recalled, each parameter
+  // it changes is noted with the value it had: a recall that is refused puts those back, one that
+  // is taken shows just those on the controls.
+  void SetRecalledValue(int index, double value, bool constrained);
+  // Starts noting; ends it and puts the noted values back (refused) or keeps them (taken), then
+  // shows the values that changed on the controls.
+  void BeginRecall();
+  void EndRecall(bool taken);
   // Reads a block of count doubles for the parameters from first on; every value is read
   // before any is stored, so a block that does not fit changes nothing.
   int UnserializeParamBlock(IStateChunk* chunk, int position, int first, int count);
@@ -242,7 +252,8 @@ protected:
   int32_t mBlockLength = 0;
   int32_t mLatency = 128;
   IEditorHook* mEditor = nullptr;
-  PointerList<IParameter> mParams;
+  PointerList<IParameter> mParams; // points into mParamBlock
+  std::unique_ptr<IParameter[]> mParamBlock;
   PointerList<IPresetSlot> mPresets;
   HeapBuffer mInPointers{4096}, mOutPointers{4096};
   PointerList<IChannelRecord> mInChannels, mOutChannels;
@@ -259,6 +270,14 @@ private:
   private:
     IEffectBase& mOwner;
   };
+
+  struct RecalledValue
+  {
+    int index;
+    double before;
+  };
+  bool mRecalling = false;
+  std::vector<RecalledValue> mRecalled;
 
   MidiInputForwarder mMidiForwarder{*this};
   IMidiPorts mMidiPorts; // declared last: closed and joined before anything else goes

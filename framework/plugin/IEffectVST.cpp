@@ -602,14 +602,14 @@ VstIntPtr IEffectVST::GetChunk(void** data, bool isBank)
 VstIntPtr IEffectVST::SetChunk(const void* data, VstIntPtr size, bool isBank)
 {
   if (!data || size <= 0 || size > std::numeric_limits<int32_t>::max()) return 0;
-  IStateChunk& chunk = isBank ? mBankChunk : mProgramChunk;
-  if (!chunk.Assign(data, int(size))) return 0;
+  // Read where the host keeps it: a copy would hold on to whatever the host handed over, however
+  // large, until the plug-in closes.
+  IStateChunk chunk = IStateChunk::View(data, int(size));
 
-  // A state that fails part-way must leave every parameter as it was.
-  std::vector<double> saved(static_cast<size_t>(NumParameters()));
-  for (int i = 0; i < NumParameters(); ++i)
-    saved[size_t(i)] = ParameterAt(i)->Value();
+  // A state that fails part-way must leave every parameter as it was: the recall notes each value
+  // it changes.
   const PresetsCopy savedPresets = isBank ? CopyPresets() : PresetsCopy{};
+  BeginRecall();
 
   int position = 0;
   const int32_t version = ReadChunkHeader(&chunk, &position);
@@ -621,17 +621,17 @@ VstIntPtr IEffectVST::SetChunk(const void* data, VstIntPtr size, bool isBank)
   else
   {
     position = ReadStateChunk(&chunk, position);
-    if (position >= 0) ModifyCurrentPreset(nullptr);
   }
+  // Every chunk the plug-in writes ends with its state; bytes after it make another chunk.
+  if (position != chunk.Size()) position = -1;
+  // The controls showed the values as they were; those the recall changed (or put back) reach them.
+  EndRecall(position >= 0);
   if (position >= 0)
   {
-    PushParametersToEditor();
+    if (!isBank || version < kChunkVersion) ModifyCurrentPreset(nullptr);
     return 1;
   }
-  for (int i = 0; i < NumParameters(); ++i)
-    ParameterAt(i)->SetClamped(saved[size_t(i)]);
   if (isBank) RestorePresets(savedPresets);
-  PushParametersToEditor();
   return 0;
 }
 

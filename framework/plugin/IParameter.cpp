@@ -16,6 +16,13 @@ void CopyCut(char* dst, const char* src, int maxLength)
   dst[i] = '\0';
 }
 
+// x to the power of the shape; most parameters are linear, and x to the power 1 is x exactly,
+// without the cost of a power.
+double Shaped(double x, double shape)
+{
+  return shape == 1.0 ? x : std::pow(x, shape);
+}
+
 // Copies text into out, cut to fit size bytes including the terminator.
 void WriteText(char* out, int size, const char* text, size_t length)
 {
@@ -85,16 +92,7 @@ bool IParameter::AddValueText(int value, const char* text)
   return true;
 }
 
-void IParameter::SetClamped(double v)
-{
-  if (!std::isfinite(v))
-    v = mMin;
-  else if (mMin > v)
-    v = mMin;
-  else if (v > mMax)
-    v = mMax;
-  mValue.store(v, std::memory_order_relaxed);
-}
+
 
 void IParameter::SetFromNormalised(double n)
 {
@@ -103,7 +101,7 @@ void IParameter::SetFromNormalised(double n)
   else if (n > 1.0)
     n = 1.0;
 
-  double v = mMin + (mMax - mMin) * std::pow(n, EffectiveShape());
+  double v = mMin + (mMax - mMin) * Shaped(n, EffectiveShape());
   if (mType != kTypeContinuous && mStep > 0.0)
     v = std::floor(v / mStep + 0.5) * mStep;  // grid counts from 0; halves go up
 
@@ -123,7 +121,7 @@ double IParameter::NormaliseValue(double v) const
     v = mMin;
   else if (v > mMax)
     v = mMax;
-  return std::pow((v - mMin) / range, 1.0 / EffectiveShape());
+  return Shaped((v - mMin) / range, 1.0 / EffectiveShape());
 }
 
 const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const
@@ -145,7 +143,7 @@ void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, 
   if (!out || size <= 0)
     return;
   if (isNormalised)
-    v = mMin + (mMax - mMin) * std::pow(v, EffectiveShape());
+    v = mMin + (mMax - mMin) * Shaped(v, EffectiveShape());
   if (!std::isfinite(v))
     v = mMin;
 

@@ -3,6 +3,7 @@
 #include "framework/support/HeapBuffer.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -29,6 +30,8 @@ public:
   static constexpr int kMaxGroupLength = 47;
   static constexpr int kMaxValueTextLength = 55;
   static constexpr int kMaxDisplayPrecision = 6;
+  // How far, in steps, a value may lie from a grid point and still count as on it.
+  static constexpr double kGridTolerance = 1e-9;
 
   IParameter();
 
@@ -50,7 +53,35 @@ public:
   double Value() const { return mValue.load(std::memory_order_relaxed); }
   // Clamps into the range without snapping; a non-finite value becomes the
   // minimum.
-  void SetClamped(double v);
+  void SetClamped(double v)
+  {
+    if (!std::isfinite(v))
+      v = mMin;
+    else if (mMin > v)
+      v = mMin;
+    else if (v > mMax)
+      v = mMax;
+    mValue.store(v, std::memory_order_relaxed);
+  }
+  // A value from outside the editor (a recalled state): clamped into the range
+  // and, unless continuous, put on the step grid, as a control would put it. A
+  // value within rounding error of a grid point stays as it is, so that a state
+  // reads back exactly as it was saved. A non-finite value becomes the minimum.
+  void SetConstrained(double v)
+  {
+    if (mType != kTypeContinuous && mStep > 0.0 && std::isfinite(v))
+    {
+      // The grid counts from 0, as on the control path; a value a few units in the last place off
+      // a grid point is one that arithmetic put there, and it is kept. Most values lie exactly on
+      // a grid point and need no rounding.
+      const double steps = mStep == 1.0 ? v : v / mStep;
+      const bool whole = std::fabs(steps) < 1e15 && double(int64_t(steps)) == steps;
+      const double nearest = whole ? steps : std::floor(steps + 0.5);
+      if (!(std::fabs(steps - nearest) <= kGridTolerance))
+        v = nearest * mStep;
+    }
+    SetClamped(v);
+  }
   // From the normalised scale: n is clamped to 0..1, snapped to the step
   // (except continuous parameters) and the result clamped to the range.
   void SetFromNormalised(double n);

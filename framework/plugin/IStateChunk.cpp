@@ -1,42 +1,42 @@
 #include "framework/plugin/IStateChunk.h"
 
-#include <bit>
 #include <cstring>
 #include <limits>
 
-namespace
+
+IStateChunk IStateChunk::View(const void* bytes, int count)
 {
-void StoreLE32(uint8_t* p, uint32_t v)
-{
-  for (int i = 0; i < 4; ++i)
-    p[i] = uint8_t(v >> (8 * i));
+  IStateChunk chunk;
+  if (bytes && count > 0)
+  {
+    chunk.mView = static_cast<const uint8_t*>(bytes);
+    chunk.mViewSize = count;
+  }
+  return chunk;
 }
 
-void StoreLE64(uint8_t* p, uint64_t v)
+bool IStateChunk::Detach()
 {
-  for (int i = 0; i < 8; ++i)
-    p[i] = uint8_t(v >> (8 * i));
+  if (!mView)
+    return true;
+  const uint8_t* bytes = mView;
+  const int count = mViewSize;
+  mBuffer.Resize(count);
+  if (mBuffer.Size() != count)
+  {
+    mBuffer.Resize(0);
+    return false;
+  }
+  std::memcpy(mBuffer.Data(), bytes, size_t(count));
+  mView = nullptr;
+  mViewSize = 0;
+  return true;
 }
-
-uint32_t LoadLE32(const uint8_t* p)
-{
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i)
-    v |= uint32_t(p[i]) << (8 * i);
-  return v;
-}
-
-uint64_t LoadLE64(const uint8_t* p)
-{
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i)
-    v |= uint64_t(p[i]) << (8 * i);
-  return v;
-}
-}  // namespace
 
 uint8_t* IStateChunk::Extend(int count)
 {
+  if (!Detach())
+    return nullptr;
   const int old = mBuffer.Size();
   const int64_t wanted = int64_t(old) + count;
   if (count < 0 || wanted > std::numeric_limits<int32_t>::max())
@@ -52,7 +52,7 @@ bool IStateChunk::PutInt(int32_t value)
   uint8_t* p = Extend(4);
   if (!p)
     return false;
-  StoreLE32(p, uint32_t(value));
+  StoreLE<uint32_t>(p, uint32_t(value));
   return true;
 }
 
@@ -61,7 +61,7 @@ bool IStateChunk::PutDouble(double value)
   uint8_t* p = Extend(8);
   if (!p)
     return false;
-  StoreLE64(p, std::bit_cast<uint64_t>(value));
+  StoreLE<uint64_t>(p, std::bit_cast<uint64_t>(value));
   return true;
 }
 
@@ -82,7 +82,7 @@ bool IStateChunk::PutString(const char* text)
   uint8_t* p = Extend(4 + int(length));
   if (!p)
     return false;
-  StoreLE32(p, uint32_t(length));
+  StoreLE<uint32_t>(p, uint32_t(length));
   if (length)
     std::memcpy(p + 4, text, length);
   return true;
@@ -94,6 +94,8 @@ bool IStateChunk::PutChunk(const IStateChunk& other)
   {
     // Growing may move the bytes being copied.
     const int n = Size();
+    if (!Detach())
+      return false;
     uint8_t* p = Extend(n);
     if (!p)
       return false;
@@ -115,33 +117,14 @@ bool IStateChunk::PutBytes(const void* bytes, int count)
   return true;
 }
 
-bool IStateChunk::CanRead(int position, int64_t count) const
-{
-  // Compared against what is left, so no count can overflow the sum.
-  return position >= 0 && count >= 0 && position <= Size() && count <= int64_t(Size()) - position;
-}
 
-int IStateChunk::GetInt(int32_t& value, int position) const
-{
-  if (!CanRead(position, 4))
-    return -1;
-  value = int32_t(LoadLE32(mBuffer.Data() + position));
-  return position + 4;
-}
 
-int IStateChunk::GetDouble(double& value, int position) const
-{
-  if (!CanRead(position, 8))
-    return -1;
-  value = std::bit_cast<double>(LoadLE64(mBuffer.Data() + position));
-  return position + 8;
-}
 
 int IStateChunk::GetBool(bool& value, int position) const
 {
   if (!CanRead(position, 1))
     return -1;
-  value = mBuffer.Data()[position] != 0;
+  value = Data()[position] != 0;
   return position + 1;
 }
 
@@ -158,7 +141,7 @@ int IStateChunk::GetString(HeapString& out, int position) const
   }
   if (!CanRead(position, length))
     return -1;
-  if (!out.SetCounted(reinterpret_cast<const char*>(mBuffer.Data() + position), length))
+  if (!out.SetCounted(reinterpret_cast<const char*>(Data() + position), length))
     return -1;
   return position + length;
 }
@@ -168,7 +151,7 @@ int IStateChunk::GetBytes(void* bytes, int count, int position) const
   if (!bytes || !CanRead(position, count))
     return -1;
   if (count)
-    std::memcpy(bytes, mBuffer.Data() + position, size_t(count));
+    std::memcpy(bytes, Data() + position, size_t(count));
   return position + count;
 }
 
@@ -178,6 +161,8 @@ bool IStateChunk::Assign(const void* bytes, int count)
     return false;
   // A host may hand back the very block effGetChunk gave it, or a part of it.
   const uint8_t* source = static_cast<const uint8_t*>(bytes);
+  mView = nullptr;
+  mViewSize = 0;
   uint8_t* own = mBuffer.Data();
   if (own && source >= own && source < own + Size())
   {

@@ -6,6 +6,7 @@
 #include "framework/plugin/IPresetSlot.h"
 #include "framework/plugin/IStateChunk.h"
 #include "tests/support/CommaLocale.h"
+#include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>
 
@@ -373,6 +374,43 @@ TEST(IEffectBase, HostChunksThroughTheDispatcher)
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, intptr_t(1) << 31, program.data()), 0);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 24, nullptr), 0);
   EXPECT_EQ(plug.Dispatch(effGetChunk, 1, 0, nullptr), 0);
+}
+
+// A taken state shows the values it changed on their controls, on the controls' scale and without
+// setting the parameters again; a state with bytes after it is refused, and what it had set is put
+// back.
+TEST(IEffectBase, RecallShowsWhatChangedAndRefusesBytesAfterTheState)
+{
+  TestPlug plug(2);
+  plug.ParameterAt(0)->SetupContinuous("Level", 0, 0, 10, 1, "");
+  plug.ParameterAt(0)->SetShape(2.0);
+  plug.ParameterAt(1)->SetupContinuous("Pan", 0, 0, 1, 0.01, "");
+  auto* editor = new RecordingEditor();
+  plug.AttachEditor(editor);
+  plug.ParameterAt(0)->SetClamped(3.0);
+  plug.ParameterAt(1)->SetClamped(0.5);
+  void* data = nullptr;
+  const intptr_t size = plug.Dispatch(effGetChunk, 1, 0, &data);
+  std::vector<uint8_t> program(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+
+  plug.ParameterAt(0)->SetClamped(7.0);
+  editor->syncs.clear();
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, intptr_t(program.size()), program.data()), 1);
+  ASSERT_EQ(editor->syncs.size(), 1u); // parameter 1 kept its value
+  EXPECT_EQ(editor->syncs[0].index, 0);
+  EXPECT_TRUE(editor->syncs[0].normalised);
+  EXPECT_EQ(editor->syncs[0].value, plug.ParameterAt(0)->NormalisedValue());
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 3.0);
+
+  plug.ParameterAt(0)->SetClamped(7.0);
+  std::vector<uint8_t> longer = program;
+  longer.insert(longer.end(), {'J', 'U', 'N', 'K'});
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, intptr_t(longer.size()), longer.data()), 0);
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 0, intptr_t(longer.size()), longer.data()), 0);
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 7.0);
+  EXPECT_EQ(plug.ParameterAt(1)->Value(), 0.5);
+  ASSERT_FALSE(editor->syncs.empty());
+  EXPECT_EQ(editor->syncs.back().value, plug.ParameterAt(0)->NormalisedValue());
 }
 
 // A bank whose presets read well but whose final state is cut short leaves every parameter as

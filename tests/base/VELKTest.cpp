@@ -4,15 +4,23 @@
 #include "framework/plugin/ChunkHeader.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
+#include "framework/plugin/ParameterIds.h"
 #include "platform/settings/SettingsStore.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -29,17 +37,9 @@ class DataFolder
 public:
   DataFolder()
   {
-    path = fs::temp_directory_path() / ("velk-base-" + std::to_string(std::rand()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(path);
     setenv("VELK_DATA_DIR", path.string().c_str(), 1);
   }
-  ~DataFolder()
-  {
-    unsetenv("VELK_DATA_DIR");
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
+  ~DataFolder() { unsetenv("VELK_DATA_DIR"); }
   std::string Read(const std::string& name) const
   {
     std::ifstream in(path / name);
@@ -47,7 +47,8 @@ public:
     s << in.rdbuf();
     return s.str();
   }
-  fs::path path;
+  TempFolder folder{"base"};
+  fs::path path = folder.Path();
 };
 
 std::vector<uint8_t> Bytes(const IStateChunk& chunk)
@@ -68,6 +69,37 @@ int ReadInto(VELK& plug, const std::vector<uint8_t>& bytes)
 }
 
 constexpr int kFirstValue = 12; // tag, version, count
+
+// The program chunk as a host gets it and gives it back, through the dispatcher (which pushes a
+// recalled state to the editor's controls).
+std::vector<uint8_t> HostChunk(VELK& plug)
+{
+  AEffect* e = plug.Effect();
+  void* data = nullptr;
+  const intptr_t size = e->dispatcher(e, effGetChunk, 1, 0, &data, 0.f);
+  if (size <= 0 || !data) return {};
+  return std::vector<uint8_t>(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+}
+
+intptr_t SetHostChunk(VELK& plug, std::vector<uint8_t>& bytes, bool bank = false)
+{
+  AEffect* e = plug.Effect();
+  return e->dispatcher(e, effSetChunk, bank ? 0 : 1, intptr_t(bytes.size()), bytes.data(), 0.f);
+}
+
+// A host chunk with one parameter's value replaced (after the header, the tag, the version and
+// the count).
+void PutValue(std::vector<uint8_t>& chunk, int parameter, double v)
+{
+  std::memcpy(chunk.data() + 8 + kFirstValue + 8 * parameter, &v, 8);
+}
+
+double ValueIn(const std::vector<uint8_t>& chunk, int parameter)
+{
+  double v = 0;
+  std::memcpy(&v, chunk.data() + 8 + kFirstValue + 8 * parameter, 8);
+  return v;
+}
 } // namespace
 
 TEST(VELK, IdentityOfTheEffectRecord)
@@ -97,7 +129,7 @@ TEST(VELK, StateRoundTripsValuesAndNames)
   auto plug = MakePlug();
   plug->ParameterAt(0)->SetupEnumerated("kOscillator1Pulsewidth", 0, 128, "");
   plug->ParameterAt(0)->SetClamped(64);
-  plug->ParameterAt(5865)->SetClamped(0.125);
+  plug->ParameterAt(5865)->SetClamped(1.0); // a two-state parameter: 0 or 1
   plug->GetPatchManager()->SetName(PatchManager::kMultiName, "Big Multi");
   plug->GetPatchManager()->SetName(PatchManager::kMidiOutputName, "Synth Port 1");
   IStateChunk saved;
@@ -108,7 +140,7 @@ TEST(VELK, StateRoundTripsValuesAndNames)
   other->ParameterAt(0)->SetupEnumerated("kOscillator1Pulsewidth", 0, 128, "");
   EXPECT_EQ(ReadInto(*other, Bytes(saved)), saved.Size());
   EXPECT_EQ(other->ParameterAt(0)->Value(), 64.0);
-  EXPECT_EQ(other->ParameterAt(5865)->Value(), 0.125);
+  EXPECT_EQ(other->ParameterAt(5865)->Value(), 1.0);
   EXPECT_EQ(other->GetPatchManager()->Name(PatchManager::kMultiName), "Big Multi");
   EXPECT_EQ(other->GetPatchManager()->Name(PatchManager::kMidiOutputName), "Synth Port 1");
   IStateChunk again;
@@ -203,6 +235,124 @@ TEST(VELK, FaultyStatesAreRefusedWholeAndChangeNothing)
   EXPECT_EQ(target->GetPatchManager()->Name(PatchManager::kFirstPartName), "Keep");
 }
 
+// Every value of every parameter's range, set as a control sets it and as a received dump sets it,
+// is saved and recalled, with the editor's controls following, and reads back exactly.
+TEST(VELK, RecallReadsBackEveryValueOfEveryParameterExactly)
+{
+  DataFolder folder;
+  auto plug = MakePlug();
+  const int n = plug->NumParameters();
+  constexpr int kMostRounds = 1024; // wider ranges are walked in even strides, both ends included
+  std::vector<int> counts(size_t(n), 1);
+  int rounds = 1;
+  for (int i = 0; i < n; ++i)
+  {
+    const IParameter* p = plug->ParameterAt(i);
+    if (p->Step() > 0) counts[size_t(i)] = int(std::lround((p->Max() - p->Min()) / p->Step())) + 1;
+    rounds = std::max(rounds, std::min(counts[size_t(i)], kMostRounds));
+  }
+  std::vector<double> expected(static_cast<size_t>(n));
+  int drifted = 0;
+  for (int form = 0; form < 2; ++form)
+    for (int k = 0; k < rounds; ++k)
+    {
+      for (int i = 0; i < n; ++i)
+      {
+        IParameter* p = plug->ParameterAt(i);
+        const int count = counts[size_t(i)];
+        const int step = count <= rounds ? k % count : int(int64_t(k) * (count - 1) / (rounds - 1));
+        const double v = p->Min() + step * p->Step();
+        if (form == 0)
+          p->SetFromNormalised(p->NormaliseValue(v));
+        else
+          plug->SetParamInEditor(i, v);
+      }
+      // The two MIDI routes exclude each other: a recall keeps the first of them.
+      if (plug->ParameterAt(kMIDIFilterToDAWBuffer)->Value() == 1)
+        plug->ParameterAt(kMIDIFilterDirectToHardware)->SetClamped(0);
+      for (int i = 0; i < n; ++i)
+        expected[size_t(i)] = plug->ParameterAt(i)->Value();
+      std::vector<uint8_t> saved = HostChunk(*plug);
+      for (int i = 0; i < n; ++i) // the recall has to move every value back
+        plug->ParameterAt(i)->SetClamped(plug->ParameterAt(i)->Min());
+      ASSERT_EQ(SetHostChunk(*plug, saved), 1) << "round " << k;
+      for (int i = 0; i < n; ++i)
+        if (plug->ParameterAt(i)->Value() != expected[size_t(i)] && ++drifted <= 10)
+          ADD_FAILURE() << plug->ParameterAt(i)->Name() << " (" << i << "): " << std::setprecision(17)
+                        << expected[size_t(i)] << " reads back as " << plug->ParameterAt(i)->Value();
+      ASSERT_EQ(HostChunk(*plug), saved) << "round " << k;
+    }
+  EXPECT_EQ(drifted, 0);
+}
+
+// A chunk whose state does not end where the chunk ends is refused, changes nothing and is not
+// kept; values outside their range or off their step are put where a control would put them; a
+// state of the first version (without device id and model) still loads.
+TEST(VELK, RecallRefusesBytesAfterTheStateAndConstrainsValues)
+{
+  DataFolder folder;
+  auto plug = MakePlug();
+  plug->GetPatchManager()->SetName(PatchManager::kMultiName, "Kept");
+  std::vector<uint8_t> good = HostChunk(*plug);
+  ASSERT_FALSE(good.empty());
+  int stepped = -1, continuous = -1;
+  for (int i = 0; i < plug->NumParameters(); ++i)
+  {
+    const IParameter* p = plug->ParameterAt(i);
+    if (p->Max() - p->Min() < 2 || p->Step() != 1) continue;
+    if (p->Type() == IParameter::kTypeContinuous && continuous < 0) continuous = i;
+    if (p->Type() == IParameter::kTypeEnumerated && stepped < 0) stepped = i;
+  }
+  ASSERT_GE(stepped, 0);
+  ASSERT_GE(continuous, 0);
+
+  std::vector<uint8_t> other = good;
+  PutValue(other, stepped, plug->ParameterAt(stepped)->Max());
+  for (size_t extra : {size_t(4), size_t(1) << 20, size_t(100) << 20})
+  {
+    std::vector<uint8_t> longer = other;
+    longer.resize(other.size() + extra, 0);
+    std::memcpy(longer.data() + other.size(), "JUNK", 4);
+#ifdef __GLIBC__
+    const size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
+#endif
+    EXPECT_EQ(SetHostChunk(*plug, longer), 0) << extra;
+    EXPECT_EQ(SetHostChunk(*plug, longer, true), 0) << extra;
+#ifdef __GLIBC__
+    const size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
+    EXPECT_LT(after, before + (size_t(8) << 20)) << extra << " bytes after the state are held";
+#endif
+    EXPECT_EQ(HostChunk(*plug), good) << extra;
+  }
+  ASSERT_EQ(SetHostChunk(*plug, other), 1); // without the bytes after it, it is taken
+
+  const IParameter* s = plug->ParameterAt(stepped);
+  const IParameter* c = plug->ParameterAt(continuous);
+  std::vector<uint8_t> odd = good;
+  PutValue(odd, stepped, 1e300);
+  PutValue(odd, continuous, -1e300);
+  ASSERT_EQ(SetHostChunk(*plug, odd), 1);
+  EXPECT_EQ(s->Value(), s->Max());
+  EXPECT_EQ(c->Value(), c->Min());
+  PutValue(odd, stepped, s->Min() + 1.37);
+  PutValue(odd, continuous, c->Min() + 1.37);
+  ASSERT_EQ(SetHostChunk(*plug, odd), 1);
+  EXPECT_EQ(s->Value(), s->Min() + 1);    // snapped, as its menu would
+  EXPECT_EQ(c->Value(), c->Min() + 1.37); // a knob takes any value inside its range
+  EXPECT_EQ(ValueIn(HostChunk(*plug), stepped), s->Min() + 1);
+
+  // Version 1 ended after the names.
+  std::vector<uint8_t> first = other;
+  const int32_t version1 = 1;
+  std::memcpy(first.data() + 8 + 4, &version1, 4);
+  std::vector<uint8_t> firstWithMore = first;
+  first.resize(first.size() - 8);
+  EXPECT_EQ(SetHostChunk(*plug, firstWithMore), 0);
+  ASSERT_EQ(SetHostChunk(*plug, first), 1);
+  EXPECT_EQ(s->Value(), s->Max());
+  EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMultiName), "Kept");
+}
+
 TEST(VELK, LogIsWrittenOnlyWhenItsFileExists)
 {
   {
@@ -227,6 +377,24 @@ TEST(VELK, LogIsWrittenOnlyWhenItsFileExists)
     EXPECT_LT(first, last);
     EXPECT_NE(console.find("Build LOG: \t INITIALIZATION STARTED!\n"), std::string::npos);
   }
+}
+
+// Two folders asked for by the same name are two new folders (a run of the suites beside another
+// never gets one of the other's), and each goes with the files in it.
+TEST(TempFolder, EachIsNewAndGoesWithItsFiles)
+{
+  fs::path first;
+  {
+    TempFolder a("same"), b("same");
+    ASSERT_FALSE(a.Path().empty());
+    ASSERT_FALSE(b.Path().empty());
+    EXPECT_NE(a.Path(), b.Path());
+    EXPECT_TRUE(fs::is_directory(a.Path()));
+    EXPECT_TRUE(fs::is_directory(b.Path()));
+    std::ofstream(a / "file.txt") << "x";
+    first = a.Path();
+  }
+  EXPECT_FALSE(fs::exists(first));
 }
 
 TEST(WriteBuildLog, LineFormatAndMissingFile)
@@ -269,7 +437,8 @@ TEST(PatchManager, NamesAndBounds)
 
 TEST(SettingsStore, DataFolderFromEnvironmentOrSettingsFile)
 {
-  const fs::path home = fs::temp_directory_path() / ("velk-settings-" + std::to_string(std::rand()));
+  TempFolder folder("settings");
+  const fs::path home = folder.Path();
   fs::create_directories(home / "velk");
   setenv("XDG_CONFIG_HOME", home.string().c_str(), 1);
   unsetenv("VELK_DATA_DIR");
@@ -280,5 +449,4 @@ TEST(SettingsStore, DataFolderFromEnvironmentOrSettingsFile)
   EXPECT_EQ(SettingsStore::DataFolder(), "/tmp/override");
   unsetenv("VELK_DATA_DIR");
   unsetenv("XDG_CONFIG_HOME");
-  fs::remove_all(home);
 }

@@ -1,6 +1,7 @@
 #include "config/DecipherResource.h"
 #include "config/TeaCipher.h"
 #include "platform/resources/ResourceTable.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -99,9 +100,9 @@ TEST(Cipher, BuildToolOutputReadsBack)
   }
 
   // The tool on an odd-length text, both ways.
-  char folder[] = "/tmp/velk_cipher_XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string base = folder;
+  const TempFolder folder("cipher");
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string base = folder.String();
   const std::string text = "<sysexlist><sysex><values><value>F0 F7</value></values></sysex></sysexlist>!";
   std::ofstream(base + "/in.xml", std::ios::binary) << text;
   const std::string tool = std::string(VELK_BINARY_DIR) + "/tools/rescipher/velk_rescipher";
@@ -113,5 +114,4 @@ TEST(Cipher, BuildToolOutputReadsBack)
   EXPECT_EQ(ReadFile(base + "/back.xml"), Padded(text));
   EXPECT_NE(std::system((tool + " decipher " + base + "/missing.tea " + base + "/x.xml 2>/dev/null").c_str()),
             0);
-  std::system(("rm -rf " + base).c_str());
 }

@@ -5,6 +5,7 @@
 #include "framework/plugin/ParameterIds.h"
 #include "tests/support/EndToEndRig.h"
 #include "tests/support/SimSynthProcess.h"
+#include "tests/support/TempFolder.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSysEx.h"
 #include "tools/vsthost/VstHost.h"
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,8 +39,8 @@ protected:
     const std::string unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
     // Every wait of the link ten times faster; no data folder of the developer's leaks in.
     setenv("VELK_CLOCK_SCALE", "0.1", 1);
-    dataDir = std::filesystem::temp_directory_path() / ("velk-e2e-" + unique);
-    std::filesystem::create_directories(dataDir);
+    dataFolder = std::make_unique<TempFolder>("e2e");
+    dataDir = dataFolder->Path();
     setenv("VELK_DATA_DIR", dataDir.c_str(), 1);
 
     ASSERT_TRUE(sim.Start(
@@ -235,6 +237,7 @@ protected:
 
   static constexpr const char* kEditBufferRequest = "IN F0 00 20 29 01 24 03 08 F7";
   static constexpr int kBlock = 256;
+  std::unique_ptr<TempFolder> dataFolder;
   std::filesystem::path dataDir;
   SimSynthProcess sim;
   std::string simIn, simOut;

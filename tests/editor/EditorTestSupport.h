@@ -2,6 +2,7 @@
 
 #include "framework/controls/IControl.h"
 #include "framework/graphics/LayerGroup.h"
+#include "tests/support/TempFolder.h"
 
 #include <cstdlib>
 #include <unistd.h>
@@ -32,19 +33,8 @@ inline LayerGroup* Page(uint32_t id, const char* name, PlainControl** control = 
 class TempDataFolder
 {
 public:
-  TempDataFolder()
-  {
-    path = std::filesystem::temp_directory_path() /
-           ("velk-editor-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(path);
-    setenv("VELK_DATA_DIR", path.c_str(), 1);
-  }
-  ~TempDataFolder()
-  {
-    unsetenv("VELK_DATA_DIR");
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::filesystem::path path;
+  TempDataFolder() { setenv("VELK_DATA_DIR", path.c_str(), 1); }
+  ~TempDataFolder() { unsetenv("VELK_DATA_DIR"); }
+  TempFolder folder{"editor"};
+  std::filesystem::path path = folder.Path();
 };

@@ -273,10 +273,10 @@ TEST(VELKEditor, RecallRestoresDeviceIdModelAndLoadsTheOlderVersion)
   ASSERT_EQ(Recall(*old, v1), int(v1.size()));
   EXPECT_EQ(old->deviceId.load(), 9);
   EXPECT_EQ(old->model.load(), 1);
-  // A version 1 state followed by other data loads as far as it goes.
+  // A version 1 state followed by other data is no state a build wrote: refused.
   std::vector<uint8_t> v1more = v1;
   v1more.insert(v1more.end(), {1, 2, 3});
-  EXPECT_EQ(Recall(*old, v1more), int(v1.size()));
+  EXPECT_EQ(Recall(*old, v1more), -1);
 }
 
 TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)

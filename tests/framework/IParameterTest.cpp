@@ -163,6 +163,65 @@ TEST(IParameter, SetClampedKeepsFiniteValuesInRange)
   EXPECT_EQ(p.Value(), 0.0);
 }
 
+// A recalled value lands where a control would put it, and a value a control put somewhere is
+// recalled exactly: every step of every kind of range, also those whose grid points arithmetic
+// cannot hit exactly (steps of 0.1, shaped scales).
+TEST(IParameter, SetConstrainedPutsValuesOnTheGridAndKeepsThoseOnIt)
+{
+  IParameter p;
+  p.SetupEnumerated("Curve", 0, 128, "");
+  p.SetConstrained(1e300);
+  EXPECT_EQ(p.Value(), 127.0);
+  p.SetConstrained(-1e300);
+  EXPECT_EQ(p.Value(), 0.0);
+  p.SetConstrained(0.37);
+  EXPECT_EQ(p.Value(), 0.0);
+  p.SetConstrained(41.5); // halves go up, as on the control path
+  EXPECT_EQ(p.Value(), 42.0);
+  p.SetConstrained(std::nextafter(3.0, 0.0)); // 2.9999999999999996: 3 left by rounding
+  EXPECT_EQ(p.Value(), std::nextafter(3.0, 0.0));
+  p.SetConstrained(std::numeric_limits<double>::quiet_NaN());
+  EXPECT_EQ(p.Value(), 0.0);
+
+  IParameter half;
+  half.SetupContinuous("Half", 0, -12, 12, 0.5, "");
+  half.SetType(IParameter::kTypeEnumerated);
+  half.SetConstrained(0.37);
+  EXPECT_EQ(half.Value(), 0.5);
+
+  IParameter continuous;
+  continuous.SetupContinuous("Level", 0, 0, 1, 0.01, "");
+  continuous.SetConstrained(0.377);
+  EXPECT_EQ(continuous.Value(), 0.377); // never snapped
+  continuous.SetConstrained(2.0);
+  EXPECT_EQ(continuous.Value(), 1.0);
+
+  struct Range
+  {
+    double min, max, step, shape;
+  };
+  for (const Range r : {Range{0, 127, 1, 1}, Range{-64, 63, 1, 1}, Range{0, 10, 0.1, 1}, Range{-1, 1, 0.01, 1},
+                        Range{0, 127, 1, 2.5}, Range{0, 16383, 1, 1}, Range{1, 99, 0.5, 0.4}})
+  {
+    IParameter q;
+    q.SetupContinuous("q", r.min, r.min, r.max, r.step, "");
+    q.SetType(IParameter::kTypeEnumerated);
+    q.SetShape(r.shape);
+    const int count = int(std::lround((r.max - r.min) / r.step)) + 1;
+    for (int k = 0; k < count; ++k)
+    {
+      // As a control sets it, and as a dump sets it.
+      q.SetFromNormalised(q.NormaliseValue(r.min + k * r.step));
+      const double fromControl = q.Value();
+      q.SetConstrained(fromControl);
+      ASSERT_EQ(q.Value(), fromControl) << r.min << ".." << r.max << " step " << r.step << " value " << k;
+      const double plain = r.min + k * r.step;
+      q.SetConstrained(plain);
+      ASSERT_EQ(q.Value(), plain) << r.min << ".." << r.max << " step " << r.step << " value " << k;
+    }
+  }
+}
+
 TEST(IParameter, ValueTextsGrowTheRange)
 {
   IParameter p;

@@ -140,6 +140,48 @@ TEST(IStateChunk, NestedChunksAndAssign)
   EXPECT_EQ(d, 19999 * 0.5);
 }
 
+// A view reads a host's bytes where they are: nothing is copied or kept, and a write makes the
+// stream its own without touching the host's bytes.
+TEST(IStateChunk, ViewReadsInPlaceAndCopiesOnlyToWrite)
+{
+  IStateChunk source;
+  source.PutInt(0x01020304);
+  source.PutDouble(2.5);
+  source.PutString("name");
+  const std::vector<uint8_t> host = Bytes(source);
+
+  IStateChunk view = IStateChunk::View(host.data(), int(host.size()));
+  EXPECT_EQ(view.Data(), host.data());
+  EXPECT_EQ(view.Size(), int(host.size()));
+  int32_t i = 0;
+  double d = 0;
+  HeapString text;
+  int position = view.GetInt(i, 0);
+  position = view.GetDouble(d, position);
+  position = view.GetString(text, position);
+  EXPECT_EQ(position, int(host.size()));
+  EXPECT_EQ(i, 0x01020304);
+  EXPECT_EQ(d, 2.5);
+  EXPECT_STREQ(text.Get(), "name");
+  EXPECT_EQ(view.GetInt(i, position), -1); // its end is the host's end
+
+  ASSERT_TRUE(view.PutBool(true));
+  EXPECT_NE(view.Data(), host.data());
+  EXPECT_EQ(view.Size(), int(host.size()) + 1);
+  EXPECT_EQ(std::memcmp(view.Data(), host.data(), host.size()), 0);
+  EXPECT_EQ(Bytes(source), host);
+
+  IStateChunk self = IStateChunk::View(host.data(), int(host.size()));
+  ASSERT_TRUE(self.PutChunk(self));
+  EXPECT_EQ(self.Size(), 2 * int(host.size()));
+  EXPECT_EQ(std::memcmp(self.Data() + host.size(), host.data(), host.size()), 0);
+
+  IStateChunk cleared = IStateChunk::View(host.data(), int(host.size()));
+  cleared.Clear();
+  EXPECT_EQ(cleared.Size(), 0);
+  EXPECT_EQ(IStateChunk::View(nullptr, 5).Size(), 0);
+}
+
 TEST(IStateChunk, CanReadGuardsWholeBlocks)
 {
   IStateChunk c;

@@ -1,6 +1,7 @@
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_PNG.h"
 #include "gfx/Gfx_PNGWrite.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,8 @@
 
 TEST(PngWrite, RoundTripsEveryChannelAndRefusesWhatCannotBeWritten)
 {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "velk_png_write_test";
-  std::filesystem::create_directories(dir);
+  const TempFolder folder("png-write");
+  const std::filesystem::path dir = folder.Path();
   const std::string path = (dir / "shot.png").string();
 
   // Odd width (rows are padded in memory, not in the file) and distinct bytes per channel.
@@ -35,5 +36,4 @@ TEST(PngWrite, RoundTripsEveryChannelAndRefusesWhatCannotBeWritten)
   EXPECT_FALSE(Gfx_WritePNGFile(emptyPath.c_str(), Gfx_MemBitmap()));
   EXPECT_FALSE(std::filesystem::exists(emptyPath));
   EXPECT_FALSE(Gfx_WritePNGFile(nullptr, source));
-  std::filesystem::remove_all(dir);
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <set>
 #include <string>
 
@@ -257,6 +259,8 @@ TEST(DumpForms, EveryRowIsSound)
         ASSERT_LT(byte, 0x80) << "byte " << f.at << " value " << v;
         const int bits2 = DecodeFieldBits(f, uint8_t(byte));
         EXPECT_EQ(f.special == DumpSpecial::Inverted ? 1 - bits2 : bits2 - f.add, v) << "byte " << f.at;
+        // A whole number that arithmetic left a unit in the last place below itself is written as itself.
+        EXPECT_EQ(EncodeField(f, std::nextafter(double(v), -1e9)), EncodeField(f, v)) << "byte " << f.at;
       }
     }
   }

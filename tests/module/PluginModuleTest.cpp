@@ -1,5 +1,6 @@
 // Loading plug-in libraries as a host does, on the test host's fixtures.
 #include "platform/module/PluginModule.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -67,8 +68,8 @@ TEST(PluginModule, FailuresCarryTheSystemsReasonAndLeaveNothingLoaded)
   EXPECT_FALSE(module.Error().empty());
 
   // A file that is no library at all.
-  const std::filesystem::path notALibrary =
-      std::filesystem::temp_directory_path() / "velk-module-test-not-a-library.so";
+  const TempFolder folder("module");
+  const std::filesystem::path notALibrary = folder / "not-a-library.so";
   {
     FILE* file = std::fopen(notALibrary.string().c_str(), "wb");
     ASSERT_NE(file, nullptr);

@@ -1,13 +1,18 @@
 // The built plug-in, loaded with dlopen through the test host and driven through the VST 2
 // interface only.
+#include "framework/plugin/ParameterIds.h"
+#include "platform/window/HostTopWindow.h"
+#include "tests/support/TempFolder.h"
 #include "tools/vsthost/VstHost.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iomanip>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,8 +26,7 @@ protected:
   void SetUp() override
   {
     // No data folder of the developer's leaks into the test.
-    dataDir = std::filesystem::temp_directory_path() / ("velk-plugin-" + std::to_string(std::rand()));
-    std::filesystem::create_directories(dataDir);
+    dataDir = folder.Path();
     setenv("VELK_DATA_DIR", dataDir.string().c_str(), 1);
     ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
   }
@@ -30,7 +34,6 @@ protected:
   {
     host.Close();
     unsetenv("VELK_DATA_DIR");
-    std::filesystem::remove_all(dataDir);
   }
   AEffect* effect() { return host.Effect(); }
 
@@ -43,10 +46,12 @@ protected:
   }
 
   vsthost::VstHost host;
+  TempFolder folder{"plugin"};
   std::filesystem::path dataDir;
 };
 
 const std::vector<uint8_t> kHeader = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
+constexpr int kNumParams = 5866;
 } // namespace
 
 TEST_F(Plugin, EffectRecord)
@@ -291,9 +296,8 @@ TEST_F(Plugin, ProgramAndBankChunks)
   ASSERT_TRUE(host.SetChunk(bank, true));
   EXPECT_EQ(host.GetChunk(true), bank);
 
-  // A changed state is taken; its values are clamped into the parameters' ranges. (Until the
-  // configuration sets them up, every parameter is 0..1 in steps of 1, and the editor snaps
-  // recalled values to the step.)
+  // A changed state is taken; its values are clamped into the parameters' ranges (parameter 5865
+  // is 0..1 in steps of 1) and put on their steps, as a control would put them.
   const std::vector<uint8_t> changed = WithValue(WithValue(program, 0, 1.0), 5865, 7.0);
   ASSERT_TRUE(host.SetChunk(changed, false));
   const std::vector<uint8_t> current = host.GetChunk(false);
@@ -376,4 +380,76 @@ TEST_F(Plugin, AudioAndUserInterfaceThreadsTogether)
   audio.join();
   EXPECT_EQ(taken, 200);
   EXPECT_EQ(host.GetChunk(false), state);
+}
+
+// Through the VST 2 interface with the editor open (in a window of its own when there is a
+// display): every value of every parameter's range, recalled, reads back exactly as it was saved.
+// Each range is found as the plug-in clamps into it; every step is 1.
+TEST_F(Plugin, RecallWithTheEditorOpenReadsBackEveryValueExactly)
+{
+  ASSERT_TRUE(host.Open());
+  ERect rect{};
+  ASSERT_TRUE(host.EditorGetRect(rect));
+  std::unique_ptr<HostTopWindow> window = HostTopWindow::Create(rect.right, rect.bottom, "plugin test");
+  const char* required = std::getenv("VELK_REQUIRE_DISPLAY");
+  if (!window && required && std::string(required) == "1")
+  {
+    FAIL() << "no display, and VELK_REQUIRE_DISPLAY=1";
+  }
+  if (window)
+  {
+    ASSERT_EQ(host.EditorOpen(reinterpret_cast<void*>(window->Handle())), 1);
+  }
+
+  const std::vector<uint8_t> initial = host.GetChunk(false);
+  ASSERT_GT(initial.size(), size_t(8 + 12 + 8 * kNumParams));
+  auto value = [](const std::vector<uint8_t>& chunk, int parameter)
+  {
+    double v = 0;
+    std::memcpy(&v, chunk.data() + 8 + 12 + 8 * parameter, 8);
+    return v;
+  };
+  auto everyValue = [&](double v)
+  {
+    std::vector<uint8_t> chunk = initial;
+    for (int i = 0; i < kNumParams; ++i)
+      chunk = WithValue(std::move(chunk), i, v);
+    return chunk;
+  };
+  ASSERT_TRUE(host.SetChunk(everyValue(-1e9), false));
+  const std::vector<uint8_t> lowest = host.GetChunk(false);
+  ASSERT_TRUE(host.SetChunk(everyValue(1e9), false));
+  const std::vector<uint8_t> highest = host.GetChunk(false);
+  int rounds = 0;
+  for (int i = 0; i < kNumParams; ++i)
+    rounds = std::max(rounds, int(value(highest, i) - value(lowest, i)) + 1);
+  ASSERT_GE(rounds, 128);
+
+  int drifted = 0;
+  for (int k = 0; k < rounds; ++k)
+  {
+    std::vector<uint8_t> chunk = initial;
+    for (int i = 0; i < kNumParams; ++i)
+      chunk = WithValue(std::move(chunk), i, std::min(value(lowest, i) + k, value(highest, i)));
+    // The two MIDI routes exclude each other: a recall keeps the first of them.
+    if (value(chunk, kMIDIFilterToDAWBuffer) == 1) chunk = WithValue(std::move(chunk), kMIDIFilterDirectToHardware, 0);
+    ASSERT_TRUE(host.SetChunk(chunk, k % 2 == 1)) << k;
+    const std::vector<uint8_t> back = host.GetChunk(false);
+    for (int i = 0; i < kNumParams; ++i)
+      if (value(back, i) != value(chunk, i) && ++drifted <= 10)
+        ADD_FAILURE() << "parameter " << i << ": " << std::setprecision(17) << value(chunk, i) << " reads back as "
+                      << value(back, i);
+    ASSERT_EQ(back, chunk) << k;
+    if (k == 3)
+    {
+      EXPECT_EQ(value(back, kMultiPartVeloCurve), 3.0);
+    }
+    if (k == 42)
+    {
+      EXPECT_EQ(value(back, kOscillator1BendRange), 42.0);
+    }
+    if (k % 16 == 0) host.EditorIdle(); // a frame drawn now and then, as a host's timer does
+  }
+  EXPECT_EQ(drifted, 0);
+  if (window) host.EditorClose();
 }

@@ -7,6 +7,7 @@
 #include "framework/graphics/IGraphics.h"
 #include "framework/plugin/IParameter.h"
 #include "gfx/Gfx_SysBitmap.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -40,10 +41,8 @@ struct Picture
 // `missing`.
 std::vector<Picture> DrawEveryTab(int scheme, std::vector<std::string>& missing)
 {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() /
-      ("velk-skin-" + std::to_string(::getpid()) + "-" + std::to_string(scheme));
-  std::filesystem::create_directories(folder);
+  const TempFolder temp("skin");
+  const std::filesystem::path folder = temp.Path();
   UISettings settings;
   settings.colourScheme = uint32_t(scheme);
   settings.firstRunSeen = true;
@@ -85,8 +84,6 @@ std::vector<Picture> DrawEveryTab(int scheme, std::vector<std::string>& missing)
     }
   }
   unsetenv("VELK_DATA_DIR");
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
   return pictures;
 }
 } // namespace

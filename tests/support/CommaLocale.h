@@ -4,11 +4,12 @@
 // not follow it. The locale is compiled on the spot with localedef into a temporary folder (no
 // installed locale is needed); the "C" locale comes back when the object goes.
 
+#include "tests/support/TempFolder.h"
+
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 class CommaLocale
@@ -17,9 +18,7 @@ public:
   CommaLocale()
   {
     namespace fs = std::filesystem;
-    mFolder = fs::temp_directory_path() / ("velk-locale-" + std::to_string(std::random_device{}()));
     std::error_code ec;
-    fs::create_directories(mFolder, ec);
     {
       std::ofstream source(mFolder / "comma.src");
       source << "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3;3\nEND LC_NUMERIC\n";
@@ -38,8 +37,6 @@ public:
   ~CommaLocale()
   {
     std::setlocale(LC_NUMERIC, "C");
-    std::error_code ec;
-    std::filesystem::remove_all(mFolder, ec);
   }
 
   CommaLocale(const CommaLocale&) = delete;
@@ -49,6 +46,7 @@ public:
   bool Active() const { return mActive; }
 
 private:
-  std::filesystem::path mFolder;
+  TempFolder mTemp{"locale"};
+  std::filesystem::path mFolder = mTemp.Path();
   bool mActive = false;
 };

@@ -19,6 +19,7 @@
 #include "platform/window/HostTopWindow.h"
 #include "tests/support/PngWrite.h"
 #include "tests/support/SimSynthProcess.h"
+#include "tests/support/TempFolder.h"
 #include "tools/vsthost/VstHost.h"
 
 #include <unistd.h>
@@ -253,8 +254,6 @@ public:
 private:
   ReferenceEditor()
   {
-    mData = std::filesystem::temp_directory_path() / ("velk-e2e-reference-" + std::to_string(getpid()));
-    std::filesystem::create_directories(mData);
     const char* backend = std::getenv("VELK_MIDI_BACKEND");
     const std::string saved = backend ? backend : "";
     const char* data = std::getenv("VELK_DATA_DIR");
@@ -288,7 +287,8 @@ private:
       Collect(group->GetChild(i), want, out);
   }
 
-  std::filesystem::path mData;
+  TempFolder mFolder{"e2e-reference"};
+  std::filesystem::path mData = mFolder.Path();
   std::unique_ptr<VELK> mPlug;
 };
 

@@ -2,10 +2,10 @@
 // compare without case, and folders with any name open (the files are read by the rasteriser itself).
 
 #include "platform/text/FreeTypeRasteriser.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -34,18 +34,11 @@ struct FontFolder
 {
   FontFolder()
   {
-    static std::atomic<int> counter{0};
-    root = fs::temp_directory_path() /
-           ("velk-fonts-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     path = root / FromUtf8("f\xC3\xB6nts");
     fs::create_directories(path);
   }
-  ~FontFolder()
-  {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-  fs::path root, path;
+  TempFolder folder{"fonts"};
+  fs::path root = folder.Path(), path;
 };
 
 struct ScopedFontDirs

@@ -3,6 +3,7 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "tools/vsthost/ChunkDifference.h"
+#include "tests/support/TempFolder.h"
 
 #include "platform/vst2/VstTypes.h"
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 namespace
 {
@@ -45,16 +47,15 @@ class CommandLineFiles : public ::testing::Test
 protected:
   void SetUp() override
   {
-    dir = fs::path(VELK_BINARY_DIR) /
-          ("vsthost-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    folder = std::make_unique<TempFolder>("vsthost-cli");
+    dir = folder->Path();
   }
-  void TearDown() override { fs::remove_all(dir); }
+  void TearDown() override { folder.reset(); }
   size_t FilesInDir() const
   {
     return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
   }
+  std::unique_ptr<TempFolder> folder;
   fs::path dir;
 };
 
