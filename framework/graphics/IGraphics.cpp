@@ -11,9 +11,9 @@
 #include "framework/graphics/LayerGroup.h"
 #include "gfx/Gfx_Blend.h"
 #include "gfx/Gfx_Blit.h"
+#include "gfx/Gfx_DeferredBitmap.h"
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_PNG.h"
-#include "gfx/Gfx_StretchBlit.h"
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/resources/ResourceTable.h"
 
@@ -239,13 +239,10 @@ IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double sc
       gMissingImages.try_emplace(id, MissingImage{fileName ? fileName : "", false});
       return IBitmapStrip();
     }
+    // Decoded and scaled when first drawn; at its own size the source is the bitmap.
     const int w = ScaledSide(source->Width(), scale);
     const int h = ScaledSide(source->Height(), scale);
-    Gfx_MemBitmap* scaled = new Gfx_MemBitmap(w, h);
-    if (w > 0 && h > 0)
-      Gfx_StretchBlit(scaled, source, 0, 0, w, h, 0.0f, 0.0f, float(source->Width()), float(source->Height()),
-                      1.0f);
-    delete source;
+    Gfx_IBitmap* scaled = Gfx_MakeScaledBitmap(std::unique_ptr<Gfx_IBitmap>(source), w, h);
     bitmap = BitmapCache::Instance().Insert(id, scale, scaled);
     if (!bitmap) return IBitmapStrip();
   }
@@ -806,7 +803,7 @@ void IGraphics::RestoreCursor() {}
 Gfx_IBitmap* IGraphics::LoadBitmapResource(int id, const char* fileName)
 {
   if (!EndsWithPng(fileName)) return nullptr;
-  return Gfx_ReadPNGResource(id).release();
+  return Gfx_DeferPNGResource(id).release();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -65,7 +65,8 @@ public:
 
   // ---- bitmaps ----
   // The image at the scale from the process-wide bitmap cache (keyed by id and scale), loading
-  // and scaling it on a miss. A missing image answers the empty one-frame strip and is logged.
+  // it on a miss; it is decoded and scaled when first drawn, once per process and scale. A missing
+  // image answers the empty one-frame strip and is logged.
   // The bitmap stays alive at least as long as this editor.
   IBitmapStrip LoadScaledBitmap(int id, const char* fileName, double scale, int frames = 1);
   // Drops this editor's reference to the bitmap of (id, scale), so the cache frees it once no other
@@ -200,7 +201,8 @@ public:
   virtual const char* LoadTextResource(int id, const char* fileName);
   virtual void HideMouseCursor();
   virtual void RestoreCursor();
-  // A new bitmap of the "PNG" resource (the name must end in "png"), or null.
+  // A new bitmap of the "PNG" resource (the name must end in "png"), or null. Its size is read from
+  // the header; it is decoded when first drawn, so that building an editor decodes nothing.
   virtual Gfx_IBitmap* LoadBitmapResource(int id, const char* fileName);
 
   // ---- state ----
