@@ -11,6 +11,8 @@
 // (The MIDI clock's share of a core at 120 bpm: bench_jobs, ClockAt120Bpm.)
 //
 //     build/bench_plugin_load
+//     VELK_BENCH_PLUGIN=other/velk_editor.so build/bench_plugin_load   # another build's plug-in
+//     (BM_FirstEditorDraw always measures this build: it is linked in)
 #include "editor/VELK.h"
 #include "framework/graphics/IGraphics.h"
 #include "tools/vsthost/VstHost.h"
@@ -41,6 +43,14 @@ void UseEmptyDataFolder()
     return p;
   }();
   setenv("VELK_DATA_DIR", folder.c_str(), 1);
+}
+
+// The plug-in measured: this build's, or another build's named by VELK_BENCH_PLUGIN (a before and
+// after comparison on the same machine).
+std::string PluginPath()
+{
+  const char* other = std::getenv("VELK_BENCH_PLUGIN");
+  return other && *other ? other : VELK_PLUGIN_PATH;
 }
 
 std::string EchoPath()
@@ -103,7 +113,7 @@ void BM_LoadToOpen(benchmark::State& state)
   double cpu = 0, rss = 0, refCpu = 0, refRss = 0;
   for (auto _ : state)
   {
-    const std::vector<double> velk = InChild([] { return LoadToOpen(VELK_PLUGIN_PATH); });
+    const std::vector<double> velk = InChild([] { return LoadToOpen(PluginPath()); });
     const std::vector<double> echo = InChild([] { return LoadToOpen(EchoPath()); });
     if (velk.size() != 2 || echo.size() != 2)
     {
@@ -210,7 +220,7 @@ void BM_IdleWakeups(benchmark::State& state)
         {
           const double reference = WakeupsPerSecond(2.0);
           vsthost::VstHost host;
-          if (!host.Load(VELK_PLUGIN_PATH) || !host.Open()) return std::vector<double>{};
+          if (!host.Load(PluginPath()) || !host.Open()) return std::vector<double>{};
           std::this_thread::sleep_for(std::chrono::milliseconds(300));
           return std::vector<double>{WakeupsPerSecond(3.0), reference};
         });
