@@ -2,6 +2,7 @@
 // bytes it writes per second; BM_Memcpy copies the same bytes, so ratios read off one run.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -93,6 +94,46 @@ BENCHMARK(BM_FillArea)
     ->Args({BlendAdd, 700})
     ->Args({BlendMultiply, 700})
     ->Args({BlendSourceAlpha | BlendCopy, 1000});
+
+// A fill at 0.5 (the whole-word average) timed right after a knob blit (the wide kernels' road)
+// and the same fill cold (upper vector state clean), in one run; "ratio" is after / cold. A wide kernel that left the upper
+// vector state dirty made the fill after it about twice as slow. Goal: ratio at most 1.15.
+#if defined(__x86_64__)
+// Leaves the upper vector state clean, as a process that never ran a wide kernel has it.
+__attribute__((target("avx"), noinline)) void CleanUpperState() { __builtin_ia32_vzeroupper(); }
+bool CanCleanUpperState() { return __builtin_cpu_supports("avx"); }
+#else
+void CleanUpperState() {}
+bool CanCleanUpperState() { return false; }
+#endif
+
+void BM_FillAfterKnobBlit(benchmark::State& state)
+{
+  const bool clean = CanCleanUpperState();
+  Gfx_MemBitmap dst = Picture(kW, kH);
+  const Gfx_MemBitmap knob = Picture(64, 64);
+  double after = 0.0, cold = 0.0;
+  using Clock = std::chrono::steady_clock;
+  for (auto _ : state)
+  {
+    Gfx_BlitBitmap(&dst, &knob, 100, 100, nullptr, 1.0f, BlendCopy | BlendSourceAlpha);
+    Clock::time_point t0 = Clock::now();
+    Gfx_FillArea(&dst, 0, 0, kW, kH, 0xC0806040u, 0.5f, BlendCopy);
+    Clock::time_point t1 = Clock::now();
+    after += std::chrono::duration<double, std::micro>(t1 - t0).count();
+    if (clean) CleanUpperState();
+    t0 = Clock::now();
+    Gfx_FillArea(&dst, 0, 0, kW, kH, 0xC0806040u, 0.5f, BlendCopy);
+    t1 = Clock::now();
+    cold += std::chrono::duration<double, std::micro>(t1 - t0).count();
+    benchmark::DoNotOptimize(dst.PixelData());
+  }
+  const double n = double(state.iterations());
+  state.counters["after_blit_us"] = after / n;
+  state.counters["cold_us"] = cold / n;
+  state.counters["ratio"] = cold > 0.0 ? after / cold : 0.0;
+}
+BENCHMARK(BM_FillAfterKnobBlit);
 
 // Argument: scale in thousandths; the destination is the full editor size at that scale.
 void BM_StretchBlit(benchmark::State& state)

@@ -61,8 +61,7 @@ bool ConfigReader::Read(IGraphics* graphics, IEffectBase* plug, PatchLibrarian* 
     bytes = span.data();
     size = uint32_t(span.size());
   }
-  std::string text;
-  DecipherResource(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size), text);
+  const std::string text = DecipherDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
   return ReadUiText(text);
 }
 

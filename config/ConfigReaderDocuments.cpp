@@ -33,8 +33,7 @@ void ConfigReader::ReadSysExData()
     bytes = span.data();
     size = uint32_t(span.size());
   }
-  std::string text;
-  DecipherResource(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size), text);
+  const std::string text = DecipherDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
   ReadSysExText(text);
   Log("Completed reading SysEx data!");
 }

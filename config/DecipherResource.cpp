@@ -3,6 +3,11 @@
 #include "config/ResourceKey.h"
 #include "config/TeaCipher.h"
 
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string_view>
+
 namespace
 {
 uint32_t ReadWord(const uint8_t* p)
@@ -31,6 +36,33 @@ void DecipherResource(const uint8_t* bytes, int32_t length, std::string& out)
     AppendWord(v[0], out);
     AppendWord(v[1], out);
   }
+}
+
+std::string DecipherDocument(const uint8_t* bytes, int32_t length)
+{
+  if (!bytes || length < 1) return std::string();
+  struct Kept
+  {
+    int32_t length;
+    size_t hash;
+    std::string text;
+  };
+  static std::mutex lock;
+  static std::deque<Kept> kept;
+  constexpr size_t kMaxKept = 4;
+  const size_t hash =
+      std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(bytes), size_t(length)));
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    for (const Kept& k : kept)
+      if (k.length == length && k.hash == hash) return k.text;
+  }
+  std::string text;
+  DecipherResource(bytes, length, text);
+  std::lock_guard<std::mutex> guard(lock);
+  kept.push_back(Kept{length, hash, text});
+  if (kept.size() > kMaxKept) kept.pop_front();
+  return text;
 }
 
 std::vector<uint8_t> EncipherResource(const std::string& text)

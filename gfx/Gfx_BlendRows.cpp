@@ -217,7 +217,7 @@ inline __attribute__((always_inline)) int ForVectors(T* d, const T* s, int count
 // The fill's source and weight are the same for every pixel: the weighted sum is d * (256 - ia)
 // plus a constant per byte position, less 255 where d >= s.
 template <int V>
-inline __attribute__((always_inline)) void CrossFadeFillVector(std::uint32_t* d, int w, std::uint32_t source,
+inline __attribute__((always_inline)) int CrossFadeFillVector(std::uint32_t* d, int w, std::uint32_t source,
                                                                int ia)
 {
   using B = typename Lanes<V>::B;
@@ -241,13 +241,13 @@ inline __attribute__((always_inline)) void CrossFadeFillVector(std::uint32_t* d,
         std::memcpy(dp, &out, V);
       });
   if constexpr (V > 16)
-    CrossFadeFillVector<V / 2>(d + done, w - done, source, ia);
+    return done + CrossFadeFillVector<V / 2>(d + done, w - done, source, ia);
   else
-    CrossFadeFillPlain(d + done, w - done, source, ia);
+    return done;
 }
 
 template <int V>
-inline __attribute__((always_inline)) void SourceAlphaCopyVector(std::uint32_t* d, const std::uint32_t* s,
+inline __attribute__((always_inline)) int SourceAlphaCopyVector(std::uint32_t* d, const std::uint32_t* s,
                                                                  int w, int ia)
 {
   using B = typename Lanes<V>::B;
@@ -275,9 +275,9 @@ inline __attribute__((always_inline)) void SourceAlphaCopyVector(std::uint32_t* 
         std::memcpy(dp, &out, V);
       });
   if constexpr (V > 16)
-    SourceAlphaCopyVector<V / 2>(d + done, s + done, w - done, ia);
+    return done + SourceAlphaCopyVector<V / 2>(d + done, s + done, w - done, ia);
   else
-    SourceAlphaCopyPlain(d + done, s + done, w - done, ia);
+    return done;
 }
 
 // Saturating add of bytes.
@@ -537,7 +537,7 @@ struct OverlayOp
 
 // n bytes of d blended with s at one weight.
 template <int V, class Op>
-inline __attribute__((always_inline)) void ByteRow(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
+inline __attribute__((always_inline)) int ByteRow(std::uint8_t* d, const std::uint8_t* s, int n, int ia)
 {
   using B = typename Lanes<V>::B;
   using Weight = typename Op::template Weight<V>;
@@ -551,14 +551,14 @@ inline __attribute__((always_inline)) void ByteRow(std::uint8_t* d, const std::u
         std::memcpy(dp, &dv, V);
       });
   if constexpr (V > 16)
-    ByteRow<V / 2, Op>(d + done, s + done, n - done, ia);
+    return done + ByteRow<V / 2, Op>(d + done, s + done, n - done, ia);
   else
-    Op::Plain(d + done, s + done, n - done, ia);
+    return done;
 }
 
 // w pixels of d blended with s, each at the weight its source alpha gives it.
 template <int V, class Op>
-inline __attribute__((always_inline)) void SourceAlphaRow(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+inline __attribute__((always_inline)) int SourceAlphaRow(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
 {
   using B = typename Lanes<V>::B;
   using W = typename Lanes<V>::W;
@@ -575,46 +575,57 @@ inline __attribute__((always_inline)) void SourceAlphaRow(std::uint32_t* d, cons
         std::memcpy(dp, &dv, V);
       });
   if constexpr (V > 16)
-    SourceAlphaRow<V / 2, Op>(d + done, s + done, w - done, ia);
+    return done + SourceAlphaRow<V / 2, Op>(d + done, s + done, w - done, ia);
   else
-    Op::Plain(d + done, s + done, w - done, ia);
+    return done;
 }
 
-// The kernels of one vector width, compiled for the instruction set given.
-#define VELK_BYTE_ROW_KERNEL(NAME, V, ATTRIBUTES)                                                            \
+// The kernels of one vector width, compiled for the instruction set given: the vector loops, then
+// LEAVE, then the plain loop for the tail. A wide kernel must leave the upper vector state clean
+// (LEAVE = vzeroupper): dirty upper halves make every legacy SSE instruction that runs after it,
+// in the tail or in the caller, pay for merging them, about twice the time of a fill at 0.5.
+#define VELK_BYTE_ROW_KERNEL(NAME, V, ATTRIBUTES, LEAVE)                                                     \
   ATTRIBUTES void NAME##V(std::uint8_t* d, const std::uint8_t* s, int n, int ia)                             \
   {                                                                                                          \
-    ByteRow<V, NAME##Op>(d, s, n, ia);                                                                       \
+    const int done = ByteRow<V, NAME##Op>(d, s, n, ia);                                                      \
+    LEAVE;                                                                                                   \
+    NAME##Op::Plain(d + done, s + done, n - done, ia);                                                       \
   }
-#define VELK_SOURCE_ALPHA_KERNEL(NAME, V, ATTRIBUTES)                                                        \
+#define VELK_SOURCE_ALPHA_KERNEL(NAME, V, ATTRIBUTES, LEAVE)                                                 \
   ATTRIBUTES void SourceAlpha##NAME##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)              \
   {                                                                                                          \
-    SourceAlphaRow<V, NAME##Op>(d, s, w, ia);                                                                \
+    const int done = SourceAlphaRow<V, NAME##Op>(d, s, w, ia);                                               \
+    LEAVE;                                                                                                   \
+    NAME##Op::Plain(d + done, s + done, w - done, ia);                                                       \
   }
-#define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES)                                                                \
-  VELK_BYTE_ROW_KERNEL(CrossFade, V, ATTRIBUTES)                                                             \
+#define VELK_BLEND_ROW_KERNELS(V, ATTRIBUTES, LEAVE)                                                         \
+  VELK_BYTE_ROW_KERNEL(CrossFade, V, ATTRIBUTES, LEAVE)                                                      \
   ATTRIBUTES void CrossFadeFill##V(std::uint32_t* d, int w, std::uint32_t source, int ia)                    \
   {                                                                                                          \
-    CrossFadeFillVector<V>(d, w, source, ia);                                                                \
+    const int done = CrossFadeFillVector<V>(d, w, source, ia);                                               \
+    LEAVE;                                                                                                   \
+    CrossFadeFillPlain(d + done, w - done, source, ia);                                                      \
   }                                                                                                          \
   ATTRIBUTES void SourceAlphaCopy##V(std::uint32_t* d, const std::uint32_t* s, int w, int ia)                \
   {                                                                                                          \
-    SourceAlphaCopyVector<V>(d, s, w, ia);                                                                   \
+    const int done = SourceAlphaCopyVector<V>(d, s, w, ia);                                                  \
+    LEAVE;                                                                                                   \
+    SourceAlphaCopyPlain(d + done, s + done, w - done, ia);                                                  \
   }                                                                                                          \
-  VELK_BYTE_ROW_KERNEL(Add, V, ATTRIBUTES)                                                                   \
-  VELK_SOURCE_ALPHA_KERNEL(Add, V, ATTRIBUTES)                                                               \
-  VELK_BYTE_ROW_KERNEL(Dodge, V, ATTRIBUTES)                                                                 \
-  VELK_SOURCE_ALPHA_KERNEL(Dodge, V, ATTRIBUTES)                                                             \
-  VELK_BYTE_ROW_KERNEL(Multiply, V, ATTRIBUTES)                                                              \
-  VELK_SOURCE_ALPHA_KERNEL(Multiply, V, ATTRIBUTES)                                                          \
-  VELK_BYTE_ROW_KERNEL(Overlay, V, ATTRIBUTES)                                                               \
-  VELK_SOURCE_ALPHA_KERNEL(Overlay, V, ATTRIBUTES)
+  VELK_BYTE_ROW_KERNEL(Add, V, ATTRIBUTES, LEAVE)                                                            \
+  VELK_SOURCE_ALPHA_KERNEL(Add, V, ATTRIBUTES, LEAVE)                                                        \
+  VELK_BYTE_ROW_KERNEL(Dodge, V, ATTRIBUTES, LEAVE)                                                          \
+  VELK_SOURCE_ALPHA_KERNEL(Dodge, V, ATTRIBUTES, LEAVE)                                                      \
+  VELK_BYTE_ROW_KERNEL(Multiply, V, ATTRIBUTES, LEAVE)                                                       \
+  VELK_SOURCE_ALPHA_KERNEL(Multiply, V, ATTRIBUTES, LEAVE)                                                   \
+  VELK_BYTE_ROW_KERNEL(Overlay, V, ATTRIBUTES, LEAVE)                                                        \
+  VELK_SOURCE_ALPHA_KERNEL(Overlay, V, ATTRIBUTES, LEAVE)
 
-VELK_BLEND_ROW_KERNELS(16, )
+VELK_BLEND_ROW_KERNELS(16, , (void)0)
 #if defined(__x86_64__) || defined(__i386__)
 #define VELK_BLEND_ROWS_WIDE 1
-VELK_BLEND_ROW_KERNELS(32, __attribute__((target("avx2"))))
-VELK_BLEND_ROW_KERNELS(64, __attribute__((target("avx512bw"))))
+VELK_BLEND_ROW_KERNELS(32, __attribute__((target("avx2"))), __builtin_ia32_vzeroupper())
+VELK_BLEND_ROW_KERNELS(64, __attribute__((target("avx512bw"))), __builtin_ia32_vzeroupper())
 #endif
 
 const Gfx_BlendRowKernels kLevels[] = {

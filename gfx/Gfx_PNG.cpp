@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/Gfx_DeferredBitmap.h"
 #include "platform/resources/ResourceTable.h"
 
 namespace
@@ -177,6 +178,31 @@ std::unique_ptr<Gfx_MemBitmap> Gfx_ReadPNGResource(int id)
   const auto bytes = ResourceTable::Find("PNG", id);
   if (bytes.size() < 8) return nullptr;
   return Gfx_ReadPNGMemory(bytes.data(), bytes.size());
+}
+
+bool Gfx_ReadPNGSize(const void* data, std::size_t size, int* width, int* height)
+{
+  // Signature, then the first chunk, which must be IHDR: length 13, type, width and height (big-endian).
+  static constexpr std::uint8_t kIhdr[8] = {0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  if (!data || size < 24 || png_sig_cmp(static_cast<png_const_bytep>(data), 0, 8) != 0) return false;
+  const auto* b = static_cast<const std::uint8_t*>(data);
+  if (std::memcmp(b + 8, kIhdr, 8) != 0) return false;
+  auto word = [](const std::uint8_t* p)
+  { return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]; };
+  const std::uint32_t w = word(b + 16), h = word(b + 20);
+  if (w == 0 || h == 0 || w > std::uint32_t(Gfx_MaxBitmapSide) || h > std::uint32_t(Gfx_MaxBitmapSide)) return false;
+  if (width) *width = int(w);
+  if (height) *height = int(h);
+  return true;
+}
+
+std::unique_ptr<Gfx_IBitmap> Gfx_DeferPNGResource(int id)
+{
+  const auto bytes = ResourceTable::Find("PNG", id);
+  int w = 0, h = 0;
+  if (!Gfx_ReadPNGSize(bytes.data(), bytes.size(), &w, &h)) return nullptr;
+  return std::make_unique<Gfx_DeferredBitmap>(w, h, [id]() -> std::unique_ptr<Gfx_IBitmap>
+                                              { return Gfx_ReadPNGResource(id); });
 }
 
 std::unique_ptr<Gfx_MemBitmap> Gfx_ReadPNGFile(const char* path)

@@ -12,6 +12,15 @@
 // The resource of type "PNG" with this id (platform resource table).
 std::unique_ptr<Gfx_MemBitmap> Gfx_ReadPNGResource(int id);
 
+// The same, decoded only when its pixels are first asked for (Gfx_DeferredBitmap); the size is read
+// from the header at once. Null when there is no such resource or its header is not a PNG's of a
+// usable size. The resource table lives as long as the module, so the bitmap may too.
+std::unique_ptr<Gfx_IBitmap> Gfx_DeferPNGResource(int id);
+
+// The width and height in the header of a PNG held in memory (signature, then IHDR), without
+// decoding; false when it is not a PNG or a side is 0 or above Gfx_MaxBitmapSide.
+bool Gfx_ReadPNGSize(const void* data, std::size_t size, int* width, int* height);
+
 // A PNG held in memory, signature included.
 std::unique_ptr<Gfx_MemBitmap> Gfx_ReadPNGMemory(const void* data, std::size_t size);
 

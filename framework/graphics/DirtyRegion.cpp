@@ -29,9 +29,56 @@ void DirtyRegion::RemoveAt(int i)
   --mCount;
 }
 
+bool DirtyRegion::Overlap(const IRectangle& a, const IRectangle& b)
+{
+  return a.L < b.R && b.L < a.R && a.T < b.B && b.T < a.B;
+}
+
+void DirtyRegion::AddControlArea(const IRectangle& rect)
+{
+  if (mControlOverflow || rect.R <= rect.L || rect.B <= rect.T) return;
+  if (mControlCount == kMaxControlAreas)
+  {
+    mControlOverflow = true;
+    return;
+  }
+  mControlAreas[mControlCount++] = rect;
+  mControlSettled = false;
+}
+
+void DirtyRegion::Settle() const
+{
+  if (mControlSettled) return;
+  mControlSettled = true;
+  IRectangle* a = mControlAreas;
+  auto byTop = [](const IRectangle& x, const IRectangle& y) { return x.T < y.T; };
+  // Sorted by top, an area can only overlap those after it that start above its bottom. A union can
+  // overlap areas that neither part did: sweep again until nothing merges.
+  for (bool merged = true; merged;)
+  {
+    merged = false;
+    std::sort(a, a + mControlCount, byTop);
+    for (int i = 0; i < mControlCount; ++i)
+      for (int k = i + 1; k < mControlCount && a[k].T < a[i].B; ++k)
+        if (Overlap(a[i], a[k]))
+        {
+          a[i] = Union(a[i], a[k]);
+          a[k] = a[--mControlCount];
+          merged = true;
+          k = i; // the grown area looks at the rest again
+        }
+  }
+}
+
 void DirtyRegion::Add(const IRectangle& rect)
 {
   if (rect.Empty()) return;
+  AddControlArea(rect);
+  AddArea(rect);
+}
+
+void DirtyRegion::AddArea(const IRectangle& rect)
+{
   IRectangle merged = rect;
   // A merge can bring the grown rectangle near others: repeat until it stands apart.
   for (bool again = true; again;)
@@ -60,7 +107,7 @@ void DirtyRegion::Add(const IRectangle& rect)
     }
     merged = Union(merged, mAreas[best]);
     RemoveAt(best);
-    Add(merged);
+    AddArea(merged);
     return;
   }
   mAreas[mCount++] = merged;

@@ -4,6 +4,15 @@
 
 #include <cstdint>
 
+// What a walk of the controls over some areas does with each control that meets an area: draw it
+// there (kDraw), or note it for that area, in drawing order, to be drawn afterwards (kCollect).
+// Either way the walk ends the redraw requests as drawing does.
+enum class DrawPass
+{
+  kDraw,
+  kCollect
+};
+
 // The areas of the window a frame repaints: a short list of rectangles. A rectangle added is
 // merged with every listed one it overlaps or lies close to, so the list holds apart areas only;
 // when the list is full it is merged with the one whose bounds grow least. All-zero rectangles
@@ -17,8 +26,15 @@ public:
   // also keeps a rectangle inside one area from meeting another (meeting counts touching edges).
   static constexpr int kNear = 16;
 
+  // Every rectangle added is also kept as a control area (below).
   void Add(const IRectangle& rect);
-  void Clear() { mCount = 0; }
+  void Clear()
+  {
+    mCount = 0;
+    mControlCount = 0;
+    mControlSettled = true;
+    mControlOverflow = false;
+  }
 
   int Count() const { return mCount; }
   const IRectangle& Area(int i) const { return mAreas[i]; }
@@ -34,9 +50,36 @@ public:
   // Overlapping, touching or apart by at most kNear pixels in both directions.
   static bool Near(const IRectangle& a, const IRectangle& b);
 
+  // The rectangles added, each kept apart unless it overlaps another (then their union): what a
+  // frame must repaint, without the gaps between far-apart controls that the areas above take in.
+  // Each pixel lies in at most one of them, so a control drawn once per control area it meets is
+  // blended once. Usable unless more than kMaxControlAreas were needed.
+  // They are merged when first asked for, sorted by their top.
+  static constexpr int kMaxControlAreas = 1024;
+  bool ControlAreasUsable() const { return !mControlOverflow && ControlCount() > 0; }
+  int ControlCount() const
+  {
+    Settle();
+    return mControlCount;
+  }
+  const IRectangle* ControlAreas() const
+  {
+    Settle();
+    return mControlAreas;
+  }
+  // Sharing at least one pixel (touching edges do not).
+  static bool Overlap(const IRectangle& a, const IRectangle& b);
+
 private:
   void RemoveAt(int i);
+  void AddArea(const IRectangle& rect);
+  void AddControlArea(const IRectangle& rect);
+  void Settle() const;
 
   IRectangle mAreas[kMaxAreas];
   int mCount = 0;
+  mutable IRectangle mControlAreas[kMaxControlAreas];
+  mutable int mControlCount = 0;
+  mutable bool mControlSettled = true;
+  bool mControlOverflow = false;
 };

@@ -11,12 +11,13 @@
 #include "framework/graphics/LayerGroup.h"
 #include "gfx/Gfx_Blend.h"
 #include "gfx/Gfx_Blit.h"
+#include "gfx/Gfx_DeferredBitmap.h"
 #include "gfx/Gfx_MemBitmap.h"
 #include "gfx/Gfx_PNG.h"
-#include "gfx/Gfx_StretchBlit.h"
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/resources/ResourceTable.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -239,13 +240,10 @@ IBitmapStrip IGraphics::LoadScaledBitmap(int id, const char* fileName, double sc
       gMissingImages.try_emplace(id, MissingImage{fileName ? fileName : "", false});
       return IBitmapStrip();
     }
+    // Decoded and scaled when first drawn; at its own size the source is the bitmap.
     const int w = ScaledSide(source->Width(), scale);
     const int h = ScaledSide(source->Height(), scale);
-    Gfx_MemBitmap* scaled = new Gfx_MemBitmap(w, h);
-    if (w > 0 && h > 0)
-      Gfx_StretchBlit(scaled, source, 0, 0, w, h, 0.0f, 0.0f, float(source->Width()), float(source->Height()),
-                      1.0f);
-    delete source;
+    Gfx_IBitmap* scaled = Gfx_MakeScaledBitmap(std::unique_ptr<Gfx_IBitmap>(source), w, h);
     bitmap = BitmapCache::Instance().Insert(id, scale, scaled);
     if (!bitmap) return IBitmapStrip();
   }
@@ -370,20 +368,45 @@ bool IGraphics::CollectDirtyControls(const PointerList<IControl>& controls, int 
 }
 
 void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
-                             const IRectangle* areas, int count, bool visible)
+                             const IRectangle* areas, int count, bool visible, DrawPass pass)
 {
+  // Many areas sorted by their top (as DrawDirtyAreas hands them): a control looks only at those
+  // whose top lies between its own top less the tallest area's height and its bottom.
+  bool sorted = count > 8;
+  int tallest = 0;
+  for (int k = 0; sorted && k < count; ++k)
+  {
+    if (k > 0 && areas[k].T < areas[k - 1].T) sorted = false;
+    tallest = std::max(tallest, areas[k].B - areas[k].T);
+  }
+  auto firstAtOrBelow = [&](int top)
+  {
+    return int(std::lower_bound(areas, areas + count, top, [](const IRectangle& a, int t) { return a.T < t; }) -
+               areas);
+  };
   for (int i = first; i < controls.Count(); ++i)
   {
     IControl* c = controls.Get(i);
     const IRectangle& r = c->Rect();
     const bool drawable = visible && areas && count > 0 && !c->IsHidden() && r.R > r.L && r.B > r.T;
     bool drawn = false;
-    for (int k = 0; drawable && k < count; ++k)
+    int from = 0, to = count;
+    if (drawable && sorted)
+    {
+      from = firstAtOrBelow(r.T > INT32_MIN + tallest ? r.T - tallest : INT32_MIN);
+      to = firstAtOrBelow(r.B);
+    }
+    for (int k = from; drawable && k < to; ++k)
     {
       if (!RectsMeet(areas[k], r)) continue;
+      drawn = true;
+      if (pass == DrawPass::kCollect)
+      {
+        if (graphics) graphics->mDrawList.push_back(DrawEntry{k, c});
+        continue;
+      }
       if (graphics) graphics->mDrawRect = areas[k];
       c->Draw(graphics);
-      drawn = true;
     }
     if (drawable && !drawn && c->NeedsRedraw())
       continue; // asked (from another thread) after this frame was collected: the next frame owes it
@@ -427,28 +450,69 @@ bool IGraphics::DrawDirty(const IRectangle* rect)
   return DrawDirtyAreas(rect, 1);
 }
 
-bool IGraphics::DrawDirtyAreas(const IRectangle* areas, int count)
+bool IGraphics::DrawDirtyAreas(const IRectangle* areas, int count, const IRectangle* paint, int paintCount)
 {
   if (!areas || count < 1) return false;
+  if (!paint || paintCount < 1)
+  {
+    paint = areas;
+    paintCount = count;
+  }
   const int n = mControls.Count();
   if (n == 0 && mGroups.Count() == 0) return true;
-  int first = 0;
-  if (mHasBackground && n > 0)
+  const int first = mHasBackground && n > 0 ? 1 : 0;
+  if (count <= 8)
   {
-    for (int k = 0; k < count; ++k)
+    // Few areas: one walk draws each control into every area it meets.
+    for (int k = 0; first && k < count; ++k)
     {
       mDrawRect = areas[k];
       mControls.Get(0)->Draw(this);
     }
-    first = 1;
+    DrawControls(this, mControls, first, areas, count, true);
+    for (int i = 0; i < mGroups.Count(); ++i)
+      mGroups.Get(i)->Draw(this, areas, count);
   }
-  DrawControls(this, mControls, first, areas, count, true);
-  for (int i = 0; i < mGroups.Count(); ++i)
-    mGroups.Get(i)->Draw(this, areas, count);
-  bool painted = true;
-  for (int k = 0; k < count; ++k)
+  else
   {
-    mDrawRect = areas[k];
+    // Many (small) areas: each is drawn whole, background then its controls in drawing order, while
+    // its pixels are in the cache; the areas are sorted by their top so that a control finds the
+    // areas it meets by search.
+    mSortedAreas.assign(areas, areas + count);
+    std::sort(mSortedAreas.begin(), mSortedAreas.end(),
+              [](const IRectangle& a, const IRectangle& b) { return a.T < b.T; });
+    const IRectangle* sorted = mSortedAreas.data();
+    mDrawList.clear();
+    DrawControls(this, mControls, first, sorted, count, true, DrawPass::kCollect);
+    for (int i = 0; i < mGroups.Count(); ++i)
+      mGroups.Get(i)->Draw(this, sorted, count, DrawPass::kCollect);
+    // By area, keeping the drawing order within each (a counting sort).
+    mAreaStarts.assign(size_t(count) + 1, 0);
+    for (const DrawEntry& e : mDrawList)
+      ++mAreaStarts[size_t(e.area) + 1];
+    for (int k = 0; k < count; ++k)
+      mAreaStarts[size_t(k) + 1] += mAreaStarts[size_t(k)];
+    mDrawOrder.resize(mDrawList.size());
+    {
+      std::vector<int> next(mAreaStarts.begin(), mAreaStarts.end() - 1);
+      for (const DrawEntry& e : mDrawList)
+        mDrawOrder[size_t(next[size_t(e.area)]++)] = e.control;
+    }
+    for (int k = 0; k < count; ++k)
+    {
+      mDrawRect = sorted[k];
+      if (first) mControls.Get(0)->Draw(this);
+      for (int j = mAreaStarts[size_t(k)]; j < mAreaStarts[size_t(k) + 1]; ++j)
+      {
+        mDrawRect = sorted[k];
+        mDrawOrder[size_t(j)]->Draw(this);
+      }
+    }
+  }
+  bool painted = true;
+  for (int k = 0; k < paintCount; ++k)
+  {
+    mDrawRect = paint[k];
     if (!PaintWindow(&mDrawRect)) painted = false;
   }
   return painted;
@@ -456,8 +520,14 @@ bool IGraphics::DrawDirtyAreas(const IRectangle* areas, int count)
 
 bool IGraphics::DrawDirtyRegion(const DirtyRegion& region)
 {
-  if (region.WorthSplitting()) return DrawDirtyAreas(region.Areas(), region.Count());
   const IRectangle bounds = region.Bounds();
+  const bool split = region.WorthSplitting();
+  // Each dirty control's own area is drawn, not the gaps between them; the window is then painted
+  // by the areas (few calls) or their bounds.
+  if (region.ControlAreasUsable())
+    return split ? DrawDirtyAreas(region.ControlAreas(), region.ControlCount(), region.Areas(), region.Count())
+                 : DrawDirtyAreas(region.ControlAreas(), region.ControlCount(), &bounds, 1);
+  if (split) return DrawDirtyAreas(region.Areas(), region.Count());
   return DrawDirty(&bounds);
 }
 
@@ -806,7 +876,7 @@ void IGraphics::RestoreCursor() {}
 Gfx_IBitmap* IGraphics::LoadBitmapResource(int id, const char* fileName)
 {
   if (!EndsWithPng(fileName)) return nullptr;
-  return Gfx_ReadPNGResource(id).release();
+  return Gfx_DeferPNGResource(id).release();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 #include <mutex>
 
 class Gfx_IBitmap;
@@ -65,7 +66,8 @@ public:
 
   // ---- bitmaps ----
   // The image at the scale from the process-wide bitmap cache (keyed by id and scale), loading
-  // and scaling it on a miss. A missing image answers the empty one-frame strip and is logged.
+  // it on a miss; it is decoded and scaled when first drawn, once per process and scale. A missing
+  // image answers the empty one-frame strip and is logged.
   // The bitmap stays alive at least as long as this editor.
   IBitmapStrip LoadScaledBitmap(int id, const char* fileName, double scale, int frames = 1);
   // Drops this editor's reference to the bitmap of (id, scale), so the cache frees it once no other
@@ -100,12 +102,12 @@ public:
   bool CollectDirtyRegion(DirtyRegion* region);
   // Repaints the rectangle and ends every control's redraw request; answers PaintWindow's result.
   bool DrawDirty(const IRectangle* rect);
-  // Repaints each of the areas (apart from one another) in one walk of the controls: the pixels
-  // are those of repainting each area alone. Each area is painted to the window; answers whether
-  // every paint succeeded.
-  bool DrawDirtyAreas(const IRectangle* areas, int count);
-  // Repaints a region: area by area when they lie far apart (DirtyRegion::WorthSplitting),
-  // otherwise their bounds in one piece.
+  // Repaints each of the areas (no two sharing a pixel): the pixels are those of repainting each
+  // area alone. Then the paint rectangles (by default the areas, and covering them) are painted to
+  // the window; answers whether every paint succeeded.
+  bool DrawDirtyAreas(const IRectangle* areas, int count, const IRectangle* paint = nullptr, int paintCount = 0);
+  // Repaints a region: each control area (DirtyRegion::ControlAreas), painted to the window area by
+  // area when they lie far apart (DirtyRegion::WorthSplitting), otherwise as their bounds.
   bool DrawDirtyRegion(const DirtyRegion& region);
   // One frame of the timer: collect, and repaint what was collected. Answers whether anything
   // was repainted; the bounds of the repainted areas go to *painted when given.
@@ -124,9 +126,10 @@ public:
   // of every control is ended, except that of a drawable control outside rect that asks for a
   // repaint: its request came after rect was collected and waits for the next frame.
   static bool CollectDirtyControls(const PointerList<IControl>& controls, int first, DirtyRegion* region);
-  // A control is drawn once for each area it meets, with the drawing rectangle set to that area.
+  // A control is drawn once for each area it meets, with the drawing rectangle set to that area
+  // (or, by the pass, noted in the draw list). Areas sorted by their top are searched, not walked.
   static void DrawControls(IGraphics* graphics, const PointerList<IControl>& controls, int first,
-                           const IRectangle* areas, int count, bool visible);
+                           const IRectangle* areas, int count, bool visible, DrawPass pass = DrawPass::kDraw);
   // The walk that the index replaces: every control of the list, bound or mirroring (aux).
   static void SyncControls(const PointerList<IControl>& controls, int paramIdx, double value);
   // The number of control bindings a push of the parameter reaches (builds the index when stale).
@@ -200,7 +203,8 @@ public:
   virtual const char* LoadTextResource(int id, const char* fileName);
   virtual void HideMouseCursor();
   virtual void RestoreCursor();
-  // A new bitmap of the "PNG" resource (the name must end in "png"), or null.
+  // A new bitmap of the "PNG" resource (the name must end in "png"), or null. Its size is read from
+  // the header; it is decoded when first drawn, so that building an editor decodes nothing.
   virtual Gfx_IBitmap* LoadBitmapResource(int id, const char* fileName);
 
   // ---- state ----
@@ -250,6 +254,17 @@ protected:
   std::recursive_mutex mListLock;
   // The controls by parameter, rebuilt on the first push after the bindings changed.
   ControlIndex mIndex;
+  // The frame being drawn by areas (user-interface thread): the areas by their top, the controls
+  // meeting each (area index, control) in drawing order, and the same by area.
+  struct DrawEntry
+  {
+    int area;
+    IControl* control;
+  };
+  std::vector<IRectangle> mSortedAreas;
+  std::vector<DrawEntry> mDrawList;
+  std::vector<int> mAreaStarts;
+  std::vector<IControl*> mDrawOrder;
 
   // The bitmap cache keys this editor holds a reference to (each once).
   struct HeldBitmap

@@ -117,11 +117,11 @@ void LayerGroup::Draw(IGraphics* graphics, const IRectangle* rect)
   Draw(graphics, rect, rect ? 1 : 0);
 }
 
-void LayerGroup::Draw(IGraphics* graphics, const IRectangle* areas, int count)
+void LayerGroup::Draw(IGraphics* graphics, const IRectangle* areas, int count, DrawPass pass)
 {
-  IGraphics::DrawControls(graphics, mControls, 0, areas, count, IsVisible());
+  IGraphics::DrawControls(graphics, mControls, 0, areas, count, IsVisible(), pass);
   for (int i = 0; i < mChildren.Count(); ++i)
-    mChildren.Get(i)->Draw(graphics, areas, count);
+    mChildren.Get(i)->Draw(graphics, areas, count, pass);
 }
 
 IControl* LayerGroup::FindControlAt(int x, int y)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/graphics/DirtyRegion.h"
 #include "framework/support/HeapString.h"
 #include "framework/support/IRectangle.h"
 #include "framework/support/PointerList.h"
@@ -49,8 +50,8 @@ public:
   bool CollectDirtyRect(IRectangle* rect);
   bool CollectDirtyRegion(DirtyRegion* region);
   void Draw(IGraphics* graphics, const IRectangle* rect);
-  // Draws each control once for every area it meets (areas apart from one another).
-  void Draw(IGraphics* graphics, const IRectangle* areas, int count);
+  // Draws each control once for every area it meets (areas apart from one another); see DrawPass.
+  void Draw(IGraphics* graphics, const IRectangle* areas, int count, DrawPass pass = DrawPass::kDraw);
   IControl* FindControlAt(int x, int y);
   void SyncParameter(int paramIdx, double value, bool normalised);
 

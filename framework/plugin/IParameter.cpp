@@ -35,7 +35,7 @@ void WriteText(char* out, int size, const char* text, size_t length)
 }
 }  // namespace
 
-IParameter::IParameter() : mValueTexts(4096) {}
+IParameter::IParameter() : mValueTexts(8 * int(sizeof(ValueTextEntry))) {}
 
 void IParameter::SetupEnumerated(const char* name, int defaultValue, int count, const char* group)
 {

@@ -115,3 +115,31 @@ TEST(Cipher, BuildToolOutputReadsBack)
   EXPECT_NE(std::system((tool + " decipher " + base + "/missing.tea " + base + "/x.xml 2>/dev/null").c_str()),
             0);
 }
+
+// Documents are deciphered once per process and answered from what was kept; the kept text follows
+// the bytes, not where they lie: a buffer rewritten in place is deciphered anew.
+TEST(Cipher, DocumentsAreKeptByTheirBytes)
+{
+  std::vector<uint8_t> buffer = EncipherResource("<uiconfig>first</uiconfig>");
+  std::string direct;
+  DecipherResource(buffer.data(), int32_t(buffer.size()), direct);
+  EXPECT_EQ(DecipherDocument(buffer.data(), int32_t(buffer.size())), direct);
+  EXPECT_EQ(DecipherDocument(buffer.data(), int32_t(buffer.size())), direct);
+
+  const std::vector<uint8_t> second = EncipherResource("<uiconfig>other</uiconfig>");
+  ASSERT_EQ(second.size(), buffer.size());
+  buffer = second; // same length, same place, other content
+  std::string expected;
+  DecipherResource(second.data(), int32_t(second.size()), expected);
+  EXPECT_EQ(DecipherDocument(buffer.data(), int32_t(buffer.size())), expected);
+
+  for (int i = 0; i < 6; ++i)
+  {
+    const std::vector<uint8_t> many = EncipherResource("document " + std::to_string(i));
+    std::string want;
+    DecipherResource(many.data(), int32_t(many.size()), want);
+    EXPECT_EQ(DecipherDocument(many.data(), int32_t(many.size())), want) << i;
+  }
+  EXPECT_EQ(DecipherDocument(nullptr, 8), "");
+  EXPECT_EQ(DecipherDocument(buffer.data(), 0), "");
+}

@@ -186,10 +186,17 @@ TEST(DirtyAreas, ControlsAreDrawnOncePerAreaTheyMeet)
   auto* b = new CountingControl(&plug, IRectangle(380, 280, 390, 290));
   auto* middle = new CountingControl(&plug, IRectangle(150, 100, 200, 150));
   auto* spanning = new CountingControl(&plug, IRectangle(0, 0, 400, 300));
+  // Two controls close together (one area to paint) with a third only in the gap between them.
+  auto* left = new CountingControl(&plug, IRectangle(210, 10, 240, 40));
+  auto* gap = new CountingControl(&plug, IRectangle(242, 10, 248, 40));
+  auto* right = new CountingControl(&plug, IRectangle(250, 10, 280, 40));
   g.AddControl(spanning);
   g.AddControl(a);
   g.AddControl(b);
   g.AddControl(middle);
+  g.AddControl(left);
+  g.AddControl(gap);
+  g.AddControl(right);
   FramesUntilQuiet(g);
   const int before[4] = {spanning->draws, a->draws, b->draws, middle->draws};
 
@@ -206,6 +213,15 @@ TEST(DirtyAreas, ControlsAreDrawnOncePerAreaTheyMeet)
   EXPECT_EQ(middle->draws - before[3], 0); // between them: not repainted
   EXPECT_FALSE(g.DrawFrame());
 
+  // Close together, each is repainted in its own area: the gap between them is left alone.
+  const int gapBefore = gap->draws, spanningBefore = spanning->draws;
+  left->RequestRedraw(false);
+  right->RequestRedraw(false);
+  ASSERT_TRUE(g.DrawFrame());
+  EXPECT_EQ(gap->draws, gapBefore);
+  EXPECT_EQ(spanning->draws - spanningBefore, 2); // once under each
+  EXPECT_FALSE(g.DrawFrame());
+
   // A rectangle that takes in most of the bounds is repainted in one piece.
   a->RequestRedraw(false);
   middle->RequestRedraw(false);
@@ -214,4 +230,40 @@ TEST(DirtyAreas, ControlsAreDrawnOncePerAreaTheyMeet)
   ASSERT_TRUE(g.DrawFrame(&painted));
   ASSERT_EQ(g.paints.size(), 1u);
   EXPECT_EQ(g.paints[0], IRectangle(0, 0, 400, 300));
+}
+
+// Controls that change close together are repainted each in its own area (the gaps between them
+// are left alone), overlapping dirty controls share one area, and the window still holds exactly the
+// pixels of a full redraw, with the text crossing a knob and the veil over everything blended once.
+TEST(DirtyAreas, EachDirtyControlIsRepaintedInItsOwnArea)
+{
+  DirtyRegion r;
+  r.Add(IRectangle(0, 0, 10, 10));
+  r.Add(IRectangle(12, 0, 22, 10)); // near: one area, two control areas
+  r.Add(IRectangle(5, 5, 15, 15));  // overlaps both: the three become one control area
+  r.Add(IRectangle(30, 0, 40, 10));
+  EXPECT_EQ(r.Count(), 1);
+  ASSERT_EQ(r.ControlCount(), 2);
+  EXPECT_TRUE(r.ControlAreasUsable());
+  for (int i = 0; i < r.ControlCount(); ++i)
+    for (int k = i + 1; k < r.ControlCount(); ++k)
+      EXPECT_FALSE(DirtyRegion::Overlap(r.ControlAreas()[i], r.ControlAreas()[k]));
+
+  AreaEditor near, full;
+  for (AreaEditor* e : {&near, &full})
+  {
+    // A row of neighbouring knobs under the text, and two knobs of the page under the veil.
+    for (int i = 0; i < 8; ++i)
+      e->g->SyncParameterToControls(i, 0.1 * i, true);
+    e->g->SyncParameterToControls(30, 0.4, true);
+    e->g->SyncParameterToControls(31, 0.7, true);
+  }
+  while (near.g->DrawFrame())
+  {
+  }
+  const IRectangle all(0, 0, 300, 200);
+  full.g->DrawDirty(&all);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 300; ++x)
+      ASSERT_EQ(near.Pixel(x, y), full.Pixel(x, y)) << "at " << x << "," << y;
 }

@@ -6,8 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <set>
+#include <string>
 #include <stdexcept>
 #include <thread>
 
@@ -315,3 +321,60 @@ TEST(TransferWorker, AJobFailingAsItShowsTheOverlayHidesItAndLeavesTheThreadWork
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   EXPECT_EQ(host.BusyEvents().size(), 4u);
 }
+
+#ifdef __linux__
+namespace
+{
+std::set<std::string> ThreadIds()
+{
+  std::set<std::string> ids;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    ids.insert(task.path().filename().string());
+  return ids;
+}
+
+// Context switches (voluntary and forced) of the given threads of this process, read from /proc.
+long SwitchesOf(const std::set<std::string>& threads)
+{
+  long total = 0;
+  for (const std::string& id : threads)
+  {
+    std::ifstream status("/proc/self/task/" + id + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+        total += std::stol(line.substr(line.find(':') + 1));
+  }
+  return total;
+}
+} // namespace
+
+// With nothing to do, the three threads sleep until a post or the teardown wakes them: a timed wait
+// woke each ten times a second, for nothing, as long as the plug-in was loaded.
+TEST(TransferWorker, IdleThreadsSleepUntilWokenAndStillEndAtTeardown)
+{
+  TransferTestHost host;
+  const std::set<std::string> others = ThreadIds();
+  auto worker = std::make_unique<TransferWorker>(host, host);
+  // Each thread has run a job and gone back to its wait.
+  for (int code : {3, 20, 21})
+  {
+    ASSERT_TRUE(worker->Post(JobOf(code)));
+    ASSERT_TRUE(WaitLaneIdle(*worker, TransferWorker::LaneOf(code)));
+  }
+  std::set<std::string> lanes;
+  for (const std::string& id : ThreadIds())
+    if (!others.count(id)) lanes.insert(id);
+  ASSERT_EQ(lanes.size(), 3u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const long before = SwitchesOf(lanes);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_LE(SwitchesOf(lanes) - before, 2) << "idle threads woke up";
+
+  // Still woken by a post, and ended by the teardown at once.
+  ASSERT_TRUE(worker->PostBusyPulse());
+  ASSERT_TRUE(WaitLaneIdle(*worker, TransferWorker::kJobsLane));
+  const auto start = std::chrono::steady_clock::now();
+  worker.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+#endif
