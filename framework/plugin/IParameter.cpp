@@ -84,6 +84,16 @@ bool IParameter::AddValueText(int value, const char* text)
   return true;
 }
 
+void IParameter::SetValueTexts(const std::vector<std::string>& texts)
+{
+  mValueTexts.ResizeZeroTail(0);
+  mMin = 0.0;
+  mMax = mMin + mStep;
+  for (size_t i = 0; i < texts.size(); ++i)
+    AddValueText(int(i), texts[i].c_str());
+  if (!(Value() <= mMax)) mValue.store(0.0, std::memory_order_relaxed);
+}
+
 void IParameter::SetClamped(double v)
 {
   if (!std::isfinite(v))

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -34,7 +36,7 @@ public:
       : client_(client), short_(shortRing), long_(longRing)
   {
     jack_set_process_callback(client_, &JackMidiOutputClient::Process, this);
-    jack_on_shutdown(client_, &JackMidiOutputClient::ServerGone, this);
+    jack_on_shutdown(client_, &JackMidiOutputClient::ServerStopped, this);
     active_ = jack_activate(client_) == 0;
     if (!active_) std::fprintf(stderr, "MIDI output: the JACK client could not be activated\n");
   }
@@ -114,6 +116,14 @@ public:
   }
 
   size_t MaxMessageSize() const override { return kMaxMessage; }
+
+  bool ServerGone() const override { return serverGone_.load(); }
+
+  void SetServerGoneHandler(std::function<void()> handler) override
+  {
+    std::lock_guard<std::mutex> lock(handlerMutex_);
+    onServerGone_ = std::move(handler);
+  }
 
   bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
   {
@@ -232,7 +242,13 @@ private:
     }
   }
 
-  static void ServerGone(void* user) { static_cast<JackMidiOutputClient*>(user)->serverGone_.store(true); }
+  static void ServerStopped(void* user)
+  {
+    auto* self = static_cast<JackMidiOutputClient*>(user);
+    self->serverGone_.store(true);
+    std::lock_guard<std::mutex> lock(self->handlerMutex_);
+    if (self->onServerGone_) self->onServerGone_();
+  }
 
   jack_client_t* client_;
   jack_ringbuffer_t* short_;
@@ -246,6 +262,8 @@ private:
   std::atomic<uint64_t> taken_{0};          // messages the process callback took out
   std::atomic<uint64_t> lastTakenCycle_{0}; // the cycle that took the latest
   std::atomic<bool> serverGone_{false};
+  std::mutex handlerMutex_;
+  std::function<void()> onServerGone_; // under handlerMutex_
 };
 } // namespace
 

@@ -1,0 +1,176 @@
+#include "platform/midi/JackMidiInput.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace
+{
+class JackMidiInputClient final : public MidiInputClient
+{
+public:
+  explicit JackMidiInputClient(jack_client_t* client) : client_(client)
+  {
+    jack_set_process_callback(client_, &JackMidiInputClient::Process, this);
+    jack_on_shutdown(client_, &JackMidiInputClient::ServerStopped, this);
+    active_ = jack_activate(client_) == 0;
+    if (!active_) std::fprintf(stderr, "MIDI input: the JACK client could not be activated\n");
+  }
+
+  ~JackMidiInputClient() override
+  {
+    ClosePort();
+    if (active_ && !serverGone_.load()) jack_deactivate(client_);
+    jack_client_close(client_);
+  }
+
+  unsigned PortCount() override { return unsigned(ListPorts().size()); }
+
+  bool PortName(unsigned port, std::string& name) override
+  {
+    const std::vector<std::string> ports = ListPorts();
+    if (port >= ports.size()) return false;
+    name = ports[port];
+    return true;
+  }
+
+  bool OpenPort(unsigned port, const std::string& portName, MidiInputCallback callback) override
+  {
+    ClosePort();
+    const std::vector<std::string> ports = ListPorts();
+    if (port >= ports.size() || !Register(portName, std::move(callback))) return false;
+    if (jack_connect(client_, ports[port].c_str(), jack_port_name(port_)) != 0)
+    {
+      std::fprintf(stderr, "MIDI input: cannot connect from \"%s\"\n", ports[port].c_str());
+      ClosePort();
+      return false;
+    }
+    return true;
+  }
+
+  bool OpenVirtualPort(const std::string& portName, MidiInputCallback callback) override
+  {
+    ClosePort();
+    return Register(portName, std::move(callback));
+  }
+
+  void ClosePort() override
+  {
+    if (!port_) return;
+    // The process callback lets go of the port (and the callback) before either goes.
+    livePort_.store(nullptr);
+    while (inProcess_.load() > 0)
+      std::this_thread::yield();
+    if (!serverGone_.load()) jack_port_unregister(client_, port_);
+    port_ = nullptr;
+    callback_ = nullptr;
+  }
+
+  bool IsPortOpen() const override { return port_ != nullptr; }
+
+  bool ServerGone() const override { return serverGone_.load(); }
+
+  void SetServerGoneHandler(std::function<void()> handler) override
+  {
+    std::lock_guard<std::mutex> lock(handlerMutex_);
+    onServerGone_ = std::move(handler);
+  }
+
+private:
+  std::vector<std::string> ListPorts()
+  {
+    std::vector<std::string> names;
+    if (serverGone_.load()) return names;
+    const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
+    for (const char** p = ports; p && *p; ++p)
+      names.emplace_back(*p);
+    if (ports) jack_free(ports);
+    return names;
+  }
+
+  bool Register(const std::string& portName, MidiInputCallback callback)
+  {
+    if (!active_ || serverGone_.load() || !callback) return false;
+    jack_port_t* port = jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    if (!port)
+    {
+      std::fprintf(stderr, "MIDI input: cannot create the JACK port \"%s\"\n", portName.c_str());
+      return false;
+    }
+    callback_ = std::move(callback);
+    port_ = port;
+    livePort_.store(port); // publishes callback_ to the process callback
+    return true;
+  }
+
+  static int Process(jack_nframes_t frames, void* user)
+  {
+    auto* self = static_cast<JackMidiInputClient*>(user);
+    self->inProcess_.fetch_add(1);
+    if (jack_port_t* port = self->livePort_.load())
+    {
+      void* buffer = jack_port_get_buffer(port, frames);
+      const uint32_t count = jack_midi_get_event_count(buffer);
+      for (uint32_t i = 0; i < count; ++i)
+      {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
+        if (event.size == 1 && (event.buffer[0] == 0xF8 || event.buffer[0] == 0xFE)) continue;
+        try
+        {
+          self->callback_(event.buffer, event.size);
+        }
+        catch (...)
+        {
+        }
+      }
+    }
+    self->inProcess_.fetch_sub(1);
+    return 0;
+  }
+
+  static void ServerStopped(void* user)
+  {
+    auto* self = static_cast<JackMidiInputClient*>(user);
+    self->serverGone_.store(true);
+    std::lock_guard<std::mutex> lock(self->handlerMutex_);
+    if (self->onServerGone_) self->onServerGone_();
+  }
+
+  jack_client_t* client_;
+  bool active_ = false;
+  jack_port_t* port_ = nullptr; // the opening thread's view
+  MidiInputCallback callback_;  // set before livePort_ publishes it
+  std::atomic<jack_port_t*> livePort_{nullptr};
+  std::atomic<int> inProcess_{0};
+  std::atomic<bool> serverGone_{false};
+  std::mutex handlerMutex_;
+  std::function<void()> onServerGone_; // under handlerMutex_
+};
+} // namespace
+
+std::unique_ptr<MidiInputClient> CreateJackMidiInput(const std::string& clientName)
+{
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+  if (!client)
+  {
+    std::fprintf(stderr, "MIDI input: no JACK server answers (status 0x%x)\n", unsigned(status));
+    return nullptr;
+  }
+  try
+  {
+    return std::make_unique<JackMidiInputClient>(client);
+  }
+  catch (...)
+  {
+    jack_client_close(client);
+    return nullptr;
+  }
+}
