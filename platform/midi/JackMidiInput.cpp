@@ -1,12 +1,13 @@
 #include "platform/midi/JackMidiInput.h"
 
+#include "platform/midi/JackClient.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
 #include <atomic>
 #include <cstdio>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -17,16 +18,13 @@ class JackMidiInputClient final : public MidiInputClient
 public:
   explicit JackMidiInputClient(jack_client_t* client) : client_(client)
   {
-    jack_set_process_callback(client_, &JackMidiInputClient::Process, this);
-    jack_on_shutdown(client_, &JackMidiInputClient::ServerStopped, this);
-    active_ = jack_activate(client_) == 0;
-    if (!active_) std::fprintf(stderr, "MIDI input: the JACK client could not be activated\n");
+    active_ = ActivateJackClient(client_, &JackMidiInputClient::Process, this, server_, "MIDI input");
   }
 
   ~JackMidiInputClient() override
   {
     ClosePort();
-    if (active_ && !serverGone_.load()) jack_deactivate(client_);
+    if (active_ && !server_.Gone()) jack_deactivate(client_);
     jack_client_close(client_);
   }
 
@@ -67,36 +65,26 @@ public:
     livePort_.store(nullptr);
     while (inProcess_.load() > 0)
       std::this_thread::yield();
-    if (!serverGone_.load()) jack_port_unregister(client_, port_);
+    if (!server_.Gone()) jack_port_unregister(client_, port_);
     port_ = nullptr;
     callback_ = nullptr;
   }
 
   bool IsPortOpen() const override { return port_ != nullptr; }
 
-  bool ServerGone() const override { return serverGone_.load(); }
-
-  void SetServerGoneHandler(std::function<void()> handler) override
-  {
-    std::lock_guard<std::mutex> lock(handlerMutex_);
-    onServerGone_ = std::move(handler);
-  }
+  bool ServerGone() const override { return server_.Gone(); }
+  void SetServerGoneHandler(std::function<void()> handler) override { server_.SetHandler(std::move(handler)); }
 
 private:
   std::vector<std::string> ListPorts()
   {
-    std::vector<std::string> names;
-    if (serverGone_.load()) return names;
-    const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
-    for (const char** p = ports; p && *p; ++p)
-      names.emplace_back(*p);
-    if (ports) jack_free(ports);
-    return names;
+    if (server_.Gone()) return {};
+    return ListJackMidiPorts(client_, JackPortIsOutput);
   }
 
   bool Register(const std::string& portName, MidiInputCallback callback)
   {
-    if (!active_ || serverGone_.load() || !callback) return false;
+    if (!active_ || server_.Gone() || !callback) return false;
     jack_port_t* port = jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     if (!port)
     {
@@ -135,35 +123,20 @@ private:
     return 0;
   }
 
-  static void ServerStopped(void* user)
-  {
-    auto* self = static_cast<JackMidiInputClient*>(user);
-    self->serverGone_.store(true);
-    std::lock_guard<std::mutex> lock(self->handlerMutex_);
-    if (self->onServerGone_) self->onServerGone_();
-  }
-
   jack_client_t* client_;
   bool active_ = false;
   jack_port_t* port_ = nullptr; // the opening thread's view
   MidiInputCallback callback_;  // set before livePort_ publishes it
   std::atomic<jack_port_t*> livePort_{nullptr};
   std::atomic<int> inProcess_{0};
-  std::atomic<bool> serverGone_{false};
-  std::mutex handlerMutex_;
-  std::function<void()> onServerGone_; // under handlerMutex_
+  JackServerWatch server_;
 };
 } // namespace
 
 std::unique_ptr<MidiInputClient> CreateJackMidiInput(const std::string& clientName)
 {
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-  if (!client)
-  {
-    std::fprintf(stderr, "MIDI input: no JACK server answers (status 0x%x)\n", unsigned(status));
-    return nullptr;
-  }
+  jack_client_t* client = OpenJackClient(clientName, "MIDI input");
+  if (!client) return nullptr;
   try
   {
     return std::make_unique<JackMidiInputClient>(client);

@@ -57,6 +57,15 @@ std::vector<uint8_t> Save(VELK& plug)
   return std::vector<uint8_t>(chunk.Data(), chunk.Data() + chunk.Size());
 }
 
+// A project that names the synthesizer's ports.
+std::vector<uint8_t> StateNamingPorts(const char* output, const char* input)
+{
+  auto saver = MakePlug();
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiOutputName, output);
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, input);
+  return Save(*saver);
+}
+
 int Recall(VELK& plug, const std::vector<uint8_t>& bytes)
 {
   IStateChunk chunk;
@@ -342,11 +351,7 @@ TEST(VELKEditor, RecalledPortsShowInTheDeviceMenus)
   backend->AddDestinationPort("Other Out Port");
   backend->AddDestinationPort("Synth Out Port");
   backend->AddSourcePort("Synth In Port");
-
-  auto saver = MakePlug();
-  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiOutputName, "Synth Out Port");
-  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, "Synth In Port");
-  const std::vector<uint8_t> state = Save(*saver);
+  const std::vector<uint8_t> state = StateNamingPorts("Synth Out Port", "Synth In Port");
 
   auto plug = MakePlug();
   ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
@@ -427,10 +432,7 @@ TEST(VELKEditor, AStoppedMidiServerIsSaidAndARecallMakesNewClients)
   auto backend = std::make_shared<LoopbackMidiBackend>();
   backend->AddDestinationPort("Synth Out Port");
   backend->AddSourcePort("Synth In Port");
-  auto saver = MakePlug();
-  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiOutputName, "Synth Out Port");
-  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, "Synth In Port");
-  const std::vector<uint8_t> state = Save(*saver);
+  const std::vector<uint8_t> state = StateNamingPorts("Synth Out Port", "Synth In Port");
 
   auto plug = MakePlug();
   ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
