@@ -13,6 +13,9 @@
 
 namespace
 {
+// The longest SysEx message joined from pieces (a whole dump of ours is far shorter).
+constexpr size_t kMaxSysEx = 1 << 16;
+
 class JackMidiInputClient final : public MidiInputClient
 {
 public:
@@ -92,6 +95,9 @@ private:
       return false;
     }
     callback_ = std::move(callback);
+    sysex_.clear();
+    sysex_.reserve(kMaxSysEx);
+    sysexOpen_ = false;
     port_ = port;
     livePort_.store(port); // publishes callback_ to the process callback
     return true;
@@ -108,25 +114,71 @@ private:
       for (uint32_t i = 0; i < count; ++i)
       {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
-        if (event.size == 1 && (event.buffer[0] == 0xF8 || event.buffer[0] == 0xFE)) continue;
-        try
-        {
-          self->callback_(event.buffer, event.size);
-        }
-        catch (...)
-        {
-        }
+        if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0) self->Take(event.buffer, event.size);
       }
     }
     self->inProcess_.fetch_sub(1);
     return 0;
   }
 
+  // On the process thread. A SysEx message may come in pieces (a bridge from ALSA sends it so):
+  // they are joined, with the real-time messages between them passed on at once.
+  void Take(const uint8_t* bytes, size_t size)
+  {
+    const uint8_t first = bytes[0];
+    if (first >= 0xF8)
+    {
+      if (first != 0xF8 && first != 0xFE) Deliver(bytes, size); // timing clock and active sensing left out
+      return;
+    }
+    if (sysexOpen_ && (first < 0x80 || first == 0xF7))
+    {
+      Append(bytes, size);
+      return;
+    }
+    sysexOpen_ = false; // a new status byte ends an unfinished SysEx message: it is dropped
+    if (first == 0xF0 && bytes[size - 1] != 0xF7)
+    {
+      sysex_.clear();
+      sysexOpen_ = true;
+      Append(bytes, size);
+      return;
+    }
+    Deliver(bytes, size);
+  }
+
+  void Append(const uint8_t* bytes, size_t size)
+  {
+    // Room was reserved when the port opened: no allocation here, and a message longer than that
+    // is dropped whole.
+    if (sysex_.size() + size > sysex_.capacity())
+    {
+      sysexOpen_ = false;
+      return;
+    }
+    sysex_.insert(sysex_.end(), bytes, bytes + size);
+    if (sysex_.back() != 0xF7) return;
+    sysexOpen_ = false;
+    Deliver(sysex_.data(), sysex_.size());
+  }
+
+  void Deliver(const uint8_t* bytes, size_t size)
+  {
+    try
+    {
+      callback_(bytes, size);
+    }
+    catch (...)
+    {
+    }
+  }
+
   jack_client_t* client_;
   bool active_ = false;
   jack_port_t* port_ = nullptr; // the opening thread's view
   MidiInputCallback callback_;  // set before livePort_ publishes it
+  std::vector<uint8_t> sysex_;  // a SysEx message in pieces, on the process thread
+  bool sysexOpen_ = false;
   std::atomic<jack_port_t*> livePort_{nullptr};
   std::atomic<int> inProcess_{0};
   JackServerWatch server_;
