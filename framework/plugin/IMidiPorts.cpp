@@ -94,6 +94,7 @@ bool IMidiPorts::DropLostOutput()
     output_.reset();
   }
   outputNames_.clear();
+  lostSinceAsked_ = true;
   return true;
 }
 
@@ -103,15 +104,16 @@ bool IMidiPorts::DropLostInput()
   CloseInput();
   input_.reset();
   inputNames_.clear();
+  lostSinceAsked_ = true;
   return true;
 }
 
 bool IMidiPorts::DropLostClients()
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  const bool output = DropLostOutput();
-  const bool input = DropLostInput();
-  return output || input;
+  DropLostOutput();
+  DropLostInput();
+  return lostSinceAsked_.exchange(false);
 }
 
 bool IMidiPorts::HasClients() const

@@ -74,8 +74,8 @@ public:
   // thread: it must only note it and wake a thread of ours, which then calls DropLostClients.
   void SetServerGoneListener(std::function<void()> listener);
   // Closes the ports of the clients whose server has gone and drops those clients: the next
-  // listing or selection makes new ones. True when one was dropped. The lists, the selections and
-  // finding a port drop such clients too.
+  // listing or selection makes new ones. The lists, the selections and finding a port drop such
+  // clients too: true when one was dropped, here or there, since the last call.
   bool DropLostClients();
 
   std::vector<std::string> ListMidiOutputPorts();
@@ -163,6 +163,7 @@ private:
   std::vector<uint8_t> sysexScratch_; // under sysexMutex_
 
   std::atomic<IMidiInputSink*> sink_{nullptr};
+  std::atomic<bool> lostSinceAsked_{false};
   std::mutex listenerMutex_;
   std::function<void()> serverGoneListener_; // under listenerMutex_
   MidiInputQueue queue_;

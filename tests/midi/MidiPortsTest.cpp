@@ -534,11 +534,13 @@ TEST_F(MidiPortsTest, ClientsOfAStoppedServerAreDroppedAndMadeAgain)
   ASSERT_TRUE(backend->Inject("Keyboard In", {0x90, 60, 100}));
   EXPECT_TRUE(sink.WaitFor(1));
 
-  // A listing also replaces a lost client (without dropping it first), and lists anew.
+  // A listing also replaces a lost client, and lists anew; the drop is still reported afterwards.
   backend->StopServer();
   backend->AddDestinationPort("Late Port");
   EXPECT_EQ(ports.ListMidiOutputPorts(),
             (std::vector<std::string>{"Select MIDI Device", "Synth MIDI 1 20:0", "Other Out", "Late Port"}));
   EXPECT_EQ(ports.FindMidiInputPort("Keyboard In"), -1) << "finding made a client";
   EXPECT_EQ(backend->ClientsAlive(), 1);
+  EXPECT_TRUE(ports.DropLostClients());
+  EXPECT_FALSE(ports.DropLostClients());
 }
