@@ -3,6 +3,7 @@
 #include "config/ControlFactory.h"
 
 #include "framework/controls/ICaptionControl.h"
+#include "framework/controls/IDeviceMenuControl.h"
 #include "framework/controls/ITextControl.h"
 #include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IParameter.h"
@@ -90,18 +91,15 @@ IControl* ConfigReader::CreateDeviceSelection(const ControlElement& e)
   ControlFactory f(*this);
   IParameter* param = f.RequireParam(e, "deviceSelection");
   if (!param) return nullptr;
-  const std::vector<std::string> ports =
-      e.inputDev == 1 ? mPlug->ListMidiInputPorts() : mPlug->ListMidiOutputPorts();
-  const int count = ports.empty() ? 1 : int(ports.size());
+  // Only "Select MIDI Device" until the menu is opened: the ports are listed then (listing makes a
+  // MIDI client, which building the editor must not).
   param->SetType(IParameter::kTypeEnumerated);
-  param->SetupContinuous("Device Selection", 0.0, 0.0, double(count - 1), 1.0,
-                         MakeParamGroup(-1, "").c_str());
-  if (ports.empty()) param->AddValueText(0, "Select MIDI Device");
-  for (int i = 0; i < int(ports.size()); ++i)
-    param->AddValueText(i, ports[size_t(i)].c_str());
+  param->SetupContinuous("Device Selection", 0.0, 0.0, 0.0, 1.0, MakeParamGroup(-1, "").c_str());
+  IDeviceMenuControl::ShowPorts(*param, {});
   const IRectangle rect = ScaledBounds(*this, e);
-  ICaptionControl* control =
-      new ICaptionControl(mPlug, rect, e.paramIdx, f.CaptionStyle(rect.H(), IColour(255, 0, 174, 255)));
+  IDeviceMenuControl* control = new IDeviceMenuControl(mPlug, rect, e.paramIdx,
+                                                       f.CaptionStyle(rect.H(), IColour(255, 0, 174, 255)),
+                                                       e.inputDev == 1);
   control->SetNoPrompt(false);
   f.Place(control, e.parent);
   f.Bind(e.paramIdx, MidiMapRecord::kNone, control);

@@ -2,7 +2,10 @@
 
 #include <chrono>
 
-PortRecall::PortRecall(Select select) : mSelect(std::move(select)) {}
+PortRecall::PortRecall(Select select, ServerGone serverGone)
+    : mSelect(std::move(select)), mServerGone(std::move(serverGone))
+{
+}
 
 PortRecall::~PortRecall()
 {
@@ -17,6 +20,23 @@ bool PortRecall::Request(const std::string& input, const std::string& output)
   if (!mPending || !input.empty()) mInput = input;
   if (!mPending || !output.empty()) mOutput = output;
   mPending = true;
+  if (Wake()) return true;
+  mPending = false;
+  return false;
+}
+
+bool PortRecall::NoteServerGone()
+{
+  std::lock_guard<std::mutex> lock(mMutex);
+  if (mStopping) return false;
+  mServerGonePending = true;
+  if (Wake()) return true;
+  mServerGonePending = false;
+  return false;
+}
+
+bool PortRecall::Wake()
+{
   if (!mThread.joinable())
   {
     try
@@ -26,7 +46,6 @@ bool PortRecall::Request(const std::string& input, const std::string& output)
     catch (...)
     {
       // No thread to be had: the ports stay as they are rather than risk waiting here.
-      mPending = false;
       return false;
     }
   }
@@ -39,15 +58,19 @@ void PortRecall::Run()
   std::unique_lock<std::mutex> lock(mMutex);
   for (;;)
   {
-    mWake.wait(lock, [this] { return mStopping || mPending; });
+    mWake.wait(lock, [this] { return mStopping || mPending || mServerGonePending; });
     if (mStopping) break;
+    // The lost clients go first, so that a selection asked for meanwhile makes new ones.
+    const bool serverGone = mServerGonePending, select = mPending;
     const std::string input = mInput, output = mOutput;
+    mServerGonePending = false;
     mPending = false;
     mBusy = true;
     lock.unlock();
     try
     {
-      if (mSelect) mSelect(input, output);
+      if (serverGone && mServerGone) mServerGone();
+      if (select && mSelect) mSelect(input, output);
     }
     catch (...)
     {
@@ -55,9 +78,9 @@ void PortRecall::Run()
     }
     lock.lock();
     mBusy = false;
-    if (!mPending) mIdle.notify_all();
+    if (!mPending && !mServerGonePending) mIdle.notify_all();
   }
-  mPending = mBusy = false;
+  mPending = mBusy = mServerGonePending = false;
   mIdle.notify_all();
 }
 
@@ -65,7 +88,7 @@ bool PortRecall::WaitIdle(int milliseconds)
 {
   std::unique_lock<std::mutex> lock(mMutex);
   return mIdle.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                        [this] { return !mPending && !mBusy; });
+                        [this] { return !mPending && !mServerGonePending && !mBusy; });
 }
 
 void PortRecall::Stop()
@@ -74,6 +97,7 @@ void PortRecall::Stop()
     std::lock_guard<std::mutex> lock(mMutex);
     mStopping = true;
     mPending = false;
+    mServerGonePending = false;
   }
   mWake.notify_all();
   if (mThread.joinable() && mThread.get_id() != std::this_thread::get_id()) mThread.join();

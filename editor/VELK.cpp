@@ -7,6 +7,7 @@
 #include "editor/TransferRoutes.h"
 #include "editor/WriteBuildLog.h"
 #include "framework/controls/IContactControl.h"
+#include "framework/controls/IDeviceMenuControl.h"
 #include "framework/controls/ITextControl.h"
 #include "framework/graphics/IGraphicsWin.h"
 #include "framework/graphics/LayerGroup.h"
@@ -27,10 +28,12 @@
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 IEffectVST* CreatePlugin(audioMasterCallback hostCallback)
@@ -61,7 +64,10 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
   Log("INITIALIZATION STARTED!");
 
   mPortRecall = std::make_unique<PortRecall>([this](const std::string& input, const std::string& output)
-                                             { SelectRecalledPorts(input, output); });
+                                             { SelectRecalledPorts(input, output); },
+                                             [this] { MidiServerStopped(); });
+  // Heard on the MIDI library's thread: the port-selection thread does the work.
+  MidiPorts().SetServerGoneListener([this] { mPortRecall->NoteServerGone(); });
   mUISettings = UISettings::Load(mDataFolder);
   Log("UI settings: scale " + std::to_string(mUISettings.Scale()) + ", colour scheme " +
       std::to_string(mUISettings.colourScheme));
@@ -790,18 +796,15 @@ void VELK::SelectRecalledPorts(const std::string& input, const std::string& outp
     int index = 1;
     const bool open = SelectMidiOutputPort(index, output) > 0;
     midiOutputReady = open;
-    if (open)
-      ShowChosenPort(kDeviceOutSelection, index, output);
-    else
-      Log("MIDI output \"" + output + "\" of the project is not present");
+    ShowChosenPort(kDeviceOutSelection, open ? index : 0, output);
+    if (!open) Log("MIDI output \"" + output + "\" of the project is not present");
   }
   if (!input.empty() && input != IMidiPorts::kNoDeviceName)
   {
     int index = 1;
-    if (SelectMidiInputPort(index, input) > 0)
-      ShowChosenPort(kDeviceInSelection, index, input);
-    else
-      Log("MIDI input \"" + input + "\" of the project is not present");
+    const bool open = SelectMidiInputPort(index, input) > 0;
+    ShowChosenPort(kDeviceInSelection, open ? index : 0, input);
+    if (!open) Log("MIDI input \"" + input + "\" of the project is not present");
   }
   // The handshake goes out once the input listens too, or the synthesizer's answer would be lost;
   // only after the output it is asked for (an input chosen meanwhile leaves the request waiting).
@@ -809,17 +812,47 @@ void VELK::SelectRecalledPorts(const std::string& input, const std::string& outp
     DeviceSender(*this).RequestConnect();
 }
 
-// A recalled port shows in its device menu, as a chosen one does. Only the menu's value moves: the
-// port is open already, and a change handler would select it again.
+// A recalled port shows in its device menu, as a chosen one does (entry 0 when it could not be
+// opened), with the ports listed now. Only the menu's value moves: the port is open already, and a
+// change handler would select it again.
 void VELK::ShowChosenPort(int menu, int entry, const std::string& name)
 {
-  const IParameter* param = ParameterAt(menu);
-  if (!param || entry <= 0) return;
-  // The menu was listed when the editor was built; if the ports changed since, its entry may name
-  // another port, and then the menu is left as it is.
-  const char* text = param->ValueText(entry);
-  if (!text || name != text) return;
-  SetParamInEditor(menu, entry);
+  const std::vector<std::string> ports =
+      menu == kDeviceOutSelection ? MidiPorts().ListMidiOutputPorts() : MidiPorts().ListMidiInputPorts();
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  IParameter* param = ParameterAt(menu);
+  if (!param) return;
+  IDeviceMenuControl::ShowPorts(*param, ports);
+  const bool listed = entry > 0 && entry < int(ports.size()) && ports[size_t(entry)] == name;
+  SetParamInEditor(menu, listed ? entry : 0);
+}
+
+void VELK::MidiServerStopped()
+{
+  if (!MidiPorts().DropLostClients()) return;
+  midiOutputReady = 0;
+  // A transfer under way can reach nothing now: it ends, and so frees the jobs thread for the
+  // handshake that follows the ports chosen again. Its last status text comes before ours.
+  if (mWorker)
+  {
+    mWorker->CancelJob();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!JobsThreadIdle() && std::chrono::steady_clock::now() < giveUp)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  // The project keeps the ports' names: recalling it, or choosing the ports again, once the
+  // server is back makes new clients. The menus show that nothing is open now (and list the ports
+  // again when opened: listing here would make a client at once).
+  {
+    std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+    for (int menu : {int(kDeviceOutSelection), int(kDeviceInSelection)})
+    {
+      if (IParameter* param = ParameterAt(menu)) IDeviceMenuControl::ShowPorts(*param, {});
+      SetParamInEditor(menu, 0);
+    }
+  }
+  SetStatusText(kMidiServerStopped);
+  Log("The MIDI server stopped: the MIDI ports are closed");
 }
 
 bool VELK::WaitForPortRecall(int milliseconds)

@@ -73,6 +73,8 @@ public:
   static constexpr const char* kRequestInProgress = "Data Request In Progress...";
   static constexpr const char* kRequestProcessed = "Data Request Processed - Please wait!";
   static constexpr const char* kRequestCompleted = "Data Request Completed!";
+  // When the MIDI server (JACK) went away under the open ports.
+  static constexpr const char* kMidiServerStopped = "MIDI server stopped: choose the MIDI ports again";
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
@@ -218,6 +220,8 @@ private:
   void ShowRecordPage(int index);
   void SelectRecalledPorts(const std::string& input, const std::string& output);
   void ShowChosenPort(int menu, int entry, const std::string& name);
+  // On the port-selection thread once the MIDI server went away: drops the lost clients and says so.
+  void MidiServerStopped();
   void SelectPortFromMenu(int index);
   void SetLineText(ITextControl* control, std::string& store, std::string& text);
 

@@ -70,6 +70,59 @@ void IMidiPorts::SetSink(IMidiInputSink* sink)
   sink_.store(sink);
 }
 
+void IMidiPorts::SetServerGoneListener(std::function<void()> listener)
+{
+  std::lock_guard<std::mutex> lock(listenerMutex_);
+  serverGoneListener_ = std::move(listener);
+}
+
+void IMidiPorts::ServerGone()
+{
+  std::lock_guard<std::mutex> lock(listenerMutex_);
+  if (serverGoneListener_) serverGoneListener_();
+}
+
+bool IMidiPorts::DropLostOutput()
+{
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    if (!output_ || !output_->ServerGone()) return false;
+  }
+  CloseOutput(); // delivers nothing more: it returns at once
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    output_.reset();
+  }
+  outputNames_.clear();
+  lostSinceAsked_ = true;
+  return true;
+}
+
+bool IMidiPorts::DropLostInput()
+{
+  if (!input_ || !input_->ServerGone()) return false;
+  CloseInput();
+  input_.reset();
+  inputNames_.clear();
+  lostSinceAsked_ = true;
+  return true;
+}
+
+bool IMidiPorts::DropLostClients()
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  DropLostOutput();
+  DropLostInput();
+  return lostSinceAsked_.exchange(false);
+}
+
+bool IMidiPorts::HasClients() const
+{
+  std::lock_guard<std::mutex> lock(portsMutex_);
+  std::lock_guard<std::mutex> send(sendMutex_);
+  return output_ || input_;
+}
+
 MidiBackend* IMidiPorts::Backend()
 {
   if (!backend_) backend_ = CreateDefaultMidiBackend();
@@ -78,9 +131,11 @@ MidiBackend* IMidiPorts::Backend()
 
 bool IMidiPorts::EnsureOutputClient()
 {
+  DropLostOutput();
   if (!output_)
   {
     auto client = Backend()->CreateOutput(kOutputClientName);
+    if (client) client->SetServerGoneHandler([this] { ServerGone(); });
     std::lock_guard<std::mutex> send(sendMutex_);
     output_ = std::move(client);
   }
@@ -89,7 +144,12 @@ bool IMidiPorts::EnsureOutputClient()
 
 bool IMidiPorts::EnsureInputClient()
 {
-  if (!input_) input_ = Backend()->CreateInput(kInputClientName);
+  DropLostInput();
+  if (!input_)
+  {
+    input_ = Backend()->CreateInput(kInputClientName);
+    if (input_) input_->SetServerGoneHandler([this] { ServerGone(); });
+  }
   return input_ != nullptr;
 }
 
@@ -139,6 +199,7 @@ int IMidiPorts::FindIn(const std::vector<std::string>& names, const std::string&
 std::vector<std::string> IMidiPorts::ListMidiOutputPorts()
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
+  DropLostOutput();
   if (!output_ || outputNames_.empty())
   {
     if (!IsOutputOpen()) chosenOutput_ = 0;
@@ -150,6 +211,7 @@ std::vector<std::string> IMidiPorts::ListMidiOutputPorts()
 std::vector<std::string> IMidiPorts::ListMidiInputPorts()
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
+  DropLostInput();
   if (!input_ || inputNames_.empty())
   {
     if (!IsInputOpen()) chosenInput_ = 0;
@@ -161,6 +223,7 @@ std::vector<std::string> IMidiPorts::ListMidiInputPorts()
 int IMidiPorts::FindMidiOutputPort(const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
+  DropLostOutput();
   if (output_) outputNames_ = ReadOutputNames();
   return FindIn(output_ ? outputNames_ : std::vector<std::string>{kNoDeviceName}, name);
 }
@@ -168,6 +231,7 @@ int IMidiPorts::FindMidiOutputPort(const std::string& name)
 int IMidiPorts::FindMidiInputPort(const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
+  DropLostInput();
   if (input_) inputNames_ = ReadPortNames(*input_);
   return FindIn(input_ ? inputNames_ : std::vector<std::string>{kNoDeviceName}, name);
 }
@@ -227,7 +291,7 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
 bool IMidiPorts::IsOutputOpen() const
 {
   std::lock_guard<std::mutex> send(sendMutex_);
-  return output_ && output_->IsPortOpen();
+  return output_ && output_->IsPortOpen() && !output_->ServerGone();
 }
 
 bool IMidiPorts::IsInputOpen() const
@@ -367,7 +431,7 @@ MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
     std::chrono::steady_clock::time_point retry;
     {
       std::lock_guard<std::mutex> send(sendMutex_);
-      if (!output_ || !output_->IsPortOpen()) return Finish(MidiSendStatus::kNoOutput);
+      if (!output_ || !output_->IsPortOpen() || output_->ServerGone()) return Finish(MidiSendStatus::kNoOutput);
       const size_t limit = output_->MaxMessageSize();
       if (size > limit)
       {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -69,6 +70,13 @@ public:
   bool SetBackend(std::shared_ptr<MidiBackend> backend);
   // Where incoming messages go; set it before an input port is opened.
   void SetSink(IMidiInputSink* sink);
+  // Called when the MIDI server of a client goes away (a JACK server stopped), on the library's
+  // thread: it must only note it and wake a thread of ours, which then calls DropLostClients.
+  void SetServerGoneListener(std::function<void()> listener);
+  // Closes the ports of the clients whose server has gone and drops those clients: the next
+  // listing or selection makes new ones. The lists, the selections and finding a port drop such
+  // clients too: true when one was dropped, here or there, since the last call.
+  bool DropLostClients();
 
   std::vector<std::string> ListMidiOutputPorts();
   std::vector<std::string> ListMidiInputPorts();
@@ -85,6 +93,8 @@ public:
   int ChosenInputIndex() const { return chosenInput_.load(); }
   bool IsOutputOpen() const;
   bool IsInputOpen() const;
+  // Whether a client exists (clients are made only when ports are listed or selected).
+  bool HasClients() const;
 
   // Closes the output port once what was sent has left the library's buffer.
   void CloseMidiOutput();
@@ -122,6 +132,10 @@ private:
   MidiBackend* Backend();
   bool EnsureOutputClient();
   bool EnsureInputClient();
+  // With portsMutex_ held: drop the client of that direction when its server has gone.
+  bool DropLostOutput();
+  bool DropLostInput();
+  void ServerGone();
   static std::vector<std::string> ReadPortNames(MidiPortLister& lister);
   std::vector<std::string> ReadOutputNames();
   static int FindIn(const std::vector<std::string>& names, const std::string& name);
@@ -135,7 +149,7 @@ private:
   void StartDelivery();
   void DeliveryLoop(std::stop_token stop);
 
-  std::mutex portsMutex_;        // clients, lists, backend: the editor thread and project recall
+  mutable std::mutex portsMutex_; // clients, lists, backend: the editor thread and project recall
   mutable std::mutex sendMutex_; // the output client: every sending thread, held only briefly
   std::mutex sysexMutex_;        // one SysEx message at a time, with sysexScratch_; before sendMutex_
   std::shared_ptr<MidiBackend> backend_;
@@ -149,6 +163,9 @@ private:
   std::vector<uint8_t> sysexScratch_; // under sysexMutex_
 
   std::atomic<IMidiInputSink*> sink_{nullptr};
+  std::atomic<bool> lostSinceAsked_{false};
+  std::mutex listenerMutex_;
+  std::function<void()> serverGoneListener_; // under listenerMutex_
   MidiInputQueue queue_;
   WakeSignal pending_;
   // A close marks how far the queue had been written; the delivery thread drops what lies before.

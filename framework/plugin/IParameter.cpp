@@ -92,7 +92,18 @@ bool IParameter::AddValueText(int value, const char* text)
   return true;
 }
 
-
+void IParameter::SetValueTexts(const std::vector<std::string>& texts)
+{
+  {
+    std::lock_guard<std::mutex> lock(mTextLock);
+    mValueTexts.ResizeZeroTail(0);
+    mMin = 0.0;
+    mMax = mMin + mStep;
+  }
+  for (size_t i = 0; i < texts.size(); ++i)
+    AddValueText(int(i), texts[i].c_str());
+  if (!(Value() <= mMax)) mValue.store(0.0, std::memory_order_relaxed);
+}
 
 void IParameter::SetFromNormalised(double n)
 {

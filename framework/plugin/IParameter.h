@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 struct MidiMapRecord;
 
@@ -49,6 +50,9 @@ public:
   // the end of the list grows it and becomes the maximum. A negative value, or
   // a growth that fails, is refused with false.
   bool AddValueText(int value, const char* text);
+  // Replaces every display text: entry i becomes value i, and the range 0 .. count - 1. The value
+  // is kept when it stays in the range, else it becomes 0.
+  void SetValueTexts(const std::vector<std::string>& texts);
 
   double Value() const { return mValue.load(std::memory_order_relaxed); }
   // Clamps into the range without snapping; a non-finite value becomes the

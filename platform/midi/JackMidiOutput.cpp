@@ -1,5 +1,7 @@
 #include "platform/midi/JackMidiOutput.h"
 
+#include "platform/midi/JackClient.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
@@ -9,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -33,16 +36,13 @@ public:
   JackMidiOutputClient(jack_client_t* client, jack_ringbuffer_t* shortRing, jack_ringbuffer_t* longRing)
       : client_(client), short_(shortRing), long_(longRing)
   {
-    jack_set_process_callback(client_, &JackMidiOutputClient::Process, this);
-    jack_on_shutdown(client_, &JackMidiOutputClient::ServerGone, this);
-    active_ = jack_activate(client_) == 0;
-    if (!active_) std::fprintf(stderr, "MIDI output: the JACK client could not be activated\n");
+    active_ = ActivateJackClient(client_, &JackMidiOutputClient::Process, this, server_, "MIDI output");
   }
 
   ~JackMidiOutputClient() override
   {
     ClosePort();
-    if (active_ && !serverGone_.load()) jack_deactivate(client_);
+    if (active_ && !server_.Gone()) jack_deactivate(client_);
     jack_client_close(client_);
     jack_ringbuffer_free(short_);
     jack_ringbuffer_free(long_);
@@ -74,7 +74,7 @@ public:
     // port-selection thread, so it may wait a few cycles, bounded.
     const uint64_t from = cycles_.load();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    while (cycles_.load() < from + 3 && !serverGone_.load() && std::chrono::steady_clock::now() < giveUp)
+    while (cycles_.load() < from + 3 && !server_.Gone() && std::chrono::steady_clock::now() < giveUp)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
   }
@@ -96,12 +96,12 @@ public:
 
   bool Send(const uint8_t* bytes, size_t size) override
   {
-    if (!bytes || size == 0 || size > kMaxMessage || !port_ || serverGone_.load()) return false;
+    if (!bytes || size == 0 || size > kMaxMessage || !port_ || server_.Gone()) return false;
     const auto giveUp = std::chrono::steady_clock::now() + kSendWait;
     std::chrono::steady_clock::time_point retry;
     while (!RoomFor(size, retry))
     {
-      if (serverGone_.load() || std::chrono::steady_clock::now() >= giveUp) return false;
+      if (server_.Gone() || std::chrono::steady_clock::now() >= giveUp) return false;
       std::this_thread::sleep_until(retry);
     }
     jack_ringbuffer_t* ring = size <= kShortMessage ? short_ : long_;
@@ -115,11 +115,14 @@ public:
 
   size_t MaxMessageSize() const override { return kMaxMessage; }
 
+  bool ServerGone() const override { return server_.Gone(); }
+  void SetServerGoneHandler(std::function<void()> handler) override { server_.SetHandler(std::move(handler)); }
+
   bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
   {
     jack_ringbuffer_t* ring = size <= kShortMessage ? short_ : long_;
     // Without a server there is no room to wait for: Send answers at once.
-    if (serverGone_.load() || jack_ringbuffer_write_space(ring) >= size + kLengthPrefix) return true;
+    if (server_.Gone() || jack_ringbuffer_write_space(ring) >= size + kLengthPrefix) return true;
     retry = std::chrono::steady_clock::now() + kPoll;
     return false;
   }
@@ -127,18 +130,13 @@ public:
 private:
   std::vector<std::string> ListPorts()
   {
-    std::vector<std::string> names;
-    if (serverGone_.load()) return names;
-    const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
-    for (const char** p = ports; p && *p; ++p)
-      names.emplace_back(*p);
-    if (ports) jack_free(ports);
-    return names;
+    if (server_.Gone()) return {};
+    return ListJackMidiPorts(client_, JackPortIsInput);
   }
 
   bool Register(const std::string& portName)
   {
-    if (!active_ || serverGone_.load()) return false;
+    if (!active_ || server_.Gone()) return false;
     jack_port_t* port =
         jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (!port)
@@ -161,7 +159,7 @@ private:
     livePort_.store(nullptr);
     while (inProcess_.load() > 0)
       std::this_thread::yield();
-    if (!serverGone_.load()) jack_port_unregister(client_, port_);
+    if (!server_.Gone()) jack_port_unregister(client_, port_);
     port_ = nullptr;
   }
 
@@ -170,7 +168,7 @@ private:
     if (!port_) return;
     const uint64_t written = written_.load();
     const auto giveUp = std::chrono::steady_clock::now() + kCloseWait;
-    while (!serverGone_.load() && std::chrono::steady_clock::now() < giveUp)
+    while (!server_.Gone() && std::chrono::steady_clock::now() < giveUp)
     {
       // One cycle put the last message into our port; the other side reads it in that cycle, or on an
       // asynchronous server up to a cycle or two later when it runs late: a few cycles (~20 ms) more.
@@ -232,7 +230,6 @@ private:
     }
   }
 
-  static void ServerGone(void* user) { static_cast<JackMidiOutputClient*>(user)->serverGone_.store(true); }
 
   jack_client_t* client_;
   jack_ringbuffer_t* short_;
@@ -245,19 +242,14 @@ private:
   std::atomic<uint64_t> written_{0};        // messages put into the rings
   std::atomic<uint64_t> taken_{0};          // messages the process callback took out
   std::atomic<uint64_t> lastTakenCycle_{0}; // the cycle that took the latest
-  std::atomic<bool> serverGone_{false};
+  JackServerWatch server_;
 };
 } // namespace
 
 std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName)
 {
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
-  if (!client)
-  {
-    std::fprintf(stderr, "MIDI output: no JACK server answers (status 0x%x)\n", unsigned(status));
-    return nullptr;
-  }
+  jack_client_t* client = OpenJackClient(clientName, "MIDI output");
+  if (!client) return nullptr;
   jack_ringbuffer_t* shortRing = jack_ringbuffer_create(kShortRingBytes);
   jack_ringbuffer_t* longRing = jack_ringbuffer_create(kLongRingBytes);
   if (!shortRing || !longRing)

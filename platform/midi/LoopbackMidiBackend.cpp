@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -55,6 +56,35 @@ struct LoopbackMidiBackend::Hub
   int roomRefusals = 0;
   int countQueries = 0;
   std::atomic<int> concurrentUses{0};
+  int clientsCreated = 0;
+  int clientsAlive = 0;
+  std::atomic<int> generation{0}; // advanced each time the server stops
+  // Server-gone handlers of the clients: the handler mutex is held while they run, so a client
+  // going away waits for its handler.
+  std::mutex handlerMutex;
+  std::map<const void*, std::function<void()>> goneHandlers;
+
+  void SetGoneHandler(const void* client, std::function<void()> handler)
+  {
+    std::lock_guard<std::mutex> lock(handlerMutex);
+    if (handler)
+      goneHandlers[client] = std::move(handler);
+    else
+      goneHandlers.erase(client);
+  }
+
+  void ClientMade()
+  {
+    ++clientsCreated;
+    ++clientsAlive;
+  }
+
+  void ClientGone(const void* client)
+  {
+    SetGoneHandler(client, nullptr);
+    std::lock_guard<std::mutex> lock(mutex);
+    --clientsAlive;
+  }
 
   // Delivery: messages queued by sources, handed out on the hub's thread. deliverMutex is held
   // while a callback runs, so closing an input waits for a delivery in progress.
@@ -144,8 +174,18 @@ namespace
 class LoopbackOutputClient final : public MidiOutputClient
 {
 public:
-  explicit LoopbackOutputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub) : hub_(std::move(hub)) {}
-  ~LoopbackOutputClient() override { ClosePort(); }
+  explicit LoopbackOutputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub)
+      : hub_(std::move(hub)), generation_(hub_->generation.load())
+  {
+  }
+  ~LoopbackOutputClient() override
+  {
+    ClosePort();
+    hub_->ClientGone(this);
+  }
+
+  bool ServerGone() const override { return generation_ != hub_->generation.load(); }
+  void SetServerGoneHandler(std::function<void()> handler) override { hub_->SetGoneHandler(this, std::move(handler)); }
 
   unsigned PortCount() override
   {
@@ -180,7 +220,7 @@ public:
   bool Send(const uint8_t* bytes, size_t size) override
   {
     UseGuard use(users_, hub_->concurrentUses);
-    if (connected_.empty() || !bytes || size == 0) return false;
+    if (connected_.empty() || !bytes || size == 0 || ServerGone()) return false;
     std::vector<uint8_t> message(bytes, bytes + size);
     bool loop = false;
     {
@@ -213,6 +253,7 @@ public:
 
 private:
   std::shared_ptr<LoopbackMidiBackend::Hub> hub_;
+  const int generation_;
   std::string connected_;
   std::atomic<int> users_{0};
 };
@@ -220,8 +261,18 @@ private:
 class LoopbackInputClient final : public MidiInputClient
 {
 public:
-  explicit LoopbackInputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub) : hub_(std::move(hub)) {}
-  ~LoopbackInputClient() override { ClosePort(); }
+  explicit LoopbackInputClient(std::shared_ptr<LoopbackMidiBackend::Hub> hub)
+      : hub_(std::move(hub)), generation_(hub_->generation.load())
+  {
+  }
+  ~LoopbackInputClient() override
+  {
+    ClosePort();
+    hub_->ClientGone(this);
+  }
+
+  bool ServerGone() const override { return generation_ != hub_->generation.load(); }
+  void SetServerGoneHandler(std::function<void()> handler) override { hub_->SetGoneHandler(this, std::move(handler)); }
 
   unsigned PortCount() override
   {
@@ -267,11 +318,12 @@ public:
   // Called on the hub's thread with deliverMutex held.
   void Deliver(const std::vector<uint8_t>& bytes)
   {
-    if (callback_) callback_(bytes.data(), bytes.size());
+    if (callback_ && !ServerGone()) callback_(bytes.data(), bytes.size());
   }
 
 private:
   std::shared_ptr<LoopbackMidiBackend::Hub> hub_;
+  const int generation_;
   MidiInputCallback callback_;
   std::string connected_;
   std::atomic<int> users_{0};
@@ -308,6 +360,7 @@ std::unique_ptr<MidiOutputClient> LoopbackMidiBackend::CreateOutput(const std::s
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
   if (hub_->failClients) return nullptr;
+  hub_->ClientMade();
   return std::make_unique<LoopbackOutputClient>(hub_);
 }
 
@@ -315,6 +368,7 @@ std::unique_ptr<MidiInputClient> LoopbackMidiBackend::CreateInput(const std::str
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
   if (hub_->failClients) return nullptr;
+  hub_->ClientMade();
   return std::make_unique<LoopbackInputClient>(hub_);
 }
 
@@ -395,6 +449,27 @@ int LoopbackMidiBackend::PortCountQueries() const
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
   return hub_->countQueries;
+}
+
+int LoopbackMidiBackend::ClientsCreated() const
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  return hub_->clientsCreated;
+}
+
+int LoopbackMidiBackend::ClientsAlive() const
+{
+  std::lock_guard<std::mutex> lock(hub_->mutex);
+  return hub_->clientsAlive;
+}
+
+void LoopbackMidiBackend::StopServer()
+{
+  std::lock_guard<std::mutex> lock(hub_->handlerMutex);
+  hub_->generation.fetch_add(1);
+  for (auto& [client, handler] : hub_->goneHandlers)
+    handler();
+  hub_->goneHandlers.clear();
 }
 
 int LoopbackMidiBackend::ConcurrentClientUses() const

@@ -44,6 +44,13 @@ public:
   int PortCountQueries() const;
   // How many times a client was entered by one thread while another was inside it.
   int ConcurrentClientUses() const;
+  // How many clients were created, and how many exist now.
+  int ClientsCreated() const;
+  int ClientsAlive() const;
+  // The MIDI server stops (and is back at once for clients created afterwards): every existing
+  // client reports its server gone, calls its handler (on the calling thread), sends and receives
+  // nothing more.
+  void StopServer();
 
   void SetFailClientCreation(bool fail);
   void SetFailOpen(bool fail);

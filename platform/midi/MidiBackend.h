@@ -25,6 +25,13 @@ public:
   virtual unsigned PortCount() = 0;
   // The name of a port as the library reports it; false (name untouched) on a library error.
   virtual bool PortName(unsigned port, std::string& name) = 0;
+  // Whether the MIDI server this client talked to has gone away (a JACK server stopped): the
+  // client then reaches nothing ever again and is to be replaced by a new one.
+  virtual bool ServerGone() const { return false; }
+  // Called once, on the library's thread, when the server goes away; it must only note it and
+  // wake a thread of ours. Set it before a port is opened; a client without a server to lose
+  // never calls it.
+  virtual void SetServerGoneHandler(std::function<void()> handler) { (void)handler; }
 };
 
 class MidiOutputClient : public MidiPortLister

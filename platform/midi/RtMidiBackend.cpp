@@ -1,7 +1,10 @@
 #include "platform/midi/MidiBackend.h"
 
 #ifndef _WIN32
+#include "platform/midi/JackMidiInput.h"
 #include "platform/midi/JackMidiOutput.h"
+
+#include <dlfcn.h>
 #endif
 
 #include <rtmidi/RtMidi.h>
@@ -62,6 +65,7 @@ public:
 #else
     if (choice_ == RtMidiApiChoice::Automatic || choice_ == RtMidiApiChoice::Alsa)
     {
+      KeepAlsaLoaded();
       if (auto client = TryCreate<Client>(RtMidi::LINUX_ALSA, clientName))
       {
         choice_ = RtMidiApiChoice::Alsa;
@@ -76,6 +80,24 @@ public:
   }
 
 private:
+#ifndef _WIN32
+  // Opening a sequencer reads the ALSA configuration into the ALSA library's own globals, which it
+  // keeps for the process. If that library were unloaded with the plug-in (a host rescanning its
+  // plug-ins loads and unloads it again and again), the configuration would be lost each time: the
+  // library stays loaded once the plug-in has used it. Freeing the configuration instead is not
+  // safe: the host may be using ALSA itself.
+  static void KeepAlsaLoaded()
+  {
+    static std::once_flag once;
+    std::call_once(once,
+                   []
+                   {
+                     if (!dlopen("libasound.so.2", RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE))
+                       std::fprintf(stderr, "MIDI: the ALSA library could not be kept loaded\n");
+                   });
+  }
+#endif
+
   template <class Client> static std::unique_ptr<Client> TryCreate(RtMidi::Api api, const std::string& name)
   {
     try
@@ -329,7 +351,16 @@ public:
 
   std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) override
   {
-    return Wrap<RtMidiInputClient>(selector_.Create<RtMidiIn>(clientName));
+    auto library = selector_.Create<RtMidiIn>(clientName);
+#ifndef _WIN32
+    // RtMidi's JACK input never hears of the server going away: ours does.
+    if (library && library->getCurrentApi() == RtMidi::UNIX_JACK)
+    {
+      library.reset();
+      return CreateJackMidiInput(clientName);
+    }
+#endif
+    return Wrap<RtMidiInputClient>(std::move(library));
   }
 
 private:

@@ -1,6 +1,7 @@
 #include "FactoryTestSupport.h"
 
 #include "framework/controls/ICaptionControl.h"
+#include "framework/controls/IDeviceMenuControl.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,9 @@ TEST(SelectionFactories, DisplayAndTextSelections)
   EXPECT_TRUE(t.Logged("value list has 1 entries for 3 values, NOT BUILT!"));
 }
 
-TEST(SelectionFactories, DeviceSelectionListsThePorts)
+// The device menus list the ports when they are opened, not when the editor is built: listing
+// makes a MIDI client.
+TEST(SelectionFactories, DeviceSelectionListsThePortsWhenOpened)
 {
   Factories t;
   auto backend = std::make_shared<LoopbackMidiBackend>();
@@ -90,22 +93,33 @@ TEST(SelectionFactories, DeviceSelectionListsThePorts)
   e.bounds[2] = 100;
   e.bounds[3] = 14;
   e.inputDev = 1;
-  auto* in = dynamic_cast<ICaptionControl*>(t.R().CreateDeviceSelection(e));
+  auto* in = dynamic_cast<IDeviceMenuControl*>(t.R().CreateDeviceSelection(e));
   ASSERT_NE(in, nullptr);
   IParameter* p = t.P(kDeviceInSelection);
   EXPECT_STREQ(p->Name(), "Device Selection");
   EXPECT_STREQ(p->Group(), "");
   EXPECT_EQ(p->Type(), IParameter::kTypeEnumerated);
+  EXPECT_EQ(p->ValueTextCount(), 1);
+  EXPECT_STREQ(p->ValueText(0), "Select MIDI Device");
+  EXPECT_EQ(in->TextStyle().colour, IColour(255, 0, 174, 255));
+  EXPECT_FALSE(in->NoPrompt());
+  EXPECT_TRUE(in->Input());
+  EXPECT_EQ(backend->ClientsCreated(), 0);
+
+  IMouseMod left;
+  left.L = true;
+  in->OnMouseDown(0, 0, left);
   EXPECT_EQ(p->Max(), 2);
   EXPECT_STREQ(p->ValueText(0), "Select MIDI Device");
   EXPECT_STREQ(p->ValueText(1), "Synth In A");
   EXPECT_STREQ(p->ValueText(2), "Synth In B");
-  EXPECT_EQ(in->TextStyle().colour, IColour(255, 0, 174, 255));
-  EXPECT_FALSE(in->NoPrompt());
 
   e.paramIdx = kDeviceOutSelection;
   e.inputDev = 0;
-  ASSERT_NE(t.R().CreateDeviceSelection(e), nullptr);
+  auto* out = dynamic_cast<IDeviceMenuControl*>(t.R().CreateDeviceSelection(e));
+  ASSERT_NE(out, nullptr);
+  EXPECT_FALSE(out->Input());
+  out->OnMouseDblClick(0, 0, left);
   EXPECT_EQ(t.P(kDeviceOutSelection)->Max(), 1);
   EXPECT_STREQ(t.P(kDeviceOutSelection)->ValueText(1), "Synth Out");
   t.f.plug.CloseMidiPorts();

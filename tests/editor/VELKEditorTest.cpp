@@ -1,5 +1,6 @@
 #include "config/ConfigReader.h"
 #include "framework/controls/IContactControl.h"
+#include "framework/controls/IDeviceMenuControl.h"
 #include "framework/controls/ITextControl.h"
 #include "editor/PatchManager.h"
 #include "editor/VELK.h"
@@ -17,6 +18,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -53,6 +55,15 @@ std::vector<uint8_t> Save(VELK& plug)
   IStateChunk chunk;
   EXPECT_TRUE(plug.WriteStateChunk(&chunk));
   return std::vector<uint8_t>(chunk.Data(), chunk.Data() + chunk.Size());
+}
+
+// A project that names the synthesizer's ports.
+std::vector<uint8_t> StateNamingPorts(const char* output, const char* input)
+{
+  auto saver = MakePlug();
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiOutputName, output);
+  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, input);
+  return Save(*saver);
 }
 
 int Recall(VELK& plug, const std::vector<uint8_t>& bytes)
@@ -331,8 +342,8 @@ TEST(VELKEditor, RecallSelectsThePortsByNameWithoutWaitingUnderTheParameterLock)
   EXPECT_EQ(missing->connectPending.load(), 0) << "a handshake without an output";
 }
 
-// A recalled project's ports show in the device menus, as chosen ones do; a menu listed before the
-// ports changed, whose entry names another port, is left as it is.
+// A recalled project's ports show in the device menus, as chosen ones do, listed as they are now
+// (the input port was renamed since the menu was listed); a port that is not there shows none.
 TEST(VELKEditor, RecalledPortsShowInTheDeviceMenus)
 {
   TempDataFolder folder;
@@ -340,30 +351,123 @@ TEST(VELKEditor, RecalledPortsShowInTheDeviceMenus)
   backend->AddDestinationPort("Other Out Port");
   backend->AddDestinationPort("Synth Out Port");
   backend->AddSourcePort("Synth In Port");
-
-  auto saver = MakePlug();
-  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiOutputName, "Synth Out Port");
-  saver->GetPatchManager()->SetNameExact(PatchManager::kMidiInputName, "Synth In Port");
-  const std::vector<uint8_t> state = Save(*saver);
+  const std::vector<uint8_t> state = StateNamingPorts("Synth Out Port", "Synth In Port");
 
   auto plug = MakePlug();
   ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
-  // The menus as the editor lists them: entry 0 closes the port, then the ports in order; the
-  // input menu was listed when its port had another name.
   IParameter* out = plug->ParameterAt(kDeviceOutSelection);
   IParameter* in = plug->ParameterAt(kDeviceInSelection);
-  out->AddValueText(1, "Other Out Port");
-  out->AddValueText(2, "Synth Out Port");
   in->AddValueText(1, "Renamed In Port");
   ASSERT_EQ(Recall(*plug, state), int(state.size()));
   ASSERT_TRUE(plug->WaitForPortRecall(20000));
   EXPECT_TRUE(plug->MidiPorts().IsOutputOpen());
   EXPECT_TRUE(plug->MidiPorts().IsInputOpen());
   EXPECT_EQ(int(plug->ParamValue(kDeviceOutSelection)), 2);
+  EXPECT_STREQ(out->ValueText(1), "Other Out Port");
   EXPECT_STREQ(out->ValueText(int(plug->ParamValue(kDeviceOutSelection))), "Synth Out Port");
-  EXPECT_EQ(int(plug->ParamValue(kDeviceInSelection)), 0) << "the menu's entry names another port";
+  EXPECT_EQ(int(plug->ParamValue(kDeviceInSelection)), 1);
+  EXPECT_STREQ(in->ValueText(1), "Synth In Port");
+  EXPECT_EQ(in->ValueTextCount(), 2);
   // Showing the port selected nothing again: the names the project keeps are unchanged.
   EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMidiOutputName), "Synth Out Port");
+
+  // The output port is gone when the project comes back: its menu shows no device.
+  backend->RemovePort("Synth Out Port");
+  ASSERT_EQ(Recall(*plug, state), int(state.size()));
+  ASSERT_TRUE(plug->WaitForPortRecall(20000));
+  EXPECT_FALSE(plug->MidiPorts().IsOutputOpen());
+  EXPECT_EQ(int(plug->ParamValue(kDeviceOutSelection)), 0);
+  EXPECT_EQ(out->ValueTextCount(), 2);
+  EXPECT_EQ(int(plug->ParamValue(kDeviceInSelection)), 1);
+}
+
+// Building the plug-in (a host's scan does only that) makes no MIDI client: the device menus list
+// the ports, and so make the clients, only when they are opened.
+TEST(VELKEditor, BuildingThePluginMakesNoMidiClient)
+{
+  TempDataFolder folder;
+  auto plug = MakePlug();
+  EXPECT_FALSE(plug->MidiPorts().HasClients());
+  auto backend = std::make_shared<LoopbackMidiBackend>();
+  backend->AddDestinationPort("Synth Out Port");
+  backend->AddSourcePort("Synth In Port");
+  ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
+  IParameter* out = plug->ParameterAt(kDeviceOutSelection);
+  EXPECT_EQ(out->ValueTextCount(), 1);
+  EXPECT_STREQ(out->ValueText(0), IMidiPorts::kNoDeviceName);
+
+  // Opening the output menu lists the output ports (the click opens no prompt without a window).
+  IGraphics* graphics = EditorOf(*plug);
+  ASSERT_NE(graphics, nullptr);
+  IDeviceMenuControl* menu = nullptr;
+  std::function<void(LayerGroup*)> find = [&](LayerGroup* group)
+  {
+    for (int i = 0; i < group->NumControls(); ++i)
+    {
+      auto* control = dynamic_cast<IDeviceMenuControl*>(group->GetControl(i));
+      if (control && control->ParamIdx() == kDeviceOutSelection) menu = control;
+    }
+    for (int i = 0; i < group->NumChildren(); ++i)
+      find(group->GetChild(i));
+  };
+  for (int i = 0; i < graphics->NumLayerGroups(); ++i)
+    find(graphics->GetLayerGroup(i));
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(backend->ClientsCreated(), 0);
+  IMouseMod left;
+  left.L = true;
+  menu->OnMouseDown(0, 0, left);
+  EXPECT_EQ(backend->ClientsCreated(), 1);
+  ASSERT_EQ(out->ValueTextCount(), 2);
+  EXPECT_STREQ(out->ValueText(1), "Synth Out Port");
+  EXPECT_EQ(out->Max(), 1);
+}
+
+// The MIDI server stops under the open ports: the lost clients are dropped, the status line says
+// so and the menus show no port; the project keeps the names, and recalling it once the server is
+// back makes new clients and brings the link up again with its handshake.
+TEST(VELKEditor, AStoppedMidiServerIsSaidAndARecallMakesNewClients)
+{
+  TempDataFolder folder;
+  auto backend = std::make_shared<LoopbackMidiBackend>();
+  backend->AddDestinationPort("Synth Out Port");
+  backend->AddSourcePort("Synth In Port");
+  const std::vector<uint8_t> state = StateNamingPorts("Synth Out Port", "Synth In Port");
+
+  auto plug = MakePlug();
+  ASSERT_TRUE(plug->MidiPorts().SetBackend(backend));
+  ASSERT_EQ(Recall(*plug, state), int(state.size()));
+  ASSERT_TRUE(plug->WaitForPortRecall(20000));
+  ASSERT_TRUE(backend->WaitForReceived("Synth Out Port", 1, std::chrono::seconds(20)));
+  ASSERT_EQ(plug->midiOutputReady.load(), 1);
+  ASSERT_EQ(int(plug->ParamValue(kDeviceOutSelection)), 1);
+  ASSERT_EQ(backend->ClientsAlive(), 2);
+
+  backend->StopServer();
+  ASSERT_TRUE(plug->WaitForPortRecall(20000));
+  EXPECT_EQ(plug->StatusText(), VELK::kMidiServerStopped);
+  EXPECT_EQ(plug->midiOutputReady.load(), 0);
+  EXPECT_FALSE(plug->MidiPorts().IsOutputOpen());
+  EXPECT_FALSE(plug->MidiPorts().IsInputOpen());
+  EXPECT_EQ(backend->ClientsAlive(), 0) << "the lost clients are kept";
+  EXPECT_EQ(int(plug->ParamValue(kDeviceOutSelection)), 0);
+  EXPECT_EQ(int(plug->ParamValue(kDeviceInSelection)), 0);
+  EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMidiOutputName), "Synth Out Port");
+  EXPECT_EQ(plug->GetPatchManager()->Name(PatchManager::kMidiInputName), "Synth In Port");
+
+  backend->ClearReceived("Synth Out Port");
+  ASSERT_EQ(Recall(*plug, Save(*plug)), int(state.size()));
+  ASSERT_TRUE(plug->WaitForPortRecall(20000));
+  EXPECT_EQ(plug->midiOutputReady.load(), 1);
+  EXPECT_TRUE(plug->MidiPorts().IsOutputOpen());
+  EXPECT_TRUE(plug->MidiPorts().IsInputOpen());
+  EXPECT_EQ(backend->ClientsAlive(), 2);
+  EXPECT_EQ(int(plug->ParamValue(kDeviceOutSelection)), 1);
+  // The handshake's device-id request goes out through the new client.
+  ASSERT_TRUE(backend->WaitForReceived("Synth Out Port", 1, std::chrono::seconds(20)));
+  const std::vector<uint8_t> request = backend->Received("Synth Out Port").front();
+  ASSERT_EQ(request.size(), 9u);
+  EXPECT_EQ(request[7], 0x10);
 }
 
 // The device menus open the chosen port by its name, away from the parameter lock; a newly chosen

@@ -310,3 +310,22 @@ TEST(JackMidiNoServer, CloseAfterFailedOpenIsSafe)
     ::unsetenv("JACK_DEFAULT_SERVER");
   ::unsetenv("JACK_NO_START_SERVER");
 }
+
+// A SysEx message that comes in pieces (as a bridge from ALSA sends a long one) reaches the plug-in
+// whole, and the message after it on its own; a timing clock sent meanwhile is left out.
+TEST_F(JackMidiTest, SysExInPiecesArrivesWhole)
+{
+  ASSERT_TRUE(OpenPluginInput());
+  const Bytes whole = SysEx(600, 3), next = SysEx(20, 5);
+  const Bytes head(whole.begin(), whole.begin() + 250), tail(whole.begin() + 250, whole.end());
+  const Bytes clock{0xF8};
+  ASSERT_TRUE(peerOut->Send(head.data(), head.size()));
+  ASSERT_TRUE(peerOut->Send(clock.data(), clock.size()));
+  ASSERT_TRUE(peerOut->Send(tail.data(), tail.size()));
+  ASSERT_TRUE(peerOut->Send(next.data(), next.size()));
+
+  const auto received = atPlugin.WaitFor(2);
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0], whole);
+  EXPECT_EQ(received[1], next);
+}

@@ -500,3 +500,47 @@ TEST_F(MidiPortsTest, SendGivesUpWhenTheOutputNeverHasRoom)
   backend->SetLongMessagesHeld(false);
   EXPECT_EQ(backend->Received("Other Out"), (std::vector<Bytes>{{0x90, 60, 1}}));
 }
+
+// A client whose server went away (a JACK server stopped) reaches nothing: the ports say they are
+// closed, sends answer that no output is open, the listener hears of it, and the lost clients are
+// dropped; listing and selecting afterwards make new clients that work.
+TEST_F(MidiPortsTest, ClientsOfAStoppedServerAreDroppedAndMadeAgain)
+{
+  std::atomic<int> heard{0};
+  ports.SetServerGoneListener([&] { heard.fetch_add(1); });
+  ASSERT_EQ(OpenOutput("Other Out"), 2);
+  ASSERT_EQ(OpenInput("Keyboard In"), 2);
+  ASSERT_EQ(backend->ClientsAlive(), 2);
+
+  backend->StopServer();
+  EXPECT_EQ(heard.load(), 2); // one for each client
+  EXPECT_FALSE(ports.IsOutputOpen());
+  EXPECT_EQ(ports.SendMidiToDevice(IMidiMessage{0, 0xB0, 7, 100}), MidiSendStatus::kNoOutput);
+  EXPECT_TRUE(backend->Received("Other Out").empty());
+  EXPECT_TRUE(ports.HasClients());
+  EXPECT_TRUE(ports.DropLostClients());
+  EXPECT_FALSE(ports.DropLostClients());
+  EXPECT_FALSE(ports.HasClients());
+  EXPECT_FALSE(ports.IsInputOpen());
+  EXPECT_EQ(ports.ChosenOutputIndex(), 0);
+  EXPECT_EQ(backend->ClientsAlive(), 0);
+
+  // The server is back: selecting by name makes new clients.
+  EXPECT_EQ(OpenOutput("Other Out"), 2);
+  EXPECT_EQ(OpenInput("Keyboard In"), 2);
+  EXPECT_EQ(backend->ClientsAlive(), 2);
+  EXPECT_EQ(ports.SendMidiToDevice(IMidiMessage{0, 0xB0, 7, 100}), MidiSendStatus::kSent);
+  EXPECT_EQ(SentTo("Other Out"), (Bytes{0xB0, 7, 100}));
+  ASSERT_TRUE(backend->Inject("Keyboard In", {0x90, 60, 100}));
+  EXPECT_TRUE(sink.WaitFor(1));
+
+  // A listing also replaces a lost client, and lists anew; the drop is still reported afterwards.
+  backend->StopServer();
+  backend->AddDestinationPort("Late Port");
+  EXPECT_EQ(ports.ListMidiOutputPorts(),
+            (std::vector<std::string>{"Select MIDI Device", "Synth MIDI 1 20:0", "Other Out", "Late Port"}));
+  EXPECT_EQ(ports.FindMidiInputPort("Keyboard In"), -1) << "finding made a client";
+  EXPECT_EQ(backend->ClientsAlive(), 1);
+  EXPECT_TRUE(ports.DropLostClients());
+  EXPECT_FALSE(ports.DropLostClients());
+}
