@@ -108,6 +108,12 @@ TEST(PartView, EverySoundPageShowsTheChosenPartsControls)
   EXPECT_EQ(Shown(*plug, kPatchName + 5).size(), 1u);
   EXPECT_TRUE(Shown(*plug, kPatchName).empty());
 
+  // A performance received chooses its part in the editor (the parser sets kQuickTab, then the part's
+  // texts are shown): the pages follow.
+  plug->SetParamInEditor(kQuickTab, 2);
+  plug->SetPartTexts("", "");
+  EXPECT_EQ(UnderControlOf(*plug, kOscillator1Detune)->ParamIdx(), kOscillator1Detune + 2);
+
   // A project recalled on the oscillator page with part 8 chosen opens there, on part 8.
   IStateChunk chunk;
   plug->ParameterAt(kQuickTab)->SetClamped(7);

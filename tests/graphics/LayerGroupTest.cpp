@@ -238,7 +238,8 @@ TEST(LayerGroup, PagesAndPartsChangeOnOneThreadWhileAnotherShowsThem)
         done = true;
       });
   int seen = 0;
-  while (!done)
+  // At least a few rounds, also when the other thread is done before this one starts.
+  for (int round = 0; !done || round < 100; ++round)
   {
     page.Hide(false);
     pages->Hide(false);
