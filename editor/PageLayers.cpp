@@ -104,6 +104,6 @@ void PageLayers::FollowSection(const Section& section, LayerGroup* layer)
   // The page's own layers (id 0) show with the page: its current page stays what it was, and only
   // the section's block follows the value.
   const int32_t current = layer->CurrentPage();
-  PageSelection::SelectPageInBlock(layer, section.firstPage + int(param->Value()), mLog);
+  PageSelection::SelectPageInBlock(layer, section.page(int(param->Value())), mLog);
   layer->SetCurrentPage(false, current);
 }

@@ -11,9 +11,9 @@ class IEffectBase;
 class LayerGroup;
 
 // The sections of a page whose picture or controls a value chooses: each part's effects routing
-// diagram (a page layer of the routing parameter's MIDI map record: the page whose id is the value)
-// and the librarian page's menus and search fields (the page first + value of their block, beside
-// the page's always-shown layers). A section follows its value while its page shows, and picks it
+// diagram (a page layer of the routing parameter's MIDI map record: the page whose id is the value),
+// the librarian page's menus and search fields (a page of their block, beside the page's always-shown
+// layers) and the part column's mixer rows of the model. A section follows its value while its page shows, and picks it
 // up when its page is shown again; it never shows a value that is not chosen.
 class PageLayers
 {
@@ -31,14 +31,19 @@ public:
   // Whether the parameter drives a section.
   bool Drives(int index) const;
 
-  // A block of pages in a layer chosen by the value (first page + value).
+  // A block of pages in a layer, one chosen by the value.
   struct Section
   {
     int index;
     const char* layer;
-    int firstPage;
+    int (*page)(int value);
   };
-  static constexpr Section kSections[] = {{kDatatype, "libraryPage", 60}, {kPatchSearch, "libraryPage", 80}};
+  static constexpr int kSixPartModel = 2; // kCurrentModel's value of the six-part synthesizer
+  static constexpr Section kSections[] = {
+      {kDatatype, "libraryPage", [](int v) { return 60 + v; }},
+      {kPatchSearch, "libraryPage", [](int v) { return 80 + v; }},
+      // The part column's mixer rows: six for the six-part model, eight for the others.
+      {kCurrentModel, "partColumn", [](int v) { return v == kSixPartModel ? 71 : 70; }}};
 
 private:
   void FollowRecord(int index);

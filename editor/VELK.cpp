@@ -533,7 +533,10 @@ void VELK::ShowValue(int index)
   const ValueDisplay shown = ValueDisplay::Of(*param);
   SetStatusText(shown.name);
   SetValueDisplayText(shown.value);
-  SetMidiDisplayText(shown.controller);
+  // Under the host's tempo, tempo and arpeggiator speed send nothing: the controller field stays.
+  const bool tempoHeld = ParamValue(kOverrideTempo) == 1.0 &&
+                         (index == kGlobalTempo || (index >= kArpSpeed && index < kArpSpeed + kPartCount));
+  if (!tempoHeld) SetMidiDisplayText(shown.controller);
 }
 
 std::string VELK::StatusText()

@@ -175,8 +175,8 @@ TEST(PartView, TheRoutingDiagramFollowsTheRoutingValue)
 }
 
 // The librarian page's menus and search fields follow their values, and are back as they were
-// when the page shows again; the page's own layer stays.
-TEST(PartView, TheLibrarianSectionsFollowTheirValues)
+// when the page shows again; the page's own layer stays. The part column shows the model's mixer.
+TEST(PartView, TheLibrarianSectionsAndTheModelsMixerFollowTheirValues)
 {
   TempDataFolder folder;
   auto plug = MakePlug();
@@ -205,6 +205,18 @@ TEST(PartView, TheLibrarianSectionsFollowTheirValues)
   EXPECT_FALSE(category->IsVisible());
   EXPECT_TRUE(performances->IsVisible());
   EXPECT_TRUE(keep->IsVisible());
+  // The six-part model has a mixer row per part of its own in the part column.
+  LayerGroup *eight = config->GetLayer("miniMixer"), *six = config->GetLayer("miniMixer2");
+  ASSERT_TRUE(eight && six);
+  EXPECT_TRUE(eight->IsVisible());
+  EXPECT_FALSE(six->IsVisible());
+  Change(*plug, kCurrentModel, 2);
+  EXPECT_FALSE(eight->IsVisible());
+  EXPECT_TRUE(six->IsVisible());
+  Change(*plug, kCurrentModel, 1);
+  EXPECT_TRUE(eight->IsVisible());
+  EXPECT_FALSE(six->IsVisible());
+
   // Changed while the page is hidden: taken up when it shows.
   Change(*plug, kMainTab, 2);
   Change(*plug, kPatchSearch, 0);
@@ -245,6 +257,13 @@ TEST(PartView, TheDisplayShowsTheMovedControlsNameValueAndController)
   const char* text = octave->ValueText(2);
   EXPECT_EQ(plug->ValueDisplayText(), text && *text ? std::string(text) : "2");
   EXPECT_EQ(plug->MidiDisplayText(), "MSB/LSB");
+
+  // While the host's tempo rules, the tempo sends nothing, and its controller is not shown.
+  Change(*plug, kOverrideTempo, 1);
+  plug->SetMidiDisplayText("CC|99");
+  Change(*plug, kGlobalTempo, 50);
+  EXPECT_FALSE(plug->ValueDisplayText().empty());
+  EXPECT_EQ(plug->MidiDisplayText(), "CC|99");
 
   Change(*plug, kArpGate + 3, 5);
   Change(*plug, kMainTab, 3);
