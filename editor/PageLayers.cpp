@@ -57,14 +57,6 @@ PageLayers::PageLayers(IEffectBase& plug, ConfigReader& config, Log log) : mPlug
     mSectionLayers.push_back(config.GetLayer(s.layer));
 }
 
-bool PageLayers::Drives(int index) const
-{
-  for (const Section& s : kSections)
-    if (s.index == index) return true;
-  const IParameter* param = mPlug.ParameterAt(index);
-  return param && param->MidiMap() && param->MidiMap()->pageLayer;
-}
-
 void PageLayers::Follow(int index)
 {
   FollowRecord(index);

@@ -28,8 +28,6 @@ public:
   void Follow(int index);
   // Every section follows its value (after a page was shown, or a project recalled).
   void FollowAll();
-  // Whether the parameter drives a section.
-  bool Drives(int index) const;
 
   // A block of pages in a layer, one chosen by the value.
   struct Section

@@ -2,6 +2,7 @@
 
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
+#include "framework/plugin/ParameterIds.h"
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ void PartView::Collect(LayerGroup* group)
 
 void PartView::Select(int part)
 {
-  mPart = std::clamp(part, 0, 7);
+  const int shown = std::clamp(part, 0, kPartCount - 1);
   for (LayerGroup* parent : mParents)
-    parent->SetCurrentPart(mPart);
+    parent->SetCurrentPart(shown);
 }

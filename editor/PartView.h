@@ -16,13 +16,9 @@ public:
 
   // Shows part (0..7; others are held into range) on every page, hidden ones included.
   void Select(int part);
-  int Part() const { return mPart; }
-  // The groups whose copies follow the part.
-  const std::vector<LayerGroup*>& CopyParents() const { return mParents; }
 
 private:
   void Collect(LayerGroup* group);
 
   std::vector<LayerGroup*> mParents;
-  int mPart = 0;
 };

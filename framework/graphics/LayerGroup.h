@@ -72,7 +72,6 @@ public:
   bool IsVisible() const { return mVisible.load(std::memory_order_relaxed); }
   int32_t CurrentPage() const { return mCurrentPage.load(std::memory_order_relaxed); }
   int32_t CurrentPart() const { return mCurrentPart.load(std::memory_order_relaxed); }
-  int32_t PartCopy() const { return mPart; }
   bool ReportDirtyWhenHidden() const { return mReportDirtyWhenHidden; }
 
   int NumControls() const { return mControls.Count(); }
