@@ -201,6 +201,9 @@ TEST_F(EditorViewEndToEnd, ChoosingPart4ShowsAndTurnsPart4sControls)
   EXPECT_EQ(TurnDetune(knob), StatusOn(kPartChannel)) << "the controller did not go out on part 4's channel";
   EXPECT_TRUE(editor->PumpUntil([&] { return ValueNow(kOscillator1Detune + kPart) > kPart4Detune; }, 10s));
   EXPECT_EQ(ValueNow(kOscillator1Detune), kPart1Detune) << "part 1's detune changed";
+  // The display names the knob that moved.
+  const std::string name = reference->Plug().ParameterAt(kOscillator1Detune + kPart)->Name();
+  EXPECT_TRUE(editor->PumpUntil([&] { return StatusShows(name); }, 10s)) << "the display does not show " << name;
 }
 
 // The synthesizer selects part 4 (its part-select NRPN on the global channel): the editor's pages
