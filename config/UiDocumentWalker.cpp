@@ -205,6 +205,7 @@ void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement* element, 
   {
     const std::string groupName = name + std::to_string(i);
     auto* group = new LayerGroup(uint32_t(i), groupName.c_str());
+    group->SetPartCopy(i); // shown while its part is the one chosen
     // Placed before its children are built, so that a group that could not be placed leaves no
     // registered layer behind.
     if (!PlaceGroup(reader.Graphics(), parent, group))

@@ -1,10 +1,13 @@
 #include "editor/VELK.h"
 
 #include "config/ConfigReader.h"
+#include "editor/PageLayers.h"
 #include "editor/PageSelection.h"
+#include "editor/PartView.h"
 #include "editor/PatchManager.h"
 #include "editor/PortRecall.h"
 #include "editor/TransferRoutes.h"
+#include "editor/ValueDisplay.h"
 #include "editor/WriteBuildLog.h"
 #include "framework/controls/IContactControl.h"
 #include "framework/controls/IDeviceMenuControl.h"
@@ -156,6 +159,8 @@ void VELK::BuildEditor()
 
   LookUpNamedControls();
   AddLibrarianMenus();
+  mPartView = std::make_unique<PartView>(editor);
+  mPageLayers = std::make_unique<PageLayers>(*this, *mConfig, [this](const std::string& line) { Log(line); });
 
   // Groups are created hidden: show the top-level ones with their first pages, all but the
   // progress group, which the overlay shows while a transfer runs.
@@ -276,6 +281,7 @@ void VELK::LookUpNamedControls()
       });
   statusDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayName), kControlDisplayName);
   midiDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayCC), kControlDisplayCC);
+  mValueDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayValue), kControlDisplayValue);
   mInfoDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayCategory), kControlDisplayCategory);
   mProgressDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayPatch), kControlDisplayPatch);
 }
@@ -339,6 +345,7 @@ void VELK::HandleParameterChange(int index)
     if (!mUISettings.Save(mDataFolder)) Log("UI settings could not be saved!");
   }
   if (index == kDeviceOutSelection || index == kDeviceInSelection) SelectPortFromMenu(index);
+  ShowValue(index);
   SendParamToHardware(index);
   if (mRoutes) mRoutes->ParameterChanged(index);
 }
@@ -378,6 +385,7 @@ void VELK::HandleSecondaryParameterChange(int index)
   inSecondaryChange = 1;
   IEffectVST::HandleSecondaryParameterChange(index);
   KeepMemberBytes(index);
+  ShowValue(index);
   ShowRecordPage(index);
   SendParamToHardware(index); // bookkeeping and controls only: nothing leaves during a secondary change
   inSecondaryChange = 0;
@@ -503,6 +511,7 @@ void VELK::SetParamInEditor(int index, double value)
   if (!param) return;
   param->SetConstrained(value);
   if (Editor()) Editor()->SyncParameterToControls(index, param->NormalisedValue(), true);
+  if (mPageLayers) mPageLayers->Follow(index); // a received routing shows its diagram
 }
 
 void VELK::SetStatusText(const std::string& text)
@@ -521,6 +530,34 @@ void VELK::SetMidiDisplayText(const std::string& text)
     mMidiDisplayText = text;
   }
   if (midiDisplay) midiDisplay->SetText(text.c_str());
+}
+
+void VELK::SetValueDisplayText(const std::string& text)
+{
+  {
+    std::lock_guard<std::mutex> lock(mTextMutex);
+    mValueDisplayText = text;
+  }
+  if (mValueDisplay) mValueDisplay->SetText(text.c_str());
+}
+
+std::string VELK::ValueDisplayText()
+{
+  std::lock_guard<std::mutex> lock(mTextMutex);
+  return mValueDisplayText;
+}
+
+void VELK::ShowValue(int index)
+{
+  const IParameter* param = ParameterAt(index);
+  if (!ValueDisplay::Follows(index, param)) return;
+  const ValueDisplay shown = ValueDisplay::Of(*param);
+  SetStatusText(shown.name);
+  SetValueDisplayText(shown.value);
+  // Under the host's tempo, tempo and arpeggiator speed send nothing: the controller field stays.
+  const bool tempoHeld = ParamValue(kOverrideTempo) == 1.0 &&
+                         (index == kGlobalTempo || (index >= kArpSpeed && index < kArpSpeed + kPartCount));
+  if (!tempoHeld) SetMidiDisplayText(shown.controller);
 }
 
 std::string VELK::StatusText()
@@ -584,6 +621,7 @@ void VELK::KeepMemberBytes(int index)
     break;
   case kQuickTab:
     selectedPart = v < 0 ? 0 : v > 7 ? 7 : v;
+    if (mPartView) mPartView->Select(selectedPart);
     break;
   case kSendMIDIClockPointer:
     sendStartStop = v == 1;
@@ -606,8 +644,7 @@ void VELK::KeepMemberBytes(int index)
 void VELK::ShowRecordPage(int index)
 {
   IParameter* param = ParameterAt(index);
-  MidiMapRecord* record = param ? param->MidiMap() : nullptr;
-  if (record && record->pageLayer) SelectPage(record->pageLayer, int(param->Value()));
+  if (mPageLayers) mPageLayers->Follow(index);
   for (size_t i = 0; i < std::size(kValuePages); ++i)
   {
     if (kValuePages[i].index != index || !mValuePageLayers[i] || !param) continue;
@@ -618,6 +655,7 @@ void VELK::ShowRecordPage(int index)
     {
     case PageKind::kPages:
       SelectPage(group, page);
+      if (mPageLayers) mPageLayers->FollowAll(); // the page shown picks up its sections' values
       break;
     case PageKind::kInBlock:
       SelectPageInBlock(group, page);
@@ -977,6 +1015,10 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
     KeepMemberBytes(index);
   for (int index = kMIDIFilterDAWCCPassThrough; index <= kMIDIFilterHWSEPassThrough; ++index)
     KeepMemberBytes(index);
+  // The recalled tab, views and part show their pages, as choosing them does.
+  for (const ValuePages& pages : kValuePages)
+    ShowRecordPage(pages.index);
+  if (mPageLayers) mPageLayers->FollowAll();
   if (version >= 2)
   {
     deviceId = savedDeviceId;
@@ -1142,6 +1184,11 @@ DumpContext VELK::CurrentDumpContext()
 
 void VELK::SetPartTexts(const std::string& info, const std::string& progress)
 {
+  {
+    // A performance received chooses its part: the pages show it.
+    std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+    KeepMemberBytes(kQuickTab);
+  }
   std::string i = info, p = progress;
   SetInfoText(i);
   SetProgressText(p);

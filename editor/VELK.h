@@ -25,6 +25,8 @@ class IControl;
 class ITextControl;
 class LayerGroup;
 class LibrarianViewControl;
+class PageLayers;
+class PartView;
 class PatchLibrarian;
 class PatchManager;
 class PortRecall;
@@ -114,6 +116,9 @@ public:
   bool EditorOpen() override { return mEditorOpen.load(); }
   void SetStatusText(const std::string& text) override;
   void SetMidiDisplayText(const std::string& text) override;
+  // The value field beside the controller (kControlDisplayValue).
+  void SetValueDisplayText(const std::string& text);
+  std::string ValueDisplayText();
   void ShowLayer(const std::string& name) override;
   PatchLibrarian* Librarian() override { return mLibrarian.get(); }
   // The librarian view's loaded slot (nothing without a view in the document).
@@ -218,6 +223,8 @@ private:
   // A parameter whose record has a page layer shows the page its value names there; the page
   // tabs and the multi views show theirs (first page id + value) in their layers.
   void ShowRecordPage(int index);
+  // The display fields follow a control that moved: its name, value text and controller.
+  void ShowValue(int index);
   void SelectRecalledPorts(const std::string& input, const std::string& output);
   void ShowChosenPort(int menu, int entry, const std::string& name);
   // On the port-selection thread once the MIDI server went away: drops the lost clients and says so.
@@ -261,6 +268,10 @@ private:
   LayerGroup* mPartSettingsLayer = nullptr;
   LayerGroup* mProgressLayer = nullptr;
   std::array<IContactControl*, 2> mCancelButtons{};
+  // The chosen part's panels on every page, and the sections that a value chooses.
+  std::unique_ptr<PartView> mPartView;
+  std::unique_ptr<PageLayers> mPageLayers;
+  ITextControl* mValueDisplay = nullptr;
   ITextControl* mInfoDisplay = nullptr;
   ITextControl* mProgressDisplay = nullptr;
   std::string mInfoText, mProgressText; // guarded by mTextMutex
@@ -278,5 +289,5 @@ private:
   std::atomic<bool> mNotesOffPending{false};
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end
   std::mutex mTextMutex;
-  std::string mStatusText, mMidiDisplayText; // until the editor's text controls exist
+  std::string mStatusText, mMidiDisplayText, mValueDisplayText; // until the editor's text controls exist
 };

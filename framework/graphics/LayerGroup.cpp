@@ -50,9 +50,35 @@ void LayerGroup::Hide(bool hide)
     LayerGroup* child = mChildren.Get(i);
     if (hide)
       child->Hide(true);
-    else if (int64_t(child->Id()) == int64_t(mCurrentPage))
+    else if (ShowsChild(child))
       child->Hide(false);
   }
+}
+
+bool LayerGroup::ShowsChild(const LayerGroup* child) const
+{
+  if (child->mPart >= 0) return child->mPart == CurrentPart();
+  return int64_t(child->Id()) == int64_t(CurrentPage());
+}
+
+void LayerGroup::SetCurrentPart(int32_t part)
+{
+  mCurrentPart.store(part, std::memory_order_relaxed);
+  if (!IsVisible()) return; // showing the group later shows the part's copies
+  for (int i = 0; i < mChildren.Count(); ++i)
+    if (LayerGroup* child = mChildren.Get(i); child->mPart >= 0)
+    {
+      // Hiding a hidden copy still repaints its area, as page selection does.
+      child->Hide(child->mPart != part);
+      child->RequestRedraw();
+    }
+}
+
+bool LayerGroup::HoldsPartCopies() const
+{
+  for (int i = 0; i < mChildren.Count(); ++i)
+    if (mChildren.Get(i)->mPart >= 0) return true;
+  return false;
 }
 
 void LayerGroup::SetGreyed(bool grey)
@@ -62,13 +88,13 @@ void LayerGroup::SetGreyed(bool grey)
   for (int i = 0; i < mChildren.Count(); ++i)
   {
     LayerGroup* child = mChildren.Get(i);
-    if (grey || int64_t(child->Id()) == int64_t(mCurrentPage)) child->SetGreyed(grey);
+    if (grey || ShowsChild(child)) child->SetGreyed(grey);
   }
 }
 
 void LayerGroup::SetCurrentPage(bool grey, int32_t pageId)
 {
-  mCurrentPage = pageId;
+  mCurrentPage.store(pageId, std::memory_order_relaxed);
   if (pageId < kFirstPageId || pageId > kLastPageId) return;
   for (int i = 0; i < mChildren.Count(); ++i)
   {

@@ -14,8 +14,14 @@ class IGraphics;
 
 // A node of the editor's panel tree (panel, tab, page or popup layer): its own controls and child
 // groups, an id and a name, shown, hidden, greyed and redrawn as a whole. A parent remembers the
-// id of the child that is its current page. List order is drawing order; reversed, hit-testing
+// id of the child that is its current page. A group built as one part's copy of a panel shows when
+// its parent's current part is its part, whatever the current page (so a page's always-shown
+// layers stay shown while the part changes). List order is drawing order; reversed, hit-testing
 // order.
+//
+// Threads: pages and parts change on the user-interface thread and, for a part or a value chosen
+// on the synthesizer, on the MIDI input thread (both under the plug-in's parameter lock) while the
+// user-interface thread draws and hit-tests; what they read is atomic.
 class LayerGroup
 {
 public:
@@ -35,13 +41,20 @@ public:
   int AddControl(IControl* control);
   int AddChildGroup(LayerGroup* child);
 
-  // Showing shows the own controls and, among the children, only the current page (recursively);
-  // hiding hides every descendant.
+  // Showing shows the own controls and, among the children, only the current page and the copies
+  // of the current part (recursively); hiding hides every descendant.
   void Hide(bool hide);
   // Greying greys every descendant; un-greying reaches only the current page's subtree.
   void SetGreyed(bool grey);
   // Selects the child page by id; for page ids 10..152 the matching child is greyed or un-greyed.
   void SetCurrentPage(bool grey, int32_t pageId);
+  // Marks the group as the copy of a panel for one part (0..7); -1 (the default): no copy.
+  void SetPartCopy(int32_t part) { mPart = part; }
+  // Selects which part's copies among the children show; when the group is visible, the copies
+  // of the other parts hide and the part's own copies show.
+  void SetCurrentPart(int32_t part);
+  // Whether any child is a part's copy.
+  bool HoldsPartCopies() const;
   // Every control of the group and its descendants asks for a repaint.
   void RequestRedraw();
   // While set, the group's (and its descendants') redraw requests count although hidden.
@@ -58,7 +71,8 @@ public:
   uint32_t Id() const { return mId; }
   const char* Name() const { return mName.Get(); }
   bool IsVisible() const { return mVisible.load(std::memory_order_relaxed); }
-  int32_t CurrentPage() const { return mCurrentPage; }
+  int32_t CurrentPage() const { return mCurrentPage.load(std::memory_order_relaxed); }
+  int32_t CurrentPart() const { return mCurrentPart.load(std::memory_order_relaxed); }
   bool ReportDirtyWhenHidden() const { return mReportDirtyWhenHidden; }
 
   int NumControls() const { return mControls.Count(); }
@@ -72,6 +86,11 @@ private:
   PointerList<IControl> mControls;
   PointerList<LayerGroup> mChildren;
   HeapString mName;
-  int32_t mCurrentPage = 0;
+  // Whether the child shows while this group shows.
+  bool ShowsChild(const LayerGroup* child) const;
+
+  std::atomic<int32_t> mCurrentPage{0};
+  std::atomic<int32_t> mCurrentPart{0};
+  int32_t mPart = -1; // set while the tree is built
   bool mReportDirtyWhenHidden = false;
 };

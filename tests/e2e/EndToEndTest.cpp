@@ -3,9 +3,9 @@
 // a real synthesizer's, and its waits run on the scaled clock. Run under scripts/with-jack; without a
 // server the suite skips, unless VELK_REQUIRE_JACK=1.
 #include "framework/plugin/ParameterIds.h"
+#include "tests/e2e/EndToEndCase.h"
 #include "tests/support/EndToEndRig.h"
 #include "tests/support/SimSynthProcess.h"
-#include "tests/support/TempFolder.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSysEx.h"
 #include "tools/vsthost/VstHost.h"
@@ -28,27 +28,14 @@ using namespace std::chrono_literals;
 
 namespace
 {
-class EndToEnd : public ::testing::Test
+class EndToEnd : public ::testing::Test, protected EndToEndCase
 {
 protected:
   void SetUp() override
   {
     if (!std::getenv("JACK_DEFAULT_SERVER") && !EndToEndEnvIsOne("VELK_REQUIRE_JACK"))
       GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
-    static std::atomic<int> serial{0};
-    const std::string unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
-    // Every wait of the link ten times faster; no data folder of the developer's leaks in.
-    setenv("VELK_CLOCK_SCALE", "0.1", 1);
-    dataFolder = std::make_unique<TempFolder>("e2e");
-    dataDir = dataFolder->Path();
-    setenv("VELK_DATA_DIR", dataDir.c_str(), 1);
-
-    ASSERT_TRUE(sim.Start(
-        {"--client", "velk-e2e-sim-" + unique, "--device-id", "3", "--seed", "23", "--api", "jack"}));
-    std::istringstream words(sim.ReadLine());
-    std::string word;
-    words >> word >> simIn >> simOut;
-    ASSERT_EQ(word, "READY");
+    ASSERT_TRUE(Start("velk-e2e", 3, 23)) << "the simulated synthesizer did not start";
 
     // The reference editor is built before any plug-in is loaded (see ReferenceEditor).
     reference = ReferenceEditor::Get();
@@ -58,20 +45,8 @@ protected:
 
   void TearDown() override
   {
-    // A failing case leaves what the editor showed at its end in the build folder.
-    if (editor && HasFailure())
-    {
-      const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-      const std::string path = std::string(VELK_BINARY_DIR) + "/e2e-" + name + ".png";
-      if (editor->SaveScreenshot(path)) std::fprintf(stderr, "the editor at the end: %s\n", path.c_str());
-    }
-    if (editor) editor->Close();
-    editor.reset();
-    host.Close();
-    sim.WriteLine("QUIT");
-    sim.Finish();
-    unsetenv("VELK_DATA_DIR");
-    if (!dataDir.empty()) std::filesystem::remove_all(dataDir);
+    CloseEditorAndPlugin(editor, host);
+    Finish();
   }
 
   // The plug-in's project state with the simulator's ports named, as a host recalls it.
@@ -80,18 +55,6 @@ protected:
     ProgramChunk chunk;
     EXPECT_TRUE(ChunkWithPorts(host, simIn, simOut, chunk));
     return chunk;
-  }
-
-  // The simulator's log (what it heard and answered), oldest first.
-  std::vector<std::string> SimLog() { return SimAnswerLines(sim, "LOG"); }
-
-  // What the simulator heard ("IN" lines only), oldest first.
-  std::vector<std::string> SimHeard()
-  {
-    std::vector<std::string> heard;
-    for (std::string& line : SimLog())
-      if (line.rfind("IN ", 0) == 0) heard.push_back(std::move(line));
-    return heard;
   }
 
   // Runs audio blocks until the simulator's log satisfies the test, or the bound passes.
@@ -237,10 +200,6 @@ protected:
 
   static constexpr const char* kEditBufferRequest = "IN F0 00 20 29 01 24 03 08 F7";
   static constexpr int kBlock = 256;
-  std::unique_ptr<TempFolder> dataFolder;
-  std::filesystem::path dataDir;
-  SimSynthProcess sim;
-  std::string simIn, simOut;
   vsthost::VstHost host;
   ReferenceEditor* reference = nullptr;
   std::unique_ptr<EditorOnScreen> editor;
@@ -688,19 +647,7 @@ TEST_F(EndToEnd, KnobsSendControllersAndNrpnAndNothingEchoesUnderLocalControl)
   size_t from = SimHeard().size();
   editor->Drag(CentreX(detune->Rect()), CentreY(detune->Rect()), 40);
   std::string channel; // the status byte the controller went out with
-  ASSERT_TRUE(editor->PumpUntil(
-      [&]
-      {
-        const std::vector<std::string> log = SimHeard();
-        for (size_t i = from; i < log.size(); ++i)
-          if (log[i].size() == 11 && log[i].rfind("IN B", 0) == 0 && log[i].substr(6, 2) == "0B")
-          {
-            channel = log[i].substr(3, 2);
-            return true;
-          }
-        return false;
-      },
-      10s))
+  ASSERT_TRUE(editor->PumpUntil([&] { return !(channel = ControllerHeard(11, from)).empty(); }, 10s))
       << "no controller 11 for oscillator 1's detune";
 
   from = SimHeard().size();

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "editor/VELK.h"
 #include "framework/controls/IControl.h"
+#include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
+#include "framework/plugin/IParameter.h"
+#include "framework/plugin/ParameterIds.h"
 #include "tests/support/TempFolder.h"
 
 #include <cstdlib>
 #include <unistd.h>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -38,3 +43,28 @@ public:
   TempFolder folder{"editor"};
   std::filesystem::path path = folder.Path();
 };
+
+// The plug-in with the ranges the documents give the parameters these tests use.
+inline std::unique_ptr<VELK> MakePlug()
+{
+  auto plug = std::make_unique<VELK>(nullptr);
+  for (auto [index, count] : {std::pair{int(kGlobalMidiChannel), 128},
+                              {int(kCurrentModel), 3},
+                              {int(kQuickTab), 8},
+                              {int(kUserInterfaceSize), 3},
+                              {int(kUserInterfaceStyle), 2}})
+    plug->ParameterAt(index)->SetupEnumerated("", 0, count, "");
+  return plug;
+}
+
+inline IGraphics* EditorOf(VELK& plug)
+{
+  return dynamic_cast<IGraphics*>(plug.Editor());
+}
+
+// The value set and its change handler run, as a control's change does.
+inline void Change(VELK& plug, int index, double value)
+{
+  plug.ParameterAt(index)->SetClamped(value);
+  plug.HandleParameterChange(index);
+}

@@ -26,30 +26,6 @@
 
 namespace
 {
-// The plug-in with the ranges the documents give the parameters these tests use.
-std::unique_ptr<VELK> MakePlug()
-{
-  auto plug = std::make_unique<VELK>(nullptr);
-  for (auto [index, count] : {std::pair{int(kGlobalMidiChannel), 128},
-                              {int(kCurrentModel), 3},
-                              {int(kQuickTab), 8},
-                              {int(kUserInterfaceSize), 3},
-                              {int(kUserInterfaceStyle), 2}})
-    plug->ParameterAt(index)->SetupEnumerated("", 0, count, "");
-  return plug;
-}
-
-IGraphics* EditorOf(VELK& plug)
-{
-  return dynamic_cast<IGraphics*>(plug.Editor());
-}
-
-void Change(VELK& plug, int index, double value)
-{
-  plug.ParameterAt(index)->SetClamped(value);
-  plug.HandleParameterChange(index);
-}
-
 std::vector<uint8_t> Save(VELK& plug)
 {
   IStateChunk chunk;

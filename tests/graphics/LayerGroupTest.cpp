@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace
 {
 // parent with children 1, 2, 3, each with one control; child 2 has sub-pages 20 and 21.
@@ -146,4 +149,107 @@ TEST(LayerGroups, DirtyCollectionDrawingAndSync)
   EXPECT_DOUBLE_EQ(t.inChild[2]->Value(), 0.75);
   EXPECT_DOUBLE_EQ(t.inChild[2]->DefaultValue(), 0.25);
   EXPECT_DOUBLE_EQ(t.inSub[0]->Value(), 0.0);
+}
+
+// A page with an always-shown layer (id 0) beside one copy of a panel per part (ids 0..7, as the
+// document builds them): the part chosen shows its copy only, and the always-shown layer stays,
+// whichever part is chosen, also when the page is hidden meanwhile and shown again.
+TEST(LayerGroup, APageShowsTheCopyOfTheChosenPartBesideItsOwnLayers)
+{
+  HostlessPlug plug;
+  LayerGroup page(12, "page");
+  auto* always = new LayerGroup(0, "always");
+  CountingControl* alwaysControl = new CountingControl(&plug, IRectangle(0, 0, 10, 10));
+  always->AddControl(alwaysControl);
+  page.AddChildGroup(always);
+  CountingControl* inCopy[8];
+  for (int part = 0; part < 8; ++part)
+  {
+    auto* copy = new LayerGroup(uint32_t(part), ("panel" + std::to_string(part)).c_str());
+    copy->SetPartCopy(part);
+    inCopy[part] = new CountingControl(&plug, IRectangle(20, 0, 30, 10), part);
+    copy->AddControl(inCopy[part]);
+    page.AddChildGroup(copy);
+  }
+  EXPECT_TRUE(page.HoldsPartCopies());
+  EXPECT_FALSE(always->HoldsPartCopies());
+  auto shown = [&]
+  {
+    std::string parts;
+    for (int part = 0; part < 8; ++part)
+      if (!inCopy[part]->IsHidden()) parts += std::to_string(part);
+    return parts;
+  };
+
+  page.Hide(true); // as the editor starts: every page hidden, then the first ones shown
+  page.Hide(false);
+  EXPECT_EQ(shown(), "0");
+  EXPECT_FALSE(alwaysControl->IsHidden());
+
+  page.SetCurrentPart(3);
+  EXPECT_EQ(shown(), "3");
+  EXPECT_FALSE(alwaysControl->IsHidden());
+  EXPECT_EQ(page.FindControlAt(25, 5), inCopy[3]);
+
+  // Chosen while the page is hidden: nothing shows until the page does, then that part's copy.
+  page.Hide(true);
+  page.SetCurrentPart(5);
+  EXPECT_EQ(shown(), "");
+  page.Hide(false);
+  EXPECT_EQ(shown(), "5");
+  EXPECT_FALSE(alwaysControl->IsHidden());
+
+  // Greying and un-greying reach the shown copy and the page's own layer.
+  page.SetGreyed(true);
+  page.SetGreyed(false);
+  EXPECT_FALSE(inCopy[5]->IsGreyed());
+  EXPECT_FALSE(alwaysControl->IsGreyed());
+}
+
+// A part chosen on the synthesizer changes the pages on the MIDI input thread while the editor's
+// thread shows, hides and hit-tests them: the current page and part are read and written from
+// both (under ThreadSanitizer a plain field is a data race here).
+TEST(LayerGroup, PagesAndPartsChangeOnOneThreadWhileAnotherShowsThem)
+{
+  HostlessPlug plug;
+  LayerGroup page(12, "page");
+  for (int part = 0; part < 8; ++part)
+  {
+    auto* copy = new LayerGroup(uint32_t(part), ("panel" + std::to_string(part)).c_str());
+    copy->SetPartCopy(part);
+    copy->AddControl(new CountingControl(&plug, IRectangle(0, 0, 10, 10), part));
+    page.AddChildGroup(copy);
+  }
+  auto* pages = new LayerGroup(20, "pages");
+  pages->AddChildGroup(new LayerGroup(30, "a"));
+  pages->AddChildGroup(new LayerGroup(31, "b"));
+  page.AddChildGroup(pages);
+  page.Hide(false);
+
+  std::atomic<bool> done{false};
+  std::thread midi(
+      [&]
+      {
+        for (int i = 0; i < 3000; ++i)
+        {
+          page.SetCurrentPart(i % 8);
+          pages->SetCurrentPage(false, 30 + i % 2);
+        }
+        done = true;
+      });
+  int seen = 0;
+  // At least a few rounds, also when the other thread is done before this one starts.
+  for (int round = 0; !done || round < 100; ++round)
+  {
+    page.Hide(false);
+    pages->Hide(false);
+    if (IControl* c = page.FindControlAt(5, 5)) seen |= 1 << c->ParamIdx();
+    const int32_t current = pages->CurrentPage();
+    EXPECT_TRUE(current == 30 || current == 31 || current == 0) << current;
+    EXPECT_GE(page.CurrentPart(), 0);
+  }
+  midi.join();
+  page.SetCurrentPart(6);
+  EXPECT_EQ(page.FindControlAt(5, 5)->ParamIdx(), 6);
+  EXPECT_NE(seen, 0);
 }

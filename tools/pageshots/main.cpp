@@ -7,6 +7,7 @@
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IParameter.h"
+#include "framework/plugin/ParameterIds.h"
 #include "gfx/Gfx_PNGWrite.h"
 #include "gfx/Gfx_SysBitmap.h"
 
@@ -27,6 +28,7 @@ struct View
   int index = -1; // parameter set to value before drawing and back to 0 after
   int value = 0;
   bool transfer = false; // the progress overlay shown, as while a dump travels
+  bool partValues = false; // every part's sound given values of its own first (kept for later views)
 };
 
 const View kViews[] = {
@@ -45,6 +47,9 @@ const View kViews[] = {
     {"multi-part-settings", 0, kMultiPartSettings, 1},
     {"global-midi-filters", 9, kViewMIDIFilterSettings, 1},
     {"multi-transfer", 0, -1, 0, true},
+    // One sound page as two parts show it, each part holding values of its own.
+    {"osc-part1", 2, kQuickTab, 0, false, true},
+    {"osc-part5", 2, kQuickTab, 4, false, true},
 };
 
 const char* const kSchemeNames[] = {"normal", "platinum"};
@@ -56,6 +61,21 @@ void KeepMissingImages(const char* line)
   if (line) std::fprintf(stderr, "%s\n", line);
 }
 const char* const kSizeNames[] = {"small", "normal", "large"};
+
+// Each part's sound parameters get values of their own, spread over their ranges, so that two parts'
+// pages differ wherever a control shows a value.
+void GivePartsValues(VELK& plug)
+{
+  for (int index = 0; index < kNumAutomatedParams; ++index)
+  {
+    const IParameter* param = plug.ParameterAt(index);
+    if (!param || param->Max() <= param->Min()) continue;
+    const int part = index % kPartCount, steps = int(param->Max() - param->Min()) + 1;
+    // Parts 1 and 5 (those shot) differ in every parameter, two-state switches included.
+    const int offset = index / kPartCount * 37 + part * 53 + part / 4;
+    plug.SetParamInEditor(index, param->Min() + double(offset % steps));
+  }
+}
 
 void Set(VELK& plug, IGraphics& editor, int index, int value)
 {
@@ -99,6 +119,7 @@ bool Shoot(const std::filesystem::path& dataFolder, int scheme, int size, const 
   const IRectangle all(0, 0, editor->Width(), editor->Height());
   for (const View& view : kViews)
   {
+    if (view.partValues) GivePartsValues(plug);
     Set(plug, *editor, kMainTab, view.tab);
     if (view.index >= 0) Set(plug, *editor, view.index, view.value);
     LayerGroup* progress = view.transfer ? plug.ProgressLayer() : nullptr;
