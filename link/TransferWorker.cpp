@@ -374,7 +374,7 @@ LibrarianSlot TransferWorker::RecordSlot(DumpKind kind)
   return copy;
 }
 
-void TransferWorker::ArmReceive(bool intoLibrarian)
+void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
 {
   mHost.requestProcessed = 0;
   {
@@ -390,7 +390,7 @@ void TransferWorker::ArmReceive(bool intoLibrarian)
       const DumpKind kind = mHost.patternMode       ? DumpKind::Pattern
                             : mHost.performanceMode ? DumpKind::Performance
                                                     : DumpKind::Program;
-      Record(kind).Arm(slot);
+      Record(kind).Arm(slot, expectSlot);
     }
     else
     {
@@ -433,7 +433,9 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     {
       if (!record->Armed()) continue;
       messageConsumed = 1;
-      if (record->Collect(bytes, size) != TransferBuffer::Collected::Complete) return;
+      const TransferBuffer::Collected collected = record->Collect(bytes, size);
+      if (collected != TransferBuffer::Collected::Refused) ++answerProgress;
+      if (collected != TransferBuffer::Collected::Complete) return;
       LibrarianSlot slot;
       slot.CopyFrom(record->Slot());
       lock.unlock(); // the librarian and the view take their own locks
