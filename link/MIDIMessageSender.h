@@ -77,8 +77,8 @@ private:
   };
   // One request's poll rules: the wait per poll, the poll that starts the device-id scan (0: no
   // scan) with its wait per tried id, and the poll that gives up. A reception into a librarian
-  // slot follows its answer arriving: each message the record takes starts the count again and
-  // ends a scan at the next id, since a slow cable is not a missing answer.
+  // slot follows its answer arriving: each dump of its kind that comes in starts the count again
+  // and ends a scan at the next id, since a slow or busy cable is not a missing answer.
   struct PollRules
   {
     int64_t waitMs;

@@ -434,7 +434,10 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
       if (!record->Armed()) continue;
       messageConsumed = 1;
       const TransferBuffer::Collected collected = record->Collect(bytes, size);
-      if (collected != TransferBuffer::Collected::Refused) ++answerProgress;
+      // A dump of the slot's kind shows the answer on its way, even one refused (a repeat, or the
+      // late answer to an earlier request, on the cable ahead of this one's).
+      if (collected != TransferBuffer::Collected::Refused || SlotMessageIndex(record->Kind(), bytes, size) >= 0)
+        ++answerProgress;
       if (collected != TransferBuffer::Collected::Complete) return;
       LibrarianSlot slot;
       slot.CopyFrom(record->Slot());

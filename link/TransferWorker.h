@@ -108,7 +108,8 @@ public:
   std::atomic<uint8_t> discardOutputs{0};
   std::atomic<uint8_t> messageConsumed{0};
   std::atomic<uint8_t> replyComplete{0};
-  // Counts the messages an armed record has taken: a request sees its answer arriving.
+  // Counts the dumps of its kind that reached an armed record (taken or not): a request sees its
+  // answer coming, or the cable busy with answers ahead of it.
   std::atomic<uint32_t> answerProgress{0};
   // The device id (byte 6) of the synthesizer's last message: who answered a scan, which may be an
   // id tried before the one being tried when its answer is seen.

@@ -280,6 +280,38 @@ TEST(RequestJobs, ABankSlotWhoseAnswersAreLostIsAskedForAgain)
   ExpectWholeBankDespiteLostAnswers(2, 2);
 }
 
+// Slot 10's answer comes twenty times over (as after repeated askings) on a slow cable: slot 11's answer
+// waits behind them for longer than the scan's 25 polls. The repeats, refused, still show the cable
+// busy: slot 11 is asked for once, and the bank arrives whole.
+TEST(RequestJobs, AnswersQueuedOnTheCableKeepTheNextSlotWaitingWithoutAScan)
+{
+  Rig r;
+  r.host.Set(kLibSyncTimer, 0); // 50 ms: 25 polls are 1.25 s, twenty answers on the cable 2.5 s
+  r.host.synthId = 3;
+  r.host.deviceId = 3;
+  r.host.cableBytesPerSecond = 3125;
+  r.host.cableDelayMs = 30;
+  r.host.reply = [](const Bytes& request)
+  {
+    std::vector<Bytes> answer = DistinctProgramSlot(request);
+    if (request[9] != 10) return answer;
+    std::vector<Bytes> repeated;
+    for (int i = 0; i < 20; ++i)
+      repeated.insert(repeated.end(), answer.begin(), answer.end());
+    return repeated;
+  };
+  ASSERT_TRUE(r.worker.RequestProgramBank(0));
+  ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
+  size_t asked11 = 0;
+  for (const Bytes& request : r.host.SentOfType(kSysExMemoryRequest))
+    asked11 += request[9] == 11 ? 1 : 0;
+  EXPECT_EQ(asked11, 1u);
+  LibrarianSlot slot;
+  ASSERT_TRUE(r.librarian.CopySlot(0, 127, &slot));
+  EXPECT_EQ(slot.messages.size(), 2u);
+}
+
 TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
 {
   {
