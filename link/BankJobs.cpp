@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -60,6 +61,34 @@ std::vector<uint8_t> ForMemoryWrite(const std::vector<uint8_t>& stored, DumpKind
   message.back() = 0xF7;
   return message;
 }
+// Slot numbers as the librarian shows them (from 001), runs joined: "005, 041-128". A long list
+// ends with the count of slots it leaves out.
+std::string SlotList(const std::vector<int>& slots)
+{
+  constexpr size_t kMaxRuns = 4;
+  const auto number = [](int slot)
+  {
+    const std::string digits = std::to_string(slot + 1);
+    return std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
+  };
+  std::string list;
+  size_t runs = 0;
+  for (size_t i = 0; i < slots.size();)
+  {
+    size_t end = i;
+    while (end + 1 < slots.size() && slots[end + 1] == slots[end] + 1)
+      ++end;
+    if (runs == kMaxRuns)
+    {
+      list += ", ... (" + std::to_string(slots.size() - i) + " more)";
+      break;
+    }
+    list += (runs ? ", " : "") + number(slots[i]) + (end > i ? "-" + number(slots[end]) : "");
+    ++runs;
+    i = end + 1;
+  }
+  return list;
+}
 } // namespace
 
 DumpKind MIDIMessageSender::CurrentKind() const
@@ -102,6 +131,8 @@ void MIDIMessageSender::WriteBank()
   const size_t count = size_t(SlotMessageCount(kind));
 
   bool going = true;
+  int written = 0;
+  std::vector<int> skipped;
   for (int n = 0; n < kBankSize && going; ++n)
   {
     selected = n;
@@ -110,6 +141,11 @@ void MIDIMessageSender::WriteBank()
     {
       for (size_t i = 0; i < std::min(count, slot.messages.size()) && going; ++i)
         going = SendPaced(ForMemoryWrite(slot.messages[i], kind, i, templates, address, bankCode, n), delay);
+      if (going) ++written;
+    }
+    else
+    {
+      skipped.push_back(n);
     }
     // A cancel stops the write at once: the synthesizer's memory keeps what it had.
     if (!going) break;
@@ -117,7 +153,22 @@ void MIDIMessageSender::WriteBank()
     mTransferHost.SetPartTexts("", "Processed " + std::to_string(n) + "/127");
   }
   selected = 0;
-  mHost.SetStatusText(going ? "Data write completed!" : "Data write CANCELLED!");
+  if (!going)
+  {
+    mHost.SetStatusText("Data write CANCELLED!");
+  }
+  else if (skipped.empty())
+  {
+    mHost.SetStatusText("Data write completed!");
+  }
+  else
+  {
+    // Empty slots (never received, or left empty) are not written: the synthesizer keeps what
+    // those slots held, and the user is told which they are rather than that all were written.
+    mHost.SetStatusText("Data write completed: " + std::to_string(written) + " of " + std::to_string(kBankSize) +
+                        " slots written");
+    mTransferHost.SetPartTexts("", "Skipped empty: " + SlotList(skipped));
+  }
 }
 
 void MIDIMessageSender::LoadSlot()

@@ -78,13 +78,16 @@ private:
     kTimedOut
   };
   // One request's poll rules: the wait per poll, the poll that starts the device-id scan (0: no
-  // scan) with its wait per tried id, and the poll that gives up.
+  // scan) with its wait per tried id, and the poll that gives up. A reception into a librarian
+  // slot follows its answer arriving: each dump of its kind that comes in starts the count again
+  // and ends a scan at the next id, since a slow or busy cable is not a missing answer.
   struct PollRules
   {
     int64_t waitMs;
     int scanAt;
     int64_t scanWaitMs;
     int timeOutAt;
+    bool followArrival = false;
   };
 
   // ---- request jobs (RequestJobs.cpp) ----
@@ -94,7 +97,8 @@ private:
   void RequestBank(bool program); // jobs 10 and 12
   void Connect();                 // job 18
   // Waits for the answer poll by poll; `send` puts the request out again with a device id during
-  // the scan, `beforePoll` runs before each wait. A scan answered on another id adopts it.
+  // the scan (the receive record stays as it is: what has come of the answer is kept),
+  // `beforePoll` runs before each wait. A scan answered on another id adopts it.
   Answer PollForAnswer(const PollRules& rules, const std::function<void(int)>& send,
                        const std::function<void()>& beforePoll = {});
   bool Answered() const;

@@ -14,6 +14,7 @@ namespace
 {
 constexpr int kBankSize = 128;
 constexpr int kNumDeviceIds = 16;
+constexpr int kSlotAttempts = 2; // a bank's slot is asked for at most twice
 } // namespace
 
 SysExAddress MIDIMessageSender::Address(int deviceId) const
@@ -44,30 +45,51 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
                                                            const std::function<void(int)>& send,
                                                            const std::function<void()>& beforePoll)
 {
+  uint32_t taken = mWorker.answerProgress.load();
+  const auto arriving = [&]
+  {
+    const uint32_t now = mWorker.answerProgress.load();
+    if (!rules.followArrival || now == taken) return false;
+    taken = now;
+    return true;
+  };
+  bool scanned = false;
+  const auto answered = [&]
+  {
+    // The synthesizer listens on the id it answered from: later requests use it too. A slow
+    // answer may come in while a later id is tried, so the id is the answer's own.
+    const int answering = mWorker.lastAnswerDeviceId.load();
+    if (scanned && answering >= 0 && answering < kNumDeviceIds && answering != mHost.deviceId.load())
+    {
+      mHost.deviceId = answering;
+      mHost.SetParamInEditor(kGlobalMidiChannel, answering);
+    }
+    return Answer::kAnswered;
+  };
   for (int poll = 1;; ++poll)
   {
     if (beforePoll) beforePoll();
     if (!Sleep(rules.waitMs)) return Answer::kCancelled;
-    if (Answered()) return Answer::kAnswered;
-    if (rules.scanAt > 0 && poll == rules.scanAt)
+    if (Answered()) return answered();
+    if (arriving())
     {
+      poll = 0;
+      continue;
+    }
+    if (rules.scanAt > 0 && poll == rules.scanAt && !scanned)
+    {
+      scanned = true;
       mWorker.lastAnswerDeviceId = -1;
       for (int id = 0; id < kNumDeviceIds; ++id)
       {
         mHost.SetStatusText(kScanText + std::to_string(id + 1));
         send(id);
         if (!Sleep(rules.scanWaitMs)) return Answer::kCancelled;
-        if (Answered())
+        if (Answered()) return answered();
+        if (arriving())
         {
-          // The synthesizer listens on the id it answered from: later requests use it too. A slow
-          // answer may come in while a later id is tried, so the id is the answer's own.
-          const int answering = mWorker.lastAnswerDeviceId.load();
-          if (answering >= 0 && answering < kNumDeviceIds && answering != mHost.deviceId.load())
-          {
-            mHost.deviceId = answering;
-            mHost.SetParamInEditor(kGlobalMidiChannel, answering);
-          }
-          return Answer::kAnswered;
+          poll = 0; // the answer is coming: it gets its whole time
+          break;
         }
       }
     }
@@ -191,7 +213,7 @@ void MIDIMessageSender::RequestSlot(bool program)
   const int bankCode = program ? job.bank + 5 : job.bank + 1;
   const bool editBuffer = program && job.editBufferFlag;
 
-  mWorker.ArmReceive(true);
+  mWorker.ArmReceive(true, editBuffer ? -1 : slot);
   if (!program) mWorker.messageConsumed = 1;
   if (program) mHost.pendingRequestId = editBuffer ? job.partOrSlot : -1;
   const auto sendWithId = [&](int id)
@@ -204,15 +226,8 @@ void MIDIMessageSender::RequestSlot(bool program)
   sendWithId(mHost.deviceId);
   if (program) mHost.SetStatusText(kProcessingText);
 
-  const PollRules rules{delay, 25, delay, 30};
-  const Answer answer = PollForAnswer(rules,
-                                      [&](int id)
-                                      {
-                                        // Each tried id gets a fresh record: a refused stray
-                                        // must not leave the slot half filled.
-                                        mWorker.ArmReceive(true);
-                                        sendWithId(id);
-                                      });
+  const PollRules rules{delay, 25, delay, 30, true};
+  const Answer answer = PollForAnswer(rules, sendWithId);
   if (answer != Answer::kAnswered)
   {
     failed = 1;
@@ -245,18 +260,20 @@ void MIDIMessageSender::RequestBank(bool program)
     for (; n < kBankSize; ++n)
     {
       selectSlot(n);
-      mWorker.ArmReceive(true);
+      // Armed once for the slot: whatever of its answer has come is kept through the scan and
+      // the second asking, and only this slot's answer fills it.
+      mWorker.ArmReceive(true, n);
       const auto sendWithId = [&](int id) { SendToDevice(BuildMemoryRequest(Address(id), bankCode, n)); };
-      sendWithId(mHost.deviceId);
-      const PollRules rules{delay, 25, delay, 30};
-      answer = PollForAnswer(rules,
-                             [&](int id)
-                             {
-                               mWorker.ArmReceive(true);
-                               sendWithId(id);
-                             });
-      // A slot that does not come ends the bank: waiting out every remaining slot would take
+      const PollRules rules{delay, 25, delay, 30, true};
+      // A slot whose answer was lost (a message dropped on the way) is asked for again. One that
+      // does not come the second time ends the bank: waiting out every remaining slot would take
       // minutes and end the same way.
+      for (int attempt = 0; attempt < kSlotAttempts; ++attempt)
+      {
+        sendWithId(mHost.deviceId);
+        answer = PollForAnswer(rules, sendWithId);
+        if (answer != Answer::kTimedOut) break;
+      }
       if (answer != Answer::kAnswered) break;
       mHost.SetStatusText("Please wait! " + std::to_string(int(n / 1.28)) + "% received..");
       mTransferHost.SetPartTexts("", "Processed " + std::to_string(n) + "/127");

@@ -379,7 +379,7 @@ std::vector<uint8_t> TransferWorker::ReceivedGlobals(int which)
   return mReceived.Last(which == 0 ? kSysExGlobalSettings : kSysExGlobalSettings2);
 }
 
-void TransferWorker::ArmReceive(bool intoLibrarian)
+void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
 {
   mHost.requestProcessed = 0;
   {
@@ -395,7 +395,7 @@ void TransferWorker::ArmReceive(bool intoLibrarian)
       const DumpKind kind = mHost.patternMode       ? DumpKind::Pattern
                             : mHost.performanceMode ? DumpKind::Performance
                                                     : DumpKind::Program;
-      Record(kind).Arm(slot);
+      Record(kind).Arm(slot, expectSlot);
     }
     else
     {
@@ -438,7 +438,12 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     {
       if (!record->Armed()) continue;
       messageConsumed = 1;
-      if (record->Collect(bytes, size) != TransferBuffer::Collected::Complete) return;
+      const TransferBuffer::Collected collected = record->Collect(bytes, size);
+      // A dump of the slot's kind shows the answer on its way, even one refused (a repeat, or the
+      // late answer to an earlier request, on the cable ahead of this one's).
+      if (collected != TransferBuffer::Collected::Refused || SlotMessageIndex(record->Kind(), bytes, size) >= 0)
+        ++answerProgress;
+      if (collected != TransferBuffer::Collected::Complete) return;
       LibrarianSlot slot;
       slot.CopyFrom(record->Slot());
       lock.unlock(); // the librarian and the view take their own locks

@@ -84,8 +84,9 @@ public:
   // ---- receiving (MIDI input thread) ----
   void ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool fromDevice);
   // Prepares the next reception: into the editor's parameters, or into a librarian slot of the
-  // current mode's kind (the one record armed, the others disarmed).
-  void ArmReceive(bool intoLibrarian);
+  // current mode's kind (the one record armed, the others disarmed). A memory request names the
+  // slot it asked for: only that slot's answer fills the record.
+  void ArmReceive(bool intoLibrarian, int expectSlot = -1);
   // Ends a reception into the librarian: edit-buffer receive off, every record disarmed.
   void EndReceive();
   // Whether the record of a kind is armed, and a copy of its slot (for tests and the jobs).
@@ -113,6 +114,9 @@ public:
   std::atomic<uint8_t> discardOutputs{0};
   std::atomic<uint8_t> messageConsumed{0};
   std::atomic<uint8_t> replyComplete{0};
+  // Counts the dumps of its kind that reached an armed record (taken or not): a request sees its
+  // answer coming, or the cable busy with answers ahead of it.
+  std::atomic<uint32_t> answerProgress{0};
   // The device id (byte 6) of the synthesizer's last message: who answered a scan, which may be an
   // id tried before the one being tried when its answer is seen.
   std::atomic<int32_t> lastAnswerDeviceId{-1};

@@ -1,5 +1,7 @@
 #include "framework/plugin/IMidiPorts.h"
 
+#include "framework/plugin/SysExAssembler.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -374,6 +376,9 @@ void IMidiPorts::DeliveryLoop(std::stop_token stop)
 {
   std::vector<uint8_t> message;
   message.reserve(4096);
+  // What the library delivers becomes whole messages here: SysEx from its F0 to its F7 only.
+  SysExAssembler assembler;
+  const SysExAssembler::Emit forward = [this](const uint8_t* bytes, size_t size) { ForwardMidiInput(bytes, size); };
   while (!stop.stop_requested())
   {
     // Bounded, so that a thread replaced after a shutdown still sees its stop request.
@@ -381,9 +386,13 @@ void IMidiPorts::DeliveryLoop(std::stop_token stop)
     for (;;)
     {
       if (stop.stop_requested()) return;
-      if (discardPending_.exchange(false)) queue_.SkipTo(discardBefore_.load());
+      if (discardPending_.exchange(false))
+      {
+        queue_.SkipTo(discardBefore_.load());
+        assembler.Reset();
+      }
       if (!queue_.Pop(message)) break;
-      ForwardMidiInput(message.data(), message.size());
+      assembler.Take(message.data(), message.size(), forward);
     }
   }
 }

@@ -4,7 +4,7 @@
 // down here. Run under scripts/with-jack and scripts/with-xvfb.
 #include "config/ConfigReader.h"
 #include "framework/plugin/ParameterIds.h"
-#include "tests/e2e/EndToEndCase.h"
+#include "tests/support/EndToEndCase.h"
 #include "tests/support/EndToEndRig.h"
 #include "tests/support/SimSynthProcess.h"
 #include "tools/simsynth/SimSynth.h"

@@ -85,13 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     else
       Require(memory == message);
 
-    // A slot collector armed for each kind takes the message as its first one, or refuses it.
+    // A slot collector armed for each kind takes the message into its place, or refuses it.
     TransferBuffer record(kind);
     record.Arm(size > 6 ? data[6] : 0);
     const TransferBuffer::Collected c = record.Collect(bytes, message.size());
     Require((c == TransferBuffer::Collected::Refused) == record.Slot().messages.empty());
     for (const std::vector<uint8_t>& stored : record.Slot().messages)
-      Require(IsStoredSlotMessage(kind, 0, stored.data(), stored.size()));
+      Require(IsStoredSlotMessage(kind, SlotMessageIndex(kind, bytes, message.size()), stored.data(), stored.size()));
   }
   return 0;
 }

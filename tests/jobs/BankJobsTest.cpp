@@ -75,10 +75,38 @@ TEST(BankJobs, AProgramBankWriteSendsEveryFilledSlotInMemoryFormPaddedToFullSize
     EXPECT_EQ(sent[i][9], slot) << i;
   }
   EXPECT_EQ(r.host.clock.NowMs() - start, 50 + 254 * 100);
-  EXPECT_EQ(r.host.LastStatus(), "Data write completed!");
-  EXPECT_EQ(r.host.partTexts.back().second, "Processed 127/127");
+  // The write says what it wrote: the empty slot was not.
+  EXPECT_EQ(r.host.LastStatus(), "Data write completed: 127 of 128 slots written");
+  EXPECT_EQ(r.host.partTexts.back().second, "Skipped empty: 051");
   EXPECT_EQ(r.librarian.selectedLeftSlot.load(), 0);
   EXPECT_EQ(r.host.BusyEvents(), (std::vector<bool>{true, false}));
+
+  // Every slot filled: completed, all processed.
+  ASSERT_TRUE(r.librarian.PutSlot(0, 50, SlotOf(BuildInitProgram(address, 5, 0), 50)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 2)));
+  EXPECT_EQ(r.host.LastStatus(), "Data write completed!");
+  EXPECT_EQ(r.host.partTexts.back().second, "Processed 127/127");
+}
+
+// A bank that arrived only in part (slots 1-40 of a request that ended) is written as what it is:
+// 40 slots, and the skipped ones named, never "completed" with 127 of 127.
+TEST(BankJobs, ABankWriteNamesTheEmptySlotsItSkipped)
+{
+  BankRig r;
+  SysExAddress address;
+  for (int n = 0; n < 40; ++n)
+    ASSERT_TRUE(r.librarian.PutSlot(0, n, SlotOf(BuildInitProgram(address, 5, n), uint32_t(n))));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 1)));
+  EXPECT_EQ(r.SysExSent().size(), 80u);
+  EXPECT_EQ(r.host.LastStatus(), "Data write completed: 40 of 128 slots written");
+  EXPECT_EQ(r.host.partTexts.back().second, "Skipped empty: 041-128");
+
+  // Scattered gaps are listed as runs; a long list ends with how many it leaves out.
+  for (int n : {45, 47, 48, 60, 70, 90, 100})
+    ASSERT_TRUE(r.librarian.PutSlot(0, n, SlotOf(BuildInitProgram(address, 5, n), uint32_t(n))));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 1)));
+  EXPECT_EQ(r.host.LastStatus(), "Data write completed: 47 of 128 slots written");
+  EXPECT_EQ(r.host.partTexts.back().second, "Skipped empty: 041-045, 047, 050-060, 062-070, ... (55 more)");
 }
 
 TEST(BankJobs, APerformanceBankWritePadsShortMessagesAndACancelStopsAtOnce)

@@ -172,7 +172,7 @@ TEST(RequestJobs, AProgramBankRequestsEverySlotInOrderAndShowsItsProgress)
   }
 }
 
-TEST(RequestJobs, ABankRequestEndsAtItsFirstSilentSlotAndACancelStopsIt)
+TEST(RequestJobs, ABankRequestEndsAtASlotSilentTwiceAndACancelStopsIt)
 {
   {
     Rig r;
@@ -187,14 +187,14 @@ TEST(RequestJobs, ABankRequestEndsAtItsFirstSilentSlotAndACancelStopsIt)
     ASSERT_TRUE(r.worker.RequestPerformanceBank(1));
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     const auto requests = r.host.SentOfType(kSysExMemoryRequest);
-    // Slots 0 to 9 once each, then slot 10 with its scan; slot 11 is never asked for.
-    ASSERT_EQ(requests.size(), 10u + 17u);
+    // Slots 0 to 9 once each, then slot 10 twice with its scan each time; slot 11 is never asked for.
+    ASSERT_EQ(requests.size(), 10u + 2u * 17u);
     EXPECT_EQ(requests.back()[8], 2);
     EXPECT_EQ(requests.back()[9], 10);
     EXPECT_EQ(r.host.LastStatus(), "CONNECTION TIMED OUT! No answer for slot 10.");
     EXPECT_EQ(r.librarian.selectedLeftSlot.load(), 0);
-    // Ten answered slots (100 ms and 25 ms each) and one time-out of 4.6 s, not minutes.
-    EXPECT_EQ(r.host.clock.NowMs() - start, 10 * 125 + 4600);
+    // Ten answered slots (100 ms and 25 ms each) and two time-outs of 4.6 s, not minutes.
+    EXPECT_EQ(r.host.clock.NowMs() - start, 10 * 125 + 2 * 4600);
     EXPECT_EQ(r.host.partTexts.back().second, "Processed 9/127");
   }
   {
@@ -214,6 +214,102 @@ TEST(RequestJobs, ABankRequestEndsAtItsFirstSilentSlotAndACancelStopsIt)
     EXPECT_EQ(r.worker.Sender(TransferWorker::kJobsLane).failed.load(), 1);
     EXPECT_EQ(r.host.BusyEvents(), (std::vector<bool>{true, false}));
   }
+}
+
+namespace
+{
+// A program bank of the synthesizer whose slots all differ: slot n's name and a byte of its second
+// message carry n.
+std::vector<Bytes> DistinctProgramSlot(const Bytes& request)
+{
+  std::vector<Bytes> answer = ProgramSlotAnswer(request);
+  if (answer.size() != 2) return answer;
+  answer[0][10] = uint8_t('A' + request[9] % 26);
+  answer[0][11] = uint8_t('0' + request[9] % 10);
+  answer[1][20] = request[9];
+  return answer;
+}
+
+// Receives program bank A from a synthesizer on id 3 at cable pace (30 ms, then 3,125 bytes/s)
+// that drops the answers to the first `lost` requests for slot 40 addressed to it; the bank must
+// arrive whole.
+void ExpectWholeBankDespiteLostAnswers(int lost, int delaySetting)
+{
+  Rig r;
+  r.host.Set(kLibSyncTimer, delaySetting);
+  r.host.synthId = 3;
+  r.host.deviceId = 3;
+  r.host.cableBytesPerSecond = 3125;
+  r.host.cableDelayMs = 30;
+  int asked40 = 0;
+  r.host.reply = [&](const Bytes& request) -> std::vector<Bytes>
+  {
+    if (request[9] == 40 && asked40++ < lost) return {};
+    return DistinctProgramSlot(request);
+  };
+  ASSERT_TRUE(r.worker.RequestProgramBank(0));
+  ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
+  EXPECT_EQ(r.host.partTexts.back().second, "Processed 127/127");
+  for (int n = 0; n < 128; ++n)
+  {
+    LibrarianSlot slot;
+    ASSERT_TRUE(r.librarian.CopySlot(0, n, &slot));
+    Bytes request(11, 0);
+    request[kSysExTypeOffset] = kSysExMemoryRequest;
+    request[kSysExDeviceIdOffset] = 3;
+    request[8] = 5;
+    request[9] = uint8_t(n);
+    EXPECT_EQ(slot.messages, DistinctProgramSlot(request)) << "slot " << n;
+  }
+  EXPECT_EQ(r.host.deviceId.load(), 3);
+}
+} // namespace
+
+// At cable pace the answer to the scan's request comes in while later ids are tried: what has come
+// is kept (the record is armed once per slot) and the scan stops at the next id.
+TEST(RequestJobs, ABankAtCablePaceKeepsAnAnswerThatArrivesDuringTheScan)
+{
+  ExpectWholeBankDespiteLostAnswers(1, 0); // a delay of 50 ms: the answer spans three tried ids
+}
+
+// A slot whose answer is lost again during the scan is asked for once more.
+TEST(RequestJobs, ABankSlotWhoseAnswersAreLostIsAskedForAgain)
+{
+  ExpectWholeBankDespiteLostAnswers(2, 2);
+}
+
+// Slot 10's answer comes twenty times over (as after repeated askings) on a slow cable: slot 11's answer
+// waits behind them for longer than the scan's 25 polls. The repeats, refused, still show the cable
+// busy: slot 11 is asked for once, and the bank arrives whole.
+TEST(RequestJobs, AnswersQueuedOnTheCableKeepTheNextSlotWaitingWithoutAScan)
+{
+  Rig r;
+  r.host.Set(kLibSyncTimer, 0); // 50 ms: 25 polls are 1.25 s, twenty answers on the cable 2.5 s
+  r.host.synthId = 3;
+  r.host.deviceId = 3;
+  r.host.cableBytesPerSecond = 3125;
+  r.host.cableDelayMs = 30;
+  r.host.reply = [](const Bytes& request)
+  {
+    std::vector<Bytes> answer = DistinctProgramSlot(request);
+    if (request[9] != 10) return answer;
+    std::vector<Bytes> repeated;
+    for (int i = 0; i < 20; ++i)
+      repeated.insert(repeated.end(), answer.begin(), answer.end());
+    return repeated;
+  };
+  ASSERT_TRUE(r.worker.RequestProgramBank(0));
+  ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(r.host.LastStatus(), MIDIMessageSender::kCompletedText);
+  size_t asked11 = 0;
+  for (const Bytes& request : r.host.SentOfType(kSysExMemoryRequest))
+    asked11 += request[9] == 11 ? 1 : 0;
+  EXPECT_EQ(asked11, 1u);
+  LibrarianSlot slot;
+  ASSERT_TRUE(r.librarian.CopySlot(0, 127, &slot));
+  EXPECT_EQ(slot.messages.size(), 2u);
 }
 
 TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)

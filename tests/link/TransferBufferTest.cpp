@@ -59,8 +59,7 @@ TEST(TransferBuffer, ProgramsKeepMemoryFormsAndRefuseStrayMessages)
 {
   TransferBuffer record(DumpKind::Program);
   record.Arm(7);
-  // Out of place, another kind, cut short, global settings as long as a program in memory.
-  EXPECT_EQ(Collect(record, Message(98, 0x1E)), TransferBuffer::Collected::Refused);
+  // Another kind, cut short, global settings as long as a program in memory.
   EXPECT_EQ(Collect(record, Message(381, 0x05)), TransferBuffer::Collected::Refused);
   EXPECT_EQ(Collect(record, Message(295, 0x00)), TransferBuffer::Collected::Refused);
   EXPECT_EQ(Collect(record, Message(297, 0x15)), TransferBuffer::Collected::Refused);
@@ -146,4 +145,37 @@ TEST(TransferBuffer, StoringTheEditorIntoASlotKeepsTypesBankAndSound)
         Bytes(performances.Slot().messages[i].begin() + 7, performances.Slot().messages[i].begin() + 10),
         (Bytes{types[i], 3, 5}));
   EXPECT_EQ(performances.Slot().name, "Stored Multi    ");
+}
+
+// A slot is complete when each of its places is filled, in whatever order its messages come; a
+// repeated message fills nothing, and a memory answer for another slot than the one asked for is
+// refused (a late answer to the request before).
+TEST(TransferBuffer, MessagesFillTheirPlacesInAnyOrderOnlyOnce)
+{
+  TransferBuffer record(DumpKind::Performance);
+  record.Arm(9);
+  EXPECT_EQ(Collect(record, Message(473, 0x20)), TransferBuffer::Collected::Incomplete);
+  EXPECT_EQ(Collect(record, Message(473, 0x20)), TransferBuffer::Collected::Refused);
+  EXPECT_EQ(Collect(record, Message(25, 0x1B)), TransferBuffer::Collected::Incomplete);
+  EXPECT_EQ(Collect(record, Message(381, 0x05, "Out Of Order    ", 8)), TransferBuffer::Collected::Complete);
+  const LibrarianSlot& slot = record.Slot();
+  ASSERT_EQ(slot.messages.size(), 3u);
+  EXPECT_EQ(slot.messages[0][7], 0x07);
+  EXPECT_EQ(slot.messages[1][7], 0x1C);
+  EXPECT_EQ(slot.messages[2][7], 0x21);
+  EXPECT_EQ(slot.name, "Out Of Order    ");
+
+  TransferBuffer program(DumpKind::Program);
+  program.Arm(40, 40);
+  Bytes second = Message(99, 0x1F);
+  second[8] = 5;
+  second[9] = 39; // the slot before: late
+  EXPECT_EQ(Collect(program, second), TransferBuffer::Collected::Refused);
+  second[9] = 40;
+  EXPECT_EQ(Collect(program, second), TransferBuffer::Collected::Incomplete);
+  Bytes main = Message(297, 0x02, "Forty           ", 10);
+  main[8] = 5;
+  main[9] = 40;
+  EXPECT_EQ(Collect(program, main), TransferBuffer::Collected::Complete);
+  EXPECT_EQ(program.Slot().messages, (std::vector<Bytes>{main, second}));
 }

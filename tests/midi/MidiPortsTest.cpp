@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -345,6 +346,42 @@ TEST_F(MidiPortsTest, IncomingBytesReachTheSinkOnTheDeliveryThread)
     EXPECT_TRUE(item.fromDevice);
     EXPECT_NE(item.thread, std::this_thread::get_id());
   }
+}
+
+// What the library joins or splits reaches the handler as whole messages: a corrupt or unterminated
+// SysEx is refused and the answer after it is taken whole.
+TEST_F(MidiPortsTest, IncomingSysExReachesTheSinkWholeOrNotAtAll)
+{
+  ASSERT_EQ(OpenInput("Keyboard In"), 2);
+  Bytes answer(99, 0x21);
+  answer.front() = 0xF0;
+  answer.back() = 0xF7;
+  Bytes corrupt = answer;
+  corrupt[30] = 0x85;
+  Bytes withClock = answer;
+  withClock.insert(withClock.begin() + 50, 0xF8);
+  Bytes endless(20000 + answer.size(), 0x10); // F0 and 19,999 bytes without F7, then the answer
+  endless.front() = 0xF0;
+  std::copy(answer.begin(), answer.end(), endless.begin() + 20000);
+  ASSERT_TRUE(backend->Inject("Keyboard In", Bytes(answer.begin(), answer.begin() + 16)));
+  ASSERT_TRUE(backend->Inject("Keyboard In", Bytes(answer.begin() + 16, answer.end())));
+  ASSERT_TRUE(backend->Inject("Keyboard In", corrupt));
+  ASSERT_TRUE(backend->Inject("Keyboard In", withClock));
+  ASSERT_TRUE(backend->Inject("Keyboard In", endless));
+  ASSERT_TRUE(backend->Inject("Keyboard In", {0x90, 60, 100}));
+  // The note comes last: once it is in, everything before it was handled.
+  ASSERT_TRUE(sink.WaitFor(5));
+  std::lock_guard<std::mutex> lock(sink.mutex);
+  ASSERT_EQ(sink.items.size(), 5u);
+  for (size_t i : {0, 2, 3})
+  {
+    ASSERT_TRUE(sink.items[i].sysex) << i;
+    EXPECT_EQ(sink.items[i].bytes, answer) << i;
+  }
+  EXPECT_FALSE(sink.items[1].sysex); // the clock byte, taken out of the message it came in
+  EXPECT_EQ(sink.items[1].midi.status, 0xF8);
+  EXPECT_FALSE(sink.items[4].sysex);
+  EXPECT_EQ(sink.items[4].midi.status, 0x90);
 }
 
 TEST_F(MidiPortsTest, InputKeepsOrderAndStopsWhenClosed)

@@ -1,5 +1,6 @@
 // The simulated synthesizer's answers, stores and faults, called directly: byte frames and
 // lengths read against the format tables, not against the simulator's own helpers.
+#include "platform/clock/VirtualClock.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSynthControl.h"
 
@@ -319,6 +320,67 @@ TEST(SimSynth, FaultSwitches)
             SimBytes(expected[0].begin(), expected[0].end() - 2));
 }
 
+// The faults of a cable: answers in pieces at its pace, one slot lost a number of times, a data byte
+// turned to 0x85, and a message that never ends.
+TEST(SimSynth, CableFaults)
+{
+  Rig rig;
+  VirtualClock clock;
+  clock.SetAutoAdvance(true);
+  rig.synth.SetClock(&clock);
+  const std::vector<SimBytes> whole = rig.Ask(MemoryRequest(5, 10));
+  ASSERT_EQ(whole.size(), 2u);
+
+  SimSynthFaults faults = rig.synth.Faults();
+  faults.cableBytesPerSecond = 3125;
+  rig.synth.SetFaults(faults);
+  const int64_t start = clock.NowMs();
+  const std::vector<SimBytes> pieces = rig.Ask(MemoryRequest(5, 10));
+  EXPECT_NEAR(double(clock.NowMs() - start), (297 + 99) * 1000.0 / 3125, 3.0); // at 3,125 bytes/s
+  SimBytes joined;
+  for (const SimBytes& p : pieces)
+  {
+    EXPECT_GE(p.size(), 4u);
+    EXPECT_LE(p.size(), 19u);
+    joined.insert(joined.end(), p.begin(), p.end());
+  }
+  EXPECT_EQ(pieces[0].size(), 16u);
+  SimBytes expected = whole[0];
+  expected.insert(expected.end(), whole[1].begin(), whole[1].end());
+  EXPECT_EQ(joined, expected);
+  faults.cableBytesPerSecond = 0;
+
+  faults.missingBankCode = 5;
+  faults.missingSlot = 10;
+  faults.missingTimes = 2;
+  rig.synth.SetFaults(faults);
+  EXPECT_TRUE(rig.Ask(MemoryRequest(5, 10)).empty());
+  EXPECT_TRUE(rig.Ask(MemoryRequest(5, 10)).empty());
+  EXPECT_EQ(rig.Ask(MemoryRequest(5, 10)), whole);
+  EXPECT_EQ(rig.Ask(MemoryRequest(5, 10)), whole);
+
+  faults = rig.synth.Faults();
+  faults.corruptNext = 1;
+  rig.synth.SetFaults(faults);
+  const std::vector<SimBytes> corrupt = rig.Ask(MemoryRequest(5, 10));
+  ASSERT_EQ(corrupt.size(), 2u);
+  EXPECT_EQ(corrupt[0][20], 0x85);
+  SimBytes repaired = corrupt[0];
+  repaired[20] = whole[0][20];
+  EXPECT_EQ(repaired, whole[0]);
+  EXPECT_EQ(corrupt[1], whole[1]);
+  EXPECT_EQ(rig.Ask(MemoryRequest(5, 10)), whole) << "only the next message";
+
+  rig.sent.clear();
+  rig.synth.SendUnterminated(20000);
+  SimBytes garbage;
+  for (const SimBytes& p : rig.sent)
+    garbage.insert(garbage.end(), p.begin(), p.end());
+  ASSERT_EQ(garbage.size(), 20001u);
+  EXPECT_EQ(garbage[0], 0xF0);
+  EXPECT_TRUE(std::none_of(garbage.begin() + 1, garbage.end(), [](uint8_t b) { return b & 0x80; }));
+}
+
 TEST(SimSynth, ControlLines)
 {
   SimSynth synth(kId, 5);
@@ -339,8 +401,19 @@ TEST(SimSynth, ControlLines)
   EXPECT_EQ(run("MISSING 7 100"), "OK\n");
   EXPECT_EQ(synth.Faults().missingBankCode, 7);
   EXPECT_EQ(synth.Faults().missingSlot, 100);
+  EXPECT_EQ(synth.Faults().missingTimes, -1);
+  EXPECT_EQ(run("MISSING 7 100 2"), "OK\n");
+  EXPECT_EQ(synth.Faults().missingTimes, 2);
   EXPECT_EQ(run("MISSING OFF"), "OK\n");
   EXPECT_EQ(synth.Faults().missingSlot, -1);
+  EXPECT_EQ(run("CABLE 3125"), "OK\n");
+  EXPECT_EQ(synth.Faults().cableBytesPerSecond, 3125);
+  EXPECT_EQ(synth.Faults().cablePieceBytes, 16);
+  EXPECT_EQ(run("CABLE 0"), "OK\n");
+  EXPECT_EQ(synth.Faults().cableBytesPerSecond, 0);
+  EXPECT_EQ(run("CORRUPT 1"), "OK\n");
+  EXPECT_EQ(synth.Faults().corruptNext, 1);
+  EXPECT_EQ(run("CORRUPT 0"), "OK\n");
   EXPECT_EQ(run("WRONGPART 1"), "OK\n");
   EXPECT_EQ(run("MALFORMED 1"), "OK\n");
   EXPECT_TRUE(synth.Faults().wrongPartByte && synth.Faults().malformedLengths);
@@ -350,7 +423,7 @@ TEST(SimSynth, ControlLines)
   // Malformed lines change nothing.
   const SimSynthFaults before = synth.Faults();
   for (const char* bad : {"SILENT 2", "SILENT", "SLOW -1", "SLOW 99999999999", "MISSING 13 0", "MISSING 5",
-                          "MISSING 5 128", "MODE MULTI", "PART 8", "BANK 0", "BANK x", "HELLO", ""})
+                          "MISSING 5 128", "MISSING 5 1 0", "CABLE", "CABLE 3125 2", "CORRUPT x", "GARBAGE", "MODE MULTI", "PART 8", "BANK 0", "BANK x", "HELLO", ""})
     EXPECT_EQ(run(bad).substr(0, 6), "ERROR ") << bad;
   EXPECT_EQ(synth.Faults().slowMs, before.slowMs);
   EXPECT_EQ(synth.Faults().missingBankCode, -1);

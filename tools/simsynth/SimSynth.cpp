@@ -1,5 +1,6 @@
 #include "tools/simsynth/SimSynth.h"
 
+#include <algorithm>
 #include <random>
 
 std::string SimHex(const SimBytes& message)
@@ -98,10 +99,65 @@ void SimSynth::Receive(const SimBytes& message, std::stop_token stop)
     if (faults.wrongPartByte && (type == SimSysEx::kProgramEdit || type == SimSysEx::kProgramEditB))
       answer[8] = uint8_t((answer[8] + 1) % SimSysEx::kParts);
     if (faults.malformedLengths && answer.size() > 2) answer.erase(answer.end() - 2);
-    if (sender) sender(answer);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (faults_.corruptNext > 0 && answer.size() > 24)
+      {
+        --faults_.corruptNext;
+        answer[20] = 0x85; // a data byte with its top bit set, as a bad cable turns one
+        NoteLocked("corrupt: byte 20 of the next message is 85");
+      }
+    }
+    if (!Transmit(answer, faults, sender, *clock, stop)) return;
     std::lock_guard<std::mutex> lock(mutex_);
     AppendLogLocked("OUT " + SimHex(answer));
   }
+}
+
+bool SimSynth::Transmit(const SimBytes& message, const SimSynthFaults& faults, const Sender& sender, Clock& clock,
+                        std::stop_token stop)
+{
+  if (!sender) return true;
+  if (faults.cableBytesPerSecond <= 0)
+  {
+    sender(message);
+    return true;
+  }
+  // Pieces of the cable's size; a tail of three bytes or fewer goes with the piece before it, so
+  // that no piece could pass for a short message.
+  const size_t piece = size_t(std::max(4, faults.cablePieceBytes));
+  const int64_t start = clock.NowNs();
+  size_t at = 0;
+  while (at < message.size())
+  {
+    size_t end = std::min(message.size(), at + piece);
+    if (message.size() - end <= 3) end = message.size();
+    sender(SimBytes(message.begin() + long(at), message.begin() + long(end)));
+    at = end;
+    const int64_t due = start + int64_t(at) * 1000000000 / faults.cableBytesPerSecond;
+    if (!clock.SleepUntilNs(due, stop)) return false;
+  }
+  return true;
+}
+
+void SimSynth::SendUnterminated(int dataBytes, std::stop_token stop)
+{
+  SimSynthFaults faults;
+  Sender sender;
+  Clock* clock;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    faults = faults_;
+    sender = sender_;
+    clock = clock_;
+    NoteLocked("garbage: F0 and " + std::to_string(dataBytes) + " data bytes without F7");
+  }
+  // Too long for one message of the port: in pieces, at ten times the MIDI cable's pace when no
+  // pace is set.
+  if (faults.cableBytesPerSecond <= 0) faults.cableBytesPerSecond = 31250;
+  SimBytes garbage(size_t(std::max(0, dataBytes)) + 1, 0x11);
+  garbage[0] = 0xF0;
+  Transmit(garbage, faults, sender, *clock, stop);
 }
 
 void SimSynth::Send(const SimBytes& message)
@@ -158,9 +214,10 @@ std::vector<SimBytes> SimSynth::AnswerMemoryRequestLocked(const SimBytes& messag
 {
   const int code = message[8];
   const int slot = message[9];
-  if (code == faults_.missingBankCode && slot == faults_.missingSlot)
+  if (code == faults_.missingBankCode && slot == faults_.missingSlot && faults_.missingTimes != 0)
   {
     NoteLocked("missing slot: bank code " + std::to_string(code) + " slot " + std::to_string(slot));
+    if (faults_.missingTimes > 0) --faults_.missingTimes;
     return {};
   }
   std::vector<SimBytes> answer = SlotMessagesLocked(code, slot);

@@ -19,8 +19,12 @@ struct SimSynthFaults
   int slowMs = 0;                // waits this long before each answered message
   int missingBankCode = -1;      // a memory request for this bank code and slot ...
   int missingSlot = -1;          // ... goes unanswered
+  int missingTimes = -1;         // ... so many times, then it is answered again (-1: always)
   bool wrongPartByte = false;    // edit-buffer programs name the next part instead of their own
   bool malformedLengths = false; // every answered message is one byte short
+  int corruptNext = 0;           // the next so many answered messages carry a data byte of 0x85
+  int cableBytesPerSecond = 0;   // answers leave at this pace, in pieces (0: whole, at once) ...
+  int cablePieceBytes = 16;      // ... of this many bytes
 };
 
 // The synthesizer's side of the cable: a device id, a mode, edit buffers for eight parts and a
@@ -51,6 +55,9 @@ public:
 
   // A message of its own (a controller turned on its panel): sent and logged as "OUT".
   void Send(const SimBytes& message);
+  // A broken message: F0 and `dataBytes` data bytes that never end (no F7), at the cable's pace;
+  // logged as a "NOTE".
+  void SendUnterminated(int dataBytes, std::stop_token stop = {});
 
   uint8_t DeviceId() const;
   void SetMode(Mode mode);
@@ -89,6 +96,9 @@ private:
   std::vector<SimBytes> EditBufferAnswerLocked() const;
   std::vector<SimBytes> SlotMessagesLocked(int bankCode, int slot) const;
   SimBytes Stamped(const SimBytes& message) const;
+  // Hands a message to the sender whole, or in pieces at the cable's pace; false when stopped.
+  static bool Transmit(const SimBytes& message, const SimSynthFaults& faults, const Sender& sender, Clock& clock,
+                       std::stop_token stop);
   void NoteLocked(const std::string& text);
   void AppendLogLocked(std::string line);
 

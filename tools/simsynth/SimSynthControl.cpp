@@ -76,6 +76,17 @@ bool SimSynthControl(SimSynth& synth, const std::string& line, std::ostream& out
     out << "OK\n";
     return true;
   }
+  if (word == "GARBAGE")
+  {
+    if (!ReadNumber(in, 0, 1000000, value))
+    {
+      out << "ERROR a count of data bytes expected\n";
+      return true;
+    }
+    synth.SendUnterminated(value);
+    out << "OK\n";
+    return true;
+  }
   if (word == "LOG")
   {
     for (const std::string& entry : synth.Log())
@@ -109,20 +120,45 @@ bool SimSynthControl(SimSynth& synth, const std::string& line, std::ostream& out
     in >> first;
     if (first == "OFF")
     {
-      faults.missingBankCode = faults.missingSlot = -1;
+      faults.missingBankCode = faults.missingSlot = faults.missingTimes = -1;
     }
     else
     {
       int code = 0;
       int slot = 0;
-      if (!ParseNumber(first, 1, 12, code) || !ReadNumber(in, 0, SimSysEx::kSlots - 1, slot))
+      std::string times;
+      int count = -1;
+      if (!ParseNumber(first, 1, 12, code) || !ReadNumber(in, 0, SimSysEx::kSlots - 1, slot) ||
+          (in >> times && !ParseNumber(times, 1, 1000, count)))
       {
-        out << "ERROR bank code 1 to 12 and slot 0 to 127 expected\n";
+        out << "ERROR bank code 1 to 12, slot 0 to 127 and a count 1 to 1000 (or none) expected\n";
         return true;
       }
       faults.missingBankCode = code;
       faults.missingSlot = slot;
+      faults.missingTimes = count;
     }
+  }
+  else if (word == "CORRUPT")
+  {
+    if (!ReadNumber(in, 0, 1000, value))
+    {
+      out << "ERROR a count 0 to 1000 expected\n";
+      return true;
+    }
+    faults.corruptNext = value;
+  }
+  else if (word == "CABLE")
+  {
+    int piece = 16;
+    std::string pieceWord;
+    if (!ReadNumber(in, 0, 1000000, value) || (in >> pieceWord && !ParseNumber(pieceWord, 4, 4096, piece)))
+    {
+      out << "ERROR bytes per second (0: off) and a piece size 4 to 4096 (or none) expected\n";
+      return true;
+    }
+    faults.cableBytesPerSecond = value;
+    faults.cablePieceBytes = piece;
   }
   else if (word == "MODE")
   {

@@ -11,7 +11,12 @@
 //   LOG               the log, one line each, then "END"
 //   SILENT 0|1        answer nothing / answer again
 //   SLOW ms           wait ms before every answered message (0: no wait)
-//   MISSING code slot leave that slot unanswered; "MISSING OFF" answers it again
+//   MISSING code slot [n]  leave that slot unanswered (n times, then answer it; always without
+//                     n); "MISSING OFF" answers it again
+//   CORRUPT n         the next n answered messages carry a data byte of 0x85 (byte 20)
+//   CABLE rate [piece]  answers leave in pieces of `piece` bytes (16) at `rate` bytes per second,
+//                     as over a MIDI cable (3125); "CABLE 0": whole, at once
+//   GARBAGE n         sends F0 and n data bytes without an F7 (answered once sent)
 //   WRONGPART 0|1     edit-buffer programs name the next part
 //   MALFORMED 0|1     every answered message one byte short
 //   MODE PROGRAM|PERFORMANCE
