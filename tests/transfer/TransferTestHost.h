@@ -119,7 +119,8 @@ inline void ReleaseTheClock(TransferTestHost& host)
   host.clock.Advance(600000);
 }
 
-// Live threads of this process.
+// Live threads of this process, once the count has settled: a thread just joined can still be
+// listed for a moment after its join returns, and counting it would fail a test at random.
 inline int ThreadCount()
 {
   // A sanitizer runtime starts a thread of its own after the first thread is made: make one first,
@@ -129,10 +130,23 @@ inline int ThreadCount()
     return true;
   }();
   (void)warmed;
-  int count = 0;
-  std::error_code ec;
-  for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec);
-       !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
-    ++count;
-  return count;
+  const auto count = []
+  {
+    int n = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+      ++n;
+    return n;
+  };
+  // The same count for 50 ms running, within two seconds.
+  int last = count(), same = 0;
+  for (int i = 0; i < 200 && same < 5; ++i)
+  {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const int now = count();
+    same = now == last ? same + 1 : 0;
+    last = now;
+  }
+  return last;
 }
