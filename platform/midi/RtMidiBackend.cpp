@@ -5,6 +5,7 @@
 #include "platform/midi/JackMidiOutput.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 #endif
 
 #include <rtmidi/RtMidi.h>
@@ -63,6 +64,9 @@ public:
 #ifdef _WIN32
     return TryCreate<Client>(RtMidi::WINDOWS_MM, clientName);
 #else
+    // Without the sequencer device ALSA cannot open, and each failed open costs the ALSA library's
+    // configuration a little memory it never gives back: go straight to JACK then.
+    if (choice_ == RtMidiApiChoice::Automatic && !AlsaSequencerPresent()) choice_ = RtMidiApiChoice::Jack;
     if (choice_ == RtMidiApiChoice::Automatic || choice_ == RtMidiApiChoice::Alsa)
     {
       KeepAlsaLoaded();
@@ -86,6 +90,11 @@ private:
   // plug-ins loads and unloads it again and again), the configuration would be lost each time: the
   // library stays loaded once the plug-in has used it. Freeing the configuration instead is not
   // safe: the host may be using ALSA itself.
+  static bool AlsaSequencerPresent()
+  {
+    return access("/dev/snd/seq", R_OK | W_OK) == 0;
+  }
+
   static void KeepAlsaLoaded()
   {
     static std::once_flag once;
