@@ -163,6 +163,7 @@ bool TransferRoutes::PostSettled(const SettledEdits::Send& send)
                                                                    : 1;
   job.partOrSlot = send.part;
   job.storeFlag = false;
+  job.quiet = true; // in the background, as the knob turns: no overlay to blink or swallow clicks
   return mWorker.Post(job);
 }
 

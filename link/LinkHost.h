@@ -22,6 +22,9 @@ struct LinkJob
   int side = 0;       // job 5: which pane's bank
   int bank = 0;       // job 5: the bank to write; jobs 9 to 12: the bank or number
   bool storeFlag = false;
+  // Jobs 0 to 2: a send to the edit buffer that the editor makes on its own (settled edits), not
+  // a transfer the user started: no overlay and no cancel button, so the editor keeps its clicks.
+  bool quiet = false;
   bool toEditorFlag = false;
   bool editBufferFlag = false; // job 11: the edit buffer instead of a memory slot
   int initTarget = 0;          // jobs 15 to 17

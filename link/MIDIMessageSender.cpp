@@ -18,7 +18,7 @@ void MIDIMessageSender::run()
     break;
   case 1:
   {
-    BusyScope busy(mTransferHost);
+    BusyScope busy(mTransferHost, !job.quiet);
     SendGlobalSettings();
     mWorker.sendBusy = 0;
     break;
@@ -114,8 +114,9 @@ void MIDIMessageSender::EndJob()
   mWorkerStopLink.reset();
 }
 
-MIDIMessageSender::BusyScope::BusyScope(TransferHost& host) : mHost(host)
+MIDIMessageSender::BusyScope::BusyScope(TransferHost& host, bool shown) : mHost(host), mShown(shown)
 {
+  if (!mShown) return;
   try
   {
     mHost.SetTransferBusy(true);
@@ -130,7 +131,7 @@ MIDIMessageSender::BusyScope::BusyScope(TransferHost& host) : mHost(host)
 
 MIDIMessageSender::BusyScope::~BusyScope()
 {
-  mHost.SetTransferBusy(false);
+  if (mShown) mHost.SetTransferBusy(false);
 }
 
 void MIDIMessageSender::BusyPulse()

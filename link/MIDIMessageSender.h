@@ -47,17 +47,18 @@ public:
   std::atomic<uint8_t> cancel{0};
 
   // The overlay for as long as a job runs: on at construction, off again on every way out of the
-  // job (completed, cancelled, timed out or thrown).
+  // job (completed, cancelled, timed out or thrown). Not shown at all when `shown` is false.
   class BusyScope
   {
   public:
-    explicit BusyScope(TransferHost& host);
+    explicit BusyScope(TransferHost& host, bool shown = true);
     ~BusyScope();
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
   private:
     TransferHost& mHost;
+    bool mShown;
   };
 
   static constexpr const char* kTimedOutText = "CONNECTION TIMED OUT!";

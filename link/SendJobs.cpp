@@ -12,8 +12,6 @@
 #include "link/TransferHost.h"
 #include "link/TransferWorker.h"
 
-#include <optional>
-
 bool MIDIMessageSender::SendPaced(const std::vector<uint8_t>& message, int64_t waitMs)
 {
   DeviceSender(mHost).SendSysExToHardware(message.data(), int(message.size()));
@@ -33,8 +31,7 @@ bool MIDIMessageSender::SendPartProgram(int part, bool store)
 {
   const bool inPerformance = mHost.performanceSend != 0;
   // A performance send keeps the overlay up across all its parts.
-  std::optional<BusyScope> busy;
-  if (!inPerformance) busy.emplace(mTransferHost);
+  BusyScope busy(mTransferHost, !inPerformance && !job.quiet);
   IEffectBase& plug = mTransferHost.DumpPlug();
   bool going = true;
   if (store)
@@ -57,7 +54,7 @@ bool MIDIMessageSender::SendPartProgram(int part, bool store)
 
 bool MIDIMessageSender::SendGlobalSettings()
 {
-  BusyScope busy(mTransferHost);
+  BusyScope busy(mTransferHost, !job.quiet);
   IEffectBase& plug = mTransferHost.DumpPlug();
   // Most of the two messages is the synthesizer's own, which the editor never shows: without the
   // synthesizer's last messages to keep it from, sending would overwrite it with zeros.
@@ -74,7 +71,7 @@ bool MIDIMessageSender::SendGlobalSettings()
 
 void MIDIMessageSender::SendPerformance(bool store)
 {
-  BusyScope busy(mTransferHost);
+  BusyScope busy(mTransferHost, !job.quiet);
   IEffectBase& plug = mTransferHost.DumpPlug();
   bool going = true;
   if (mHost.sendGlobalsFirst.exchange(0)) going = SendGlobalSettings();

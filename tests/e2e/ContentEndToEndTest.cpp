@@ -3,8 +3,7 @@
 // from the synthesizer stay with the project, and the handshake takes both global messages. Run
 // under scripts/with-jack; without a server the suite skips, unless VELK_REQUIRE_JACK=1.
 #include "framework/plugin/ParameterIds.h"
-#include "tests/support/EndToEndRig.h"
-#include "tests/support/SimSynthProcess.h"
+#include "tests/support/EndToEndFixture.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSysEx.h"
 #include "tools/vsthost/VstHost.h"
@@ -12,10 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -30,57 +26,15 @@ namespace
 constexpr int kSimDeviceId = 3;
 constexpr int kSimSeed = 41;
 
-class ContentEndToEnd : public ::testing::Test
+class ContentEndToEnd : public EndToEndFixture
 {
 protected:
-  void SetUp() override
-  {
-    if (!std::getenv("JACK_DEFAULT_SERVER") && !EndToEndEnvIsOne("VELK_REQUIRE_JACK"))
-      GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
-    static std::atomic<int> serial{0};
-    unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
-    setenv("VELK_CLOCK_SCALE", "0.1", 1);
-    dataDir = std::filesystem::temp_directory_path() / ("velk-e2e-content-" + unique);
-    std::filesystem::create_directories(dataDir);
-    setenv("VELK_DATA_DIR", dataDir.c_str(), 1);
-
-    ASSERT_TRUE(sim.Start({"--client", "velk-e2e-content-sim-" + unique, "--device-id",
-                           std::to_string(kSimDeviceId), "--seed", std::to_string(kSimSeed), "--api", "jack"}));
-    std::istringstream words(sim.ReadLine());
-    std::string word;
-    words >> word >> simIn >> simOut;
-    ASSERT_EQ(word, "READY");
-    // The reference editor is built before any plug-in is loaded (see ReferenceEditor).
-    reference = ReferenceEditor::Get();
-    ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
-    ASSERT_TRUE(host.Open(48000.0, kBlock));
-  }
-
-  void TearDown() override
-  {
-    if (editor) editor->Close();
-    editor.reset();
-    host.Close();
-    sim.WriteLine("QUIT");
-    sim.Finish();
-    unsetenv("VELK_DATA_DIR");
-    if (!dataDir.empty()) std::filesystem::remove_all(dataDir);
-  }
-
-  std::vector<std::string> SimLog() { return SimAnswerLines(sim, "LOG"); }
+  ContentEndToEnd() { simSeed = kSimSeed; }
 
   bool ProcessUntil(vsthost::VstHost& plugin, const std::function<bool()>& done,
                     std::chrono::milliseconds bound = 20s)
   {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-      for (int i = 0; i < 4; ++i)
-        plugin.ProcessReplacing(kBlock);
-      if (done()) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return ProcessBlocksUntil(plugin, kBlock, done, bound);
   }
 
   // The project state as the host would save it now.
@@ -91,89 +45,19 @@ protected:
     return chunk;
   }
 
-  // A project talking to the simulator at its device id, part 1 following the host's program
-  // changes into the editor; returns once the handshake has ended and a controller passes.
-  void RecallTheSimulator()
-  {
-    ProgramChunk chunk;
-    ASSERT_TRUE(ChunkWithPorts(host, simIn, simOut, chunk));
-    chunk.SetValue(kMIDIFilterDirectToHardware, 1.0);
-    chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
-    chunk.SetValue(kPartProgramChange, 1.0);
-    chunk.SetValue(kControlLibrary, 0.0);
-    chunk.SetValue(kGlobalMidiChannel, kSimDeviceId);
-    ASSERT_GE(chunk.tail.size(), 4u);
-    chunk.tail[0] = kSimDeviceId;
-    ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
-    const std::string answer = "OUT " + SimHex(SimSynth(kSimDeviceId, kSimSeed).Globals()[1]);
-    ASSERT_TRUE(ProcessUntil(host,
-                             [&]
-                             {
-                               const std::vector<std::string> log = SimLog();
-                               const size_t at = FirstIndexOf(log, answer);
-                               if (FirstIndexOf(log, "IN B0 07 64", at) < log.size()) return true;
-                               host.QueueMidi(0, 0xB0, 7, 100);
-                               return false;
-                             },
-                             30s))
-        << "the handshake did not end, or nothing reached the synthesizer's port \"" << simIn << "\"";
-  }
-
-  // The editor in a window of its own on the display, as a user sees it.
-  void OpenEditor()
-  {
-    if (!HaveDisplay())
-    {
-      if (EndToEndEnvIsOne("VELK_REQUIRE_DISPLAY")) FAIL() << "no X display, and VELK_REQUIRE_DISPLAY=1";
-      GTEST_SKIP() << "no X display; run under scripts/with-xvfb";
-    }
-    ASSERT_NE(reference, nullptr) << "the reference editor could not be built";
-    editor = std::make_unique<EditorOnScreen>(host, kBlock);
-    ASSERT_TRUE(editor->Open()) << "the editor did not open on the display (or XTest is missing)";
-  }
-
-  bool WaitForStatus(const std::string& text, std::chrono::milliseconds bound)
-  {
-    return editor->PumpUntil(
-        [&]
-        {
-          IRectangle rect;
-          std::vector<uint32_t> expected;
-          return reference->StatusLine(text, mainTab, rect, expected) && editor->Shows(rect, expected);
-        },
-        bound);
-  }
-
   // The library page, and bank A (of the librarian's kind, given by its bank code) received from the
   // synthesizer into the left pane through the "Hardware" menu.
   void ReceiveBankA(int bankCode)
   {
-    IRectangle button;
-    ASSERT_TRUE(reference->RadioButton(kMainTab, 1, button));
-    editor->Click(button);
-    reference->ShowTab(1);
-    mainTab = 1;
-    const LeftPatchPopupMenu* menu = reference->FirstOfClass<LeftPatchPopupMenu>();
-    ASSERT_NE(menu, nullptr);
+    ASSERT_NO_FATAL_FAILURE(ShowPage(1));
+    const IRectangle menu = LeftPaneMenu();
+    ASSERT_GT(menu.W(), 0) << "no librarian menu in the editor";
     const std::string request = "IN F0 00 20 29 01 24 03 13 0" + std::to_string(bankCode) + " ";
-    bool requested = false;
-    // Keys typed into a menu on a loaded machine may choose nothing: the user opens it again.
-    for (int attempt = 0; attempt < 3 && !requested; ++attempt)
-      requested = editor->ChooseFromMenu(menu->Rect(), {"Down", "Right", "Down", "Return"}) &&
-                  editor->PumpUntil([&] { return CountStartingWith(SimLog(), request) > 0; }, 5s);
-    ASSERT_TRUE(requested) << "bank A was not asked for";
+    ASSERT_TRUE(Choose(menu, {"Down", "Right", "Down", "Return"},
+                       [&] { return CountStartingWith(SimLog(), request) > 0; }))
+        << "bank A was not asked for";
     ASSERT_TRUE(WaitForStatus("Data request completed!", 90s));
   }
-
-  static constexpr int kBlock = 256;
-  ReferenceEditor* reference = nullptr;
-  std::unique_ptr<EditorOnScreen> editor;
-  int mainTab = 2;
-  std::string unique;
-  std::filesystem::path dataDir;
-  SimSynthProcess sim;
-  std::string simIn, simOut;
-  vsthost::VstHost host;
 };
 } // namespace
 
@@ -181,7 +65,7 @@ protected:
 // again in a plug-in that opens the project.
 TEST_F(ContentEndToEnd, AReceivedProgramsNameIsSavedWithTheProjectAndRecalled)
 {
-  ASSERT_NO_FATAL_FAILURE(RecallTheSimulator());
+  ASSERT_NO_FATAL_FAILURE(RecallProgramChangesIntoTheEditor());
   const SimBytes program = SimSynth(kSimDeviceId, kSimSeed).PartProgram(0)[0];
   const std::string name(program.begin() + SimSysEx::kProgramNameByte,
                          program.begin() + SimSysEx::kProgramNameByte + SimSysEx::kNameLength);
@@ -213,7 +97,7 @@ TEST_F(ContentEndToEnd, TheHandshakeTakesTheSecondGlobalMessageEvenWhenItComesLa
 {
   sim.WriteLine("SLOW 400");
   ASSERT_EQ(sim.ReadLine(), "OK");
-  ASSERT_NO_FATAL_FAILURE(RecallTheSimulator());
+  ASSERT_NO_FATAL_FAILURE(RecallProgramChangesIntoTheEditor());
   const SimBytes second = SimSynth(kSimDeviceId, kSimSeed).Globals()[1];
   const std::vector<std::pair<int, double>> expected = {{kGlobalAudioIn1Trim, second[34] - 56},
                                                         {kGlobalAudioIn2Trim, second[35] - 56},
@@ -246,7 +130,7 @@ TEST_F(ContentEndToEnd, AReceivedPerformancesSelectedPartTakesTheNextSlot)
   ASSERT_NO_FATAL_FAILURE(OpenEditor());
   sim.WriteLine("MODE PERFORMANCE");
   ASSERT_EQ(sim.ReadLine(), "OK");
-  ASSERT_NO_FATAL_FAILURE(RecallTheSimulator());
+  ASSERT_NO_FATAL_FAILURE(RecallProgramChangesIntoTheEditor());
   mainTab = int(Saved(host).Value(kMainTab));
   const SimSynth same(kSimDeviceId, kSimSeed);
   const std::vector<SimBytes> performance = same.PerformanceEdit();

@@ -3,7 +3,7 @@
 // simulated synthesizer as a child process, and needs only jackd; it skips without a JACK server
 // unless VELK_REQUIRE_JACK=1.
 #include "framework/plugin/ParameterIds.h"
-#include "tests/support/EndToEndRig.h"
+#include "tests/support/EndToEndCase.h"
 #include "tests/support/SimSynthProcess.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSysEx.h"
@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -106,11 +105,10 @@ protected:
   {
     if (!HaveJack() && !EndToEndEnvIsOne("VELK_REQUIRE_JACK"))
       GTEST_SKIP() << "no JACK (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
-    static std::atomic<int> serial{0};
-    const std::string unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
+    const std::string unique = UniqueClientName("restart");
     const char* shared = std::getenv("JACK_DEFAULT_SERVER");
     sharedServer = shared ? shared : "";
-    server = std::make_unique<PrivateJackServer>("velk-restart-" + unique);
+    server = std::make_unique<PrivateJackServer>("velk-" + unique);
     if (!server->Start())
     {
       // JACK keeps one registry of at most eight servers for the whole machine.
@@ -120,13 +118,10 @@ protected:
     }
     setenv("JACK_DEFAULT_SERVER", server->Name().c_str(), 1);
     setenv("VELK_MIDI_BACKEND", "jack", 1);
-    setenv("VELK_CLOCK_SCALE", "0.1", 1);
-    simClient = "velk-restart-sim-" + unique;
+    simClient = "velk-sim-" + unique;
+    dataFolder = ScaledClockAndDataFolder("restart");
     // The diagnostic log (written because its file exists) says what the plug-in saw.
-    dataDir = std::filesystem::temp_directory_path() / ("velk-restart-" + unique);
-    std::filesystem::create_directories(dataDir);
-    std::ofstream(dataDir / "VELK Editor LOG.txt").close();
-    setenv("VELK_DATA_DIR", dataDir.c_str(), 1);
+    std::ofstream(*dataFolder / "VELK Editor LOG.txt").close();
 
     ASSERT_NO_FATAL_FAILURE(StartSimulator());
     ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
@@ -144,19 +139,14 @@ protected:
       setenv("JACK_DEFAULT_SERVER", sharedServer.c_str(), 1);
     unsetenv("VELK_MIDI_BACKEND");
     unsetenv("VELK_DATA_DIR");
-    std::error_code ec;
-    if (!dataDir.empty()) std::filesystem::remove_all(dataDir, ec);
+    dataFolder.reset();
   }
 
   // The simulator under the same client name each time, so its ports keep the names the project holds.
   void StartSimulator()
   {
     sim = std::make_unique<SimSynthProcess>();
-    ASSERT_TRUE(sim->Start({"--client", simClient, "--device-id", "3", "--seed", "23", "--api", "jack"}));
-    std::istringstream words(sim->ReadLine());
-    std::string word;
-    words >> word >> simIn >> simOut;
-    ASSERT_EQ(word, "READY");
+    ASSERT_TRUE(StartSimSynth(*sim, simClient, 3, 23, simIn, simOut)) << "the simulated synthesizer did not start";
   }
 
   void StopSimulator()
@@ -171,7 +161,7 @@ protected:
 
   std::string PluginLog()
   {
-    std::ifstream in(dataDir / "VELK Editor LOG.txt");
+    std::ifstream in(*dataFolder / "VELK Editor LOG.txt");
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -180,15 +170,7 @@ protected:
   // Runs audio blocks until the condition holds, or the bound passes.
   bool ProcessUntil(const std::function<bool()>& done, std::chrono::milliseconds bound = 30s)
   {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-      for (int i = 0; i < 4; ++i)
-        host.ProcessReplacing(kBlock);
-      if (done()) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return ProcessBlocksUntil(host, kBlock, done, bound);
   }
 
   // After the recall the handshake finds the synthesizer (it answers the device-id request with its
@@ -211,7 +193,7 @@ protected:
   static constexpr const char* kEditBufferRequest = "IN F0 00 20 29 01 24 03 08 F7";
   std::string sharedServer;
   std::unique_ptr<PrivateJackServer> server;
-  std::filesystem::path dataDir;
+  std::unique_ptr<TempFolder> dataFolder;
   std::string simClient, simIn, simOut;
   std::unique_ptr<SimSynthProcess> sim;
   vsthost::VstHost host;

@@ -10,18 +10,14 @@
 #include "link/GlobalDump.h"
 #include "link/PerformanceDump.h"
 #include "link/ProgramDump.h"
-#include "tests/support/EndToEndRig.h"
-#include "tests/support/SimSynthProcess.h"
+#include "tests/support/EndToEndFixture.h"
 #include "tools/simsynth/SimSynth.h"
 #include "tools/simsynth/SimSysEx.h"
 #include "tools/vsthost/VstHost.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -70,114 +66,33 @@ void ExpectSynthesizersOwnBytes(const SimBytes& sent, const SimBytes& synthesize
   EXPECT_GT(compared, sent.size() - 30);
 }
 
-class RoutesEndToEnd : public ::testing::Test
+class RoutesEndToEnd : public EndToEndFixture
 {
 protected:
+  RoutesEndToEnd() { simSeed = 29; }
+
+  // The editor on the display, with a project talking to the simulator at its device id that the
+  // handshake has found.
   void SetUp() override
   {
-    if (!std::getenv("JACK_DEFAULT_SERVER") && !EndToEndEnvIsOne("VELK_REQUIRE_JACK"))
-      GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
-    if (!HaveDisplay())
-    {
-      if (EndToEndEnvIsOne("VELK_REQUIRE_DISPLAY")) FAIL() << "no X display, and VELK_REQUIRE_DISPLAY=1";
-      GTEST_SKIP() << "no X display; run under scripts/with-xvfb";
-    }
-    static std::atomic<int> serial{0};
-    const std::string unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
-    setenv("VELK_CLOCK_SCALE", "0.1", 1);
-    dataDir = std::filesystem::temp_directory_path() / ("velk-routes-" + unique);
-    std::filesystem::create_directories(dataDir);
-    setenv("VELK_DATA_DIR", dataDir.c_str(), 1);
-
-    ASSERT_TRUE(sim.Start(
-        {"--client", "velk-routes-sim-" + unique, "--device-id", "3", "--seed", "29", "--api", "jack"}));
-    std::istringstream words(sim.ReadLine());
-    std::string word;
-    words >> word >> simIn >> simOut;
-    ASSERT_EQ(word, "READY");
-
-    reference = ReferenceEditor::Get();
-    ASSERT_NE(reference, nullptr) << "the reference editor could not be built";
-    ASSERT_TRUE(host.Load(VELK_PLUGIN_PATH)) << host.LastError();
-    ASSERT_TRUE(host.Open(48000.0, kBlock));
-    editor = std::make_unique<EditorOnScreen>(host, kBlock);
-    ASSERT_TRUE(editor->Open()) << "the editor did not open on the display (or XTest is missing)";
-
-    // A project talking to the simulator at its device id; the handshake finds it.
-    ProgramChunk chunk;
-    ASSERT_TRUE(ChunkWithPorts(host, simIn, simOut, chunk));
-    chunk.SetValue(kMIDIFilterDirectToHardware, 1.0);
-    chunk.SetValue(kMIDIFilterToDAWBuffer, 0.0);
-    chunk.SetValue(kGlobalMidiChannel, 3.0);
-    chunk.tail[0] = 3;
-    mainTab = int(chunk.Value(kMainTab));
-    ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
-    ASSERT_TRUE(WaitForStatus("Plug-in is ready to go!")) << "the handshake did not find the synthesizer";
-  }
-
-  void TearDown() override
-  {
-    if (editor && HasFailure())
-    {
-      const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-      const std::string path = std::string(VELK_BINARY_DIR) + "/e2e-" + name + ".png";
-      if (editor->SaveScreenshot(path)) std::fprintf(stderr, "the editor at the end: %s\n", path.c_str());
-    }
-    if (editor) editor->Close();
-    editor.reset();
-    host.Close();
-    sim.WriteLine("QUIT");
-    sim.Finish();
-    unsetenv("VELK_DATA_DIR");
-    if (!dataDir.empty()) std::filesystem::remove_all(dataDir);
+    EndToEndFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(OpenEditor());
+    if (IsSkipped()) return;
+    RecallTheSimulatorAndConnect();
   }
 
 public:
-  std::vector<std::string> Log() { return SimAnswerLines(sim, "LOG"); }
+  std::vector<std::string> Log() { return SimLog(); }
 
 protected:
-  std::vector<std::string> SimLog() { return Log(); }
   bool Heard(const std::string& start) { return !HeardStarting(SimLog(), start).empty(); }
-  std::vector<std::string> SimBank(int bankCode) { return SimAnswerLines(sim, "BANK " + std::to_string(bankCode)); }
-
-  bool WaitForStatus(const std::string& text, std::chrono::milliseconds bound = 30s)
-  {
-    return editor->PumpUntil(
-        [&]
-        {
-          IRectangle rect;
-          std::vector<uint32_t> expected;
-          return reference->StatusLine(text, mainTab, rect, expected) && editor->Shows(rect, expected);
-        },
-        bound);
-  }
-
-  void ShowPage(int tab)
-  {
-    IRectangle button;
-    ASSERT_TRUE(reference->RadioButton(kMainTab, tab, button));
-    editor->Click(button);
-    reference->ShowTab(tab);
-    mainTab = tab;
-  }
 
   const IControl* Visible(int param)
   {
     for (const IControl* c : reference->ControlsOf(param))
       if (!c->IsHidden()) return c;
     return nullptr;
-  }
-
-  // Chooses from the menu of the button until what the choice starts shows (keys typed into a menu
-  // on a loaded machine may choose nothing; the user then opens it again).
-  bool Choose(const IRectangle& menu, const std::vector<const char*>& keys, const std::function<bool()>& started)
-  {
-    for (int attempt = 0; attempt < 3; ++attempt)
-    {
-      if (editor->ChooseFromMenu(menu, keys) && editor->PumpUntil(started, 5s)) return true;
-      std::fprintf(stderr, "the menu choice started nothing; choosing again\n");
-    }
-    return false;
   }
 
   template <class Menu> IRectangle MenuRect()
@@ -197,8 +112,9 @@ protected:
   }
 
   // Writes the left pane's bank into the synthesizer's bank (Hardware > Store to Hardware > bank),
-  // whose memory messages start with the type and bank code; `written` of its slots hold something.
-  void StoreLeftBankTo(int bank, int bankCode, const std::string& memoryType, int written)
+  // whose memory messages start with the type and bank code; the write says how many slots it
+  // wrote (the empty ones are skipped).
+  void StoreLeftBankTo(int bank, int bankCode, const std::string& memoryType, int slots)
   {
     std::vector<const char*> keys{"Down", "Down", "Right"};
     for (int b = 0; b <= bank; ++b)
@@ -208,10 +124,8 @@ protected:
     std::snprintf(write, sizeof write, "F0 00 20 29 01 24 03 %s %02X ", memoryType.c_str(), bankCode);
     ASSERT_TRUE(Choose(MenuRect<LeftPatchPopupMenu>(), keys, [&] { return Heard(write); }))
         << "the bank write did not start";
-    // Empty slots are skipped, and the status says how many were written.
-    const std::string done = written == 128 ? std::string("Data write completed!")
-                                            : "Data write completed: " + std::to_string(written) + " of 128 slots written";
-    ASSERT_TRUE(WaitForStatus(done, 60s)) << "the bank was not written (expected \"" << done << "\")";
+    ASSERT_TRUE(WaitForStatus("Data write completed: " + std::to_string(slots) + " of 128 slots written", 60s))
+        << "the bank was not written";
   }
 
   void SelectLeftCell(int index)
@@ -221,14 +135,6 @@ protected:
     editor->Click(view->CellRect(0, index));
   }
 
-  static constexpr int kBlock = 256;
-  std::filesystem::path dataDir;
-  SimSynthProcess sim;
-  std::string simIn, simOut;
-  vsthost::VstHost host;
-  ReferenceEditor* reference = nullptr;
-  std::unique_ptr<EditorOnScreen> editor;
-  int mainTab = 2;
 };
 } // namespace
 
@@ -356,7 +262,7 @@ TEST_F(RoutesEndToEnd, TheSlotMenuReceivesStoresInitialisesAndSendsThroughTheSyn
   ASSERT_EQ(sentMain.size(), 1u);
   ASSERT_EQ(sentSecond.size(), 1u);
 
-  ASSERT_NO_FATAL_FAILURE(StoreLeftBankTo(3, 8, "02", 4)); // bank D
+  ASSERT_NO_FATAL_FAILURE(StoreLeftBankTo(3, 8, "02", 4)); // bank D: slots 6 to 9
   const SimSynth same(3, 29);
   std::vector<SimBytes> received = same.SlotMessages(7, 5);
   ASSERT_EQ(received.size(), 2u);
@@ -410,7 +316,7 @@ TEST_F(RoutesEndToEnd, ThePerformanceSlotMenuReceivesStoresAndInitialisesThrough
   ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Up", "Return"}, settleMenu)); // Store Current Performance
   ASSERT_NO_FATAL_FAILURE(SelectLeftCell(4));
   ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Return"}, settleMenu)); // Initialise Slot
-  ASSERT_NO_FATAL_FAILURE(StoreLeftBankTo(2, 3, "07", 3)); // performance bank C
+  ASSERT_NO_FATAL_FAILURE(StoreLeftBankTo(2, 3, "07", 3)); // performance bank C: slots 3 to 5
 
   const SimSynth same(3, 29);
   std::vector<SimBytes> received = same.SlotMessages(2, 2);

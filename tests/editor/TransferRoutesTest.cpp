@@ -97,6 +97,50 @@ TEST(TransferRoutes, SettledEditsSendTheirDumpOnceAndNeverWhileATransferRuns)
   EXPECT_EQ(r.host.SentCount(), 0u);
 }
 
+// A settled edit's dump goes in the background: the overlay, which would blink over the editor
+// and swallow the user's next click, stays hidden; a send the user starts from a menu shows it.
+TEST(TransferRoutes, SettledEditsSendWithoutTheOverlayAndAMenuSendShowsIt)
+{
+  RoutesRig r;
+  int globalsParam = -1;
+  for (int index = 0; index < r.host.plug.NumParameters() && globalsParam < 0; ++index)
+    if (r.routes.Settled().CarrierOf(index) == SettledEdits::Carrier::kGlobals) globalsParam = index;
+  ASSERT_GE(globalsParam, 0) << "no global setting travels only in its dump";
+  const int program = kOscillator1Keyfollow + 1, performance = kFXMultiDelaySend;
+  ASSERT_EQ(r.routes.Settled().CarrierOf(program), SettledEdits::Carrier::kProgram);
+  ASSERT_EQ(r.routes.Settled().CarrierOf(performance), SettledEdits::Carrier::kPerformance);
+
+  for (int param : {program, performance, globalsParam})
+  {
+    SCOPED_TRACE(param);
+    r.host.ClearSent();
+    r.routes.ParameterChanged(param);
+    r.host.clock.Advance(SettledEdits::kSettleMs);
+    r.routes.Tick();
+    ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+    if (param != globalsParam)
+    {
+      EXPECT_GT(r.host.SentCount(), 0u) << "the dump went";
+    }
+    EXPECT_TRUE(r.host.BusyEvents().empty());
+  }
+  EXPECT_FALSE(r.routes.Settled().Pending());
+
+  // The same sends from the menus: the overlay on for the job, then off.
+  for (ILibrarianHost::Transfer transfer : {ILibrarianHost::Transfer::kSendPart, ILibrarianHost::Transfer::kSendGlobals,
+                                            ILibrarianHost::Transfer::kSendPerformance})
+  {
+    SCOPED_TRACE(int(transfer));
+    r.host.busyEvents.clear();
+    r.routes.Transfer(transfer, 0);
+    ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
+    const std::vector<bool> events = r.host.BusyEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_TRUE(events.front());
+    EXPECT_FALSE(events.back());
+  }
+}
+
 TEST(TransferRoutes, APerformanceSendRaisesItsFlagsOnlyForTheJobItStarts)
 {
   RoutesRig r;

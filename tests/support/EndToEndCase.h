@@ -6,12 +6,62 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+// Every wait of the link ten times faster, and a data folder of the case's own (named prefix-...)
+// in VELK_DATA_DIR; the folder goes with the object returned.
+inline std::unique_ptr<TempFolder> ScaledClockAndDataFolder(const std::string& prefix)
+{
+  setenv("VELK_CLOCK_SCALE", "0.1", 1);
+  auto folder = std::make_unique<TempFolder>(prefix);
+  setenv("VELK_DATA_DIR", folder->Path().c_str(), 1);
+  return folder;
+}
+
+// Starts the simulated synthesizer on the JACK server as the client at the device id and seed; its
+// ports' names go to in and out. False when it did not start or did not say it was ready.
+inline bool StartSimSynth(SimSynthProcess& sim, const std::string& client, int deviceId, int seed, std::string& in,
+                          std::string& out)
+{
+  if (!sim.Start({"--client", client, "--device-id", std::to_string(deviceId), "--seed", std::to_string(seed),
+                  "--api", "jack"}))
+    return false;
+  std::istringstream words(sim.ReadLine());
+  std::string word;
+  words >> word >> in >> out;
+  return word == "READY";
+}
+
+// Runs audio blocks of the plug-in (four at a time, 20 ms apart) until done says so, or the bound
+// passes.
+inline bool ProcessBlocksUntil(vsthost::VstHost& plugin, int block, const std::function<bool()>& done,
+                               std::chrono::milliseconds bound)
+{
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  while (std::chrono::steady_clock::now() < deadline)
+  {
+    for (int i = 0; i < 4; ++i)
+      plugin.ProcessReplacing(block);
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+// A client name no other case, process or run has: "<prefix>-<pid>-<serial>".
+inline std::string UniqueClientName(const std::string& prefix)
+{
+  static std::atomic<int> serial{0};
+  return prefix + "-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+}
 
 // One case's own surroundings: a data folder of its own named in VELK_DATA_DIR, every wait of the link
 // ten times faster, and the simulated synthesizer on the JACK server under a client name of its own.
@@ -21,19 +71,9 @@ struct EndToEndCase
   // go to simIn and simOut. False when it did not start or did not say it was ready.
   bool Start(const std::string& prefix, int deviceId, int seed)
   {
-    static std::atomic<int> serial{0};
-    const std::string unique = std::to_string(getpid()) + "-" + std::to_string(serial++);
-    setenv("VELK_CLOCK_SCALE", "0.1", 1);
-    dataFolder = std::make_unique<TempFolder>(prefix);
+    dataFolder = ScaledClockAndDataFolder(prefix);
     dataDir = dataFolder->Path();
-    setenv("VELK_DATA_DIR", dataDir.c_str(), 1);
-    if (!sim.Start({"--client", prefix + "-sim-" + unique, "--device-id", std::to_string(deviceId), "--seed",
-                    std::to_string(seed), "--api", "jack"}))
-      return false;
-    std::istringstream words(sim.ReadLine());
-    std::string word;
-    words >> word >> simIn >> simOut;
-    return word == "READY";
+    return StartSimSynth(sim, UniqueClientName(prefix + "-sim"), deviceId, seed, simIn, simOut);
   }
 
   // Ends the simulator and removes the data folder.

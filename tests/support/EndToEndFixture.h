@@ -60,7 +60,7 @@ protected:
   {
     if (!std::getenv("JACK_DEFAULT_SERVER") && !EndToEndEnvIsOne("VELK_REQUIRE_JACK"))
       GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
-    ASSERT_TRUE(Start("velk-e2e", 3, 23)) << "the simulated synthesizer did not start";
+    ASSERT_TRUE(Start("velk-e2e", 3, simSeed)) << "the simulated synthesizer did not start";
 
     // The reference editor is built before any plug-in is loaded (see ReferenceEditor).
     reference = ReferenceEditor::Get();
@@ -86,15 +86,7 @@ protected:
   bool ProcessUntil(const std::function<bool(const std::vector<std::string>&)>& done,
                     std::chrono::milliseconds bound = std::chrono::seconds(20))
   {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-      for (int i = 0; i < 4; ++i)
-        host.ProcessReplacing(kBlock);
-      if (done(SimLog())) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return ProcessBlocksUntil(host, kBlock, [&] { return done(SimLog()); }, bound);
   }
 
   // The recalled project first finds the synthesizer (the handshake, during which the editor
@@ -106,11 +98,12 @@ protected:
     return ProcessUntil(
         [&](const auto& log)
         {
-          const size_t answer = FirstIndexOf(log, "OUT " + SimHex(SimSynth(3, 23).Globals()[1]));
+          const size_t answer = FirstIndexOf(log, "OUT " + SimHex(SimSynth(3, simSeed).Globals()[1]));
           if (FirstIndexOf(log, "IN B0 07 64", answer) < log.size()) return true;
           host.QueueMidi(0, 0xB0, 7, 100);
           return false;
-        });
+        },
+        std::chrono::seconds(30));
   }
 
   // A project talking to the simulator at its device id, part 1 following the host's program changes
@@ -260,6 +253,8 @@ protected:
 
   static constexpr const char* kEditBufferRequest = "IN F0 00 20 29 01 24 03 08 F7";
   static constexpr int kBlock = 256;
+  // The simulator's seed (what its memory holds); a suite sets its own in its constructor.
+  int simSeed = 23;
   vsthost::VstHost host;
   ReferenceEditor* reference = nullptr;
   std::unique_ptr<EditorOnScreen> editor;
