@@ -241,15 +241,17 @@ namespace
 {
 // A parameter name, optionally followed by "+" and a decimal offset; the part index (inside a
 // multilayer) is added too. -1 for an empty reference or an unregistered name.
-int ResolveParamRef(const ConfigReader& reader, const std::string& text, int partIndex)
+int ResolveParamRef(const ConfigReader& reader, const char* text, int partIndex)
 {
-  if (text.empty()) return -1;
-  const std::vector<std::string> pieces = SplitString(text, "+");
-  if (pieces.empty()) return -1;
+  // The pieces between "+", empty ones dropped: the name, then the offset.
+  std::string pieces[2];
+  int n = 0;
+  ForEachPiece(text, '+', 2, [&](const char* piece) { pieces[n++].assign(piece, std::strcspn(piece, "+")); });
+  if (n == 0) return -1;
   const int base = reader.GetParamId(pieces[0]);
   if (base < 0) return -1;
   long index = long(base) + (partIndex >= 0 ? partIndex : 0);
-  if (pieces.size() > 1) index += ParseInt(pieces[1]);
+  if (n > 1) index += ParseInt(pieces[1]);
   // An offset that leaves the int range names no parameter.
   return index < 0 || index > INT_MAX ? -1 : int(index);
 }
@@ -278,8 +280,8 @@ IntTriple ConfigReader::ParseBiDirectLink(const std::string& text, int partIndex
   const std::vector<std::string> pieces = SplitString(text, ",");
   IntTriple link;
   if (pieces.size() < 2) return link;
-  link.first = ResolveParamRef(*this, pieces[0], partIndex);
-  link.second = ResolveParamRef(*this, pieces[1], partIndex);
+  link.first = ResolveParamRef(*this, pieces[0].c_str(), partIndex);
+  link.second = ResolveParamRef(*this, pieces[1].c_str(), partIndex);
   link.third = pieces.size() == 3 ? ParseInt(pieces[2]) : -1;
   return link;
 }
