@@ -15,12 +15,12 @@ uint32_t ReadWord(const uint8_t* p)
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
 
-void AppendWord(uint32_t w, std::string& out)
+void WriteWord(uint32_t w, char* p)
 {
-  out.push_back(char(w >> 24));
-  out.push_back(char(w >> 16));
-  out.push_back(char(w >> 8));
-  out.push_back(char(w));
+  p[0] = char(w >> 24);
+  p[1] = char(w >> 16);
+  p[2] = char(w >> 8);
+  p[3] = char(w);
 }
 } // namespace
 
@@ -28,13 +28,31 @@ void DecipherResource(const uint8_t* bytes, int32_t length, std::string& out)
 {
   if (!bytes || length < 1) return;
   const int32_t whole = length - length % 8;
-  out.reserve(out.size() + size_t(whole));
-  for (int32_t at = 0; at < whole; at += 8)
+  const size_t first = out.size();
+  out.resize(first + size_t(whole));
+  char* to = &out[0] + first;
+  int32_t at = 0;
+  for (; at + 32 <= whole; at += 32, to += 32)
+  {
+    uint32_t v0[4], v1[4];
+    for (int lane = 0; lane < 4; ++lane)
+    {
+      v0[lane] = ReadWord(bytes + at + 8 * lane);
+      v1[lane] = ReadWord(bytes + at + 8 * lane + 4);
+    }
+    TeaDecipherBlocks4(v0, v1, kResourceKey);
+    for (int lane = 0; lane < 4; ++lane)
+    {
+      WriteWord(v0[lane], to + 8 * lane);
+      WriteWord(v1[lane], to + 8 * lane + 4);
+    }
+  }
+  for (; at < whole; at += 8, to += 8)
   {
     uint32_t v[2] = {ReadWord(bytes + at), ReadWord(bytes + at + 4)};
     TeaDecipherBlock(v, kResourceKey);
-    AppendWord(v[0], out);
-    AppendWord(v[1], out);
+    WriteWord(v[0], to);
+    WriteWord(v[1], to + 4);
   }
 }
 

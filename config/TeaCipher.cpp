@@ -31,3 +31,31 @@ void TeaDecipherBlock(uint32_t v[2], const uint32_t key[4])
   v[0] = v0;
   v[1] = v1;
 }
+
+void TeaDecipherBlocks4(uint32_t v0[4], uint32_t v1[4], const uint32_t key[4])
+{
+#if defined(__GNUC__)
+  typedef uint32_t Lanes __attribute__((vector_size(16)));
+  Lanes a, b;
+  __builtin_memcpy(&a, v0, sizeof a);
+  __builtin_memcpy(&b, v1, sizeof b);
+  const uint32_t k0 = key[0], k1 = key[1], k2 = key[2], k3 = key[3];
+  uint32_t sum = kDelta * uint32_t(kRounds);
+  for (int i = 0; i < kRounds; ++i)
+  {
+    b -= ((a << 4) + k2) ^ (a + sum) ^ ((a >> 5) + k3);
+    a -= ((b << 4) + k0) ^ (b + sum) ^ ((b >> 5) + k1);
+    sum -= kDelta;
+  }
+  __builtin_memcpy(v0, &a, sizeof a);
+  __builtin_memcpy(v1, &b, sizeof b);
+#else
+  for (int lane = 0; lane < 4; ++lane)
+  {
+    uint32_t v[2] = {v0[lane], v1[lane]};
+    TeaDecipherBlock(v, key);
+    v0[lane] = v[0];
+    v1[lane] = v[1];
+  }
+#endif
+}

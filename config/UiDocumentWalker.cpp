@@ -18,6 +18,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 // ---- attribute forms ----
 
@@ -29,7 +30,11 @@ std::string GetAttributeString(const tinyxml2::XMLElement* element, const char* 
 
 int ParseInt(const std::string& text)
 {
-  const char* start = text.c_str();
+  return ParseInt(text.c_str());
+}
+
+int ParseInt(const char* start)
+{
   char* end = nullptr;
   errno = 0;
   const long v = std::strtol(start, &end, 10);
@@ -59,18 +64,136 @@ std::vector<std::string> SplitString(const std::string& text, const char* delimi
   return pieces;
 }
 
+namespace
+{
+// Calls use(start) for each non-empty piece of text between delimiter characters, at most limit
+// times; answers the number of non-empty pieces. A number read from a piece's start stops at the
+// delimiter, as one read from the piece alone.
+template <class Use> int ForEachPiece(const char* text, char delimiter, int limit, Use use)
+{
+  int pieces = 0;
+  for (const char* at = text; *at;)
+  {
+    const char* stop = std::strchr(at, delimiter);
+    if (!stop) stop = at + std::strlen(at);
+    if (stop > at && pieces++ < limit) use(at);
+    if (!*stop) break;
+    at = stop + 1;
+  }
+  return pieces;
+}
+} // namespace
+
 void ParseIntList(const std::string& text, int32_t* values, int count)
 {
+  ParseIntList(text.c_str(), values, count);
+}
+
+void ParseIntList(const char* text, int32_t* values, int count)
+{
   if (!values) return;
-  const std::vector<std::string> pieces = SplitString(text, ",");
-  for (int i = 0; i < count; ++i)
-    values[i] = size_t(i) < pieces.size() ? ParseInt(pieces[size_t(i)]) : 0;
+  int filled = 0;
+  if (text) ForEachPiece(text, ',', count, [&](const char* piece) { values[filled++] = ParseInt(piece); });
+  for (int i = filled; i < count; ++i)
+    values[i] = 0;
 }
 
 const tinyxml2::XMLElement* FindNextSiblingElement(const tinyxml2::XMLNode* node)
 {
   return node ? node->NextSiblingElement() : nullptr;
 }
+
+namespace
+{
+// The attributes the walker reads. Each element's are found in one pass over its attributes
+// (the first of a repeated name wins, as a lookup by name answers) rather than one search per
+// name: the document has some 3,000 elements of a dozen attributes each.
+enum class At
+{
+  biDirectLink,
+  bounds,
+  buttons,
+  ccNumber,
+  changingByte,
+  channel,
+  create,
+  displaySize,
+  id,
+  imageId,
+  inputDev,
+  length,
+  lsbControl,
+  lsbValue,
+  msbValue,
+  msgZeroVal,
+  name,
+  nameLen,
+  overlay,
+  paramGroup,
+  paramId,
+  position,
+  sysexIndex,
+  type,
+  valueBounds,
+  valueDisplay,
+  valueList,
+  visible,
+  white,
+};
+constexpr const char* kAttributeNames[] = {"biDirectLink", "bounds", "buttons", "ccNumber", "changingByte", "channel", "create", "displaySize", "id", "imageId", "inputDev", "length", "lsbControl", "lsbValue", "msbValue", "msgZeroVal", "name", "nameLen", "overlay", "paramGroup", "paramId", "position", "sysexIndex", "type", "valueBounds", "valueDisplay", "valueList", "visible", "white"};
+constexpr int kAttributeCount = int(sizeof kAttributeNames / sizeof kAttributeNames[0]);
+
+constexpr int Compare(const char* a, const char* b)
+{
+  while (*a && *a == *b)
+    ++a, ++b;
+  return int(static_cast<unsigned char>(*a)) - int(static_cast<unsigned char>(*b));
+}
+
+constexpr bool NamesSorted()
+{
+  for (int i = 1; i < kAttributeCount; ++i)
+    if (Compare(kAttributeNames[i - 1], kAttributeNames[i]) >= 0) return false;
+  return true;
+}
+static_assert(NamesSorted(), "the attribute names are searched by halving");
+static_assert(kAttributeCount == int(At::white) + 1, "one name per attribute");
+
+class Attributes
+{
+public:
+  explicit Attributes(const tinyxml2::XMLElement* element)
+  {
+    for (const tinyxml2::XMLAttribute* a = element->FirstAttribute(); a; a = a->Next())
+    {
+      const char* name = a->Name();
+      int low = 0, high = kAttributeCount;
+      while (low < high)
+      {
+        const int mid = (low + high) / 2;
+        const int order = std::strcmp(kAttributeNames[mid], name);
+        if (order == 0)
+        {
+          if (!mValues[mid]) mValues[mid] = a->Value();
+          break;
+        }
+        if (order < 0)
+          low = mid + 1;
+        else
+          high = mid;
+      }
+    }
+  }
+
+  // The value; the empty text when absent.
+  const char* Text(At at) const { return mValues[int(at)] ? mValues[int(at)] : ""; }
+  // As GetIntAttribute.
+  int Int(At at) const { return ParseInt(Text(at)); }
+
+private:
+  const char* mValues[kAttributeCount] = {};
+};
+} // namespace
 
 namespace
 {
@@ -82,19 +205,20 @@ bool IsPartPanel(const std::string& name, const char* prefix)
 }
 
 // The first count numbers of a list attribute.
-void ReadList(const tinyxml2::XMLElement* element, const char* name, int32_t* values, int count)
+void ReadList(const Attributes& a, At at, int32_t* values, int count)
 {
-  ParseIntList(GetAttributeString(element, name), values, count);
+  ParseIntList(a.Text(at), values, count);
 }
 
 // "valueDisplay": two numbers separated by ":", else (-1, -1).
-void ReadValueDisplay(const tinyxml2::XMLElement* element, int (&values)[2])
+void ReadValueDisplay(const Attributes& a, int (&values)[2])
 {
-  const std::vector<std::string> pieces = SplitString(GetAttributeString(element, "valueDisplay"), ":");
+  int read[2] = {-1, -1}, n = 0;
+  const int pieces = ForEachPiece(a.Text(At::valueDisplay), ':', 2, [&](const char* piece) { read[n++] = ParseInt(piece); });
   values[0] = values[1] = -1;
-  if (pieces.size() != 2) return;
-  values[0] = ParseInt(pieces[0]);
-  values[1] = ParseInt(pieces[1]);
+  if (pieces != 2) return;
+  values[0] = read[0];
+  values[1] = read[1];
 }
 } // namespace
 
@@ -117,15 +241,17 @@ namespace
 {
 // A parameter name, optionally followed by "+" and a decimal offset; the part index (inside a
 // multilayer) is added too. -1 for an empty reference or an unregistered name.
-int ResolveParamRef(const ConfigReader& reader, const std::string& text, int partIndex)
+int ResolveParamRef(const ConfigReader& reader, const char* text, int partIndex)
 {
-  if (text.empty()) return -1;
-  const std::vector<std::string> pieces = SplitString(text, "+");
-  if (pieces.empty()) return -1;
+  // The pieces between "+", empty ones dropped: the name, then the offset.
+  std::string pieces[2];
+  int n = 0;
+  ForEachPiece(text, '+', 2, [&](const char* piece) { pieces[n++].assign(piece, std::strcspn(piece, "+")); });
+  if (n == 0) return -1;
   const int base = reader.GetParamId(pieces[0]);
   if (base < 0) return -1;
   long index = long(base) + (partIndex >= 0 ? partIndex : 0);
-  if (pieces.size() > 1) index += ParseInt(pieces[1]);
+  if (n > 1) index += ParseInt(pieces[1]);
   // An offset that leaves the int range names no parameter.
   return index < 0 || index > INT_MAX ? -1 : int(index);
 }
@@ -154,20 +280,19 @@ IntTriple ConfigReader::ParseBiDirectLink(const std::string& text, int partIndex
   const std::vector<std::string> pieces = SplitString(text, ",");
   IntTriple link;
   if (pieces.size() < 2) return link;
-  link.first = ResolveParamRef(*this, pieces[0], partIndex);
-  link.second = ResolveParamRef(*this, pieces[1], partIndex);
+  link.first = ResolveParamRef(*this, pieces[0].c_str(), partIndex);
+  link.second = ResolveParamRef(*this, pieces[1].c_str(), partIndex);
   link.third = pieces.size() == 3 ? ParseInt(pieces[2]) : -1;
   return link;
 }
 
 namespace
 {
-void BuildGenericControl(ConfigReader& reader, const tinyxml2::XMLElement* element, const std::string& type,
-                         ControlElement& e);
-void BuildLibrarianView(ConfigReader& reader, const tinyxml2::XMLElement* element, const ControlElement& e)
+void BuildGenericControl(ConfigReader& reader, const Attributes& a, std::string_view type, ControlElement& e);
+void BuildLibrarianView(ConfigReader& reader, const Attributes& a, const ControlElement& e)
 {
   int bounds[4];
-  ReadList(element, "bounds", bounds, 4);
+  ReadList(a, At::bounds, bounds, 4);
   const int left = reader.Scaled(bounds[0]), top = reader.Scaled(bounds[1]);
   const IRectangle rect(left, top, left + reader.Scaled(bounds[2]), top + reader.Scaled(bounds[3]));
   auto* view = new LibrarianViewControl(reader.Plug(), left, top, reader.GetImage(e.imageId), rect,
@@ -175,10 +300,11 @@ void BuildLibrarianView(ConfigReader& reader, const tinyxml2::XMLElement* elemen
   if (PlaceControl(reader.Graphics(), e.parent, view)) reader.SetLibrarianView(view);
 }
 
-void BuildLayer(ConfigReader& reader, const tinyxml2::XMLElement* element, LayerGroup* parent, int partIndex)
+void BuildLayer(ConfigReader& reader, const tinyxml2::XMLElement* element, const Attributes& a, LayerGroup* parent,
+                int partIndex)
 {
-  const std::string name = GetAttributeString(element, "name");
-  auto* group = new LayerGroup(uint32_t(GetIntAttribute(element, "id")), name.c_str());
+  const std::string name = a.Text(At::name);
+  auto* group = new LayerGroup(uint32_t(a.Int(At::id)), name.c_str());
   if (!PlaceGroup(reader.Graphics(), parent, group))
   {
     reader.Log("layer " + name + " could not be added, NOT BUILT!");
@@ -187,13 +313,14 @@ void BuildLayer(ConfigReader& reader, const tinyxml2::XMLElement* element, Layer
   reader.RegisterLayer(name, group);
   reader.BuildElement(element->FirstChild(), group, partIndex);
   // After the children: the outermost layer's setting holds for everything below it.
-  group->SetReportDirtyWhenHidden(GetAttributeString(element, "overlay") == "true");
+  group->SetReportDirtyWhenHidden(std::strcmp(a.Text(At::overlay), "true") == 0);
 }
 
-void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement* element, LayerGroup* parent)
+void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement* element, const Attributes& a,
+                     LayerGroup* parent)
 {
-  const std::string name = GetAttributeString(element, "name");
-  int create = GetIntAttribute(element, "create");
+  const std::string name = a.Text(At::name);
+  int create = a.Int(At::create);
   // One group per part: a larger count would address the parameters of other names.
   if (create > kPartCount)
   {
@@ -218,114 +345,112 @@ void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement* element, 
   }
 }
 
-void BuildControl(ConfigReader& reader, const tinyxml2::XMLElement* element, const std::string& kind,
-                  ControlElement& e)
+void BuildControl(ConfigReader& reader, const Attributes& a, std::string_view kind, ControlElement& e)
 {
-  const std::string type = GetAttributeString(element, "type");
+  const std::string_view type = a.Text(At::type);
   if (kind == "display")
   {
     e.name = "Display";
-    ReadList(element, "bounds", e.bounds, 4);
+    ReadList(a, At::bounds, e.bounds, 4);
     int size[2];
-    ReadList(element, "displaySize", size, 2);
+    ReadList(a, At::displaySize, size, 2);
     e.displaySize = size[0];
     reader.CreateDisplay(e);
   }
   else if (kind == "switch")
   {
-    ReadList(element, "position", e.position, 2);
+    ReadList(a, At::position, e.position, 2);
     int bounds[3];
-    ReadList(element, "valueBounds", bounds, 3);
+    ReadList(a, At::valueBounds, bounds, 3);
     e.valueBounds[0] = bounds[0];
     reader.CreateSwitch(e);
   }
   else if (kind == "autooff")
   {
-    ReadList(element, "position", e.position, 2);
+    ReadList(a, At::position, e.position, 2);
     reader.CreateAutoOffButton(e);
   }
   else if (kind == "dropMenu")
   {
-    ReadList(element, "bounds", e.bounds, 4);
-    ReadList(element, "valueBounds", e.valueBounds, 3);
+    ReadList(a, At::bounds, e.bounds, 4);
+    ReadList(a, At::valueBounds, e.valueBounds, 3);
     if (type == "textSelection")
       reader.CreateTextSelection(e);
     else if (type == "deviceSelection")
     {
       e.name = "MIDI Setup";
       int inputDev[2];
-      ReadList(element, "inputDev", inputDev, 2);
+      ReadList(a, At::inputDev, inputDev, 2);
       e.inputDev = inputDev[0];
       reader.CreateDeviceSelection(e);
     }
     else if (type == "nameSelection")
     {
-      e.nameLen = GetIntAttribute(element, "nameLen");
+      e.nameLen = a.Int(At::nameLen);
       reader.CreateNameSelection(e);
     }
     else if (type == "dropSelection")
     {
-      e.valueList = reader.GetValueList(GetAttributeString(element, "valueList"));
+      e.valueList = reader.GetValueList(a.Text(At::valueList));
       reader.CreateDropSelection(e);
     }
   }
   else if (kind == "multiFx")
   {
-    e.valueList = reader.GetValueList(GetAttributeString(element, "valueList"));
+    e.valueList = reader.GetValueList(a.Text(At::valueList));
     if (type == "Knob")
     {
-      ReadList(element, "position", e.position, 2);
+      ReadList(a, At::position, e.position, 2);
       int bounds[4];
-      ReadList(element, "valueBounds", bounds, 4);
+      ReadList(a, At::valueBounds, bounds, 4);
       for (int i = 0; i < 3; ++i)
         e.valueBounds[i] = bounds[i];
       reader.CreateMultiFxKnob(e);
     }
     else if (type == "Menu")
     {
-      ReadList(element, "position", e.position, 4);
-      ReadList(element, "valueBounds", e.valueBounds, 3);
+      ReadList(a, At::position, e.position, 4);
+      ReadList(a, At::valueBounds, e.valueBounds, 3);
       int visible[2];
-      ReadList(element, "visible", visible, 2);
+      ReadList(a, At::visible, visible, 2);
       e.visible = visible[0];
-      ReadValueDisplay(element, e.valueDisplay);
-      e.white = GetIntAttribute(element, "white") != 0;
+      ReadValueDisplay(a, e.valueDisplay);
+      e.white = a.Int(At::white) != 0;
       reader.CreateMultiFxMenu(e);
     }
   }
   else if (kind == "radio")
   {
-    ReadList(element, "position", e.position, 2);
-    e.buttons = GetIntAttribute(element, "buttons");
+    ReadList(a, At::position, e.position, 2);
+    e.buttons = a.Int(At::buttons);
     reader.CreateRadioButtons(e);
   }
   else if (kind == "knobcontrol" || kind == "buttoncontrol" || kind == "menucontrol" ||
            kind == "slidercontrol")
-    BuildGenericControl(reader, element, type, e);
+    BuildGenericControl(reader, a, type, e);
 }
 
-void BuildGenericControl(ConfigReader& reader, const tinyxml2::XMLElement* element, const std::string& type,
-                         ControlElement& e)
+void BuildGenericControl(ConfigReader& reader, const Attributes& a, std::string_view type, ControlElement& e)
 {
-  ReadList(element, "position", e.position, 3);
-  e.length = GetIntAttribute(element, "length");
-  ReadList(element, "valueBounds", e.valueBounds, 4);
-  e.changingByte = GetIntAttribute(element, "changingByte");
-  e.link = reader.ParseBiDirectLink(GetAttributeString(element, "biDirectLink"), e.partIndex);
-  ReadValueDisplay(element, e.valueDisplay);
-  e.ccNumber = GetIntAttribute(element, "ccNumber");
-  e.msbValue = GetIntAttribute(element, "msbValue");
-  e.lsbValue = GetIntAttribute(element, "lsbValue");
-  e.lsbControl = GetIntAttribute(element, "lsbControl");
-  e.sysexIndex = GetIntAttribute(element, "sysexIndex");
-  e.msgZeroVal = GetIntAttribute(element, "msgZeroVal");
+  ReadList(a, At::position, e.position, 3);
+  e.length = a.Int(At::length);
+  ReadList(a, At::valueBounds, e.valueBounds, 4);
+  e.changingByte = a.Int(At::changingByte);
+  e.link = reader.ParseBiDirectLink(a.Text(At::biDirectLink), e.partIndex);
+  ReadValueDisplay(a, e.valueDisplay);
+  e.ccNumber = a.Int(At::ccNumber);
+  e.msbValue = a.Int(At::msbValue);
+  e.lsbValue = a.Int(At::lsbValue);
+  e.lsbControl = a.Int(At::lsbControl);
+  e.sysexIndex = a.Int(At::sysexIndex);
+  e.msgZeroVal = a.Int(At::msgZeroVal);
   // "color" is read by the document's authors' tools only; it changes nothing here.
   if (e.parent && e.paramIdx >= 0)
     if (const char* caption = CaptionForParentLayer(e.parent->Name() ? e.parent->Name() : ""))
       e.caption = caption;
 
   const bool wantsList = type == "msbLsbMenu" || type == "seMenu" || type == "ccMenu";
-  if (wantsList) e.valueList = reader.GetValueList(GetAttributeString(element, "valueList"));
+  if (wantsList) e.valueList = reader.GetValueList(a.Text(At::valueList));
   if (type == "seKnob")
     reader.CreateSeKnob(e);
   else if (type == "seSliderVer" || type == "seSliderHor")
@@ -361,32 +486,33 @@ void ConfigReader::BuildElement(const tinyxml2::XMLNode* node, LayerGroup* paren
   if (node && !element) element = FindNextSiblingElement(node);
   for (; element; element = FindNextSiblingElement(element))
   {
-    const std::string kind = element->Name() ? element->Name() : "";
+    const std::string_view kind = element->Name() ? element->Name() : "";
+    const Attributes a(element);
     ControlElement e;
-    e.imageId = GetAttributeString(element, "imageId");
-    e.paramIdx = ResolveParamRef(*this, GetAttributeString(element, "paramId"), partIndex);
-    e.caption = GetAttributeString(element, "paramGroup");
-    e.channel = GetIntAttribute(element, "channel");
-    e.name = GetAttributeString(element, "name");
+    e.imageId = a.Text(At::imageId);
+    e.paramIdx = ResolveParamRef(*this, a.Text(At::paramId), partIndex);
+    e.caption = a.Text(At::paramGroup);
+    e.channel = a.Int(At::channel);
+    e.name = a.Text(At::name);
     e.partIndex = partIndex;
     e.parent = parent;
 
     if (kind == "patchBrowser")
-      BuildLibrarianView(*this, element, e);
+      BuildLibrarianView(*this, a, e);
     else if (kind == "layer" || kind == "sublayer")
-      BuildLayer(*this, element, parent, partIndex);
+      BuildLayer(*this, element, a, parent, partIndex);
     else if (kind == "multilayer")
-      BuildMultilayer(*this, element, parent);
+      BuildMultilayer(*this, element, a, parent);
     else if (kind == "background")
     {
       int position[2];
-      ReadList(element, "position", position, 2);
+      ReadList(a, At::position, position, 2);
       auto* control =
           new IBitmapControl(mPlug, Scaled(position[0]), Scaled(position[1]), -1, GetImage(e.imageId));
       PlaceControl(mGraphics, parent, control);
     }
     else
-      BuildControl(*this, element, kind, e);
+      BuildControl(*this, a, kind, e);
 
     // The part the parameter's messages address: the multilayer's part, else the channel's.
     if (e.paramIdx >= 0 && mPlug)

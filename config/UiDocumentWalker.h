@@ -19,9 +19,11 @@ std::string GetAttributeString(const tinyxml2::XMLElement* element, const char* 
 int GetIntAttribute(const tinyxml2::XMLElement* element, const char* name);
 // The leading decimal integer of a text, as GetIntAttribute.
 int ParseInt(const std::string& text);
+int ParseInt(const char* text);
 // Splits at ","; empty pieces are dropped; the first count pieces are read as integers; numbers
 // missing from the text are 0, pieces beyond count are ignored.
 void ParseIntList(const std::string& text, int32_t* values, int count);
+void ParseIntList(const char* text, int32_t* values, int count);
 // The pieces between any of the delimiter characters, empty pieces dropped.
 std::vector<std::string> SplitString(const std::string& text, const char* delimiters);
 // The next sibling of the node that is an element, or null.

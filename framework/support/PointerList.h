@@ -11,7 +11,9 @@ template <class T>
 class PointerList
 {
 public:
-  PointerList() : mBuffer(4096) {}
+  // Small granules: most lists (a layer's controls, a menu's items) hold a handful of pointers, and
+  // an editor has hundreds of them; the block still grows by half its size when it must.
+  PointerList() : mBuffer(16 * int(sizeof(T*))) {}
 
   int Count() const { return mBuffer.Size() / int(sizeof(T*)); }
 
