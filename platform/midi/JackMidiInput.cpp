@@ -26,9 +26,14 @@ public:
 
   ~JackMidiInputClient() override
   {
-    ClosePort();
+    // The client stops before its port goes (see the output client); closing it removes the port.
+    livePort_.store(nullptr);
+    while (inProcess_.load() > 0)
+      std::this_thread::yield();
     if (active_ && !server_.Gone()) jack_deactivate(client_);
+    port_ = nullptr;
     jack_client_close(client_);
+    callback_ = nullptr;
   }
 
   unsigned PortCount() override { return unsigned(ListPorts().size()); }

@@ -41,8 +41,14 @@ public:
 
   ~JackMidiOutputClient() override
   {
-    ClosePort();
+    // The client stops before its port goes: unregistering a port while the client's own JACK thread
+    // still runs crashed that thread now and then. Closing the client removes the port.
+    WaitUntilDelivered();
+    livePort_.store(nullptr);
+    while (inProcess_.load() > 0)
+      std::this_thread::yield();
     if (active_ && !server_.Gone()) jack_deactivate(client_);
+    port_ = nullptr;
     jack_client_close(client_);
     jack_ringbuffer_free(short_);
     jack_ringbuffer_free(long_);
