@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <pthread.h>
+
 jack_client_t* OpenJackClient(const std::string& name, const char* role)
 {
   jack_status_t status{};
@@ -32,6 +34,18 @@ bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void
   return false;
 }
 
+int HoldJackCancel()
+{
+  int previous = PTHREAD_CANCEL_ENABLE;
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
+  return previous;
+}
+
+void ReleaseJackCancel(int previous)
+{
+  pthread_setcancelstate(previous, nullptr);
+}
+
 void JackServerWatch::SetHandler(std::function<void()> handler)
 {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -40,8 +54,15 @@ void JackServerWatch::SetHandler(std::function<void()> handler)
 
 void JackServerWatch::Stopped(void* user)
 {
-  auto* self = static_cast<JackServerWatch*>(user);
-  self->gone_.store(true);
-  std::lock_guard<std::mutex> lock(self->mutex_);
-  if (self->handler_) self->handler_();
+  // On JACK's notification thread; the handler wakes the thread that closes the client.
+  const int previous = HoldJackCancel();
+  static_cast<JackServerWatch*>(user)->Notify();
+  ReleaseJackCancel(previous);
+}
+
+void JackServerWatch::Notify()
+{
+  gone_.store(true);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (handler_) handler_();
 }

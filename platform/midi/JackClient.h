@@ -20,6 +20,13 @@ std::vector<std::string> ListJackMidiPorts(jack_client_t* client, unsigned long 
 
 class JackServerWatch;
 
+// JACK cancels its client threads at any instruction when a client is closed or deactivated, which
+// may follow at once on another thread. Our callbacks hold the cancellation off while they run (a
+// cancellation landing inside one left its locks held or aborted the process): the first call at a
+// callback's start, the second, as a plain call, at its end.
+int HoldJackCancel();
+void ReleaseJackCancel(int previous);
+
 // Sets the process callback and the watch, and activates the client; false (said) when it cannot.
 bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void* user, JackServerWatch& watch,
                         const char* role);
@@ -35,6 +42,7 @@ public:
 
 private:
   static void Stopped(void* user);
+  void Notify();
 
   std::atomic<bool> gone_{false};
   std::mutex mutex_;

@@ -110,20 +110,26 @@ private:
 
   static int Process(jack_nframes_t frames, void* user)
   {
-    auto* self = static_cast<JackMidiInputClient*>(user);
-    self->inProcess_.fetch_add(1);
-    if (jack_port_t* port = self->livePort_.load())
+    const int previous = HoldJackCancel();
+    static_cast<JackMidiInputClient*>(user)->Cycle(frames);
+    ReleaseJackCancel(previous);
+    return 0;
+  }
+
+  void Cycle(jack_nframes_t frames)
+  {
+    inProcess_.fetch_add(1);
+    if (jack_port_t* port = livePort_.load())
     {
       void* buffer = jack_port_get_buffer(port, frames);
       const uint32_t count = jack_midi_get_event_count(buffer);
       for (uint32_t i = 0; i < count; ++i)
       {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0) self->Take(event.buffer, event.size);
+        if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0) Take(event.buffer, event.size);
       }
     }
-    self->inProcess_.fetch_sub(1);
-    return 0;
+    inProcess_.fetch_sub(1);
   }
 
   // On the process thread. A SysEx message may come in pieces (a bridge from ALSA sends it so):

@@ -189,24 +189,30 @@ private:
 
   static int Process(jack_nframes_t frames, void* user)
   {
-    auto* self = static_cast<JackMidiOutputClient*>(user);
-    self->inProcess_.fetch_add(1);
-    const uint64_t cycle = self->cycles_.load();
-    if (jack_port_t* port = self->livePort_.load())
+    const int previous = HoldJackCancel();
+    static_cast<JackMidiOutputClient*>(user)->Cycle(frames);
+    ReleaseJackCancel(previous);
+    return 0;
+  }
+
+  void Cycle(jack_nframes_t frames)
+  {
+    inProcess_.fetch_add(1);
+    const uint64_t cycle = cycles_.load();
+    if (jack_port_t* port = livePort_.load())
     {
       void* buffer = jack_port_get_buffer(port, frames);
       jack_midi_clear_buffer(buffer);
       uint64_t taken = 0;
-      if (Drain(self->short_, buffer, taken)) Drain(self->long_, buffer, taken);
+      if (Drain(short_, buffer, taken)) Drain(long_, buffer, taken);
       if (taken > 0)
       {
-        self->lastTakenCycle_.store(cycle);
-        self->taken_.fetch_add(taken);
+        lastTakenCycle_.store(cycle);
+        taken_.fetch_add(taken);
       }
     }
-    self->inProcess_.fetch_sub(1);
-    self->cycles_.store(cycle + 1);
-    return 0;
+    inProcess_.fetch_sub(1);
+    cycles_.store(cycle + 1);
   }
 
   // Moves whole messages from the ring into this cycle's port buffer while they fit; false when
