@@ -260,7 +260,8 @@ bool Gfx_CachedFont::Render(std::uint32_t code)
   if (!mFont || mLineHeight >= kMaxLineHeight || code > 0xFFFF)
     return false;
 
-  // Locate the record by index: appending may move the extended table.
+  // The record is found or appended first: nothing after that moves the extended table until it is
+  // sorted at the end.
   bool isNew = false;
   std::size_t extIndex = 0;
   if (code >= 128 && !FindOrAppendExtended(code, extIndex, isNew))
