@@ -7,6 +7,8 @@
 #include "gfx/Gfx_Blit.h"
 #include "gfx/Gfx_IFont.h"
 
+class Gfx_SysBitmap;
+
 // Font flags.
 enum : std::uint32_t
 {
@@ -96,7 +98,13 @@ private:
   // The process-wide lock of every font; the private functions below expect it held.
   static std::mutex& Lock();
 
+  // Rendering a character, stage by stage: its record, its cell drawn into the render bitmap, its
+  // coverage map stored, turned and given its effects.
   bool Render(std::uint32_t code);
+  bool FindOrAppendExtended(std::uint32_t code, std::size_t& index, bool& isNew);
+  bool RenderCoverage(std::uint32_t code, Gfx_GlyphRecord& g);
+  Gfx_SysBitmap* RasteriseCell(std::uint32_t code, int& advance, int& right, int& bottom);
+  std::uint8_t* StoreCoverage(const Gfx_SysBitmap& rb, int width, int height, std::size_t& position);
   const Gfx_GlyphRecord* ReadyGlyph(std::uint32_t code);
   bool DrawGlyphRecord(Gfx_IBitmap* bitmap, const Gfx_GlyphRecord& g, int x, int y, const Gfx_Rect& clip);
   int MeasureString(const char* text, int length, Gfx_Rect* rect, std::uint32_t flags);

@@ -1,4 +1,4 @@
-#include "platform/window/X11Window.h"
+#include "platform/window/X11WindowState.h"
 
 #include "platform/window/ProcessSpawn.h"
 
@@ -15,11 +15,7 @@
 
 namespace
 {
-// ---- Error trap ----
-// Xlib's default error handler ends the process, and a host may destroy its
-// window (and with it ours) before it tells us. Every call into our own
-// connection runs with this handler installed; errors of other connections go
-// on to the handler that was there before.
+// ---- Error trap (X11WindowState.h) ----
 std::vector<Display*> gOurDisplays;
 XErrorHandler gPreviousHandler = nullptr;
 int gTrapDepth = 0;
@@ -36,23 +32,6 @@ int TrapHandler(Display* display, XErrorEvent* error)
     return gPreviousHandler(display, error);
   return 0;
 }
-
-class ErrorTrap
-{
-public:
-  ErrorTrap()
-  {
-    if (gTrapDepth++ == 0)
-      gPreviousHandler = XSetErrorHandler(TrapHandler);
-  }
-  ~ErrorTrap()
-  {
-    if (--gTrapDepth == 0)
-      XSetErrorHandler(gPreviousHandler);
-  }
-  ErrorTrap(const ErrorTrap&) = delete;
-  ErrorTrap& operator=(const ErrorTrap&) = delete;
-};
 
 uint32_t NowMs()
 {
@@ -122,10 +101,58 @@ int BitsOf(unsigned long mask)
   return bits;
 }
 
-// Copies an area of a pixel buffer to a drawable. The common 24-bit visual
-// takes the bytes as they are; any other visual gets them converted.
-void PutPixels(Display* display, Drawable target, GC gc, Visual* visual, int depth, const uint32_t* pixels,
-               int frameWidth, int frameHeight, int stride, int x, int y, int width, int height)
+void FillModifiers(WindowEvent& e, unsigned int state)
+{
+  e.shift = (state & ShiftMask) != 0;
+  e.control = (state & ControlMask) != 0;
+  e.alt = (state & Mod1Mask) != 0;
+  e.left = (state & Button1Mask) != 0;
+  e.middle = (state & Button2Mask) != 0;
+  e.right = (state & Button3Mask) != 0;
+}
+
+int MapButton(unsigned int button)
+{
+  switch (button)
+  {
+  case Button1: return kWindowButtonLeft;
+  case Button2: return kWindowButtonMiddle;
+  case Button3: return kWindowButtonRight;
+  default: return kWindowButtonNone;
+  }
+}
+
+void SetButtonHeld(WindowEvent& e, int button, bool held)
+{
+  if (button == kWindowButtonLeft)
+    e.left = held;
+  else if (button == kWindowButtonMiddle)
+    e.middle = held;
+  else if (button == kWindowButtonRight)
+    e.right = held;
+}
+} // namespace
+
+X11ErrorTrap::X11ErrorTrap()
+{
+  if (gTrapDepth++ == 0)
+    gPreviousHandler = XSetErrorHandler(TrapHandler);
+}
+
+X11ErrorTrap::~X11ErrorTrap()
+{
+  if (--gTrapDepth == 0)
+    XSetErrorHandler(gPreviousHandler);
+}
+
+void X11WaitForEvents(Display* display, int milliseconds)
+{
+  pollfd pfd{ConnectionNumber(display), POLLIN, 0};
+  poll(&pfd, 1, milliseconds);
+}
+
+void X11PutPixels(Display* display, Drawable target, GC gc, Visual* visual, int depth, const uint32_t* pixels,
+                  int frameWidth, int frameHeight, int stride, int x, int y, int width, int height)
 {
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min(x + width, frameWidth), y1 = std::min(y + height, frameHeight);
@@ -170,96 +197,38 @@ void PutPixels(Display* display, Drawable target, GC gc, Visual* visual, int dep
   XDestroyImage(image);
 }
 
-void FillModifiers(WindowEvent& e, unsigned int state)
+// Gathers the areas of one expose series and repaints them together.
+void X11Window::State::GatherExpose(const XExposeEvent& ev)
 {
-  e.shift = (state & ShiftMask) != 0;
-  e.control = (state & ControlMask) != 0;
-  e.alt = (state & Mod1Mask) != 0;
-  e.left = (state & Button1Mask) != 0;
-  e.middle = (state & Button2Mask) != 0;
-  e.right = (state & Button3Mask) != 0;
-}
-
-int MapButton(unsigned int button)
-{
-  switch (button)
+  const int x0 = ev.x, y0 = ev.y;
+  const int x1 = x0 + ev.width, y1 = y0 + ev.height;
+  if (!exposePending)
   {
-  case Button1: return kWindowButtonLeft;
-  case Button2: return kWindowButtonMiddle;
-  case Button3: return kWindowButtonRight;
-  default: return kWindowButtonNone;
+    exposeX0 = x0;
+    exposeY0 = y0;
+    exposeX1 = x1;
+    exposeY1 = y1;
+    exposePending = true;
+  }
+  else
+  {
+    exposeX0 = std::min(exposeX0, x0);
+    exposeY0 = std::min(exposeY0, y0);
+    exposeX1 = std::max(exposeX1, x1);
+    exposeY1 = std::max(exposeY1, y1);
+  }
+  if (ev.count == 0)
+  {
+    exposePending = false;
+    WindowEvent e;
+    e.kind = kWindowEventExpose;
+    e.x = exposeX0;
+    e.y = exposeY0;
+    e.width = exposeX1 - exposeX0;
+    e.height = exposeY1 - exposeY0;
+    Deliver(e);
   }
 }
-
-void SetButtonHeld(WindowEvent& e, int button, bool held)
-{
-  if (button == kWindowButtonLeft)
-    e.left = held;
-  else if (button == kWindowButtonMiddle)
-    e.middle = held;
-  else if (button == kWindowButtonRight)
-    e.right = held;
-}
-} // namespace
-
-struct X11Window::State
-{
-  Display* display = nullptr;
-  int screen = 0;
-  Window root = 0;
-  Window window = 0;
-  Window parent = 0;
-  Window topLevel = 0;
-  Visual* visual = nullptr;
-  int depth = 0;
-  GC gc = nullptr;
-  Cursor blankCursor = 0;
-  bool cursorHidden = false;
-  WindowListener* listener = nullptr;
-  int width = 0, height = 0;
-  int timerPeriod = 0;
-  std::chrono::steady_clock::time_point nextTick;
-  DoubleClickDetector doubleClick;
-  XKeyEvent lastKey{};
-  bool haveLastKey = false;
-  std::deque<XEvent> deferred; // events of the editor window that arrived during a modal loop
-  bool exposePending = false;
-  int exposeX0 = 0, exposeY0 = 0, exposeX1 = 0, exposeY1 = 0;
-
-  bool WindowViewable(Window w)
-  {
-    XWindowAttributes a;
-    if (!XGetWindowAttributes(display, w, &a))
-      return false;
-    return a.map_state == IsViewable;
-  }
-
-  Window FindTopLevel(Window w)
-  {
-    Window current = w;
-    for (int guard = 0; current && guard < 64; ++guard)
-    {
-      Window rootReturn = 0, parentReturn = 0, *children = nullptr;
-      unsigned int count = 0;
-      if (!XQueryTree(display, current, &rootReturn, &parentReturn, &children, &count))
-        return 0;
-      if (children)
-        XFree(children);
-      if (parentReturn == rootReturn || parentReturn == 0)
-        return current;
-      current = parentReturn;
-    }
-    return 0;
-  }
-
-  void Deliver(const WindowEvent& e)
-  {
-    if (listener)
-      listener->OnWindowEvent(e);
-  }
-
-  void Translate(XEvent& ev);
-};
 
 void X11Window::State::Translate(XEvent& ev)
 {
@@ -269,37 +238,8 @@ void X11Window::State::Translate(XEvent& ev)
   switch (ev.type)
   {
   case Expose:
-  {
-    // Gather the areas of one expose series and repaint them together.
-    const int x0 = ev.xexpose.x, y0 = ev.xexpose.y;
-    const int x1 = x0 + ev.xexpose.width, y1 = y0 + ev.xexpose.height;
-    if (!exposePending)
-    {
-      exposeX0 = x0;
-      exposeY0 = y0;
-      exposeX1 = x1;
-      exposeY1 = y1;
-      exposePending = true;
-    }
-    else
-    {
-      exposeX0 = std::min(exposeX0, x0);
-      exposeY0 = std::min(exposeY0, y0);
-      exposeX1 = std::max(exposeX1, x1);
-      exposeY1 = std::max(exposeY1, y1);
-    }
-    if (ev.xexpose.count == 0)
-    {
-      exposePending = false;
-      e.kind = kWindowEventExpose;
-      e.x = exposeX0;
-      e.y = exposeY0;
-      e.width = exposeX1 - exposeX0;
-      e.height = exposeY1 - exposeY0;
-      Deliver(e);
-    }
+    GatherExpose(ev.xexpose);
     return;
-  }
   case ButtonPress:
   {
     const unsigned int b = ev.xbutton.button;
@@ -401,7 +341,7 @@ void X11Window::State::Translate(XEvent& ev)
 
 X11Window::X11Window() : mState(std::make_unique<State>())
 {
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   mState->display = XOpenDisplay(nullptr);
   if (!mState->display)
     return;
@@ -415,7 +355,7 @@ X11Window::~X11Window()
   if (!mState->display)
     return;
   Close();
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   XCloseDisplay(mState->display);
   gOurDisplays.erase(std::remove(gOurDisplays.begin(), gOurDisplays.end(), mState->display), gOurDisplays.end());
   mState->display = nullptr;
@@ -428,7 +368,7 @@ bool X11Window::Open(uintptr_t parent, int width, int height, WindowListener* li
   State& s = *mState;
   if (!s.display || s.window || parent == 0 || width <= 0 || height <= 0)
     return false;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   gLastError = 0;
   XWindowAttributes parentAttributes;
   if (!XGetWindowAttributes(s.display, Window(parent), &parentAttributes) || gLastError)
@@ -478,7 +418,7 @@ void X11Window::Close()
   State& s = *mState;
   if (!s.display)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   if (s.window)
   {
     if (s.cursorHidden)
@@ -506,7 +446,7 @@ bool X11Window::Resize(int width, int height)
   State& s = *mState;
   if (!s.window || width <= 0 || height <= 0)
     return false;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   XResizeWindow(s.display, s.window, unsigned(width), unsigned(height));
   s.width = width;
   s.height = height;
@@ -519,8 +459,8 @@ void X11Window::Present(const PixelFrame& frame, int x, int y, int width, int he
   State& s = *mState;
   if (!s.window || !frame.pixels)
     return;
-  ErrorTrap trap;
-  PutPixels(s.display, s.window, s.gc, s.visual, s.depth, frame.pixels, frame.width, frame.height, frame.stride, x, y,
+  X11ErrorTrap trap;
+  X11PutPixels(s.display, s.window, s.gc, s.visual, s.depth, frame.pixels, frame.width, frame.height, frame.stride, x, y,
             width, height);
   XFlush(s.display);
 }
@@ -536,7 +476,7 @@ void X11Window::Pump()
   State& s = *mState;
   if (!s.display || !s.window)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   while (!s.deferred.empty() && s.window)
   {
     XEvent ev = s.deferred.front();
@@ -573,7 +513,7 @@ void X11Window::TakeFocus()
   State& s = *mState;
   if (!s.window)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   if (s.WindowViewable(s.window))
     XSetInputFocus(s.display, s.window, RevertToParent, CurrentTime);
   XFlush(s.display);
@@ -584,7 +524,7 @@ void X11Window::CaptureMouse()
   State& s = *mState;
   if (!s.window)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   XGrabPointer(s.display, s.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
                GrabModeAsync, None, None, CurrentTime);
   XFlush(s.display);
@@ -595,7 +535,7 @@ void X11Window::ReleaseMouse()
   State& s = *mState;
   if (!s.display)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   XUngrabPointer(s.display, CurrentTime);
   XFlush(s.display);
 }
@@ -605,7 +545,7 @@ bool X11Window::PointerPosition(int& x, int& y)
   State& s = *mState;
   if (!s.window)
     return false;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   Window rootReturn, childReturn;
   int rx, ry, wx, wy;
   unsigned int mask;
@@ -621,7 +561,7 @@ void X11Window::WarpPointer(int x, int y)
   State& s = *mState;
   if (!s.window)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   XWarpPointer(s.display, None, s.window, 0, 0, 0, 0, x, y);
   XFlush(s.display);
 }
@@ -631,7 +571,7 @@ void X11Window::SetCursorVisible(bool visible)
   State& s = *mState;
   if (!s.window || visible == !s.cursorHidden)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   if (visible)
   {
     XUndefineCursor(s.display, s.window);
@@ -658,7 +598,7 @@ void X11Window::ForwardKeyToHost(const WindowEvent&)
   State& s = *mState;
   if (!s.window || !s.haveLastKey || !s.topLevel)
     return;
-  ErrorTrap trap;
+  X11ErrorTrap trap;
   XKeyEvent key = s.lastKey;
   key.window = s.topLevel;
   key.subwindow = None;
@@ -666,475 +606,6 @@ void X11Window::ForwardKeyToHost(const WindowEvent&)
   ev.xkey = key;
   XSendEvent(s.display, s.topLevel, True, KeyPressMask, &ev);
   XFlush(s.display);
-}
-
-// ---- Popup menus ----
-
-namespace
-{
-struct MenuPanel
-{
-  int level = 0;
-  Window window = 0;
-  GC gc = nullptr;
-  int x = 0, y = 0, width = 0, height = 0; // root coordinates
-  int highlighted = -1;
-  std::vector<uint32_t> pixels;
-};
-
-bool Choosable(const PopupMenuItem& item)
-{
-  return item.id >= 0 && item.submenu < 0 &&
-         !(item.flags & (kPopupItemGreyed | kPopupItemDisabled | kPopupItemSeparator));
-}
-} // namespace
-
-int X11Window::TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, PopupMenuPainter& painter)
-{
-  State& s = *mState;
-  if (!s.window || layout.levels.empty())
-    return -1;
-  ErrorTrap trap;
-  Display* d = s.display;
-  Visual* visual = DefaultVisual(d, s.screen);
-  const int depth = DefaultDepth(d, s.screen);
-  const int screenW = DisplayWidth(d, s.screen), screenH = DisplayHeight(d, s.screen);
-  std::vector<MenuPanel> panels;
-
-  auto paint = [&](MenuPanel& p) {
-    painter.PaintLevel(layout, p.level, p.highlighted, p.pixels.data(), p.width, p.height);
-    PutPixels(d, p.window, p.gc, visual, depth, p.pixels.data(), p.width, p.height, p.width, 0, 0, p.width, p.height);
-  };
-  auto closeFrom = [&](size_t first) {
-    while (panels.size() > first)
-    {
-      MenuPanel& p = panels.back();
-      XFreeGC(d, p.gc);
-      XDestroyWindow(d, p.window);
-      panels.pop_back();
-    }
-  };
-  auto open = [&](int level, int rx, int ry, int leftEdge) -> bool {
-    if (level < 0 || level >= int(layout.levels.size()))
-      return false;
-    MenuPanel p;
-    p.level = level;
-    painter.MeasureLevel(layout, level, p.width, p.height);
-    if (p.width <= 0 || p.height <= 0)
-      return false;
-    // Keep the panel on the screen: flip a submenu to the left, move a panel up.
-    if (rx + p.width > screenW)
-      rx = leftEdge >= 0 ? std::max(0, leftEdge - p.width) : std::max(0, screenW - p.width);
-    if (ry + p.height > screenH)
-      ry = std::max(0, screenH - p.height);
-    p.x = rx;
-    p.y = ry;
-    XSetWindowAttributes a{};
-    a.override_redirect = True;
-    a.save_under = True;
-    a.background_pixmap = None;
-    a.event_mask = ExposureMask;
-    p.window = XCreateWindow(d, s.root, rx, ry, unsigned(p.width), unsigned(p.height), 0, CopyFromParent,
-                             InputOutput, CopyFromParent, CWOverrideRedirect | CWSaveUnder | CWBackPixmap | CWEventMask,
-                             &a);
-    if (!p.window)
-      return false;
-    p.gc = XCreateGC(d, p.window, 0, nullptr);
-    p.pixels.assign(size_t(p.width) * size_t(p.height), 0u);
-    XMapRaised(d, p.window);
-    panels.push_back(std::move(p));
-    paint(panels.back());
-    return true;
-  };
-
-  int rootX = 0, rootY = 0;
-  Window child;
-  XTranslateCoordinates(d, s.window, s.root, x, y, &rootX, &rootY, &child);
-  if (!open(0, rootX, rootY, -1))
-    return -1;
-  XSync(d, False);
-
-  // All pointer and key events come to us while the menu is up; a press
-  // outside every panel closes it.
-  const Window grabWindow = panels[0].window;
-  bool pointerGrabbed = false, keyboardGrabbed = false;
-  auto grab = [&] {
-    if (!pointerGrabbed)
-      pointerGrabbed = XGrabPointer(d, grabWindow, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                                    GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
-    if (!keyboardGrabbed)
-      keyboardGrabbed = XGrabKeyboard(d, grabWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-    return pointerGrabbed && keyboardGrabbed;
-  };
-  for (int attempt = 0; attempt < 20 && !grab(); ++attempt)
-  {
-    pollfd pfd{ConnectionNumber(d), POLLIN, 0};
-    poll(&pfd, 1, 10);
-  }
-
-  auto panelAt = [&](int rx, int ry) -> int {
-    for (int i = int(panels.size()) - 1; i >= 0; --i)
-    {
-      const MenuPanel& p = panels[size_t(i)];
-      if (rx >= p.x && rx < p.x + p.width && ry >= p.y && ry < p.y + p.height)
-        return i;
-    }
-    return -1;
-  };
-  auto highlight = [&](size_t panel, int item) {
-    MenuPanel& p = panels[panel];
-    if (p.highlighted == item)
-      return;
-    closeFrom(panel + 1);
-    p.highlighted = item;
-    paint(p);
-    const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
-    if (item >= 0 && item < int(items.size()) && items[size_t(item)].submenu >= 0 &&
-        !(items[size_t(item)].flags & (kPopupItemGreyed | kPopupItemDisabled)))
-    {
-      int top = 0, bottom = 0;
-      painter.ItemRow(layout, p.level, item, top, bottom);
-      const int px = p.x, pw = p.width, py = p.y;
-      open(items[size_t(item)].submenu, px + pw - 2, py + top, px + 2);
-    }
-  };
-  auto moveHighlight = [&](int step) {
-    MenuPanel& p = panels.back();
-    const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
-    const int n = int(items.size());
-    int i = p.highlighted;
-    for (int tries = 0; tries < n; ++tries)
-    {
-      i = i < 0 ? (step > 0 ? 0 : n - 1) : (i + step + n) % n;
-      if (!(items[size_t(i)].flags & kPopupItemSeparator))
-      {
-        // Moving by keys does not open a submenu; Right does.
-        p.highlighted = i;
-        closeFrom(panels.size());
-        paint(p);
-        return;
-      }
-    }
-  };
-
-  int result = -1;
-  bool done = false;
-  bool armed = false; // the release of the press that opened the menu chooses nothing
-  bool startKnown = false;
-  int startX = 0, startY = 0;
-  while (!done && s.window)
-  {
-    if (!XPending(d))
-    {
-      // Another client held a grab when the menu opened: keep asking, or the menu would
-      // never see a key or a press outside it and could not be closed.
-      const bool grabbed = (pointerGrabbed && keyboardGrabbed) || grab();
-      pollfd pfd{ConnectionNumber(d), POLLIN, 0};
-      poll(&pfd, 1, grabbed ? 50 : 10);
-      continue;
-    }
-    XEvent ev;
-    XNextEvent(d, &ev);
-    int panelIndex = -1;
-    for (size_t i = 0; i < panels.size(); ++i)
-      if (panels[i].window == ev.xany.window)
-        panelIndex = int(i);
-    switch (ev.type)
-    {
-    case Expose:
-      if (panelIndex >= 0)
-      {
-        if (ev.xexpose.count == 0)
-        {
-          MenuPanel& p = panels[size_t(panelIndex)];
-          PutPixels(d, p.window, p.gc, visual, depth, p.pixels.data(), p.width, p.height, p.width, 0, 0, p.width,
-                    p.height);
-        }
-      }
-      else if (ev.xany.window == s.window)
-        s.deferred.push_back(ev);
-      break;
-    case MotionNotify:
-    {
-      while (XCheckTypedEvent(d, MotionNotify, &ev))
-      {
-      }
-      const int rx = ev.xmotion.x_root, ry = ev.xmotion.y_root;
-      if (!startKnown)
-      {
-        startKnown = true;
-        startX = rx;
-        startY = ry;
-      }
-      else if (std::abs(rx - startX) > 3 || std::abs(ry - startY) > 3)
-        armed = true;
-      const int i = panelAt(rx, ry);
-      if (i >= 0)
-      {
-        const MenuPanel& p = panels[size_t(i)];
-        const int item = painter.ItemAt(layout, p.level, rx - p.x, ry - p.y);
-        // Leaving a submenu's parent row for the submenu keeps it open.
-        if (item >= 0 || size_t(i) + 1 == panels.size())
-          highlight(size_t(i), item);
-      }
-      break;
-    }
-    case ButtonPress:
-    {
-      if (ev.xbutton.button == Button4 || ev.xbutton.button == Button5)
-        break;
-      const int i = panelAt(ev.xbutton.x_root, ev.xbutton.y_root);
-      if (i < 0)
-        done = true;
-      else
-        armed = true;
-      break;
-    }
-    case ButtonRelease:
-    {
-      if (ev.xbutton.button == Button4 || ev.xbutton.button == Button5 || !armed)
-        break;
-      const int i = panelAt(ev.xbutton.x_root, ev.xbutton.y_root);
-      if (i < 0)
-        break;
-      const MenuPanel& p = panels[size_t(i)];
-      const int item = painter.ItemAt(layout, p.level, ev.xbutton.x_root - p.x, ev.xbutton.y_root - p.y);
-      const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
-      if (item >= 0 && item < int(items.size()) && Choosable(items[size_t(item)]))
-      {
-        result = items[size_t(item)].id;
-        done = true;
-      }
-      break;
-    }
-    case KeyPress:
-    {
-      KeySym sym = XLookupKeysym(&ev.xkey, 0);
-      MenuPanel& p = panels.back();
-      const std::vector<PopupMenuItem>& items = layout.levels[size_t(p.level)].items;
-      if (sym == XK_Escape)
-        done = true;
-      else if (sym == XK_Down)
-        moveHighlight(1);
-      else if (sym == XK_Up)
-        moveHighlight(-1);
-      else if (sym == XK_Left && panels.size() > 1)
-        closeFrom(panels.size() - 1);
-      else if ((sym == XK_Right || sym == XK_Return || sym == XK_KP_Enter) && p.highlighted >= 0 &&
-               p.highlighted < int(items.size()))
-      {
-        const PopupMenuItem& item = items[size_t(p.highlighted)];
-        if (item.submenu >= 0)
-        {
-          const int keep = p.highlighted;
-          p.highlighted = -1;
-          highlight(panels.size() - 1, keep);
-        }
-        else if ((sym == XK_Return || sym == XK_KP_Enter) && Choosable(item))
-        {
-          result = item.id;
-          done = true;
-        }
-      }
-      break;
-    }
-    default:
-      if (ev.xany.window == s.window)
-      {
-        s.deferred.push_back(ev);
-        if (ev.type == DestroyNotify)
-          done = true;
-      }
-      break;
-    }
-  }
-  if (pointerGrabbed)
-    XUngrabPointer(d, CurrentTime);
-  if (keyboardGrabbed)
-    XUngrabKeyboard(d, CurrentTime);
-  closeFrom(0);
-  XFlush(d);
-  return result;
-}
-
-// ---- Message box ----
-
-int X11Window::ShowMessageBox(const std::string& text, const std::string& caption, int kind)
-{
-  State& s = *mState;
-  if (!s.display)
-    return kMessageBoxAnswerNone;
-  ErrorTrap trap;
-  Display* d = s.display;
-  XFontStruct* font = XLoadQueryFont(d, "fixed");
-  if (!font)
-    return kMessageBoxAnswerNone;
-
-  std::vector<std::pair<std::string, int>> buttons;
-  switch (kind)
-  {
-  case kMessageBoxOkCancel: buttons = {{"OK", kMessageBoxAnswerOk}, {"Cancel", kMessageBoxAnswerCancel}}; break;
-  case kMessageBoxYesNo: buttons = {{"Yes", kMessageBoxAnswerYes}, {"No", kMessageBoxAnswerNo}}; break;
-  case kMessageBoxYesNoCancel:
-    buttons = {{"Yes", kMessageBoxAnswerYes}, {"No", kMessageBoxAnswerNo}, {"Cancel", kMessageBoxAnswerCancel}};
-    break;
-  default: buttons = {{"OK", kMessageBoxAnswerOk}}; break;
-  }
-
-  // Lines of the text, wrapped at 72 characters.
-  std::vector<std::string> lines;
-  {
-    size_t start = 0;
-    while (start <= text.size())
-    {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos)
-        end = text.size();
-      std::string line = text.substr(start, end - start);
-      while (line.size() > 72)
-      {
-        size_t cut = line.rfind(' ', 72);
-        if (cut == std::string::npos || cut == 0)
-          cut = 72;
-        lines.push_back(line.substr(0, cut));
-        line = line.substr(cut == 72 ? cut : cut + 1);
-      }
-      lines.push_back(line);
-      start = end + 1;
-    }
-  }
-  const int lineHeight = font->ascent + font->descent;
-  int textWidth = 0;
-  for (const std::string& line : lines)
-    textWidth = std::max(textWidth, XTextWidth(font, line.c_str(), int(line.size())));
-  const int buttonW = 80, buttonH = lineHeight + 12, gap = 10, margin = 16;
-  const int buttonsWidth = int(buttons.size()) * buttonW + int(buttons.size() - 1) * gap;
-  const int width = std::max(textWidth, buttonsWidth) + 2 * margin;
-  const int height = margin + int(lines.size()) * lineHeight + margin + buttonH + margin;
-
-  const int screenW = DisplayWidth(d, s.screen), screenH = DisplayHeight(d, s.screen);
-  int x = (screenW - width) / 2, y = (screenH - height) / 2;
-  XSetWindowAttributes a{};
-  a.background_pixel = 0xE0E0E0;
-  a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | KeyPressMask | StructureNotifyMask;
-  Window box = XCreateWindow(d, s.root, x, y, unsigned(width), unsigned(height), 1, CopyFromParent, InputOutput,
-                             CopyFromParent, CWBackPixel | CWEventMask, &a);
-  if (!box)
-  {
-    XFreeFont(d, font);
-    return kMessageBoxAnswerNone;
-  }
-  XStoreName(d, box, caption.c_str());
-  if (s.topLevel)
-    XSetTransientForHint(d, box, s.topLevel);
-  Atom wmDelete = XInternAtom(d, "WM_DELETE_WINDOW", False);
-  XSetWMProtocols(d, box, &wmDelete, 1);
-  XSizeHints hints{};
-  hints.flags = PMinSize | PMaxSize | PPosition;
-  hints.x = x;
-  hints.y = y;
-  hints.min_width = hints.max_width = width;
-  hints.min_height = hints.max_height = height;
-  XSetWMNormalHints(d, box, &hints);
-  GC gc = XCreateGC(d, box, 0, nullptr);
-  XSetFont(d, gc, font->fid);
-  XMapRaised(d, box);
-
-  const int buttonsTop = height - margin - buttonH;
-  const int buttonsLeft = (width - buttonsWidth) / 2;
-  auto draw = [&]() {
-    XSetForeground(d, gc, 0x000000);
-    for (size_t i = 0; i < lines.size(); ++i)
-      XDrawString(d, box, gc, margin, margin + int(i) * lineHeight + font->ascent, lines[i].c_str(),
-                  int(lines[i].size()));
-    for (size_t i = 0; i < buttons.size(); ++i)
-    {
-      const int bx = buttonsLeft + int(i) * (buttonW + gap);
-      XSetForeground(d, gc, 0xF8F8F8);
-      XFillRectangle(d, box, gc, bx, buttonsTop, unsigned(buttonW), unsigned(buttonH));
-      XSetForeground(d, gc, 0x606060);
-      XDrawRectangle(d, box, gc, bx, buttonsTop, unsigned(buttonW - 1), unsigned(buttonH - 1));
-      XSetForeground(d, gc, 0x000000);
-      const std::string& label = buttons[i].first;
-      const int lw = XTextWidth(font, label.c_str(), int(label.size()));
-      XDrawString(d, box, gc, bx + (buttonW - lw) / 2, buttonsTop + 6 + font->ascent, label.c_str(), int(label.size()));
-    }
-  };
-
-  int answer = kMessageBoxAnswerNone;
-  const int escapeAnswer = buttons.back().second;
-  bool done = false;
-  bool boxGone = false;
-  while (!done)
-  {
-    if (!XPending(d))
-    {
-      pollfd pfd{ConnectionNumber(d), POLLIN, 0};
-      poll(&pfd, 1, 50);
-      continue;
-    }
-    XEvent ev;
-    XNextEvent(d, &ev);
-    if (ev.xany.window != box)
-    {
-      if (s.window && ev.xany.window == s.window)
-        s.deferred.push_back(ev);
-      continue;
-    }
-    switch (ev.type)
-    {
-    case Expose:
-      if (ev.xexpose.count == 0)
-        draw();
-      break;
-    case ButtonRelease:
-      for (size_t i = 0; i < buttons.size(); ++i)
-      {
-        const int bx = buttonsLeft + int(i) * (buttonW + gap);
-        if (ev.xbutton.x >= bx && ev.xbutton.x < bx + buttonW && ev.xbutton.y >= buttonsTop &&
-            ev.xbutton.y < buttonsTop + buttonH)
-        {
-          answer = buttons[i].second;
-          done = true;
-        }
-      }
-      break;
-    case KeyPress:
-    {
-      const KeySym sym = XLookupKeysym(&ev.xkey, 0);
-      if (sym == XK_Return || sym == XK_KP_Enter)
-      {
-        answer = buttons.front().second;
-        done = true;
-      }
-      else if (sym == XK_Escape)
-      {
-        answer = escapeAnswer;
-        done = true;
-      }
-      break;
-    }
-    case ClientMessage:
-      if (Atom(ev.xclient.data.l[0]) == wmDelete)
-      {
-        answer = escapeAnswer;
-        done = true;
-      }
-      break;
-    case DestroyNotify:
-      boxGone = true;
-      answer = escapeAnswer;
-      done = true;
-      break;
-    default: break;
-    }
-  }
-  XFreeGC(d, gc);
-  if (!boxGone)
-    XDestroyWindow(d, box);
-  XFreeFont(d, font);
-  XFlush(d);
-  return answer;
 }
 
 // ---- Dialog programs ----

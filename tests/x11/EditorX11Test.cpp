@@ -1,6 +1,6 @@
-// The editor on a real X server (Xvfb under scripts/test): skipped without a display unless
-// VELK_REQUIRE_DISPLAY=1, when a missing display fails.
+// The editor on a real X server.
 #include "tests/window/WindowTestSupport.h"
+#include "tests/x11/DisplayRequirement.h"
 
 #include "platform/window/HostTopWindow.h"
 #include "tools/vsthost/VstHost.h"
@@ -14,28 +14,6 @@
 
 namespace
 {
-bool HaveDisplay()
-{
-  const char* d = std::getenv("DISPLAY");
-  return d && *d;
-}
-
-bool DisplayRequired()
-{
-  const char* r = std::getenv("VELK_REQUIRE_DISPLAY");
-  return r && std::string(r) == "1";
-}
-
-#define REQUIRE_DISPLAY()                                                                                    \
-  do                                                                                                         \
-  {                                                                                                          \
-    if (!HaveDisplay())                                                                                      \
-    {                                                                                                        \
-      if (DisplayRequired()) FAIL() << "no X display, and VELK_REQUIRE_DISPLAY=1";                           \
-      GTEST_SKIP() << "no X display";                                                                        \
-    }                                                                                                        \
-  } while (0)
-
 // A knob that a left press turns to three quarters.
 class TurnOnPress : public ProbeControl
 {
