@@ -198,10 +198,10 @@ private:
 namespace
 {
 // "<prefix>0" .. "<prefix>7".
-bool IsPartPanel(const std::string& name, const char* prefix)
+bool IsPartPanel(std::string_view name, std::string_view prefix)
 {
-  const size_t n = std::strlen(prefix);
-  return name.size() == n + 1 && name.compare(0, n, prefix) == 0 && name[n] >= '0' && name[n] <= '7';
+  const size_t n = prefix.size();
+  return name.size() == n + 1 && name.substr(0, n) == prefix && name[n] >= '0' && name[n] <= '7';
 }
 
 // The first count numbers of a list attribute.
@@ -222,7 +222,7 @@ void ReadValueDisplay(const Attributes& a, int (&values)[2])
 }
 } // namespace
 
-const char* CaptionForParentLayer(const std::string& name)
+const char* CaptionForParentLayer(std::string_view name)
 {
   if (IsPartPanel(name, "effects2Panel") || name == "effectsUsed") return "Effects";
   if (IsPartPanel(name, "effects1Panel") || name == "lfo1destination1" || name == "lfo1destination2" ||
@@ -307,10 +307,21 @@ struct ControlType
   bool readsValueList = false; // the element's "valueList" is read before the factory runs
 };
 
+// The names are short and mostly differ in length: compared here character by character rather
+// than by a call to memcmp per entry of the same length.
+bool SameName(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// The tables are searched in order: the kinds and types the document has most of come first.
 template <class Entry, size_t N> const Entry* FindByName(const Entry (&table)[N], std::string_view name)
 {
   for (const Entry& entry : table)
-    if (entry.name == name) return &entry;
+    if (SameName(entry.name, name)) return &entry;
   return nullptr;
 }
 
@@ -445,10 +456,10 @@ void BuildDropSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const
 }
 
 constexpr ElementKind kDropMenuTypes[] = {
-    {"textSelection", BuildTextSelection},
-    {"deviceSelection", BuildDeviceSelection},
-    {"nameSelection", BuildNameSelection},
     {"dropSelection", BuildDropSelection},
+    {"nameSelection", BuildNameSelection},
+    {"deviceSelection", BuildDeviceSelection},
+    {"textSelection", BuildTextSelection},
 };
 
 void BuildDropMenu(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
@@ -501,19 +512,19 @@ void BuildMultiFx(ConfigReader& reader, const tinyxml2::XMLElement& element, con
 // The types of the generic controls ("knobcontrol", "buttoncontrol", "menucontrol" and
 // "slidercontrol" alike): each a factory over the same attributes.
 constexpr ControlType kGenericTypes[] = {
-    {"seKnob", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeKnob(e); }},
-    {"seSliderVer", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeSlider(e, false); }},
-    {"seSliderHor", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeSlider(e, true); }},
-    {"seButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeButton(e); }},
-    {"seMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeMenu(e); }, true},
-    {"ccSliderVer", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcSlider(e, false); }},
-    {"ccSliderHor", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcSlider(e, true); }},
     {"ccKnob", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcKnob(e); }},
-    {"ccButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcButton(e); }},
-    {"ccMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcMenu(e); }, true},
+    {"msbLsbMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateMsbLsbMenu(e); }, true},
     {"msbLsbKnob", [](ConfigReader& r, const ControlElement& e) { return r.CreateMsbLsbKnob(e); }},
     {"msbLsbButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateMsbLsbButton(e); }},
-    {"msbLsbMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateMsbLsbMenu(e); }, true},
+    {"ccMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcMenu(e); }, true},
+    {"seKnob", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeKnob(e); }},
+    {"seMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeMenu(e); }, true},
+    {"seButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeButton(e); }},
+    {"ccButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcButton(e); }},
+    {"seSliderVer", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeSlider(e, false); }},
+    {"seSliderHor", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeSlider(e, true); }},
+    {"ccSliderVer", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcSlider(e, false); }},
+    {"ccSliderHor", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcSlider(e, true); }},
 };
 
 void BuildGenericControl(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
@@ -543,21 +554,21 @@ void BuildGenericControl(ConfigReader& reader, const tinyxml2::XMLElement&, cons
 }
 
 constexpr ElementKind kElementKinds[] = {
-    {"patchBrowser", BuildLibrarianView},
-    {"layer", BuildLayer},
-    {"sublayer", BuildLayer},
-    {"multilayer", BuildMultilayer},
-    {"background", BuildBackground},
-    {"display", BuildDisplay},
-    {"switch", BuildSwitch},
-    {"autooff", BuildAutoOff},
-    {"dropMenu", BuildDropMenu},
     {"multiFx", BuildMultiFx},
-    {"radio", BuildRadio},
     {"knobcontrol", BuildGenericControl},
-    {"buttoncontrol", BuildGenericControl},
+    {"switch", BuildSwitch},
+    {"dropMenu", BuildDropMenu},
+    {"layer", BuildLayer},
+    {"background", BuildBackground},
     {"menucontrol", BuildGenericControl},
+    {"sublayer", BuildLayer},
+    {"buttoncontrol", BuildGenericControl},
     {"slidercontrol", BuildGenericControl},
+    {"radio", BuildRadio},
+    {"multilayer", BuildMultilayer},
+    {"display", BuildDisplay},
+    {"autooff", BuildAutoOff},
+    {"patchBrowser", BuildLibrarianView},
 };
 } // namespace
 
