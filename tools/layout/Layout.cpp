@@ -1,10 +1,10 @@
 #include "tools/layout/Layout.h"
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <sstream>
 
+#include "tools/common/ReadWholeFile.h"
 #include "tools/layout/TextFields.h"
 
 struct LayoutToken
@@ -12,16 +12,6 @@ struct LayoutToken
   std::string text;
   int line = 0;
 };
-
-static bool ReadFile(const std::string& path, std::string& text)
-{
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
-  return true;
-}
 
 // One line of layout.txt as tokens: blanks separate, "..." keeps blanks, "#" starts a comment.
 static std::vector<std::string> Tokenize(const std::string& line)
@@ -75,12 +65,12 @@ bool Layout::Load(const std::string& bindingsPath, const std::string& layoutPath
 {
   std::string b, l;
   mErrors.clear();
-  if (!ReadFile(bindingsPath, b))
+  if (!ReadWholeFile(bindingsPath, b))
   {
     mErrors.push_back(bindingsPath + ": cannot be read");
     return false;
   }
-  if (!ReadFile(layoutPath, l))
+  if (!ReadWholeFile(layoutPath, l))
   {
     mErrors.push_back(layoutPath + ": cannot be read");
     return false;
