@@ -60,22 +60,12 @@ IControl* ConfigReader::CreateCcButton(const ControlElement& e)
   const IBitmapStrip strip = GetImage(e.imageId);
   const bool mixer = ControlFactory::InMixerSet(e.parent);
   const bool plain = mixer || ControlFactory::ParentIs(e.parent, "vocoderLayer");
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  f.SetupTwoState(param, name, e.valueBounds[0], e.partIndex, e.caption);
+  f.SetupTwoState(param, ControlFactory::ControlName(e, plain), e.valueBounds[0], e.partIndex, e.caption);
   IControl* control =
       new ISwitchControl(mPlug, Scaled(e.position[0]), Scaled(e.position[1]), e.paramIdx, strip);
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(e.paramIdx, MidiMapRecord::kCcOffOn, control);
-  if (mixer)
-  {
-    record->channel = e.channel;
-    record->blockFlag = 0;
-  }
-  else
-  {
-    record->channel = e.partIndex + 1;
-    record->blockFlag = ControlFactory::IsMultiEffect(e.paramIdx) ? 1 : 0;
-  }
+  ControlFactory::Route(*record, e, ControlFactory::ChannelFor(mixer));
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   record->offValue = MidiMapRecord::DataByte(int32_t(e.valueBounds[1]));
   record->onValue = MidiMapRecord::DataByte(int32_t(e.valueBounds[2]));
@@ -92,28 +82,17 @@ IControl* ConfigReader::CreateMsbLsbButton(const ControlElement& e)
   const bool mixer = ControlFactory::InMixerSet(e.parent);
   const bool additional = ControlFactory::InAdditionalSettingsSet(e.parent);
   const bool plain = mixer || additional || ControlFactory::ParentIs(e.parent, "multiVocoderLayer");
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  f.SetupTwoState(param, name, e.valueBounds[0], e.partIndex, e.caption);
+  f.SetupTwoState(param, ControlFactory::ControlName(e, plain), e.valueBounds[0], e.partIndex, e.caption);
   IControl* control =
       new ISwitchControl(mPlug, Scaled(e.position[0]), Scaled(e.position[1]), e.paramIdx, strip);
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(e.paramIdx, MidiMapRecord::kNrpn, control);
   f.Link(record, e);
-  if (mixer || additional || ControlFactory::IsVocoderIndex(e.paramIdx))
-  {
-    record->channel = e.channel;
-    record->blockFlag = 0;
-  }
-  else
-  {
-    record->channel = e.paramIdx == kMultiVocoderSibilanceType ? 16 : e.partIndex + 1;
-    record->blockFlag =
-        ControlFactory::IsMultiEffect(e.paramIdx) || e.paramIdx == kMultiVocoderSibilanceType ? 1 : 0;
-  }
-  record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
-  record->nrpnMsb = MidiMapRecord::DataByte(int32_t(e.msbValue));
-  record->nrpnValueOffset = MidiMapRecord::DataByte(int32_t(e.lsbValue));
-  record->nrpnLsb = MidiMapRecord::DataByte(int32_t(e.lsbControl));
+  ControlFactory::Route(
+      *record, e,
+      ControlFactory::ChannelFor(mixer || additional || ControlFactory::IsVocoderIndex(e.paramIdx),
+                                 e.paramIdx == kMultiVocoderSibilanceType));
+  ControlFactory::SetNrpnNumbers(*record, e);
   RegisterNrpnControl(record, control);
   return control;
 }
@@ -128,8 +107,7 @@ IControl* ConfigReader::CreateSeButton(const ControlElement& e)
   if (!f.BuildSysEx(e, "seButton", 2, 0, set, key)) return nullptr;
   const IBitmapStrip strip = GetImage(e.imageId);
   const bool plain = ControlFactory::InMixerSet(e.parent);
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  f.SetupTwoState(param, name, e.valueBounds[0], e.partIndex, e.caption);
+  f.SetupTwoState(param, ControlFactory::ControlName(e, plain), e.valueBounds[0], e.partIndex, e.caption);
   IControl* control =
       new ISwitchControl(mPlug, Scaled(e.position[0]), Scaled(e.position[1]), e.paramIdx, strip);
   f.Place(control, e.parent);

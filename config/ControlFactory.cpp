@@ -54,6 +54,45 @@ bool ControlFactory::IsMultiEffect(int idx)
   return InRange(idx, kFXMultiDistortionOverdrive, kMultiPartEffectsUsed - 1);
 }
 
+bool ControlFactory::IsVocoderIndex(int idx)
+{
+  return InRange(idx, kVocoderBalance, kVocoderInput + kPartCount - 1) ||
+         InRange(idx, kVocoderWidth, kVocoderInsert + kPartCount - 1);
+}
+
+void ControlFactory::Route(MidiMapRecord& record, const ControlElement& e, Channel channel, bool globalBlock)
+{
+  switch (channel)
+  {
+  case Channel::kElement:
+  case Channel::kElementGlobalBlock:
+    record.channel = e.channel;
+    record.blockFlag = channel == Channel::kElementGlobalBlock ? 1 : 0;
+    break;
+  case Channel::kPart:
+    record.channel = e.partIndex + 1;
+    record.blockFlag = IsMultiEffect(e.paramIdx) || globalBlock ? 1 : 0;
+    break;
+  case Channel::kGlobal:
+    record.channel = kGlobalChannel;
+    record.blockFlag = 1;
+    break;
+  }
+}
+
+void ControlFactory::SetNrpnNumbers(MidiMapRecord& record, const ControlElement& e)
+{
+  record.ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
+  record.nrpnMsb = MidiMapRecord::DataByte(int32_t(e.msbValue));
+  record.nrpnValueOffset = MidiMapRecord::DataByte(int32_t(e.lsbValue));
+  record.nrpnLsb = MidiMapRecord::DataByte(int32_t(e.lsbControl));
+}
+
+std::string ControlFactory::ControlName(const ControlElement& e, bool plain)
+{
+  return plain ? e.name : PartName(e.name, e.partIndex + 1);
+}
+
 bool ControlFactory::InMixerSet(const LayerGroup* parent)
 {
   for (const char* name :

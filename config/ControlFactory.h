@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigReader.h"
+#include "framework/plugin/ParameterIds.h"
 
 #include <string>
 
@@ -29,10 +30,39 @@ public:
   static bool InDelayPanningSet(const LayerGroup* parent);
   static bool ParentIs(const LayerGroup* parent, const char* name);
   static bool InRange(int v, int low, int high) { return v >= low && v <= high; }
+  // The index is one of the per-part copies of the parameter whose part 1 is at base.
+  static bool InParts(int idx, int base) { return InRange(idx, base, base + kPartCount - 1); }
+  // The part number (1..8) of such a copy, else 0.
+  static int PartNumberOf(int idx, int base) { return InParts(idx, base) ? idx - base + 1 : 0; }
   // The multi-mode effect parameters, reached on the synthesizer's global channel.
   static bool IsMultiEffect(int idx);
   // The vocoder parameters of the parts, whose NRPN channel the element gives.
-  static bool IsVocoderIndex(int idx) { return InRange(idx, 2096, 2119) || InRange(idx, 3153, 3176); }
+  static bool IsVocoderIndex(int idx);
+
+  // The channel of the synthesizer's multi-mode settings.
+  static constexpr int kGlobalChannel = 16;
+  // Where a CC or NRPN record's messages go, and its block: 1 for the messages the synthesizer
+  // takes on its global channel, which the reverse maps keep apart from the parts' own.
+  enum class Channel
+  {
+    kElement,            // the element's own "channel", block 0
+    kElementGlobalBlock, // the element's own "channel", block 1
+    kPart,               // the part's channel (the part index + 1); block 1 for the multi-mode effect
+                         // parameters and where globalBlock says so, else 0
+    kGlobal,             // the global channel, block 1
+  };
+  static void Route(MidiMapRecord& record, const ControlElement& e, Channel channel,
+                    bool globalBlock = false);
+  // The usual choice: the element's channel where it names its own, else the global channel for
+  // the multi-mode globals, else the part's.
+  static Channel ChannelFor(bool elementChannel, bool global = false)
+  {
+    return elementChannel ? Channel::kElement : global ? Channel::kGlobal : Channel::kPart;
+  }
+  // The controller, NRPN and value-offset numbers of an NRPN record, each clamped to a data byte.
+  static void SetNrpnNumbers(MidiMapRecord& record, const ControlElement& e);
+  // The parameter's name: the element's, or with its part number ("[n] name") unless plain.
+  static std::string ControlName(const ControlElement& e, bool plain);
 
   // Two-state set-up: type 1 when unset, default 0 or 1, range 0..1, texts "off" and "on".
   void SetupTwoState(IParameter* param, const std::string& name, int defaultValue, int partIndex,

@@ -23,52 +23,43 @@ IControl* ConfigReader::CreateCcKnob(const ControlElement& e)
   const int idx = e.paramIdx;
 
   // The part comes from the parameter where its index shows it.
-  int part = e.partIndex;
+  using Channel = ControlFactory::Channel;
+  ControlElement derived = e;
   std::string name = e.name;
-  int channel;
-  int block;
+  Channel channel = Channel::kPart;
   if (ControlFactory::InMixerSet(e.parent) || ControlFactory::ParentIs(e.parent, "vocoderLayer") ||
       ControlFactory::ParentIs(e.parent, "arpTempoLayer"))
   {
-    const int n = ControlFactory::InRange(idx, 1648, 1655)   ? idx - 1647
-                  : ControlFactory::InRange(idx, 1664, 1671) ? idx - 1663
-                                                             : 0;
+    // A filter knob of one part names its part.
+    int n = ControlFactory::PartNumberOf(idx, kFilterCutoff);
+    if (n == 0) n = ControlFactory::PartNumberOf(idx, kFilterResonance);
     if (n > 0)
     {
       name = ControlFactory::PartName(e.name, n);
-      part = n - 1;
+      derived.partIndex = n - 1;
     }
-    channel = part + 1;
-    block = ControlFactory::IsMultiEffect(idx) ? 1 : 0;
   }
   else if (ControlFactory::InDelayPanningSet(e.parent))
   {
-    const int n = ControlFactory::InRange(idx, 2817, 2824)   ? idx - 2816
-                  : ControlFactory::InRange(idx, 3025, 3032) ? idx - 3024
-                                                             : part + 1;
+    // The pan position and delay send of each part, on the element's channel.
+    int n = ControlFactory::PartNumberOf(idx, kFXMultiPanPosition);
+    if (n == 0) n = ControlFactory::PartNumberOf(idx, kFXMultiDelaySend);
+    if (n == 0) n = e.partIndex + 1;
     name = ControlFactory::PartName(e.name, n);
-    part = n - 1;
-    channel = e.channel;
-    block = 1;
+    derived.partIndex = n - 1;
+    channel = Channel::kElementGlobalBlock;
   }
-  else
-  {
-    if (!ControlFactory::InRange(idx, 4953, 4960)) name = ControlFactory::PartName(e.name, part + 1);
-    channel = part + 1;
-    block = ControlFactory::IsMultiEffect(idx) ? 1 : 0;
-  }
+  else if (!ControlFactory::InParts(idx, kMultiPartPanning))
+    name = ControlFactory::PartName(e.name, e.partIndex + 1);
 
   // A step below 1 would divide by zero or jump to the maximum when a value snaps.
   const int step = e.valueBounds[3] < 1 ? 1 : e.valueBounds[3];
-  ControlElement derived = e;
-  derived.partIndex = part;
   f.SetupKnob(param, name, derived, double(step));
   IControl* control = NewKnob(mPlug, Scaled(e.position[0]), Scaled(e.position[1]), idx, strip);
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(idx, MidiMapRecord::kCc, control);
   f.Link(record, e);
-  record->channel = channel;
-  record->blockFlag = block;
+  ControlFactory::Route(*record, derived, channel);
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   RegisterCcControl(record, control);
   return control;
@@ -84,27 +75,15 @@ IControl* ConfigReader::CreateMsbLsbKnob(const ControlElement& e)
   const bool mixer = ControlFactory::InMixerSet(e.parent);
   const bool plain = mixer || ControlFactory::ParentIs(e.parent, "multiVocoderLayer") ||
                      ControlFactory::ParentIs(e.parent, "arpTempoLayer");
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  f.SetupKnob(param, name, e, 1.0);
+  f.SetupKnob(param, ControlFactory::ControlName(e, plain), e, 1.0);
   IControl* control = NewKnob(mPlug, Scaled(e.position[0]), Scaled(e.position[1]), idx, strip);
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(idx, MidiMapRecord::kNrpn, control);
   f.Link(record, e);
   const bool vocoderGlobal = ControlFactory::InRange(idx, kMultiVocoderWidth, kMultiVocoderSibilanceLevel);
-  if (mixer || ControlFactory::IsVocoderIndex(idx))
-  {
-    record->channel = e.channel;
-    record->blockFlag = 0;
-  }
-  else
-  {
-    record->channel = vocoderGlobal ? 16 : e.partIndex + 1;
-    record->blockFlag = ControlFactory::IsMultiEffect(idx) || vocoderGlobal ? 1 : 0;
-  }
-  record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
-  record->nrpnMsb = MidiMapRecord::DataByte(int32_t(e.msbValue));
-  record->nrpnValueOffset = MidiMapRecord::DataByte(int32_t(e.lsbValue));
-  record->nrpnLsb = MidiMapRecord::DataByte(int32_t(e.lsbControl));
+  ControlFactory::Route(
+      *record, e, ControlFactory::ChannelFor(mixer || ControlFactory::IsVocoderIndex(idx), vocoderGlobal));
+  ControlFactory::SetNrpnNumbers(*record, e);
   RegisterNrpnControl(record, control);
   return control;
 }
@@ -124,9 +103,7 @@ IControl* CreateSeContinuous(ConfigReader& reader, const ControlElement& e, cons
   int32_t key[4];
   if (!f.BuildSysEx(e, kind, maximum - minimum + 1, e.msgZeroVal + minimum, set, key)) return nullptr;
   const IBitmapStrip strip = reader.GetImage(e.imageId);
-  const bool plain = ControlFactory::InMixerSet(e.parent);
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  f.SetupKnob(param, name, e, 1.0);
+  f.SetupKnob(param, ControlFactory::ControlName(e, ControlFactory::InMixerSet(e.parent)), e, 1.0);
   const int x = reader.Scaled(e.position[0]);
   const int y = reader.Scaled(e.position[1]);
   IControl* control = slider ? static_cast<IControl*>(new IFaderControl(
@@ -160,17 +137,14 @@ IControl* ConfigReader::CreateCcSlider(const ControlElement& e, bool horizontal)
   IParameter* param = f.RequireParam(e, kind);
   if (!param || !f.LinkIsSound(e, kind)) return nullptr;
   const IBitmapStrip strip = GetImage(e.imageId);
-  const bool plain = ControlFactory::InMixerSet(e.parent);
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  f.SetupKnob(param, name, e, 1.0);
+  f.SetupKnob(param, ControlFactory::ControlName(e, ControlFactory::InMixerSet(e.parent)), e, 1.0);
   IControl* control =
       new IFaderControl(mPlug, Scaled(e.position[0]), Scaled(e.position[1]), Scaled(e.length), e.paramIdx,
                         strip, horizontal ? IFaderControl::kHorizontal : IFaderControl::kVertical);
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(e.paramIdx, MidiMapRecord::kCc, control);
   f.Link(record, e);
-  record->channel = e.channel;
-  record->blockFlag = 0;
+  ControlFactory::Route(*record, e, ControlFactory::Channel::kElement);
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   RegisterCcControl(record, control);
   return control;

@@ -29,22 +29,12 @@ IControl* ConfigReader::CreateCcMenu(const ControlElement& e)
   if (!param) return nullptr;
   const bool mixer = ControlFactory::InMixerSet(e.parent);
   const bool plain = mixer || ControlFactory::ParentIs(e.parent, "vocoderLayer");
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  if (!f.SetupMenu(param, name, e, false, false)) return nullptr;
+  if (!f.SetupMenu(param, ControlFactory::ControlName(e, plain), e, false, false)) return nullptr;
   IControl* control = NewMenuCaption(*this, f, e, IColour(255, 255, 255, 255));
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(e.paramIdx, MidiMapRecord::kCc, control);
-  if (mixer)
-  {
-    record->channel = e.channel;
-    record->blockFlag = 0;
-  }
-  else
-  {
-    record->channel = e.partIndex + 1;
-    record->blockFlag =
-        ControlFactory::IsMultiEffect(e.paramIdx) || ControlFactory::InRange(e.paramIdx, 5681, 5688) ? 1 : 0;
-  }
+  ControlFactory::Route(*record, e, ControlFactory::ChannelFor(mixer),
+                        ControlFactory::InParts(e.paramIdx, kMultiArpProgram));
   record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
   RegisterCcControl(record, control);
   return control;
@@ -59,28 +49,15 @@ IControl* ConfigReader::CreateMsbLsbMenu(const ControlElement& e)
   const bool mixer = ControlFactory::InMixerSet(e.parent);
   const bool additional = ControlFactory::InAdditionalSettingsSet(e.parent);
   const bool plain = mixer || additional || ControlFactory::ParentIs(e.parent, "multiVocoderLayer");
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
-  if (!f.SetupMenu(param, name, e, false, false)) return nullptr;
+  if (!f.SetupMenu(param, ControlFactory::ControlName(e, plain), e, false, false)) return nullptr;
   IControl* control = NewMenuCaption(*this, f, e, IColour(255, 255, 255, 255));
   f.Place(control, e.parent);
   MidiMapRecord* record = f.Bind(idx, MidiMapRecord::kNrpn, control);
-  const bool vocoderGlobal = idx == kMultiVocoderInput || idx == kMultiVocoderInsert;
-  if (mixer || additional || ControlFactory::IsVocoderIndex(idx))
-  {
-    record->channel = e.channel;
-    record->blockFlag = 0;
-  }
-  else
-  {
-    record->channel = vocoderGlobal ? 16 : e.partIndex + 1;
-    record->blockFlag =
-        ControlFactory::IsMultiEffect(idx) || ControlFactory::InRange(idx, 5673, 5680) || vocoderGlobal ? 1
-                                                                                                        : 0;
-  }
-  record->ccNumber = MidiMapRecord::DataByte(int32_t(e.ccNumber));
-  record->nrpnMsb = MidiMapRecord::DataByte(int32_t(e.msbValue));
-  record->nrpnValueOffset = MidiMapRecord::DataByte(int32_t(e.lsbValue));
-  record->nrpnLsb = MidiMapRecord::DataByte(int32_t(e.lsbControl));
+  ControlFactory::Route(*record, e,
+                        ControlFactory::ChannelFor(mixer || additional || ControlFactory::IsVocoderIndex(idx),
+                                                   idx == kMultiVocoderInput || idx == kMultiVocoderInsert),
+                        ControlFactory::InParts(idx, kMultiArpBank));
+  ControlFactory::SetNrpnNumbers(*record, e);
   RegisterNrpnControl(record, control);
   return control;
 }
@@ -95,8 +72,7 @@ IControl* ConfigReader::CreateSeMenu(const ControlElement& e)
   SysExTableSet set;
   int32_t key[4];
   if (!f.BuildSysEx(e, "seMenu", to - from + 1, from, set, key)) return nullptr;
-  const bool plain = ControlFactory::InMixerSet(e.parent);
-  const std::string name = plain ? e.name : ControlFactory::PartName(e.name, e.partIndex + 1);
+  const std::string name = ControlFactory::ControlName(e, ControlFactory::InMixerSet(e.parent));
   if (!f.SetupMenu(param, name, e, false, false)) return nullptr;
   IControl* control = NewMenuCaption(*this, f, e, IColour(255, 0, 0, 0));
   f.Place(control, e.parent);
@@ -112,10 +88,8 @@ IControl* ConfigReader::CreateMultiFxMenu(const ControlElement& e)
   IParameter* param = f.RequireParam(e, "multiFx Menu");
   if (!param) return nullptr;
   const int idx = e.paramIdx;
-  if (!f.SetupMenu(param, e.name, e, false,
-                   ControlFactory::InRange(idx, kMultiPartPatch, kMultiPartPatch + 7)))
-    return nullptr;
-  const bool bankOrPatch = ControlFactory::InRange(idx, kMultiPartBank, kMultiPartPatch + 7) ||
+  if (!f.SetupMenu(param, e.name, e, false, ControlFactory::InParts(idx, kMultiPartPatch))) return nullptr;
+  const bool bankOrPatch = ControlFactory::InRange(idx, kMultiPartBank, kMultiPartPatch + kPartCount - 1) ||
                            idx == kMultiBank || idx == kMultiPatch;
   const bool shown = e.visible == 1;
   IColour colour = shown && e.white ? IColour(255, 255, 255, 255)

@@ -198,10 +198,10 @@ private:
 namespace
 {
 // "<prefix>0" .. "<prefix>7".
-bool IsPartPanel(const std::string& name, const char* prefix)
+bool IsPartPanel(std::string_view name, std::string_view prefix)
 {
-  const size_t n = std::strlen(prefix);
-  return name.size() == n + 1 && name.compare(0, n, prefix) == 0 && name[n] >= '0' && name[n] <= '7';
+  const size_t n = prefix.size();
+  return name.size() == n + 1 && name.substr(0, n) == prefix && name[n] >= '0' && name[n] <= '7';
 }
 
 // The first count numbers of a list attribute.
@@ -222,7 +222,7 @@ void ReadValueDisplay(const Attributes& a, int (&values)[2])
 }
 } // namespace
 
-const char* CaptionForParentLayer(const std::string& name)
+const char* CaptionForParentLayer(std::string_view name)
 {
   if (IsPartPanel(name, "effects2Panel") || name == "effectsUsed") return "Effects";
   if (IsPartPanel(name, "effects1Panel") || name == "lfo1destination1" || name == "lfo1destination2" ||
@@ -288,8 +288,45 @@ IntTriple ConfigReader::ParseBiDirectLink(const std::string& text, int partIndex
 
 namespace
 {
-void BuildGenericControl(ConfigReader& reader, const Attributes& a, std::string_view type, ControlElement& e);
-void BuildLibrarianView(ConfigReader& reader, const Attributes& a, const ControlElement& e)
+// The elements the walker builds, each by its name: the builder reads the attributes its kind has
+// into the element and hands it to a factory (or builds a layer or picture itself).
+using ElementBuilder = void (*)(ConfigReader&, const tinyxml2::XMLElement&, const Attributes&,
+                                ControlElement&);
+struct ElementKind
+{
+  std::string_view name;
+  ElementBuilder build;
+};
+
+// The factory of a "type" within a kind.
+using ControlMaker = IControl* (*)(ConfigReader&, const ControlElement&);
+struct ControlType
+{
+  std::string_view name;
+  ControlMaker make;
+  bool readsValueList = false; // the element's "valueList" is read before the factory runs
+};
+
+// The names are short and mostly differ in length: compared here character by character rather
+// than by a call to memcmp per entry of the same length.
+bool SameName(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// The tables are searched in order: the kinds and types the document has most of come first.
+template <class Entry, size_t N> const Entry* FindByName(const Entry (&table)[N], std::string_view name)
+{
+  for (const Entry& entry : table)
+    if (SameName(entry.name, name)) return &entry;
+  return nullptr;
+}
+
+void BuildLibrarianView(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                        ControlElement& e)
 {
   int bounds[4];
   ReadList(a, At::bounds, bounds, 4);
@@ -300,24 +337,34 @@ void BuildLibrarianView(ConfigReader& reader, const Attributes& a, const Control
   if (PlaceControl(reader.Graphics(), e.parent, view)) reader.SetLibrarianView(view);
 }
 
-void BuildLayer(ConfigReader& reader, const tinyxml2::XMLElement* element, const Attributes& a, LayerGroup* parent,
-                int partIndex)
+void BuildBackground(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                     ControlElement& e)
+{
+  int position[2];
+  ReadList(a, At::position, position, 2);
+  auto* control = new IBitmapControl(reader.Plug(), reader.Scaled(position[0]), reader.Scaled(position[1]),
+                                     -1, reader.GetImage(e.imageId));
+  PlaceControl(reader.Graphics(), e.parent, control);
+}
+
+void BuildLayer(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
+                ControlElement& e)
 {
   const std::string name = a.Text(At::name);
   auto* group = new LayerGroup(uint32_t(a.Int(At::id)), name.c_str());
-  if (!PlaceGroup(reader.Graphics(), parent, group))
+  if (!PlaceGroup(reader.Graphics(), e.parent, group))
   {
     reader.Log("layer " + name + " could not be added, NOT BUILT!");
     return;
   }
   reader.RegisterLayer(name, group);
-  reader.BuildElement(element->FirstChild(), group, partIndex);
+  reader.BuildElement(element.FirstChild(), group, e.partIndex);
   // After the children: the outermost layer's setting holds for everything below it.
   group->SetReportDirtyWhenHidden(std::strcmp(a.Text(At::overlay), "true") == 0);
 }
 
-void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement* element, const Attributes& a,
-                     LayerGroup* parent)
+void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
+                     ControlElement& e)
 {
   const std::string name = a.Text(At::name);
   int create = a.Int(At::create);
@@ -335,102 +382,153 @@ void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement* element, 
     group->SetPartCopy(i); // shown while its part is the one chosen
     // Placed before its children are built, so that a group that could not be placed leaves no
     // registered layer behind.
-    if (!PlaceGroup(reader.Graphics(), parent, group))
+    if (!PlaceGroup(reader.Graphics(), e.parent, group))
     {
       reader.Log("multilayer " + groupName + " could not be added, NOT BUILT!");
       continue;
     }
-    reader.BuildElement(element->FirstChild(), group, i);
+    reader.BuildElement(element.FirstChild(), group, i);
     reader.RegisterLayer(groupName, group);
   }
 }
 
-void BuildControl(ConfigReader& reader, const Attributes& a, std::string_view kind, ControlElement& e)
+void BuildDisplay(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a, ControlElement& e)
 {
-  const std::string_view type = a.Text(At::type);
-  if (kind == "display")
-  {
-    e.name = "Display";
-    ReadList(a, At::bounds, e.bounds, 4);
-    int size[2];
-    ReadList(a, At::displaySize, size, 2);
-    e.displaySize = size[0];
-    reader.CreateDisplay(e);
-  }
-  else if (kind == "switch")
-  {
-    ReadList(a, At::position, e.position, 2);
-    int bounds[3];
-    ReadList(a, At::valueBounds, bounds, 3);
-    e.valueBounds[0] = bounds[0];
-    reader.CreateSwitch(e);
-  }
-  else if (kind == "autooff")
-  {
-    ReadList(a, At::position, e.position, 2);
-    reader.CreateAutoOffButton(e);
-  }
-  else if (kind == "dropMenu")
-  {
-    ReadList(a, At::bounds, e.bounds, 4);
-    ReadList(a, At::valueBounds, e.valueBounds, 3);
-    if (type == "textSelection")
-      reader.CreateTextSelection(e);
-    else if (type == "deviceSelection")
-    {
-      e.name = "MIDI Setup";
-      int inputDev[2];
-      ReadList(a, At::inputDev, inputDev, 2);
-      e.inputDev = inputDev[0];
-      reader.CreateDeviceSelection(e);
-    }
-    else if (type == "nameSelection")
-    {
-      e.nameLen = a.Int(At::nameLen);
-      reader.CreateNameSelection(e);
-    }
-    else if (type == "dropSelection")
-    {
-      e.valueList = reader.GetValueList(a.Text(At::valueList));
-      reader.CreateDropSelection(e);
-    }
-  }
-  else if (kind == "multiFx")
-  {
-    e.valueList = reader.GetValueList(a.Text(At::valueList));
-    if (type == "Knob")
-    {
-      ReadList(a, At::position, e.position, 2);
-      int bounds[4];
-      ReadList(a, At::valueBounds, bounds, 4);
-      for (int i = 0; i < 3; ++i)
-        e.valueBounds[i] = bounds[i];
-      reader.CreateMultiFxKnob(e);
-    }
-    else if (type == "Menu")
-    {
-      ReadList(a, At::position, e.position, 4);
-      ReadList(a, At::valueBounds, e.valueBounds, 3);
-      int visible[2];
-      ReadList(a, At::visible, visible, 2);
-      e.visible = visible[0];
-      ReadValueDisplay(a, e.valueDisplay);
-      e.white = a.Int(At::white) != 0;
-      reader.CreateMultiFxMenu(e);
-    }
-  }
-  else if (kind == "radio")
-  {
-    ReadList(a, At::position, e.position, 2);
-    e.buttons = a.Int(At::buttons);
-    reader.CreateRadioButtons(e);
-  }
-  else if (kind == "knobcontrol" || kind == "buttoncontrol" || kind == "menucontrol" ||
-           kind == "slidercontrol")
-    BuildGenericControl(reader, a, type, e);
+  e.name = "Display";
+  ReadList(a, At::bounds, e.bounds, 4);
+  int size[2];
+  ReadList(a, At::displaySize, size, 2);
+  e.displaySize = size[0];
+  reader.CreateDisplay(e);
 }
 
-void BuildGenericControl(ConfigReader& reader, const Attributes& a, std::string_view type, ControlElement& e)
+void BuildSwitch(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a, ControlElement& e)
+{
+  ReadList(a, At::position, e.position, 2);
+  int bounds[3];
+  ReadList(a, At::valueBounds, bounds, 3);
+  e.valueBounds[0] = bounds[0];
+  reader.CreateSwitch(e);
+}
+
+void BuildAutoOff(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a, ControlElement& e)
+{
+  ReadList(a, At::position, e.position, 2);
+  reader.CreateAutoOffButton(e);
+}
+
+void BuildRadio(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a, ControlElement& e)
+{
+  ReadList(a, At::position, e.position, 2);
+  e.buttons = a.Int(At::buttons);
+  reader.CreateRadioButtons(e);
+}
+
+// The "dropMenu" types.
+void BuildTextSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes&,
+                        ControlElement& e)
+{
+  reader.CreateTextSelection(e);
+}
+
+void BuildDeviceSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                          ControlElement& e)
+{
+  e.name = "MIDI Setup";
+  int inputDev[2];
+  ReadList(a, At::inputDev, inputDev, 2);
+  e.inputDev = inputDev[0];
+  reader.CreateDeviceSelection(e);
+}
+
+void BuildNameSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                        ControlElement& e)
+{
+  e.nameLen = a.Int(At::nameLen);
+  reader.CreateNameSelection(e);
+}
+
+void BuildDropSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                        ControlElement& e)
+{
+  e.valueList = reader.GetValueList(a.Text(At::valueList));
+  reader.CreateDropSelection(e);
+}
+
+constexpr ElementKind kDropMenuTypes[] = {
+    {"dropSelection", BuildDropSelection},
+    {"nameSelection", BuildNameSelection},
+    {"deviceSelection", BuildDeviceSelection},
+    {"textSelection", BuildTextSelection},
+};
+
+void BuildDropMenu(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
+                   ControlElement& e)
+{
+  ReadList(a, At::bounds, e.bounds, 4);
+  ReadList(a, At::valueBounds, e.valueBounds, 3);
+  if (const ElementKind* type = FindByName(kDropMenuTypes, a.Text(At::type)))
+    type->build(reader, element, a, e);
+}
+
+// The "multiFx" types.
+void BuildMultiFxKnob(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                      ControlElement& e)
+{
+  ReadList(a, At::position, e.position, 2);
+  int bounds[4];
+  ReadList(a, At::valueBounds, bounds, 4);
+  for (int i = 0; i < 3; ++i)
+    e.valueBounds[i] = bounds[i];
+  reader.CreateMultiFxKnob(e);
+}
+
+void BuildMultiFxMenu(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                      ControlElement& e)
+{
+  ReadList(a, At::position, e.position, 4);
+  ReadList(a, At::valueBounds, e.valueBounds, 3);
+  int visible[2];
+  ReadList(a, At::visible, visible, 2);
+  e.visible = visible[0];
+  ReadValueDisplay(a, e.valueDisplay);
+  e.white = a.Int(At::white) != 0;
+  reader.CreateMultiFxMenu(e);
+}
+
+constexpr ElementKind kMultiFxTypes[] = {
+    {"Knob", BuildMultiFxKnob},
+    {"Menu", BuildMultiFxMenu},
+};
+
+void BuildMultiFx(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
+                  ControlElement& e)
+{
+  e.valueList = reader.GetValueList(a.Text(At::valueList));
+  if (const ElementKind* type = FindByName(kMultiFxTypes, a.Text(At::type)))
+    type->build(reader, element, a, e);
+}
+
+// The types of the generic controls ("knobcontrol", "buttoncontrol", "menucontrol" and
+// "slidercontrol" alike): each a factory over the same attributes.
+constexpr ControlType kGenericTypes[] = {
+    {"ccKnob", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcKnob(e); }},
+    {"msbLsbMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateMsbLsbMenu(e); }, true},
+    {"msbLsbKnob", [](ConfigReader& r, const ControlElement& e) { return r.CreateMsbLsbKnob(e); }},
+    {"msbLsbButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateMsbLsbButton(e); }},
+    {"ccMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcMenu(e); }, true},
+    {"seKnob", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeKnob(e); }},
+    {"seMenu", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeMenu(e); }, true},
+    {"seButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeButton(e); }},
+    {"ccButton", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcButton(e); }},
+    {"seSliderVer", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeSlider(e, false); }},
+    {"seSliderHor", [](ConfigReader& r, const ControlElement& e) { return r.CreateSeSlider(e, true); }},
+    {"ccSliderVer", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcSlider(e, false); }},
+    {"ccSliderHor", [](ConfigReader& r, const ControlElement& e) { return r.CreateCcSlider(e, true); }},
+};
+
+void BuildGenericControl(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
+                         ControlElement& e)
 {
   ReadList(a, At::position, e.position, 3);
   e.length = a.Int(At::length);
@@ -449,31 +547,29 @@ void BuildGenericControl(ConfigReader& reader, const Attributes& a, std::string_
     if (const char* caption = CaptionForParentLayer(e.parent->Name() ? e.parent->Name() : ""))
       e.caption = caption;
 
-  const bool wantsList = type == "msbLsbMenu" || type == "seMenu" || type == "ccMenu";
-  if (wantsList) e.valueList = reader.GetValueList(a.Text(At::valueList));
-  if (type == "seKnob")
-    reader.CreateSeKnob(e);
-  else if (type == "seSliderVer" || type == "seSliderHor")
-    reader.CreateSeSlider(e, type == "seSliderHor");
-  else if (type == "seButton")
-    reader.CreateSeButton(e);
-  else if (type == "ccSliderVer" || type == "ccSliderHor")
-    reader.CreateCcSlider(e, type == "ccSliderHor");
-  else if (type == "ccKnob")
-    reader.CreateCcKnob(e);
-  else if (type == "ccButton")
-    reader.CreateCcButton(e);
-  else if (type == "msbLsbKnob")
-    reader.CreateMsbLsbKnob(e);
-  else if (type == "msbLsbButton")
-    reader.CreateMsbLsbButton(e);
-  else if (type == "msbLsbMenu")
-    reader.CreateMsbLsbMenu(e);
-  else if (type == "seMenu")
-    reader.CreateSeMenu(e);
-  else if (type == "ccMenu")
-    reader.CreateCcMenu(e);
+  const ControlType* type = FindByName(kGenericTypes, a.Text(At::type));
+  if (!type) return;
+  if (type->readsValueList) e.valueList = reader.GetValueList(a.Text(At::valueList));
+  type->make(reader, e);
 }
+
+constexpr ElementKind kElementKinds[] = {
+    {"multiFx", BuildMultiFx},
+    {"knobcontrol", BuildGenericControl},
+    {"switch", BuildSwitch},
+    {"dropMenu", BuildDropMenu},
+    {"layer", BuildLayer},
+    {"background", BuildBackground},
+    {"menucontrol", BuildGenericControl},
+    {"sublayer", BuildLayer},
+    {"buttoncontrol", BuildGenericControl},
+    {"slidercontrol", BuildGenericControl},
+    {"radio", BuildRadio},
+    {"multilayer", BuildMultilayer},
+    {"display", BuildDisplay},
+    {"autooff", BuildAutoOff},
+    {"patchBrowser", BuildLibrarianView},
+};
 } // namespace
 
 // ---- the walk ----
@@ -486,7 +582,6 @@ void ConfigReader::BuildElement(const tinyxml2::XMLNode* node, LayerGroup* paren
   if (node && !element) element = FindNextSiblingElement(node);
   for (; element; element = FindNextSiblingElement(element))
   {
-    const std::string_view kind = element->Name() ? element->Name() : "";
     const Attributes a(element);
     ControlElement e;
     e.imageId = a.Text(At::imageId);
@@ -496,23 +591,8 @@ void ConfigReader::BuildElement(const tinyxml2::XMLNode* node, LayerGroup* paren
     e.name = a.Text(At::name);
     e.partIndex = partIndex;
     e.parent = parent;
-
-    if (kind == "patchBrowser")
-      BuildLibrarianView(*this, a, e);
-    else if (kind == "layer" || kind == "sublayer")
-      BuildLayer(*this, element, a, parent, partIndex);
-    else if (kind == "multilayer")
-      BuildMultilayer(*this, element, a, parent);
-    else if (kind == "background")
-    {
-      int position[2];
-      ReadList(a, At::position, position, 2);
-      auto* control =
-          new IBitmapControl(mPlug, Scaled(position[0]), Scaled(position[1]), -1, GetImage(e.imageId));
-      PlaceControl(mGraphics, parent, control);
-    }
-    else
-      BuildControl(*this, a, kind, e);
+    if (const ElementKind* kind = FindByName(kElementKinds, element->Name() ? element->Name() : ""))
+      kind->build(*this, *element, a, e);
 
     // The part the parameter's messages address: the multilayer's part, else the channel's.
     if (e.paramIdx >= 0 && mPlug)

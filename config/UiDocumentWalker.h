@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tinyxml2
@@ -29,4 +30,4 @@ std::vector<std::string> SplitString(const std::string& text, const char* delimi
 // The next sibling of the node that is an element, or null.
 const tinyxml2::XMLElement* FindNextSiblingElement(const tinyxml2::XMLNode* node);
 // The caption a generic control takes from its parent layer's name, or null when the name has none.
-const char* CaptionForParentLayer(const std::string& layerName);
+const char* CaptionForParentLayer(std::string_view layerName);

@@ -2,19 +2,9 @@
 // Usage: docgen SOURCE_DIR OUTPUT_DIR. Exits 1, naming the source rows, when a rule is broken.
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
+#include "tools/common/ReadWholeFile.h"
 #include "tools/docgen/DocumentGenerator.h"
-
-static bool ReadText(const std::string& path, std::string& text)
-{
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
-  return true;
-}
 
 // Written beside the target and renamed over it, so a failed run never leaves half a document.
 static bool WriteText(const std::string& path, const std::string& text)
@@ -42,8 +32,8 @@ int main(int argc, char** argv)
   std::string listText, sysexText, error;
   ValueLists lists;
   SysExEntries sysex;
-  if (!ReadText(src + "/lists.txt", listText) || !lists.Parse(listText, error) ||
-      !ReadText(src + "/sysex.txt", sysexText) || !sysex.Parse(sysexText, error))
+  if (!ReadWholeFile(src + "/lists.txt", listText) || !lists.Parse(listText, error) ||
+      !ReadWholeFile(src + "/sysex.txt", sysexText) || !sysex.Parse(sysexText, error))
   {
     std::fprintf(stderr, "docgen: %s\n",
                  error.empty() ? "lists.txt or sysex.txt cannot be read" : error.c_str());

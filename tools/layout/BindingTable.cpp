@@ -1,22 +1,20 @@
 #include "tools/layout/BindingTable.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
+#include "tools/common/ReadWholeFile.h"
 #include "tools/layout/TextFields.h"
 
 bool BindingTable::Read(const std::string& path, std::string& error)
 {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
+  std::string text;
+  if (!ReadWholeFile(path, text))
   {
     error = path + ": cannot be read";
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return Parse(text.str(), error);
+  return Parse(text, error);
 }
 
 bool BindingTable::Parse(const std::string& text, std::string& error)

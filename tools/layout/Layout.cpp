@@ -1,10 +1,10 @@
 #include "tools/layout/Layout.h"
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <sstream>
 
+#include "tools/common/ReadWholeFile.h"
 #include "tools/layout/TextFields.h"
 
 struct LayoutToken
@@ -12,16 +12,6 @@ struct LayoutToken
   std::string text;
   int line = 0;
 };
-
-static bool ReadFile(const std::string& path, std::string& text)
-{
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
-  return true;
-}
 
 // One line of layout.txt as tokens: blanks separate, "..." keeps blanks, "#" starts a comment.
 static std::vector<std::string> Tokenize(const std::string& line)
@@ -75,12 +65,12 @@ bool Layout::Load(const std::string& bindingsPath, const std::string& layoutPath
 {
   std::string b, l;
   mErrors.clear();
-  if (!ReadFile(bindingsPath, b))
+  if (!ReadWholeFile(bindingsPath, b))
   {
     mErrors.push_back(bindingsPath + ": cannot be read");
     return false;
   }
-  if (!ReadFile(layoutPath, l))
+  if (!ReadWholeFile(layoutPath, l))
   {
     mErrors.push_back(layoutPath + ": cannot be read");
     return false;
@@ -104,6 +94,159 @@ bool Layout::LoadText(const std::string& bindingsText, const std::string& layout
   return mErrors.empty();
 }
 
+// A line may hold "layer a 0 { slot ... }": its tokens as statements, split at the braces (a "{"
+// ends the statement it opens, a "}" is a statement of its own).
+static std::vector<std::vector<std::string>> SplitStatements(const std::vector<std::string>& tokens)
+{
+  std::vector<std::vector<std::string>> statements(1);
+  for (const std::string& t : tokens)
+  {
+    if (t == "{")
+    {
+      statements.back().push_back(t);
+      statements.emplace_back();
+    }
+    else if (t == "}")
+    {
+      statements.push_back({t});
+      statements.emplace_back();
+    }
+    else
+    {
+      statements.back().push_back(t);
+    }
+  }
+  return statements;
+}
+
+// The "key=value" options and the flag words of a statement (after its keyword) into the node; the
+// other words, in order, into pos. The error, or empty.
+static std::string ReadOptions(const std::vector<std::string>& tok, LayoutNode& n,
+                               std::vector<std::string>& pos)
+{
+  for (size_t i = 1; i < tok.size(); ++i)
+  {
+    const std::string& t = tok[i];
+    size_t eq = t.find('=');
+    if (eq != std::string::npos && eq > 0 && t[0] != '"')
+    {
+      std::string key = t.substr(0, eq), value = t.substr(eq + 1);
+      if (key == "lock")
+      {
+        n.lock = value;
+      }
+      else if (key == "as")
+      {
+        n.group = value;
+      }
+      else if (key == "part")
+      {
+        if (!ParseInt(value, n.part) || n.part < 0 || n.part > 7) return "part must be 0 to 7";
+      }
+      else if (key == "cell")
+      {
+        std::vector<std::string> wh = SplitFields(value, 'x');
+        if (wh.size() != 2 || !ParseInt(wh[0], n.cellW) || !ParseInt(wh[1], n.cellH))
+          return "cell must be WxH";
+      }
+      else
+      {
+        return "unknown attribute " + key;
+      }
+    }
+    else if (t == "overlay")
+    {
+      n.overlay = true;
+    }
+    else if (t == "popup")
+    {
+      n.popup = true;
+    }
+    else if (t == "small")
+    {
+      n.small = true;
+    }
+    else if (t == "captioned")
+    {
+      n.captioned = true;
+    }
+    else
+    {
+      pos.push_back(t);
+    }
+  }
+  return "";
+}
+
+// The positional words from `from` on as integers, one for each target; false when there are too
+// few or one is not a number.
+static bool ReadInts(const std::vector<std::string>& pos, size_t from, std::vector<int*> out)
+{
+  if (pos.size() < from + out.size()) return false;
+  for (size_t i = 0; i < out.size(); ++i)
+    if (!ParseInt(pos[from + i], *out[i])) return false;
+  return true;
+}
+
+// The directive's kind, name and numbers from its positional words. The error, or empty.
+static std::string ReadDirective(const std::string& kw, const std::vector<std::string>& pos, bool opens,
+                                 LayoutNode& n)
+{
+  if (kw == "layer" || kw == "sublayer" || kw == "multilayer")
+  {
+    n.kind = kw == "layer"      ? LayoutKind::Layer
+             : kw == "sublayer" ? LayoutKind::Sublayer
+                                : LayoutKind::Multilayer;
+    if (pos.size() != 2 || !ReadInts(pos, 1, {&n.id})) return kw + " needs a name and a number";
+    n.name = pos[0];
+    if (!opens) return kw + " must open a block with \"{\"";
+  }
+  else if (kw == "section")
+  {
+    n.kind = LayoutKind::Section;
+    if (pos.size() != 6 || !ReadInts(pos, 1, {&n.rect.x, &n.rect.y, &n.cols, &n.rows}))
+      return "section needs id, x, y, columns, rows and a title";
+    n.name = pos[0];
+    n.title = pos[5];
+    n.rect.w = 12 + n.cellW * n.cols;
+    // A section of no rows holds only its lock: the title bar alone, no empty body under it.
+    n.rect.h = n.rows > 0 ? 30 + n.cellH * n.rows : 20;
+  }
+  else if (kw == "row")
+  {
+    n.kind = LayoutKind::Row;
+    std::vector<std::string> wh = pos.size() == 5 ? SplitFields(pos[4], 'x') : std::vector<std::string>();
+    if (pos.size() != 5 || !ReadInts(pos, 1, {&n.rect.x, &n.rect.y, &n.cols}) || wh.size() != 2 ||
+        !ParseInt(wh[0], n.cellW) || !ParseInt(wh[1], n.cellH))
+      return "row needs id, x, y, cells and WxH";
+    n.name = pos[0];
+    n.rows = 1;
+    n.rect.w = n.cellW * n.cols;
+    n.rect.h = n.cellH;
+  }
+  else if (kw == "slot" || kw == "browser")
+  {
+    n.kind = kw == "slot" ? LayoutKind::Slot : LayoutKind::Browser;
+    if (pos.size() != 5 || !ReadInts(pos, 1, {&n.rect.x, &n.rect.y, &n.rect.w, &n.rect.h}))
+      return kw + " needs a name, x, y, width and height";
+    n.name = pos[0];
+  }
+  else if (kw == "background")
+  {
+    n.kind = LayoutKind::Background;
+    if (pos.size() != 3 || !ReadInts(pos, 1, {&n.rect.x, &n.rect.y}))
+      return "background needs an image, x and y";
+    n.name = pos[0];
+  }
+  else
+  {
+    return "unknown directive " + kw;
+  }
+  if (n.group.empty()) n.group = n.name;
+  if (opens && !n.IsLayer()) return kw + " cannot open a block";
+  return "";
+}
+
 bool Layout::ParseLayout(const std::string& text)
 {
   mRoot = LayoutNode();
@@ -120,27 +263,7 @@ bool Layout::ParseLayout(const std::string& text)
   while (std::getline(in, line))
   {
     ++lineNo;
-    std::vector<std::string> all = Tokenize(line);
-    // A line may hold "layer a 0 { slot ... }": split it into statements at the braces.
-    std::vector<std::vector<std::string>> statements(1);
-    for (const std::string& t : all)
-    {
-      if (t == "{")
-      {
-        statements.back().push_back(t);
-        statements.emplace_back();
-      }
-      else if (t == "}")
-      {
-        statements.push_back({t});
-        statements.emplace_back();
-      }
-      else
-      {
-        statements.back().push_back(t);
-      }
-    }
-    for (std::vector<std::string>& tok : statements)
+    for (std::vector<std::string>& tok : SplitStatements(Tokenize(line)))
     {
       if (tok.empty()) continue;
       if (tok.size() == 1 && tok[0] == "}")
@@ -151,120 +274,13 @@ bool Layout::ParseLayout(const std::string& text)
       }
       LayoutNode n;
       n.line = lineNo;
-      const std::string& kw = tok[0];
-      bool opens = tok.back() == "{";
+      const std::string kw = tok[0];
+      const bool opens = tok.back() == "{";
       if (opens) tok.pop_back();
       std::vector<std::string> pos;
-      for (size_t i = 1; i < tok.size(); ++i)
-      {
-        const std::string& t = tok[i];
-        size_t eq = t.find('=');
-        if (eq != std::string::npos && eq > 0 && t[0] != '"')
-        {
-          std::string key = t.substr(0, eq), value = t.substr(eq + 1);
-          if (key == "lock")
-          {
-            n.lock = value;
-          }
-          else if (key == "as")
-          {
-            n.group = value;
-          }
-          else if (key == "part")
-          {
-            if (!ParseInt(value, n.part) || n.part < 0 || n.part > 7) return fail("part must be 0 to 7");
-          }
-          else if (key == "cell")
-          {
-            std::vector<std::string> wh = SplitFields(value, 'x');
-            if (wh.size() != 2 || !ParseInt(wh[0], n.cellW) || !ParseInt(wh[1], n.cellH))
-              return fail("cell must be WxH");
-          }
-          else
-          {
-            return fail("unknown attribute " + key);
-          }
-        }
-        else if (t == "overlay")
-        {
-          n.overlay = true;
-        }
-        else if (t == "popup")
-        {
-          n.popup = true;
-        }
-        else if (t == "small")
-        {
-          n.small = true;
-        }
-        else if (t == "captioned")
-        {
-          n.captioned = true;
-        }
-        else
-        {
-          pos.push_back(t);
-        }
-      }
-      auto ints = [&](size_t from, std::vector<int*> out)
-      {
-        if (pos.size() < from + out.size()) return false;
-        for (size_t i = 0; i < out.size(); ++i)
-          if (!ParseInt(pos[from + i], *out[i])) return false;
-        return true;
-      };
-      if (kw == "layer" || kw == "sublayer" || kw == "multilayer")
-      {
-        n.kind = kw == "layer"      ? LayoutKind::Layer
-                 : kw == "sublayer" ? LayoutKind::Sublayer
-                                    : LayoutKind::Multilayer;
-        if (pos.size() != 2 || !ints(1, {&n.id})) return fail(kw + " needs a name and a number");
-        n.name = pos[0];
-        if (!opens) return fail(kw + " must open a block with \"{\"");
-      }
-      else if (kw == "section")
-      {
-        n.kind = LayoutKind::Section;
-        if (pos.size() != 6 || !ints(1, {&n.rect.x, &n.rect.y, &n.cols, &n.rows}))
-          return fail("section needs id, x, y, columns, rows and a title");
-        n.name = pos[0];
-        n.title = pos[5];
-        n.rect.w = 12 + n.cellW * n.cols;
-        // A section of no rows holds only its lock: the title bar alone, no empty body under it.
-        n.rect.h = n.rows > 0 ? 30 + n.cellH * n.rows : 20;
-      }
-      else if (kw == "row")
-      {
-        n.kind = LayoutKind::Row;
-        std::vector<std::string> wh = pos.size() == 5 ? SplitFields(pos[4], 'x') : std::vector<std::string>();
-        if (pos.size() != 5 || !ints(1, {&n.rect.x, &n.rect.y, &n.cols}) || wh.size() != 2 ||
-            !ParseInt(wh[0], n.cellW) || !ParseInt(wh[1], n.cellH))
-          return fail("row needs id, x, y, cells and WxH");
-        n.name = pos[0];
-        n.rows = 1;
-        n.rect.w = n.cellW * n.cols;
-        n.rect.h = n.cellH;
-      }
-      else if (kw == "slot" || kw == "browser")
-      {
-        n.kind = kw == "slot" ? LayoutKind::Slot : LayoutKind::Browser;
-        if (pos.size() != 5 || !ints(1, {&n.rect.x, &n.rect.y, &n.rect.w, &n.rect.h}))
-          return fail(kw + " needs a name, x, y, width and height");
-        n.name = pos[0];
-      }
-      else if (kw == "background")
-      {
-        n.kind = LayoutKind::Background;
-        if (pos.size() != 3 || !ints(1, {&n.rect.x, &n.rect.y}))
-          return fail("background needs an image, x and y");
-        n.name = pos[0];
-      }
-      else
-      {
-        return fail("unknown directive " + kw);
-      }
-      if (n.group.empty()) n.group = n.name;
-      if (opens && !n.IsLayer()) return fail(kw + " cannot open a block");
+      std::string error = ReadOptions(tok, n, pos);
+      if (error.empty()) error = ReadDirective(kw, pos, opens, n);
+      if (!error.empty()) return fail(error);
       stack.back()->children.push_back(n);
       if (opens) stack.push_back(&stack.back()->children.back());
     }
@@ -338,7 +354,7 @@ PlacedControl Layout::Make(const BindingRow& row, const LayoutNode& home,
   return c;
 }
 
-void Layout::Place()
+std::map<const LayoutNode*, std::vector<PlacedControl>> Layout::ControlsByHome()
 {
   std::map<std::string, std::vector<std::pair<const LayoutNode*, std::vector<const LayoutNode*>>>> homes;
   Walk(
@@ -347,7 +363,7 @@ void Layout::Place()
         if (n.kind == LayoutKind::Section || n.kind == LayoutKind::Row || n.kind == LayoutKind::Slot)
           homes[n.group].push_back({&n, layers});
       });
-  // Controls in the order of the table; each home collects its own, then lays them out.
+  // Controls in the order of the table; each home collects its own.
   std::map<const LayoutNode*, std::vector<PlacedControl>> byHome;
   for (const BindingRow& row : mBindings.Rows())
   {
@@ -364,6 +380,11 @@ void Layout::Place()
         byHome[node].push_back(Make(row, *node, layers));
     }
   }
+  return byHome;
+}
+
+void Layout::PlaceLocks()
+{
   // Locks sit in their section's title bar.
   Walk(
       [&](const LayoutNode& n, const std::vector<const LayoutNode*>& layers)
@@ -386,160 +407,202 @@ void Layout::Place()
         c.rect = {n.rect.Right() - 20, n.rect.y + 2, 14, 14};
         mControls.push_back(c);
       });
+}
+
+void Layout::PlaceInSlot(const LayoutNode& n, std::vector<PlacedControl>& list)
+{
+  if (list.size() != 1)
+  {
+    mErrors.push_back("layout.txt:" + std::to_string(n.line) + ": slot " + n.name + " holds " +
+                      std::to_string(list.size()) + " controls, not 1");
+    return;
+  }
+  PlacedControl& c = list[0];
+  const LayoutRect& s = n.rect;
+  if (c.kind == "knob")
+  {
+    c.rect = {s.x + (s.w - 40) / 2, s.y + 4, 40, 40};
+    c.label = {s.x, s.y + 46, s.w, 14};
+  }
+  else if (c.kind == "switch")
+  {
+    c.rect = {s.x + (s.w - 28) / 2, s.y + (s.h - 14) / 2, 28, 14};
+  }
+  else if (c.kind == "lock")
+  {
+    c.rect = {s.x, s.y, 14, 14};
+  }
+  else
+  {
+    c.rect = s;
+    if (n.captioned) c.label = {s.x, s.y + s.h + 1, s.w, 12};
+  }
+  c.section = &n;
+  mControls.push_back(c);
+}
+
+void Layout::PlaceInRow(const LayoutNode& n, std::vector<PlacedControl>& list)
+{
+  if (static_cast<int>(list.size()) > n.cols)
+  {
+    mErrors.push_back("layout.txt:" + std::to_string(n.line) + ": row " + n.name + " has " +
+                      std::to_string(n.cols) + " cells for " + std::to_string(list.size()) + " controls");
+    return;
+  }
+  for (size_t i = 0; i < list.size(); ++i)
+  {
+    PlacedControl& c = list[i];
+    int cx = n.rect.x + n.cellW * static_cast<int>(i), cy = n.rect.y;
+    if (c.kind == "small")
+    {
+      c.rect = {cx + (n.cellW - 30) / 2, cy + (n.cellH - 30) / 2, 30, 30};
+    }
+    else if (c.kind == "switch" || c.kind == "lock")
+    {
+      c.rect = {cx + (n.cellW - 28) / 2, cy + (n.cellH - 14) / 2, 28, 14};
+    }
+    else
+    {
+      mErrors.push_back("bindings.tsv:" + std::to_string(c.row->line) + " (" + c.row->name + "): a " +
+                        c.kind + " cannot go into row " + n.name);
+      continue;
+    }
+    c.section = &n;
+    mControls.push_back(c);
+  }
+}
+
+// The cells a control of a section takes on its grid of half-height cells: w columns by h half rows;
+// false for a kind that does not go into sections.
+static bool SectionCells(const std::string& kind, int& w, int& h)
+{
+  w = 1;
+  h = 2;
+  if (kind == "switch" || kind == "lock")
+  {
+    h = 1;
+  }
+  else if (kind == "menu")
+  {
+    w = 2;
+    h = 1;
+  }
+  else if (kind == "radio")
+  {
+    w = 2;
+  }
+  else if (kind != "knob" && kind != "small")
+  {
+    return false;
+  }
+  return true;
+}
+
+// The first free place of w by h cells, row by row, taken; false when there is none.
+static bool TakeCells(std::vector<std::vector<bool>>& used, int w, int h, int& row, int& col)
+{
+  const int rows = static_cast<int>(used.size());
+  const int cols = rows > 0 ? static_cast<int>(used[0].size()) : 0;
+  for (int r = 0; r + h <= rows; ++r)
+  {
+    for (int c = 0; c + w <= cols; ++c)
+    {
+      bool free = true;
+      for (int dr = 0; dr < h && free; ++dr)
+        for (int dc = 0; dc < w && free; ++dc)
+          free = !used[r + dr][c + dc];
+      if (!free) continue;
+      for (int dr = 0; dr < h; ++dr)
+        for (int dc = 0; dc < w; ++dc)
+          used[r + dr][c + dc] = true;
+      row = r;
+      col = c;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The control's rectangle and caption in the cells at (cx, cy), cw wide, of half-height half.
+static void SetSectionRects(PlacedControl& c, int cx, int cy, int cw, int half)
+{
+  if (c.kind == "knob")
+  {
+    c.rect = {cx + (cw - 40) / 2, cy + 4, 40, 40};
+    c.label = {cx, cy + 46, cw, 14};
+  }
+  else if (c.kind == "small")
+  {
+    c.rect = {cx + (cw - 30) / 2, cy + 3, 30, 30};
+    c.label = {cx, cy + 35, cw, 14};
+  }
+  else if (c.kind == "switch")
+  {
+    c.rect = {cx + (cw - 28) / 2, cy + 16, 28, 14};
+    c.label = {cx, cy + 2, cw, 12};
+  }
+  else if (c.kind == "lock")
+  {
+    c.rect = {cx + (cw - 14) / 2, cy + 16, 14, 14};
+    c.label = {cx, cy + 2, cw, 12};
+  }
+  else if (c.kind == "menu")
+  {
+    c.rect = {cx + 4, cy + 16, cw - 8, 13};
+    c.label = {cx, cy + 2, cw, 12};
+  }
+  else
+  { // radio
+    const int width = Layout::RadioWidth(cw - 8, c.row->Count());
+    c.rect = {cx + 4 + (cw - 8 - width) / 2, cy + 16, width, half * 2 - 20};
+    c.label = {cx, cy + 2, cw, 12};
+  }
+}
+
+void Layout::PlaceInSection(const LayoutNode& n, std::vector<PlacedControl>& list)
+{
+  // First fit on a grid of half-height cells, row by row.
+  int halfRows = n.rows * 2, half = n.cellH / 2;
+  std::vector<std::vector<bool>> used(halfRows, std::vector<bool>(n.cols, false));
+  for (PlacedControl& c : list)
+  {
+    int w = 1, h = 2;
+    if (!SectionCells(c.kind, w, h))
+    {
+      mErrors.push_back("bindings.tsv:" + std::to_string(c.row->line) + " (" + c.row->name + "): a " +
+                        c.kind + " cannot go into section " + n.name + "; give it a slot");
+      continue;
+    }
+    int r = 0, col = 0;
+    if (!TakeCells(used, w, h, r, col))
+    {
+      mErrors.push_back("bindings.tsv:" + std::to_string(c.row->line) + " (" + c.row->name +
+                        "): no room left in section " + n.name + " (layout.txt:" + std::to_string(n.line) +
+                        ")");
+      continue;
+    }
+    SetSectionRects(c, n.rect.x + 6 + n.cellW * col, n.rect.y + 24 + half * r, n.cellW * w, half);
+    c.section = &n;
+    mControls.push_back(c);
+  }
+}
+
+void Layout::Place()
+{
+  std::map<const LayoutNode*, std::vector<PlacedControl>> byHome = ControlsByHome();
+  PlaceLocks();
+  // Each home lays out its own controls.
   Walk(
       [&](const LayoutNode& n, const std::vector<const LayoutNode*>&)
       {
         auto it = byHome.find(&n);
         if (it == byHome.end()) return;
-        std::vector<PlacedControl>& list = it->second;
         if (n.kind == LayoutKind::Slot)
-        {
-          if (list.size() != 1)
-          {
-            mErrors.push_back("layout.txt:" + std::to_string(n.line) + ": slot " + n.name + " holds " +
-                              std::to_string(list.size()) + " controls, not 1");
-            return;
-          }
-          PlacedControl& c = list[0];
-          const LayoutRect& s = n.rect;
-          if (c.kind == "knob")
-          {
-            c.rect = {s.x + (s.w - 40) / 2, s.y + 4, 40, 40};
-            c.label = {s.x, s.y + 46, s.w, 14};
-          }
-          else if (c.kind == "switch")
-          {
-            c.rect = {s.x + (s.w - 28) / 2, s.y + (s.h - 14) / 2, 28, 14};
-          }
-          else if (c.kind == "lock")
-          {
-            c.rect = {s.x, s.y, 14, 14};
-          }
-          else
-          {
-            c.rect = s;
-            if (n.captioned) c.label = {s.x, s.y + s.h + 1, s.w, 12};
-          }
-          c.section = &n;
-          mControls.push_back(c);
-          return;
-        }
-        if (n.kind == LayoutKind::Row)
-        {
-          if (static_cast<int>(list.size()) > n.cols)
-          {
-            mErrors.push_back("layout.txt:" + std::to_string(n.line) + ": row " + n.name + " has " +
-                              std::to_string(n.cols) + " cells for " + std::to_string(list.size()) +
-                              " controls");
-            return;
-          }
-          for (size_t i = 0; i < list.size(); ++i)
-          {
-            PlacedControl& c = list[i];
-            int cx = n.rect.x + n.cellW * static_cast<int>(i), cy = n.rect.y;
-            if (c.kind == "small")
-            {
-              c.rect = {cx + (n.cellW - 30) / 2, cy + (n.cellH - 30) / 2, 30, 30};
-            }
-            else if (c.kind == "switch" || c.kind == "lock")
-            {
-              c.rect = {cx + (n.cellW - 28) / 2, cy + (n.cellH - 14) / 2, 28, 14};
-            }
-            else
-            {
-              mErrors.push_back("bindings.tsv:" + std::to_string(c.row->line) + " (" + c.row->name + "): a " +
-                                c.kind + " cannot go into row " + n.name);
-              continue;
-            }
-            c.section = &n;
-            mControls.push_back(c);
-          }
-          return;
-        }
-        // Sections: first fit on a grid of half-height cells, row by row.
-        int halfRows = n.rows * 2, half = n.cellH / 2;
-        std::vector<std::vector<bool>> used(halfRows, std::vector<bool>(n.cols, false));
-        for (PlacedControl& c : list)
-        {
-          int w = 1, h = 2;
-          if (c.kind == "switch" || c.kind == "lock")
-          {
-            h = 1;
-          }
-          else if (c.kind == "menu")
-          {
-            w = 2;
-            h = 1;
-          }
-          else if (c.kind == "radio")
-          {
-            w = 2;
-          }
-          else if (c.kind != "knob" && c.kind != "small")
-          {
-            mErrors.push_back("bindings.tsv:" + std::to_string(c.row->line) + " (" + c.row->name + "): a " +
-                              c.kind + " cannot go into section " + n.name + "; give it a slot");
-            continue;
-          }
-          bool placed = false;
-          for (int r = 0; r + h <= halfRows && !placed; ++r)
-          {
-            for (int col = 0; col + w <= n.cols && !placed; ++col)
-            {
-              bool free = true;
-              for (int dr = 0; dr < h && free; ++dr)
-                for (int dc = 0; dc < w && free; ++dc)
-                  free = !used[r + dr][col + dc];
-              if (!free) continue;
-              for (int dr = 0; dr < h; ++dr)
-                for (int dc = 0; dc < w; ++dc)
-                  used[r + dr][col + dc] = true;
-              int cx = n.rect.x + 6 + n.cellW * col, cy = n.rect.y + 24 + half * r;
-              int cw = n.cellW * w;
-              if (c.kind == "knob")
-              {
-                c.rect = {cx + (cw - 40) / 2, cy + 4, 40, 40};
-                c.label = {cx, cy + 46, cw, 14};
-              }
-              else if (c.kind == "small")
-              {
-                c.rect = {cx + (cw - 30) / 2, cy + 3, 30, 30};
-                c.label = {cx, cy + 35, cw, 14};
-              }
-              else if (c.kind == "switch")
-              {
-                c.rect = {cx + (cw - 28) / 2, cy + 16, 28, 14};
-                c.label = {cx, cy + 2, cw, 12};
-              }
-              else if (c.kind == "lock")
-              {
-                c.rect = {cx + (cw - 14) / 2, cy + 16, 14, 14};
-                c.label = {cx, cy + 2, cw, 12};
-              }
-              else if (c.kind == "menu")
-              {
-                c.rect = {cx + 4, cy + 16, cw - 8, 13};
-                c.label = {cx, cy + 2, cw, 12};
-              }
-              else
-              { // radio
-                const int width = RadioWidth(cw - 8, c.row->Count());
-                c.rect = {cx + 4 + (cw - 8 - width) / 2, cy + 16, width, half * 2 - 20};
-                c.label = {cx, cy + 2, cw, 12};
-              }
-              c.section = &n;
-              placed = true;
-            }
-          }
-          if (!placed)
-          {
-            mErrors.push_back("bindings.tsv:" + std::to_string(c.row->line) + " (" + c.row->name +
-                              "): no room left in section " + n.name +
-                              " (layout.txt:" + std::to_string(n.line) + ")");
-            continue;
-          }
-          mControls.push_back(c);
-        }
+          PlaceInSlot(n, it->second);
+        else if (n.kind == LayoutKind::Row)
+          PlaceInRow(n, it->second);
+        else
+          PlaceInSection(n, it->second);
       });
 }
 

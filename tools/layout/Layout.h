@@ -4,6 +4,7 @@
 // the rectangle of its caption and its image. Checks: every rectangle inside the editor, no two
 // controls that can be seen together overlapping, every home known.
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,14 @@ public:
 
 private:
   bool ParseLayout(const std::string& text);
+  // The controls of every row of the table in each of its homes (unknown homes logged), then the
+  // section locks, then each home's controls laid out in it.
   void Place();
-  void PlaceSection(const LayoutNode& node, const std::vector<const LayoutNode*>& layers);
+  std::map<const LayoutNode*, std::vector<PlacedControl>> ControlsByHome();
+  void PlaceLocks();
+  void PlaceInSlot(const LayoutNode& node, std::vector<PlacedControl>& controls);
+  void PlaceInRow(const LayoutNode& node, std::vector<PlacedControl>& controls);
+  void PlaceInSection(const LayoutNode& node, std::vector<PlacedControl>& controls);
   void Check();
   PlacedControl Make(const BindingRow& row, const LayoutNode& home,
                      const std::vector<const LayoutNode*>& layers) const;

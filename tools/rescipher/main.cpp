@@ -1,23 +1,15 @@
 // velk_rescipher encipher|decipher IN OUT: enciphers a definition document for embedding, or
 // deciphers an embedded one for inspection. The output is written to a temporary file and renamed.
 #include "config/DecipherResource.h"
+#include "tools/common/ReadWholeFile.h"
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace
 {
-bool ReadFile(const char* path, std::string& out)
-{
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
 bool WriteFile(const char* path, const void* data, size_t size)
 {
   const std::string temp = std::string(path) + ".part";
@@ -39,7 +31,7 @@ int main(int argc, char** argv)
     return 2;
   }
   std::string input;
-  if (!ReadFile(argv[2], input))
+  if (!ReadWholeFile(argv[2], input))
   {
     std::fprintf(stderr, "velk_rescipher: cannot read %s\n", argv[2]);
     return 1;

@@ -17,10 +17,12 @@
 //   CABLE rate [piece]  answers leave in pieces of `piece` bytes (16) at `rate` bytes per second,
 //                     as over a MIDI cable (3125); "CABLE 0": whole, at once
 //   GARBAGE n         sends F0 and n data bytes without an F7 (answered once sent)
+//   SEND hex ...      sends a channel message of one to three bytes (status, then data bytes)
 //   WRONGPART 0|1     edit-buffer programs name the next part
 //   MALFORMED 0|1     every answered message one byte short
 //   MODE PROGRAM|PERFORMANCE
 //   PART n            the part (0-7) whose program answers an edit-buffer request in program mode
 //   QUIT              (false: the command ends)
-// Anything else is answered "ERROR ..." and changes nothing; the others answer "OK".
+// Anything else, or a line whose arguments do not read, is answered "ERROR ..." and changes nothing;
+// the others answer "OK". One handler a command, chosen from a table by the first word.
 bool SimSynthControl(SimSynth& synth, const std::string& line, std::ostream& out);

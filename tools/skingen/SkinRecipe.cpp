@@ -1,7 +1,8 @@
 #include "tools/skingen/SkinRecipe.h"
 
+#include "tools/common/ReadWholeFile.h"
+
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 static bool ParseInt(const std::string& s, int& out)
@@ -70,20 +71,10 @@ std::vector<std::string> SkinRecipe::List(const std::string& key) const
   return parts;
 }
 
-bool ReadSkinTextFile(const std::string& path, std::string& text)
-{
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  text = all.str();
-  return !in.bad();
-}
-
 bool SkinRecipeBook::Load(const std::string& path, std::string& error)
 {
   std::string text;
-  if (!ReadSkinTextFile(path, text))
+  if (!ReadWholeFile(path, text))
   {
     error = "cannot read " + path;
     return false;

@@ -35,6 +35,3 @@ public:
 private:
   std::vector<SkinRecipe> recipes;
 };
-
-// A whole file into a string; false when it cannot be read.
-bool ReadSkinTextFile(const std::string& path, std::string& text);

@@ -1,5 +1,6 @@
 #include "tools/skingen/SkinScheme.h"
 
+#include "tools/common/ReadWholeFile.h"
 #include "tools/skingen/SkinRecipe.h"
 
 #include <cmath>
@@ -72,7 +73,7 @@ static bool ParseColour(const std::string& s, SkinColour& c)
 bool SkinSchemes::Load(const std::string& path, std::string& error)
 {
   std::string text;
-  if (!ReadSkinTextFile(path, text))
+  if (!ReadWholeFile(path, text))
   {
     error = "cannot read " + path;
     return false;
