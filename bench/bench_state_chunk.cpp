@@ -1,20 +1,20 @@
 // Time to write and read the whole parameter table with the plug-in base's serialisers: one
 // double per parameter, in index order, as the project state carries them.
-#include "framework/plugin/IEffectVST.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IStateChunk.h"
+#include "tests/support/HostlessPlug.h"
 
 #include <benchmark/benchmark.h>
 
 namespace
 {
-// The plug-in base with its full parameter table and no main class.
-class BenchPlug : public IEffectVST
+// The plug-in base with its full parameter table, a third enumerated and the rest continuous, spread
+// over their ranges.
+class BenchPlug : public HostlessPlug
 {
 public:
-  BenchPlug() : IEffectVST(nullptr)
+  BenchPlug()
   {
-    InitEffectRecord();
     for (int i = 0; i < NumParameters(); ++i)
     {
       IParameter* p = ParameterAt(i);

@@ -1,4 +1,4 @@
-#include "TestPlug.h"
+#include "tests/support/TestPlug.h"
 
 #include "framework/plugin/ChunkHeader.h"
 #include "framework/plugin/IMidiMessage.h"

@@ -1,9 +1,9 @@
 // The plug-in base with its MIDI ports: port operations through IEffectBase, device sends through
 // the IEffectVST slots, input reaching the virtual handlers on the delivery thread.
-#include "framework/plugin/IEffectVST.h"
 #include "framework/plugin/IMidiMessage.h"
 #include "framework/plugin/ISysExMessage.h"
 #include "platform/midi/LoopbackMidiBackend.h"
+#include "tests/support/TestPlug.h"
 
 #include <gtest/gtest.h>
 
@@ -21,15 +21,9 @@ using Bytes = std::vector<uint8_t>;
 
 namespace
 {
-VstIntPtr QuietHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float)
-{
-  return 0;
-}
-
-class PortsTestPlugin : public IEffectVST
+class PortsTestPlugin : public TestPlug
 {
 public:
-  PortsTestPlugin() : IEffectVST(&QuietHost) {}
   ~PortsTestPlugin() override
   {
     CloseMidiPorts();
@@ -142,10 +136,9 @@ TEST(PluginMidi, TearDownWaitsForTheInputHandler)
 namespace
 {
 // Input handlers that take the parameter lock, as the main class's receivers do.
-class LockingPlugin : public IEffectVST
+class LockingPlugin : public TestPlug
 {
 public:
-  LockingPlugin() : IEffectVST(&QuietHost) {}
   ~LockingPlugin() override { CloseMidiPorts(); }
   void HandleMidiMessage(IMidiMessage*, bool) override
   {

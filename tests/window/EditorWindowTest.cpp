@@ -1,7 +1,7 @@
 #include "WindowTestSupport.h"
 
-#include "framework/plugin/IEffectVST.h"
 #include "framework/graphics/IMenu.h"
+#include "tests/support/TestPlug.h"
 
 #include <gtest/gtest.h>
 
@@ -197,30 +197,9 @@ TEST(EditorWindowLife, ReopeningAndAWindowDestroyedByTheHost)
   EXPECT_EQ(IGraphicsWin::LiveEditorWindows(), 0);
 }
 
-namespace
-{
-// A plug-in on the VST 2 wrapper, with a host that records what it is asked.
-struct SizeRequest
-{
-  int opcode, index;
-  intptr_t value;
-};
-std::vector<SizeRequest> gHostCalls;
-VstIntPtr RecordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*, float)
-{
-  gHostCalls.push_back({opcode, index, value});
-  return 0;
-}
-class VstTestPlug : public IEffectVST
-{
-public:
-  VstTestPlug() : IEffectVST(RecordingHost) { InitEffectRecord(); }
-};
-} // namespace
-
 TEST(EditorWindowResize, OwnWindowOnlyAndTheHostIsAsked)
 {
-  VstTestPlug plug;
+  TestPlug plug;
   auto* g = new IGraphicsWin(&plug, 200, 100);
   auto w = std::make_unique<HeadlessWindow>();
   HeadlessWindow* window = w.get();
@@ -228,14 +207,14 @@ TEST(EditorWindowResize, OwnWindowOnlyAndTheHostIsAsked)
   plug.AttachEditor(g);
   g->Resize(200, 100); // unchanged: nothing at all
   ASSERT_NE(g->CreateEditorWindow(reinterpret_cast<void*>(uintptr_t(0x77))), nullptr);
-  gHostCalls.clear();
+  plug.calls.clear();
   g->Resize(300, 150);
   EXPECT_EQ(window->Width(), 300);
   EXPECT_EQ(window->Height(), 150);
   EXPECT_EQ(plug.EditorRect().right, 300);
   EXPECT_EQ(plug.EditorRect().bottom, 150);
   bool asked = false;
-  for (const SizeRequest& call : gHostCalls)
+  for (const TestPlug::HostCall& call : plug.calls)
     if (call.opcode == audioMasterSizeWindow && call.index == 300 && call.value == 150)
       asked = true;
   EXPECT_TRUE(asked);

@@ -4,11 +4,13 @@
 #include "framework/plugin/IParameter.h"
 #include "platform/vst2/VstTypes.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-// A plug-in on the framework base alone (no main class): the base's own pass-through
-// processing, counted handlers and a scriptable host callback.
+// A plug-in on the VST 2 wrapper alone (no main class): the base's own pass-through processing,
+// counted handlers and a host callback that records every call and answers from scriptable fields
+// (0 for anything else). Suites that need other handlers derive from it and keep only those.
 class TestPlug : public IEffectVST
 {
 public:
