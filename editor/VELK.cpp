@@ -5,11 +5,10 @@
 #include "editor/PageSelection.h"
 #include "editor/PartView.h"
 #include "editor/PatchManager.h"
-#include "editor/PortRecall.h"
+#include "editor/MidiPortChoice.h"
 #include "editor/TransferRoutes.h"
 #include "editor/ValueDisplay.h"
 #include "editor/WriteBuildLog.h"
-#include "framework/controls/IDeviceMenuControl.h"
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/ParameterIds.h"
@@ -24,10 +23,8 @@
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <vector>
 
 IEffectVST* CreatePlugin(audioMasterCallback hostCallback)
@@ -57,11 +54,7 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
   }
   Log("INITIALIZATION STARTED!");
 
-  mPortRecall = std::make_unique<PortRecall>([this](const std::string& input, const std::string& output)
-                                             { SelectRecalledPorts(input, output); },
-                                             [this] { MidiServerStopped(); });
-  // Heard on the MIDI library's thread: the port-selection thread does the work.
-  MidiPorts().SetServerGoneListener([this] { mPortRecall->NoteServerGone(); });
+  mPorts = std::make_unique<MidiPortChoice>(*this);
   mUISettings = UISettings::Load(mDataFolder);
   Log("UI settings: scale " + std::to_string(mUISettings.Scale()) + ", colour scheme " +
       std::to_string(mUISettings.colourScheme));
@@ -112,7 +105,7 @@ VELK::~VELK()
   midiOutputReady = 0;
   mLinkStop.request_stop();
   // A recalled port selection must not run into the closing ports.
-  if (mPortRecall) mPortRecall->Stop();
+  if (mPorts) mPorts->Stop();
   CloseMidiPorts(); // no input handler may run while the object is torn down
   // Its jobs use everything below: cancelled, their sleeps ended, its threads joined first.
   if (mWorker) mWorker->Shutdown();
@@ -159,39 +152,10 @@ void VELK::HandleParameterChange(int index)
       mUISettings.colourScheme = v == 1 ? 1 : 0;
     if (!mUISettings.Save(mDataFolder)) Log("UI settings could not be saved!");
   }
-  if (index == kDeviceOutSelection || index == kDeviceInSelection) SelectPortFromMenu(index);
+  if (index == kDeviceOutSelection || index == kDeviceInSelection) mPorts->ChosenInMenu(index);
   ShowValue(index);
   SendParamToHardware(index);
   if (mRoutes) mRoutes->ParameterChanged(index);
-}
-
-// The device menus: the chosen entry's text is the port's name, entry 0 ("Select MIDI Device")
-// closes the port. Opening may wait on the MIDI system and its input thread, so it runs on the
-// port-selection thread, away from the parameter lock held here.
-void VELK::SelectPortFromMenu(int index)
-{
-  const IParameter* param = ParameterAt(index);
-  if (!param) return;
-  const bool output = index == kDeviceOutSelection;
-  const int value = int(param->Value());
-  const char* text = value > 0 ? param->ValueText(value) : nullptr;
-  const int nameSlot = output ? PatchManager::kMidiOutputName : PatchManager::kMidiInputName;
-  if (!text || !*text || std::string(text) == IMidiPorts::kNoDeviceName)
-  {
-    if (output)
-    {
-      midiOutputReady = 0;
-      MidiPorts().CloseMidiOutput();
-    }
-    else
-      MidiPorts().CloseMidiInput();
-    GetPatchManager()->SetNameExact(nameSlot, IMidiPorts::kNoDeviceName);
-    return;
-  }
-  GetPatchManager()->SetNameExact(nameSlot, text);
-  // A newly chosen output is followed by the device-id handshake, which finds the synthesizer.
-  if (output) mConnectAfterSelection = true;
-  if (mPortRecall) mPortRecall->Request(output ? "" : text, output ? text : "");
 }
 
 void VELK::HandleSecondaryParameterChange(int index)
@@ -557,79 +521,9 @@ void VELK::LibrarianTransfer(Transfer transfer, int bank)
   if (mRoutes) mRoutes->Transfer(transfer, bank);
 }
 
-// ---- editor core: project recall of the MIDI ports ----
-
-void VELK::SelectRecalledPorts(const std::string& input, const std::string& output)
-{
-  const bool outputChosen = !output.empty() && output != IMidiPorts::kNoDeviceName;
-  if (outputChosen)
-  {
-    // Selection goes by the name; a non-zero index only says that a device is wanted.
-    int index = 1;
-    const bool open = SelectMidiOutputPort(index, output) > 0;
-    midiOutputReady = open;
-    ShowChosenPort(kDeviceOutSelection, open ? index : 0, output);
-    if (!open) Log("MIDI output \"" + output + "\" of the project is not present");
-  }
-  if (!input.empty() && input != IMidiPorts::kNoDeviceName)
-  {
-    int index = 1;
-    const bool open = SelectMidiInputPort(index, input) > 0;
-    ShowChosenPort(kDeviceInSelection, open ? index : 0, input);
-    if (!open) Log("MIDI input \"" + input + "\" of the project is not present");
-  }
-  // The handshake goes out once the input listens too, or the synthesizer's answer would be lost;
-  // only after the output it is asked for (an input chosen meanwhile leaves the request waiting).
-  if (outputChosen && mConnectAfterSelection.exchange(false) && midiOutputReady)
-    DeviceSender(*this).RequestConnect();
-}
-
-// A recalled port shows in its device menu, as a chosen one does (entry 0 when it could not be
-// opened), with the ports listed now. Only the menu's value moves: the port is open already, and a
-// change handler would select it again.
-void VELK::ShowChosenPort(int menu, int entry, const std::string& name)
-{
-  const std::vector<std::string> ports =
-      menu == kDeviceOutSelection ? MidiPorts().ListMidiOutputPorts() : MidiPorts().ListMidiInputPorts();
-  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
-  IParameter* param = ParameterAt(menu);
-  if (!param) return;
-  IDeviceMenuControl::ShowPorts(*param, ports);
-  const bool listed = entry > 0 && entry < int(ports.size()) && ports[size_t(entry)] == name;
-  SetParamInEditor(menu, listed ? entry : 0);
-}
-
-void VELK::MidiServerStopped()
-{
-  if (!MidiPorts().DropLostClients()) return;
-  midiOutputReady = 0;
-  // A transfer under way can reach nothing now: it ends, and so frees the jobs thread for the
-  // handshake that follows the ports chosen again. Its last status text comes before ours.
-  if (mWorker)
-  {
-    mWorker->CancelJob();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!JobsThreadIdle() && std::chrono::steady_clock::now() < giveUp)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  // The project keeps the ports' names: recalling it, or choosing the ports again, once the
-  // server is back makes new clients. The menus show that nothing is open now (and list the ports
-  // again when opened: listing here would make a client at once).
-  {
-    std::lock_guard<std::recursive_mutex> lock(ParameterLock());
-    for (int menu : {int(kDeviceOutSelection), int(kDeviceInSelection)})
-    {
-      if (IParameter* param = ParameterAt(menu)) IDeviceMenuControl::ShowPorts(*param, {});
-      SetParamInEditor(menu, 0);
-    }
-  }
-  SetStatusText(kMidiServerStopped);
-  Log("The MIDI server stopped: the MIDI ports are closed");
-}
-
 bool VELK::WaitForPortRecall(int milliseconds)
 {
-  return !mPortRecall || mPortRecall->WaitIdle(milliseconds);
+  return !mPorts || mPorts->WaitIdle(milliseconds);
 }
 
 bool VELK::DeviceSendShort(const IMidiMessage& message)
@@ -693,15 +587,8 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
     deviceId = state.deviceId;
     model = state.model;
   }
-  // The ports are selected by name away from this lock (see PortRecall).
-  const std::string input = state.names[PatchManager::kMidiInputName],
-                    output = state.names[PatchManager::kMidiOutputName];
-  if (mPortRecall && (!input.empty() || !output.empty()))
-  {
-    // A project that names its synthesizer's port brings the link up, as choosing the port does.
-    if (!output.empty() && output != IMidiPorts::kNoDeviceName) mConnectAfterSelection = true;
-    mPortRecall->Request(input, output);
-  }
+  // The ports are selected by name away from this lock (see MidiPortChoice).
+  mPorts->Recall(state.names[PatchManager::kMidiInputName], state.names[PatchManager::kMidiOutputName]);
   editorReady = 1;
   return position;
 }

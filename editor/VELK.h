@@ -30,7 +30,7 @@ class PageLayers;
 class PartView;
 class PatchLibrarian;
 class PatchManager;
-class PortRecall;
+class MidiPortChoice;
 class ProgressIndicator;
 class TransferRoutes;
 class TransferWorker;
@@ -187,11 +187,6 @@ private:
   void ShowRecordPage(int index);
   // The display fields follow a control that moved: its name, value text and controller.
   void ShowValue(int index);
-  void SelectRecalledPorts(const std::string& input, const std::string& output);
-  void ShowChosenPort(int menu, int entry, const std::string& name);
-  // On the port-selection thread once the MIDI server went away: drops the lost clients and says so.
-  void MidiServerStopped();
-  void SelectPortFromMenu(int index);
 
   void HideLayer(const std::string& name);
 
@@ -229,8 +224,7 @@ private:
   // The chosen part's panels on every page, and the sections that a value chooses.
   std::unique_ptr<PartView> mPartView;
   std::unique_ptr<PageLayers> mPageLayers;
-  std::unique_ptr<PortRecall> mPortRecall;
-  std::atomic<bool> mConnectAfterSelection{false}; // set by the device menu, taken by the selection
+  std::unique_ptr<MidiPortChoice> mPorts; // the device menus' and a recalled project's ports
 
   std::string mDataFolder;
   std::string mLogPath;
