@@ -76,7 +76,8 @@ void EditorDocument::Build(const Parts& parts)
   mPlug = &parts.plug;
   // The editor, 1500 by 757 pixels at the UI scale; the plug-in base owns it from AttachEditor on.
   const double scale = parts.settings.Scale();
-  IGraphicsWin* editor = CreateEditorGraphics(&parts.plug, int(kEditorWidth * scale), int(kEditorHeight * scale));
+  IGraphicsWin* editor =
+      CreateEditorGraphics(&parts.plug, int(kEditorWidth * scale), int(kEditorHeight * scale));
 
   // The configuration builds every layer and control from the definition documents.
   mConfig = std::make_unique<ConfigReader>();
@@ -107,7 +108,8 @@ void EditorDocument::Build(const Parts& parts)
   // Groups are created hidden: show the top-level ones with their first pages, all but the
   // progress group, which the overlay shows while a transfer runs.
   // The popups a parameter opens start closed, as does the patch-conflict window.
-  PageSelection::ShowFirstPages(editor, {"additionalSettings", "midiFilterWindow", "bankPatchConflictWindow"});
+  PageSelection::ShowFirstPages(editor,
+                                {"additionalSettings", "midiFilterWindow", "bankPatchConflictWindow"});
   if (LayerGroup* progress = parts.overlay.Layer()) progress->Hide(true);
 
   // The UI settings as parameters, then every value that is not zero to its controls.

@@ -19,9 +19,9 @@ bool ProgressOverlay::AddTo(IGraphics& editor, ConfigReader& config)
   {
     progress->SetCurrentPage(false, kCancelPageId);
     for (int i : {kEditorCancel, kLibrarianCancel})
-      mCancelButtons[size_t(i)] = config.CreateContactButton("Cancel Data Request", kCancelButtonAt[i][0],
-                                                             kCancelButtonAt[i][1], "BUTTON_LIB_CANCEL_ID",
-                                                             cancel, "Global");
+      mCancelButtons[size_t(i)] =
+          config.CreateContactButton("Cancel Data Request", kCancelButtonAt[i][0], kCancelButtonAt[i][1],
+                                     "BUTTON_LIB_CANCEL_ID", cancel, "Global");
   }
   return true;
 }

@@ -45,7 +45,7 @@ public:
   void Hide();
 
 private:
-  LayerGroup* mLayer = nullptr;             // owned by the editor
+  LayerGroup* mLayer = nullptr;            // owned by the editor
   ProgressIndicator* mIndicator = nullptr; // owned by the group
   std::array<IContactControl*, 2> mCancelButtons{};
 };

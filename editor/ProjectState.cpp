@@ -61,7 +61,8 @@ int ProjectState::Read(const IStateChunk& chunk, int position, int automated, in
   {
     int32_t length = 0;
     position = chunk.GetInt(length, position);
-    if (position < 0 || length < 0 || length > PatchManager::kMaxNameLength || !chunk.CanRead(position, length))
+    if (position < 0 || length < 0 || length > PatchManager::kMaxNameLength ||
+        !chunk.CanRead(position, length))
       return -1;
     name.clear();
     if (length > 0)

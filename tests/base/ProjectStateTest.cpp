@@ -77,7 +77,8 @@ TEST(ProjectState, ReadsBothBlocksInParameterOrderAndRefusesAnyFault)
     EXPECT_EQ(state.Read(HandMade(2, {0.25, bad}, {3.0}), 0, 2, 1), -1);
     EXPECT_EQ(state.Read(HandMade(2, {0.25, 0.5}, {bad}), 0, 2, 1), -1);
   }
-  EXPECT_EQ(state.Read(HandMade(2, {}, {1.0}, std::string(PatchManager::kMaxNameLength + 1, 'a')), 0, 0, 1), -1);
+  EXPECT_EQ(state.Read(HandMade(2, {}, {1.0}, std::string(PatchManager::kMaxNameLength + 1, 'a')), 0, 0, 1),
+            -1);
   EXPECT_GT(state.Read(HandMade(2, {}, {1.0}, std::string(PatchManager::kMaxNameLength, 'a')), 0, 0, 1), 0);
   IStateChunk zero = HandMade(2, {}, {1.0}, "a?b");
   const int at = 8 + 4 + 8 + 4 + 4 + 1; // tag, version, count, value, name count, length, "a"
