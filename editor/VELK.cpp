@@ -228,15 +228,16 @@ void VELK::ProgramChangeReceived(bool consumedByLibrarian)
 
 int VELK::LibrarianViewSide()
 {
-  return LibrarianView() ? LibrarianView()->side.load() : 0;
+  const LibrarianViewControl* view = LibrarianView();
+  return view ? view->side.load() : 0;
 }
 
 void VELK::StoreReceivedProgram(int program)
 {
-  if (LibrarianView())
+  if (LibrarianViewControl* view = LibrarianView())
   {
-    LibrarianView()->selectedLeftCell = program;
-    LibrarianView()->loadedSlot = program;
+    view->selectedLeftCell = program;
+    view->loadedSlot = program;
   }
   if (mLibrarian) mLibrarian->selectedLeftSlot = program;
 }
@@ -415,10 +416,10 @@ void VELK::ShowRecordPage(int index)
 
 void VELK::SetLoadedSlot(int slot)
 {
-  if (LibrarianView())
+  if (LibrarianViewControl* view = LibrarianView())
   {
-    LibrarianView()->loadedSlot = slot;
-    LibrarianView()->RequestRedraw(false);
+    view->loadedSlot = slot;
+    view->RequestRedraw(false);
   }
 }
 
@@ -725,9 +726,10 @@ void VELK::SetPartTexts(const std::string& info, const std::string& progress)
 
 void VELK::LibrarianSlotReceived()
 {
-  if (!LibrarianView()) return;
-  LibrarianView()->RefreshLeft();
-  LibrarianView()->RequestRedraw(false);
+  LibrarianViewControl* view = LibrarianView();
+  if (!view) return;
+  view->RefreshLeft();
+  view->RequestRedraw(false);
 }
 
 void VELK::RefreshMainView()
