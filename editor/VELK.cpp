@@ -5,38 +5,26 @@
 #include "editor/PageSelection.h"
 #include "editor/PartView.h"
 #include "editor/PatchManager.h"
-#include "editor/PortRecall.h"
+#include "editor/MidiPortChoice.h"
 #include "editor/TransferRoutes.h"
 #include "editor/ValueDisplay.h"
 #include "editor/WriteBuildLog.h"
-#include "framework/controls/IContactControl.h"
-#include "framework/controls/IDeviceMenuControl.h"
-#include "framework/controls/ITextControl.h"
-#include "framework/graphics/IGraphicsWin.h"
+#include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/ParameterIds.h"
-#include "librarian/BankEditPopupMenu.h"
 #include "librarian/LibrarianViewControl.h"
-#include "librarian/PatchPanePopupMenu.h"
-#include "librarian/ProgramNumberPopupMenu.h"
 #include "librarian/PatchLibrarian.h"
 #include "framework/plugin/IParameter.h"
-#include "framework/plugin/IStateChunk.h"
 #include "link/DeviceSender.h"
 #include "link/ParameterOutput.h"
-#include "link/ProgressIndicator.h"
 #include "link/TransferWorker.h"
 #include "link/DumpForms.h"
 #include "link/GlobalDump.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
-#include <chrono>
-#include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <vector>
 
 IEffectVST* CreatePlugin(audioMasterCallback hostCallback)
@@ -66,11 +54,7 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
   }
   Log("INITIALIZATION STARTED!");
 
-  mPortRecall = std::make_unique<PortRecall>([this](const std::string& input, const std::string& output)
-                                             { SelectRecalledPorts(input, output); },
-                                             [this] { MidiServerStopped(); });
-  // Heard on the MIDI library's thread: the port-selection thread does the work.
-  MidiPorts().SetServerGoneListener([this] { mPortRecall->NoteServerGone(); });
+  mPorts = std::make_unique<MidiPortChoice>(*this);
   mUISettings = UISettings::Load(mDataFolder);
   Log("UI settings: scale " + std::to_string(mUISettings.Scale()) + ", colour scheme " +
       std::to_string(mUISettings.colourScheme));
@@ -88,15 +72,13 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
     KeepMemberBytes(i);
 
   // The progress overlay, then the worker whose jobs show it.
-  if (mProgressLayer && mConfig)
+  if (ConfigReader* config = mDocument.Config())
   {
     const double scale = mUISettings.Scale();
-    const int w = int(kEditorWidth * scale), h = int(kEditorHeight * scale);
-    mProgress = ProgressIndicator::AddTo(mProgressLayer, this, w, h,
-                                         mConfig->GetImage("PROGRESS_INDICATOR_ID"), IRectangle(0, 0, w, h));
-    if (mProgress) mProgress->Hide(true);
+    mOverlay.AddIndicator(this, *config, int(EditorDocument::kEditorWidth * scale),
+                          int(EditorDocument::kEditorHeight * scale));
+    mCategoryNames = config->GetValueList("categoryName");
   }
-  if (mConfig) mCategoryNames = mConfig->GetValueList("categoryName");
   mWorker = std::make_unique<TransferWorker>(*this, *this);
   mRoutes = std::make_unique<TransferRoutes>(*this, *this, *mWorker);
 
@@ -109,181 +91,13 @@ VELK::VELK(audioMasterCallback hostCallback) : IEffectVST(hostCallback)
 
 void VELK::BuildEditor()
 {
-  // The editor, 1500 by 757 pixels at the UI scale; the plug-in base owns it from AttachEditor on.
-  const double scale = mUISettings.Scale();
-  IGraphicsWin* editor = CreateEditorGraphics(this, int(kEditorWidth * scale), int(kEditorHeight * scale));
-
-  // The configuration builds every layer and control from the definition documents.
-  mConfig = std::make_unique<ConfigReader>();
-  if (logEnabled) mConfig->SetLogSink([this](const std::string& line) { Log(line); });
-  if (!mConfig->Read(editor, this, mLibrarian.get(), mUISettings.colourScheme, scale))
-    Log("The user interface document could not be read: the editor opens empty!");
-  Log("Configuration read");
-
-  for (const char* name : kNamedLayers)
-  {
-    LayerGroup* group = mConfig->GetLayer(name);
-    if (group)
-      mNamedLayers[name] = group;
-    else
-      Log(std::string("Layer ") + name + " is not in the user interface document");
-  }
-  mLibrarianView = dynamic_cast<LibrarianViewControl*>(mConfig->GetLibrarianView());
+  mDocument.Build({*this, mUISettings, mLibrarian.get(), *mPatchManager, mOverlay, mLines, logEnabled != 0});
+  ConfigReader* config = mDocument.Config();
   for (size_t i = 0; i < std::size(kValuePages); ++i)
-    mValuePageLayers[i] = mConfig->GetLayer(kValuePages[i].layer);
-  mPartSettingsLayer = mConfig->GetLayer("additionalSettings");
-
-  editor->AttachBackgroundFrame(scale);
-  AttachEditor(editor);
-
-  // The progress group goes last, so that it draws over every page and is hit first. The link's
-  // ProgressIndicator is added to it, and then the two cancel buttons, which must stay above
-  // the overlay to be clickable during a transfer.
-  auto* progress = new LayerGroup(0, kProgressLayerName);
-  if (editor->AddLayerGroup(progress) >= 0)
-  {
-    mProgressLayer = progress;
-    mConfig->RegisterLayer(kProgressLayerName, progress);
-    // The cancel buttons live in a page of the progress group: a group draws its own controls
-    // (the overlay) first and its pages after them, and hit-tests in the reverse order.
-    auto* cancel = new LayerGroup(kCancelPageId, kCancelLayerName);
-    if (progress->AddChildGroup(cancel) >= 0)
-    {
-      progress->SetCurrentPage(false, kCancelPageId);
-      for (int i : {kEditorCancel, kLibrarianCancel})
-        mCancelButtons[size_t(i)] =
-            mConfig->CreateContactButton("Cancel Data Request", kCancelButtonAt[i][0], kCancelButtonAt[i][1],
-                                         "BUTTON_LIB_CANCEL_ID", cancel, "Global");
-    }
-  }
-
-  LookUpNamedControls();
-  AddLibrarianMenus();
-  mPartView = std::make_unique<PartView>(editor);
-  mPageLayers = std::make_unique<PageLayers>(*this, *mConfig, [this](const std::string& line) { Log(line); });
-
-  // Groups are created hidden: show the top-level ones with their first pages, all but the
-  // progress group, which the overlay shows while a transfer runs.
-  // The popups a parameter opens start closed, as does the patch-conflict window.
-  PageSelection::ShowFirstPages(editor,
-                                {"additionalSettings", "midiFilterWindow", "bankPatchConflictWindow"});
-  if (mProgressLayer) mProgressLayer->Hide(true);
-
-  // The UI settings as parameters, then every value that is not zero to its controls.
-  if (IParameter* p = ParameterAt(kUserInterfaceSize)) p->SetClamped(mUISettings.size);
-  if (IParameter* p = ParameterAt(kUserInterfaceStyle)) p->SetClamped(mUISettings.colourScheme);
-  for (int i = 0; i < NumParameters(); ++i)
-    if (IParameter* p = ParameterAt(i); p && p->Value() != 0.0)
-    {
-      p->SetConstrained(p->Value());
-      editor->SyncParameterToControls(i, p->NormalisedValue(), true);
-    }
-  Log("Editor built");
-}
-
-namespace
-{
-void CollectInGroup(LayerGroup* group, int paramIdx, std::vector<IControl*>& out)
-{
-  if (!group) return;
-  for (int i = 0; i < group->NumControls(); ++i)
-    if (IControl* c = group->GetControl(i); c && c->ParamIdx() == paramIdx) out.push_back(c);
-  for (int i = 0; i < group->NumChildren(); ++i)
-    CollectInGroup(group->GetChild(i), paramIdx, out);
-}
-
-// Every control bound to the parameter.
-void CollectControls(IGraphics* graphics, int paramIdx, std::vector<IControl*>& out)
-{
-  if (!graphics) return;
-  for (int i = 0; i < graphics->NumControls(); ++i)
-    if (IControl* c = graphics->GetControl(i); c && c->ParamIdx() == paramIdx) out.push_back(c);
-  for (int i = 0; i < graphics->NumLayerGroups(); ++i)
-    CollectInGroup(graphics->GetLayerGroup(i), paramIdx, out);
-}
-
-// The first text control of the parameter: the displays carry no parameter of their own (their
-// text is written, never a value), so their factory lists them in the parameter's record; then
-// the editor's own list and the groups.
-ITextControl* FindTextControl(IGraphics* graphics, IParameter* param, int paramIdx)
-{
-  std::vector<IControl*> controls;
-  if (MidiMapRecord* record = param ? param->MidiMap() : nullptr) controls = record->boundControls;
-  CollectControls(graphics, paramIdx, controls);
-  for (IControl* c : controls)
-    if (auto* t = dynamic_cast<ITextControl*>(c)) return t;
-  return nullptr;
-}
-} // namespace
-
-namespace
-{
-// The group that holds the control, searched from the group down.
-LayerGroup* GroupHolding(LayerGroup* group, const IControl* control)
-{
-  if (!group) return nullptr;
-  for (int i = 0; i < group->NumControls(); ++i)
-    if (group->GetControl(i) == control) return group;
-  for (int i = 0; i < group->NumChildren(); ++i)
-    if (LayerGroup* g = GroupHolding(group->GetChild(i), control)) return g;
-  return nullptr;
-}
-} // namespace
-
-void VELK::AddLibrarianMenus()
-{
-  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
-  if (!graphics || !mLibrarianView) return;
-  LayerGroup* page = nullptr;
-  for (int i = 0; i < graphics->NumLayerGroups() && !page; ++i)
-    page = GroupHolding(graphics->GetLayerGroup(i), mLibrarianView);
-  // A row of buttons just above the view, each over a column of slots (the left pane's four, the right
-  // pane's first), shown and hidden with the page that holds it.
-  const double scale = UiScale();
-  const IRectangle& view = mLibrarianView->Rect();
-  const int h = int(kLibrarianMenuHeight * scale), inset = int(4 * scale);
-  const int top = view.T - h - int(4 * scale);
-  auto at = [&](int side, int column)
-  {
-    const IRectangle cell = mLibrarianView->CellRect(side, column * LibrarianViewControl::kRows);
-    return IRectangle(cell.L + inset, top, cell.R - inset, top + h);
-  };
-  IControl* menus[] = {
-      new LeftPatchPopupMenu(this, at(0, 0), IBitmapStrip(), "Hardware", mLibrarian.get(), mLibrarianView),
-      new BankEditPopupMenu(this, at(0, 1), IBitmapStrip(), "Edit Slot", mLibrarianView),
-      new ProgramNumberPopupMenu(this, at(0, 2), IBitmapStrip(), "Program"),
-      new BankNumberPopupMenu(this, at(0, 3), IBitmapStrip(), "Bank"),
-      new RightPatchPopupMenu(this, at(1, 0), IBitmapStrip(), "Right Bank", mLibrarian.get(), mLibrarianView)};
-  for (IControl* menu : menus)
-  {
-    ITextStyle& style = menu->TextStyle();
-    style = ITextStyle(ConfigReader::kTextFace, int(12 * scale), IColour(255, 230, 230, 230));
-    if (page)
-      page->AddControl(menu);
-    else
-      graphics->AddControl(menu);
-  }
-}
-
-void VELK::LookUpNamedControls()
-{
-  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
-  // The name list: the multi name and the eight part names redraw when a name is set.
-  for (int n = 0; n <= PatchManager::kFirstPartName + 7; ++n)
-    CollectControls(graphics, n == PatchManager::kMultiName ? int(kMultiName) : kPatchName + n - 1,
-                    mNameControls[size_t(n)]);
-  mPatchManager->SetListener(
-      [this](int n)
-      {
-        if (n >= 0 && n < int(mNameControls.size()))
-          for (IControl* c : mNameControls[size_t(n)])
-            c->RequestRedraw(false);
-      });
-  statusDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayName), kControlDisplayName);
-  midiDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayCC), kControlDisplayCC);
-  mValueDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayValue), kControlDisplayValue);
-  mInfoDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayCategory), kControlDisplayCategory);
-  mProgressDisplay = FindTextControl(graphics, ParameterAt(kControlDisplayPatch), kControlDisplayPatch);
+    mValuePageLayers[i] = config->GetLayer(kValuePages[i].layer);
+  mPartSettingsLayer = config->GetLayer("additionalSettings");
+  mPartView = std::make_unique<PartView>(dynamic_cast<IGraphics*>(Editor()));
+  mPageLayers = std::make_unique<PageLayers>(*this, *config, [this](const std::string& line) { Log(line); });
 }
 
 VELK::~VELK()
@@ -291,20 +105,14 @@ VELK::~VELK()
   midiOutputReady = 0;
   mLinkStop.request_stop();
   // A recalled port selection must not run into the closing ports.
-  if (mPortRecall) mPortRecall->Stop();
+  if (mPorts) mPorts->Stop();
   CloseMidiPorts(); // no input handler may run while the object is torn down
   // Its jobs use everything below: cancelled, their sleeps ended, its threads joined first.
   if (mWorker) mWorker->Shutdown();
   mRoutes.reset();
   mWorker.reset();
   mPatchManager.reset();
-  // The release pass drops this editor's cached bitmaps; the reader (which detaches its MIDI map
-  // records from the parameters) goes before the editor and the parameters.
-  if (mConfig)
-  {
-    if (IGraphics* graphics = dynamic_cast<IGraphics*>(Editor())) mConfig->ReleaseImages(graphics);
-    mConfig.reset();
-  }
+  mDocument.Release(); // before the editor and the parameters
 }
 
 void VELK::Log(const std::string& message) const
@@ -344,39 +152,10 @@ void VELK::HandleParameterChange(int index)
       mUISettings.colourScheme = v == 1 ? 1 : 0;
     if (!mUISettings.Save(mDataFolder)) Log("UI settings could not be saved!");
   }
-  if (index == kDeviceOutSelection || index == kDeviceInSelection) SelectPortFromMenu(index);
+  if (index == kDeviceOutSelection || index == kDeviceInSelection) mPorts->ChosenInMenu(index);
   ShowValue(index);
   SendParamToHardware(index);
   if (mRoutes) mRoutes->ParameterChanged(index);
-}
-
-// The device menus: the chosen entry's text is the port's name, entry 0 ("Select MIDI Device")
-// closes the port. Opening may wait on the MIDI system and its input thread, so it runs on the
-// port-selection thread, away from the parameter lock held here.
-void VELK::SelectPortFromMenu(int index)
-{
-  const IParameter* param = ParameterAt(index);
-  if (!param) return;
-  const bool output = index == kDeviceOutSelection;
-  const int value = int(param->Value());
-  const char* text = value > 0 ? param->ValueText(value) : nullptr;
-  const int nameSlot = output ? PatchManager::kMidiOutputName : PatchManager::kMidiInputName;
-  if (!text || !*text || std::string(text) == IMidiPorts::kNoDeviceName)
-  {
-    if (output)
-    {
-      midiOutputReady = 0;
-      MidiPorts().CloseMidiOutput();
-    }
-    else
-      MidiPorts().CloseMidiInput();
-    GetPatchManager()->SetNameExact(nameSlot, IMidiPorts::kNoDeviceName);
-    return;
-  }
-  GetPatchManager()->SetNameExact(nameSlot, text);
-  // A newly chosen output is followed by the device-id handshake, which finds the synthesizer.
-  if (output) mConnectAfterSelection = true;
-  if (mPortRecall) mPortRecall->Request(output ? "" : text, output ? text : "");
 }
 
 void VELK::HandleSecondaryParameterChange(int index)
@@ -449,15 +228,16 @@ void VELK::ProgramChangeReceived(bool consumedByLibrarian)
 
 int VELK::LibrarianViewSide()
 {
-  return mLibrarianView ? mLibrarianView->side.load() : 0;
+  const LibrarianViewControl* view = LibrarianView();
+  return view ? view->side.load() : 0;
 }
 
 void VELK::StoreReceivedProgram(int program)
 {
-  if (mLibrarianView)
+  if (LibrarianViewControl* view = LibrarianView())
   {
-    mLibrarianView->selectedLeftCell = program;
-    mLibrarianView->loadedSlot = program;
+    view->selectedLeftCell = program;
+    view->loadedSlot = program;
   }
   if (mLibrarian) mLibrarian->selectedLeftSlot = program;
 }
@@ -514,62 +294,17 @@ void VELK::SetParamInEditor(int index, double value)
   if (mPageLayers) mPageLayers->Follow(index); // a received routing shows its diagram
 }
 
-void VELK::SetStatusText(const std::string& text)
-{
-  {
-    std::lock_guard<std::mutex> lock(mTextMutex);
-    mStatusText = text;
-  }
-  if (statusDisplay) statusDisplay->SetText(text.c_str());
-}
-
-void VELK::SetMidiDisplayText(const std::string& text)
-{
-  {
-    std::lock_guard<std::mutex> lock(mTextMutex);
-    mMidiDisplayText = text;
-  }
-  if (midiDisplay) midiDisplay->SetText(text.c_str());
-}
-
-void VELK::SetValueDisplayText(const std::string& text)
-{
-  {
-    std::lock_guard<std::mutex> lock(mTextMutex);
-    mValueDisplayText = text;
-  }
-  if (mValueDisplay) mValueDisplay->SetText(text.c_str());
-}
-
-std::string VELK::ValueDisplayText()
-{
-  std::lock_guard<std::mutex> lock(mTextMutex);
-  return mValueDisplayText;
-}
-
 void VELK::ShowValue(int index)
 {
   const IParameter* param = ParameterAt(index);
   if (!ValueDisplay::Follows(index, param)) return;
   const ValueDisplay shown = ValueDisplay::Of(*param);
   SetStatusText(shown.name);
-  SetValueDisplayText(shown.value);
+  mLines.Set(StatusLines::kValue, shown.value);
   // Under the host's tempo, tempo and arpeggiator speed send nothing: the controller field stays.
   const bool tempoHeld = ParamValue(kOverrideTempo) == 1.0 &&
                          (index == kGlobalTempo || (index >= kArpSpeed && index < kArpSpeed + kPartCount));
   if (!tempoHeld) SetMidiDisplayText(shown.controller);
-}
-
-std::string VELK::StatusText()
-{
-  std::lock_guard<std::mutex> lock(mTextMutex);
-  return mStatusText;
-}
-
-std::string VELK::MidiDisplayText()
-{
-  std::lock_guard<std::mutex> lock(mTextMutex);
-  return mMidiDisplayText;
 }
 
 void VELK::ShowLayer(const std::string& name)
@@ -681,53 +416,17 @@ void VELK::ShowRecordPage(int index)
 
 void VELK::SetLoadedSlot(int slot)
 {
-  if (mLibrarianView)
+  if (LibrarianViewControl* view = LibrarianView())
   {
-    mLibrarianView->loadedSlot = slot;
-    mLibrarianView->RequestRedraw(false);
+    view->loadedSlot = slot;
+    view->RequestRedraw(false);
   }
 }
 
 LayerGroup* VELK::NamedLayer(const std::string& name) const
 {
-  const auto it = mNamedLayers.find(name);
-  if (it != mNamedLayers.end()) return it->second;
-  if (name == kProgressLayerName && mProgressLayer) return mProgressLayer;
-  LayerGroup* group = mConfig ? mConfig->GetLayer(name) : nullptr;
-  if (!group) Log("Layer " + name + " is not in the user interface document");
-  return group;
-}
-
-void VELK::SetLineText(ITextControl* control, std::string& store, std::string& text)
-{
-  {
-    std::lock_guard<std::mutex> lock(mTextMutex);
-    store = text;
-  }
-  if (control) control->SetText(text.c_str());
-  text.clear();
-}
-
-void VELK::SetInfoText(std::string& text)
-{
-  SetLineText(mInfoDisplay, mInfoText, text);
-}
-
-void VELK::SetProgressText(std::string& text)
-{
-  SetLineText(mProgressDisplay, mProgressText, text);
-}
-
-std::string VELK::InfoText()
-{
-  std::lock_guard<std::mutex> lock(mTextMutex);
-  return mInfoText;
-}
-
-std::string VELK::ProgressText()
-{
-  std::lock_guard<std::mutex> lock(mTextMutex);
-  return mProgressText;
+  if (name == ProgressOverlay::kLayerName && mOverlay.Layer()) return mOverlay.Layer();
+  return mDocument.NamedLayer(name);
 }
 
 bool VELK::SelectPage(LayerGroup* group, int pageId)
@@ -823,79 +522,9 @@ void VELK::LibrarianTransfer(Transfer transfer, int bank)
   if (mRoutes) mRoutes->Transfer(transfer, bank);
 }
 
-// ---- editor core: project recall of the MIDI ports ----
-
-void VELK::SelectRecalledPorts(const std::string& input, const std::string& output)
-{
-  const bool outputChosen = !output.empty() && output != IMidiPorts::kNoDeviceName;
-  if (outputChosen)
-  {
-    // Selection goes by the name; a non-zero index only says that a device is wanted.
-    int index = 1;
-    const bool open = SelectMidiOutputPort(index, output) > 0;
-    midiOutputReady = open;
-    ShowChosenPort(kDeviceOutSelection, open ? index : 0, output);
-    if (!open) Log("MIDI output \"" + output + "\" of the project is not present");
-  }
-  if (!input.empty() && input != IMidiPorts::kNoDeviceName)
-  {
-    int index = 1;
-    const bool open = SelectMidiInputPort(index, input) > 0;
-    ShowChosenPort(kDeviceInSelection, open ? index : 0, input);
-    if (!open) Log("MIDI input \"" + input + "\" of the project is not present");
-  }
-  // The handshake goes out once the input listens too, or the synthesizer's answer would be lost;
-  // only after the output it is asked for (an input chosen meanwhile leaves the request waiting).
-  if (outputChosen && mConnectAfterSelection.exchange(false) && midiOutputReady)
-    DeviceSender(*this).RequestConnect();
-}
-
-// A recalled port shows in its device menu, as a chosen one does (entry 0 when it could not be
-// opened), with the ports listed now. Only the menu's value moves: the port is open already, and a
-// change handler would select it again.
-void VELK::ShowChosenPort(int menu, int entry, const std::string& name)
-{
-  const std::vector<std::string> ports =
-      menu == kDeviceOutSelection ? MidiPorts().ListMidiOutputPorts() : MidiPorts().ListMidiInputPorts();
-  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
-  IParameter* param = ParameterAt(menu);
-  if (!param) return;
-  IDeviceMenuControl::ShowPorts(*param, ports);
-  const bool listed = entry > 0 && entry < int(ports.size()) && ports[size_t(entry)] == name;
-  SetParamInEditor(menu, listed ? entry : 0);
-}
-
-void VELK::MidiServerStopped()
-{
-  if (!MidiPorts().DropLostClients()) return;
-  midiOutputReady = 0;
-  // A transfer under way can reach nothing now: it ends, and so frees the jobs thread for the
-  // handshake that follows the ports chosen again. Its last status text comes before ours.
-  if (mWorker)
-  {
-    mWorker->CancelJob();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!JobsThreadIdle() && std::chrono::steady_clock::now() < giveUp)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  // The project keeps the ports' names: recalling it, or choosing the ports again, once the
-  // server is back makes new clients. The menus show that nothing is open now (and list the ports
-  // again when opened: listing here would make a client at once).
-  {
-    std::lock_guard<std::recursive_mutex> lock(ParameterLock());
-    for (int menu : {int(kDeviceOutSelection), int(kDeviceInSelection)})
-    {
-      if (IParameter* param = ParameterAt(menu)) IDeviceMenuControl::ShowPorts(*param, {});
-      SetParamInEditor(menu, 0);
-    }
-  }
-  SetStatusText(kMidiServerStopped);
-  Log("The MIDI server stopped: the MIDI ports are closed");
-}
-
 bool VELK::WaitForPortRecall(int milliseconds)
 {
-  return !mPortRecall || mPortRecall->WaitIdle(milliseconds);
+  return !mPorts || mPorts->WaitIdle(milliseconds);
 }
 
 bool VELK::DeviceSendShort(const IMidiMessage& message)
@@ -924,90 +553,25 @@ bool VELK::WriteStateChunk(IStateChunk* chunk)
 {
   if (!chunk) return false;
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
-  bool ok = chunk->PutInt(kStateTag) && chunk->PutInt(kStateVersion);
-  ok = ok && SerializeParams(chunk);
-  ok = ok && chunk->PutInt(NonAutomatedCount()) && SerializeNonAutomatedParams(chunk, NonAutomatedCount());
-  const auto names = mPatchManager->Names();
-  ok = ok && chunk->PutInt(PatchManager::kNumNames);
-  for (const std::string& name : names)
-    ok = ok && chunk->PutString(name.c_str());
-  // Version 2: the device id and model the plug-in was talking to.
-  ok = ok && chunk->PutInt(deviceId.load()) && chunk->PutInt(model.load());
-  return ok;
+  ProjectState state;
+  state.names = mPatchManager->Names();
+  state.deviceId = deviceId.load();
+  state.model = model.load();
+  return state.Write(*chunk, *this);
 }
 
 int VELK::ReadStateChunk(IStateChunk* chunk, int position)
 {
   if (!chunk || position < 0) return -1;
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());
-
-  int32_t tag = 0, version = 0;
-  position = chunk->GetInt(tag, position);
-  position = chunk->GetInt(version, position);
-  if (position < 0 || tag != kStateTag || version < kOldestStateVersion || version > kStateVersion) return -1;
-
-  // The automated block (one double per automated parameter, none in this plug-in), the count and
-  // the non-automated block; each value must be a number. They are read where they are, now to
-  // check them and again to apply them once the whole state is known to be good.
-  auto finiteValues = [&](int at, int n)
-  {
-    double v = 0.0;
-    for (int i = 0; i < n; ++i)
-      if (chunk->GetDouble(v, at + 8 * i) < 0 || !std::isfinite(v)) return false;
-    return true;
-  };
-  const int automated = AutomatedCount();
-  const int automatedAt = position;
-  if (!chunk->CanRead(position, int64_t(automated) * 8) || !finiteValues(position, automated)) return -1;
-  position += 8 * automated;
-  int32_t count = 0;
-  position = chunk->GetInt(count, position);
-  if (position < 0 || count != NonAutomatedCount() || !chunk->CanRead(position, int64_t(count) * 8) ||
-      !finiteValues(position, count))
-    return -1;
-  const int valuesAt = position;
-  position += 8 * count;
-
-  int32_t nameCount = 0;
-  position = chunk->GetInt(nameCount, position);
-  if (position < 0 || nameCount != PatchManager::kNumNames) return -1;
-  std::array<std::string, PatchManager::kNumNames> names;
-  for (std::string& name : names)
-  {
-    int32_t length = 0;
-    position = chunk->GetInt(length, position);
-    if (position < 0 || length < 0 || length > PatchManager::kMaxNameLength ||
-        !chunk->CanRead(position, length))
-      return -1;
-    if (length > 0)
-    {
-      const char* bytes = reinterpret_cast<const char*>(chunk->Data()) + position;
-      if (std::memchr(bytes, 0, size_t(length))) return -1; // a name never holds a terminator
-      name.assign(bytes, size_t(length));
-    }
-    position += length;
-  }
-
-  int32_t savedDeviceId = -1, savedModel = -1;
-  if (version >= 2)
-  {
-    position = chunk->GetInt(savedDeviceId, position);
-    position = chunk->GetInt(savedModel, position);
-    if (position < 0 || savedDeviceId < 0 || savedDeviceId > 127 || savedModel < 0 || savedModel > 2)
-      return -1;
-  }
-  // The project state is the last thing of every chunk the plug-in writes (it has no preset slots
-  // whose states would follow one another): bytes after it make another chunk.
-  if (position != chunk->Size()) return -1;
+  ProjectState state;
+  position = state.Read(*chunk, position, AutomatedCount(), NonAutomatedCount());
+  if (position < 0) return -1;
 
   // Everything read: apply it at once, each value where its control would put it.
-  for (int i = 0; i < automated + count; ++i)
-  {
-    double v = 0.0;
-    chunk->GetDouble(v, i < automated ? automatedAt + 8 * i : valuesAt + 8 * (i - automated));
-    SetRecalledValue(i, v, true);
-  }
-  mPatchManager->SetNames(names);
+  for (size_t i = 0; i < state.values.size(); ++i)
+    SetRecalledValue(int(i), state.values[i], true);
+  mPatchManager->SetNames(state.names);
   mPatchManager->ShowNamesIn(*this);
   for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),
                     int(kMIDIFilterDirectToHardware), int(kGlobalMidiChannel), int(kCurrentModel),
@@ -1019,20 +583,13 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   for (const ValuePages& pages : kValuePages)
     ShowRecordPage(pages.index);
   if (mPageLayers) mPageLayers->FollowAll();
-  if (version >= 2)
+  if (state.version >= 2)
   {
-    deviceId = savedDeviceId;
-    model = savedModel;
+    deviceId = state.deviceId;
+    model = state.model;
   }
-  // The ports are selected by name away from this lock (see PortRecall).
-  const std::string input = names[PatchManager::kMidiInputName],
-                    output = names[PatchManager::kMidiOutputName];
-  if (mPortRecall && (!input.empty() || !output.empty()))
-  {
-    // A project that names its synthesizer's port brings the link up, as choosing the port does.
-    if (!output.empty() && output != IMidiPorts::kNoDeviceName) mConnectAfterSelection = true;
-    mPortRecall->Request(input, output);
-  }
+  // The ports are selected by name away from this lock (see MidiPortChoice).
+  mPorts->Recall(state.names[PatchManager::kMidiInputName], state.names[PatchManager::kMidiOutputName]);
   editorReady = 1;
   return position;
 }
@@ -1077,20 +634,10 @@ void VELK::HandleSysExMessage(ISysExMessage* message, bool fromDevice)
   mWorker->ReceiveSysExMessage(bytes, size, fromDevice);
 
   for (const char* name : {"miniMixer", "miniMixer2"})
-    if (auto it = mNamedLayers.find(name); it != mNamedLayers.end()) it->second->RequestRedraw();
+    if (LayerGroup* group = mDocument.FoundLayer(name)) group->RequestRedraw();
   if (mWorker->replyComplete) hardwareAnswered = 1;
   if (requestProcessed) SetStatusText(kRequestCompleted);
 }
-
-namespace
-{
-IControl* FirstControlOf(IGraphics* graphics, int paramIdx)
-{
-  std::vector<IControl*> controls;
-  CollectControls(graphics, paramIdx, controls);
-  return controls.empty() ? nullptr : controls.front();
-}
-} // namespace
 
 void VELK::HideLayer(const std::string& name)
 {
@@ -1101,24 +648,15 @@ void VELK::HideLayer(const std::string& name)
   }
 }
 
-void VELK::SetTransferBusy(bool on)
+void VELK::ShowTransferOverlay(bool shown)
 {
+  // A job's overlay, going up or down, ends the short busy of a single send: the job's answers come in.
   transferBusy = 0;
-  IGraphics* graphics = dynamic_cast<IGraphics*>(Editor());
-  IControl* search = FirstControlOf(graphics, kPatchSearch);
+  IControl* search = mDocument.FirstControlOf(kPatchSearch);
   const bool librarianView = IntParam(kMainTab) == 1;
-  if (on)
+  if (shown)
   {
-    if (mProgressLayer)
-    {
-      mProgressLayer->Hide(false);
-      mProgressLayer->RequestRedraw();
-    }
-    if (mProgress) mProgress->Hide(false);
-    for (IContactControl* button : mCancelButtons)
-      if (button) button->Hide(true);
-    IContactControl* cancel = mCancelButtons[librarianView ? kLibrarianCancel : kEditorCancel];
-    if (cancel) cancel->Hide(false);
+    mOverlay.Show(librarianView ? ProgressOverlay::kLibrarianCancel : ProgressOverlay::kEditorCancel);
     if (librarianView)
     {
       HideLayer("categoryLimit");
@@ -1127,14 +665,7 @@ void VELK::SetTransferBusy(bool on)
     }
     return;
   }
-  if (mProgressLayer)
-  {
-    mProgressLayer->Hide(true);
-    mProgressLayer->RequestRedraw();
-  }
-  if (mProgress) mProgress->Hide(true);
-  for (IContactControl* button : mCancelButtons)
-    if (button) button->Hide(true);
+  mOverlay.Hide();
   if (mWorker) mWorker->editBufferReceive = 0;
   if (librarianView && !performanceMode && !patternMode)
   {
@@ -1189,16 +720,16 @@ void VELK::SetPartTexts(const std::string& info, const std::string& progress)
     std::lock_guard<std::recursive_mutex> lock(ParameterLock());
     KeepMemberBytes(kQuickTab);
   }
-  std::string i = info, p = progress;
-  SetInfoText(i);
-  SetProgressText(p);
+  SetInfoText(info);
+  SetProgressText(progress);
 }
 
 void VELK::LibrarianSlotReceived()
 {
-  if (!mLibrarianView) return;
-  mLibrarianView->RefreshLeft();
-  mLibrarianView->RequestRedraw(false);
+  LibrarianViewControl* view = LibrarianView();
+  if (!view) return;
+  view->RefreshLeft();
+  view->RequestRedraw(false);
 }
 
 void VELK::RefreshMainView()

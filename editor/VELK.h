@@ -1,5 +1,9 @@
 #pragma once
 
+#include "editor/EditorDocument.h"
+#include "editor/ProgressOverlay.h"
+#include "editor/ProjectState.h"
+#include "editor/StatusLines.h"
 #include "editor/UISettings.h"
 #include "framework/plugin/IEffectVST.h"
 #include "framework/plugin/ParameterIds.h"
@@ -12,9 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <iterator>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -22,14 +24,13 @@
 class ConfigReader;
 class IContactControl;
 class IControl;
-class ITextControl;
 class LayerGroup;
 class LibrarianViewControl;
 class PageLayers;
 class PartView;
 class PatchLibrarian;
 class PatchManager;
-class PortRecall;
+class MidiPortChoice;
 class ProgressIndicator;
 class TransferRoutes;
 class TransferWorker;
@@ -39,38 +40,9 @@ class TransferWorker;
 class VELK : public IEffectVST, public LinkHost, public ILibrarianHost, public TransferHost
 {
 public:
-  // Project state layout, after the chunk header. Version 2 adds the device id and model the
-  // plug-in was talking to; version 1 projects still load (both then come from their parameters).
-  static constexpr int32_t kStateTag = 0x564C4B53; // "VLKS"
-  static constexpr int32_t kStateVersion = 2;
-  static constexpr int32_t kOldestStateVersion = 1;
-  // Editor size at normal scale.
-  static constexpr int kEditorWidth = 1500;
-  static constexpr int kEditorHeight = 757;
-  // The layer groups the link and the librarian look up by name.
-  static constexpr const char* kNamedLayers[] = {"miniMixer",
-                                                 "miniMixer2",
-                                                 "bankPatchConflictWindow",
-                                                 "searchField",
-                                                 "categoryLimit",
-                                                 "discardChangesLayerRight",
-                                                 "saveChangesLayer",
-                                                 "keepBankOpenLayer",
-                                                 "UPPERPOPUPMENU",
-                                                 "LeftPerformancePopupMenu",
-                                                 "LeftPatternPopupMenu"};
-  static constexpr const char* kProgressLayerName = "PROGRESS";
-  // The page of the progress group that holds the two cancel buttons, above the overlay.
-  static constexpr const char* kCancelLayerName = "PROGRESS CANCEL";
-  static constexpr int kCancelPageId = 1;
-  // Where the cancel buttons sit, at normal size: the editor's in the overlay's box, the librarian's
-  // in the top bar's free corner right of the random button, where it hides no control or title.
-  static constexpr int kCancelButtonAt[2][2] = {{835, 457}, {1380, 9}};
-  // The librarian's menu buttons above its view, at normal size.
-  static constexpr int kLibrarianMenuHeight = 20;
-  // Which cancel button belongs to which view.
-  static constexpr int kEditorCancel = 0;
-  static constexpr int kLibrarianCancel = 1;
+  // The project state's tag and version (see ProjectState).
+  static constexpr int32_t kStateTag = ProjectState::kTag;
+  static constexpr int32_t kStateVersion = ProjectState::kVersion;
   // Texts of a reception while a request is pending.
   static constexpr const char* kRequestInProgress = "Data Request In Progress...";
   static constexpr const char* kRequestProcessed = "Data Request Processed - Please wait!";
@@ -114,11 +86,8 @@ public:
   double ParamMinimum(int index) override;
   void SetParamInEditor(int index, double value) override;
   bool EditorOpen() override { return mEditorOpen.load(); }
-  void SetStatusText(const std::string& text) override;
-  void SetMidiDisplayText(const std::string& text) override;
-  // The value field beside the controller (kControlDisplayValue).
-  void SetValueDisplayText(const std::string& text);
-  std::string ValueDisplayText();
+  void SetStatusText(const std::string& text) override { mLines.Set(StatusLines::kStatus, text); }
+  void SetMidiDisplayText(const std::string& text) override { mLines.Set(StatusLines::kMidi, text); }
   void ShowLayer(const std::string& name) override;
   PatchLibrarian* Librarian() override { return mLibrarian.get(); }
   // The librarian view's loaded slot (nothing without a view in the document).
@@ -129,7 +98,7 @@ public:
   bool PostJob(const LinkJob& job) override;
   Clock& LinkClock() override;
   std::stop_token LinkStop() override { return mLinkStop.get_token(); }
-  ConfigReader* LinkConfig() override { return mConfig.get(); }
+  ConfigReader* LinkConfig() override { return mDocument.Config(); }
   void RunChangeHandler(int index) override;
   void RunSecondaryChangeHandler(int index) override;
   int LibrarianViewSide() override;
@@ -150,46 +119,42 @@ public:
     mEditorOpen = false;
     uiUpdate = 0;
   }
-  std::string StatusText();
-  std::string MidiDisplayText();
+  // The editor's text lines, with the texts they were last given.
+  const StatusLines& Lines() const { return mLines; }
+  std::string StatusText() const { return mLines.Text(StatusLines::kStatus); }
+  std::string MidiDisplayText() const { return mLines.Text(StatusLines::kMidi); }
+  std::string ValueDisplayText() const { return mLines.Text(StatusLines::kValue); }
 
   // ---- editor core (construction, texts, pages, project recall) ----
   const UISettings& GetUISettings() const { return mUISettings; }
   double UiScale() const { return mUISettings.Scale(); }
-  ConfigReader* Config() const { return mConfig.get(); }
-  LibrarianViewControl* LibrarianView() const { return mLibrarianView; }
+  ConfigReader* Config() const { return mDocument.Config(); }
+  LibrarianViewControl* LibrarianView() const { return mDocument.LibrarianView(); }
   // A layer group of the document by name; null (and a log line) for one it did not create.
   LayerGroup* NamedLayer(const std::string& name) const;
-  // The group that holds the progress overlay and its cancel buttons, over everything else. The
-  // link puts its ProgressIndicator here (before the cancel buttons, so they stay clickable).
-  LayerGroup* ProgressLayer() const { return mProgressLayer; }
-  IContactControl* CancelButton(int i) const
-  {
-    return (i == 0 || i == 1) ? mCancelButtons[size_t(i)] : nullptr;
-  }
-  // The second (category) and third (transfer progress) status lines; the text is cleared.
-  void SetInfoText(std::string& text);
-  void SetProgressText(std::string& text);
-  std::string InfoText();
-  std::string ProgressText();
+  // The group that holds the progress overlay and its cancel buttons, over everything else.
+  LayerGroup* ProgressLayer() const { return mOverlay.Layer(); }
+  IContactControl* CancelButton(int i) const { return mOverlay.CancelButton(i); }
+  // The second (category) and third (transfer progress) status lines.
+  void SetInfoText(const std::string& text) { mLines.Set(StatusLines::kInfo, text); }
+  void SetProgressText(const std::string& text) { mLines.Set(StatusLines::kProgress, text); }
+  std::string InfoText() const { return mLines.Text(StatusLines::kInfo); }
+  std::string ProgressText() const { return mLines.Text(StatusLines::kProgress); }
   // Page selection of a group; both forms change nothing (and log) for an unknown page.
   bool SelectPage(LayerGroup* group, int pageId);
   bool SelectPageInBlock(LayerGroup* group, int pageId);
   // Project recall's port selection, carried out away from the parameter lock (tests wait on it).
   bool WaitForPortRecall(int milliseconds);
 
-  // The text controls of kControlDisplayName and kControlDisplayCC (null without a document).
-  ITextControl* statusDisplay = nullptr;
-  ITextControl* midiDisplay = nullptr;
-
   // ---- transfers (link/TransferWorker) ----
   TransferWorker* Worker() const { return mWorker.get(); }
-  ProgressIndicator* Progress() const { return mProgress; }
+  ProgressIndicator* Progress() const { return mOverlay.Indicator(); }
   // Every SysEx message from either side, on the MIDI input thread: filtered, matched to a
   // pending request, then handed to the worker's receive dispatcher.
   void HandleSysExMessage(ISysExMessage* message, bool fromDevice) override;
-  // Overlay and cancel button while a job runs; the librarian's search controls back afterwards.
-  void SetTransferBusy(bool on) override;
+  // Overlay and the view's cancel button while a job runs (the librarian's search controls hidden),
+  // the search controls back afterwards; either way the short busy flag ends.
+  void ShowTransferOverlay(bool shown) override;
   // Prepares the next reception: into the editor, or into a librarian slot of the current mode.
   void ArmReceive(bool intoLibrarian);
   // Ends a reception into the librarian: the bank shows as edited and unsaved.
@@ -215,9 +180,6 @@ public:
 private:
   // ---- editor core ----
   void BuildEditor();
-  void LookUpNamedControls();
-  // The librarian's menu buttons, in the page that holds its view (none without a view).
-  void AddLibrarianMenus();
   // The member bytes kept for a parameter's value (change handler and project recall).
   void KeepMemberBytes(int index);
   // A parameter whose record has a page layer shows the page its value names there; the page
@@ -225,24 +187,17 @@ private:
   void ShowRecordPage(int index);
   // The display fields follow a control that moved: its name, value text and controller.
   void ShowValue(int index);
-  void SelectRecalledPorts(const std::string& input, const std::string& output);
-  void ShowChosenPort(int menu, int entry, const std::string& name);
-  // On the port-selection thread once the MIDI server went away: drops the lost clients and says so.
-  void MidiServerStopped();
-  void SelectPortFromMenu(int index);
-  void SetLineText(ITextControl* control, std::string& store, std::string& text);
 
   void HideLayer(const std::string& name);
 
   std::unique_ptr<TransferWorker> mWorker;
   std::unique_ptr<TransferRoutes> mRoutes; // posts to mWorker
-  ProgressIndicator* mProgress = nullptr; // owned by the progress group
+  ProgressOverlay mOverlay;
+  StatusLines mLines;
   std::vector<std::string> mCategoryNames;
   UISettings mUISettings;
   std::unique_ptr<PatchLibrarian> mLibrarian;
-  std::unique_ptr<ConfigReader> mConfig;
-  LibrarianViewControl* mLibrarianView = nullptr;
-  std::map<std::string, LayerGroup*> mNamedLayers;
+  EditorDocument mDocument{[this](const std::string& line) { Log(line); }};
   // Parameters whose value picks a page of a layer: page id = first page + value. kInBlock leaves
   // the layer's children outside the page's block of ids (its popups) alone; kPopup opens the
   // layer on its page for a value other than 0 and closes it for 0.
@@ -266,19 +221,10 @@ private:
   std::array<LayerGroup*, std::size(kValuePages)> mValuePageLayers{};
   // The part settings window: a part's gear opens it on that part's page (101 + part).
   LayerGroup* mPartSettingsLayer = nullptr;
-  LayerGroup* mProgressLayer = nullptr;
-  std::array<IContactControl*, 2> mCancelButtons{};
   // The chosen part's panels on every page, and the sections that a value chooses.
   std::unique_ptr<PartView> mPartView;
   std::unique_ptr<PageLayers> mPageLayers;
-  ITextControl* mValueDisplay = nullptr;
-  ITextControl* mInfoDisplay = nullptr;
-  ITextControl* mProgressDisplay = nullptr;
-  std::string mInfoText, mProgressText; // guarded by mTextMutex
-  std::unique_ptr<PortRecall> mPortRecall;
-  std::atomic<bool> mConnectAfterSelection{false}; // set by the device menu, taken by the selection
-  // The name-list controls of the multi name and the eight part names (PatchManager slots 0..8).
-  std::array<std::vector<IControl*>, 9> mNameControls;
+  std::unique_ptr<MidiPortChoice> mPorts; // the device menus' and a recalled project's ports
 
   std::string mDataFolder;
   std::string mLogPath;
@@ -288,6 +234,4 @@ private:
   std::atomic<bool> mEditorOpen{false};
   std::atomic<bool> mNotesOffPending{false};
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end
-  std::mutex mTextMutex;
-  std::string mStatusText, mMidiDisplayText, mValueDisplayText; // until the editor's text controls exist
 };

@@ -119,19 +119,19 @@ MIDIMessageSender::BusyScope::BusyScope(TransferHost& host, bool shown) : mHost(
   if (!mShown) return;
   try
   {
-    mHost.SetTransferBusy(true);
+    mHost.ShowTransferOverlay(true);
   }
   catch (...)
   {
     // Shown halfway: hidden again before the failure goes on to the job's thread.
-    mHost.SetTransferBusy(false);
+    mHost.ShowTransferOverlay(false);
     throw;
   }
 }
 
 MIDIMessageSender::BusyScope::~BusyScope()
 {
-  if (mShown) mHost.SetTransferBusy(false);
+  if (mShown) mHost.ShowTransferOverlay(false);
 }
 
 void MIDIMessageSender::BusyPulse()

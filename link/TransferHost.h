@@ -18,8 +18,9 @@ public:
   virtual IEffectBase& DumpPlug() = 0;
   // Selected part, part-channels switch and category list, as the parsers need them now.
   virtual DumpContext CurrentDumpContext() = 0;
-  // Progress overlay and cancel buttons on (a job starts) or off (it ends).
-  virtual void SetTransferBusy(bool on) = 0;
+  // Progress overlay and cancel buttons on (a job starts) or off (it ends); either way the short
+  // busy flag of a single send (LinkHost::transferBusy) ends, so the job's answers come in.
+  virtual void ShowTransferOverlay(bool shown) = 0;
   // A received program's category and name for the second and third status lines.
   virtual void SetPartTexts(const std::string& info, const std::string& progress) = 0;
   // A received slot was stored into the librarian's left bank: refresh and redraw that pane.

@@ -379,7 +379,7 @@ TEST_F(EndToEnd, CancellingABankRequestStopsItAndKeepsTheSlotsReceived)
   const std::string request = "IN F0 00 20 29 01 24 03 13 05 ";
   ASSERT_TRUE(editor->PumpUntil([&] { return CountStartingWith(SimLog(), request) >= 6; }, 30s));
   // The cancel button of the librarian's view, which shows over the overlay on the library page.
-  const IControl* cancel = reference->Plug().CancelButton(VELK::kLibrarianCancel);
+  const IControl* cancel = reference->Plug().CancelButton(ProgressOverlay::kLibrarianCancel);
   ASSERT_NE(cancel, nullptr) << "no cancel button";
   editor->Click(cancel->Rect());
   ASSERT_TRUE(WaitForStatus("Data request cancelled!")) << "the request was not cancelled";

@@ -121,8 +121,8 @@ TEST(VELKEditor, BuildsAtTheSizeOfTheUISettingsWithTheProgressGroupHiddenOnTop)
     ASSERT_NE(progress, nullptr);
     EXPECT_EQ(editor->GetLayerGroup(editor->NumLayerGroups() - 1), progress);
     EXPECT_FALSE(progress->IsVisible());
-    EXPECT_EQ(plug->NamedLayer(VELK::kProgressLayerName), progress);
-    EXPECT_EQ(plug->Config()->GetLayer(VELK::kProgressLayerName), progress);
+    EXPECT_EQ(plug->NamedLayer(ProgressOverlay::kLayerName), progress);
+    EXPECT_EQ(plug->Config()->GetLayer(ProgressOverlay::kLayerName), progress);
     EXPECT_EQ(plug->NamedLayer("no such layer"), nullptr);
     EXPECT_EQ(plug->editorReady.load(), 1);
   }
@@ -201,22 +201,19 @@ TEST(VELKEditor, ChangingTheSizeOrSchemeIsKeptForTheNextEditor)
   EXPECT_EQ(next->GetUISettings().colourScheme, 1u);
 }
 
-TEST(VELKEditor, StatusLinesTakeTextsFromAnyThreadAndClearTheGivenOnes)
+TEST(VELKEditor, StatusLinesTakeTextsFromAnyThreadAndLeaveTheGivenOnes)
 {
   TempDataFolder folder;
   auto plug = MakePlug();
-  std::string info = "Category: Bass";
+  const std::string info = "Category: Bass";
   plug->SetInfoText(info);
-  EXPECT_TRUE(info.empty());
+  EXPECT_EQ(info, "Category: Bass");
   EXPECT_EQ(plug->InfoText(), "Category: Bass");
   std::thread worker(
       [&]
       {
         for (int i = 0; i < 500; ++i)
-        {
-          std::string t = "Program received " + std::to_string(i);
-          plug->SetProgressText(t);
-        }
+          plug->SetProgressText("Program received " + std::to_string(i));
       });
   for (int i = 0; i < 500; ++i)
   {
@@ -227,13 +224,15 @@ TEST(VELKEditor, StatusLinesTakeTextsFromAnyThreadAndClearTheGivenOnes)
   EXPECT_EQ(plug->ProgressText(), "Program received 499");
 
   // The texts reach the editor's display controls, not only the stored copies.
-  ASSERT_NE(plug->statusDisplay, nullptr) << "the status line is not in the editor";
-  ASSERT_NE(plug->midiDisplay, nullptr) << "the MIDI line is not in the editor";
+  ITextControl* status = plug->Lines().Display(StatusLines::kStatus);
+  ITextControl* midi = plug->Lines().Display(StatusLines::kMidi);
+  ASSERT_NE(status, nullptr) << "the status line is not in the editor";
+  ASSERT_NE(midi, nullptr) << "the MIDI line is not in the editor";
   plug->SetStatusText("Plug-in is ready to go!");
-  EXPECT_TRUE(plug->statusDisplay->TextEquals("Plug-in is ready to go!"));
+  EXPECT_TRUE(status->TextEquals("Plug-in is ready to go!"));
   plug->SetMidiDisplayText("CC 74");
-  EXPECT_TRUE(plug->midiDisplay->TextEquals("CC 74"));
-  EXPECT_NE(plug->statusDisplay, plug->midiDisplay);
+  EXPECT_TRUE(midi->TextEquals("CC 74"));
+  EXPECT_NE(status, midi);
 }
 
 TEST(VELKEditor, RecallRestoresDeviceIdModelAndLoadsTheOlderVersion)
@@ -536,8 +535,8 @@ TEST(VELKEditor, CancelButtonsStayClickableAboveTheProgressOverlay)
       IContactControl* button = plug->CancelButton(i);
       ASSERT_NE(button, nullptr);
       EXPECT_EQ(button->ParamIdx(), kCancelDataRequest);
-      EXPECT_EQ(button->Rect().L, int(VELK::kCancelButtonAt[i][0] * scale));
-      EXPECT_EQ(button->Rect().T, int(VELK::kCancelButtonAt[i][1] * scale));
+      EXPECT_EQ(button->Rect().L, int(ProgressOverlay::kCancelButtonAt[i][0] * scale));
+      EXPECT_EQ(button->Rect().T, int(ProgressOverlay::kCancelButtonAt[i][1] * scale));
       EXPECT_FALSE(button->IsHidden());
       const IRectangle& r = button->Rect();
       EXPECT_EQ(editor->FindControlAt((r.L + r.R) / 2, (r.T + r.B) / 2), button);

@@ -30,7 +30,7 @@ TEST(CancelButtonPlace, TheTopCancelButtonCoversNoControlTitleOrCaption)
   TempDataFolder folder; // no settings file: the normal size, the layout's own pixels
   VELK plug(nullptr);
   ASSERT_NE(plug.Editor(), nullptr);
-  const IContactControl* button = plug.CancelButton(VELK::kLibrarianCancel);
+  const IContactControl* button = plug.CancelButton(ProgressOverlay::kLibrarianCancel);
   ASSERT_NE(button, nullptr);
   const IRectangle& r = button->Rect();
   ASSERT_GT(r.W(), 0);

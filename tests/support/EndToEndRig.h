@@ -235,8 +235,8 @@ public:
   // The status line's rectangle and its pixels with the text, drawn on the page of the main tab.
   bool StatusLine(const std::string& text, int mainTab, IRectangle& rect, std::vector<uint32_t>& pixels)
   {
-    if (!mPlug->statusDisplay) return false;
-    rect = mPlug->statusDisplay->Rect();
+    if (!mPlug->Lines().Display(StatusLines::kStatus)) return false;
+    rect = mPlug->Lines().Display(StatusLines::kStatus)->Rect();
     IGraphics* g = Graphics();
     ShowTab(mainTab);
     mPlug->SetStatusText(text);

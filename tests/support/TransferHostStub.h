@@ -50,7 +50,7 @@ public:
 
   IEffectBase& DumpPlug() override { return plug; }
   DumpContext CurrentDumpContext() override { return DumpContext{}; }
-  void SetTransferBusy(bool) override {}
+  void ShowTransferOverlay(bool) override {}
   void SetPartTexts(const std::string&, const std::string&) override {}
   void LibrarianSlotReceived() override {}
   void RefreshMainView() override {}

@@ -45,7 +45,7 @@ class TransferTestHost : public LinkHostDouble, public TransferHost
 public:
   IEffectBase& DumpPlug() override { return plug; }
   DumpContext CurrentDumpContext() override { return context; }
-  void SetTransferBusy(bool on) override
+  void ShowTransferOverlay(bool on) override
   {
     {
       std::lock_guard<std::mutex> lock(mutex);

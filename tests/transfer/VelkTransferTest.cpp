@@ -71,7 +71,7 @@ void EnsureTransferLayers(VELK& plug)
 {
   auto* graphics = dynamic_cast<IGraphics*>(plug.Editor());
   ASSERT_NE(graphics, nullptr);
-  for (const char* name : VELK::kNamedLayers)
+  for (const char* name : EditorDocument::kNamedLayers)
   {
     if (plug.Config()->GetLayer(name)) continue;
     auto* group = new LayerGroup(0, name);
@@ -170,12 +170,12 @@ TEST(VelkTransfer, BusyStateShowsTheOverlayAndTheViewsCancelButtonAndRestoresThe
   plug.ParameterAt(kMainTab)->SetClamped(1);
   plug.performanceMode = 1;
   plug.transferBusy = 1;
-  plug.SetTransferBusy(true);
+  plug.ShowTransferOverlay(true);
   EXPECT_EQ(plug.transferBusy.load(), 0);
   EXPECT_TRUE(progress->IsVisible());
   EXPECT_FALSE(overlay->IsHidden());
-  EXPECT_FALSE(plug.CancelButton(VELK::kLibrarianCancel)->IsHidden());
-  EXPECT_TRUE(plug.CancelButton(VELK::kEditorCancel)->IsHidden());
+  EXPECT_FALSE(plug.CancelButton(ProgressOverlay::kLibrarianCancel)->IsHidden());
+  EXPECT_TRUE(plug.CancelButton(ProgressOverlay::kEditorCancel)->IsHidden());
   EXPECT_FALSE(Visible(plug, "searchField"));
   EXPECT_FALSE(Visible(plug, "categoryLimit"));
   EXPECT_TRUE(search->IsGreyed());
@@ -192,10 +192,10 @@ TEST(VelkTransfer, BusyStateShowsTheOverlayAndTheViewsCancelButtonAndRestoresThe
     ASSERT_EQ(plug.ParameterAt(i)->Value(), before[size_t(i)]) << i;
 
   plug.Worker()->editBufferReceive = 1;
-  plug.SetTransferBusy(false);
+  plug.ShowTransferOverlay(false);
   EXPECT_FALSE(progress->IsVisible());
   EXPECT_TRUE(overlay->IsHidden());
-  EXPECT_TRUE(plug.CancelButton(VELK::kLibrarianCancel)->IsHidden());
+  EXPECT_TRUE(plug.CancelButton(ProgressOverlay::kLibrarianCancel)->IsHidden());
   EXPECT_EQ(plug.Worker()->editBufferReceive.load(), 0);
   EXPECT_FALSE(Visible(plug, "searchField"));
   EXPECT_FALSE(Visible(plug, "categoryLimit"));
@@ -207,8 +207,8 @@ TEST(VelkTransfer, BusyStateShowsTheOverlayAndTheViewsCancelButtonAndRestoresThe
   for (int searchMode : {1, 0})
   {
     plug.ParameterAt(kPatchSearch)->SetClamped(searchMode);
-    plug.SetTransferBusy(true);
-    plug.SetTransferBusy(false);
+    plug.ShowTransferOverlay(true);
+    plug.ShowTransferOverlay(false);
     EXPECT_EQ(Visible(plug, "searchField"), searchMode == 1);
     EXPECT_FALSE(search->IsGreyed());
   }
@@ -217,10 +217,10 @@ TEST(VelkTransfer, BusyStateShowsTheOverlayAndTheViewsCancelButtonAndRestoresThe
 
   // The editor's view has its own cancel button.
   plug.ParameterAt(kMainTab)->SetClamped(0);
-  plug.SetTransferBusy(true);
-  EXPECT_FALSE(plug.CancelButton(VELK::kEditorCancel)->IsHidden());
-  EXPECT_TRUE(plug.CancelButton(VELK::kLibrarianCancel)->IsHidden());
-  plug.SetTransferBusy(false);
+  plug.ShowTransferOverlay(true);
+  EXPECT_FALSE(plug.CancelButton(ProgressOverlay::kEditorCancel)->IsHidden());
+  EXPECT_TRUE(plug.CancelButton(ProgressOverlay::kLibrarianCancel)->IsHidden());
+  plug.ShowTransferOverlay(false);
 }
 
 TEST(VelkTransfer, AReceptionIntoTheLibrarianIsArmedForTheModeAndEndsUnsaved)
