@@ -782,7 +782,7 @@ void VELK::LibrarianStoreBank(int side, int, int bank)
     return;
   }
   LinkJob job;
-  job.code = 5;
+  job.code = LinkJobCode::kWriteBank;
   job.side = side;
   job.bank = bank;
   if (!mWorker || !mWorker->Post(job)) LibrarianStatus("A transfer is running: the bank was not written");

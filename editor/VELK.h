@@ -6,6 +6,7 @@
 #include "librarian/ILibrarianHost.h"
 #include "link/IncomingMessages.h"
 #include "link/LinkHost.h"
+#include "link/LinkState.h"
 #include "link/TransferHost.h"
 
 #include <array>
@@ -36,7 +37,7 @@ class TransferWorker;
 
 // The main plug-in class: one object per AEffect handed to a host. It owns what the other
 // subsystems build and keeps the flags they share.
-class VELK : public IEffectVST, public LinkHost, public ILibrarianHost, public TransferHost
+class VELK : public IEffectVST, public LinkHost, public LinkState, public ILibrarianHost, public TransferHost
 {
 public:
   // Project state layout, after the chunk header. Version 2 adds the device id and model the
@@ -108,7 +109,8 @@ public:
   // The host's transport as of the last processed block.
   HostTransportInfo LastTransport();
 
-  // ---- the synthesizer link's view of the plug-in (LinkHost); the shared flags live there ----
+  // ---- the synthesizer link's view of the plug-in (LinkHost); the shared flags are LinkState ----
+  LinkState& State() override { return *this; }
   double ParamValue(int index) override;
   double ParamNormalised(int index) override;
   double ParamMinimum(int index) override;
@@ -178,6 +180,8 @@ public:
   // Project recall's port selection, carried out away from the parameter lock (tests wait on it).
   bool WaitForPortRecall(int milliseconds);
 
+  // The diagnostic log is on (set in the constructor, before any other thread runs).
+  std::atomic<uint8_t> logEnabled{0};
   // The text controls of kControlDisplayName and kControlDisplayCC (null without a document).
   ITextControl* statusDisplay = nullptr;
   ITextControl* midiDisplay = nullptr;

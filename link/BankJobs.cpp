@@ -93,8 +93,8 @@ std::string SlotList(const std::vector<int>& slots)
 
 DumpKind MIDIMessageSender::CurrentKind() const
 {
-  return mHost.patternMode       ? DumpKind::Pattern
-         : mHost.performanceMode ? DumpKind::Performance
+  return mState.patternMode       ? DumpKind::Pattern
+         : mState.performanceMode ? DumpKind::Performance
                                  : DumpKind::Program;
 }
 
@@ -178,7 +178,6 @@ void MIDIMessageSender::LoadSlot()
   const int part = job.partOrSlot;
   const SysExAddress address = Address();
 
-  mHost.replyProgressMarker = 0;
   mWorker.ArmReceive(false);
   bool going = true;
   for (size_t i = 0; i < job.slot.messages.size() && going; ++i)
@@ -197,21 +196,20 @@ void MIDIMessageSender::LoadSlot()
       {
         const size_t at = kPerformanceChannelByte + kPerformancePartStride * size_t(p);
         if (at >= message.size()) break;
-        mHost.savedPartChannels[size_t(p)] = message[at];
         mHost.SetParamInEditor(kMultiPartMIDICh + p, p);
         message[at] = uint8_t(p);
       }
     }
     mWorker.slotLoad = 1;
-    mHost.transferBusy = 0;
+    mState.transferBusy = 0;
     mWorker.ReceiveSysExMessage(message.data(), message.size(), true);
     going = Sleep(100);
   }
 
   if (going && kind == DumpKind::Performance)
   {
-    mHost.sendGlobalsFirst = 0;
-    mHost.sendPartsFirst = 0;
+    mState.sendGlobalsFirst = 0;
+    mState.sendPartsFirst = 0;
     SendPerformance(false);
     going = !Cancelled() && Sleep(500);
     if (going && job.reselectParts && DeviceSender(mHost).ReselectPerformanceParts())
@@ -226,20 +224,20 @@ void MIDIMessageSender::LoadSlot()
   }
   else if (going && kind == DumpKind::Program)
   {
-    mHost.transferBusy = 1;
+    mState.transferBusy = 1;
     mWorker.editBufferPolling = 0;
     SendPartProgram(part, false);
   }
   mWorker.editBufferReceive = 0;
   mWorker.slotLoad = 0;
-  mHost.transferBusy = 0;
+  mState.transferBusy = 0;
   mWorker.sendBusy = 0;
 }
 
 void MIDIMessageSender::SendInitSlot(DumpKind kind)
 {
   BusyScope busy(mTransferHost);
-  if (job.initTarget && !mHost.uiUpdate) return;
+  if (job.initTarget && !mState.uiUpdate) return;
   PatchLibrarian* librarian = mHost.Librarian();
   const int slot = librarian ? librarian->selectedLeftSlot.load() : 0;
   const SysExAddress address = Address();

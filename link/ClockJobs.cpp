@@ -1,4 +1,4 @@
-// MIDI Start and Stop (jobs 20 and 22) and the MIDI timing clock (job 21).
+// MIDI Start and Stop (kTransportStart, kTransportStop) and the MIDI timing clock (kMidiClock).
 #include "link/MIDIMessageSender.h"
 
 #include "config/ConfigReader.h"
@@ -17,7 +17,7 @@ constexpr int64_t kTicksPerBeat = 24;
 
 void MIDIMessageSender::SendTransport(uint8_t status)
 {
-  if (!mHost.sendStartStop) return;
+  if (!mState.sendStartStop) return;
   mHost.DeviceSendShort(IMidiMessage{.offset = 0, .status = status, .data1 = 0, .data2 = 0});
 }
 
@@ -43,7 +43,7 @@ bool MIDIMessageSender::SleepUntilNs(int64_t deadlineNs)
 
 void MIDIMessageSender::RunMidiClock()
 {
-  if (!mHost.sendClock) return;
+  if (!mState.sendClock) return;
   // Below one beat per minute there is no tick interval: no clock rather than a wrong one.
   const int tempo = ClockTempo();
   if (tempo < 1) return;
@@ -57,7 +57,7 @@ void MIDIMessageSender::RunMidiClock()
   while (mWorker.clockRun)
   {
     if (!SleepUntilNs(deadline) || !mWorker.clockRun) return;
-    if (!mHost.midiOutputReady)
+    if (!mState.midiOutputReady)
     {
       mWorker.clockRun = 0;
       return;

@@ -3,10 +3,15 @@
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
 #include "link/LinkHost.h"
+#include "link/LinkState.h"
 #include "link/LogSysExOut.h"
 
 #include <algorithm>
 #include <cstdio>
+
+DeviceSender::DeviceSender(LinkHost& host) : mHost(host), mState(host.State())
+{
+}
 
 namespace
 {
@@ -52,8 +57,8 @@ void DeviceSender::LightPart(int part)
   if (!ValidPart(part) || !mHost.EditorOpen()) return;
   int32_t dark = 0;
   // While lit, further traffic does not renew the light's time.
-  if (!mHost.ledLit[size_t(part)].compare_exchange_strong(dark, 1)) return;
-  mHost.ledTime[size_t(part)] = int32_t(uint32_t(mHost.LinkClock().NowMs()));
+  if (!mState.ledLit[size_t(part)].compare_exchange_strong(dark, 1)) return;
+  mState.ledTime[size_t(part)] = int32_t(uint32_t(mHost.LinkClock().NowMs()));
   mHost.SetParamInEditor(kMIDILed + part, 1.0);
 }
 
@@ -63,22 +68,22 @@ void DeviceSender::DimActivityLights()
   const uint32_t now = uint32_t(mHost.LinkClock().NowMs());
   for (int part = 0; part < kPartCount; ++part)
   {
-    if (!mHost.ledLit[size_t(part)]) continue;
+    if (!mState.ledLit[size_t(part)]) continue;
     // Unsigned difference: the millisecond count may wrap like the system's 32-bit timer.
-    if (now - uint32_t(mHost.ledTime[size_t(part)].load()) < 100) continue;
+    if (now - uint32_t(mState.ledTime[size_t(part)].load()) < 100) continue;
     mHost.SetParamInEditor(kMIDILed + part, 0.0);
-    mHost.ledLit[size_t(part)] = 0;
+    mState.ledLit[size_t(part)] = 0;
   }
 }
 
 void DeviceSender::SendMidiToHardware(const IMidiMessage& message, bool quiet)
 {
-  if (!mHost.midiOutputReady)
+  if (!mState.midiOutputReady)
   {
     mHost.SetStatusText(kSetMidiFirst);
     return;
   }
-  if (!mHost.ledsShowIncoming)
+  if (!mState.ledsShowIncoming)
   {
     const int channel = message.status & 0x0F;
     for (int part = 0; part < kPartCount; ++part)
@@ -97,29 +102,29 @@ void DeviceSender::SendMidiToHardware(const IMidiMessage& message, bool quiet)
 
 void DeviceSender::SendSysExToHardware(const uint8_t* bytes, int length)
 {
-  if (!mHost.midiOutputReady)
+  if (!mState.midiOutputReady)
   {
     mHost.SetStatusText(kSetMidiFirst);
     return;
   }
   if (!bytes || length <= 0) return;
-  if (!mHost.ledsShowIncoming && length > 8 && bytes[2] == 0x20 && bytes[3] == 0x29) LightPart(bytes[8]);
+  if (!mState.ledsShowIncoming && length > 8 && bytes[2] == 0x20 && bytes[3] == 0x29) LightPart(bytes[8]);
   mHost.DeviceSendSysEx(bytes, length);
   LogSysExOut(bytes, length);
 }
 
 void DeviceSender::SendGated(const IMidiMessage& message, bool quiet)
 {
-  if (mHost.connectPending || !mHost.editorReady) return;
-  if (mHost.queueShortMidi)
-    mHost.midiQueue.Add(message);
+  if (mState.connectPending || !mState.editorReady) return;
+  if (mState.queueShortMidi)
+    mState.midiQueue.Add(message);
   else
     SendMidiToHardware(message, quiet);
 }
 
 void DeviceSender::SendAllNotesOff(int part, bool allParts, bool quiet)
 {
-  if (!mHost.midiOutputReady) return;
+  if (!mState.midiOutputReady) return;
   if (!allParts)
   {
     SendGated(Short(0xB0, PartChannel(part), 123, 0), quiet);
@@ -131,7 +136,7 @@ void DeviceSender::SendAllNotesOff(int part, bool allParts, bool quiet)
 
 void DeviceSender::SendPartProgramChange(int program, int part)
 {
-  if (!mHost.midiOutputReady || !ValidPart(part)) return;
+  if (!mState.midiOutputReady || !ValidPart(part)) return;
   const int value = std::clamp(program, 0, 127);
   mHost.SetParamInEditor(kMultiPartPatch + part, value);
   SendMidiToHardware(Short(0xC0, PartChannel(part), value, 0));
@@ -140,7 +145,7 @@ void DeviceSender::SendPartProgramChange(int program, int part)
 
 void DeviceSender::SendPartBankSelect(int part, int bank, bool wait)
 {
-  if (!mHost.midiOutputReady || !ValidPart(part)) return;
+  if (!mState.midiOutputReady || !ValidPart(part)) return;
   if (bank < 0) bank = mHost.IntParam(kRequestFromBank);
   mHost.SetParamInEditor(kMultiPartBank + part, bank);
   SendMidiToHardware(Short(0xB0, PartChannel(part), 32, bank + 5));
@@ -153,8 +158,8 @@ bool DeviceSender::IsDuplicatePart(int part)
   const int bank = mHost.IntParam(kMultiPartBank + part);
   const int program = mHost.IntParam(kMultiPartPatch + part);
   for (int q = 0; q < kPartCount; ++q)
-    if (q != part && mHost.ParamValue(kMultiPartStatus + q) == 1.0 && mHost.lastBank[size_t(q)] == bank &&
-        mHost.lastProgram[size_t(q)] == program)
+    if (q != part && mHost.ParamValue(kMultiPartStatus + q) == 1.0 && mState.lastBank[size_t(q)] == bank &&
+        mState.lastProgram[size_t(q)] == program)
       return true;
   return false;
 }
@@ -163,7 +168,7 @@ bool DeviceSender::SelectPartProgram(int part)
 {
   if (!ValidPart(part)) return false;
   int channel = 0, bank = 0, program = 0;
-  if (mHost.performanceMode)
+  if (mState.performanceMode)
   {
     channel = GlobalChannel();
     bank = mHost.IntParam(kMultiBank) + 96;
@@ -174,17 +179,16 @@ bool DeviceSender::SelectPartProgram(int part)
     channel = PartChannel(part);
     bank = mHost.IntParam(kMultiPartBank + part) + 5;
     program = mHost.IntParam(kMultiPartPatch + part);
-    mHost.lastBank[size_t(part)] = bank - 5;
-    mHost.lastProgram[size_t(part)] = program;
-    if (IsDuplicatePart(part) && !mHost.conflictWindowSuppressed)
+    mState.lastBank[size_t(part)] = bank - 5;
+    mState.lastProgram[size_t(part)] = program;
+    if (IsDuplicatePart(part) && !mState.conflictWindowSuppressed)
     {
       mHost.ShowLayer("bankPatchConflictWindow");
       return false;
     }
   }
-  mHost.programBeingSelected = program;
 
-  if (mHost.midiOutputReady) SendGated(Short(0xB0, channel, 123, 0));
+  if (mState.midiOutputReady) SendGated(Short(0xB0, channel, 123, 0));
   SendMidiToHardware(Short(0xB0, channel, 0, 0));
   if (!Wait(25)) return true;
   SendMidiToHardware(Short(0xB0, channel, 32, bank));
@@ -196,9 +200,9 @@ bool DeviceSender::SelectPartProgram(int part)
 
 void DeviceSender::SendNrpn(int value, bool blockIncoming)
 {
-  mHost.transferBusy = 1;
-  mHost.conflictWindowSuppressed = 0;
-  mHost.incomingMidiBlocked = blockIncoming ? 1 : 0;
+  mState.transferBusy = 1;
+  mState.conflictWindowSuppressed = 0;
+  mState.incomingMidiBlocked = blockIncoming ? 1 : 0;
   const int channel = GlobalChannel();
   SendMidiToHardware(Short(0xB0, channel, 98, 113));
   if (Wait(25))
@@ -206,21 +210,21 @@ void DeviceSender::SendNrpn(int value, bool blockIncoming)
     mHost.SetMidiDisplayText("NRPN");
     SendMidiToHardware(Short(0xB0, channel, 6, value + 76));
   }
-  mHost.incomingMidiBlocked = 0;
-  mHost.transferBusy = 0;
+  mState.incomingMidiBlocked = 0;
+  mState.transferBusy = 0;
 }
 
 void DeviceSender::ResendPartIfLocked(int part)
 {
   if (!ValidPart(part)) return;
-  if (mHost.midiOutputReady && !mHost.transferBusy && !Wait(100)) return;
+  if (mState.midiOutputReady && !mState.transferBusy && !Wait(100)) return;
   constexpr int kSectionLockGroups = 22;
   bool locked = false;
   for (int group = 0; group < kSectionLockGroups && !locked; ++group)
     locked = mHost.ParamValue(kSectionLockOsc1 + kPartCount * group + part) == 1.0;
   if (!locked || !mHost.JobsThreadIdle()) return;
   LinkJob job;
-  job.code = 2;
+  job.code = LinkJobCode::kSendPartProgram;
   job.partOrSlot = part;
   job.storeFlag = false;
   mHost.PostJob(job);
@@ -231,9 +235,9 @@ bool DeviceSender::SendLibrarianSlot(int slot, int side, int part)
   PatchLibrarian* librarian = mHost.Librarian();
   if (!librarian) return false;
   LinkJob job;
-  job.code = 4;
+  job.code = LinkJobCode::kLoadSlot;
   job.partOrSlot = part;
-  job.reselectParts = mHost.performanceMode != 0;
+  job.reselectParts = mState.performanceMode != 0;
   {
     auto lock = librarian->Lock();
     BankEntry* bank = librarian->Bank(side);
@@ -244,13 +248,13 @@ bool DeviceSender::SendLibrarianSlot(int slot, int side, int part)
     job.slot.CopyFrom(*stored);
   }
   mHost.SetLoadedSlot(slot);
-  if (!mHost.midiOutputReady) return false;
+  if (!mState.midiOutputReady) return false;
   return mHost.JobsThreadIdle() && mHost.PostJob(job);
 }
 
 bool DeviceSender::ReselectPerformanceParts()
 {
-  mHost.reselectingParts = 1;
+  mState.reselectingParts = 1;
   bool going = Wait(500);
   for (int part = 0; part < kPartCount && going; ++part)
   {
@@ -266,24 +270,23 @@ bool DeviceSender::ReselectPerformanceParts()
     mHost.DeviceSendShort(Short(0xC0, part, program, 0));
     going = Wait(75);
   }
-  mHost.conflictWindowSuppressed = 0;
-  mHost.conflictWindowSuppressed2 = 0;
-  mHost.reselectingParts = 0;
+  mState.conflictWindowSuppressed = 0;
+  mState.reselectingParts = 0;
   return going;
 }
 
 bool DeviceSender::RequestConnect()
 {
-  mHost.connectPending = 1;
+  mState.connectPending = 1;
   LinkJob handshake;
-  handshake.code = 18;
-  if (mHost.midiOutputReady && !mHost.transferBusy && mHost.JobsThreadIdle() && mHost.PostJob(handshake))
+  handshake.code = LinkJobCode::kConnect;
+  if (mState.midiOutputReady && !mState.transferBusy && mHost.JobsThreadIdle() && mHost.PostJob(handshake))
   {
     Wait(100);
     return true;
   }
   // Nothing will ever clear it otherwise, and every controller would stay muted.
-  mHost.connectPending = 0;
+  mState.connectPending = 0;
   return false;
 }
 

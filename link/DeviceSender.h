@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class LinkHost;
+struct LinkState;
 
 // The main object's own senders: the two gates through which every message the editor builds
 // reaches the synthesizer (short messages and SysEx), with the per-part activity lights and the
@@ -18,7 +19,7 @@ class DeviceSender
 public:
   static constexpr const char* kSetMidiFirst = "Set MIDI I/O First!";
 
-  explicit DeviceSender(LinkHost& host) : mHost(host) {}
+  explicit DeviceSender(LinkHost& host);
 
   // One short message to the output port, lighting the activity light of the part whose
   // channel it carries. Data bytes above 0x7F are clamped. quiet: no console line (the audio
@@ -45,11 +46,11 @@ public:
   bool SelectPartProgram(int part);
   // The part-select NRPN on the global channel: controller 98 = 113, 25 ms, controller 6 = value + 76.
   void SendNrpn(int value, bool blockIncoming);
-  // After 100 ms (when an output is set and no transfer runs), posts job 2 (send the part's
+  // After 100 ms (when an output is set and no transfer runs), posts kSendPartProgram (send the part's
   // program) when one of the part's 22 section locks is on and the jobs thread is idle.
   void ResendPartIfLocked(int part);
   // Loads a slot of a pane's bank (side 0 left, else right; the bank is first filled up to 128
-  // slots) into the part through job 4 and makes it the view's loaded slot. In performance mode
+  // slots) into the part through kLoadSlot and makes it the view's loaded slot. In performance mode
   // the job re-selects the parts afterwards, so no thread but the jobs thread waits. False when
   // there is no such slot, it is empty, no output is set or the job could not be posted.
   bool SendLibrarianSlot(int slot, int side, int part);
@@ -59,7 +60,7 @@ public:
   // program, 75 ms apart, straight to the port; then the conflict window flags are cleared.
   // reselectingParts is set meanwhile. False when the plug-in went away during the waits.
   bool ReselectPerformanceParts();
-  // Starts the device-id handshake (job 18). While it runs, connectPending holds the editor's
+  // Starts the device-id handshake (kConnect). While it runs, connectPending holds the editor's
   // short messages back; when it cannot be posted connectPending is cleared again and the
   // answer is false.
   bool RequestConnect();
@@ -79,4 +80,5 @@ private:
   bool Wait(int ms);
 
   LinkHost& mHost;
+  LinkState& mState;
 };

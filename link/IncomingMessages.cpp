@@ -7,8 +7,13 @@
 #include "framework/plugin/ParameterIds.h"
 #include "link/DeviceSender.h"
 #include "link/LinkHost.h"
+#include "link/LinkState.h"
 
 #include <algorithm>
+
+IncomingMessages::IncomingMessages(LinkHost& host) : mHost(host), mState(host.State())
+{
+}
 
 namespace
 {
@@ -73,12 +78,12 @@ int IncomingMessages::ChannelKey(int channel)
 
 bool IncomingMessages::SwitchOn(int type, bool deviceSide)
 {
-  return mHost.passThrough[size_t(type + (deviceSide ? kDeviceSide : 0))] != 0;
+  return mState.passThrough[size_t(type + (deviceSide ? kDeviceSide : 0))] != 0;
 }
 
 void IncomingMessages::HandleMidiMessage(const IMidiMessage& message, bool fromDevice)
 {
-  if (mHost.transferBusy || mHost.incomingMidiBlocked || mHost.EditBufferReceiveOn()) return;
+  if (mState.transferBusy || mState.incomingMidiBlocked || mHost.EditBufferReceiveOn()) return;
   if (fromDevice && mHost.IntParam(kMasterKeyboard) == 1) return;
   if (!IsValidChannelMessage(message)) return;
   if (fromDevice)
@@ -93,7 +98,7 @@ void IncomingMessages::HandleMidiMessage(const IMidiMessage& message, bool fromD
 void IncomingMessages::ReceiveMidiMessage(const IMidiMessage& message)
 {
   if (!IsValidChannelMessage(message)) return;
-  mHost.fromHostFlag = 0;
+  mState.fromHostFlag = 0;
   switch (message.status & 0xF0)
   {
   case 0x80:
@@ -123,8 +128,8 @@ void IncomingMessages::ReceiveMidiMessage(const IMidiMessage& message)
 
 void IncomingMessages::ReceivePartMidiMessage(const IMidiMessage& message, int part)
 {
-  if (!mHost.midiOutputReady || !IsValidChannelMessage(message)) return;
-  mHost.fromHostFlag = 1;
+  if (!mState.midiOutputReady || !IsValidChannelMessage(message)) return;
+  mState.fromHostFlag = 1;
   if (part < 0 || part >= kPartCount) part = 0;
   switch (message.status & 0xF0)
   {
@@ -203,8 +208,8 @@ void IncomingMessages::HostController(const IMidiMessage& message)
 
 void IncomingMessages::PrepareReception()
 {
-  mHost.requestProcessed = 0;
-  mHost.hardwareAnswered = 0;
+  mState.requestProcessed = 0;
+  mState.hardwareAnswered = 0;
   mHost.PrepareEditBufferReceive();
 }
 
@@ -212,26 +217,26 @@ void IncomingMessages::LoadLibrarianSlot(int program, int part)
 {
   mHost.StoreReceivedProgram(program);
   PrepareReception();
-  mHost.pendingRequestId = part;
+  mState.pendingRequestId = part;
   if (!DeviceSender(mHost).SendLibrarianSlot(program, mHost.LibrarianViewSide(), part))
   {
     mHost.CancelEditBufferReceive();
-    mHost.pendingRequestId = -1;
+    mState.pendingRequestId = -1;
   }
 }
 
 void IncomingMessages::FollowUpProgramChange(int program, int part)
 {
   LinkJob job;
-  job.code = 7;
+  job.code = LinkJobCode::kRequestPartProgram;
   job.partOrSlot = part;
   job.toEditorFlag = true;
   job.programChange = program;
-  mHost.pendingRequestId = part;
+  mState.pendingRequestId = part;
   if (!(mHost.JobsThreadIdle() && mHost.PostJob(job)))
   {
     mHost.CancelEditBufferReceive();
-    mHost.pendingRequestId = -1;
+    mState.pendingRequestId = -1;
   }
 }
 
@@ -244,15 +249,15 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
   if (!global && mHost.IntParam(kPartLock + part) == 1) return;
   const int program = std::min<int>(message.data1, 127);
   const bool library = mHost.IntParam(kControlLibrary) == 1;
-  mHost.ProgramChangeReceived(library && global == bool(mHost.performanceMode));
+  mHost.ProgramChangeReceived(library && global == bool(mState.performanceMode));
   if (library)
   {
-    if (global && !mHost.performanceMode)
+    if (global && !mState.performanceMode)
     {
       mHost.SetStatusText(kTurnOnPerformanceMode);
       return;
     }
-    if (!global && mHost.performanceMode)
+    if (!global && mState.performanceMode)
     {
       mHost.SetStatusText(kTurnOnProgramMode);
       return;
@@ -264,7 +269,7 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
   if (global)
   {
     LinkJob job;
-    job.code = 6;
+    job.code = LinkJobCode::kRequestEditBuffer;
     job.toEditorFlag = true;
     if (!(mHost.JobsThreadIdle() && mHost.PostJob(job))) mHost.CancelEditBufferReceive();
   }
@@ -362,7 +367,7 @@ void IncomingMessages::Resolve(int c, int key, int v, bool apply, bool assembled
     return nrpn ? config->FindInNrpnMap(key, d.msbKey, d.base, d.lsbKey, block)
                 : config->FindInCcMap(key, c, block);
   };
-  mHost.applyingReceivedController = 0;
+  mState.applyingReceivedController = 0;
   int p = control->ParamIdx();
   if (IsPartEffect(p))
   {
@@ -380,13 +385,13 @@ void IncomingMessages::Resolve(int c, int key, int v, bool apply, bool assembled
   const int value = nrpn ? d.value : v;
   if (apply)
   {
-    mHost.applyingReceivedController = 1;
+    mState.applyingReceivedController = 1;
     ApplyDeviceValue(control, p, v, value);
   }
   else
     ReceiveAsUser(control, value);
   if (nrpn && d.refreshPart) mHost.RunSecondaryChangeHandler(kQuickTab);
-  mHost.applyingReceivedController = 0;
+  mState.applyingReceivedController = 0;
 }
 
 void IncomingMessages::ApplyDeviceValue(IControl* control, int p, int v, int value)
@@ -444,7 +449,7 @@ void IncomingMessages::ApplyDeviceValue(IControl* control, int p, int v, int val
   if (p == kGlobalLocalControl)
   {
     // The switch follows the flag, so the editor shows what the synthesizer now does.
-    mHost.localControlOn = v != 0;
+    mState.localControlOn = v != 0;
     mHost.SetParamInEditor(kGlobalLocalControl, v != 0 ? 1.0 : 0.0);
     return;
   }
@@ -454,10 +459,10 @@ void IncomingMessages::ApplyDeviceValue(IControl* control, int p, int v, int val
 void IncomingMessages::PassOn(const IMidiMessage& message, bool deviceSide)
 {
   DeviceSender sender(mHost);
-  if (mHost.ledsShowIncoming)
+  if (mState.ledsShowIncoming)
     if (const int part = PartOnChannel(message.status & 0x0F); part >= 0) sender.LightPart(part);
-  if (deviceSide && mHost.localControlOn) return;
-  if (mHost.connectPending || !mHost.editorReady || !mHost.midiOutputReady) return;
+  if (deviceSide && mState.localControlOn) return;
+  if (mState.connectPending || !mState.editorReady || !mState.midiOutputReady) return;
   // quiet: neither the MIDI input thread nor the host's processing thread waits on the console.
   sender.SendGated(message, true);
 }

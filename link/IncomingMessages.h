@@ -7,6 +7,7 @@
 
 class IControl;
 class LinkHost;
+struct LinkState;
 
 // Short messages arriving from the synthesizer (MIDI input thread) and from the host's track
 // (the host's processing thread): the pass-through switches, controllers and NRPNs moving the
@@ -32,7 +33,7 @@ public:
   static constexpr const char* kTurnOnPerformanceMode = "Turn on PERFORMANCE mode from librarian first!";
   static constexpr const char* kTurnOnProgramMode = "Turn on PROGRAM mode from librarian first!";
 
-  explicit IncomingMessages(LinkHost& host) : mHost(host) {}
+  explicit IncomingMessages(LinkHost& host);
 
   // The main class's filter: drops everything while a transfer or an edit-buffer receive runs,
   // the synthesizer's messages while it is the master keyboard, anything but a channel message
@@ -64,7 +65,7 @@ private:
   void HostProgramChange(const IMidiMessage& message, int part);
   // A program change while the librarian view is on: the slot of the program goes to the part.
   void LoadLibrarianSlot(int program, int part);
-  // Job 7 for the part, with the program change sent first; edit-buffer receive is undone when
+  // kRequestPartProgram for the part, with the program change sent first; edit-buffer receive is undone when
   // the jobs thread refuses it, so that incoming messages are not held back for ever.
   void FollowUpProgramChange(int program, int part);
   void PrepareReception();
@@ -74,6 +75,7 @@ private:
   void PassOn(const IMidiMessage& message, bool deviceSide);
 
   LinkHost& mHost;
+  LinkState& mState;
   // Written only from the synthesizer's side (one message at a time).
   int mNrpnMsb = 0;
   int mNrpnLsb = kNoNrpnLsb;

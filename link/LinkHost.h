@@ -1,51 +1,26 @@
 #pragma once
 
 #include "framework/plugin/IMidiMessage.h"
-#include "librarian/LibrarianSlot.h"
-#include "link/MidiQueue.h"
+#include "link/LinkJob.h"
 #include "platform/clock/Clock.h"
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <stop_token>
 #include <string>
 
 class ConfigReader;
 class PatchLibrarian;
+struct LinkState;
 
-// A request for a thread of the transfer worker (its job code and the arguments the job reads).
-struct LinkJob
-{
-  int code = 19;
-  int partOrSlot = 0; // job 11 reads it as the pending request id
-  int side = 0;       // job 5: which pane's bank
-  int bank = 0;       // job 5: the bank to write; jobs 9 to 12: the bank or number
-  bool storeFlag = false;
-  // Jobs 0 to 2: a send to the edit buffer that the editor makes on its own (settled edits), not
-  // a transfer the user started: no overlay and no cancel button, so the editor keeps its clicks.
-  bool quiet = false;
-  bool toEditorFlag = false;
-  bool editBufferFlag = false; // job 11: the edit buffer instead of a memory slot
-  int initTarget = 0;          // jobs 15 to 17
-  // Job 4: a copy of the slot to load (the bank may change while the job runs), and whether the
-  // performance's parts are then re-selected (DeviceSender::ReselectPerformanceParts), the
-  // current performance sent (job 0's routine) and, 1000 ms later, the edit buffer requested
-  // to the editor (job 6's routine), all on the jobs thread.
-  LibrarianSlot slot;
-  bool reselectParts = false;
-  // Job 7: a program change (0..127) sent to the part first, so that a program change received
-  // from the host or the synthesizer is followed up on the jobs thread; -1 for none.
-  int programChange = -1;
-};
-
-// What the synthesizer link needs of the main plug-in object: the flags that several threads
-// share, the queue the audio callback drains, and a few operations. The main class implements
-// it; link tests use a double.
+// What the synthesizer link asks of the main plug-in object: a few operations and the state the
+// two share (LinkState). The main class implements it; link tests use a double.
 class LinkHost
 {
 public:
   virtual ~LinkHost() = default;
+
+  // The flags and the queue the link and its owner share.
+  virtual LinkState& State() = 0;
 
   // ---- parameters and editor ----
   // Plain value of a parameter; 0 for an index outside the table.
@@ -100,53 +75,4 @@ public:
   virtual std::stop_token LinkStop() = 0;
 
   int IntParam(int index) { return int(ParamValue(index)); }
-
-  // ---- flags shared with the framework, the link and the librarian (0 or 1) ----
-  std::atomic<uint8_t> logEnabled{0};
-  std::atomic<uint8_t> editorReady{0};
-  std::atomic<uint8_t> midiOutputReady{0};
-  std::atomic<uint8_t> inSecondaryChange{0};
-  std::atomic<uint8_t> localControlOn{0};
-  std::atomic<uint8_t> queueShortMidi{0};
-  std::atomic<uint8_t> ledsShowIncoming{1};
-  std::array<std::atomic<uint8_t>, 14> passThrough{}; // DAW CC..SE, then HW CC..SE
-  std::array<std::atomic<int32_t>, 8> ledLit{};
-  std::array<std::atomic<int32_t>, 8> ledTime{};
-  std::atomic<int32_t> deviceId{15};
-  std::atomic<int32_t> model{0};
-  std::atomic<int32_t> selectedPart{0};
-  std::atomic<uint8_t> connectPending{0};
-  std::atomic<uint8_t> transferBusy{0};
-  std::atomic<uint8_t> hardwareAnswered{0};
-  std::atomic<uint8_t> incomingMidiBlocked{0};
-  std::atomic<uint8_t> requestProcessed{0};
-  std::atomic<int32_t> pendingRequestId{-1};
-  std::atomic<int32_t> targetSlot{0};
-  std::atomic<uint8_t> replyProgressMarker{0};
-  std::atomic<uint8_t> deferredJob7{0};
-  std::atomic<uint8_t> clockJobStarted{0};
-  std::atomic<uint8_t> transportStartSent{0};
-  std::atomic<uint8_t> sendStartStop{0};
-  std::atomic<uint8_t> sendClock{0};
-  std::atomic<uint8_t> sendGlobalsFirst{0};
-  std::atomic<uint8_t> sendPartsFirst{0};
-  std::atomic<uint8_t> performanceSend{0};
-  std::atomic<uint8_t> uiUpdate{0};
-  std::atomic<uint8_t> partChannels{0};
-  std::array<std::atomic<int32_t>, 8> savedPartChannels{};
-  std::atomic<uint8_t> conflictWindowSuppressed{0};
-  std::atomic<uint8_t> conflictWindowSuppressed2{0};
-  std::atomic<uint8_t> reselectingParts{0};
-  std::array<std::atomic<int32_t>, 8> lastBank{};
-  std::array<std::atomic<int32_t>, 8> lastProgram{};
-  std::atomic<int32_t> programBeingSelected{0};
-  std::atomic<uint8_t> performanceMode{0};
-  std::atomic<uint8_t> patternMode{0};
-  // Set by the incoming-message handlers while a received controller moves a control, and
-  // whether that controller came from the host rather than the synthesizer.
-  std::atomic<uint8_t> applyingReceivedController{0};
-  std::atomic<uint8_t> fromHostFlag{0};
-
-  // Short messages for the audio callback to send (queueShortMidi).
-  MidiQueue midiQueue;
 };

@@ -4,83 +4,80 @@
 #include "link/TransferWorker.h"
 
 MIDIMessageSender::MIDIMessageSender(TransferWorker& worker, LinkHost& host, TransferHost& transferHost)
-    : mWorker(worker), mHost(host), mTransferHost(transferHost)
+    : mWorker(worker), mHost(host), mState(host.State()), mTransferHost(transferHost)
 {
 }
 
 void MIDIMessageSender::run()
 {
   // Adding a job: its routine as a member of this class, and its code's case here.
+  using C = LinkJobCode;
   switch (job.code)
   {
-  case 0:
+  case C::kSendPerformance:
     SendPerformance(job.storeFlag);
     break;
-  case 1:
+  case C::kSendGlobals:
   {
     BusyScope busy(mTransferHost, !job.quiet);
     SendGlobalSettings();
     mWorker.sendBusy = 0;
     break;
   }
-  case 2:
+  case C::kSendPartProgram:
     SendPartProgram(job.partOrSlot, job.storeFlag);
     break;
-  case 3:
-  case 8:
-  case 13:
-  case 14:
+  case C::kBusyPulse:
+  case C::kRequestPattern:
+  case C::kRequestPatternBank:
     BusyPulse();
     break;
-  case 4:
+  case C::kLoadSlot:
     LoadSlot();
     break;
-  case 5:
+  case C::kWriteBank:
     WriteBank();
     break;
-  case 6:
+  case C::kRequestEditBuffer:
     RequestEditBuffer();
     break;
-  case 7:
+  case C::kRequestPartProgram:
     RequestCurrentProgram();
     break;
-  case 9:
+  case C::kRequestPerformance:
     RequestSlot(false);
     break;
-  case 10:
+  case C::kRequestPerformanceBank:
     RequestBank(false);
     break;
-  case 11:
+  case C::kRequestProgram:
     RequestSlot(true);
     break;
-  case 12:
+  case C::kRequestProgramBank:
     RequestBank(true);
     break;
-  case 15:
+  case C::kInitPerformanceSlot:
     SendInitSlot(DumpKind::Performance);
     break;
-  case 16:
+  case C::kInitProgramSlot:
     SendInitSlot(DumpKind::Program);
     break;
-  case 17:
+  case C::kInitPatternSlot:
     SendInitSlot(DumpKind::Pattern);
     break;
-  case 18:
+  case C::kConnect:
     Connect();
     break;
-  case 19:
+  case C::kNone:
     break;
-  case 20:
+  case C::kTransportStart:
     SendTransport(0xFA);
     break;
-  case 21:
+  case C::kMidiClock:
     RunMidiClock();
     break;
-  case 22:
+  case C::kTransportStop:
     SendTransport(0xFC);
-    break;
-  default:
-    if (job.code >= 0 && job.code <= kLastJobCode) NotAvailable();
     break;
   }
 }
@@ -139,11 +136,5 @@ void MIDIMessageSender::BusyPulse()
   {
     BusyScope busy(mTransferHost);
   }
-  mWorker.sendBusy = 0;
-}
-
-void MIDIMessageSender::NotAvailable()
-{
-  mHost.SetStatusText(kNotAvailableText);
   mWorker.sendBusy = 0;
 }

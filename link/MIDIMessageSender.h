@@ -2,9 +2,8 @@
 
 #include "link/DumpForms.h"
 #include "link/LinkHost.h"
+#include "link/LinkState.h"
 #include "link/SysExFrame.h"
-
-#include <Poco/Runnable.h>
 
 #include <atomic>
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <string>
 
 class TransferHost;
 class TransferWorker;
@@ -19,16 +19,13 @@ class TransferWorker;
 // The job record of one worker thread and its dispatcher: the poster writes the job into `job`
 // while the thread is idle, the thread runs it. Jobs wait only through Sleep, which ends early on
 // a cancel or when the worker goes, so every job can be abandoned at any of its waits.
-class MIDIMessageSender : public Poco::Runnable
+class MIDIMessageSender
 {
 public:
-  static constexpr int kLastJobCode = 22;
-  static constexpr const char* kNotAvailableText = "This transfer is not available yet";
-
   MIDIMessageSender(TransferWorker& worker, LinkHost& host, TransferHost& transferHost);
 
   // The job switch: runs the job in `job` to its end on the calling thread.
-  void run() override;
+  void run();
 
   // ---- for the jobs ----
   // Sleeps ms on the link's clock; false when the job was cancelled or the worker is going.
@@ -92,29 +89,46 @@ private:
   };
 
   // ---- request jobs (RequestJobs.cpp) ----
-  void RequestEditBuffer();       // job 6
-  void RequestCurrentProgram();   // job 7
-  void RequestSlot(bool program); // jobs 9 and 11
-  void RequestBank(bool program); // jobs 10 and 12
-  void Connect();                 // job 18
+  void RequestEditBuffer();       // kRequestEditBuffer
+  void RequestCurrentProgram();   // kRequestPartProgram
+  void RequestSlot(bool program); // kRequestPerformance, kRequestProgram
+  void RequestBank(bool program); // kRequestPerformanceBank, kRequestProgramBank
+  void Connect();                 // kConnect
   // Waits for the answer poll by poll; `send` puts the request out again with a device id during
   // the scan (the receive record stays as it is: what has come of the answer is kept),
   // `beforePoll` runs before each wait. A scan answered on another id adopts it.
   Answer PollForAnswer(const PollRules& rules, const std::function<void(int)>& send,
                        const std::function<void()>& beforePoll = {});
   bool Answered() const;
-  // A reception into the librarian is over: the bank shows as unsaved, then the completion text.
-  void FinishWithCompleted();
+  // Where a request's answer went, which decides how its end is reported: a reception into the
+  // librarian ends with FinishReceive (the bank shows as unsaved, with its own status text), for a
+  // slot before the completion text and for an edit buffer after it.
+  enum class Reception
+  {
+    kEditor,
+    kLibrarianEditBuffer,
+    kLibrarianSlot
+  };
+  struct RequestEnd
+  {
+    Reception reception = Reception::kEditor;
+    int64_t settleMs = -1; // waited before a completion or after a time-out is reported; -1: none
+    std::string timedOutText = kTimedOutText;
+    const char* cancelledText = kCancelledText;
+  };
+  // The common end of the requests: one that failed turns the reception off again; the status line
+  // says how it ended (nothing more is waited for after a cancel).
+  void EndRequest(Answer answer, const RequestEnd& end);
   SysExAddress Address(int deviceId) const;
-  SysExAddress Address() const { return Address(mHost.deviceId.load()); }
+  SysExAddress Address() const { return Address(mState.deviceId.load()); }
   // Straight to the output port (no light, no log), as the synthesizer's requests go.
   void SendToDevice(const std::vector<uint8_t>& message);
   int Delay();
 
   // ---- send jobs (SendJobs.cpp) ----
-  void SendPerformance(bool store);           // job 0
-  bool SendGlobalSettings();                  // job 1; false when cancelled
-  bool SendPartProgram(int part, bool store); // job 2; false when cancelled
+  void SendPerformance(bool store);           // kSendPerformance
+  bool SendGlobalSettings();                  // kSendGlobals; false when cancelled
+  bool SendPartProgram(int part, bool store); // kSendPartProgram; false when cancelled
   // Paced send of built messages through the gated SysEx send; false when a wait was cut short.
   bool SendPaced(const std::vector<uint8_t>& message, int64_t waitMs);
   // Hands one slot's messages to the receive side as the synthesizer's, into the record of the
@@ -122,28 +136,28 @@ private:
   void InjectSlot(const std::vector<std::vector<uint8_t>>& messages);
 
   // ---- slot jobs (BankJobs.cpp) ----
-  void LoadSlot();                  // job 4
-  void WriteBank();                 // job 5
-  void SendInitSlot(DumpKind kind); // jobs 15, 16, 17
+  void LoadSlot();                  // kLoadSlot
+  void WriteBank();                 // kWriteBank
+  void SendInitSlot(DumpKind kind); // kInitPerformanceSlot, kInitProgramSlot, kInitPatternSlot
   // The kind of slot the librarian's current mode holds.
   DumpKind CurrentKind() const;
 
   // ---- transport and clock (ClockJobs.cpp) ----
-  void SendTransport(uint8_t status); // jobs 20 (FA) and 22 (FC)
-  void RunMidiClock();                // job 21
+  void SendTransport(uint8_t status); // kTransportStart (FA), kTransportStop (FC)
+  void RunMidiClock();                // kMidiClock
   // The clock's tempo in whole beats per minute: the host's, or the configured list entry; 0
   // when there is none.
   int ClockTempo();
   // Sleeps until the link clock reaches deadlineNs; false when the job was stopped.
   bool SleepUntilNs(int64_t deadlineNs);
 
-  // Jobs 3, 8, 13 and 14: the overlay on, then off again; a dump job's busy mark cleared.
+  // kBusyPulse, kRequestPattern, kRequestPatternBank: the overlay on, then off again; a dump
+  // job's busy mark cleared.
   void BusyPulse();
-  // A job this build does not carry yet: said plainly instead of silently doing nothing.
-  void NotAvailable();
 
   TransferWorker& mWorker;
   LinkHost& mHost;
+  LinkState& mState;
   TransferHost& mTransferHost;
 
   std::mutex mStopMutex; // BeginJob / EndJob against Cancel from another thread

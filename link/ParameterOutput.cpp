@@ -5,12 +5,16 @@
 #include "framework/plugin/ParameterIds.h"
 #include "link/DeviceSender.h"
 #include "link/LinkHost.h"
-#include "link/TransferWorker.h"
+#include "link/LinkState.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <string>
+
+ParameterOutput::ParameterOutput(LinkHost& host) : mHost(host), mState(host.State())
+{
+}
 
 namespace
 {
@@ -59,9 +63,9 @@ void ParameterOutput::SendParamToHardware(MidiMapRecord* record, int index, doub
   if (!record || !std::isfinite(value)) return;
   const int v = int(std::clamp(std::trunc(value), double(INT_MIN), double(INT_MAX)));
   if (record->lastValueSent.load() == double(v)) return;
-  if (!mHost.midiOutputReady)
+  if (!mState.midiOutputReady)
   {
-    if (!IsDeviceSetting(index) && mHost.editorReady) mHost.SetStatusText(DeviceSender::kSetMidiFirst);
+    if (!IsDeviceSetting(index) && mState.editorReady) mHost.SetStatusText(DeviceSender::kSetMidiFirst);
     return; // not remembered: the same value is tried again on the next change
   }
   record->lastValueSent = double(v);
@@ -94,8 +98,8 @@ void ParameterOutput::SendParamToHardware(MidiMapRecord* record, int index, doub
 
 bool ParameterOutput::MayEcho()
 {
-  if (mHost.inSecondaryChange) return false;
-  if (mHost.applyingReceivedController && mHost.localControlOn && !mHost.fromHostFlag) return false;
+  if (mState.inSecondaryChange) return false;
+  if (mState.applyingReceivedController && mState.localControlOn && !mState.fromHostFlag) return false;
   return true;
 }
 
@@ -220,7 +224,7 @@ void ParameterOutput::SendNrpn(const MidiMapRecord& record, int index, int v, do
 void ParameterOutput::SendSysExTable(const MidiMapRecord& record, int index, int v)
 {
   const int64_t entry = int64_t(v) - int64_t(mHost.ParamMinimum(index));
-  const int32_t deviceId = mHost.deviceId;
+  const int32_t deviceId = mState.deviceId;
   auto send = [&](SysExBytes message)
   {
     // The device id goes into the frame's device-id byte of a message framed F0 00 20 29.
@@ -228,7 +232,7 @@ void ParameterOutput::SendSysExTable(const MidiMapRecord& record, int index, int
         message[1] == 0x00 && message[2] == 0x20 && message[3] == 0x29)
       message[kSysExDeviceIdByte] = std::min(deviceId, 127);
     mHost.SetMidiDisplayText("SysEx");
-    if (MayEcho()) TransferWorker::SendSysEx(mHost, std::move(message));
+    if (MayEcho()) SendConfiguredSysEx(message);
   };
   if (record.kind == MidiMapRecord::kSysExTable && record.sysExList)
   {
@@ -247,13 +251,32 @@ void ParameterOutput::RequestPatternAfterSysEx(int index)
   // needs before the request is the job's, so this thread never waits.
   const int part = PartOf(index, kPartPattern);
   if (part < 0) return;
-  mHost.requestProcessed = 0;
-  mHost.hardwareAnswered = 0;
+  mState.requestProcessed = 0;
+  mState.hardwareAnswered = 0;
   if (!mHost.JobsThreadIdle()) return;
-  mHost.targetSlot = part;
   LinkJob job;
-  job.code = 8;
+  job.code = LinkJobCode::kRequestPattern;
   job.partOrSlot = part;
   job.toEditorFlag = true;
   mHost.PostJob(job);
+}
+
+void ParameterOutput::SendConfiguredSysEx(const SysExBytes& message)
+{
+  if (mHost.IntParam(kDeviceOutSelection) == 0)
+  {
+    mHost.SetStatusText(DeviceSender::kSetMidiFirst);
+    return;
+  }
+  if (message.empty()) return;
+  std::vector<uint8_t> bytes(message.size());
+  const size_t last = bytes.size() - 1;
+  for (size_t i = 0; i < bytes.size(); ++i)
+  {
+    const uint8_t byte = uint8_t(message[i] & 0xFF);
+    const bool frame = (i == 0 && byte == 0xF0) || (i == last && byte == 0xF7);
+    // A template value past 127 must not end the message early or start another.
+    bytes[i] = frame || byte < 0x80 ? byte : 0x7F;
+  }
+  mHost.DeviceSendSysEx(bytes.data(), int(bytes.size()));
 }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "config/MidiMapRecord.h"
 #include "framework/plugin/IMidiMessage.h"
 
-struct MidiMapRecord;
 class LinkHost;
+struct LinkState;
 
 // Turns one parameter change into what the synthesizer understands, by the kind of the parameter's
 // MIDI map record: a controller, a controller with an off and an on value, an NRPN triple, one
@@ -12,7 +13,7 @@ class LinkHost;
 class ParameterOutput
 {
 public:
-  explicit ParameterOutput(LinkHost& host) : mHost(host) {}
+  explicit ParameterOutput(LinkHost& host);
 
   void SendParamToHardware(MidiMapRecord* record, int index, double value);
 
@@ -30,6 +31,11 @@ private:
   // while local control is on no echo of a controller that came from the synthesizer.
   bool MayEcho();
   void SendShort(int channel, int controller, int value);
+  // One configured SysEx message to the output port: the low 8 bits of each element, every byte
+  // between F0 and F7 held to 0..127. Without a chosen output "Set MIDI I/O First!" and nothing
+  // sent; an empty message sends nothing. No light, no log.
+  void SendConfiguredSysEx(const SysExBytes& message);
 
   LinkHost& mHost;
+  LinkState& mState;
 };

@@ -1,5 +1,5 @@
-// The jobs that ask the synthesizer for data and wait for its answer: edit buffer (6), one part's
-// program (7), one slot (9, 11), a bank of 128 slots (10, 12) and the device-id handshake (18).
+// The jobs that ask the synthesizer for data and wait for its answer: the edit buffer, one part's
+// program, one slot, a bank of 128 slots and the device-id handshake.
 #include "link/MIDIMessageSender.h"
 
 #include "framework/plugin/ParameterIds.h"
@@ -38,7 +38,7 @@ int MIDIMessageSender::Delay()
 bool MIDIMessageSender::Answered() const
 {
   // The dispatcher marks the reply complete; the owner's flag follows it after its own handling.
-  return mHost.hardwareAnswered.load() != 0 || mWorker.replyComplete.load() != 0;
+  return mState.hardwareAnswered.load() != 0 || mWorker.replyComplete.load() != 0;
 }
 
 MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rules,
@@ -59,9 +59,9 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
     // The synthesizer listens on the id it answered from: later requests use it too. A slow
     // answer may come in while a later id is tried, so the id is the answer's own.
     const int answering = mWorker.lastAnswerDeviceId.load();
-    if (scanned && answering >= 0 && answering < kNumDeviceIds && answering != mHost.deviceId.load())
+    if (scanned && answering >= 0 && answering < kNumDeviceIds && answering != mState.deviceId.load())
     {
-      mHost.deviceId = answering;
+      mState.deviceId = answering;
       mHost.SetParamInEditor(kGlobalMidiChannel, answering);
     }
     return Answer::kAnswered;
@@ -97,10 +97,36 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
   }
 }
 
-void MIDIMessageSender::FinishWithCompleted()
+void MIDIMessageSender::EndRequest(Answer answer, const RequestEnd& end)
 {
-  mTransferHost.FinishReceive();
-  mHost.SetStatusText(kCompletedText);
+  if (answer != Answer::kAnswered)
+  {
+    failed = 1;
+    // Nothing more is coming: incoming messages must not stay held for an answer.
+    mWorker.EndReceive();
+  }
+  if (answer == Answer::kCancelled)
+  {
+    mHost.SetStatusText(end.cancelledText);
+    return;
+  }
+  if (answer == Answer::kTimedOut) mHost.SetStatusText(end.timedOutText);
+  if (end.settleMs >= 0) Sleep(end.settleMs);
+  if (answer != Answer::kAnswered) return;
+  switch (end.reception)
+  {
+  case Reception::kEditor:
+    mHost.SetStatusText(kCompletedText);
+    break;
+  case Reception::kLibrarianEditBuffer:
+    mHost.SetStatusText(kCompletedText);
+    mTransferHost.FinishReceive();
+    break;
+  case Reception::kLibrarianSlot:
+    mTransferHost.FinishReceive();
+    mHost.SetStatusText(kCompletedText);
+    break;
+  }
 }
 
 void MIDIMessageSender::RequestEditBuffer()
@@ -118,39 +144,23 @@ void MIDIMessageSender::RequestEditBuffer()
   if (!job.toEditorFlag)
   {
     mWorker.ArmReceive(true);
-    sendWithId(mHost.deviceId);
+    sendWithId(mState.deviceId);
     const PollRules rules{25, 0, 0, 200};
     answer = PollForAnswer(rules, sendWithId, [&] { mHost.SetStatusText("Processing, please wait..."); });
   }
   else
   {
-    mHost.replyProgressMarker = 0;
     mWorker.ArmReceive(false);
     mWorker.editBufferViewRefresh = 1;
     mWorker.editBufferPolling = 1; // before the request: its answer may come before the first poll
-    sendWithId(mHost.deviceId);
+    sendWithId(mState.deviceId);
     const PollRules rules{delay, 30, delay, 40};
     answer = PollForAnswer(rules, sendWithId, [&] { mWorker.editBufferPolling = 1; });
     mWorker.editBufferPolling = 0;
   }
 
-  if (answer != Answer::kAnswered)
-  {
-    failed = 1;
-    // Nothing more is coming: incoming messages must not stay held for an answer.
-    mWorker.EndReceive();
-  }
-  if (answer == Answer::kTimedOut) mHost.SetStatusText(kTimedOutText);
-  if (answer != Answer::kCancelled) Sleep(delay / 2);
-  if (answer == Answer::kCancelled)
-  {
-    mHost.SetStatusText(kCancelledText);
-  }
-  else if (answer == Answer::kAnswered)
-  {
-    mHost.SetStatusText(kCompletedText);
-    if (!job.toEditorFlag) mTransferHost.FinishReceive();
-  }
+  EndRequest(answer, {.reception = job.toEditorFlag ? Reception::kEditor : Reception::kLibrarianEditBuffer,
+                      .settleMs = delay / 2});
 }
 
 void MIDIMessageSender::RequestCurrentProgram()
@@ -160,14 +170,13 @@ void MIDIMessageSender::RequestCurrentProgram()
   const int part = job.partOrSlot;
   if (job.toEditorFlag)
   {
-    mHost.replyProgressMarker = 0;
     mWorker.ArmReceive(false);
   }
   else
   {
     mWorker.ArmReceive(true);
   }
-  mHost.pendingRequestId = part;
+  mState.pendingRequestId = part;
   if (job.programChange >= 0) DeviceSender(mHost).SendPartProgramChange(job.programChange, part);
   SendToDevice(BuildEditBufferRequest(Address()));
 
@@ -185,22 +194,8 @@ void MIDIMessageSender::RequestCurrentProgram()
       answer = PollForAnswer(rules, [](int) {});
     }
   }
-  if (answer != Answer::kAnswered)
-  {
-    failed = 1;
-    mWorker.EndReceive();
-  }
-  if (answer == Answer::kTimedOut) mHost.SetStatusText(kTimedOutText);
-  if ((!job.toEditorFlag || answer == Answer::kTimedOut) && answer != Answer::kCancelled) Sleep(delay);
-  if (answer == Answer::kCancelled)
-  {
-    mHost.SetStatusText(kCancelledText);
-  }
-  else if (answer == Answer::kAnswered)
-  {
-    mHost.SetStatusText(kCompletedText);
-    if (!job.toEditorFlag) mTransferHost.FinishReceive();
-  }
+  EndRequest(answer, {.reception = job.toEditorFlag ? Reception::kEditor : Reception::kLibrarianEditBuffer,
+                      .settleMs = !job.toEditorFlag || answer == Answer::kTimedOut ? delay : -1});
 }
 
 void MIDIMessageSender::RequestSlot(bool program)
@@ -215,7 +210,7 @@ void MIDIMessageSender::RequestSlot(bool program)
 
   mWorker.ArmReceive(true, editBuffer ? -1 : slot);
   if (!program) mWorker.messageConsumed = 1;
-  if (program) mHost.pendingRequestId = editBuffer ? job.partOrSlot : -1;
+  if (program) mState.pendingRequestId = editBuffer ? job.partOrSlot : -1;
   const auto sendWithId = [&](int id)
   {
     if (editBuffer)
@@ -223,22 +218,11 @@ void MIDIMessageSender::RequestSlot(bool program)
     else
       SendToDevice(BuildMemoryRequest(Address(id), bankCode, slot));
   };
-  sendWithId(mHost.deviceId);
+  sendWithId(mState.deviceId);
   if (program) mHost.SetStatusText(kProcessingText);
 
   const PollRules rules{delay, 25, delay, 30, true};
-  const Answer answer = PollForAnswer(rules, sendWithId);
-  if (answer != Answer::kAnswered)
-  {
-    failed = 1;
-    mWorker.EndReceive();
-  }
-  if (answer == Answer::kCancelled)
-    mHost.SetStatusText(kCancelledText);
-  else if (answer == Answer::kTimedOut)
-    mHost.SetStatusText(kTimedOutText);
-  else
-    FinishWithCompleted();
+  EndRequest(PollForAnswer(rules, sendWithId), {.reception = Reception::kLibrarianSlot});
 }
 
 void MIDIMessageSender::RequestBank(bool program)
@@ -270,7 +254,7 @@ void MIDIMessageSender::RequestBank(bool program)
       // minutes and end the same way.
       for (int attempt = 0; attempt < kSlotAttempts; ++attempt)
       {
-        sendWithId(mHost.deviceId);
+        sendWithId(mState.deviceId);
         answer = PollForAnswer(rules, sendWithId);
         if (answer != Answer::kTimedOut) break;
       }
@@ -286,31 +270,16 @@ void MIDIMessageSender::RequestBank(bool program)
     }
   }
   selectSlot(0);
-  if (answer != Answer::kAnswered)
-  {
-    failed = 1;
-    mWorker.EndReceive();
-  }
-  if (answer == Answer::kCancelled)
-  {
-    mHost.SetStatusText(program ? "Data request cancelled!" : kCancelledText);
-    mHost.RunChangeHandler(kRefreshFolders);
-  }
-  else if (answer == Answer::kTimedOut)
-  {
-    mHost.SetStatusText(std::string(kTimedOutText) + " No answer for slot " + std::to_string(n) + ".");
-  }
-  else
-  {
-    FinishWithCompleted();
-  }
+  EndRequest(answer, {.reception = Reception::kLibrarianSlot,
+                      .timedOutText = std::string(kTimedOutText) + " No answer for slot " + std::to_string(n) + ".",
+                      .cancelledText = program ? "Data request cancelled!" : kCancelledText});
+  if (answer == Answer::kCancelled) mHost.RunChangeHandler(kRefreshFolders);
 }
 
 void MIDIMessageSender::Connect()
 {
   BusyScope busy(mTransferHost);
   DeviceSender sender(mHost);
-  mHost.replyProgressMarker = 0;
   mWorker.ArmReceive(false);
   mWorker.editBufferReceive = 0;
   mHost.SetStatusText("Connecting to Hardware");
@@ -319,12 +288,12 @@ void MIDIMessageSender::Connect()
     const std::vector<uint8_t> request = BuildDeviceIdRequest(Address(id));
     sender.SendSysExToHardware(request.data(), int(request.size()));
   };
-  sendWithId(mHost.deviceId);
+  sendWithId(mState.deviceId);
 
   const PollRules rules{1000, 25, 500, 35};
   const Answer answer = PollForAnswer(rules, sendWithId);
   // The editor's controllers were held back for the handshake only.
-  mHost.connectPending = 0;
+  mState.connectPending = 0;
   if (answer == Answer::kAnswered)
   {
     mHost.SetStatusText("Plug-in is ready to go!");

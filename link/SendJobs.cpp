@@ -29,7 +29,7 @@ void MIDIMessageSender::InjectSlot(const std::vector<std::vector<uint8_t>>& mess
 
 bool MIDIMessageSender::SendPartProgram(int part, bool store)
 {
-  const bool inPerformance = mHost.performanceSend != 0;
+  const bool inPerformance = mState.performanceSend != 0;
   // A performance send keeps the overlay up across all its parts.
   BusyScope busy(mTransferHost, !inPerformance && !job.quiet);
   IEffectBase& plug = mTransferHost.DumpPlug();
@@ -46,7 +46,7 @@ bool MIDIMessageSender::SendPartProgram(int part, bool store)
     // The name the synthesizer now holds is the project's (a performance names its parts itself).
     if (!inPerformance) mTransferHost.StoreProjectName(1 + part, ProgramDumpName(main));
     going = SendPaced(main, 150) && SendPaced(BuildProgramDumpB(plug, part, Address()), 150);
-    if (!inPerformance) mHost.transferBusy = 0;
+    if (!inPerformance) mState.transferBusy = 0;
   }
   mWorker.sendBusy = 0;
   return going;
@@ -74,12 +74,12 @@ void MIDIMessageSender::SendPerformance(bool store)
   BusyScope busy(mTransferHost, !job.quiet);
   IEffectBase& plug = mTransferHost.DumpPlug();
   bool going = true;
-  if (mHost.sendGlobalsFirst.exchange(0)) going = SendGlobalSettings();
+  if (mState.sendGlobalsFirst.exchange(0)) going = SendGlobalSettings();
   // The parts' programs go to the synthesizer only: a stored performance slot holds the
   // performance alone.
-  if (going && mHost.sendPartsFirst.exchange(0) && !store)
+  if (going && mState.sendPartsFirst.exchange(0) && !store)
   {
-    mHost.performanceSend = 1;
+    mState.performanceSend = 1;
     for (int part = 0; part < 8 && going; ++part)
     {
       mWorker.sendBusy = 1;
@@ -104,7 +104,7 @@ void MIDIMessageSender::SendPerformance(bool store)
             SendPaced(BuildPerformanceParts(plug, Address(), &received[2]), 500);
     mTransferHost.StoreProjectName(0, PerformanceDumpName(common));
   }
-  mHost.performanceSend = 0;
-  mHost.transferBusy = 0;
+  mState.performanceSend = 0;
+  mState.transferBusy = 0;
   mWorker.sendBusy = 0;
 }

@@ -7,6 +7,10 @@
 #include "link/PerformanceDump.h"
 #include "link/ProgramDump.h"
 #include "link/TransferHost.h"
+#include "platform/thread/WakeSignal.h"
+
+#include <Poco/Runnable.h>
+#include <Poco/Thread.h>
 
 #include <chrono>
 #include <cstdint>
@@ -21,14 +25,36 @@ constexpr uint8_t kPerformanceVocoderType = 0x1B;
 constexpr uint8_t kPerformancePartsType = 0x20;
 
 // Jobs that set the owner's pending request id, which must not outlive them.
-bool SetsPendingRequest(int code)
+bool SetsPendingRequest(LinkJobCode code)
 {
-  return code == 7 || code == 11;
+  return code == LinkJobCode::kRequestPartProgram || code == LinkJobCode::kRequestProgram;
 }
 } // namespace
 
+struct TransferWorker::LaneThread : Poco::Runnable
+{
+  LaneThread(TransferWorker& worker, LinkHost& host, TransferHost& transferHost)
+      : owner(worker), sender(worker, host, transferHost)
+  {
+  }
+  void run() override;
+
+  TransferWorker& owner;
+  MIDIMessageSender sender;
+  std::atomic<uint8_t> state{kIdle};
+  std::atomic<bool> quit{false};
+  WakeSignal wake;
+  Poco::Thread thread;
+  bool started = false;
+};
+
+MIDIMessageSender& TransferWorker::Sender(Lane lane)
+{
+  return mLanes[size_t(lane)]->sender;
+}
+
 TransferWorker::TransferWorker(LinkHost& host, TransferHost& transferHost)
-    : mHost(host), mTransferHost(transferHost)
+    : mHost(host), mState(host.State()), mTransferHost(transferHost)
 {
   mOwnerStopLink.emplace(host.LinkStop(), std::function<void()>([this] { mStop.request_stop(); }));
   static const char* const kNames[kNumLanes] = {"VELK jobs", "VELK transport", "VELK clock"};
@@ -91,7 +117,7 @@ void TransferWorker::LaneThread::run()
     // Posts are counted, so the shutdown's wake cannot be missed.
     wake.Wait();
     if (quit) break;
-    const int code = sender.job.code;
+    const LinkJobCode code = sender.job.code;
     {
       ClockThreadScope scope(owner.mHost.LinkClock());
       sender.BeginJob(owner.mStop.get_token());
@@ -105,7 +131,7 @@ void TransferWorker::LaneThread::run()
       }
       sender.EndJob();
     }
-    if (SetsPendingRequest(code)) owner.mHost.pendingRequestId = -1;
+    if (SetsPendingRequest(code)) owner.mState.pendingRequestId = -1;
     // Freed here rather than by the next poster, which may be the audio callback.
     sender.job.slot = LibrarianSlot();
     state.store(kIdle);
@@ -141,22 +167,21 @@ bool TransferWorker::Post(const LinkJob& job)
   sender.job = job;
   switch (job.code)
   {
-  case 0:
-  case 2:
-  case 3:
-  case 4:
+  case LinkJobCode::kSendPerformance:
+  case LinkJobCode::kSendPartProgram:
+  case LinkJobCode::kBusyPulse:
+  case LinkJobCode::kLoadSlot:
     sendBusy = 1;
     break;
-  case 6:
-  case 7:
+  case LinkJobCode::kRequestEditBuffer:
+  case LinkJobCode::kRequestPartProgram:
     if (job.toEditorFlag) editBufferReceive = 1;
     break;
-  case 8:
+  case LinkJobCode::kRequestPattern:
     if (job.toEditorFlag) editBufferReceive = 1;
-    mHost.targetSlot = job.partOrSlot;
     break;
-  case 9:
-  case 10:
+  case LinkJobCode::kRequestPerformance:
+  case LinkJobCode::kRequestPerformanceBank:
     replyComplete = 0;
     break;
   default:
@@ -168,7 +193,7 @@ bool TransferWorker::Post(const LinkJob& job)
 
 namespace
 {
-LinkJob Job(int code, int partOrSlot = 0)
+LinkJob Job(LinkJobCode code, int partOrSlot = 0)
 {
   LinkJob job;
   job.code = code;
@@ -179,7 +204,7 @@ LinkJob Job(int code, int partOrSlot = 0)
 
 bool TransferWorker::RequestCurrentProgram(int part, bool toEditor)
 {
-  LinkJob job = Job(7, part);
+  LinkJob job = Job(LinkJobCode::kRequestPartProgram, part);
   job.toEditorFlag = toEditor;
   return Post(job);
 }
@@ -195,7 +220,7 @@ bool TransferWorker::RequestPerformanceToLibrarian(int bank)
     mPerformanceRecord.Arm(uint32_t(librarian ? librarian->receiveTargetSlot.load() : 0));
   }
   replyComplete = 0;
-  LinkJob job = Job(9);
+  LinkJob job = Job(LinkJobCode::kRequestPerformance);
   job.bank = bank;
   mLanes[kJobsLane]->sender.job = job;
   Start(kJobsLane);
@@ -212,7 +237,7 @@ bool TransferWorker::RequestProgram(bool editBuffer, int bank)
   }
   replyComplete = 0;
   // An edit-buffer answer is taken only from the part asked for: the selected one.
-  LinkJob job = Job(11, mHost.selectedPart.load());
+  LinkJob job = Job(LinkJobCode::kRequestProgram, mState.selectedPart.load());
   job.bank = bank;
   job.editBufferFlag = editBuffer;
   mLanes[kJobsLane]->sender.job = job;
@@ -228,7 +253,7 @@ bool TransferWorker::RequestProgramBank(int bank)
     mProgramRecord.Arm(0);
   }
   replyComplete = 0;
-  LinkJob job = Job(12);
+  LinkJob job = Job(LinkJobCode::kRequestProgramBank);
   job.bank = bank;
   mLanes[kJobsLane]->sender.job = job;
   Start(kJobsLane);
@@ -243,56 +268,56 @@ bool TransferWorker::RequestPatternBank()
     mPatternRecord.Arm(0);
   }
   replyComplete = 0;
-  mLanes[kJobsLane]->sender.job = Job(14);
+  mLanes[kJobsLane]->sender.job = Job(LinkJobCode::kRequestPatternBank);
   Start(kJobsLane);
   return true;
 }
 
 bool TransferWorker::SendCurrentPerformance(bool store)
 {
-  LinkJob job = Job(0);
+  LinkJob job = Job(LinkJobCode::kSendPerformance);
   job.storeFlag = store;
   return Post(job);
 }
 
 bool TransferWorker::RequestEditBuffer(bool toEditor)
 {
-  LinkJob job = Job(6);
+  LinkJob job = Job(LinkJobCode::kRequestEditBuffer);
   job.toEditorFlag = toEditor;
   return Post(job);
 }
 
 bool TransferWorker::SendPartProgram(int part, bool store)
 {
-  LinkJob job = Job(2, part);
+  LinkJob job = Job(LinkJobCode::kSendPartProgram, part);
   job.storeFlag = store;
   return Post(job);
 }
 
 bool TransferWorker::RequestPerformance(int bank)
 {
-  LinkJob job = Job(9);
+  LinkJob job = Job(LinkJobCode::kRequestPerformance);
   job.bank = bank;
   return Post(job);
 }
 
 bool TransferWorker::RequestPerformanceBank(int bank)
 {
-  LinkJob job = Job(10);
+  LinkJob job = Job(LinkJobCode::kRequestPerformanceBank);
   job.bank = bank;
   return Post(job);
 }
 
 bool TransferWorker::RequestPattern(int slot, bool toEditor)
 {
-  LinkJob job = Job(8, slot);
+  LinkJob job = Job(LinkJobCode::kRequestPattern, slot);
   job.toEditorFlag = toEditor;
   return Post(job);
 }
 
 bool TransferWorker::LoadSlot(const LibrarianSlot& slot, int part, bool reselectParts)
 {
-  LinkJob job = Job(4, part);
+  LinkJob job = Job(LinkJobCode::kLoadSlot, part);
   job.slot.CopyFrom(slot);
   job.reselectParts = reselectParts;
   return Post(job);
@@ -300,40 +325,40 @@ bool TransferWorker::LoadSlot(const LibrarianSlot& slot, int part, bool reselect
 
 bool TransferWorker::PostBusyPulse()
 {
-  return Post(Job(3));
+  return Post(Job(LinkJobCode::kBusyPulse));
 }
 
 void TransferWorker::PostFromAudioBlock(bool transportPlaying)
 {
   // Start and Stop follow the transport; the mark changes even when the post is refused, so a
   // Stop is never sent without a Start before it.
-  if (transportPlaying && !mHost.queueShortMidi && !mHost.transportStartSent)
+  if (transportPlaying && !mState.queueShortMidi && !mState.transportStartSent)
   {
-    Post(Job(20));
-    mHost.transportStartSent = 1;
+    Post(Job(LinkJobCode::kTransportStart));
+    mState.transportStartSent = 1;
   }
-  else if (!transportPlaying && mHost.transportStartSent)
+  else if (!transportPlaying && mState.transportStartSent)
   {
-    Post(Job(22));
-    mHost.transportStartSent = 0;
+    Post(Job(LinkJobCode::kTransportStop));
+    mState.transportStartSent = 0;
   }
 
-  if (mHost.midiOutputReady && !mHost.clockJobStarted)
+  if (mState.midiOutputReady && !mState.clockJobStarted)
   {
     clockRun = 1;
-    Post(Job(21));
-    mHost.clockJobStarted = 1;
+    Post(Job(LinkJobCode::kMidiClock));
+    mState.clockJobStarted = 1;
   }
 
   // A program request that had to wait for the jobs thread goes out once it is free.
-  if (mHost.deferredJob7 && Claim(kJobsLane))
+  if (mState.deferredJob7 && Claim(kJobsLane))
   {
     LinkJob& job = mLanes[kJobsLane]->sender.job;
-    job.code = 7;
-    job.partOrSlot = mHost.selectedPart.load();
+    job.code = LinkJobCode::kRequestPartProgram;
+    job.partOrSlot = mState.selectedPart.load();
     job.toEditorFlag = true;
     editBufferReceive = 1;
-    mHost.deferredJob7 = 0;
+    mState.deferredJob7 = 0;
     Start(kJobsLane);
   }
 }
@@ -381,7 +406,7 @@ std::vector<uint8_t> TransferWorker::ReceivedGlobals(int which)
 
 void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
 {
-  mHost.requestProcessed = 0;
+  mState.requestProcessed = 0;
   {
     std::lock_guard<std::mutex> lock(mReceiveMutex);
     mPerformanceRecord.Disarm();
@@ -392,8 +417,8 @@ void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
       editBufferReceive = 0;
       PatchLibrarian* librarian = mHost.Librarian();
       const uint32_t slot = uint32_t(librarian ? librarian->receiveTargetSlot.load() : 0);
-      const DumpKind kind = mHost.patternMode       ? DumpKind::Pattern
-                            : mHost.performanceMode ? DumpKind::Performance
+      const DumpKind kind = mState.patternMode       ? DumpKind::Pattern
+                            : mState.performanceMode ? DumpKind::Performance
                                                     : DumpKind::Program;
       Record(kind).Arm(slot, expectSlot);
     }
@@ -402,7 +427,7 @@ void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
       editBufferReceive = 1;
     }
   }
-  mHost.hardwareAnswered = 0;
+  mState.hardwareAnswered = 0;
   replyComplete = 0;
 }
 
@@ -458,14 +483,14 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     ParseEditBuffer(bytes, size);
     if (editBufferPolling) editBufferViewRefresh = 0;
   }
-  else if (size >= 250 && mHost.connectPending)
+  else if (size >= 250 && mState.connectPending)
   {
     // The synthesizer that answers the handshake tells its device id.
     const int id = bytes[6];
-    if (id != mHost.deviceId)
+    if (id != mState.deviceId)
     {
       mHost.SetParamInEditor(kGlobalMidiChannel, id);
-      mHost.deviceId = id;
+      mState.deviceId = id;
     }
     const DumpContext context = mTransferHost.CurrentDumpContext();
     IEffectBase& plug = mTransferHost.DumpPlug();
@@ -474,7 +499,7 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
     if (result.Taken())
     {
       mReceived.Keep(bytes, size);
-      if (result.localControlOn >= 0) mHost.localControlOn = uint8_t(result.localControlOn);
+      if (result.localControlOn >= 0) mState.localControlOn = uint8_t(result.localControlOn);
       // The second message completes the answer: ending on the first would drop the second's
       // settings, which arrive after the handshake's reception closed.
       if (bytes[7] == kSysExGlobalSettings2)
@@ -520,7 +545,7 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
     // A program completes the reply, unless an edit-buffer request waits and this is one of a
     // performance's part programs (the last part, or not the part asked for): the performance's
     // own messages follow, and the request ending now would close the reception before them.
-    if (result.Taken() && !(editBufferPolling && (bytes[8] == 7 || bytes[8] != mHost.pendingRequestId.load())))
+    if (result.Taken() && !(editBufferPolling && (bytes[8] == 7 || bytes[8] != mState.pendingRequestId.load())))
       replyComplete = 1;
     break;
   case kPerformanceCommonType:
@@ -530,7 +555,7 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
       mReceived.Keep(bytes, size);
       mTransferHost.StoreProjectName(0, result.name);
       // Later requests and texts address the part the performance selects.
-      if (result.selectedPart >= 0) mHost.selectedPart = result.selectedPart;
+      if (result.selectedPart >= 0) mState.selectedPart = result.selectedPart;
       if (!replyComplete && !editBufferPolling) replyComplete = 1;
       if (result.outputsLocked) discardOutputs = 1;
     }
@@ -552,7 +577,7 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
       // request has its answer.
       replyComplete = 1;
       if (editBufferPolling.exchange(0)) editBufferViewRefresh = 1;
-      mHost.pendingRequestId = -1;
+      mState.pendingRequestId = -1;
     }
     break;
   default:
@@ -562,24 +587,4 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
     mHost.SetStatusText(result.statusText);
   else if (result.Taken() && result.showsSelectedPart)
     mTransferHost.SetPartTexts(result.infoText, result.progressText);
-}
-
-void TransferWorker::SendSysEx(LinkHost& host, SysExBytes message)
-{
-  if (host.IntParam(kDeviceOutSelection) == 0)
-  {
-    host.SetStatusText(DeviceSender::kSetMidiFirst);
-    return;
-  }
-  if (message.empty()) return;
-  std::vector<uint8_t> bytes(message.size());
-  const size_t last = bytes.size() - 1;
-  for (size_t i = 0; i < bytes.size(); ++i)
-  {
-    const uint8_t byte = uint8_t(message[i] & 0xFF);
-    const bool frame = (i == 0 && byte == 0xF0) || (i == last && byte == 0xF7);
-    // A template value past 127 must not end the message early or start another.
-    bytes[i] = frame || byte < 0x80 ? byte : 0x7F;
-  }
-  host.DeviceSendSysEx(bytes.data(), int(bytes.size()));
 }

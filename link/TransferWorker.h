@@ -1,14 +1,9 @@
 #pragma once
 
-#include "config/MidiMapRecord.h"
 #include "link/LinkHost.h"
 #include "link/MIDIMessageSender.h"
 #include "link/ReceivedDumps.h"
 #include "link/TransferBuffer.h"
-#include "platform/thread/WakeSignal.h"
-
-#include <Poco/Runnable.h>
-#include <Poco/Thread.h>
 
 #include <array>
 #include <atomic>
@@ -50,9 +45,12 @@ public:
   TransferWorker(const TransferWorker&) = delete;
   TransferWorker& operator=(const TransferWorker&) = delete;
 
-  static Lane LaneOf(int code)
+  static Lane LaneOf(LinkJobCode code)
   {
-    return code == 21 ? kClockLane : (code == 20 || code == 22) ? kTransportLane : kJobsLane;
+    using C = LinkJobCode;
+    return code == C::kMidiClock                                   ? kClockLane
+           : (code == C::kTransportStart || code == C::kTransportStop) ? kTransportLane
+                                                                       : kJobsLane;
   }
 
   // ---- posting (each answers whether the job was started; false: its thread was busy) ----
@@ -96,12 +94,7 @@ public:
   // until one came. Sending the settings back keeps what they hold beyond the editor's settings.
   std::vector<uint8_t> ReceivedGlobals(int which);
 
-  // One configured SysEx message to the output port: the low 8 bits of each element, every byte
-  // between F0 and F7 held to 0..127. Without a chosen output "Set MIDI I/O First!" and nothing
-  // sent; an empty message sends nothing. No light, no log.
-  static void SendSysEx(LinkHost& host, SysExBytes message);
-
-  MIDIMessageSender& Sender(Lane lane) { return mLanes[size_t(lane)]->sender; }
+  MIDIMessageSender& Sender(Lane lane);
   // The performance and global-settings messages last taken into the editor, for the builders.
   const ReceivedDumps& Received() const { return mReceived; }
 
@@ -121,8 +114,7 @@ public:
   // id tried before the one being tried when its answer is seen.
   std::atomic<int32_t> lastAnswerDeviceId{-1};
   std::atomic<uint8_t> sendBusy{0};
-  // Incoming NRPN number (controllers 99 and 98) and the time of the last program change.
-  std::atomic<int32_t> nrpnMsb{0}, nrpnLsb{0};
+  // The time of the last program change.
   std::atomic<int64_t> lastProgramChangeMs{0};
   // The clock job runs while set.
   std::atomic<uint8_t> clockRun{0};
@@ -133,22 +125,9 @@ private:
     kIdle = 0,
     kClaimed = 1, // a poster writes the record, or the job runs
   };
-  struct LaneThread : Poco::Runnable
-  {
-    LaneThread(TransferWorker& worker, LinkHost& host, TransferHost& transferHost)
-        : owner(worker), sender(worker, host, transferHost)
-    {
-    }
-    void run() override;
-
-    TransferWorker& owner;
-    MIDIMessageSender sender;
-    std::atomic<uint8_t> state{kIdle};
-    std::atomic<bool> quit{false};
-    WakeSignal wake;
-    Poco::Thread thread;
-    bool started = false;
-  };
+  // One thread and its job record; defined with the implementation, so that the thread library
+  // stays out of this header.
+  struct LaneThread;
 
   // Claims the lane for a job: false when it runs one (or the worker is going).
   bool Claim(Lane lane);
@@ -159,6 +138,7 @@ private:
   void ParseEditBuffer(const uint8_t* bytes, size_t size);
 
   LinkHost& mHost;
+  LinkState& mState;
   TransferHost& mTransferHost;
   std::array<std::unique_ptr<LaneThread>, kNumLanes> mLanes;
   std::stop_source mStop;

@@ -153,7 +153,7 @@ TEST(TransferRoutes, APerformanceSendRaisesItsFlagsOnlyForTheJobItStarts)
     release.Wait();
   };
   LinkJob write;
-  write.code = 5;
+  write.code = LinkJobCode::kWriteBank;
   ASSERT_TRUE(r.worker.Post(write));
   while (!held)
     std::this_thread::yield();
@@ -233,7 +233,7 @@ TEST(TransferRoutes, AnotherPartsProgramIsSelectedAndALockedOneResent)
     ASSERT_EQ(r.host.posted.size(), locked ? 1u : 0u);
     if (locked)
     {
-      EXPECT_EQ(r.host.posted[0].code, 2);
+      EXPECT_EQ(r.host.posted[0].code, LinkJobCode::kSendPartProgram);
       EXPECT_EQ(r.host.posted[0].partOrSlot, 3);
       EXPECT_FALSE(r.host.posted[0].storeFlag);
     }

@@ -6,6 +6,7 @@
 
 #include "librarian/PatchLibrarian.h"
 #include "link/LinkHost.h"
+#include "link/LinkState.h"
 #include "link/TransferHost.h"
 #include "platform/clock/VirtualClock.h"
 #include "tests/support/DumpTestPlug.h"
@@ -13,9 +14,10 @@
 #include <stop_token>
 #include <string>
 
-class TransferHostStub : public LinkHost, public TransferHost
+class TransferHostStub : public LinkHost, public LinkState, public TransferHost
 {
 public:
+  LinkState& State() override { return *this; }
   double ParamValue(int index) override { return Valid(index) ? plug.ParameterAt(index)->Value() : 0.0; }
   double ParamNormalised(int index) override
   {

@@ -304,7 +304,7 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
                        [&]
                        {
                          LinkJob job;
-                         job.code = 3;
+                         job.code = LinkJobCode::kBusyPulse;
                          plug->PostJob(job);
                        });
     go = true;
@@ -317,7 +317,7 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
     editor.join();
     // One more job, and the plug-in goes while it runs.
     LinkJob job;
-    job.code = 3;
+    job.code = LinkJobCode::kBusyPulse;
     plug->PostJob(job);
     plug.reset();
   }
@@ -356,7 +356,7 @@ TEST(VelkTransfer, AudioBlocksAndTheChangeHandlerDriveTheWorker)
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   plug.ProcessBlockDouble(nullptr, nullptr, 64);
   EXPECT_EQ(plug.deferredJob7.load(), 0);
-  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, 7);
+  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, LinkJobCode::kRequestPartProgram);
   EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.partOrSlot, 6);
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
 
@@ -364,7 +364,7 @@ TEST(VelkTransfer, AudioBlocksAndTheChangeHandlerDriveTheWorker)
   change(kCancelDataRequest, 1);
   EXPECT_TRUE(worker.Sender(TransferWorker::kJobsLane).Cancelled());
   LinkJob pulse;
-  pulse.code = 3;
+  pulse.code = LinkJobCode::kBusyPulse;
   ASSERT_TRUE(plug.PostJob(pulse));
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   EXPECT_FALSE(worker.Sender(TransferWorker::kJobsLane).Cancelled());
