@@ -1,10 +1,9 @@
 #pragma once
 
-#include "link/DumpResult.h"
-
 #include <string>
 
 class IEffectBase;
+struct DumpContext; // link/DumpResult.h: what the owner is asked for sits below the dump formats
 
 // What the transfer worker needs of the main object beyond LinkHost: the plug-in the dump parsers
 // write, the editor's transfer states and the texts and views a reception changes. The main class

@@ -5,6 +5,7 @@
 // port, and every post refused.
 
 #include "librarian/PatchLibrarian.h"
+#include "link/DumpResult.h"
 #include "link/LinkHost.h"
 #include "link/LinkState.h"
 #include "link/TransferHost.h"

@@ -4,6 +4,7 @@
 // overlay switches and views, and a gate that holds a job on its thread for as long as a test
 // needs the thread busy.
 
+#include "link/DumpResult.h"
 #include "link/TransferHost.h"
 #include "link/TransferWorker.h"
 #include "tests/link/LinkHostDouble.h"
