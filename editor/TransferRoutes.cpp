@@ -153,7 +153,7 @@ void TransferRoutes::SelectPart(int part)
   // locked sections keep the editor's), and sends a locked part back whole once it is in.
   mWorker.PostBusyPulse();
   // The request is asked for first: once the follow-up is seen, a lowered flag means it was posted.
-  mState.deferredJob7 = 1;
+  mState.deferredPartRequest = 1;
   mFollowUpPosted = false;
   mFollowUpPart = part;
 }
@@ -177,7 +177,7 @@ void TransferRoutes::Tick()
   if (followUp >= 0)
   {
     // The request was posted once the deferred flag is down; it has ended once the jobs are idle.
-    if (!mState.deferredJob7) mFollowUpPosted = true;
+    if (!mState.deferredPartRequest) mFollowUpPosted = true;
     if (!mFollowUpPosted || !jobsIdle) return;
     if (PartLocked(followUp) && mState.midiOutputReady)
     {
@@ -195,7 +195,9 @@ void TransferRoutes::Tick()
     mSettled.Forget(); // nothing to send to; a later output gets the editor's state by other ways
     return;
   }
-  if (!jobsIdle || mState.transferBusy || mWorker.sendBusy || mState.connectPending || mState.deferredJob7) return;
+  if (!jobsIdle || mState.transferBusy || mWorker.sendBusy || mState.connectPending ||
+      mState.deferredPartRequest)
+    return;
   const std::optional<SettledEdits::Send> send = mSettled.TakeSettled(mHost.LinkClock().NowMs());
   if (send && !PostSettled(*send)) mSettled.PutBack(*send);
 }

@@ -57,7 +57,7 @@ struct LinkState
   std::atomic<int32_t> pendingRequestId{-1};
   // A part-program request waits for the jobs thread: the owner's transfer routes (user-interface
   // thread) set it, the worker's audio-block post (audio thread) clears it when it posts the job.
-  std::atomic<uint8_t> deferredJob7{0};
+  std::atomic<uint8_t> deferredPartRequest{0};
   // One-shot flags of the performance send: the owner's transfer routes raise them while the jobs
   // thread is idle; the send and slot jobs (jobs thread) take them.
   std::atomic<uint8_t> sendGlobalsFirst{0};

@@ -351,14 +351,14 @@ void TransferWorker::PostFromAudioBlock(bool transportPlaying)
   }
 
   // A program request that had to wait for the jobs thread goes out once it is free.
-  if (mState.deferredJob7 && Claim(kJobsLane))
+  if (mState.deferredPartRequest && Claim(kJobsLane))
   {
     LinkJob& job = mLanes[kJobsLane]->sender.job;
     job.code = LinkJobCode::kRequestPartProgram;
     job.partOrSlot = mState.selectedPart.load();
     job.toEditorFlag = true;
     editBufferReceive = 1;
-    mState.deferredJob7 = 0;
+    mState.deferredPartRequest = 0;
     Start(kJobsLane);
   }
 }

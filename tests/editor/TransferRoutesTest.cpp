@@ -39,7 +39,7 @@ struct RoutesRig
       worker.PostFromAudioBlock(false);
       routes.Tick();
       ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
-      if (!host.deferredJob7) host.clock.Advance(10);
+      if (!host.deferredPartRequest) host.clock.Advance(10);
     }
   }
 
@@ -210,7 +210,7 @@ TEST(TransferRoutes, ASelectedProgramComesIntoTheEditorAndALockedPartGoesBackAft
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(sent[2], (Bytes{0xB0, 32, 6}));
     EXPECT_EQ(sent[3][1], 9);
-    EXPECT_EQ(r.host.deferredJob7.load(), 0);
+    EXPECT_EQ(r.host.deferredPartRequest.load(), 0);
   }
 }
 
@@ -229,7 +229,7 @@ TEST(TransferRoutes, AnotherPartsProgramIsSelectedAndALockedOneResent)
     r.routes.IdleTick();
     ASSERT_NO_FATAL_FAILURE(r.ProcessUntilIdle());
     EXPECT_EQ(r.Kinds(), (std::vector<int>{0xB5, 0xB5, 0xB5, 0xC5}));
-    EXPECT_EQ(r.host.deferredJob7.load(), 0);
+    EXPECT_EQ(r.host.deferredPartRequest.load(), 0);
     ASSERT_EQ(r.host.posted.size(), locked ? 1u : 0u);
     if (locked)
     {

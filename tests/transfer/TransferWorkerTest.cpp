@@ -167,16 +167,16 @@ TEST(TransferWorker, AudioBlockPostsTransportClockAndTheDeferredProgramRequest)
   while (held.load() == 0)
     std::this_thread::yield();
   host.selectedPart = 5;
-  host.deferredJob7 = 1;
+  host.deferredPartRequest = 1;
   worker.PostFromAudioBlock(false);
   worker.PostFromAudioBlock(false);
-  EXPECT_EQ(host.deferredJob7.load(), 1);
+  EXPECT_EQ(host.deferredPartRequest.load(), 1);
   EXPECT_EQ(worker.editBufferReceive.load(), 0);
   release.Open();
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   HoldTheClock(host);
   worker.PostFromAudioBlock(false);
-  EXPECT_EQ(host.deferredJob7.load(), 0);
+  EXPECT_EQ(host.deferredPartRequest.load(), 0);
   EXPECT_EQ(worker.editBufferReceive.load(), 1);
   const LinkJob& job = worker.Sender(TransferWorker::kJobsLane).job;
   EXPECT_EQ(job.code, LinkJobCode::kRequestPartProgram);
@@ -262,7 +262,7 @@ TEST(TransferWorker, PostersOnThreeThreadsAgainstTeardownMidJob)
     std::thread audio(poster,
                       [&]
                       {
-                        host.deferredJob7 = 1;
+                        host.deferredPartRequest = 1;
                         worker->PostFromAudioBlock((accepted & 1) != 0);
                         return false;
                       });

@@ -296,7 +296,7 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
     std::thread audio(poster,
                       [&]
                       {
-                        plug->deferredJob7 = 1;
+                        plug->deferredPartRequest = 1;
                         plug->ProcessBlockDouble(nullptr, nullptr, 64);
                       });
     std::thread midi(poster, [&] { Receive(*plug, parts); });
@@ -352,10 +352,10 @@ TEST(VelkTransfer, AudioBlocksAndTheChangeHandlerDriveTheWorker)
 
   // A deferred program request leaves with the next block for the selected part.
   plug.selectedPart = 6;
-  plug.deferredJob7 = 1;
+  plug.deferredPartRequest = 1;
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   plug.ProcessBlockDouble(nullptr, nullptr, 64);
-  EXPECT_EQ(plug.deferredJob7.load(), 0);
+  EXPECT_EQ(plug.deferredPartRequest.load(), 0);
   EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, LinkJobCode::kRequestPartProgram);
   EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.partOrSlot, 6);
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
