@@ -56,7 +56,7 @@ void TransferRoutes::Transfer(ILibrarianHost::Transfer transfer, int bank)
   {
     SetTargetToSelectedSlot();
     LinkJob job;
-    job.code = performances                         ? LinkJobCode::kInitPerformanceSlot
+    job.code = performances                        ? LinkJobCode::kInitPerformanceSlot
                : mode == PatchLibrarian::kPatterns ? LinkJobCode::kInitPatternSlot
                                                    : LinkJobCode::kInitProgramSlot;
     job.initTarget = 1; // only while an editor shows the slot (the UI-update flag)

@@ -95,7 +95,7 @@ DumpKind MIDIMessageSender::CurrentKind() const
 {
   return mState.patternMode       ? DumpKind::Pattern
          : mState.performanceMode ? DumpKind::Performance
-                                 : DumpKind::Program;
+                                  : DumpKind::Program;
 }
 
 void MIDIMessageSender::WriteBank()

@@ -9,9 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
-DeviceSender::DeviceSender(LinkHost& host) : mHost(host), mState(host.State())
-{
-}
+DeviceSender::DeviceSender(LinkHost& host) : mHost(host), mState(host.State()) {}
 
 namespace
 {

@@ -11,9 +11,7 @@
 
 #include <algorithm>
 
-IncomingMessages::IncomingMessages(LinkHost& host) : mHost(host), mState(host.State())
-{
-}
+IncomingMessages::IncomingMessages(LinkHost& host) : mHost(host), mState(host.State()) {}
 
 namespace
 {

@@ -15,14 +15,14 @@ struct LinkState
 {
   // ---- the owner's settings, mirrored by its change handler ----
   std::array<std::atomic<uint8_t>, 14> passThrough{}; // change handler; host CC..SE, then synthesizer CC..SE
-  std::atomic<uint8_t> queueShortMidi{0};              // change handler: short messages go through midiQueue
-  std::atomic<uint8_t> ledsShowIncoming{1};            // change handler: the activity lights show input
-  std::atomic<uint8_t> sendStartStop{0};               // change handler: Start and Stop follow the transport
-  std::atomic<uint8_t> sendClock{0};                   // change handler: the clock job sends the clock
-  std::atomic<uint8_t> performanceMode{0};             // change handler: the librarian holds performances
-  std::atomic<uint8_t> patternMode{0};                 // change handler: the librarian holds patterns
-  std::atomic<uint8_t> partChannels{0};                // read for the dump context; nothing sets it yet
-  std::atomic<int32_t> model{0};                       // change handler; project recall
+  std::atomic<uint8_t> queueShortMidi{0};             // change handler: short messages go through midiQueue
+  std::atomic<uint8_t> ledsShowIncoming{1};           // change handler: the activity lights show input
+  std::atomic<uint8_t> sendStartStop{0};              // change handler: Start and Stop follow the transport
+  std::atomic<uint8_t> sendClock{0};                  // change handler: the clock job sends the clock
+  std::atomic<uint8_t> performanceMode{0};            // change handler: the librarian holds performances
+  std::atomic<uint8_t> patternMode{0};                // change handler: the librarian holds patterns
+  std::atomic<uint8_t> partChannels{0};               // read for the dump context; nothing sets it yet
+  std::atomic<int32_t> model{0};                      // change handler; project recall
   // Change handler and project recall; the handshake's scan (jobs thread) and a received global
   // dump (MIDI input thread) adopt the id the synthesizer answered on.
   std::atomic<int32_t> deviceId{15};

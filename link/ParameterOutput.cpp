@@ -12,9 +12,7 @@
 #include <cmath>
 #include <string>
 
-ParameterOutput::ParameterOutput(LinkHost& host) : mHost(host), mState(host.State())
-{
-}
+ParameterOutput::ParameterOutput(LinkHost& host) : mHost(host), mState(host.State()) {}
 
 namespace
 {

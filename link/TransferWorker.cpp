@@ -419,7 +419,7 @@ void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
       const uint32_t slot = uint32_t(librarian ? librarian->receiveTargetSlot.load() : 0);
       const DumpKind kind = mState.patternMode       ? DumpKind::Pattern
                             : mState.performanceMode ? DumpKind::Performance
-                                                    : DumpKind::Program;
+                                                     : DumpKind::Program;
       Record(kind).Arm(slot, expectSlot);
     }
     else
@@ -545,7 +545,8 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
     // A program completes the reply, unless an edit-buffer request waits and this is one of a
     // performance's part programs (the last part, or not the part asked for): the performance's
     // own messages follow, and the request ending now would close the reception before them.
-    if (result.Taken() && !(editBufferPolling && (bytes[8] == 7 || bytes[8] != mState.pendingRequestId.load())))
+    if (result.Taken() &&
+        !(editBufferPolling && (bytes[8] == 7 || bytes[8] != mState.pendingRequestId.load())))
       replyComplete = 1;
     break;
   case kPerformanceCommonType:

@@ -48,7 +48,7 @@ public:
   static Lane LaneOf(LinkJobCode code)
   {
     using C = LinkJobCode;
-    return code == C::kMidiClock                                   ? kClockLane
+    return code == C::kMidiClock                                       ? kClockLane
            : (code == C::kTransportStart || code == C::kTransportStop) ? kTransportLane
                                                                        : kJobsLane;
   }

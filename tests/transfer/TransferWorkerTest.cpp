@@ -92,7 +92,8 @@ TEST(TransferWorker, TheJobSwitchRunsEachCodeAndClearsAPendingRequestOnItsEnd)
   TransferWorker worker(host, host);
 
   // Busy pulses: the overlay on and off again.
-  for (LinkJobCode code : {LinkJobCode::kBusyPulse, LinkJobCode::kRequestPattern, LinkJobCode::kRequestPatternBank})
+  for (LinkJobCode code :
+       {LinkJobCode::kBusyPulse, LinkJobCode::kRequestPattern, LinkJobCode::kRequestPatternBank})
   {
     host.busyEvents.clear();
     ASSERT_TRUE(worker.Post(JobOf(code)));
