@@ -2,10 +2,10 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
-#include "link/LinkHost.h"
-#include "link/LinkState.h"
-#include "link/TransferWorker.h"
+#include "link/output/DeviceSender.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
+#include "link/transfer/TransferWorker.h"
 
 TransferRoutes::TransferRoutes(LinkHost& host, IEffectBase& plug, TransferWorker& worker)
     : mHost(host), mState(host.State()), mWorker(worker), mSettled(plug)

@@ -4,10 +4,10 @@
 #include "framework/plugin/IEffectVST.h"
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/ILibrarianHost.h"
-#include "link/IncomingMessages.h"
-#include "link/LinkHost.h"
-#include "link/LinkState.h"
-#include "link/TransferHost.h"
+#include "link/incoming/IncomingMessages.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
+#include "link/host/TransferHost.h"
 
 #include <array>
 #include <atomic>

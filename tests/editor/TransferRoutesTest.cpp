@@ -4,7 +4,7 @@
 #include "editor/TransferRoutes.h"
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
+#include "link/output/DeviceSender.h"
 #include "tests/jobs/FakeSynth.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
 
 #include <gtest/gtest.h>
 

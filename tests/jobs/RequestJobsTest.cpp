@@ -4,10 +4,10 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
-#include "link/GlobalDump.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
+#include "link/output/DeviceSender.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
-#include "link/GlobalDump.h"
-#include "link/PerformanceDump.h"
+#include "link/output/DeviceSender.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/dumps/PerformanceDump.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
-#include "link/LogSysExOut.h"
+#include "link/output/DeviceSender.h"
+#include "link/output/LogSysExOut.h"
 #include "tests/link/LinkHostDouble.h"
 
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 
 #include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IMidiPorts.h"
-#include "link/LinkHost.h"
-#include "link/LinkState.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
 #include "platform/clock/VirtualClock.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 

@@ -1,7 +1,7 @@
 #include "config/MidiMapRecord.h"
 #include "framework/controls/IControl.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/ParameterOutput.h"
+#include "link/output/ParameterOutput.h"
 #include "tests/link/LinkHostDouble.h"
 
 #include <gtest/gtest.h>

@@ -5,10 +5,10 @@
 // port, and every post refused.
 
 #include "librarian/PatchLibrarian.h"
-#include "link/DumpResult.h"
-#include "link/LinkHost.h"
-#include "link/LinkState.h"
-#include "link/TransferHost.h"
+#include "link/dumps/DumpResult.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
+#include "link/host/TransferHost.h"
 #include "platform/clock/VirtualClock.h"
 #include "tests/support/DumpTestPlug.h"
 
