@@ -1,7 +1,7 @@
 // Parsing and building a bank of 128 programs and one of 128 performances, beside a memcpy of the
 // same bytes: what one bank transfer costs the editor over merely moving its bytes.
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <benchmark/benchmark.h>

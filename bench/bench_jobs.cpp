@@ -4,8 +4,8 @@
 #include "config/ConfigReader.h"
 #include "framework/plugin/IMidiPorts.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/ProgramDump.h"
-#include "link/TransferWorker.h"
+#include "link/dumps/ProgramDump.h"
+#include "link/transfer/TransferWorker.h"
 #include "platform/clock/RealClock.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 #include "tests/support/TransferHostStub.h"
@@ -118,7 +118,7 @@ void ClockAt120Bpm(benchmark::State& state)
     const std::clock_t cpuStart = std::clock();
     const int64_t wallStart = SteadyNs();
     LinkJob job;
-    job.code = 21;
+    job.code = LinkJobCode::kMidiClock;
     worker.Post(job);
     WaitIdle(worker, TransferWorker::kClockLane);
     const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
@@ -153,7 +153,7 @@ void ProgramBankWrite(benchmark::State& state)
       host.librarian.PutSlot(0, n, slot);
     }
     LinkJob job;
-    job.code = 5;
+    job.code = LinkJobCode::kWriteBank;
     state.ResumeTiming();
     worker.Post(job);
     WaitIdle(worker, TransferWorker::kJobsLane);

@@ -1,6 +1,6 @@
 // The audio callback's share of the MIDI queue: draining a block with nothing queued (every
 // block of a session), and adding and draining a burst of controller messages.
-#include "link/MidiQueue.h"
+#include "link/host/MidiQueue.h"
 
 #include <benchmark/benchmark.h>
 

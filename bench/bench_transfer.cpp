@@ -1,8 +1,8 @@
 // The transfer worker's two hot paths: a post handed to a waiting thread and run to its end (what
 // a request costs before any MIDI moves), and the receive dispatcher filling a bank of 128 program
 // slots of the librarian on the MIDI input thread, beside parsing the same messages directly.
-#include "link/ProgramDump.h"
-#include "link/TransferWorker.h"
+#include "link/dumps/ProgramDump.h"
+#include "link/transfer/TransferWorker.h"
 #include "tests/support/TransferHostStub.h"
 
 #include <benchmark/benchmark.h>

@@ -6,8 +6,8 @@
 #include "framework/controls/IDeviceMenuControl.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/DeviceSender.h"
-#include "link/TransferWorker.h"
+#include "link/output/DeviceSender.h"
+#include "link/transfer/TransferWorker.h"
 
 #include <chrono>
 #include <thread>

@@ -4,7 +4,7 @@
 #include "framework/controls/IContactControl.h"
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
-#include "link/ProgressIndicator.h"
+#include "link/transfer/ProgressIndicator.h"
 
 bool ProgressOverlay::AddTo(IGraphics& editor, ConfigReader& config)
 {

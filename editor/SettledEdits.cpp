@@ -4,9 +4,9 @@
 #include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/GlobalDump.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
 
 #include <span>
 

@@ -19,9 +19,9 @@ public:
   enum class Carrier : uint8_t
   {
     kNone,
-    kProgram,     // the program of a part (job 2 without storing)
-    kPerformance, // the performance (job 0 without storing)
-    kGlobals,     // the global settings (job 1)
+    kProgram,     // the program of a part (kSendPartProgram without storing)
+    kPerformance, // the performance (kSendPerformance without storing)
+    kGlobals,     // the global settings (kSendGlobals)
   };
   struct Send
   {

@@ -2,12 +2,13 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
-#include "link/LinkHost.h"
-#include "link/TransferWorker.h"
+#include "link/output/DeviceSender.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
+#include "link/transfer/TransferWorker.h"
 
 TransferRoutes::TransferRoutes(LinkHost& host, IEffectBase& plug, TransferWorker& worker)
-    : mHost(host), mWorker(worker), mSettled(plug)
+    : mHost(host), mState(host.State()), mWorker(worker), mSettled(plug)
 {
 }
 
@@ -23,7 +24,7 @@ void TransferRoutes::Transfer(ILibrarianHost::Transfer transfer, int bank)
   using T = ILibrarianHost::Transfer;
   // Storing and initialising a slot stay inside the editor; everything else talks to the synthesizer.
   const bool local = transfer == T::kStoreCurrent || transfer == T::kInitialiseSlot;
-  if (!local && !mHost.midiOutputReady)
+  if (!local && !mState.midiOutputReady)
   {
     mHost.SetStatusText(DeviceSender::kSetMidiFirst);
     return;
@@ -31,7 +32,7 @@ void TransferRoutes::Transfer(ILibrarianHost::Transfer transfer, int bank)
   PatchLibrarian* librarian = mHost.Librarian();
   const int mode = librarian ? librarian->GetMode() : int(PatchLibrarian::kPrograms);
   const bool performances = mode == PatchLibrarian::kPerformances;
-  const int part = mHost.selectedPart.load();
+  const int part = mState.selectedPart.load();
   bool posted = false;
   switch (transfer)
   {
@@ -55,7 +56,9 @@ void TransferRoutes::Transfer(ILibrarianHost::Transfer transfer, int bank)
   {
     SetTargetToSelectedSlot();
     LinkJob job;
-    job.code = performances ? 15 : mode == PatchLibrarian::kPatterns ? 17 : 16;
+    job.code = performances                        ? LinkJobCode::kInitPerformanceSlot
+               : mode == PatchLibrarian::kPatterns ? LinkJobCode::kInitPatternSlot
+                                                   : LinkJobCode::kInitProgramSlot;
     job.initTarget = 1; // only while an editor shows the slot (the UI-update flag)
     posted = mWorker.Post(job);
     break;
@@ -67,15 +70,15 @@ void TransferRoutes::Transfer(ILibrarianHost::Transfer transfer, int bank)
     // The one-shot flags are read by the job this post starts, so they are raised only while no
     // job runs, and lowered again when the post is refused after all.
     if (!mWorker.LaneIdle(TransferWorker::kJobsLane)) break;
-    mHost.sendGlobalsFirst = 1;
-    mHost.sendPartsFirst = 1;
+    mState.sendGlobalsFirst = 1;
+    mState.sendPartsFirst = 1;
     posted = mWorker.SendCurrentPerformance(false);
-    if (!posted) mHost.sendGlobalsFirst = mHost.sendPartsFirst = 0;
+    if (!posted) mState.sendGlobalsFirst = mState.sendPartsFirst = 0;
     break;
   case T::kSendGlobals:
   {
     LinkJob job;
-    job.code = 1;
+    job.code = LinkJobCode::kSendGlobals;
     posted = mWorker.Post(job);
     break;
   }
@@ -94,16 +97,16 @@ bool TransferRoutes::PartLocked(int part)
 void TransferRoutes::ParameterChanged(int index)
 {
   // A received controller's change came from the synthesizer, which holds it already.
-  if (mHost.inSecondaryChange || mHost.applyingReceivedController) return;
+  if (mState.inSecondaryChange || mState.applyingReceivedController) return;
   mSettled.Changed(index, mHost.LinkClock().NowMs());
-  if (!mHost.midiOutputReady || !mHost.editorReady || mHost.connectPending) return;
+  if (!mState.midiOutputReady || !mState.editorReady || mState.connectPending) return;
 
   if (index == kQuickTab)
   {
-    mPartSelect = mHost.selectedPart.load();
+    mPartSelect = mState.selectedPart.load();
     return;
   }
-  const bool performances = mHost.performanceMode != 0;
+  const bool performances = mState.performanceMode != 0;
   for (int part = 0; part < kPartCount; ++part)
   {
     if (!performances && (index == kMultiPartBank + part || index == kMultiPartPatch + part))
@@ -122,14 +125,14 @@ void TransferRoutes::ParameterChanged(int index)
     }
   }
   if (performances && (index == kMultiBank || index == kMultiPatch))
-    mProgramSelect.fetch_or(1u << mHost.selectedPart.load());
+    mProgramSelect.fetch_or(1u << mState.selectedPart.load());
 }
 
 void TransferRoutes::IdleTick()
 {
   const int part = mPartSelect.exchange(-1);
   const uint32_t programs = mProgramSelect.exchange(0);
-  if (!mHost.midiOutputReady) return;
+  if (!mState.midiOutputReady) return;
   if (part >= 0) DeviceSender(mHost).SendNrpn(part, true);
   for (int p = 0; p < kPartCount; ++p)
     if (programs & (1u << p)) SelectPart(p);
@@ -139,7 +142,7 @@ void TransferRoutes::SelectPart(int part)
 {
   DeviceSender sender(mHost);
   if (!sender.SelectPartProgram(part)) return; // the conflict window asks the user first
-  if (mHost.performanceMode || part != mHost.selectedPart.load())
+  if (mState.performanceMode || part != mState.selectedPart.load())
   {
     // The synthesizer answers a request with its selected part only: a part the editor cannot ask
     // for keeps the editor's sound where its sections are locked.
@@ -150,7 +153,7 @@ void TransferRoutes::SelectPart(int part)
   // locked sections keep the editor's), and sends a locked part back whole once it is in.
   mWorker.PostBusyPulse();
   // The request is asked for first: once the follow-up is seen, a lowered flag means it was posted.
-  mHost.deferredJob7 = 1;
+  mState.deferredPartRequest = 1;
   mFollowUpPosted = false;
   mFollowUpPart = part;
 }
@@ -158,9 +161,9 @@ void TransferRoutes::SelectPart(int part)
 bool TransferRoutes::PostSettled(const SettledEdits::Send& send)
 {
   LinkJob job;
-  job.code = send.carrier == SettledEdits::Carrier::kProgram       ? 2
-             : send.carrier == SettledEdits::Carrier::kPerformance ? 0
-                                                                   : 1;
+  job.code = send.carrier == SettledEdits::Carrier::kProgram       ? LinkJobCode::kSendPartProgram
+             : send.carrier == SettledEdits::Carrier::kPerformance ? LinkJobCode::kSendPerformance
+                                                                   : LinkJobCode::kSendGlobals;
   job.partOrSlot = send.part;
   job.storeFlag = false;
   job.quiet = true; // in the background, as the knob turns: no overlay to blink or swallow clicks
@@ -174,12 +177,12 @@ void TransferRoutes::Tick()
   if (followUp >= 0)
   {
     // The request was posted once the deferred flag is down; it has ended once the jobs are idle.
-    if (!mHost.deferredJob7) mFollowUpPosted = true;
+    if (!mState.deferredPartRequest) mFollowUpPosted = true;
     if (!mFollowUpPosted || !jobsIdle) return;
-    if (PartLocked(followUp) && mHost.midiOutputReady)
+    if (PartLocked(followUp) && mState.midiOutputReady)
     {
       LinkJob job;
-      job.code = 2;
+      job.code = LinkJobCode::kSendPartProgram;
       job.partOrSlot = followUp;
       if (!mWorker.Post(job)) return;
     }
@@ -187,12 +190,14 @@ void TransferRoutes::Tick()
     return;
   }
 
-  if (!mHost.midiOutputReady)
+  if (!mState.midiOutputReady)
   {
     mSettled.Forget(); // nothing to send to; a later output gets the editor's state by other ways
     return;
   }
-  if (!jobsIdle || mHost.transferBusy || mWorker.sendBusy || mHost.connectPending || mHost.deferredJob7) return;
+  if (!jobsIdle || mState.transferBusy || mWorker.sendBusy || mState.connectPending ||
+      mState.deferredPartRequest)
+    return;
   const std::optional<SettledEdits::Send> send = mSettled.TakeSettled(mHost.LinkClock().NowMs());
   if (send && !PostSettled(*send)) mSettled.PutBack(*send);
 }

@@ -8,6 +8,7 @@
 
 class IEffectBase;
 class LinkHost;
+struct LinkState;
 class TransferWorker;
 
 // The editor's ways into the transfer worker that are not a control's own message: the librarian
@@ -49,6 +50,7 @@ private:
   void SetTargetToSelectedSlot();
 
   LinkHost& mHost;
+  LinkState& mState;
   TransferWorker& mWorker;
   SettledEdits mSettled;
   // The part whose program selection waits for its request into the editor (-1 for none), and

@@ -15,11 +15,11 @@
 #include "librarian/LibrarianViewControl.h"
 #include "librarian/PatchLibrarian.h"
 #include "framework/plugin/IParameter.h"
-#include "link/DeviceSender.h"
-#include "link/ParameterOutput.h"
-#include "link/TransferWorker.h"
-#include "link/DumpForms.h"
-#include "link/GlobalDump.h"
+#include "link/dumps/DumpForms.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/output/DeviceSender.h"
+#include "link/output/ParameterOutput.h"
+#include "link/transfer/TransferWorker.h"
 #include "platform/clock/SystemClock.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -481,7 +481,7 @@ void VELK::LibrarianStoreBank(int side, int, int bank)
     return;
   }
   LinkJob job;
-  job.code = 5;
+  job.code = LinkJobCode::kWriteBank;
   job.side = side;
   job.bank = bank;
   if (!mWorker || !mWorker->Post(job)) LibrarianStatus("A transfer is running: the bank was not written");

@@ -8,9 +8,10 @@
 #include "framework/plugin/IEffectVST.h"
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/ILibrarianHost.h"
-#include "link/IncomingMessages.h"
-#include "link/LinkHost.h"
-#include "link/TransferHost.h"
+#include "link/incoming/IncomingMessages.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
+#include "link/host/TransferHost.h"
 
 #include <array>
 #include <atomic>
@@ -37,7 +38,7 @@ class TransferWorker;
 
 // The main plug-in class: one object per AEffect handed to a host. It owns what the other
 // subsystems build and keeps the flags they share.
-class VELK : public IEffectVST, public LinkHost, public ILibrarianHost, public TransferHost
+class VELK : public IEffectVST, public LinkHost, public LinkState, public ILibrarianHost, public TransferHost
 {
 public:
   // The project state's tag and version (see ProjectState).
@@ -80,7 +81,8 @@ public:
   // The host's transport as of the last processed block.
   HostTransportInfo LastTransport();
 
-  // ---- the synthesizer link's view of the plug-in (LinkHost); the shared flags live there ----
+  // ---- the synthesizer link's view of the plug-in (LinkHost); the shared flags are LinkState ----
+  LinkState& State() override { return *this; }
   double ParamValue(int index) override;
   double ParamNormalised(int index) override;
   double ParamMinimum(int index) override;
@@ -146,7 +148,10 @@ public:
   // Project recall's port selection, carried out away from the parameter lock (tests wait on it).
   bool WaitForPortRecall(int milliseconds);
 
-  // ---- transfers (link/TransferWorker) ----
+  // The diagnostic log is on (set in the constructor, before any other thread runs).
+  std::atomic<uint8_t> logEnabled{0};
+
+  // ---- transfers (link/transfer/TransferWorker) ----
   TransferWorker* Worker() const { return mWorker.get(); }
   ProgressIndicator* Progress() const { return mOverlay.Indicator(); }
   // Every SysEx message from either side, on the MIDI input thread: filtered, matched to a

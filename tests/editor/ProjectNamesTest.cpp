@@ -6,9 +6,9 @@
 #include "framework/plugin/IStateChunk.h"
 #include "framework/plugin/ISysExMessage.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
-#include "link/TransferWorker.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
+#include "link/transfer/TransferWorker.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "editor/TransferRoutes.h"
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
+#include "link/output/DeviceSender.h"
 #include "tests/jobs/FakeSynth.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ struct RoutesRig
       worker.PostFromAudioBlock(false);
       routes.Tick();
       ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
-      if (!host.deferredJob7) host.clock.Advance(10);
+      if (!host.deferredPartRequest) host.clock.Advance(10);
     }
   }
 
@@ -153,7 +153,7 @@ TEST(TransferRoutes, APerformanceSendRaisesItsFlagsOnlyForTheJobItStarts)
     release.Wait();
   };
   LinkJob write;
-  write.code = 5;
+  write.code = LinkJobCode::kWriteBank;
   ASSERT_TRUE(r.worker.Post(write));
   while (!held)
     std::this_thread::yield();
@@ -210,7 +210,7 @@ TEST(TransferRoutes, ASelectedProgramComesIntoTheEditorAndALockedPartGoesBackAft
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(sent[2], (Bytes{0xB0, 32, 6}));
     EXPECT_EQ(sent[3][1], 9);
-    EXPECT_EQ(r.host.deferredJob7.load(), 0);
+    EXPECT_EQ(r.host.deferredPartRequest.load(), 0);
   }
 }
 
@@ -229,11 +229,11 @@ TEST(TransferRoutes, AnotherPartsProgramIsSelectedAndALockedOneResent)
     r.routes.IdleTick();
     ASSERT_NO_FATAL_FAILURE(r.ProcessUntilIdle());
     EXPECT_EQ(r.Kinds(), (std::vector<int>{0xB5, 0xB5, 0xB5, 0xC5}));
-    EXPECT_EQ(r.host.deferredJob7.load(), 0);
+    EXPECT_EQ(r.host.deferredPartRequest.load(), 0);
     ASSERT_EQ(r.host.posted.size(), locked ? 1u : 0u);
     if (locked)
     {
-      EXPECT_EQ(r.host.posted[0].code, 2);
+      EXPECT_EQ(r.host.posted[0].code, LinkJobCode::kSendPartProgram);
       EXPECT_EQ(r.host.posted[0].partOrSlot, 3);
       EXPECT_FALSE(r.host.posted[0].storeFlag);
     }

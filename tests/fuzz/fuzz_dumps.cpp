@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "link/DumpForms.h"
-#include "link/TransferBuffer.h"
+#include "link/dumps/DumpForms.h"
+#include "link/transfer/TransferBuffer.h"
 #include "tests/support/DumpTestPlug.h"
 
 namespace

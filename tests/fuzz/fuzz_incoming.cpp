@@ -5,8 +5,9 @@
 #include "framework/graphics/IGraphics.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/IncomingMessages.h"
-#include "link/LinkHost.h"
+#include "link/incoming/IncomingMessages.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
 #include "platform/clock/VirtualClock.h"
 #include "tests/config/ConfigTestSupport.h"
 #include "tests/incoming/IncomingTestDocument.h"
@@ -26,9 +27,10 @@ void Require(bool condition)
 }
 
 // The main object: every parameter is the plug-in's; sends are checked, jobs are taken.
-class FuzzHost : public LinkHost
+class FuzzHost : public LinkHost, public LinkState
 {
 public:
+  LinkState& State() override { return *this; }
   explicit FuzzHost(IEffectBase& plug) : mPlug(plug) { clock.SetAutoAdvance(true); }
 
   double ParamValue(int index) override { return Param(index) ? Param(index)->Value() : 0.0; }

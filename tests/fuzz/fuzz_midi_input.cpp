@@ -2,8 +2,8 @@
 // through an input port (library thread, queue, delivery thread) into a sink, which must see each
 // message whole and in order; the same bytes go through the SysEx unpackers and name readers.
 #include "framework/plugin/IMidiPorts.h"
-#include "link/SysExCodec.h"
-#include "link/SysExFrame.h"
+#include "link/dumps/SysExCodec.h"
+#include "link/dumps/SysExFrame.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 
 #include <algorithm>

@@ -10,7 +10,7 @@
 #include <stop_token>
 #include <vector>
 
-#include "link/TransferWorker.h"
+#include "link/transfer/TransferWorker.h"
 #include "tests/support/TransferHostStub.h"
 
 namespace

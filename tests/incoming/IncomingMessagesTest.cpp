@@ -258,7 +258,7 @@ TEST(IncomingMessages, ProgramChangeFromTheSynthesizer)
   t.host.hardwareAnswered = 1;
   t.FromDevice({0xC3, 42});
   ASSERT_EQ(t.host.posted.size(), 1u);
-  EXPECT_EQ(t.host.posted[0].code, 7);
+  EXPECT_EQ(t.host.posted[0].code, LinkJobCode::kRequestPartProgram);
   EXPECT_EQ(t.host.posted[0].partOrSlot, 3);
   EXPECT_EQ(t.host.posted[0].programChange, 42);
   EXPECT_TRUE(t.host.posted[0].toEditorFlag);
@@ -274,7 +274,7 @@ TEST(IncomingMessages, ProgramChangeFromTheSynthesizer)
   t.host.editBufferReceive = 0;
   t.FromDevice({0xCF, 9});
   ASSERT_EQ(t.host.posted.size(), 2u);
-  EXPECT_EQ(t.host.posted[1].code, 6);
+  EXPECT_EQ(t.host.posted[1].code, LinkJobCode::kRequestEditBuffer);
   // A locked part ignores it, and is not left waiting for a reception.
   t.host.editBufferReceive = 0;
   t.host.Set(kPartLock + 4, 1);
@@ -324,7 +324,7 @@ TEST(IncomingMessages, ProgramChangeFromTheHostNeverWaits)
   t.host.Set(kPartProgramChange + 2, 1);
   t.FromHost({0xC2, 7});
   ASSERT_EQ(t.host.posted.size(), 1u);
-  EXPECT_EQ(t.host.posted[0].code, 7);
+  EXPECT_EQ(t.host.posted[0].code, LinkJobCode::kRequestPartProgram);
   EXPECT_EQ(t.host.posted[0].partOrSlot, 2);
   EXPECT_EQ(t.host.posted[0].programChange, 7);
   EXPECT_EQ(t.host.clock.NowMs(), before); // no wait for the reply on the host's thread

@@ -9,8 +9,8 @@
 #include "IncomingTestDocument.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/IncomingMessages.h"
-#include "link/ParameterOutput.h"
+#include "link/incoming/IncomingMessages.h"
+#include "link/output/ParameterOutput.h"
 #include "tests/config/ConfigTestSupport.h"
 #include "tests/link/LinkHostDouble.h"
 

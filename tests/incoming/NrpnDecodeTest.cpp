@@ -1,4 +1,4 @@
-#include "link/NrpnDecode.h"
+#include "link/incoming/NrpnDecode.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ struct BankRig
     host.Set(kLibSyncTimer, 2); // 100 ms
     host.worker = &worker;
   }
-  LinkJob Job(int code, int bank = 0)
+  LinkJob Job(LinkJobCode code, int bank = 0)
   {
     LinkJob job;
     job.code = code;
@@ -60,7 +60,7 @@ TEST(BankJobs, AProgramBankWriteSendsEveryFilledSlotInMemoryFormPaddedToFullSize
     ASSERT_TRUE(r.librarian.PutSlot(0, n, SlotOf(messages, uint32_t(n))));
   }
   const int64_t start = r.host.clock.NowMs();
-  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 2)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kWriteBank, 2)));
 
   EXPECT_EQ(r.host.Sent().front(), (Bytes{0xB0, 0x7B, 0x00}));
   const auto sent = r.SysExSent();
@@ -83,7 +83,7 @@ TEST(BankJobs, AProgramBankWriteSendsEveryFilledSlotInMemoryFormPaddedToFullSize
 
   // Every slot filled: completed, all processed.
   ASSERT_TRUE(r.librarian.PutSlot(0, 50, SlotOf(BuildInitProgram(address, 5, 0), 50)));
-  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 2)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kWriteBank, 2)));
   EXPECT_EQ(r.host.LastStatus(), "Data write completed!");
   EXPECT_EQ(r.host.partTexts.back().second, "Processed 127/127");
 }
@@ -96,7 +96,7 @@ TEST(BankJobs, ABankWriteNamesTheEmptySlotsItSkipped)
   SysExAddress address;
   for (int n = 0; n < 40; ++n)
     ASSERT_TRUE(r.librarian.PutSlot(0, n, SlotOf(BuildInitProgram(address, 5, n), uint32_t(n))));
-  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 1)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kWriteBank, 1)));
   EXPECT_EQ(r.SysExSent().size(), 80u);
   EXPECT_EQ(r.host.LastStatus(), "Data write completed: 40 of 128 slots written");
   EXPECT_EQ(r.host.partTexts.back().second, "Skipped empty: 041-128");
@@ -104,7 +104,7 @@ TEST(BankJobs, ABankWriteNamesTheEmptySlotsItSkipped)
   // Scattered gaps are listed as runs; a long list ends with how many it leaves out.
   for (int n : {45, 47, 48, 60, 70, 90, 100})
     ASSERT_TRUE(r.librarian.PutSlot(0, n, SlotOf(BuildInitProgram(address, 5, n), uint32_t(n))));
-  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 1)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kWriteBank, 1)));
   EXPECT_EQ(r.host.LastStatus(), "Data write completed: 47 of 128 slots written");
   EXPECT_EQ(r.host.partTexts.back().second, "Skipped empty: 041-045, 047, 050-060, 062-070, ... (55 more)");
 }
@@ -130,7 +130,7 @@ TEST(BankJobs, APerformanceBankWritePadsShortMessagesAndACancelStopsAtOnce)
     if (message[9] == 3) r.worker.CancelJob();
     return std::vector<Bytes>{};
   };
-  ASSERT_TRUE(RunJob(r.worker, r.Job(5, 3)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kWriteBank, 3)));
   const auto sent = r.SysExSent();
   // Slots 0 to 2 whole, the first message of slot 3, then nothing.
   ASSERT_EQ(sent.size(), 10u);
@@ -179,7 +179,6 @@ TEST(BankJobs, LoadingAPerformanceGivesEachPartItsOwnChannelAndSendsThePerforman
 
   for (int p = 0; p < 8; ++p)
   {
-    EXPECT_EQ(r.host.savedPartChannels[size_t(p)].load(), 0) << p; // the slot's parts are all on channel 1
     EXPECT_EQ(r.host.IntParam(kMultiPartMIDICh + p), p);
   }
   const auto sent = r.SysExSent();
@@ -197,7 +196,7 @@ TEST(BankJobs, InitJobsFillTheSelectedSlotUnlessOnlyTheTargetIsAsked)
   r.librarian.selectedLeftSlot = 6;
   r.librarian.receiveTargetSlot = 6;
   r.host.Set(kRequestFromBank, 1);
-  LinkJob job = r.Job(16);
+  LinkJob job = r.Job(LinkJobCode::kInitProgramSlot);
   ASSERT_TRUE(RunJob(r.worker, job));
   LibrarianSlot stored;
   ASSERT_TRUE(r.librarian.CopySlot(0, 6, &stored));
@@ -209,7 +208,7 @@ TEST(BankJobs, InitJobsFillTheSelectedSlotUnlessOnlyTheTargetIsAsked)
 
   r.host.patternMode = 1;
   r.librarian.SetMode(PatchLibrarian::kPatterns);
-  ASSERT_TRUE(RunJob(r.worker, r.Job(17)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kInitPatternSlot)));
   ASSERT_TRUE(r.librarian.CopySlot(0, 6, &stored));
   ASSERT_EQ(stored.messages.size(), 1u);
   EXPECT_EQ(stored.messages[0][7], 0x0C);
@@ -219,7 +218,7 @@ TEST(BankJobs, InitJobsFillTheSelectedSlotUnlessOnlyTheTargetIsAsked)
   r.host.performanceMode = 1;
   r.librarian.SetMode(PatchLibrarian::kPerformances);
   r.host.busyEvents.clear();
-  job = r.Job(15);
+  job = r.Job(LinkJobCode::kInitPerformanceSlot);
   job.initTarget = 1;
   ASSERT_TRUE(RunJob(r.worker, job));
   EXPECT_FALSE(r.librarian.CopySlot(0, 6, &stored) && !stored.IsEmpty());

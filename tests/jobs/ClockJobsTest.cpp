@@ -30,17 +30,17 @@ struct ClockRig
       if (onTick) onTick(ticks);
     };
     worker.clockRun = 1;
-    EXPECT_TRUE(worker.Post(Clock21()));
+    EXPECT_TRUE(worker.Post(ClockJob()));
     EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kClockLane));
     std::vector<int64_t> times;
     for (const auto& [status, ns] : host.ShortSends())
       if (status == 0xF8) times.push_back(ns);
     return times;
   }
-  static LinkJob Clock21()
+  static LinkJob ClockJob()
   {
     LinkJob job;
-    job.code = 21;
+    job.code = LinkJobCode::kMidiClock;
     return job;
   }
 
@@ -126,7 +126,7 @@ TEST(ClockJobs, TheClockEndsWhenTheOutputGoesAndOnePluginLeavesAnothersClockAlon
       if (stopB) b.worker.clockRun = 0;
     };
     b.worker.clockRun = 1;
-    ASSERT_TRUE(b.worker.Post(ClockRig::Clock21()));
+    ASSERT_TRUE(b.worker.Post(ClockRig::ClockJob()));
     // A's clock stops after its fifth tick; B's keeps running until it is stopped itself.
     EXPECT_EQ(a.Run(5).size(), 5u);
     EXPECT_FALSE(b.worker.LaneIdle(TransferWorker::kClockLane));
@@ -142,7 +142,7 @@ TEST(ClockJobs, StartAndStopFollowTheirSwitch)
   FakeSynth host;
   TransferWorker worker(host, host);
   LinkJob job;
-  for (int code : {20, 22})
+  for (LinkJobCode code : {LinkJobCode::kTransportStart, LinkJobCode::kTransportStop})
   {
     job.code = code;
     ASSERT_TRUE(worker.Post(job));
@@ -150,7 +150,7 @@ TEST(ClockJobs, StartAndStopFollowTheirSwitch)
   }
   EXPECT_TRUE(host.Sent().empty());
   host.sendStartStop = 1;
-  for (int code : {20, 22})
+  for (LinkJobCode code : {LinkJobCode::kTransportStart, LinkJobCode::kTransportStop})
   {
     job.code = code;
     ASSERT_TRUE(worker.Post(job));

@@ -5,8 +5,8 @@
 // device id is answered at once, through the worker's receive side, by whatever `reply` builds
 // (nothing while it is empty: a silent synthesizer).
 
-#include "link/DumpForms.h"
-#include "link/SysExFrame.h"
+#include "link/dumps/DumpForms.h"
+#include "link/dumps/SysExFrame.h"
 #include "tests/transfer/TransferTestHost.h"
 
 #include <algorithm>

@@ -4,10 +4,10 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
-#include "link/GlobalDump.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
+#include "link/output/DeviceSender.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ namespace
 {
 constexpr int kDelay100 = 2; // kLibSyncTimer value of a 100 ms delay
 
-LinkJob JobOf(int code, int partOrSlot = 0)
+LinkJob JobOf(LinkJobCode code, int partOrSlot = 0)
 {
   LinkJob job;
   job.code = code;
@@ -329,7 +329,7 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
       return {first, second};
     };
     const int64_t start = r.host.clock.NowMs();
-    ASSERT_TRUE(r.worker.Post(JobOf(18)));
+    ASSERT_TRUE(r.worker.Post(JobOf(LinkJobCode::kConnect)));
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     const auto requests = r.host.SentOfType(kSysExDeviceIdRequest);
     ASSERT_EQ(requests.size(), 6u); // id 15, then 0 to 4
@@ -352,7 +352,7 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
       return {first};
     };
     const int64_t start = r.host.clock.NowMs();
-    ASSERT_TRUE(r.worker.Post(JobOf(18)));
+    ASSERT_TRUE(r.worker.Post(JobOf(LinkJobCode::kConnect)));
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     EXPECT_EQ(r.host.SentOfType(kSysExDeviceIdRequest).size(), 17u);
     EXPECT_EQ(r.host.clock.NowMs() - start, 35 * 1000 + 16 * 500);
@@ -364,7 +364,7 @@ TEST(RequestJobs, TheHandshakeAdoptsTheAnsweringIdOrSaysNoResponse)
     Rig r;
     r.host.connectPending = 1;
     const int64_t start = r.host.clock.NowMs();
-    ASSERT_TRUE(r.worker.Post(JobOf(18)));
+    ASSERT_TRUE(r.worker.Post(JobOf(LinkJobCode::kConnect)));
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
     EXPECT_EQ(r.host.SentOfType(kSysExDeviceIdRequest).size(), 17u);
     EXPECT_EQ(r.host.clock.NowMs() - start, 35 * 1000 + 16 * 500);
@@ -381,7 +381,7 @@ TEST(RequestJobs, APartRequestSendsItsProgramChangeFirstAndGivesUpItsReception)
   {
     Rig r;
     r.host.Set(kMultiPartMIDICh + 2, 6);
-    LinkJob job = JobOf(7, 2);
+    LinkJob job = JobOf(LinkJobCode::kRequestPartProgram, 2);
     job.toEditorFlag = true;
     job.programChange = 12;
     const int64_t start = r.host.clock.NowMs();

@@ -4,9 +4,9 @@
 
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DeviceSender.h"
-#include "link/GlobalDump.h"
-#include "link/PerformanceDump.h"
+#include "link/output/DeviceSender.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/dumps/PerformanceDump.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ struct SendRig
     host.librarian = &librarian;
     host.Set(kLibSyncTimer, 2); // 100 ms
   }
-  LinkJob Job(int code, int part = 0, bool store = false)
+  LinkJob Job(LinkJobCode code, int part = 0, bool store = false)
   {
     LinkJob job;
     job.code = code;
@@ -71,7 +71,7 @@ TEST(SendJobs, APartProgramGoesOutAsItsTwoMessagesPaced)
 {
   SendRig r;
   const int64_t start = r.host.clock.NowMs();
-  ASSERT_TRUE(RunJob(r.worker, r.Job(2, 3)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendPartProgram, 3)));
   EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x00, 296}, {0x1E, 98}}));
   for (const Bytes& m : r.host.Sent())
     EXPECT_EQ(m[8], 3);
@@ -86,7 +86,7 @@ TEST(SendJobs, APartProgramGoesOutAsItsTwoMessagesPaced)
 
   // Stored instead: the selected slot of the left bank takes it in memory form, nothing leaves.
   r.host.Set(kRequestFromBank, 2);
-  const LibrarianSlot slot = r.StoreInto(9, r.Job(2, 1, true));
+  const LibrarianSlot slot = r.StoreInto(9, r.Job(LinkJobCode::kSendPartProgram, 1, true));
   ASSERT_EQ(slot.messages.size(), 2u);
   EXPECT_EQ(slot.messages[0][7], 0x02);
   EXPECT_EQ(slot.messages[0][8], 7);
@@ -103,7 +103,7 @@ TEST(SendJobs, APerformanceSendsGlobalsAndPartsFirstWhenAskedThenItsThreeMessage
   r.host.sendGlobalsFirst = 1;
   r.host.sendPartsFirst = 1;
   const int64_t start = r.host.clock.NowMs();
-  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendPerformance)));
   std::vector<std::pair<int, size_t>> expected{{0x0F, 281}, {0x15, 297}};
   for (int part = 0; part < 8; ++part)
   {
@@ -124,13 +124,13 @@ TEST(SendJobs, APerformanceSendsGlobalsAndPartsFirstWhenAskedThenItsThreeMessage
 
   // The next send is the performance alone.
   r.host.ClearSent();
-  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendPerformance)));
   EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x05, 381}, {0x1B, 25}, {0x20, 473}}));
 
   // Stored: the three memory messages in the selected slot, nothing sent.
   r.host.performanceMode = 1;
   r.librarian.SetMode(PatchLibrarian::kPerformances);
-  const LibrarianSlot slot = r.StoreInto(4, r.Job(0, 0, true));
+  const LibrarianSlot slot = r.StoreInto(4, r.Job(LinkJobCode::kSendPerformance, 0, true));
   ASSERT_EQ(slot.messages.size(), 3u);
   EXPECT_EQ(slot.messages[2][7], 0x21);
   EXPECT_EQ(slot.messages[0][9], 4);
@@ -141,7 +141,7 @@ TEST(SendJobs, GlobalsWaitTwiceTheDelayAndACancelStopsTheRest)
   SendRig r;
   r.ReceiveGlobals();
   const int64_t start = r.host.clock.NowMs();
-  ASSERT_TRUE(RunJob(r.worker, r.Job(1)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendGlobals)));
   EXPECT_EQ(r.Shapes(), (std::vector<std::pair<int, size_t>>{{0x0F, 281}, {0x15, 297}}));
   EXPECT_EQ(r.host.SendTimes(), (std::vector<int64_t>{start, start + 200}));
 
@@ -149,7 +149,7 @@ TEST(SendJobs, GlobalsWaitTwiceTheDelayAndACancelStopsTheRest)
   r.host.ClearSent();
   r.host.sendPartsFirst = 1;
   r.host.onBusy = [&] { r.worker.CancelJob(); };
-  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendPerformance)));
   EXPECT_EQ(r.host.Sent().size(), 1u);
   EXPECT_EQ(r.host.performanceSend.load(), 0);
   EXPECT_EQ(r.worker.sendBusy.load(), 0);
@@ -158,7 +158,7 @@ TEST(SendJobs, GlobalsWaitTwiceTheDelayAndACancelStopsTheRest)
   SendRig silent;
   silent.ReceiveGlobals();
   silent.host.midiOutputReady = 0;
-  ASSERT_TRUE(RunJob(silent.worker, silent.Job(1)));
+  ASSERT_TRUE(RunJob(silent.worker, silent.Job(LinkJobCode::kSendGlobals)));
   EXPECT_EQ(silent.host.StatusTexts(),
             (std::vector<std::string>{DeviceSender::kSetMidiFirst, DeviceSender::kSetMidiFirst}));
 }
@@ -193,7 +193,7 @@ TEST(SendJobs, ThePerformanceAndGlobalsGoBackWithTheSynthesizersOwnBytes)
 
   r.host.plug.ParameterAt(kMultiName)->AddValueText(0, "Back Again");
   r.host.sendGlobalsFirst = 1;
-  ASSERT_TRUE(RunJob(r.worker, r.Job(0)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendPerformance)));
   // The name the synthesizer now holds is the project's performance name.
   ASSERT_FALSE(r.host.ProjectNames().empty());
   EXPECT_EQ(r.host.ProjectNames().back(), (std::pair<int, std::string>(0, "Back Again      ")));
@@ -209,7 +209,7 @@ TEST(SendJobs, ThePerformanceAndGlobalsGoBackWithTheSynthesizersOwnBytes)
   // Stored into a slot, the performance keeps them too.
   r.host.performanceMode = 1;
   r.librarian.SetMode(PatchLibrarian::kPerformances);
-  const LibrarianSlot slot = r.StoreInto(2, r.Job(0, 0, true));
+  const LibrarianSlot slot = r.StoreInto(2, r.Job(LinkJobCode::kSendPerformance, 0, true));
   ASSERT_EQ(slot.messages.size(), 3u);
   ASSERT_EQ(slot.messages[2].size(), 475u);
   EXPECT_EQ(slot.messages[2][330], parts[328]);
@@ -221,12 +221,12 @@ TEST(SendJobs, ThePerformanceAndGlobalsGoBackWithTheSynthesizersOwnBytes)
 TEST(SendJobs, GlobalsKeepTheSynthesizersOwnBytesAndAreNotSentBeforeTheyCame)
 {
   SendRig r;
-  ASSERT_TRUE(RunJob(r.worker, r.Job(1)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendGlobals)));
   EXPECT_EQ(r.host.SentCount(), 0u);
   EXPECT_TRUE(r.host.HasStatus(MIDIMessageSender::kNoGlobalsText));
 
   r.ReceiveGlobals(0x55);
-  ASSERT_TRUE(RunJob(r.worker, r.Job(1)));
+  ASSERT_TRUE(RunJob(r.worker, r.Job(LinkJobCode::kSendGlobals)));
   ASSERT_EQ(r.host.Sent().size(), 2u);
   for (const Bytes& sent : r.host.Sent())
   {

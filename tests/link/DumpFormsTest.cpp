@@ -1,6 +1,6 @@
-#include "link/DumpForms.h"
-#include "link/ProgramDump.h"
-#include "link/PerformanceDump.h"
+#include "link/dumps/DumpForms.h"
+#include "link/dumps/ProgramDump.h"
+#include "link/dumps/PerformanceDump.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>

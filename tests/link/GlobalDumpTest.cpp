@@ -1,4 +1,4 @@
-#include "link/GlobalDump.h"
+#include "link/dumps/GlobalDump.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,8 @@
 
 #include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IMidiPorts.h"
-#include "link/LinkHost.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
 #include "platform/clock/VirtualClock.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 
@@ -20,7 +21,7 @@
 
 using Bytes = std::vector<uint8_t>;
 
-class LinkHostDouble : public LinkHost
+class LinkHostDouble : public LinkHost, public LinkState
 {
 public:
   static constexpr const char* kSynth = "Synth";
@@ -38,6 +39,7 @@ public:
     midiOutputReady = 1;
   }
 
+  LinkState& State() override { return *this; }
   double ParamValue(int index) override { return Valid(index) ? values[size_t(index)] : 0.0; }
   double ParamNormalised(int index) override { return ParamValue(index) / 127.0; }
   double ParamMinimum(int index) override { return Valid(index) ? minimums[size_t(index)] : 0.0; }

@@ -1,4 +1,4 @@
-#include "link/MidiQueue.h"
+#include "link/host/MidiQueue.h"
 
 #include <gtest/gtest.h>
 

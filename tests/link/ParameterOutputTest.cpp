@@ -1,7 +1,7 @@
 #include "config/MidiMapRecord.h"
 #include "framework/controls/IControl.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/ParameterOutput.h"
+#include "link/output/ParameterOutput.h"
 #include "tests/link/LinkHostDouble.h"
 
 #include <gtest/gtest.h>
@@ -288,10 +288,9 @@ TEST(ParameterOutput, SysExTablesCarryTheDeviceIdAndOnlyPatternsAskForTheirPatte
   f.host.requestProcessed = 1;
   EXPECT_EQ(f.Send(pattern, kPartPattern + 7, 1).size(), 1u);
   ASSERT_EQ(f.host.posted.size(), 1u);
-  EXPECT_EQ(f.host.posted[0].code, 8);
+  EXPECT_EQ(f.host.posted[0].code, LinkJobCode::kRequestPattern);
   EXPECT_EQ(f.host.posted[0].partOrSlot, 7);
   EXPECT_TRUE(f.host.posted[0].toEditorFlag);
-  EXPECT_EQ(f.host.targetSlot, 7);
   EXPECT_EQ(f.host.hardwareAnswered, 0);
   EXPECT_EQ(f.host.requestProcessed, 0);
   MidiMapRecord local(MidiMapRecord::kSysExTable);

@@ -1,4 +1,4 @@
-#include "link/PerformanceDump.h"
+#include "link/dumps/PerformanceDump.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>

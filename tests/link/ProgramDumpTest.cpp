@@ -1,5 +1,5 @@
-#include "link/DumpForms.h"
-#include "link/ProgramDump.h"
+#include "link/dumps/DumpForms.h"
+#include "link/dumps/ProgramDump.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // of a part's name only ever shows a whole name (ThreadSanitizer runs this suite and reports any
 // unguarded access to the name's text).
 #include "framework/controls/ICaptionControl.h"
-#include "link/ProgramDump.h"
+#include "link/dumps/ProgramDump.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>

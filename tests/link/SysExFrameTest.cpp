@@ -1,5 +1,5 @@
-#include "link/SysExCodec.h"
-#include "link/SysExFrame.h"
+#include "link/dumps/SysExCodec.h"
+#include "link/dumps/SysExFrame.h"
 
 #include <gtest/gtest.h>
 

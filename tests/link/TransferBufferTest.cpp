@@ -1,4 +1,4 @@
-#include "link/TransferBuffer.h"
+#include "link/transfer/TransferBuffer.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // none (the simulator fills them, as a used synthesizer would): a rebuilt performance or global
 // message keeps them from the message received. Where the formats state that a byte is rebuilt
 // otherwise, the exception is named here.
-#include "link/DumpForms.h"
+#include "link/dumps/DumpForms.h"
 #include "tests/config/ConfigTestSupport.h"
 #include "tests/support/DumpTestPlug.h"
 #include "tools/simsynth/SimSynth.h"

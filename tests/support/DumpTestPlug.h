@@ -7,10 +7,10 @@
 #include "framework/plugin/IEffectVST.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
-#include "link/DumpField.h"
-#include "link/GlobalDump.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
+#include "link/dumps/DumpField.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
 
 #include <cmath>
 #include <random>

@@ -5,17 +5,20 @@
 // port, and every post refused.
 
 #include "librarian/PatchLibrarian.h"
-#include "link/LinkHost.h"
-#include "link/TransferHost.h"
+#include "link/dumps/DumpResult.h"
+#include "link/host/LinkHost.h"
+#include "link/host/LinkState.h"
+#include "link/host/TransferHost.h"
 #include "platform/clock/VirtualClock.h"
 #include "tests/support/DumpTestPlug.h"
 
 #include <stop_token>
 #include <string>
 
-class TransferHostStub : public LinkHost, public TransferHost
+class TransferHostStub : public LinkHost, public LinkState, public TransferHost
 {
 public:
+  LinkState& State() override { return *this; }
   double ParamValue(int index) override { return Valid(index) ? plug.ParameterAt(index)->Value() : 0.0; }
   double ParamNormalised(int index) override
   {

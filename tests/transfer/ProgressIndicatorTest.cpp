@@ -1,7 +1,7 @@
 // The overlay in its group: added with the group's redraw reporting switched on throughout, so that
 // hiding it repaints what it covered; it covers the whole editor whatever its image's size.
 #include "framework/graphics/LayerGroup.h"
-#include "link/ProgressIndicator.h"
+#include "link/transfer/ProgressIndicator.h"
 #include "tests/editor/EditorTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -5,11 +5,11 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/DumpForms.h"
-#include "link/GlobalDump.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
-#include "link/SysExFrame.h"
+#include "link/dumps/DumpForms.h"
+#include "link/dumps/GlobalDump.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
+#include "link/dumps/SysExFrame.h"
 
 #include <gtest/gtest.h>
 

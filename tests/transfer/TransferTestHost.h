@@ -4,8 +4,9 @@
 // overlay switches and views, and a gate that holds a job on its thread for as long as a test
 // needs the thread busy.
 
-#include "link/TransferHost.h"
-#include "link/TransferWorker.h"
+#include "link/dumps/DumpResult.h"
+#include "link/host/TransferHost.h"
+#include "link/transfer/TransferWorker.h"
 #include "tests/link/LinkHostDouble.h"
 #include "tests/support/DumpTestPlug.h"
 

@@ -19,7 +19,7 @@
 
 namespace
 {
-LinkJob JobOf(int code, int partOrSlot = 0)
+LinkJob JobOf(LinkJobCode code, int partOrSlot = 0)
 {
   LinkJob job;
   job.code = code;
@@ -51,7 +51,7 @@ TEST(TransferWorker, APostToABusyThreadIsRefusedAndLeavesEverythingAsItWas)
 
   // Every poster of the jobs thread is refused, and the refused ones change nothing: a bank
   // request does not clear and arm the record that the running job may be filling.
-  EXPECT_FALSE(worker.Post(JobOf(7, 2)));
+  EXPECT_FALSE(worker.Post(JobOf(LinkJobCode::kRequestPartProgram, 2)));
   EXPECT_FALSE(worker.RequestCurrentProgram(1, true));
   EXPECT_EQ(worker.editBufferReceive.load(), 0);
   EXPECT_FALSE(worker.RequestProgramBank(3));
@@ -61,13 +61,12 @@ TEST(TransferWorker, APostToABusyThreadIsRefusedAndLeavesEverythingAsItWas)
   EXPECT_FALSE(worker.RequestPerformanceToLibrarian(0));
   EXPECT_FALSE(worker.RecordArmed(DumpKind::Performance));
   EXPECT_FALSE(worker.RequestPattern(9, true));
-  EXPECT_EQ(host.targetSlot.load(), 0);
-  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, 3);
+  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, LinkJobCode::kBusyPulse);
 
   // The other two threads are free meanwhile.
-  EXPECT_TRUE(worker.Post(JobOf(20)));
+  EXPECT_TRUE(worker.Post(JobOf(LinkJobCode::kTransportStart)));
   EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kTransportLane));
-  EXPECT_TRUE(worker.Post(JobOf(21)));
+  EXPECT_TRUE(worker.Post(JobOf(LinkJobCode::kMidiClock)));
   EXPECT_TRUE(WaitLaneIdle(worker, TransferWorker::kClockLane));
 
   release.Open();
@@ -93,16 +92,17 @@ TEST(TransferWorker, TheJobSwitchRunsEachCodeAndClearsAPendingRequestOnItsEnd)
   TransferWorker worker(host, host);
 
   // Busy pulses: the overlay on and off again.
-  for (int code : {3, 8, 13, 14})
+  for (LinkJobCode code :
+       {LinkJobCode::kBusyPulse, LinkJobCode::kRequestPattern, LinkJobCode::kRequestPatternBank})
   {
     host.busyEvents.clear();
     ASSERT_TRUE(worker.Post(JobOf(code)));
     ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
-    EXPECT_EQ(host.BusyEvents(), (std::vector<bool>{true, false})) << code;
+    EXPECT_EQ(host.BusyEvents(), (std::vector<bool>{true, false})) << int(code);
   }
-  // 19 and codes past the table do nothing; a job not carried yet says so.
+  // kNone and codes outside the table (13 has no job) do nothing and say nothing.
   host.statusTexts.clear();
-  for (int code : {19, 23, 400, -1})
+  for (LinkJobCode code : {LinkJobCode::kNone, LinkJobCode(13), LinkJobCode(23), LinkJobCode(255)})
   {
     ASSERT_TRUE(worker.Post(JobOf(code)));
     ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
@@ -120,8 +120,8 @@ TEST(TransferWorker, TheJobSwitchRunsEachCodeAndClearsAPendingRequestOnItsEnd)
 
   // A pattern request to the editor names the target slot.
   ASSERT_TRUE(worker.RequestPattern(11, true));
-  EXPECT_EQ(host.targetSlot.load(), 11);
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
+  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.partOrSlot, 11);
 
   // A slot to load travels as a copy, which the thread frees after the job.
   LibrarianSlot slot;
@@ -152,35 +152,35 @@ TEST(TransferWorker, AudioBlockPostsTransportClockAndTheDeferredProgramRequest)
   host.queueShortMidi = 0;
   worker.PostFromAudioBlock(true);
   EXPECT_EQ(host.transportStartSent.load(), 1);
-  EXPECT_EQ(worker.Sender(TransferWorker::kTransportLane).job.code, 20);
+  EXPECT_EQ(worker.Sender(TransferWorker::kTransportLane).job.code, LinkJobCode::kTransportStart);
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kTransportLane));
   worker.PostFromAudioBlock(false);
   EXPECT_EQ(host.transportStartSent.load(), 0);
-  EXPECT_EQ(worker.Sender(TransferWorker::kTransportLane).job.code, 22);
+  EXPECT_EQ(worker.Sender(TransferWorker::kTransportLane).job.code, LinkJobCode::kTransportStop);
 
   // The clock job starts once while an output is set.
   EXPECT_EQ(host.clockJobStarted.load(), 1);
   EXPECT_EQ(worker.clockRun.load(), 1);
-  EXPECT_EQ(worker.Sender(TransferWorker::kClockLane).job.code, 21);
+  EXPECT_EQ(worker.Sender(TransferWorker::kClockLane).job.code, LinkJobCode::kMidiClock);
 
   // A deferred program request waits for the jobs thread, then goes out on the next block.
   ASSERT_TRUE(worker.PostBusyPulse());
   while (held.load() == 0)
     std::this_thread::yield();
   host.selectedPart = 5;
-  host.deferredJob7 = 1;
+  host.deferredPartRequest = 1;
   worker.PostFromAudioBlock(false);
   worker.PostFromAudioBlock(false);
-  EXPECT_EQ(host.deferredJob7.load(), 1);
+  EXPECT_EQ(host.deferredPartRequest.load(), 1);
   EXPECT_EQ(worker.editBufferReceive.load(), 0);
   release.Open();
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   HoldTheClock(host);
   worker.PostFromAudioBlock(false);
-  EXPECT_EQ(host.deferredJob7.load(), 0);
+  EXPECT_EQ(host.deferredPartRequest.load(), 0);
   EXPECT_EQ(worker.editBufferReceive.load(), 1);
   const LinkJob& job = worker.Sender(TransferWorker::kJobsLane).job;
-  EXPECT_EQ(job.code, 7);
+  EXPECT_EQ(job.code, LinkJobCode::kRequestPartProgram);
   EXPECT_EQ(job.partOrSlot, 5);
   EXPECT_TRUE(job.toEditorFlag);
   ReleaseTheClock(host);
@@ -263,7 +263,7 @@ TEST(TransferWorker, PostersOnThreeThreadsAgainstTeardownMidJob)
     std::thread audio(poster,
                       [&]
                       {
-                        host.deferredJob7 = 1;
+                        host.deferredPartRequest = 1;
                         worker->PostFromAudioBlock((accepted & 1) != 0);
                         return false;
                       });
@@ -360,7 +360,7 @@ TEST(TransferWorker, IdleThreadsSleepUntilWokenAndStillEndAtTeardown)
   const std::set<std::string> others = ThreadIds();
   auto worker = std::make_unique<TransferWorker>(host, host);
   // Each thread has run a job and gone back to its wait.
-  for (int code : {3, 20, 21})
+  for (LinkJobCode code : {LinkJobCode::kBusyPulse, LinkJobCode::kTransportStart, LinkJobCode::kMidiClock})
   {
     ASSERT_TRUE(worker->Post(JobOf(code)));
     ASSERT_TRUE(WaitLaneIdle(*worker, TransferWorker::LaneOf(code)));

@@ -10,11 +10,11 @@
 #include "framework/plugin/ISysExMessage.h"
 #include "framework/plugin/ParameterIds.h"
 #include "librarian/PatchLibrarian.h"
-#include "link/PerformanceDump.h"
-#include "link/ProgramDump.h"
-#include "link/ProgressIndicator.h"
-#include "link/SysExFrame.h"
-#include "link/TransferWorker.h"
+#include "link/dumps/PerformanceDump.h"
+#include "link/dumps/ProgramDump.h"
+#include "link/transfer/ProgressIndicator.h"
+#include "link/dumps/SysExFrame.h"
+#include "link/transfer/TransferWorker.h"
 #include "platform/midi/LoopbackMidiBackend.h"
 #include "tests/editor/EditorTestSupport.h"
 #include "tests/transfer/TransferTestHost.h"
@@ -296,7 +296,7 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
     std::thread audio(poster,
                       [&]
                       {
-                        plug->deferredJob7 = 1;
+                        plug->deferredPartRequest = 1;
                         plug->ProcessBlockDouble(nullptr, nullptr, 64);
                       });
     std::thread midi(poster, [&] { Receive(*plug, parts); });
@@ -304,7 +304,7 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
                        [&]
                        {
                          LinkJob job;
-                         job.code = 3;
+                         job.code = LinkJobCode::kBusyPulse;
                          plug->PostJob(job);
                        });
     go = true;
@@ -317,7 +317,7 @@ TEST(VelkTransfer, TeardownWhilePostersKeepTheWorkerBusy)
     editor.join();
     // One more job, and the plug-in goes while it runs.
     LinkJob job;
-    job.code = 3;
+    job.code = LinkJobCode::kBusyPulse;
     plug->PostJob(job);
     plug.reset();
   }
@@ -352,11 +352,11 @@ TEST(VelkTransfer, AudioBlocksAndTheChangeHandlerDriveTheWorker)
 
   // A deferred program request leaves with the next block for the selected part.
   plug.selectedPart = 6;
-  plug.deferredJob7 = 1;
+  plug.deferredPartRequest = 1;
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   plug.ProcessBlockDouble(nullptr, nullptr, 64);
-  EXPECT_EQ(plug.deferredJob7.load(), 0);
-  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, 7);
+  EXPECT_EQ(plug.deferredPartRequest.load(), 0);
+  EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.code, LinkJobCode::kRequestPartProgram);
   EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.partOrSlot, 6);
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
 
@@ -364,7 +364,7 @@ TEST(VelkTransfer, AudioBlocksAndTheChangeHandlerDriveTheWorker)
   change(kCancelDataRequest, 1);
   EXPECT_TRUE(worker.Sender(TransferWorker::kJobsLane).Cancelled());
   LinkJob pulse;
-  pulse.code = 3;
+  pulse.code = LinkJobCode::kBusyPulse;
   ASSERT_TRUE(plug.PostJob(pulse));
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   EXPECT_FALSE(worker.Sender(TransferWorker::kJobsLane).Cancelled());
