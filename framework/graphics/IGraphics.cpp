@@ -665,6 +665,19 @@ void IGraphics::SyncParameterToControls(int paramIdx, double value, bool normali
     mGroups.Get(i)->SyncParameter(paramIdx, value, normalised);
 }
 
+void IGraphics::SyncParametersToControls(const ParameterValue* values, int count)
+{
+  if (!values || count <= 0) return;
+  std::lock_guard<std::recursive_mutex> lock(mListLock);
+  if (mIndex.Current() || mIndex.Build(mControls, mGroups))
+  {
+    mIndex.PushMany(values, count);
+    return;
+  }
+  for (int i = 0; i < count; ++i)
+    SyncParameterToControls(values[i].index, values[i].normalised, true);
+}
+
 int IGraphics::CountBoundControls(int paramIdx)
 {
   std::lock_guard<std::recursive_mutex> lock(mListLock);
