@@ -26,7 +26,7 @@ struct IAuxParam
 //
 // Values, defaults and flags are atomic: SyncParameterToControls reaches controls from the MIDI
 // input and transfer threads, and only stores; the editor's next frame draws the result.
-class alignas(64) IControl
+class IControl
 {
 public:
   // Editor key codes reaching OnKeyDown.
@@ -177,9 +177,9 @@ protected:
   // The display text of the bound parameter's current value (out holds size bytes).
   void ParamDisplayText(char* out, int size) const;
 
-  // What a value push, a hide and a frame's dirty collection read and write lies first, in the
-  // line the virtual table pointer shares: pushing values to thousands of controls touches one
-  // cache line of each (the class is aligned to a line for it).
+  // What a value push, a hide and a frame's dirty collection read and write lies first, beside the
+  // virtual table pointer: pushing values to thousands of controls touches the first 64 bytes of
+  // each, not three cache lines spread over it.
   std::atomic<double> mValue{0.0};
   std::atomic<double> mDefault{-1.0};
   double mClampLow = 0.0;
