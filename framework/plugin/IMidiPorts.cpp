@@ -340,6 +340,7 @@ void IMidiPorts::CloseInput()
 void IMidiPorts::Shutdown()
 {
   std::jthread delivery;
+  std::shared_ptr<WakeSignal> wake;
   {
     std::lock_guard<std::mutex> lock(portsMutex_);
     sink_.store(nullptr);
@@ -353,11 +354,14 @@ void IMidiPorts::Shutdown()
     outputNames_.clear();
     inputNames_.clear();
     delivery = std::move(delivery_);
-    deliveryWake_.reset();
+    wake = std::move(deliveryWake_);
   }
   // Joined outside the ports lock, which a handler on that thread may be waiting for.
   if (!delivery.joinable()) return;
-  delivery.request_stop(); // wakes it
+  delivery.request_stop();
+  // Woken by hand, not by a stop callback: under Wine the C++ library's stop callbacks hung the
+  // MIDI suite.
+  if (wake) wake->Post();
   if (delivery.get_id() == std::this_thread::get_id())
     delivery.detach(); // a handler shutting its own ports down: the loop ends when it returns
   else
@@ -381,9 +385,8 @@ void IMidiPorts::DeliveryLoop(std::stop_token stop, WakeSignal& wake)
   SysExAssembler assembler;
   const SysExAssembler::Emit forward = [this](const uint8_t* bytes, size_t size) { ForwardMidiInput(bytes, size); };
   // Idle, the thread sleeps until input arrives or it is stopped (the assembler keeps no timer: an
-  // unterminated message waits for the next status byte, not for the clock). On Windows it still
-  // looks every tenth of a second (see below).
-  const std::stop_callback wakeOnStop(stop, [&wake] { wake.Post(); });
+  // unterminated message waits for the next status byte, not for the clock). Shutdown wakes it to
+  // stop. On Windows it still looks every tenth of a second (see below).
   while (!stop.stop_requested())
   {
 #ifdef _WIN32

@@ -167,7 +167,7 @@ private:
   std::mutex listenerMutex_;
   std::function<void()> serverGoneListener_; // under listenerMutex_
   MidiInputQueue queue_;
-  // The delivery thread's own signal, posted by the input callback and by a stop of that thread: a
+  // The delivery thread's own signal, posted by the input callback and by Shutdown: a
   // thread started while an old one is still being stopped never takes the old one's wake-up.
   std::shared_ptr<WakeSignal> deliveryWake_; // under portsMutex_
   // A close marks how far the queue had been written; the delivery thread drops what lies before.
