@@ -80,10 +80,9 @@ bool PageSelection::Select(LayerGroup* group, int pageId, bool sameBlockOnly, co
     LayerGroup* child = group->GetChild(i);
     const int id = int(child->Id());
     if (sameBlockOnly && id != pageId && (block < 0 || PageBlock(id) != block)) continue;
-    // Hiding a hidden page (or showing a shown one) still repaints it: cheap, and the area
-    // of a page that was drawn over must come back either way.
+    // Hiding a hidden page (or showing a shown one) still repaints it (Hide repaints the whole
+    // subtree): cheap, and the area of a page that was drawn over must come back either way.
     child->Hide(id != pageId);
-    child->RequestRedraw();
   }
   return true;
 }

@@ -397,8 +397,7 @@ void VELK::ShowRecordPage(int index)
       break;
     case PageKind::kPopup:
       if (value != 0) group->SetCurrentPage(false, page);
-      group->Hide(value == 0);
-      group->RequestRedraw();
+      group->Hide(value == 0); // repaints the group either way
       break;
     }
   }
@@ -410,7 +409,6 @@ void VELK::ShowRecordPage(int index)
     if (!open && mPartSettingsLayer->CurrentPage() != page) return;
     if (open) mPartSettingsLayer->SetCurrentPage(false, page);
     mPartSettingsLayer->Hide(!open);
-    mPartSettingsLayer->RequestRedraw();
   }
 }
 

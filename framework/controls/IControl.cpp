@@ -27,7 +27,7 @@ const IAuxParam* AuxEntries(const HeapBuffer& buffer)
 } // namespace
 
 IControl::IControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, IBlend blend)
-  : mPlug(plug), mRect(rect), mTargetRect(rect), mParamIdx(paramIdx), mBlend(blend), mAlpha(blend.alpha)
+  : mRect(rect), mParamIdx(paramIdx), mAlpha(blend.alpha), mTargetRect(rect), mPlug(plug), mBlend(blend)
 {
 }
 

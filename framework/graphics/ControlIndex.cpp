@@ -2,6 +2,7 @@
 
 #include "framework/controls/IControl.h"
 #include "framework/graphics/LayerGroup.h"
+#include "framework/support/Prefetch.h"
 
 #include <new>
 
@@ -79,25 +80,56 @@ bool ControlIndex::Build(const PointerList<IControl>& controls, const PointerLis
   return true;
 }
 
+namespace
+{
+void Deliver(IControl* control, int32_t aux, double value)
+{
+  if (aux < 0)
+    control->ReceivePluginValue(value);
+  else
+    control->ReceiveAuxPluginValue(aux, value);
+}
+} // namespace
+
+void ControlIndex::TableRange(int paramIdx, int32_t* from, int32_t* to) const
+{
+  *from = *to = 0;
+  if (paramIdx < 0 || paramIdx > kMaxTableIndex || std::size_t(paramIdx) + 1 >= mStart.size()) return;
+  *from = mStart[std::size_t(paramIdx)];
+  *to = mStart[std::size_t(paramIdx) + 1];
+}
+
 void ControlIndex::Push(int paramIdx, double value) const
 {
   if (paramIdx < 0) return;
-  auto deliver = [value](const Entry& e)
-  {
-    if (e.aux < 0)
-      e.control->ReceivePluginValue(value);
-    else
-      e.control->ReceiveAuxPluginValue(e.aux, value);
-  };
   if (paramIdx > kMaxTableIndex)
   {
     for (const Entry& e : mFar)
-      if (e.paramIdx == paramIdx) deliver(e);
+      if (e.paramIdx == paramIdx) Deliver(e.control, e.aux, value);
     return;
   }
-  if (std::size_t(paramIdx) + 1 >= mStart.size()) return;
-  for (int32_t i = mStart[std::size_t(paramIdx)]; i < mStart[std::size_t(paramIdx) + 1]; ++i)
-    deliver(mEntries[std::size_t(i)]);
+  int32_t from = 0, to = 0;
+  TableRange(paramIdx, &from, &to);
+  for (int32_t i = from; i < to; ++i)
+    Deliver(mEntries[std::size_t(i)].control, mEntries[std::size_t(i)].aux, value);
+}
+
+void ControlIndex::PushMany(const IEditorHook::ParameterValue* values, int count) const
+{
+  // How many values ahead the controls are fetched: enough to cover a cache miss, few enough that
+  // what was fetched is still there when its value comes.
+  constexpr int kAhead = 8;
+  for (int i = 0; values && i < count; ++i)
+  {
+    if (i + kAhead < count)
+    {
+      int32_t from = 0, to = 0;
+      TableRange(values[i + kAhead].index, &from, &to);
+      for (int32_t k = from; k < to; ++k)
+        PrefetchForWrite(mEntries[std::size_t(k)].control);
+    }
+    Push(values[i].index, values[i].normalised);
+  }
 }
 
 int ControlIndex::Count(int paramIdx) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/plugin/IEditorHook.h"
 #include "framework/support/PointerList.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ public:
   // The parameter's value to its controls: ReceivePluginValue for a bound control,
   // ReceiveAuxPluginValue for a mirroring one. Negative indices have no controls.
   void Push(int paramIdx, double value) const;
+  // Push for each value in turn. The controls of the values a little ahead are fetched into the
+  // cache meanwhile: a whole state reaches thousands of controls spread over the heap.
+  void PushMany(const IEditorHook::ParameterValue* values, int count) const;
 
   // The number of (control, binding) entries of a parameter (tests and benchmarks).
   int Count(int paramIdx) const;
@@ -45,6 +49,8 @@ private:
     int32_t paramIdx;
   };
 
+  // The parameter's entries in the table, or an empty range (indices beyond the table included).
+  void TableRange(int paramIdx, int32_t* from, int32_t* to) const;
   void CollectControl(IControl* control);
   void CollectGroup(const LayerGroup* group);
 

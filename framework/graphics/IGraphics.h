@@ -164,6 +164,8 @@ public:
   // the normalised scale and stored in the parameter first. Safe from any thread. Reaches only the
   // parameter's own controls through the index; a negative index moves nothing.
   void SyncParameterToControls(int paramIdx, double value, bool normalised) override;
+  // The same for many values under one hold of the list lock.
+  void SyncParametersToControls(const ParameterValue* values, int count) override;
   // The value prompt of a control: a menu for enumerated and two-state parameters with display
   // texts, a text entry otherwise.
   void PromptForValue(IControl* control, IParameter* param, const IRectangle* rect);

@@ -3,6 +3,7 @@
 #include "framework/controls/IControl.h"
 #include "framework/graphics/DirtyRegion.h"
 #include "framework/graphics/IGraphics.h"
+#include "framework/support/Prefetch.h"
 
 LayerGroup::LayerGroup(uint32_t id, const char* name) : mId(id), mName(name ? name : "") {}
 
@@ -41,17 +42,28 @@ int LayerGroup::AddChildGroup(LayerGroup* child)
 
 void LayerGroup::Hide(bool hide)
 {
-  mVisible.store(!hide, std::memory_order_relaxed);
-  RequestRedraw();
-  for (int i = 0; i < mControls.Count(); ++i)
-    mControls.Get(i)->Hide(hide);
+  HideTree(hide, true);
+}
+
+void LayerGroup::HideTree(bool hide, bool applies)
+{
+  // One walk: every control of the subtree asks for a repaint, and those of the groups the change
+  // reaches take the hidden state too (a control's Hide asks for the repaint itself).
+  if (applies) mVisible.store(!hide, std::memory_order_relaxed);
+  const int n = mControls.Count();
+  for (int i = 0; i < n; ++i)
+  {
+    if (i + 4 < n) PrefetchForWrite(mControls.Get(i + 4));
+    IControl* c = mControls.Get(i);
+    if (applies)
+      c->Hide(hide);
+    else
+      c->RequestRedraw(false);
+  }
   for (int i = 0; i < mChildren.Count(); ++i)
   {
     LayerGroup* child = mChildren.Get(i);
-    if (hide)
-      child->Hide(true);
-    else if (ShowsChild(child))
-      child->Hide(false);
+    child->HideTree(hide, applies && (hide || ShowsChild(child)));
   }
 }
 
@@ -68,9 +80,8 @@ void LayerGroup::SetCurrentPart(int32_t part)
   for (int i = 0; i < mChildren.Count(); ++i)
     if (LayerGroup* child = mChildren.Get(i); child->mPart >= 0)
     {
-      // Hiding a hidden copy still repaints its area, as page selection does.
+      // Hiding a hidden copy still repaints its area, as page selection does (Hide repaints).
       child->Hide(child->mPart != part);
-      child->RequestRedraw();
     }
 }
 

@@ -42,7 +42,8 @@ public:
   int AddChildGroup(LayerGroup* child);
 
   // Showing shows the own controls and, among the children, only the current page and the copies
-  // of the current part (recursively); hiding hides every descendant.
+  // of the current part (recursively); hiding hides every descendant. Either way every control of
+  // the subtree asks for a repaint (as RequestRedraw), shown or not.
   void Hide(bool hide);
   // Greying greys every descendant; un-greying reaches only the current page's subtree.
   void SetGreyed(bool grey);
@@ -88,6 +89,9 @@ private:
   HeapString mName;
   // Whether the child shows while this group shows.
   bool ShowsChild(const LayerGroup* child) const;
+  // Hide's walk: the controls of groups the change applies to are hidden or shown, the others
+  // only asked to repaint.
+  void HideTree(bool hide, bool applies);
 
   std::atomic<int32_t> mCurrentPage{0};
   std::atomic<int32_t> mCurrentPart{0};

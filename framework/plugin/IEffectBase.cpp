@@ -5,6 +5,7 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IPresetSlot.h"
 #include "framework/plugin/IStateChunk.h"
+#include "framework/support/Prefetch.h"
 
 #include <cmath>
 #include <cstdio>
@@ -409,6 +410,7 @@ void IEffectBase::BeginRecall()
 {
   mRecalled.clear();
   mRecalled.reserve(size_t(NumParameters()));
+  mRecalledPush.reserve(size_t(NumParameters()));
   mRecalling = true;
 }
 
@@ -419,8 +421,17 @@ void IEffectBase::EndRecall(bool taken)
     for (auto it = mRecalled.rbegin(); it != mRecalled.rend(); ++it)
       mParams.Get(it->index)->SetClamped(it->before);
   if (mEditor)
-    for (const RecalledValue& r : mRecalled)
-      mEditor->SyncParameterToControls(r.index, mParams.Get(r.index)->NormalisedValue(), true);
+  {
+    mRecalledPush.clear();
+    constexpr size_t kAhead = 8;
+    for (size_t i = 0; i < mRecalled.size(); ++i)
+    {
+      if (i + kAhead < mRecalled.size()) PrefetchForWrite(mParams.Get(mRecalled[i + kAhead].index));
+      const int index = mRecalled[i].index;
+      mRecalledPush.push_back({index, mParams.Get(index)->NormalisedValue()});
+    }
+    mEditor->SyncParametersToControls(mRecalledPush.data(), int(mRecalledPush.size()));
+  }
   mRecalled.clear();
 }
 

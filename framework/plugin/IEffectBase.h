@@ -3,6 +3,7 @@
 #include "framework/support/HeapBuffer.h"
 #include "framework/support/HeapString.h"
 #include "framework/plugin/HostId.h"
+#include "framework/plugin/IEditorHook.h"
 #include "framework/plugin/IMidiPorts.h"
 #include "framework/plugin/IPresetSlot.h"
 #include "framework/support/PointerList.h"
@@ -13,7 +14,6 @@
 #include <string>
 #include <vector>
 
-class IEditorHook;
 class IParameter;
 class IStateChunk;
 struct IMidiMessage;
@@ -278,6 +278,8 @@ private:
   };
   bool mRecalling = false;
   std::vector<RecalledValue> mRecalled;
+  // The values a taken recall shows, handed to the editor at once.
+  std::vector<IEditorHook::ParameterValue> mRecalledPush;
 
   MidiInputForwarder mMidiForwarder{*this};
   IMidiPorts mMidiPorts; // declared last: closed and joined before anything else goes

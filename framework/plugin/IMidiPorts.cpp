@@ -275,10 +275,10 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
   if (found <= 0) return 0;
   StartDelivery();
   const bool opened = input_->OpenPort(static_cast<unsigned>(found - 1), kInputPortName,
-                                       [this](const uint8_t* bytes, size_t size)
+                                       [this, wake = deliveryWake_](const uint8_t* bytes, size_t size)
                                        {
                                          // The library's thread (real-time under JACK): copy only.
-                                         if (queue_.Push(bytes, size)) pending_.Post();
+                                         if (queue_.Push(bytes, size)) wake->Post();
                                        });
   if (!opened)
   {
@@ -340,6 +340,7 @@ void IMidiPorts::CloseInput()
 void IMidiPorts::Shutdown()
 {
   std::jthread delivery;
+  std::shared_ptr<WakeSignal> wake;
   {
     std::lock_guard<std::mutex> lock(portsMutex_);
     sink_.store(nullptr);
@@ -353,11 +354,14 @@ void IMidiPorts::Shutdown()
     outputNames_.clear();
     inputNames_.clear();
     delivery = std::move(delivery_);
+    wake = std::move(deliveryWake_);
   }
   // Joined outside the ports lock, which a handler on that thread may be waiting for.
   if (!delivery.joinable()) return;
   delivery.request_stop();
-  pending_.Post();
+  // Woken by hand, not by a stop callback: under Wine the C++ library's stop callbacks hung the
+  // MIDI suite.
+  if (wake) wake->Post();
   if (delivery.get_id() == std::this_thread::get_id())
     delivery.detach(); // a handler shutting its own ports down: the loop ends when it returns
   else
@@ -369,20 +373,29 @@ void IMidiPorts::StartDelivery()
   if (delivery_.joinable()) return;
   queue_.Clear(); // nothing is producing now: the input port is closed
   discardPending_ = false;
-  delivery_ = std::jthread([this](std::stop_token stop) { DeliveryLoop(stop); });
+  deliveryWake_ = std::make_shared<WakeSignal>();
+  delivery_ = std::jthread([this, wake = deliveryWake_](std::stop_token stop) { DeliveryLoop(stop, *wake); });
 }
 
-void IMidiPorts::DeliveryLoop(std::stop_token stop)
+void IMidiPorts::DeliveryLoop(std::stop_token stop, WakeSignal& wake)
 {
   std::vector<uint8_t> message;
   message.reserve(4096);
   // What the library delivers becomes whole messages here: SysEx from its F0 to its F7 only.
   SysExAssembler assembler;
   const SysExAssembler::Emit forward = [this](const uint8_t* bytes, size_t size) { ForwardMidiInput(bytes, size); };
+  // Idle, the thread sleeps until input arrives or it is stopped (the assembler keeps no timer: an
+  // unterminated message waits for the next status byte, not for the clock). Shutdown wakes it to
+  // stop. On Windows it still looks every tenth of a second (see below).
   while (!stop.stop_requested())
   {
-    // Bounded, so that a thread replaced after a shutdown still sees its stop request.
-    if (!pending_.WaitFor(std::chrono::milliseconds(100))) continue;
+#ifdef _WIN32
+    // Bounded there: the C++ library under Wine was seen to miss a wake-up (the MIDI suite hung),
+    // and the stop request is then still seen within a tenth of a second.
+    if (!wake.WaitFor(std::chrono::milliseconds(100))) continue;
+#else
+    wake.Wait();
+#endif
     for (;;)
     {
       if (stop.stop_requested()) return;

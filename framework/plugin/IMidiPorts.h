@@ -147,7 +147,7 @@ private:
   MidiSendStatus SendSysEx(const uint8_t* bytes, size_t size);
   MidiSendStatus Finish(MidiSendStatus status);
   void StartDelivery();
-  void DeliveryLoop(std::stop_token stop);
+  void DeliveryLoop(std::stop_token stop, WakeSignal& wake);
 
   mutable std::mutex portsMutex_; // clients, lists, backend: the editor thread and project recall
   mutable std::mutex sendMutex_; // the output client: every sending thread, held only briefly
@@ -167,7 +167,9 @@ private:
   std::mutex listenerMutex_;
   std::function<void()> serverGoneListener_; // under listenerMutex_
   MidiInputQueue queue_;
-  WakeSignal pending_;
+  // The delivery thread's own signal, posted by the input callback and by Shutdown: a
+  // thread started while an old one is still being stopped never takes the old one's wake-up.
+  std::shared_ptr<WakeSignal> deliveryWake_; // under portsMutex_
   // A close marks how far the queue had been written; the delivery thread drops what lies before.
   std::atomic<size_t> discardBefore_{0};
   std::atomic<bool> discardPending_{false};

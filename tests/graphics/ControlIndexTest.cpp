@@ -162,6 +162,20 @@ TEST(ControlIndex, EqualsTheWalkOnRandomTrees)
       }
       EXPECT_EQ(indexed, log) << "round " << round << " index " << idx;
     }
+
+    // A batch (as a recall hands over) delivers what its pushes one by one deliver, in its order.
+    std::vector<IEditorHook::ParameterValue> batch;
+    for (int n = 0; n < 60; ++n)
+      batch.push_back({int(rng() % 44) - 2, 0.5});
+    std::vector<std::string> oneByOne;
+    for (const IEditorHook::ParameterValue& v : batch)
+    {
+      const std::vector<std::string> pushed = Pushed(g, log, v.index);
+      oneByOne.insert(oneByOne.end(), pushed.begin(), pushed.end());
+    }
+    log.clear();
+    g.SyncParametersToControls(batch.data(), int(batch.size()));
+    EXPECT_EQ(log, oneByOne) << "round " << round;
   }
 }
 

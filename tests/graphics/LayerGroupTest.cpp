@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -74,6 +75,56 @@ TEST(LayerGroups, ShowingShowsOnlyTheCurrentPages)
   t.child[1]->Hide(false);
   EXPECT_TRUE(t.child[1]->IsVisible());
   EXPECT_EQ(t.g.FindControlAt(15, 5), nullptr);
+}
+
+// Hiding or showing a group asks every control of its subtree to repaint (a request also clamps the
+// value), shown or not; only the controls of the groups that change are hidden or shown, and only
+// they carry the second repaint of a change (the dirty flag).
+TEST(LayerGroups, HidingRepaintsTheWholeSubtree)
+{
+  Tree t;
+  t.parent->SetCurrentPage(false, 2);
+  t.child[1]->SetCurrentPage(false, 21);
+  t.parent->Hide(true);
+  std::vector<IControl*> all = {t.own, t.inChild[0], t.inChild[1], t.inChild[2], t.inSub[0], t.inSub[1]};
+  for (IControl* c : all)
+  {
+    c->TakeRedrawRequest();
+    c->TakeRedrawRequest();
+    ASSERT_FALSE(c->NeedsRedraw());
+    c->SetValue(1.5);
+  }
+
+  t.parent->Hide(false);
+  for (IControl* c : all)
+  {
+    EXPECT_TRUE(c->NeedsRedraw());
+    EXPECT_EQ(c->Value(), 1.0);
+  }
+  for (IControl* c : {t.own, t.inChild[1], t.inSub[1]})
+  {
+    EXPECT_FALSE(c->IsHidden());
+    EXPECT_TRUE(c->IsDirty());
+  }
+  for (IControl* c : {t.inChild[0], t.inChild[2], t.inSub[0]})
+  {
+    EXPECT_TRUE(c->IsHidden());
+    EXPECT_FALSE(c->IsDirty());
+  }
+
+  // Hiding reaches every descendant.
+  for (IControl* c : all)
+  {
+    c->TakeRedrawRequest();
+    c->TakeRedrawRequest();
+  }
+  t.parent->Hide(true);
+  for (IControl* c : all)
+  {
+    EXPECT_TRUE(c->IsHidden());
+    EXPECT_TRUE(c->IsDirty());
+    EXPECT_TRUE(c->NeedsRedraw());
+  }
 }
 
 TEST(LayerGroups, GreyingByPageId)

@@ -7,9 +7,15 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <future>
 #include <mutex>
+#include <string>
 #include <thread>
+
+#ifdef __linux__
+#include <unistd.h>
+#endif
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
@@ -581,3 +587,63 @@ TEST_F(MidiPortsTest, ClientsOfAStoppedServerAreDroppedAndMadeAgain)
   EXPECT_TRUE(ports.DropLostClients());
   EXPECT_FALSE(ports.DropLostClients());
 }
+
+#ifdef __linux__
+namespace
+{
+// Context switches (voluntary and forced) of one thread of this process, read from /proc.
+long SwitchesOf(long tid)
+{
+  long total = 0;
+  std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+      total += std::stol(line.substr(line.find(':') + 1));
+  return total;
+}
+
+// Notes the kernel's id of the thread that delivers.
+class ThreadNotingSink : public RecordingSink
+{
+public:
+  void HandleMidiMessage(const IMidiMessage& message, bool fromDevice) override
+  {
+    tid = long(::gettid());
+    RecordingSink::HandleMidiMessage(message, fromDevice);
+  }
+  std::atomic<long> tid{0};
+};
+} // namespace
+
+// With an input open and nothing arriving, the delivery thread sleeps until input or its stop
+// wakes it: a timed wait woke it ten times a second for as long as the port was open. A shutdown
+// still ends it at once, also while another thread opens the input again meanwhile.
+TEST_F(MidiPortsTest, IdleDeliveryThreadSleepsUntilInputAndStillEndsAtShutdown)
+{
+  ThreadNotingSink noting;
+  ports.SetSink(&noting);
+  ASSERT_EQ(OpenInput("Keyboard In"), 2);
+  ASSERT_TRUE(backend->Inject("Keyboard In", {0x90, 60, 1}));
+  ASSERT_TRUE(noting.WaitFor(1));
+  const long tid = noting.tid.load();
+  ASSERT_GT(tid, 0);
+  std::this_thread::sleep_for(100ms);
+  const long before = SwitchesOf(tid);
+  std::this_thread::sleep_for(600ms);
+  EXPECT_LE(SwitchesOf(tid) - before, 2) << "the idle delivery thread woke up";
+
+  // Still woken by input, and ended by a shutdown at once.
+  ASSERT_TRUE(backend->Inject("Keyboard In", {0x80, 60, 0}));
+  ASSERT_TRUE(noting.WaitFor(2));
+  for (int round = 0; round < 20; ++round)
+  {
+    SCOPED_TRACE(round);
+    const auto start = std::chrono::steady_clock::now();
+    std::thread reopen([&] { OpenInput("Keyboard In"); });
+    ports.Shutdown();
+    reopen.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  }
+  ports.Shutdown();
+}
+#endif
