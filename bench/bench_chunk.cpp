@@ -55,7 +55,10 @@ class IterationTimes
 {
 public:
   void Start() { mStart = std::chrono::steady_clock::now(); }
-  void Stop() { mTimes.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - mStart).count()); }
+  void Stop()
+  {
+    mTimes.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - mStart).count());
+  }
   double Median()
   {
     if (mTimes.empty()) return 0.0;
@@ -118,7 +121,8 @@ void BM_SetChunkEditorOpen(benchmark::State& state)
 
   ERect rect{};
   std::unique_ptr<HostTopWindow> window;
-  if (host.EditorGetRect(rect)) window = HostTopWindow::Create(rect.right - rect.left, rect.bottom - rect.top, "bench");
+  if (host.EditorGetRect(rect))
+    window = HostTopWindow::Create(rect.right - rect.left, rect.bottom - rect.top, "bench");
   const bool inWindow = window && host.EditorOpen(reinterpret_cast<void*>(window->Handle())) == 1;
 
   std::vector<uint8_t> a = first, b = second;
@@ -144,5 +148,9 @@ void BM_SetChunkEditorOpen(benchmark::State& state)
 }
 
 BENCHMARK(BM_GetChunk);
-BENCHMARK(BM_SetChunkEditorOpen)->ArgName("every_value_changes")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SetChunkEditorOpen)
+    ->ArgName("every_value_changes")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 } // namespace

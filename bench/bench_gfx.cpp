@@ -96,15 +96,24 @@ BENCHMARK(BM_FillArea)
     ->Args({BlendSourceAlpha | BlendCopy, 1000});
 
 // A fill at 0.5 (the whole-word average) timed right after a knob blit (the wide kernels' road)
-// and the same fill cold (upper vector state clean), in one run; "ratio" is after / cold. A wide kernel that left the upper
-// vector state dirty made the fill after it about twice as slow. Goal: ratio at most 1.15.
+// and the same fill cold (upper vector state clean), in one run; "ratio" is after / cold. A wide kernel that
+// left the upper vector state dirty made the fill after it about twice as slow. Goal: ratio at most 1.15.
 #if defined(__x86_64__)
 // Leaves the upper vector state clean, as a process that never ran a wide kernel has it.
-__attribute__((target("avx"), noinline)) void CleanUpperState() { __builtin_ia32_vzeroupper(); }
-bool CanCleanUpperState() { return __builtin_cpu_supports("avx"); }
+__attribute__((target("avx"), noinline)) void CleanUpperState()
+{
+  __builtin_ia32_vzeroupper();
+}
+bool CanCleanUpperState()
+{
+  return __builtin_cpu_supports("avx");
+}
 #else
 void CleanUpperState() {}
-bool CanCleanUpperState() { return false; }
+bool CanCleanUpperState()
+{
+  return false;
+}
 #endif
 
 void BM_FillAfterKnobBlit(benchmark::State& state)

@@ -1,6 +1,7 @@
 // The transfer jobs on the real clock: the MIDI clock's tick timing at 120 bpm with the CPU time it
-// takes (the whole program's, and the clock thread's own: goal 0.3 % of a core), and a 128-program bank write and bank request over the loopback back end at the
-// shortest SysEx delay, each beside the time its pacing alone demands.
+// takes (the whole program's, and the clock thread's own: goal 0.3 % of a core), and a 128-program bank write
+// and bank request over the loopback back end at the shortest SysEx delay, each beside the time its pacing
+// alone demands.
 #include "config/ConfigReader.h"
 #include "framework/plugin/IMidiPorts.h"
 #include "framework/plugin/ParameterIds.h"

@@ -152,7 +152,8 @@ double MemcpyMs()
     const auto start = std::chrono::steady_clock::now();
     std::memcpy(b.data(), a.data(), bytes);
     benchmark::DoNotOptimize(b.data());
-    best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    best = std::min(
+        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   return best;
 }

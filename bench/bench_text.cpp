@@ -19,7 +19,8 @@ static void BM_DrawLine(benchmark::State& state)
   Gfx_MemBitmap bmp(1200, 40);
   Gfx_Rect r{4, 4, 1196, 36};
   font.DrawString(&bmp, line.c_str(), -1, &r, DT_VCENTER | DT_SINGLELINE); // warm the cache
-  for (auto _ : state) {
+  for (auto _ : state)
+  {
     for (int i = 0; i < 1000; ++i)
       benchmark::DoNotOptimize(font.DrawString(&bmp, line.c_str(), -1, &r, DT_VCENTER | DT_SINGLELINE));
   }

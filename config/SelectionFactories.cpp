@@ -97,9 +97,8 @@ IControl* ConfigReader::CreateDeviceSelection(const ControlElement& e)
   param->SetupContinuous("Device Selection", 0.0, 0.0, 0.0, 1.0, MakeParamGroup(-1, "").c_str());
   IDeviceMenuControl::ShowPorts(*param, {});
   const IRectangle rect = ScaledBounds(*this, e);
-  IDeviceMenuControl* control = new IDeviceMenuControl(mPlug, rect, e.paramIdx,
-                                                       f.CaptionStyle(rect.H(), IColour(255, 0, 174, 255)),
-                                                       e.inputDev == 1);
+  IDeviceMenuControl* control = new IDeviceMenuControl(
+      mPlug, rect, e.paramIdx, f.CaptionStyle(rect.H(), IColour(255, 0, 174, 255)), e.inputDev == 1);
   control->SetNoPrompt(false);
   f.Place(control, e.parent);
   f.Bind(e.paramIdx, MidiMapRecord::kNone, control);

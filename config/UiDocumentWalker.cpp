@@ -140,7 +140,12 @@ enum class At
   visible,
   white,
 };
-constexpr const char* kAttributeNames[] = {"biDirectLink", "bounds", "buttons", "ccNumber", "changingByte", "channel", "create", "displaySize", "id", "imageId", "inputDev", "length", "lsbControl", "lsbValue", "msbValue", "msgZeroVal", "name", "nameLen", "overlay", "paramGroup", "paramId", "position", "sysexIndex", "type", "valueBounds", "valueDisplay", "valueList", "visible", "white"};
+constexpr const char* kAttributeNames[] = {
+    "biDirectLink", "bounds",       "buttons",   "ccNumber",   "changingByte", "channel",
+    "create",       "displaySize",  "id",        "imageId",    "inputDev",     "length",
+    "lsbControl",   "lsbValue",     "msbValue",  "msgZeroVal", "name",         "nameLen",
+    "overlay",      "paramGroup",   "paramId",   "position",   "sysexIndex",   "type",
+    "valueBounds",  "valueDisplay", "valueList", "visible",    "white"};
 constexpr int kAttributeCount = int(sizeof kAttributeNames / sizeof kAttributeNames[0]);
 
 constexpr int Compare(const char* a, const char* b)
@@ -214,7 +219,8 @@ void ReadList(const Attributes& a, At at, int32_t* values, int count)
 void ReadValueDisplay(const Attributes& a, int (&values)[2])
 {
   int read[2] = {-1, -1}, n = 0;
-  const int pieces = ForEachPiece(a.Text(At::valueDisplay), ':', 2, [&](const char* piece) { read[n++] = ParseInt(piece); });
+  const int pieces =
+      ForEachPiece(a.Text(At::valueDisplay), ':', 2, [&](const char* piece) { read[n++] = ParseInt(piece); });
   values[0] = values[1] = -1;
   if (pieces != 2) return;
   values[0] = read[0];

@@ -14,7 +14,7 @@ namespace
 // The routing diagrams: in each part's copy of the effects panel, one child per routing value.
 struct RecordLayer
 {
-  int firstIndex; // of part 0; part p's is firstIndex + p
+  int firstIndex;    // of part 0; part p's is firstIndex + p
   const char* panel; // the part's copy is panel + p
   const char* layer;
 };

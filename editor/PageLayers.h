@@ -13,8 +13,8 @@ class LayerGroup;
 // The sections of a page whose picture or controls a value chooses: each part's effects routing
 // diagram (a page layer of the routing parameter's MIDI map record: the page whose id is the value),
 // the librarian page's menus and search fields (a page of their block, beside the page's always-shown
-// layers) and the part column's mixer rows of the model. A section follows its value while its page shows, and picks it
-// up when its page is shown again; it never shows a value that is not chosen.
+// layers) and the part column's mixer rows of the model. A section follows its value while its page shows,
+// and picks it up when its page is shown again; it never shows a value that is not chosen.
 class PageLayers
 {
 public:
@@ -49,6 +49,6 @@ private:
 
   IEffectBase& mPlug;
   Log mLog;
-  std::vector<int> mRecordIndices; // the parameters whose record has a page layer
+  std::vector<int> mRecordIndices;         // the parameters whose record has a page layer
   std::vector<LayerGroup*> mSectionLayers; // by kSections, null when missing
 };

@@ -134,8 +134,9 @@ void VELK::HandleParameterChange(int index)
   KeepMemberBytes(index);
   // A name typed into the editor is the project's (its text entry changes the value to tell).
   if (index == kMultiName || (index >= kPatchName && index < kPatchName + kPartCount))
-    mPatchManager->TakeNameFrom(*this, index == kMultiName ? PatchManager::kMultiName
-                                                           : PatchManager::kFirstPartName + index - kPatchName);
+    mPatchManager->TakeNameFrom(*this, index == kMultiName
+                                           ? PatchManager::kMultiName
+                                           : PatchManager::kFirstPartName + index - kPatchName);
   ShowRecordPage(index);
   if (mWorker)
   {

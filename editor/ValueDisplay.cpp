@@ -19,8 +19,7 @@ ValueDisplay ValueDisplay::Of(const IParameter& param)
   char text[64] = {};
   param.DisplayValue(param.Value(), false, text, int(sizeof text), true);
   d.value = text;
-  if (const MidiMapRecord* record = param.MidiMap())
-    switch (record->kind)
+  if (const MidiMapRecord* record = param.MidiMap()) switch (record->kind)
     {
     case MidiMapRecord::kCc:
     case MidiMapRecord::kCcOffOn:

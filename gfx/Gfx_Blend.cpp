@@ -4,7 +4,10 @@
 
 namespace
 {
-inline int Channel(std::uint32_t p, int shift) { return static_cast<int>((p >> shift) & 0xFF); }
+inline int Channel(std::uint32_t p, int shift)
+{
+  return static_cast<int>((p >> shift) & 0xFF);
+}
 } // namespace
 
 int Gfx_OpacityFromAlpha(float alpha)
@@ -83,18 +86,17 @@ void Gfx_StoreClampedPixel(std::uint32_t* pixel, int r, int g, int b, int a)
 void Gfx_DodgePixel(std::uint32_t* pixel, int r, int g, int b, int a, int opacity)
 {
   const std::uint32_t d = *pixel;
-  Gfx_StoreClampedPixel(pixel, Gfx_DodgeChannel(Channel(d, 16), r, opacity),
-                        Gfx_DodgeChannel(Channel(d, 8), g, opacity), Gfx_DodgeChannel(Channel(d, 0), b, opacity),
-                        Gfx_DodgeChannel(Channel(d, 24), a, opacity));
+  Gfx_StoreClampedPixel(
+      pixel, Gfx_DodgeChannel(Channel(d, 16), r, opacity), Gfx_DodgeChannel(Channel(d, 8), g, opacity),
+      Gfx_DodgeChannel(Channel(d, 0), b, opacity), Gfx_DodgeChannel(Channel(d, 24), a, opacity));
 }
 
 void Gfx_OverlayPixel(std::uint32_t* pixel, int r, int g, int b, int a, int opacity)
 {
   const std::uint32_t d = *pixel;
-  Gfx_StoreClampedPixel(pixel, Gfx_OverlayChannel(Channel(d, 16), r, opacity),
-                        Gfx_OverlayChannel(Channel(d, 8), g, opacity),
-                        Gfx_OverlayChannel(Channel(d, 0), b, opacity),
-                        Gfx_OverlayChannel(Channel(d, 24), a, opacity));
+  Gfx_StoreClampedPixel(
+      pixel, Gfx_OverlayChannel(Channel(d, 16), r, opacity), Gfx_OverlayChannel(Channel(d, 8), g, opacity),
+      Gfx_OverlayChannel(Channel(d, 0), b, opacity), Gfx_OverlayChannel(Channel(d, 24), a, opacity));
 }
 
 void Gfx_AdjustPixelHSV(std::uint32_t* pixel, int r, int g, int b, int a, int opacity)

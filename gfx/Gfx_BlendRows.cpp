@@ -218,7 +218,7 @@ inline __attribute__((always_inline)) int ForVectors(T* d, const T* s, int count
 // plus a constant per byte position, less 255 where d >= s.
 template <int V>
 inline __attribute__((always_inline)) int CrossFadeFillVector(std::uint32_t* d, int w, std::uint32_t source,
-                                                               int ia)
+                                                              int ia)
 {
   using B = typename Lanes<V>::B;
   using H = typename Lanes<V>::H;
@@ -248,7 +248,7 @@ inline __attribute__((always_inline)) int CrossFadeFillVector(std::uint32_t* d, 
 
 template <int V>
 inline __attribute__((always_inline)) int SourceAlphaCopyVector(std::uint32_t* d, const std::uint32_t* s,
-                                                                 int w, int ia)
+                                                                int w, int ia)
 {
   using B = typename Lanes<V>::B;
   using H = typename Lanes<V>::H;
@@ -439,8 +439,8 @@ struct CrossFadeOp
 {
   template <int V> using Weight = NarrowWeight<V>;
   template <int V>
-  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
-                                                         const Weight<V>& wt)
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d,
+                                                          const typename Lanes<V>::B& s, const Weight<V>& wt)
   {
     typename Lanes<V>::H out;
     Blend<V>(d, s, wt, out);
@@ -453,56 +453,62 @@ struct AddOp
 {
   template <int V> using Weight = NarrowWeight<V>;
   template <int V>
-  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
-                                                         const Weight<V>& wt)
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d,
+                                                          const typename Lanes<V>::B& s, const Weight<V>& wt)
   {
     AddWeighted<V>(d, s, wt);
   }
   // The alpha byte follows the colour formula with the source alpha as its value, and a
   // transparent pixel has weight 0 below full opacity and adds (s * 1) / 256 = 0 at it.
   template <int V>
-  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
-                                                                 Weight<V>& wt)
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full,
+                                                                int ia, Weight<V>& wt)
   {
     PairWeight<V>(sw, full, ia, false, wt);
   }
   static void Plain(std::uint8_t* d, const std::uint8_t* s, int n, int ia) { AddPlain(d, s, n, ia); }
-  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia) { SourceAlphaAddPlain(d, s, w, ia); }
+  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+  {
+    SourceAlphaAddPlain(d, s, w, ia);
+  }
 };
 
 struct DodgeOp
 {
   template <int V> using Weight = WideWeight<V>;
   template <int V>
-  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
-                                                         const Weight<V>& wt)
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d,
+                                                          const typename Lanes<V>::B& s, const Weight<V>& wt)
   {
     DodgeWeighted<V>(d, s, wt);
   }
   template <int V>
-  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
-                                                                 Weight<V>& wt)
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full,
+                                                                int ia, Weight<V>& wt)
   {
     ByteWeight<V>(sw, full, ia, wt);
   }
   static void Plain(std::uint8_t* d, const std::uint8_t* s, int n, int ia) { DodgePlain(d, s, n, ia); }
-  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia) { SourceAlphaDodgePlain(d, s, w, ia); }
+  static void Plain(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+  {
+    SourceAlphaDodgePlain(d, s, w, ia);
+  }
 };
 
 struct MultiplyOp
 {
   template <int V> using Weight = NarrowWeight<V>;
   template <int V>
-  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
-                                                         const Weight<V>& wt)
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d,
+                                                          const typename Lanes<V>::B& s, const Weight<V>& wt)
   {
     MultiplyWeighted<V>(d, s, wt);
   }
   // Every byte, alpha included (its value the alpha), takes its pixel's weight; a transparent
   // pixel has weight 0 (at full opacity too), which keeps the destination.
   template <int V>
-  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
-                                                                 Weight<V>& wt)
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full,
+                                                                int ia, Weight<V>& wt)
   {
     PairWeight<V>(sw, full, ia, true, wt);
   }
@@ -517,14 +523,14 @@ struct OverlayOp
 {
   template <int V> using Weight = WideWeight<V>;
   template <int V>
-  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d, const typename Lanes<V>::B& s,
-                                                         const Weight<V>& wt)
+  static inline __attribute__((always_inline)) void Apply(typename Lanes<V>::B& d,
+                                                          const typename Lanes<V>::B& s, const Weight<V>& wt)
   {
     OverlayWeighted<V>(d, s, wt);
   }
   template <int V>
-  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full, int ia,
-                                                                 Weight<V>& wt)
+  static inline __attribute__((always_inline)) void PixelWeight(const typename Lanes<V>::W& sw, bool full,
+                                                                int ia, Weight<V>& wt)
   {
     ByteWeight<V>(sw, full, ia, wt);
   }
@@ -558,7 +564,8 @@ inline __attribute__((always_inline)) int ByteRow(std::uint8_t* d, const std::ui
 
 // w pixels of d blended with s, each at the weight its source alpha gives it.
 template <int V, class Op>
-inline __attribute__((always_inline)) int SourceAlphaRow(std::uint32_t* d, const std::uint32_t* s, int w, int ia)
+inline __attribute__((always_inline)) int SourceAlphaRow(std::uint32_t* d, const std::uint32_t* s, int w,
+                                                         int ia)
 {
   using B = typename Lanes<V>::B;
   using W = typename Lanes<V>::W;

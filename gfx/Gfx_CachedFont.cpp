@@ -7,7 +7,8 @@
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/text/TextFont.h"
 
-namespace {
+namespace
+{
 
 // Shared by every font, guarded by Gfx_CachedFont::Lock().
 int gLiveFonts = 0;
@@ -21,8 +22,7 @@ constexpr std::size_t kExtendedGranule = 4096 / sizeof(Gfx_GlyphRecord);
 // The render bitmap holds the character as a grey picture: every byte but alpha the coverage.
 Gfx_SysBitmap* RenderBitmap(int size)
 {
-  if (!gRenderBitmap)
-    gRenderBitmap = new (std::nothrow) Gfx_SysBitmap(0, 0);
+  if (!gRenderBitmap) gRenderBitmap = new (std::nothrow) Gfx_SysBitmap(0, 0);
   if (gRenderBitmap && (gRenderBitmap->Width() < size || gRenderBitmap->Height() < size))
     gRenderBitmap->SetSize(size, size);
   return gRenderBitmap;
@@ -69,8 +69,8 @@ void TurnMap(std::uint8_t* map, std::uint8_t* scratch, int& width, int& height, 
   height = W;
   for (int r = 0; r < height; ++r)
     for (int c = 0; c < width; ++c)
-      map[static_cast<std::size_t>(r) * width + c] =
-          up ? old[static_cast<std::size_t>(c) * W + (W - 1 - r)] : old[static_cast<std::size_t>(H - 1 - c) * W + r];
+      map[static_cast<std::size_t>(r) * width + c] = up ? old[static_cast<std::size_t>(c) * W + (W - 1 - r)]
+                                                        : old[static_cast<std::size_t>(H - 1 - c) * W + r];
 }
 
 // Thresholds the map, then marks the empty pixels beside the ink with 128: a drop shadow (ink to
@@ -81,19 +81,18 @@ void MarkEdges(std::uint8_t* map, std::uint8_t* scratch, int width, int height, 
   Threshold(map, bytes);
   std::memcpy(scratch, map, bytes);
   const std::uint8_t* ink = scratch;
-  auto at = [&](int r, int c) {
+  auto at = [&](int r, int c)
+  {
     return r >= 0 && c >= 0 && r < height && c < width && ink[static_cast<std::size_t>(r) * width + c] == 255;
   };
   for (int r = 0; r < height; ++r)
     for (int c = 0; c < width; ++c)
     {
       std::uint8_t& v = map[static_cast<std::size_t>(r) * width + c];
-      if (v != 0)
-        continue;
+      if (v != 0) continue;
       const bool mark = shadow ? (at(r, c - 1) || at(r - 1, c - 1) || at(r - 1, c))
                                : (at(r - 1, c) || at(r + 1, c) || at(r, c - 1) || at(r, c + 1));
-      if (mark)
-        v = 128;
+      if (mark) v = 128;
     }
 }
 
@@ -107,8 +106,8 @@ int Gfx_CompareGlyphCodes(const Gfx_GlyphRecord& a, const Gfx_GlyphRecord& b)
 std::mutex& Gfx_CachedFont::Lock()
 {
   // Made on first use and never destroyed, so fonts that a static cache deletes at exit still find it.
-  // (Not a constant-initialised global: the mutex of the Windows thread library has no constexpr constructor.)
-  // Built in static storage, not on the heap: a plug-in unloaded with the mutex still allocated
+  // (Not a constant-initialised global: the mutex of the Windows thread library has no constexpr
+  // constructor.) Built in static storage, not on the heap: a plug-in unloaded with the mutex still allocated
   // would leave a block nothing points at any more.
   alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
   static std::mutex* lock = new (storage) std::mutex;
@@ -124,22 +123,20 @@ Gfx_CachedFont::Gfx_CachedFont()
 Gfx_CachedFont::~Gfx_CachedFont()
 {
   std::lock_guard<std::mutex> guard(Lock());
-  if ((mFlags & FontOwnsHandle) && mFont)
-    delete mFont;
+  if ((mFlags & FontOwnsHandle) && mFont) delete mFont;
   mFont = nullptr;
-  if (--gLiveFonts == 0)
-    ReleaseSharedState();
+  if (--gLiveFonts == 0) ReleaseSharedState();
 }
 
 void Gfx_CachedFont::AttachFont(TextFont* font, std::uint32_t flags)
 {
   std::lock_guard<std::mutex> guard(Lock());
-  if ((mFlags & FontOwnsHandle) && mFont && mFont != font)
-    delete mFont;
+  if ((mFlags & FontOwnsHandle) && mFont && mFont != font) delete mFont;
   mFlags = flags;
   mFont = font;
   mLineHeight = 0;
-  if (font) {
+  if (font)
+  {
     RenderBitmap(256);
     mLineHeight = font->LineHeight();
   }
@@ -219,14 +216,12 @@ int Gfx_CachedFont::LineSpacing() const
 
 const Gfx_GlyphRecord* Gfx_CachedFont::FindGlyph(std::uint32_t code) const
 {
-  if (code < 128)
-    return &mGlyphs[code];
+  if (code < 128) return &mGlyphs[code];
   Gfx_GlyphRecord key;
   key.code = code;
   auto it = std::lower_bound(mExtended.begin(), mExtended.end(), key,
-                             [](const Gfx_GlyphRecord& a, const Gfx_GlyphRecord& b) {
-                               return Gfx_CompareGlyphCodes(a, b) < 0;
-                             });
+                             [](const Gfx_GlyphRecord& a, const Gfx_GlyphRecord& b)
+                             { return Gfx_CompareGlyphCodes(a, b) < 0; });
   return (it != mExtended.end() && it->code == code) ? &*it : nullptr;
 }
 
@@ -237,8 +232,7 @@ const Gfx_GlyphRecord* Gfx_CachedFont::ExtendedGlyph(int i) const
 
 bool Gfx_CachedFont::ValidCoverage(const Gfx_GlyphRecord& g) const
 {
-  if (!g.HasCoverage() || g.width <= 0 || g.height <= 0)
-    return false;
+  if (!g.HasCoverage() || g.width <= 0 || g.height <= 0) return false;
   const std::size_t start = g.position - 1;
   const std::size_t size = static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height);
   return start <= mCoverage.size() && size <= mCoverage.size() - start;
@@ -257,15 +251,13 @@ bool Gfx_CachedFont::RenderGlyph(std::uint32_t code)
 
 bool Gfx_CachedFont::Render(std::uint32_t code)
 {
-  if (!mFont || mLineHeight >= kMaxLineHeight || code > 0xFFFF)
-    return false;
+  if (!mFont || mLineHeight >= kMaxLineHeight || code > 0xFFFF) return false;
 
   // The record is found or appended first: nothing after that moves the extended table until it is
   // sorted at the end.
   bool isNew = false;
   std::size_t extIndex = 0;
-  if (code >= 128 && !FindOrAppendExtended(code, extIndex, isNew))
-    return false;
+  if (code >= 128 && !FindOrAppendExtended(code, extIndex, isNew)) return false;
   Gfx_GlyphRecord& g = code < 128 ? mGlyphs[code] : mExtended[extIndex];
   if (!RenderCoverage(code, g))
   {
@@ -274,7 +266,8 @@ bool Gfx_CachedFont::Render(std::uint32_t code)
   }
   if (isNew && mExtended.size() >= 2)
     std::sort(mExtended.begin(), mExtended.end(),
-              [](const Gfx_GlyphRecord& a, const Gfx_GlyphRecord& b) { return Gfx_CompareGlyphCodes(a, b) < 0; });
+              [](const Gfx_GlyphRecord& a, const Gfx_GlyphRecord& b)
+              { return Gfx_CompareGlyphCodes(a, b) < 0; });
   return true;
 }
 
@@ -286,12 +279,10 @@ bool Gfx_CachedFont::FindOrAppendExtended(std::uint32_t code, std::size_t& index
     index = static_cast<std::size_t>(found - mExtended.data());
     return true;
   }
-  if (mFlags & FontPrerenderASCII)
-    return false;
+  if (mFlags & FontPrerenderASCII) return false;
   try
   {
-    if (mExtended.size() == mExtended.capacity())
-      mExtended.reserve(mExtended.size() + kExtendedGranule);
+    if (mExtended.size() == mExtended.capacity()) mExtended.reserve(mExtended.size() + kExtendedGranule);
     Gfx_GlyphRecord fresh;
     fresh.code = code;
     mExtended.push_back(fresh);
@@ -309,18 +300,15 @@ bool Gfx_CachedFont::RenderCoverage(std::uint32_t code, Gfx_GlyphRecord& g)
 {
   int advance = 0, right = 0, bottom = 0;
   Gfx_SysBitmap* rb = RasteriseCell(code, advance, right, bottom);
-  if (!rb)
-    return false;
+  if (!rb) return false;
   int width = InkWidth(*rb, advance, right, bottom);
   int height = bottom;
   std::size_t position = 0;
   std::uint8_t* map = StoreCoverage(*rb, width, height, position);
-  if (!map)
-    return false;
+  if (!map) return false;
   // The cell is free now and at least as large as the map: it serves as the scratch copy below.
   std::uint8_t* const scratch = gCell.data();
-  if (mFlags & FontVertical)
-    TurnMap(map, scratch, width, height, (mFlags & FontVerticalUp) != 0);
+  if (mFlags & FontVertical) TurnMap(map, scratch, width, height, (mFlags & FontVerticalUp) != 0);
   if (mFlags & FontMono)
     Threshold(map, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   else if (mFlags & (FontShadow | FontOutline))
@@ -336,8 +324,7 @@ Gfx_SysBitmap* Gfx_CachedFont::RasteriseCell(std::uint32_t code, int& advance, i
 {
   const int lineHeight = std::max(mLineHeight, 1);
   Gfx_SysBitmap* rb = RenderBitmap(2 * lineHeight + 8);
-  if (!rb || !rb->PixelData())
-    return nullptr;
+  if (!rb || !rb->PixelData()) return nullptr;
   const int extra = (mLineHeight < 16 ? 0 : mLineHeight / 16) + 2;
 
   // Measure, widen by the overhang allowance, draw white on black at the top-left.
@@ -347,8 +334,7 @@ Gfx_SysBitmap* Gfx_CachedFont::RasteriseCell(std::uint32_t code, int& advance, i
   advance = std::min(advance, rb->Width());
   right = std::min(right, rb->Width());
   bottom = std::min(bottom, rb->Height());
-  if (advance < 1 || bottom < 1)
-    return nullptr;
+  if (advance < 1 || bottom < 1) return nullptr;
 
   try
   {
@@ -367,17 +353,16 @@ Gfx_SysBitmap* Gfx_CachedFont::RasteriseCell(std::uint32_t code, int& advance, i
       row[x] = static_cast<std::uint32_t>(src[x]) * 0x010101u;
   }
 
-  if (mFlags & FontSmooth)
-    Gfx_SmoothGlyphArea(rb, right, bottom);
+  if (mFlags & FontSmooth) Gfx_SmoothGlyphArea(rb, right, bottom);
   return rb;
 }
 
-std::uint8_t* Gfx_CachedFont::StoreCoverage(const Gfx_SysBitmap& rb, int width, int height, std::size_t& position)
+std::uint8_t* Gfx_CachedFont::StoreCoverage(const Gfx_SysBitmap& rb, int width, int height,
+                                            std::size_t& position)
 {
   position = mCoverage.size();
   const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  if (position + 1 >= Gfx_GlyphRecord::kEmpty - bytes)
-    return nullptr;
+  if (position + 1 >= Gfx_GlyphRecord::kEmpty - bytes) return nullptr;
   try
   {
     if (mCoverage.capacity() < position + bytes)

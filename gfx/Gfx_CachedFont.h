@@ -33,7 +33,7 @@ struct Gfx_GlyphRecord
   std::uint32_t position = 0; // byte offset of the coverage map + 1, or one of the two values above
   std::int32_t width = 0;     // coverage map: rows of width bytes, top row first
   std::int32_t height = 0;
-  std::int32_t advance = 0;   // pen move after the glyph (along y for vertical fonts)
+  std::int32_t advance = 0; // pen move after the glyph (along y for vertical fonts)
   std::uint32_t code = 0;
 
   bool HasCoverage() const { return position != kNotRendered && position != kEmpty; }
@@ -72,7 +72,8 @@ public:
   std::uint32_t SetEffectColour(std::uint32_t colour) override;
   int SetBackMode(int mode) override;
   void SetBlend(int mode, float alpha) override;
-  int DrawString(Gfx_IBitmap* bitmap, const char* text, int length, Gfx_Rect* rect, std::uint32_t flags) override;
+  int DrawString(Gfx_IBitmap* bitmap, const char* text, int length, Gfx_Rect* rect,
+                 std::uint32_t flags) override;
   std::uint32_t TextColour() const override;
   TextFont* FontHandle() const override;
   int LineHeight() const override;
@@ -108,7 +109,8 @@ private:
   const Gfx_GlyphRecord* ReadyGlyph(std::uint32_t code);
   bool DrawGlyphRecord(Gfx_IBitmap* bitmap, const Gfx_GlyphRecord& g, int x, int y, const Gfx_Rect& clip);
   int MeasureString(const char* text, int length, Gfx_Rect* rect, std::uint32_t flags);
-  int DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int length, const Gfx_Rect& rect, std::uint32_t flags);
+  int DrawGlyphString(Gfx_IBitmap* bitmap, const char* text, int length, const Gfx_Rect& rect,
+                      std::uint32_t flags);
   bool ValidCoverage(const Gfx_GlyphRecord& g) const;
 
   std::uint32_t mTextColour = 0;

@@ -7,7 +7,8 @@
 #include "gfx/Gfx_CachedFont.h"
 #include "gfx/Gfx_IBitmap.h"
 
-namespace {
+namespace
+{
 
 enum Kind
 {
@@ -22,14 +23,15 @@ inline int Clamp255(int v)
 }
 
 // Source values: the colour's R, G, B and 255 for the alpha channel.
-template <int Mode>
-inline void Combine(std::uint32_t* px, int r, int g, int b, int a)
+template <int Mode> inline void Combine(std::uint32_t* px, int r, int g, int b, int a)
 {
   const std::uint32_t d = *px;
   const int src[4] = {b, g, r, 255};
-  if constexpr (Mode == BlendCopy || Mode == BlendAdd || Mode == BlendMultiply) {
+  if constexpr (Mode == BlendCopy || Mode == BlendAdd || Mode == BlendMultiply)
+  {
     std::uint32_t out = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
+    {
       const int dc = static_cast<int>((d >> (8 * i)) & 0xFF);
       const int k = src[i];
       int v;
@@ -42,11 +44,17 @@ inline void Combine(std::uint32_t* px, int r, int g, int b, int a)
       out |= static_cast<std::uint32_t>(v) << (8 * i);
     }
     *px = out;
-  } else if constexpr (Mode == BlendDodge) {
+  }
+  else if constexpr (Mode == BlendDodge)
+  {
     Gfx_DodgePixel(px, r, g, b, 255, a);
-  } else if constexpr (Mode == BlendOverlay) {
+  }
+  else if constexpr (Mode == BlendOverlay)
+  {
     Gfx_OverlayPixel(px, r, g, b, 255, a);
-  } else {
+  }
+  else
+  {
     Gfx_AdjustPixelHSV(px, r, g, b, 255, a);
   }
 }
@@ -64,24 +72,29 @@ struct GlyphJob
   std::uint32_t effect;
 };
 
-template <int K, int Mode>
-void GlyphLoop(const GlyphJob& j)
+template <int K, int Mode> void GlyphLoop(const GlyphJob& j)
 {
   const int tr = (j.text >> 16) & 0xFF, tg = (j.text >> 8) & 0xFF, tb = j.text & 0xFF;
   const int er = (j.effect >> 16) & 0xFF, eg = (j.effect >> 8) & 0xFF, eb = j.effect & 0xFF;
   std::uint32_t* row = j.row;
   const std::uint8_t* cov = j.cov;
-  for (int y = 0; y < j.h; ++y, row += j.stride, cov += j.covSpan) {
-    for (int x = 0; x < j.w; ++x) {
+  for (int y = 0; y < j.h; ++y, row += j.stride, cov += j.covSpan)
+  {
+    for (int x = 0; x < j.w; ++x)
+    {
       const int c = cov[x];
-      if (c == 0)
-        continue;
-      if constexpr (K == kAntialiased) {
+      if (c == 0) continue;
+      if constexpr (K == kAntialiased)
+      {
         const int a = j.ia == 256 ? c + 1 : std::min(c * j.ia / 256, 256);
         Combine<Mode>(row + x, tr, tg, tb, a);
-      } else if constexpr (K == kMono) {
+      }
+      else if constexpr (K == kMono)
+      {
         Combine<Mode>(row + x, tr, tg, tb, j.ia);
-      } else {
+      }
+      else
+      {
         if (c == 255)
           Combine<Mode>(row + x, tr, tg, tb, j.ia);
         else
@@ -91,17 +104,30 @@ void GlyphLoop(const GlyphJob& j)
   }
 }
 
-template <int K>
-void DispatchMode(int mode, const GlyphJob& j)
+template <int K> void DispatchMode(int mode, const GlyphJob& j)
 {
-  switch (mode) {
-  case BlendCopy: GlyphLoop<K, BlendCopy>(j); break;
-  case BlendAdd: GlyphLoop<K, BlendAdd>(j); break;
-  case BlendDodge: GlyphLoop<K, BlendDodge>(j); break;
-  case BlendMultiply: GlyphLoop<K, BlendMultiply>(j); break;
-  case BlendOverlay: GlyphLoop<K, BlendOverlay>(j); break;
-  case BlendHSVAdjust: GlyphLoop<K, BlendHSVAdjust>(j); break;
-  default: break;
+  switch (mode)
+  {
+  case BlendCopy:
+    GlyphLoop<K, BlendCopy>(j);
+    break;
+  case BlendAdd:
+    GlyphLoop<K, BlendAdd>(j);
+    break;
+  case BlendDodge:
+    GlyphLoop<K, BlendDodge>(j);
+    break;
+  case BlendMultiply:
+    GlyphLoop<K, BlendMultiply>(j);
+    break;
+  case BlendOverlay:
+    GlyphLoop<K, BlendOverlay>(j);
+    break;
+  case BlendHSVAdjust:
+    GlyphLoop<K, BlendHSVAdjust>(j);
+    break;
+  default:
+    break;
   }
 }
 
@@ -118,55 +144,54 @@ bool Gfx_CachedFont::DrawGlyphRecord(Gfx_IBitmap* bitmap, const Gfx_GlyphRecord&
                                      const Gfx_Rect& clipIn)
 {
   const std::uint8_t* cov = GlyphCoverage(g);
-  if (!cov || !bitmap || !bitmap->PixelData())
-    return false;
+  if (!cov || !bitmap || !bitmap->PixelData()) return false;
   // Never draw outside the bitmap, whatever clip the caller passes.
-  const Gfx_Rect clip{std::max(clipIn.left, 0), std::max(clipIn.top, 0), std::min(clipIn.right, bitmap->Width()),
-                      std::min(clipIn.bottom, bitmap->Height())};
+  const Gfx_Rect clip{std::max(clipIn.left, 0), std::max(clipIn.top, 0),
+                      std::min(clipIn.right, bitmap->Width()), std::min(clipIn.bottom, bitmap->Height())};
   int w = g.width, h = g.height;
-  if (static_cast<long long>(x) + w <= clip.left || x >= clip.right || static_cast<long long>(y) + h <= clip.top ||
-      y >= clip.bottom)
+  if (static_cast<long long>(x) + w <= clip.left || x >= clip.right ||
+      static_cast<long long>(y) + h <= clip.top || y >= clip.bottom)
     return false;
 
-  if (x < clip.left) {
+  if (x < clip.left)
+  {
     cov += clip.left - x;
     w -= clip.left - x;
     x = clip.left;
   }
-  if (y < clip.top) {
+  if (y < clip.top)
+  {
     cov += static_cast<std::ptrdiff_t>(clip.top - y) * g.width;
     h -= clip.top - y;
     y = clip.top;
   }
   w = std::min(w, clip.right - x);
   h = std::min(h, clip.bottom - y);
-  if (w <= 0 || h <= 0)
-    return false;
+  if (w <= 0 || h <= 0) return false;
 
   const int mode = mBlendMode & ~BlendSourceAlpha;
   const float alpha = mAlpha;
-  if (mBackMode == 2)
-    Gfx_FillArea(bitmap, x, y, w, h, mBackColour, alpha, mode);
+  if (mBackMode == 2) Gfx_FillArea(bitmap, x, y, w, h, mBackColour, alpha, mode);
 
   GlyphJob job{bitmap->Row(y) + x, bitmap->RowStride(), cov, g.width, w, h, 0, mTextColour, mEffectColour};
   const bool mono = (mFlags & FontMono) != 0;
   const bool effect = !mono && (mFlags & (FontShadow | FontOutline)) != 0;
 
-  if ((mono || effect) && alpha == 1.0f && mode == BlendCopy) {
+  if ((mono || effect) && alpha == 1.0f && mode == BlendCopy)
+  {
     // Hard-edged glyphs at full opacity: store whole colour words.
     std::uint32_t* row = job.row;
     for (int r = 0; r < h; ++r, row += job.stride, cov += g.width)
-      for (int c = 0; c < w; ++c) {
+      for (int c = 0; c < w; ++c)
+      {
         const std::uint8_t v = cov[c];
-        if (v)
-          row[c] = (effect && v < 255) ? mEffectColour : mTextColour;
+        if (v) row[c] = (effect && v < 255) ? mEffectColour : mTextColour;
       }
     return true;
   }
 
   job.ia = Gfx_OpacityFromAlpha(alpha);
-  if (job.ia <= 0 || (mode & 0xFF) > BlendHSVAdjust)
-    return true;
+  if (job.ia <= 0 || (mode & 0xFF) > BlendHSVAdjust) return true;
   const int m = mode & 0xFF;
   if (mono)
     DispatchMode<kMono>(m, job);

@@ -10,13 +10,13 @@ struct Gfx_Rect;
 // system, plus two of this library's own.
 enum : std::uint32_t
 {
-  DT_CENTER = 0x1,      // centre horizontally in the rectangle
-  DT_RIGHT = 0x2,       // align to the right edge
-  DT_VCENTER = 0x4,     // centre vertically
-  DT_BOTTOM = 0x8,      // align to the bottom edge
-  DT_SINGLELINE = 0x20, // line feeds draw as spaces
-  DT_NOCLIP = 0x100,    // clip to the bitmap only
-  DT_CALCRECT = 0x400,  // measure only: set the rectangle's right and bottom
+  DT_CENTER = 0x1,                  // centre horizontally in the rectangle
+  DT_RIGHT = 0x2,                   // align to the right edge
+  DT_VCENTER = 0x4,                 // centre vertically
+  DT_BOTTOM = 0x8,                  // align to the bottom edge
+  DT_SINGLELINE = 0x20,             // line feeds draw as spaces
+  DT_NOCLIP = 0x100,                // clip to the bitmap only
+  DT_CALCRECT = 0x400,              // measure only: set the rectangle's right and bottom
   DrawUseColourAlpha = 0x40000000u, // multiply the font's alpha by the text colour's alpha
   DrawNoNative = 0x80000000u,       // never hand the text to a native text road
 };

@@ -20,9 +20,15 @@ Gfx_MemBitmap::Gfx_MemBitmap(int width, int height)
   if (width != 0 || height != 0) SetSize(width, height);
 }
 
-Gfx_MemBitmap::~Gfx_MemBitmap() { std::free(raw_); }
+Gfx_MemBitmap::~Gfx_MemBitmap()
+{
+  std::free(raw_);
+}
 
-Gfx_MemBitmap::Gfx_MemBitmap(Gfx_MemBitmap&& other) noexcept { *this = std::move(other); }
+Gfx_MemBitmap::Gfx_MemBitmap(Gfx_MemBitmap&& other) noexcept
+{
+  *this = std::move(other);
+}
 
 Gfx_MemBitmap& Gfx_MemBitmap::operator=(Gfx_MemBitmap&& other) noexcept
 {

@@ -33,7 +33,10 @@ void ReadMemoryChunk(png_structp png, png_bytep out, png_size_t length)
 }
 
 // Errors come back through png_jmpbuf; messages are not shown.
-[[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void OnPngError(png_structp png, png_const_charp)
+{
+  png_longjmp(png, 1);
+}
 void OnPngWarning(png_structp, png_const_charp) {}
 
 struct ImageHeader
@@ -91,8 +94,8 @@ void ToPixelWords(std::uint32_t* row, int width)
 {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(row);
   for (int i = 0; i < width; ++i, bytes += 4)
-    row[i] = (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) | (std::uint32_t(bytes[2]) << 8) |
-             std::uint32_t(bytes[3]);
+    row[i] = (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) |
+             (std::uint32_t(bytes[2]) << 8) | std::uint32_t(bytes[3]);
 }
 
 // Decodes with the read source already set up. Into `into` when given, else into `created`.
@@ -135,7 +138,8 @@ png_structp CreateReader()
 }
 
 // Runs a decode with fresh libpng structures; `source` sets the read source on them.
-template <class SetSource> bool DecodeWith(SetSource source, Gfx_IBitmap* into, std::unique_ptr<Gfx_MemBitmap>& created)
+template <class SetSource>
+bool DecodeWith(SetSource source, Gfx_IBitmap* into, std::unique_ptr<Gfx_MemBitmap>& created)
 {
   png_structp png = CreateReader();
   if (!png) return false;
@@ -190,7 +194,8 @@ bool Gfx_ReadPNGSize(const void* data, std::size_t size, int* width, int* height
   auto word = [](const std::uint8_t* p)
   { return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]; };
   const std::uint32_t w = word(b + 16), h = word(b + 20);
-  if (w == 0 || h == 0 || w > std::uint32_t(Gfx_MaxBitmapSide) || h > std::uint32_t(Gfx_MaxBitmapSide)) return false;
+  if (w == 0 || h == 0 || w > std::uint32_t(Gfx_MaxBitmapSide) || h > std::uint32_t(Gfx_MaxBitmapSide))
+    return false;
   if (width) *width = int(w);
   if (height) *height = int(h);
   return true;
@@ -201,8 +206,8 @@ std::unique_ptr<Gfx_IBitmap> Gfx_DeferPNGResource(int id)
   const auto bytes = ResourceTable::Find("PNG", id);
   int w = 0, h = 0;
   if (!Gfx_ReadPNGSize(bytes.data(), bytes.size(), &w, &h)) return nullptr;
-  return std::make_unique<Gfx_DeferredBitmap>(w, h, [id]() -> std::unique_ptr<Gfx_IBitmap>
-                                              { return Gfx_ReadPNGResource(id); });
+  return std::make_unique<Gfx_DeferredBitmap>(
+      w, h, [id]() -> std::unique_ptr<Gfx_IBitmap> { return Gfx_ReadPNGResource(id); });
 }
 
 std::unique_ptr<Gfx_MemBitmap> Gfx_ReadPNGFile(const char* path)
@@ -225,7 +230,8 @@ Gfx_IBitmap* Gfx_PNGLoaderLoadFile(const char* fileName, bool checkExtension, Gf
   {
     const std::size_t length = std::strlen(fileName);
     std::size_t start = length;
-    while (start > 0 && fileName[start - 1] != '.' && fileName[start - 1] != '/' && fileName[start - 1] != '\\')
+    while (start > 0 && fileName[start - 1] != '.' && fileName[start - 1] != '/' &&
+           fileName[start - 1] != '\\')
       --start;
     if (start > 0) --start;
     const char* tail = fileName + start;
@@ -244,4 +250,7 @@ const char* Gfx_PNGLoaderFilterText()
   return kFilter;
 }
 
-const ImageLoaderRecord* Gfx_ImageLoaders() { return &kPngLoader; }
+const ImageLoaderRecord* Gfx_ImageLoaders()
+{
+  return &kPngLoader;
+}

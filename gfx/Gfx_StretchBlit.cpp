@@ -22,7 +22,10 @@ struct StretchJob
   int ia;
 };
 
-inline int Byte(std::uint32_t p, int n) { return static_cast<int>((p >> (8 * n)) & 0xFF); }
+inline int Byte(std::uint32_t p, int n)
+{
+  return static_cast<int>((p >> (8 * n)) & 0xFF);
+}
 
 template <bool Blend> inline void Put(std::uint32_t* d, const std::uint32_t (&c)[4], int ia)
 {
@@ -168,11 +171,14 @@ bool ClipWalk(std::int64_t& pos, std::int64_t& start, std::int64_t step, std::in
   return count > 0;
 }
 
-bool Fits16(double v) { return std::isfinite(v) && std::fabs(v) < 1e12; }
+bool Fits16(double v)
+{
+  return std::isfinite(v) && std::fabs(v) < 1e12;
+}
 } // namespace
 
-void Gfx_StretchBlit(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, int w, int h, float sx, float sy,
-                     float sw, float sh, float alpha)
+void Gfx_StretchBlit(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, int w, int h, float sx,
+                     float sy, float sw, float sh, float alpha)
 {
   if (!dest || !src || w == 0 || h == 0 || alpha == 0.0f) return;
   if (!Fits16(sx) || !Fits16(sy) || !Fits16(sw) || !Fits16(sh)) return;
@@ -218,7 +224,8 @@ void Gfx_StretchBlit(Gfx_IBitmap* dest, const Gfx_IBitmap* src, int x, int y, in
   j.startY = static_cast<std::int64_t>(fy * 65536.0);
   j.stepX = static_cast<std::int64_t>(double(stepX) * 65536.0);
   j.stepY = static_cast<std::int64_t>(double(stepY) * 65536.0);
-  if (!ClipWalk(dx, j.startX, j.stepX, dw, src->Width()) || !ClipWalk(dy, j.startY, j.stepY, dh, src->Height()))
+  if (!ClipWalk(dx, j.startX, j.stepX, dw, src->Width()) ||
+      !ClipWalk(dy, j.startY, j.stepY, dh, src->Height()))
     return;
   if (!dest->PixelData() || !src->PixelData()) return;
 

@@ -8,9 +8,15 @@ namespace
 constexpr std::size_t kAlignSlack = 63;
 }
 
-Gfx_SysBitmap::Gfx_SysBitmap(int width, int height) { SetSize(width, height); }
+Gfx_SysBitmap::Gfx_SysBitmap(int width, int height)
+{
+  SetSize(width, height);
+}
 
-Gfx_SysBitmap::~Gfx_SysBitmap() { std::free(raw_); }
+Gfx_SysBitmap::~Gfx_SysBitmap()
+{
+  std::free(raw_);
+}
 
 void Gfx_SysBitmap::Release()
 {

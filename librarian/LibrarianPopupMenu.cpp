@@ -99,8 +99,8 @@ bool LibrarianPopupMenu::Draw(IGraphics* graphics)
     // Without an image the button is a plain dark plate, so that its caption reads on any page.
     const IRectangle clip = mRect.Intersect(graphics->DrawRect());
     if (clip.W() > 0 && clip.H() > 0)
-      Gfx_FillArea(graphics->DrawBitmapSurface(), clip.L, clip.T, clip.W(), clip.H(), 0xFF2B3138,
-                   blend.alpha, BlendSourceAlpha);
+      Gfx_FillArea(graphics->DrawBitmapSurface(), clip.L, clip.T, clip.W(), clip.H(), 0xFF2B3138, blend.alpha,
+                   BlendSourceAlpha);
   }
   IRectangle r = mRect;
   return graphics->DrawTextInRect(&mTextStyle, mCaption.c_str(), &r);

@@ -10,8 +10,9 @@ IRectangle StripRect(int x, int y, const IBitmapStrip& strip)
 }
 } // namespace
 
-IBitmapControl::IBitmapControl(IEffectBase* plug, int x, int y, int paramIdx, const IBitmapStrip& strip, int blendKind)
-  : IControl(plug, StripRect(x, y, strip), paramIdx, IBlend(blendKind, 1.0f)), mStrip(strip)
+IBitmapControl::IBitmapControl(IEffectBase* plug, int x, int y, int paramIdx, const IBitmapStrip& strip,
+                               int blendKind)
+    : IControl(plug, StripRect(x, y, strip), paramIdx, IBlend(blendKind, 1.0f)), mStrip(strip)
 {
 }
 
@@ -22,8 +23,7 @@ int IBitmapControl::FrameForValue() const
 
 bool IBitmapControl::Draw(IGraphics* graphics)
 {
-  if (!graphics)
-    return false;
+  if (!graphics) return false;
   const IBlend blend = Blend();
   return graphics->DrawBitmapFrame(&mStrip, &mRect, FrameForValue(), &blend);
 }

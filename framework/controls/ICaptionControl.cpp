@@ -7,33 +7,29 @@
 #include <string>
 #include <vector>
 
-ICaptionControl::ICaptionControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, const ITextStyle& style,
-                                 bool showLabel)
-  : ITextControl(plug, rect, style), mShowLabel(showLabel)
+ICaptionControl::ICaptionControl(IEffectBase* plug, const IRectangle& rect, int paramIdx,
+                                 const ITextStyle& style, bool showLabel)
+    : ITextControl(plug, rect, style), mShowLabel(showLabel)
 {
   mParamIdx = paramIdx;
 }
 
 void ICaptionControl::OnMouseDown(int, int, const IMouseMod& mod)
 {
-  if (!IsGreyed() && (mod.L || mod.R))
-    AskForValue();
+  if (!IsGreyed() && (mod.L || mod.R)) AskForValue();
 }
 
 void ICaptionControl::OnMouseDblClick(int, int, const IMouseMod&)
 {
-  if (!IsGreyed())
-    AskForValue();
+  if (!IsGreyed()) AskForValue();
 }
 
 void ICaptionControl::CaptionText(char* out, int size) const
 {
-  if (!out || size <= 0)
-    return;
+  if (!out || size <= 0) return;
   out[0] = '\0';
   const IParameter* param = Parameter();
-  if (!param)
-    return;
+  if (!param) return;
   char value[128];
   param->DisplayValue(param->Value(), false, value, sizeof(value), true);
   if (mShowLabel)
@@ -55,8 +51,7 @@ int TextWidth(IGraphics* graphics, ITextStyle* style, const char* text)
 void ICaptionControl::FitText(IGraphics* graphics, char* text, int size)
 {
   const int room = mRect.W();
-  if (!graphics || room <= 0 || size < 4 || TextWidth(graphics, &mTextStyle, text) <= room)
-    return;
+  if (!graphics || room <= 0 || size < 4 || TextWidth(graphics, &mTextStyle, text) <= room) return;
   // Characters come out of the middle until both ends and "..." fit: the end often tells two
   // names apart ("...:out" and "...:in", "MIDI 1" and "MIDI 2").
   const std::string whole = text;
@@ -77,8 +72,7 @@ void ICaptionControl::FitText(IGraphics* graphics, char* text, int size)
 
 bool ICaptionControl::Draw(IGraphics* graphics)
 {
-  if (!Parameter())
-    return ITextControl::Draw(graphics);
+  if (!Parameter()) return ITextControl::Draw(graphics);
   char text[256];
   CaptionText(text, sizeof(text));
   std::lock_guard<std::mutex> lock(mTextLock);

@@ -27,7 +27,7 @@ const IAuxParam* AuxEntries(const HeapBuffer& buffer)
 } // namespace
 
 IControl::IControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, IBlend blend)
-  : mRect(rect), mParamIdx(paramIdx), mAlpha(blend.alpha), mTargetRect(rect), mPlug(plug), mBlend(blend)
+    : mRect(rect), mParamIdx(paramIdx), mAlpha(blend.alpha), mTargetRect(rect), mPlug(plug), mBlend(blend)
 {
 }
 
@@ -50,8 +50,7 @@ IParameter* IControl::Parameter() const
 
 void IControl::OnMouseDown(int, int, const IMouseMod& mod)
 {
-  if (!IsGreyed() && mod.R)
-    AskForValue();
+  if (!IsGreyed() && mod.R) AskForValue();
 }
 
 void IControl::OnMouseUp(int, int, const IMouseMod&) {}
@@ -60,11 +59,9 @@ void IControl::OnMouseDrag(int, int, int, int, const IMouseMod&) {}
 
 void IControl::OnMouseDblClick(int, int, const IMouseMod&)
 {
-  if (IsGreyed())
-    return;
+  if (IsGreyed()) return;
   const double def = DefaultValue();
-  if (!(def >= 0.0))
-    return;
+  if (!(def >= 0.0)) return;
   SetValue(def);
   RequestRedraw(true);
 }
@@ -72,8 +69,7 @@ void IControl::OnMouseDblClick(int, int, const IMouseMod&)
 void IControl::OnMouseWheel(int, int, const IMouseMod& mod, int notches)
 {
   // A greyed control stands for a parameter that does not apply: the wheel must not move it.
-  if (IsGreyed())
-    return;
+  if (IsGreyed()) return;
   const double step = (mod.S || mod.C) ? 0.001 : 0.01;
   SetValue(Value() + notches * step);
   RequestRedraw(true);
@@ -150,23 +146,20 @@ void IControl::RequestRedraw(bool push)
 {
   ClampValue();
   mRedraw.store(true, std::memory_order_release);
-  if (push)
-    PushToPlug(false);
+  if (push) PushToPlug(false);
 }
 
 void IControl::RequestRedrawFromUser(bool push)
 {
   ClampValue();
   mRedraw.store(true, std::memory_order_release);
-  if (push)
-    PushToPlug(true);
+  if (push) PushToPlug(true);
 }
 
 void IControl::PushToPlug(bool secondary)
 {
   IParameter* param = Parameter();
-  if (!param)
-    return;
+  if (!param) return;
   if (secondary)
     mPlug->SetParameterFromControlSecondary(mParamIdx, Value());
   else
@@ -178,17 +171,14 @@ void IControl::PushToPlug(bool secondary)
     ParamDisplayText(text, sizeof(text));
     mValueDisplay->SetText(text);
   }
-  if (mNameDisplay)
-    mNameDisplay->SetText(param->Name());
+  if (mNameDisplay) mNameDisplay->SetText(param->Name());
 }
 
 void IControl::ParamDisplayText(char* out, int size) const
 {
-  if (!out || size <= 0)
-    return;
+  if (!out || size <= 0) return;
   out[0] = '\0';
-  if (IParameter* param = Parameter())
-    param->DisplayValue(param->Value(), false, out, size, true);
+  if (IParameter* param = Parameter()) param->DisplayValue(param->Value(), false, out, size, true);
 }
 
 bool IControl::TakeRedrawRequest()
@@ -207,8 +197,7 @@ bool IControl::NeedsRedraw()
 
 void IControl::ReceiveAuxPluginValue(int auxPos, double value)
 {
-  if (auxPos < 0 || auxPos >= AuxCount())
-    return;
+  if (auxPos < 0 || auxPos >= AuxCount()) return;
   std::atomic_ref<double> stored(AuxEntries(mAux)[auxPos].value);
   if (Differs(value, stored.load(std::memory_order_relaxed)))
   {
@@ -230,12 +219,10 @@ void IControl::SetValueAndPushToPlug(double value)
 
 void IControl::AskForValue()
 {
-  if (mParamIdx < 0 || mNoPrompt)
-    return;
+  if (mParamIdx < 0 || mNoPrompt) return;
   IParameter* param = Parameter();
   IGraphics* graphics = Graphics();
-  if (!param || !graphics)
-    return;
+  if (!param || !graphics) return;
   IRectangle rect = mRect;
   if (param->ValueTextCount() == 0)
   {
@@ -252,8 +239,7 @@ int IControl::AddAuxParam(int paramIdx, double value)
   const int n = AuxCount();
   const int wanted = (n + 1) * int(sizeof(IAuxParam));
   mAux.Resize(wanted);
-  if (mAux.Size() != wanted)
-    return -1;
+  if (mAux.Size() != wanted) return -1;
   AuxEntries(mAux)[n] = IAuxParam{value, paramIdx};
   BindingsChanged();
   return n;
@@ -264,22 +250,19 @@ int IControl::FindAuxParam(int paramIdx) const
   const int n = AuxCount();
   const IAuxParam* entries = AuxEntries(mAux);
   for (int i = 0; i < n; ++i)
-    if (entries[i].paramIdx == paramIdx)
-      return i;
+    if (entries[i].paramIdx == paramIdx) return i;
   return -1;
 }
 
 double IControl::AuxValue(int auxPos) const
 {
-  if (auxPos < 0 || auxPos >= AuxCount())
-    return 0.0;
+  if (auxPos < 0 || auxPos >= AuxCount()) return 0.0;
   std::atomic_ref<double> stored(const_cast<IAuxParam*>(AuxEntries(mAux))[auxPos].value);
   return stored.load(std::memory_order_relaxed);
 }
 
 int IControl::AuxParamIdx(int auxPos) const
 {
-  if (auxPos < 0 || auxPos >= AuxCount())
-    return -1;
+  if (auxPos < 0 || auxPos >= AuxCount()) return -1;
   return AuxEntries(mAux)[auxPos].paramIdx;
 }

@@ -8,7 +8,7 @@
 
 IDeviceMenuControl::IDeviceMenuControl(IEffectBase* plug, const IRectangle& rect, int paramIdx,
                                        const ITextStyle& style, bool input)
-  : ICaptionControl(plug, rect, paramIdx, style), mInput(input)
+    : ICaptionControl(plug, rect, paramIdx, style), mInput(input)
 {
 }
 
@@ -34,8 +34,7 @@ void IDeviceMenuControl::ShowPorts(IParameter& param, const std::vector<std::str
 void IDeviceMenuControl::ListPorts()
 {
   IParameter* param = Parameter();
-  if (!mPlug || !param)
-    return;
+  if (!mPlug || !param) return;
   const std::vector<std::string> ports = mInput ? mPlug->ListMidiInputPorts() : mPlug->ListMidiOutputPorts();
   std::lock_guard<std::recursive_mutex> lock(mPlug->ParameterLock());
   ShowPorts(*param, ports);
@@ -43,14 +42,12 @@ void IDeviceMenuControl::ListPorts()
 
 void IDeviceMenuControl::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
-  if (!IsGreyed() && (mod.L || mod.R))
-    ListPorts();
+  if (!IsGreyed() && (mod.L || mod.R)) ListPorts();
   ICaptionControl::OnMouseDown(x, y, mod);
 }
 
 void IDeviceMenuControl::OnMouseDblClick(int x, int y, const IMouseMod& mod)
 {
-  if (!IsGreyed())
-    ListPorts();
+  if (!IsGreyed()) ListPorts();
   ICaptionControl::OnMouseDblClick(x, y, mod);
 }

@@ -11,7 +11,8 @@
 class IDeviceMenuControl : public ICaptionControl
 {
 public:
-  IDeviceMenuControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, const ITextStyle& style, bool input);
+  IDeviceMenuControl(IEffectBase* plug, const IRectangle& rect, int paramIdx, const ITextStyle& style,
+                     bool input);
 
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;
   void OnMouseDblClick(int x, int y, const IMouseMod& mod) override;

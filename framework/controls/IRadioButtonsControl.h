@@ -17,8 +17,8 @@ public:
 
   // Spreads count buttons of the strip's width and frame height evenly over the area: side by
   // side for direction 1, stacked otherwise.
-  IRadioButtonsControl(IEffectBase* plug, const IRectangle& area, int paramIdx, int count, const IBitmapStrip& strip,
-                       int direction);
+  IRadioButtonsControl(IEffectBase* plug, const IRectangle& area, int paramIdx, int count,
+                       const IBitmapStrip& strip, int direction);
   ~IRadioButtonsControl() override;
 
   void OnMouseDown(int x, int y, const IMouseMod& mod) override;

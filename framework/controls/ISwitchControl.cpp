@@ -2,12 +2,10 @@
 
 void ISwitchControl::OnMouseDown(int, int, const IMouseMod&)
 {
-  if (IsGreyed())
-    return;
+  if (IsGreyed()) return;
   const double step = mStrip.frames < 2 ? 1.0 : 1.0 / (mStrip.frames - 1);
   double v = Value() + step;
-  if (v > 1.001)
-    v = 0.0;
+  if (v > 1.001) v = 0.0;
   SetValue(v);
   RequestRedraw(true);
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 ITextControl::ITextControl(IEffectBase* plug, const IRectangle& rect, const ITextStyle& style)
-  : IControl(plug, rect, -1, IBlend(IBlend::kSourceAlpha, 1.0f))
+    : IControl(plug, rect, -1, IBlend(IBlend::kSourceAlpha, 1.0f))
 {
   mTextStyle = style;
 }
@@ -14,11 +14,9 @@ ITextControl::~ITextControl() = default;
 
 void ITextControl::SetText(const char* text)
 {
-  if (!text)
-    text = "";
+  if (!text) text = "";
   std::lock_guard<std::mutex> lock(mTextLock);
-  if (std::strcmp(mText.Get(), text) == 0)
-    return;
+  if (std::strcmp(mText.Get(), text) == 0) return;
   RequestRedraw(false);
   mText.Set(text);
   mTextChanged.store(true, std::memory_order_release);
@@ -69,12 +67,9 @@ bool ITextControl::DrawLockedText(IGraphics* graphics, const char* shown)
 {
   mDrawn.store(true, std::memory_order_release);
   mTextChanged.store(false, std::memory_order_release);
-  if (!shown)
-    shown = mText.Get();
-  if (!*shown)
-    return true;
-  if (!graphics)
-    return false;
+  if (!shown) shown = mText.Get();
+  if (!*shown) return true;
+  if (!graphics) return false;
   IRectangle rect = mRect;
   return graphics->DrawTextInRect(&mTextStyle, shown, &rect, false);
 }

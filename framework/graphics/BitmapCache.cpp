@@ -20,8 +20,7 @@ BitmapCache::Entry* BitmapCache::Find(int id, double scale) const
   for (int i = 0; i < n; ++i)
   {
     Entry* e = mEntries.Get(i);
-    if (e->id == id && e->scale == scale)
-      return e;
+    if (e->id == id && e->scale == scale) return e;
   }
   return nullptr;
 }
@@ -30,21 +29,18 @@ Gfx_IBitmap* BitmapCache::Acquire(int id, double scale)
 {
   std::lock_guard<std::mutex> lock(mLock);
   Entry* e = Find(id, scale);
-  if (!e)
-    return nullptr;
+  if (!e) return nullptr;
   ++e->references;
   return e->bitmap;
 }
 
 Gfx_IBitmap* BitmapCache::Insert(int id, double scale, Gfx_IBitmap* bitmap)
 {
-  if (!bitmap)
-    return nullptr;
+  if (!bitmap) return nullptr;
   std::lock_guard<std::mutex> lock(mLock);
   if (Entry* e = Find(id, scale))
   {
-    if (e->bitmap != bitmap)
-      delete bitmap;
+    if (e->bitmap != bitmap) delete bitmap;
     ++e->references;
     return e->bitmap;
   }
@@ -67,8 +63,7 @@ void BitmapCache::Release(int id, double scale)
     for (int i = 0; i < n; ++i)
     {
       Entry* e = mEntries.Get(i);
-      if (e->id != id || e->scale != scale)
-        continue;
+      if (e->id != id || e->scale != scale) continue;
       if (--e->references <= 0)
       {
         dead = e->bitmap;

@@ -16,15 +16,16 @@ FontCache::~FontCache()
   mEntries.Release();
 }
 
-FontCache::Entry* FontCache::FindEntry(int32_t size, int32_t orientation, int32_t style, const char* face) const
+FontCache::Entry* FontCache::FindEntry(int32_t size, int32_t orientation, int32_t style,
+                                       const char* face) const
 {
-  if (!face)
-    face = "";
+  if (!face) face = "";
   const int n = mEntries.Count();
   for (int i = 0; i < n; ++i)
   {
     Entry* e = mEntries.Get(i);
-    if (e->size == size && e->orientation == orientation && e->style == style && std::strcmp(e->face, face) == 0)
+    if (e->size == size && e->orientation == orientation && e->style == style &&
+        std::strcmp(e->face, face) == 0)
       return e;
   }
   return nullptr;
@@ -40,18 +41,15 @@ Gfx_CachedFont* FontCache::Find(int32_t size, int32_t orientation, int32_t style
 Gfx_CachedFont* FontCache::Insert(int32_t size, int32_t orientation, int32_t style, const char* face,
                                   Gfx_CachedFont* font)
 {
-  if (!font)
-    return nullptr;
+  if (!font) return nullptr;
   std::lock_guard<std::mutex> lock(mLock);
   if (Entry* e = FindEntry(size, orientation, style, face))
   {
-    if (e->font != font)
-      delete font;
+    if (e->font != font) delete font;
     return e->font;
   }
   Entry* e = new Entry{size, orientation, style, {}, font};
-  if (face)
-    std::strncpy(e->face, face, kFaceLength - 1);
+  if (face) std::strncpy(e->face, face, kFaceLength - 1);
   if (!mEntries.Append(e))
   {
     delete e;

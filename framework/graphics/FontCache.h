@@ -21,7 +21,8 @@ public:
   Gfx_CachedFont* Find(int32_t size, int32_t orientation, int32_t style, const char* face);
   // Adds the font (the cache owns it). When the key was added meanwhile, the given font is
   // deleted and the cached one answered; a font the list cannot take is deleted (null).
-  Gfx_CachedFont* Insert(int32_t size, int32_t orientation, int32_t style, const char* face, Gfx_CachedFont* font);
+  Gfx_CachedFont* Insert(int32_t size, int32_t orientation, int32_t style, const char* face,
+                         Gfx_CachedFont* font);
 
   int Count();
   // Deletes every font, then the entries (module unload).

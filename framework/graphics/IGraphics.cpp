@@ -339,8 +339,9 @@ void IGraphics::DrawControls(IGraphics* graphics, const PointerList<IControl>& c
   }
   auto firstAtOrBelow = [&](int top)
   {
-    return int(std::lower_bound(areas, areas + count, top, [](const IRectangle& a, int t) { return a.T < t; }) -
-               areas);
+    return int(
+        std::lower_bound(areas, areas + count, top, [](const IRectangle& a, int t) { return a.T < t; }) -
+        areas);
   };
   for (int i = first; i < controls.Count(); ++i)
   {
@@ -483,8 +484,9 @@ bool IGraphics::DrawDirtyRegion(const DirtyRegion& region)
   // Each dirty control's own area is drawn, not the gaps between them; the window is then painted
   // by the areas (few calls) or their bounds.
   if (region.ControlAreasUsable())
-    return split ? DrawDirtyAreas(region.ControlAreas(), region.ControlCount(), region.Areas(), region.Count())
-                 : DrawDirtyAreas(region.ControlAreas(), region.ControlCount(), &bounds, 1);
+    return split
+               ? DrawDirtyAreas(region.ControlAreas(), region.ControlCount(), region.Areas(), region.Count())
+               : DrawDirtyAreas(region.ControlAreas(), region.ControlCount(), &bounds, 1);
   if (split) return DrawDirtyAreas(region.Areas(), region.Count());
   return DrawDirty(&bounds);
 }
@@ -629,8 +631,7 @@ void IGraphics::ReportMissingImages()
     std::lock_guard<std::mutex> lock(gMissingMutex);
     for (auto& [id, image] : gMissingImages)
     {
-      if (image.reported)
-        continue;
+      if (image.reported) continue;
       image.reported = true;
       lines.push_back("IGraphics: skin image " + std::to_string(id) + " \"" + image.file +
                       "\" is not built in; the editor draws without it");

@@ -105,7 +105,8 @@ public:
   // Repaints each of the areas (no two sharing a pixel): the pixels are those of repainting each
   // area alone. Then the paint rectangles (by default the areas, and covering them) are painted to
   // the window; answers whether every paint succeeded.
-  bool DrawDirtyAreas(const IRectangle* areas, int count, const IRectangle* paint = nullptr, int paintCount = 0);
+  bool DrawDirtyAreas(const IRectangle* areas, int count, const IRectangle* paint = nullptr,
+                      int paintCount = 0);
   // Repaints a region: each control area (DirtyRegion::ControlAreas), painted to the window area by
   // area when they lie far apart (DirtyRegion::WorthSplitting), otherwise as their bounds.
   bool DrawDirtyRegion(const DirtyRegion& region);

@@ -19,20 +19,16 @@ std::mutex sFontColourLock;
 uint32_t OrientationFlags(int32_t orientation)
 {
   int32_t a = orientation % 360;
-  if (a < 0)
-    a += 360;
-  if (a == 90)
-    return FontVertical | FontVerticalUp;
-  if (a == 270)
-    return FontVertical;
+  if (a < 0) a += 360;
+  if (a == 90) return FontVertical | FontVerticalUp;
+  if (a == 270) return FontVertical;
   return 0;
 }
 } // namespace
 
 Gfx_CachedFont* IGraphics::MakeCachedFont(ITextStyle* style)
 {
-  if (!style)
-    return nullptr;
+  if (!style) return nullptr;
   FontCache& cache = FontCache::Instance();
   Gfx_CachedFont* font = cache.Find(style->size, style->orientation, style->style, style->face);
   if (!font)
@@ -41,13 +37,12 @@ Gfx_CachedFont* IGraphics::MakeCachedFont(ITextStyle* style)
     const TextFontRequest request(style->face, style->size, style->style == ITextStyle::kBold ? 700 : 400,
                                   style->style == ITextStyle::kItalic, quality);
     std::unique_ptr<TextFont> handle = TextRasteriser::Default().OpenFont(request);
-    if (!handle)
-      return nullptr;
+    if (!handle) return nullptr;
     Gfx_CachedFont* made = new Gfx_CachedFont();
-    made->AttachFont(handle.release(), FontOwnsHandle | FontPreferNative | OrientationFlags(style->orientation));
+    made->AttachFont(handle.release(),
+                     FontOwnsHandle | FontPreferNative | OrientationFlags(style->orientation));
     font = cache.Insert(style->size, style->orientation, style->style, style->face, made);
-    if (!font)
-      return nullptr;
+    if (!font) return nullptr;
   }
   style->font = font;
   return font;
@@ -56,8 +51,7 @@ Gfx_CachedFont* IGraphics::MakeCachedFont(ITextStyle* style)
 void IGraphics::DrawFontString(Gfx_CachedFont* font, uint32_t colour, Gfx_IBitmap* bitmap, const char* text,
                                int left, int top, int right, int bottom, uint32_t flags)
 {
-  if (!font)
-    return;
+  if (!font) return;
   Gfx_Rect r{left, top, right, bottom};
   std::lock_guard<std::mutex> guard(sFontColourLock);
   font->SetTextColour(colour);
@@ -66,17 +60,13 @@ void IGraphics::DrawFontString(Gfx_CachedFont* font, uint32_t colour, Gfx_IBitma
 
 bool IGraphics::DrawTextInRect(ITextStyle* style, const char* text, IRectangle* rect, bool measure)
 {
-  if (!text || !*text)
-    return true;
-  if (!style || !rect)
-    return false;
+  if (!text || !*text) return true;
+  if (!style || !rect) return false;
   Gfx_CachedFont* font = style->font ? style->font : MakeCachedFont(style);
-  if (!font)
-    return false;
+  if (!font) return false;
 
   uint32_t flags = DT_NOCLIP;
-  if (style->colour.A < 255)
-    flags |= DrawUseColourAlpha;
+  if (style->colour.A < 255) flags |= DrawUseColourAlpha;
   if (style->hAlign == ITextStyle::kAlignCentre)
     flags |= DT_CENTER;
   else if (style->hAlign == ITextStyle::kAlignRight)
@@ -90,7 +80,8 @@ bool IGraphics::DrawTextInRect(ITextStyle* style, const char* text, IRectangle* 
   {
     if (mDrawRect.Empty() || !mDrawBitmap)
     {
-      DrawFontString(font, style->colour.Word(), mDrawBitmap, text, rect->L, rect->T, rect->R, rect->B, flags);
+      DrawFontString(font, style->colour.Word(), mDrawBitmap, text, rect->L, rect->T, rect->R, rect->B,
+                     flags);
       return true;
     }
     // Text may run past its rectangle (no clipping by the text rectangle), but never past the

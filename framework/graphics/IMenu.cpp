@@ -46,8 +46,7 @@ void IMenu::Clear()
 
 void DeleteSubmenus(IMenu** menus, int count)
 {
-  if (!menus)
-    return;
+  if (!menus) return;
   for (int i = 0; i < count; ++i)
   {
     delete menus[i];

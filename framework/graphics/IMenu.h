@@ -19,7 +19,10 @@ public:
     kSeparator = 8,
   };
 
-  IMenuItem(const char* text, IMenu* submenu = nullptr, int32_t flags = 0) : mText(text), mSubmenu(submenu), mFlags(flags) {}
+  IMenuItem(const char* text, IMenu* submenu = nullptr, int32_t flags = 0)
+      : mText(text), mSubmenu(submenu), mFlags(flags)
+  {
+  }
 
   const char* Text() const { return mText.Get(); }
   HeapString& TextString() { return mText; }

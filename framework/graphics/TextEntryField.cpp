@@ -9,8 +9,7 @@ void TextEntryField::Open(const char* text, int limit, Filter filter)
   mLimit = (limit < 1 || limit > kMaxLength) ? kMaxLength : limit;
   mFilter = filter;
   mText = text ? text : "";
-  if (int(mText.size()) > mLimit)
-    mText.resize(size_t(mLimit));
+  if (int(mText.size()) > mLimit) mText.resize(size_t(mLimit));
   SelectAll();
 }
 
@@ -18,21 +17,22 @@ bool TextEntryField::Accepts(char c) const
 {
   const unsigned char u = static_cast<unsigned char>(c);
   // Only printable ASCII: the entry draws and hands on single bytes.
-  if (u < 0x20 || u > 0x7E)
-    return false;
+  if (u < 0x20 || u > 0x7E) return false;
   switch (mFilter)
   {
-  case kInteger: return (c >= '0' && c <= '9') || c == '+' || c == '-';
-  case kDecimal: return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-  default: return true;
+  case kInteger:
+    return (c >= '0' && c <= '9') || c == '+' || c == '-';
+  case kDecimal:
+    return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+  default:
+    return true;
   }
 }
 
 void TextEntryField::SetCaret(int position, bool extend)
 {
   mCaret = std::clamp(position, 0, int(mText.size()));
-  if (!extend)
-    mAnchor = mCaret;
+  if (!extend) mAnchor = mCaret;
 }
 
 void TextEntryField::SelectAll()
@@ -43,8 +43,7 @@ void TextEntryField::SelectAll()
 
 bool TextEntryField::DeleteSelection()
 {
-  if (!HasSelection())
-    return false;
+  if (!HasSelection()) return false;
   const int start = SelectionStart();
   mText.erase(size_t(start), size_t(SelectionEnd() - start));
   mCaret = mAnchor = start;
@@ -61,21 +60,19 @@ TextEntryField::Action TextEntryField::Key(int key, const char* typed, bool shif
 {
   switch (key)
   {
-  case kWindowKeyReturn: return kCommit;
-  case kWindowKeyEscape: return kCancel;
+  case kWindowKeyReturn:
+    return kCommit;
+  case kWindowKeyEscape:
+    return kCancel;
   case kWindowKeyBackSpace:
-    if (DeleteSelection())
-      return kEdited;
-    if (mCaret == 0)
-      return kNothing;
+    if (DeleteSelection()) return kEdited;
+    if (mCaret == 0) return kNothing;
     mText.erase(size_t(mCaret - 1), 1);
     mAnchor = --mCaret;
     return kEdited;
   case kWindowKeyDelete:
-    if (DeleteSelection())
-      return kEdited;
-    if (mCaret >= int(mText.size()))
-      return kNothing;
+    if (DeleteSelection()) return kEdited;
+    if (mCaret >= int(mText.size())) return kNothing;
     mText.erase(size_t(mCaret), 1);
     return kEdited;
   case kWindowKeyLeft:
@@ -90,16 +87,19 @@ TextEntryField::Action TextEntryField::Key(int key, const char* typed, bool shif
     else
       SetCaret(mCaret + 1, shift);
     return kEdited;
-  case kWindowKeyHome: SetCaret(0, shift); return kEdited;
-  case kWindowKeyEnd: SetCaret(int(mText.size()), shift); return kEdited;
-  default: break;
+  case kWindowKeyHome:
+    SetCaret(0, shift);
+    return kEdited;
+  case kWindowKeyEnd:
+    SetCaret(int(mText.size()), shift);
+    return kEdited;
+  default:
+    break;
   }
-  if (!typed || !typed[0] || typed[1] || !Accepts(typed[0]))
-    return kNothing;
+  if (!typed || !typed[0] || typed[1] || !Accepts(typed[0])) return kNothing;
   // A typed character replaces the selection; past the limit it is refused.
   const int lengthAfter = int(mText.size()) - (SelectionEnd() - SelectionStart()) + 1;
-  if (lengthAfter > mLimit)
-    return kNothing;
+  if (lengthAfter > mLimit) return kNothing;
   DeleteSelection();
   Insert(typed[0]);
   return kEdited;

@@ -17,10 +17,10 @@ public:
   };
   enum Action
   {
-    kNothing,   // the key changed nothing
-    kEdited,    // text, caret or selection changed
-    kCommit,    // Return
-    kCancel,    // Escape
+    kNothing, // the key changed nothing
+    kEdited,  // text, caret or selection changed
+    kCommit,  // Return
+    kCancel,  // Escape
   };
   // The longest text an entry hands on, whatever the control allows.
   static constexpr int kMaxLength = 63;

@@ -12,39 +12,38 @@ struct HostKey
 
 // Order matters: the first key found decides (a product naming two hosts).
 constexpr HostKey kHostKeys[] = {
-  {"cubase", kHostCubase},
-  {"reaper", kHostReaper},
-  {"nuendo", kHostNuendo},
-  {"cakewalk", kHostCakewalk},
-  {"samplitude", kHostSamplitude},
-  {"fruity", kHostFruity},
-  {"live", kHostLive},
-  {"melodyne", kHostMelodyne},
-  {"vstmanlib", kHostVstManLib},
-  {"aulab", kHostAULab},
-  {"garageband", kHostGarageBand},
-  {"forte", kHostForte},
-  {"chainer", kHostChainer},
-  {"audition", kHostAudition},
-  {"orion", kHostOrion},
-  {"sawstudio", kHostSawStudio},
-  {"logic", kHostLogic},
-  {"digital", kHostDigital},
-  {"audiomulch", kHostAudioMulch},
-  {"presonus", kHostPreSonus},
-  {"vst3plugintesthost", kHostVst3TestHost},
-  {"protools", kHostProTools},
-  {"ardour", kHostArdour},
-  {"standalone", kHostStandalone},
+    {"cubase", kHostCubase},
+    {"reaper", kHostReaper},
+    {"nuendo", kHostNuendo},
+    {"cakewalk", kHostCakewalk},
+    {"samplitude", kHostSamplitude},
+    {"fruity", kHostFruity},
+    {"live", kHostLive},
+    {"melodyne", kHostMelodyne},
+    {"vstmanlib", kHostVstManLib},
+    {"aulab", kHostAULab},
+    {"garageband", kHostGarageBand},
+    {"forte", kHostForte},
+    {"chainer", kHostChainer},
+    {"audition", kHostAudition},
+    {"orion", kHostOrion},
+    {"sawstudio", kHostSawStudio},
+    {"logic", kHostLogic},
+    {"digital", kHostDigital},
+    {"audiomulch", kHostAudioMulch},
+    {"presonus", kHostPreSonus},
+    {"vst3plugintesthost", kHostVst3TestHost},
+    {"protools", kHostProTools},
+    {"ardour", kHostArdour},
+    {"standalone", kHostStandalone},
 };
 
 constexpr int kMaxProductLength = 255;
-}  // namespace
+} // namespace
 
 HostId IdentifyHost(const char* productText)
 {
-  if (!productText)
-    return kHostUnknown;
+  if (!productText) return kHostUnknown;
 
   // Only A to Z are lowered, whatever the locale, so bytes of other encodings
   // pass through unchanged.
@@ -58,8 +57,7 @@ HostId IdentifyHost(const char* productText)
   lower[n] = '\0';
 
   for (const HostKey& key : kHostKeys)
-    if (std::strstr(lower, key.key))
-      return key.id;
+    if (std::strstr(lower, key.key)) return key.id;
   return kHostUnknown;
 }
 

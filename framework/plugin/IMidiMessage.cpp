@@ -2,8 +2,7 @@
 
 int IMidiMessage::LengthForStatus(uint8_t status)
 {
-  if (status < 0x80)
-    return 0;
+  if (status < 0x80) return 0;
   if (status < 0xF0)
   {
     const uint8_t kind = status & 0xF0;

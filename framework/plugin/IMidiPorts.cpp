@@ -383,7 +383,8 @@ void IMidiPorts::DeliveryLoop(std::stop_token stop, WakeSignal& wake)
   message.reserve(4096);
   // What the library delivers becomes whole messages here: SysEx from its F0 to its F7 only.
   SysExAssembler assembler;
-  const SysExAssembler::Emit forward = [this](const uint8_t* bytes, size_t size) { ForwardMidiInput(bytes, size); };
+  const SysExAssembler::Emit forward = [this](const uint8_t* bytes, size_t size)
+  { ForwardMidiInput(bytes, size); };
   // Idle, the thread sleeps until input arrives or it is stopped (the assembler keeps no timer: an
   // unterminated message waits for the next status byte, not for the clock). Shutdown wakes it to
   // stop. On Windows it still looks every tenth of a second (see below).
@@ -453,7 +454,8 @@ MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
     std::chrono::steady_clock::time_point retry;
     {
       std::lock_guard<std::mutex> send(sendMutex_);
-      if (!output_ || !output_->IsPortOpen() || output_->ServerGone()) return Finish(MidiSendStatus::kNoOutput);
+      if (!output_ || !output_->IsPortOpen() || output_->ServerGone())
+        return Finish(MidiSendStatus::kNoOutput);
       const size_t limit = output_->MaxMessageSize();
       if (size > limit)
       {

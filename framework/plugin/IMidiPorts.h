@@ -150,8 +150,8 @@ private:
   void DeliveryLoop(std::stop_token stop, WakeSignal& wake);
 
   mutable std::mutex portsMutex_; // clients, lists, backend: the editor thread and project recall
-  mutable std::mutex sendMutex_; // the output client: every sending thread, held only briefly
-  std::mutex sysexMutex_;        // one SysEx message at a time, with sysexScratch_; before sendMutex_
+  mutable std::mutex sendMutex_;  // the output client: every sending thread, held only briefly
+  std::mutex sysexMutex_;         // one SysEx message at a time, with sysexScratch_; before sendMutex_
   std::shared_ptr<MidiBackend> backend_;
   std::unique_ptr<MidiOutputClient> output_;
   std::unique_ptr<MidiInputClient> input_;

@@ -26,29 +26,25 @@ double Shaped(double x, double shape)
 // Copies text into out, cut to fit size bytes including the terminator.
 void WriteText(char* out, int size, const char* text, size_t length)
 {
-  if (!out || size <= 0)
-    return;
-  if (length > size_t(size - 1))
-    length = size_t(size - 1);
+  if (!out || size <= 0) return;
+  if (length > size_t(size - 1)) length = size_t(size - 1);
   std::memcpy(out, text, length);
   out[length] = '\0';
 }
-}  // namespace
+} // namespace
 
 IParameter::IParameter() : mValueTexts(8 * int(sizeof(ValueTextEntry))) {}
 
 void IParameter::SetupEnumerated(const char* name, int defaultValue, int count, const char* group)
 {
-  if (mType == kTypeUnset)
-    mType = kTypeEnumerated;
+  if (mType == kTypeUnset) mType = kTypeEnumerated;
   SetupContinuous(name, defaultValue, 0.0, double(count) - 1.0, 1.0, group);
 }
 
-void IParameter::SetupContinuous(const char* name, double defaultValue, double minimum, double maximum, double step,
-                                 const char* group)
+void IParameter::SetupContinuous(const char* name, double defaultValue, double minimum, double maximum,
+                                 double step, const char* group)
 {
-  if (mType == kTypeUnset)
-    mType = kTypeContinuous;
+  if (mType == kTypeUnset) mType = kTypeContinuous;
   CopyCut(mName, name, kMaxNameLength);
   CopyCut(mGroup, group, kMaxGroupLength);
   mLabel[0] = '\0';
@@ -67,19 +63,16 @@ void IParameter::SetupContinuous(const char* name, double defaultValue, double m
 
 bool IParameter::AddValueText(int value, const char* text)
 {
-  if (value < 0)
-    return false;
+  if (value < 0) return false;
 
   std::lock_guard<std::mutex> lock(mTextLock);
   const int count = CountLocked();
   if (value >= count)
   {
     const int64_t bytes = (int64_t(value) + 1) * int64_t(sizeof(ValueTextEntry));
-    if (bytes > std::numeric_limits<int32_t>::max())
-      return false;
+    if (bytes > std::numeric_limits<int32_t>::max()) return false;
     mValueTexts.ResizeZeroTail(int(bytes));
-    if (mValueTexts.Size() != int(bytes))
-      return false;
+    if (mValueTexts.Size() != int(bytes)) return false;
     auto* entries = reinterpret_cast<ValueTextEntry*>(mValueTexts.Data());
     for (int i = count; i <= value; ++i)
       entries[i].value = i;
@@ -107,28 +100,25 @@ void IParameter::SetValueTexts(const std::vector<std::string>& texts)
 
 void IParameter::SetFromNormalised(double n)
 {
-  if (!(n >= 0.0))  // also NaN
+  if (!(n >= 0.0)) // also NaN
     n = 0.0;
   else if (n > 1.0)
     n = 1.0;
 
   double v = mMin + (mMax - mMin) * Shaped(n, EffectiveShape());
   if (mType != kTypeContinuous && mStep > 0.0)
-    v = std::floor(v / mStep + 0.5) * mStep;  // grid counts from 0; halves go up
+    v = std::floor(v / mStep + 0.5) * mStep; // grid counts from 0; halves go up
 
-  if (!(v < mMax))
-    v = mMax;
-  if (v < mMin)
-    v = mMin;
+  if (!(v < mMax)) v = mMax;
+  if (v < mMin) v = mMin;
   mValue.store(v, std::memory_order_relaxed);
 }
 
 double IParameter::NormaliseValue(double v) const
 {
   const double range = mMax - mMin;
-  if (!(range > 0.0) || !std::isfinite(range))
-    return 0.0;
-  if (!(v >= mMin))  // also NaN
+  if (!(range > 0.0) || !std::isfinite(range)) return 0.0;
+  if (!(v >= mMin)) // also NaN
     v = mMin;
   else if (v > mMax)
     v = mMax;
@@ -138,25 +128,20 @@ double IParameter::NormaliseValue(double v) const
 const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const
 {
   const double t = std::trunc(v);
-  if (!(t >= std::numeric_limits<int32_t>::min() && t <= std::numeric_limits<int32_t>::max()))
-    return nullptr;
+  if (!(t >= std::numeric_limits<int32_t>::min() && t <= std::numeric_limits<int32_t>::max())) return nullptr;
   const int32_t wanted = int32_t(t);
   const auto* entries = reinterpret_cast<const ValueTextEntry*>(mValueTexts.Data());
   const int count = CountLocked();
   for (int i = 0; i < count; ++i)
-    if (entries[i].value == wanted)
-      return &entries[i];
+    if (entries[i].value == wanted) return &entries[i];
   return nullptr;
 }
 
 void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, bool useValueTexts) const
 {
-  if (!out || size <= 0)
-    return;
-  if (isNormalised)
-    v = mMin + (mMax - mMin) * Shaped(v, EffectiveShape());
-  if (!std::isfinite(v))
-    v = mMin;
+  if (!out || size <= 0) return;
+  if (isNormalised) v = mMin + (mMax - mMin) * Shaped(v, EffectiveShape());
+  if (!std::isfinite(v)) v = mMin;
 
   if (useValueTexts)
   {

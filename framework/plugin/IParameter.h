@@ -20,9 +20,9 @@ public:
   enum ParamType : int32_t
   {
     kTypeUnset = 0,
-    kTypeBool = 1,        // two-state, 0 or 1
+    kTypeBool = 1, // two-state, 0 or 1
     kTypeEnumerated = 3,
-    kTypeContinuous = 4,  // never snapped
+    kTypeContinuous = 4, // never snapped
     kTypeText = 5,
   };
 
@@ -81,8 +81,7 @@ public:
       const double steps = mStep == 1.0 ? v : v / mStep;
       const bool whole = std::fabs(steps) < 1e15 && double(int64_t(steps)) == steps;
       const double nearest = whole ? steps : std::floor(steps + 0.5);
-      if (!(std::fabs(steps - nearest) <= kGridTolerance))
-        v = nearest * mStep;
+      if (!(std::fabs(steps - nearest) <= kGridTolerance)) v = nearest * mStep;
     }
     SetClamped(v);
   }

@@ -38,15 +38,13 @@ public:
 
   int GetInt(int32_t& value, int position) const
   {
-    if (!CanRead(position, 4))
-      return -1;
+    if (!CanRead(position, 4)) return -1;
     value = int32_t(LoadLE<uint32_t>(Data() + position));
     return position + 4;
   }
   int GetDouble(double& value, int position) const
   {
-    if (!CanRead(position, 8))
-      return -1;
+    if (!CanRead(position, 8)) return -1;
     value = std::bit_cast<double>(LoadLE<uint64_t>(Data() + position));
     return position + 8;
   }

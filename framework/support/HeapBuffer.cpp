@@ -9,10 +9,10 @@
 namespace
 {
 constexpr int64_t kPage = 4096;
-constexpr int64_t kMaxStep = 4194304;  // 4 MiB
-constexpr int64_t kPageSlack = 96;     // keeps blocks just under whole pages
+constexpr int64_t kMaxStep = 4194304; // 4 MiB
+constexpr int64_t kPageSlack = 96;    // keeps blocks just under whole pages
 constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();
-}  // namespace
+} // namespace
 
 HeapBuffer::HeapBuffer(int granularity)
 {
@@ -25,11 +25,9 @@ HeapBuffer::~HeapBuffer()
 }
 
 HeapBuffer::HeapBuffer(HeapBuffer&& other) noexcept
-  : mData(std::exchange(other.mData, nullptr)),
-    mGranularity(other.mGranularity),
-    mAllocated(std::exchange(other.mAllocated, 0)),
-    mUsed(std::exchange(other.mUsed, 0)),
-    mMinimumAllocation(other.mMinimumAllocation)
+    : mData(std::exchange(other.mData, nullptr)), mGranularity(other.mGranularity),
+      mAllocated(std::exchange(other.mAllocated, 0)), mUsed(std::exchange(other.mUsed, 0)),
+      mMinimumAllocation(other.mMinimumAllocation)
 {
 }
 
@@ -49,8 +47,7 @@ HeapBuffer& HeapBuffer::operator=(HeapBuffer&& other) noexcept
 
 int64_t HeapBuffer::AllocationFor(int64_t n) const
 {
-  if (n < 0 || n > kMaxSize)
-    return -1;
+  if (n < 0 || n > kMaxSize) return -1;
   int64_t allocation;
   if (mGranularity >= kPage)
   {
@@ -68,8 +65,7 @@ int64_t HeapBuffer::AllocationFor(int64_t n) const
 
 uint8_t* HeapBuffer::Resize(int n, bool allowShrinking)
 {
-  if (n == mUsed || n < 0)
-    return Data();
+  if (n == mUsed || n < 0) return Data();
 
   bool reallocate = n > mAllocated;
   if (!reallocate && allowShrinking && n < mUsed)
@@ -83,14 +79,12 @@ uint8_t* HeapBuffer::Resize(int n, bool allowShrinking)
   if (reallocate)
   {
     const int64_t allocation = AllocationFor(n);
-    if (allocation < 0)
-      return Data();
+    if (allocation < 0) return Data();
     if (allocation != mAllocated)
     {
       // realloc keeps the block in place when it can and copies otherwise.
       void* block = std::realloc(mData, size_t(allocation));
-      if (!block)
-        return Data();
+      if (!block) return Data();
       mData = static_cast<uint8_t*>(block);
       mAllocated = int(allocation);
     }
@@ -104,8 +98,7 @@ int HeapBuffer::ResizeZeroTail(int n)
 {
   const int old = mUsed;
   Resize(n, true);
-  if (mUsed == n && n > old)
-    std::memset(mData + old, 0, size_t(n - old));
+  if (mUsed == n && n > old) std::memset(mData + old, 0, size_t(n - old));
   return old;
 }
 

@@ -8,8 +8,7 @@ namespace
 {
 int BoundedLength(const char* text, int n)
 {
-  if (!text)
-    return 0;
+  if (!text) return 0;
   if (n < 1)
   {
     const size_t length = std::strlen(text);
@@ -18,7 +17,7 @@ int BoundedLength(const char* text, int n)
   const void* end = std::memchr(text, 0, size_t(n));
   return end ? int(static_cast<const char*>(end) - text) : n;
 }
-}  // namespace
+} // namespace
 
 const char* HeapString::Get() const
 {
@@ -28,10 +27,8 @@ const char* HeapString::Get() const
 bool HeapString::SetCounted(const char* text, int n)
 {
   const int length = BoundedLength(text, n);
-  if (length < 0)
-    return false;
-  if (length == 0 && Empty())
-    return true;
+  if (length < 0) return false;
+  if (length == 0 && Empty()) return true;
 
   // The text may live inside this buffer, which a growth can move.
   const uint8_t* own = mBuffer.Data();
@@ -44,8 +41,7 @@ bool HeapString::SetCounted(const char* text, int n)
   }
 
   mBuffer.Resize(length + 1);
-  if (mBuffer.Size() != length + 1)
-    return false;
+  if (mBuffer.Size() != length + 1) return false;
   char* data = reinterpret_cast<char*>(mBuffer.Data());
   std::memmove(data, text, size_t(length));
   data[length] = '\0';
@@ -54,15 +50,12 @@ bool HeapString::SetCounted(const char* text, int n)
 
 bool HeapString::SetAtOffset(int offset, const char* text, int n)
 {
-  if (offset < 0 || offset > Length())
-    return false;
-  if (n < 1 && (offset != 0 || Empty()))
-    return true;
+  if (offset < 0 || offset > Length()) return false;
+  if (n < 1 && (offset != 0 || Empty())) return true;
 
   const int length = n < 1 ? 0 : BoundedLength(text, n);
   const int64_t wanted = int64_t(offset) + length + 1;
-  if (wanted > 0x7fffffff)
-    return false;
+  if (wanted > 0x7fffffff) return false;
 
   const uint8_t* own = mBuffer.Data();
   std::string copy;
@@ -74,11 +67,9 @@ bool HeapString::SetAtOffset(int offset, const char* text, int n)
   }
 
   mBuffer.Resize(int(wanted));
-  if (mBuffer.Size() != int(wanted))
-    return false;
+  if (mBuffer.Size() != int(wanted)) return false;
   char* data = reinterpret_cast<char*>(mBuffer.Data());
-  if (length > 0)
-    std::memmove(data + offset, text, size_t(length));
+  if (length > 0) std::memmove(data + offset, text, size_t(length));
   data[offset + length] = '\0';
   return true;
 }

@@ -13,8 +13,7 @@ public:
   HeapString(const HeapString& other) : mBuffer(128) { Set(other.Get()); }
   HeapString& operator=(const HeapString& other)
   {
-    if (this != &other)
-      Set(other.Get());
+    if (this != &other) Set(other.Get());
     return *this;
   }
 

@@ -19,7 +19,8 @@ struct IColour
   // As a pixel word 0xAARRGGBB (each channel taken to its low 8 bits).
   constexpr uint32_t Word() const
   {
-    return (uint32_t(A & 0xFF) << 24) | (uint32_t(R & 0xFF) << 16) | (uint32_t(G & 0xFF) << 8) | uint32_t(B & 0xFF);
+    return (uint32_t(A & 0xFF) << 24) | (uint32_t(R & 0xFF) << 16) | (uint32_t(G & 0xFF) << 8) |
+           uint32_t(B & 0xFF);
   }
 
   constexpr bool operator==(const IColour& other) const = default;
@@ -63,7 +64,7 @@ struct IBitmapStrip
 
   IBitmapStrip() = default;
   IBitmapStrip(Gfx_IBitmap* b, int32_t w, int32_t h, int32_t n = 1, bool sideBySide = false)
-    : bitmap(b), width(w), height(h), frames(n), framesSideBySide(sideBySide)
+      : bitmap(b), width(w), height(h), frames(n), framesSideBySide(sideBySide)
   {
   }
 
@@ -138,7 +139,7 @@ struct IMouseMod
 
   constexpr IMouseMod() = default;
   constexpr IMouseMod(bool left, bool right, bool shift = false, bool control = false, bool alt = false)
-    : L(left), R(right), S(shift), C(control), A(alt)
+      : L(left), R(right), S(shift), C(control), A(alt)
   {
   }
 };

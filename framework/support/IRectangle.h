@@ -11,7 +11,9 @@ struct IRectangle
   int32_t B = 0;
 
   IRectangle() = default;
-  IRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) : L(left), T(top), R(right), B(bottom) {}
+  IRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) : L(left), T(top), R(right), B(bottom)
+  {
+  }
 
   int32_t W() const { return R - L; }
   int32_t H() const { return B - T; }

@@ -7,8 +7,7 @@
 // A list of pointers kept in a HeapBuffer. Reading outside the list answers
 // null, so callers may walk it without bounds checks of their own. The list
 // does not own its elements unless its owner calls DeleteAll.
-template <class T>
-class PointerList
+template <class T> class PointerList
 {
 public:
   // Small granules: most lists (a layer's controls, a menu's items) hold a handful of pointers, and
@@ -19,8 +18,7 @@ public:
 
   T* Get(int i) const
   {
-    if (i < 0 || i >= Count())
-      return nullptr;
+    if (i < 0 || i >= Count()) return nullptr;
     return Slots()[i];
   }
 
@@ -28,8 +26,7 @@ public:
   T* Append(T* p)
   {
     const int n = Count();
-    if (!Grow())
-      return nullptr;
+    if (!Grow()) return nullptr;
     Slots()[n] = p;
     return p;
   }
@@ -38,12 +35,9 @@ public:
   T* Insert(int i, T* p)
   {
     const int n = Count();
-    if (i < 0)
-      i = 0;
-    if (i > n)
-      i = n;
-    if (!Grow())
-      return nullptr;
+    if (i < 0) i = 0;
+    if (i > n) i = n;
+    if (!Grow()) return nullptr;
     T** slots = Slots();
     std::memmove(slots + i + 1, slots + i, size_t(n - i) * sizeof(T*));
     slots[i] = p;
@@ -54,8 +48,7 @@ public:
   T* Remove(int i)
   {
     const int n = Count();
-    if (i < 0 || i >= n)
-      return nullptr;
+    if (i < 0 || i >= n) return nullptr;
     T** slots = Slots();
     T* p = slots[i];
     std::memmove(slots + i, slots + i + 1, size_t(n - i - 1) * sizeof(T*));
@@ -68,8 +61,7 @@ public:
   {
     const int n = Count();
     for (int i = 0; i < n; ++i)
-      if (Slots()[i] == p)
-        return i;
+      if (Slots()[i] == p) return i;
     return -1;
   }
 
@@ -96,8 +88,7 @@ private:
   bool Grow()
   {
     const int64_t wanted = int64_t(mBuffer.Size()) + int64_t(sizeof(T*));
-    if (wanted > 0x7fffffff)
-      return false;
+    if (wanted > 0x7fffffff) return false;
     mBuffer.Resize(int(wanted));
     return mBuffer.Size() == int(wanted);
   }

@@ -56,7 +56,8 @@ DumpResult Parse(IEffectBase& plug, const uint8_t* message, size_t size, uint8_t
                              DumpParameters parameters(plug);
                              ReadDumpFields(fields, message, size, 0, 0, DumpReadState{}, parameters);
                              if (type == kSysExGlobalSettings2)
-                               result.localControlOn = LocalControlIsOn(parameters.IntValue(kGlobalLocalControl)) ? 1 : 0;
+                               result.localControlOn =
+                                   LocalControlIsOn(parameters.IntValue(kGlobalLocalControl)) ? 1 : 0;
                              return result;
                            });
 }

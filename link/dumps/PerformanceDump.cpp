@@ -298,14 +298,14 @@ std::string PerformanceDumpName(const std::vector<uint8_t>& common)
 std::vector<uint8_t> BuildPerformanceCommon(IEffectBase& plug, const SysExAddress& address,
                                             const std::vector<uint8_t>* received)
 {
-  std::vector<uint8_t> message = WithParameterLock(plug,
-                                                   [&]
-                                                   {
-                                                     DumpParameters parameters(plug);
-                                                     return BuildCommon(address, parameters.Text(kMultiName),
-                                                                        [&](int index)
-                                                                        { return parameters.Value(index); });
-                                                   });
+  std::vector<uint8_t> message =
+      WithParameterLock(plug,
+                        [&]
+                        {
+                          DumpParameters parameters(plug);
+                          return BuildCommon(address, parameters.Text(kMultiName),
+                                             [&](int index) { return parameters.Value(index); });
+                        });
   std::vector<uint8_t> masks(kPerformanceNameOffset + kDumpNameChars, 0x7F); // the name
   MarkWrittenBits(kCommonFields, 0, masks);
   for (int part = 0; part < kPartCount; ++part)
@@ -317,13 +317,13 @@ std::vector<uint8_t> BuildPerformanceCommon(IEffectBase& plug, const SysExAddres
 std::vector<uint8_t> BuildPerformanceType1B(IEffectBase& plug, const SysExAddress& address,
                                             const std::vector<uint8_t>* received)
 {
-  std::vector<uint8_t> message = WithParameterLock(
-      plug,
-      [&]
-      {
-        DumpParameters parameters(plug);
-        return BuildVocoder(address, [&](int index) { return parameters.Value(index); });
-      });
+  std::vector<uint8_t> message =
+      WithParameterLock(plug,
+                        [&]
+                        {
+                          DumpParameters parameters(plug);
+                          return BuildVocoder(address, [&](int index) { return parameters.Value(index); });
+                        });
   std::vector<uint8_t> masks;
   MarkWrittenBits(kVocoderFields, 0, masks);
   KeepReceivedBits(message, received, masks);
@@ -333,13 +333,13 @@ std::vector<uint8_t> BuildPerformanceType1B(IEffectBase& plug, const SysExAddres
 std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress& address,
                                            const std::vector<uint8_t>* received)
 {
-  std::vector<uint8_t> message = WithParameterLock(
-      plug,
-      [&]
-      {
-        DumpParameters parameters(plug);
-        return BuildParts(address, [&](int index) { return parameters.Value(index); });
-      });
+  std::vector<uint8_t> message =
+      WithParameterLock(plug,
+                        [&]
+                        {
+                          DumpParameters parameters(plug);
+                          return BuildParts(address, [&](int index) { return parameters.Value(index); });
+                        });
   std::vector<uint8_t> masks;
   for (int part = 0; part < kPartCount; ++part)
     MarkWrittenBits(kPartsFields, kPerformancePartsBlock + kPerformancePartsStride * size_t(part), masks);
@@ -352,14 +352,14 @@ std::vector<std::vector<uint8_t>> BuildPerformanceForSlot(IEffectBase& plug, con
                                                           const std::vector<std::vector<uint8_t>>* received)
 {
   auto receivedAt = [&](size_t i) { return received && received->size() > i ? &(*received)[i] : nullptr; };
-  std::vector<std::vector<uint8_t>> messages = WithParameterLock(
-      plug,
-      [&]
-      {
-        return std::vector{BuildPerformanceCommon(plug, address, receivedAt(0)),
-                           BuildPerformanceType1B(plug, address, receivedAt(1)),
-                           BuildPerformanceParts(plug, address, receivedAt(2))};
-      });
+  std::vector<std::vector<uint8_t>> messages =
+      WithParameterLock(plug,
+                        [&]
+                        {
+                          return std::vector{BuildPerformanceCommon(plug, address, receivedAt(0)),
+                                             BuildPerformanceType1B(plug, address, receivedAt(1)),
+                                             BuildPerformanceParts(plug, address, receivedAt(2))};
+                        });
   for (std::vector<uint8_t>& message : messages)
     ToMemoryDump(message, DumpKind::Performance, slot, bankCode);
   return messages;

@@ -56,9 +56,9 @@ std::vector<uint8_t> BuildPerformanceParts(IEffectBase& plug, const SysExAddress
 // The three messages in the memory form a librarian slot keeps (0x07, 0x1C, 0x21), with the bank
 // code and slot in bytes 8 and 9 and the type bytes left alone; `received` as above, common,
 // vocoder and parts message in this order.
-std::vector<std::vector<uint8_t>> BuildPerformanceForSlot(
-    IEffectBase& plug, const SysExAddress& address, int bankCode, int slot,
-    const std::vector<std::vector<uint8_t>>* received = nullptr);
+std::vector<std::vector<uint8_t>>
+BuildPerformanceForSlot(IEffectBase& plug, const SysExAddress& address, int bankCode, int slot,
+                        const std::vector<std::vector<uint8_t>>* received = nullptr);
 
 // The initial performance ("Init Perf", eight identical part blocks, part 1 on) as three
 // memory-form messages (0x07, 0x1C, 0x21) for the bank code and slot.

@@ -555,8 +555,8 @@ std::string ProgramDumpName(const std::vector<uint8_t>& main)
 {
   std::string name;
   if (main.size() >= kProgramNameOffset + kDumpNameChars)
-    AppendNameChars(main.data(), main.size(), int(kProgramNameOffset), int(kProgramNameOffset + kDumpNameChars),
-                    name);
+    AppendNameChars(main.data(), main.size(), int(kProgramNameOffset),
+                    int(kProgramNameOffset + kDumpNameChars), name);
   return name;
 }
 

@@ -13,4 +13,3 @@ std::vector<uint8_t> ReceivedDumps::Last(uint8_t type) const
   std::lock_guard<std::mutex> lock(mMutex);
   return mByType[type & 0x7F];
 }
-

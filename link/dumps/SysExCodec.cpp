@@ -6,7 +6,10 @@ namespace
 {
 constexpr uint8_t kSustainCodes[14] = {77, 78, 79, 126, 80, 81, 82, 127, 4, 5, 6, 7, 8, 83};
 
-uint32_t Bits(unsigned byte, int low, int count) { return (byte >> low) & ((1u << count) - 1); }
+uint32_t Bits(unsigned byte, int low, int count)
+{
+  return (byte >> low) & ((1u << count) - 1);
+}
 } // namespace
 
 void UnpackFlags(int byte, std::vector<uint32_t>& flags)
@@ -39,8 +42,7 @@ void UnpackFlagsWithPairs(int byte, std::vector<uint32_t>& flags)
 
 void AppendNameChars(const uint8_t* message, size_t messageSize, int first, int end, std::string& text)
 {
-  if (!message || first < 0)
-    return;
+  if (!message || first < 0) return;
   const size_t stop = std::min(static_cast<size_t>(std::max(end, 0)), messageSize);
   for (size_t i = static_cast<size_t>(first); i < stop; ++i)
     text.push_back(static_cast<char>(message[i]));
@@ -58,9 +60,11 @@ void WriteNameChars(const std::string& name, uint8_t* destination, size_t length
 int DecodeSustainCode(unsigned code)
 {
   for (int value = 0; value < 14; ++value)
-    if (kSustainCodes[value] == code)
-      return value;
+    if (kSustainCodes[value] == code) return value;
   return 0;
 }
 
-uint8_t EncodeSustainCode(int value) { return kSustainCodes[std::clamp(value, 0, 13)]; }
+uint8_t EncodeSustainCode(int value)
+{
+  return kSustainCodes[std::clamp(value, 0, 13)];
+}

@@ -4,7 +4,10 @@
 
 namespace
 {
-uint8_t DataByte(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 0x7F)); }
+uint8_t DataByte(int value)
+{
+  return static_cast<uint8_t>(std::clamp(value, 0, 0x7F));
+}
 } // namespace
 
 uint8_t SysExModelByte(int model)
@@ -20,7 +23,10 @@ uint8_t SysExModelByte(int model)
   }
 }
 
-uint8_t SysExDeviceIdByte(int deviceId) { return DataByte(deviceId); }
+uint8_t SysExDeviceIdByte(int deviceId)
+{
+  return DataByte(deviceId);
+}
 
 size_t SysExMessageSize(uint8_t type)
 {
@@ -77,8 +83,7 @@ void WriteSysExHeader(uint8_t* message, uint8_t type, const SysExAddress& addres
 std::vector<uint8_t> BuildSysExMessage(uint8_t type, const SysExAddress& address)
 {
   const size_t size = SysExMessageSize(type);
-  if (size == 0)
-    return {};
+  if (size == 0) return {};
   std::vector<uint8_t> message(size, 0);
   WriteSysExHeader(message.data(), type, address);
   message.back() = 0xF7;
@@ -107,7 +112,6 @@ std::vector<uint8_t> WithoutSysExFraming(const std::vector<uint8_t>& message)
 {
   size_t first = !message.empty() && message.front() == 0xF0 ? 1 : 0;
   size_t end = message.size();
-  if (end > first && message.back() == 0xF7)
-    --end;
+  if (end > first && message.back() == 0xF7) --end;
   return std::vector<uint8_t>(message.begin() + first, message.begin() + end);
 }

@@ -165,8 +165,8 @@ void MIDIMessageSender::WriteBank()
   {
     // Empty slots (never received, or left empty) are not written: the synthesizer keeps what
     // those slots held, and the user is told which they are rather than that all were written.
-    mHost.SetStatusText("Data write completed: " + std::to_string(written) + " of " + std::to_string(kBankSize) +
-                        " slots written");
+    mHost.SetStatusText("Data write completed: " + std::to_string(written) + " of " +
+                        std::to_string(kBankSize) + " slots written");
     mTransferHost.SetPartTexts("", "Skipped empty: " + SlotList(skipped));
   }
 }

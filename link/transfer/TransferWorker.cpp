@@ -466,7 +466,8 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
       const TransferBuffer::Collected collected = record->Collect(bytes, size);
       // A dump of the slot's kind shows the answer on its way, even one refused (a repeat, or the
       // late answer to an earlier request, on the cable ahead of this one's).
-      if (collected != TransferBuffer::Collected::Refused || SlotMessageIndex(record->Kind(), bytes, size) >= 0)
+      if (collected != TransferBuffer::Collected::Refused ||
+          SlotMessageIndex(record->Kind(), bytes, size) >= 0)
         ++answerProgress;
       if (collected != TransferBuffer::Collected::Complete) return;
       LibrarianSlot slot;

@@ -24,8 +24,8 @@ std::vector<std::string> ListJackMidiPorts(jack_client_t* client, unsigned long 
   return names;
 }
 
-bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void* user, JackServerWatch& watch,
-                        const char* role)
+bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void* user,
+                        JackServerWatch& watch, const char* role)
 {
   jack_set_process_callback(client, process, user);
   watch.Install(client);

@@ -28,8 +28,8 @@ int HoldJackCancel();
 void ReleaseJackCancel(int previous);
 
 // Sets the process callback and the watch, and activates the client; false (said) when it cannot.
-bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void* user, JackServerWatch& watch,
-                        const char* role);
+bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void* user,
+                        JackServerWatch& watch, const char* role);
 
 // Notes the server going away: installed before the client is activated.
 class JackServerWatch

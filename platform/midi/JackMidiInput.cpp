@@ -81,7 +81,10 @@ public:
   bool IsPortOpen() const override { return port_ != nullptr; }
 
   bool ServerGone() const override { return server_.Gone(); }
-  void SetServerGoneHandler(std::function<void()> handler) override { server_.SetHandler(std::move(handler)); }
+  void SetServerGoneHandler(std::function<void()> handler) override
+  {
+    server_.SetHandler(std::move(handler));
+  }
 
 private:
   std::vector<std::string> ListPorts()
@@ -93,7 +96,8 @@ private:
   bool Register(const std::string& portName, MidiInputCallback callback)
   {
     if (!active_ || server_.Gone() || !callback) return false;
-    jack_port_t* port = jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    jack_port_t* port =
+        jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     if (!port)
     {
       std::fprintf(stderr, "MIDI input: cannot create the JACK port \"%s\"\n", portName.c_str());

@@ -122,7 +122,10 @@ public:
   size_t MaxMessageSize() const override { return kMaxMessage; }
 
   bool ServerGone() const override { return server_.Gone(); }
-  void SetServerGoneHandler(std::function<void()> handler) override { server_.SetHandler(std::move(handler)); }
+  void SetServerGoneHandler(std::function<void()> handler) override
+  {
+    server_.SetHandler(std::move(handler));
+  }
 
   bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
   {
@@ -241,7 +244,6 @@ private:
       ++taken;
     }
   }
-
 
   jack_client_t* client_;
   jack_ringbuffer_t* short_;

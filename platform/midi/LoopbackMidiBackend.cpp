@@ -185,7 +185,10 @@ public:
   }
 
   bool ServerGone() const override { return generation_ != hub_->generation.load(); }
-  void SetServerGoneHandler(std::function<void()> handler) override { hub_->SetGoneHandler(this, std::move(handler)); }
+  void SetServerGoneHandler(std::function<void()> handler) override
+  {
+    hub_->SetGoneHandler(this, std::move(handler));
+  }
 
   unsigned PortCount() override
   {
@@ -272,7 +275,10 @@ public:
   }
 
   bool ServerGone() const override { return generation_ != hub_->generation.load(); }
-  void SetServerGoneHandler(std::function<void()> handler) override { hub_->SetGoneHandler(this, std::move(handler)); }
+  void SetServerGoneHandler(std::function<void()> handler) override
+  {
+    hub_->SetGoneHandler(this, std::move(handler));
+  }
 
   unsigned PortCount() override
   {

@@ -21,7 +21,8 @@
 #include "platform/text/FontFolders.h"
 #include "platform/text/SyntheticRasteriser.h"
 
-namespace {
+namespace
+{
 
 constexpr int kDefaultHeight = 16;
 constexpr int kMaxHeight = 4096;
@@ -153,30 +154,29 @@ struct FreeTypeRasteriser::Impl
 
   Impl()
   {
-    if (FT_Init_FreeType(&library) != 0)
-      library = nullptr;
+    if (FT_Init_FreeType(&library) != 0) library = nullptr;
   }
   ~Impl()
   {
-    if (library)
-      FT_Done_FreeType(library);
+    if (library) FT_Done_FreeType(library);
   }
 
   // Walk the font folders once; the first file of a name wins.
   void Index()
   {
-    if (indexed)
-      return;
+    if (indexed) return;
     indexed = true;
     namespace fs = std::filesystem;
-    for (const fs::path& root : FontFolders()) {
+    for (const fs::path& root : FontFolders())
+    {
       std::error_code ec;
       fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-      for (; !ec && it != end; it.increment(ec)) {
+      for (; !ec && it != end; it.increment(ec))
+      {
         std::error_code fec;
-        if (!it->is_regular_file(fec))
-          continue;
-        files.emplace(Lower(reinterpret_cast<const char*>(it->path().filename().u8string().c_str())), it->path());
+        if (!it->is_regular_file(fec)) continue;
+        files.emplace(Lower(reinterpret_cast<const char*>(it->path().filename().u8string().c_str())),
+                      it->path());
       }
     }
   }
@@ -184,14 +184,12 @@ struct FreeTypeRasteriser::Impl
   std::filesystem::path FileOf(const Family& f, bool bold, bool italic)
   {
     const int order[4][4] = {{0, -1, -1, -1}, {1, 0, -1, -1}, {2, 0, -1, -1}, {3, 1, 2, 0}};
-    for (int i : order[(bold ? 1 : 0) + (italic ? 2 : 0)]) {
-      if (i < 0)
-        break;
-      if (!f.files[i])
-        continue;
+    for (int i : order[(bold ? 1 : 0) + (italic ? 2 : 0)])
+    {
+      if (i < 0) break;
+      if (!f.files[i]) continue;
       auto it = files.find(Lower(f.files[i]));
-      if (it != files.end())
-        return it->second;
+      if (it != files.end()) return it->second;
     }
     return {};
   }
@@ -202,25 +200,23 @@ struct FreeTypeRasteriser::Impl
     char face[TextFontRequest::kFaceSize] = {};
     std::memcpy(face, request.face, TextFontRequest::kFaceSize - 1);
     const std::string lowered = Lower(face);
-    if (known)
-      *known = true;
-    for (const Family* f : FindFamilies(lowered)) {
+    if (known) *known = true;
+    for (const Family* f : FindFamilies(lowered))
+    {
       std::filesystem::path file = FileOf(*f, request.Bold(), request.italic);
-      if (!file.empty())
-        return file;
+      if (!file.empty()) return file;
     }
     // An empty face asks for the default; anything else was not found.
-    if (known)
-      *known = lowered.empty();
-    for (const char* name : kDefaultMonospace) {
+    if (known) *known = lowered.empty();
+    for (const char* name : kDefaultMonospace)
+    {
       std::filesystem::path file = FileOf(*FindExactFamily(Lower(name)), request.Bold(), request.italic);
-      if (!file.empty())
-        return file;
+      if (!file.empty()) return file;
     }
-    for (const Family& f : kFamilies) {
+    for (const Family& f : kFamilies)
+    {
       std::filesystem::path file = FileOf(f, request.Bold(), request.italic);
-      if (!file.empty())
-        return file;
+      if (!file.empty()) return file;
     }
     return {};
   }
@@ -229,33 +225,36 @@ struct FreeTypeRasteriser::Impl
   std::shared_ptr<const std::vector<FT_Byte>> Contents(const std::filesystem::path& file)
   {
     auto it = contents.find(file);
-    if (it != contents.end())
-      return it->second;
+    if (it != contents.end()) return it->second;
     std::ifstream in(file, std::ios::binary);
     std::vector<FT_Byte> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.empty())
-      return nullptr;
+    if (bytes.empty()) return nullptr;
     auto shared = std::make_shared<const std::vector<FT_Byte>>(std::move(bytes));
     contents.emplace(file, shared);
     return shared;
   }
 };
 
-namespace {
+namespace
+{
 
 class FreeTypeFont : public TextFont
 {
 public:
-  FreeTypeFont(const TextFontRequest& request, const char* usedFace, std::shared_ptr<FreeTypeRasteriser::Impl> impl,
-               FT_Face face, std::shared_ptr<const std::vector<FT_Byte>> bytes)
-    : TextFont(request, usedFace), mImpl(std::move(impl)), mBytes(std::move(bytes)), mFace(face)
+  FreeTypeFont(const TextFontRequest& request, const char* usedFace,
+               std::shared_ptr<FreeTypeRasteriser::Impl> impl, FT_Face face,
+               std::shared_ptr<const std::vector<FT_Byte>> bytes)
+      : TextFont(request, usedFace), mImpl(std::move(impl)), mBytes(std::move(bytes)), mFace(face)
   {
     int h = request.height;
     int em = 0;
-    if (h < 0) {
+    if (h < 0)
+    {
       em = std::min(-h, kMaxHeight);
       h = 0;
-    } else if (h == 0) {
+    }
+    else if (h == 0)
+    {
       h = kDefaultHeight;
     }
     h = std::min(h, kMaxHeight);
@@ -265,26 +264,32 @@ public:
     double asc = face->ascender;
     double desc = -face->descender;
     if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-        os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+        os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0)
+    {
       asc = os2->usWinAscent;
       desc = os2->usWinDescent;
     }
     const double upem = face->units_per_EM > 0 ? face->units_per_EM : 2048.0;
-    if (asc + desc <= 0) {
+    if (asc + desc <= 0)
+    {
       asc = upem * 0.8;
       desc = upem * 0.2;
     }
     double ppem;
-    if (em > 0) {
+    if (em > 0)
+    {
       ppem = em;
       h = std::max(1, static_cast<int>(std::lround(em * (asc + desc) / upem)));
-    } else {
+    }
+    else
+    {
       ppem = h * upem / (asc + desc);
     }
     mHeight = h;
     mAscent = static_cast<int>(std::lround(h * asc / (asc + desc)));
     FT_Set_Char_Size(mFace, 0, static_cast<FT_F26Dot6>(std::lround(ppem * 64.0)), 72, 72);
-    mLoadFlags = request.NonAntialiased() ? (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL);
+    mLoadFlags = request.NonAntialiased() ? (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)
+                                          : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL);
   }
 
   ~FreeTypeFont() override
@@ -300,8 +305,7 @@ public:
 
   int CharAdvance(uint32_t code) override
   {
-    if (IsControl(code) || FT_Load_Char(mFace, code, mLoadFlags) != 0)
-      return 0;
+    if (IsControl(code) || FT_Load_Char(mFace, code, mLoadFlags) != 0) return 0;
     return Advance();
   }
 
@@ -311,40 +315,37 @@ public:
     if (validCell)
       for (int y = 0; y < height; ++y)
         std::memset(cell + static_cast<size_t>(y) * stride, 0, width);
-    if (IsControl(code) || FT_Load_Char(mFace, code, mLoadFlags) != 0)
-      return 0;
+    if (IsControl(code) || FT_Load_Char(mFace, code, mLoadFlags) != 0) return 0;
     const int advance = Advance();
-    if (!validCell)
-      return advance;
+    if (!validCell) return advance;
     FT_GlyphSlot slot = mFace->glyph;
     const FT_Render_Mode mode = Request().NonAntialiased() ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
-    if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, mode) != 0)
-      return advance;
+    if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, mode) != 0) return advance;
 
     const FT_Bitmap& bm = slot->bitmap;
-    if (!bm.buffer)
-      return advance;
+    if (!bm.buffer) return advance;
     const int x0 = slot->bitmap_left;
     const int y0 = mAscent - slot->bitmap_top;
     const int rows = static_cast<int>(bm.rows);
     const int cols = static_cast<int>(bm.width);
-    for (int r = 0; r < rows; ++r) {
+    for (int r = 0; r < rows; ++r)
+    {
       const int y = y0 + r;
-      if (y < 0 || y >= height)
-        continue;
+      if (y < 0 || y >= height) continue;
       // A negative pitch means the rows run bottom-up.
       const unsigned char* src = bm.pitch >= 0 ? bm.buffer + static_cast<ptrdiff_t>(r) * bm.pitch
                                                : bm.buffer + static_cast<ptrdiff_t>(rows - 1 - r) * -bm.pitch;
       uint8_t* dst = cell + static_cast<size_t>(y) * stride;
-      for (int c = 0; c < cols; ++c) {
+      for (int c = 0; c < cols; ++c)
+      {
         const int x = x0 + c;
-        if (x < 0 || x >= width)
-          continue;
+        if (x < 0 || x >= width) continue;
         uint8_t v = 0;
         if (bm.pixel_mode == FT_PIXEL_MODE_MONO)
           v = (src[c >> 3] & (0x80 >> (c & 7))) ? 255 : 0;
         else if (bm.pixel_mode == FT_PIXEL_MODE_GRAY)
-          v = bm.num_grays == 256 ? src[c] : static_cast<uint8_t>(src[c] * 255 / std::max(1, bm.num_grays - 1));
+          v = bm.num_grays == 256 ? src[c]
+                                  : static_cast<uint8_t>(src[c] * 255 / std::max(1, bm.num_grays - 1));
         dst[x] = std::max(dst[x], v);
       }
     }
@@ -384,25 +385,29 @@ std::unique_ptr<TextFont> FreeTypeRasteriser::OpenFont(const TextFontRequest& re
   {
     std::lock_guard<std::mutex> g(mImpl->lock);
     const std::filesystem::path file = mImpl->Resolve(request, &known);
-    if (!file.empty() && mImpl->library)
-      bytes = mImpl->Contents(file);
+    if (!file.empty() && mImpl->library) bytes = mImpl->Contents(file);
     if (bytes && FT_New_Memory_Face(mImpl->library, bytes->data(), FT_Long(bytes->size()), 0, &face) != 0)
       face = nullptr;
   }
   char line[160];
   bool firstReport = false;
-  if (!face || !known) {
+  if (!face || !known)
+  {
     std::lock_guard<std::mutex> g(mImpl->lock);
-    firstReport = mImpl->reported.insert(std::string(request.face, strnlen(request.face, TextFontRequest::kFaceSize))).second;
+    firstReport =
+        mImpl->reported.insert(std::string(request.face, strnlen(request.face, TextFontRequest::kFaceSize)))
+            .second;
   }
-  if (!face) {
-    std::snprintf(line, sizeof line, "TEXT: no font file for face \"%s\"; using built-in glyphs", request.face);
-    if (firstReport)
-      Log(line);
+  if (!face)
+  {
+    std::snprintf(line, sizeof line, "TEXT: no font file for face \"%s\"; using built-in glyphs",
+                  request.face);
+    if (firstReport) Log(line);
     return mImpl->synthetic.OpenFont(request);
   }
   std::string used = face->family_name ? face->family_name : "";
-  if (!known && firstReport) {
+  if (!known && firstReport)
+  {
     std::snprintf(line, sizeof line, "TEXT: face \"%s\" not found; using \"%s\"", request.face, used.c_str());
     Log(line);
   }

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 void CopyFace(char* dst, const char* src)
 {
   std::memset(dst, 0, TextFontRequest::kFaceSize);
-  if (!src)
-    return;
+  if (!src) return;
   const size_t n = strnlen(src, TextFontRequest::kFaceSize - 1);
   std::memcpy(dst, src, n);
 }
@@ -16,7 +16,7 @@ void CopyFace(char* dst, const char* src)
 } // namespace
 
 TextFontRequest::TextFontRequest(const char* faceName, int h, int w, bool it, int q)
-  : height(h), weight(w), italic(it), quality(q)
+    : height(h), weight(w), italic(it), quality(q)
 {
   SetFace(faceName);
 }
@@ -26,8 +26,7 @@ void TextFontRequest::SetFace(const char* faceName)
   CopyFace(face, faceName);
 }
 
-TextFont::TextFont(const TextFontRequest& request, const char* usedFace)
-  : mRequest(request)
+TextFont::TextFont(const TextFontRequest& request, const char* usedFace) : mRequest(request)
 {
   // The request may come from a caller that filled the array by hand.
   mRequest.face[TextFontRequest::kFaceSize - 1] = 0;

@@ -12,7 +12,7 @@ struct TextFontRequest
   static constexpr int kFaceSize = 32; // 31 characters and the terminator
 
   char face[kFaceSize] = {};
-  int height = 0;  // cell height in pixels (ascent + descent); negative: em height
+  int height = 0;   // cell height in pixels (ascent + descent); negative: em height
   int weight = 400; // 400 normal, 700 bold; 600 and above draw bold
   bool italic = false;
   int quality = 0; // 0 default, 1 not anti-aliased, 2 anti-aliased, 3 sub-pixel (drawn grey)

@@ -5,7 +5,8 @@
 
 #include "platform/text/FreeTypeRasteriser.h"
 
-namespace {
+namespace
+{
 
 std::atomic<TextRasteriser::LogSink> gSink{nullptr};
 

@@ -32,12 +32,13 @@ constexpr VstInt32 VstFourCC(char a, char b, char c, char d)
                                static_cast<uint32_t>(static_cast<unsigned char>(d)));
 }
 
-constexpr VstInt32 kEffectMagic = VstFourCC('V', 's', 't', 'P'); // 0x56737450
+constexpr VstInt32 kEffectMagic = VstFourCC('V', 's', 't', 'P');    // 0x56737450
 constexpr VstInt32 kEffectIdentify = VstFourCC('N', 'v', 'E', 'f'); // answer to effIdentify
 constexpr VstInt32 kVstVersion = 2400;
 
 // String-length limits, including the terminating zero.
-enum : VstInt32 {
+enum : VstInt32
+{
   kVstMaxProgNameLen = 24,
   kVstMaxParamStrLen = 8,
   kVstMaxVendorStrLen = 64,
@@ -50,7 +51,8 @@ enum : VstInt32 {
   kVstMaxFileNameLen = 100,
 };
 
-struct AEffect {
+struct AEffect
+{
   VstInt32 magic;
   AEffectDispatcherProc dispatcher;
   AEffectProcessProc process; // accumulating; kept for old hosts
@@ -77,7 +79,8 @@ struct AEffect {
 };
 
 // AEffect flags.
-enum : VstInt32 {
+enum : VstInt32
+{
   effFlagsHasEditor = 1 << 0,
   effFlagsHasClip = 1 << 1,
   effFlagsHasVu = 1 << 2,
@@ -93,7 +96,8 @@ enum : VstInt32 {
 };
 
 // Opcodes the host sends to the effect dispatcher.
-enum : VstInt32 {
+enum : VstInt32
+{
   effOpen = 0,
   effClose = 1,
   effSetProgram = 2,
@@ -177,7 +181,8 @@ enum : VstInt32 {
 };
 
 // Opcodes the effect sends to the host callback.
-enum : VstInt32 {
+enum : VstInt32
+{
   audioMasterAutomate = 0,
   audioMasterVersion = 1,
   audioMasterCurrentId = 2,
@@ -230,7 +235,8 @@ enum : VstInt32 {
 };
 
 // Answers to audioMasterGetCurrentProcessLevel.
-enum : VstInt32 {
+enum : VstInt32
+{
   kVstProcessLevelUnknown = 0,
   kVstProcessLevelUser = 1,
   kVstProcessLevelRealtime = 2,
@@ -239,7 +245,8 @@ enum : VstInt32 {
 };
 
 // Answers to effGetPlugCategory.
-enum : VstInt32 {
+enum : VstInt32
+{
   kPlugCategUnknown = 0,
   kPlugCategEffect = 1,
   kPlugCategSynth = 2,
@@ -256,7 +263,8 @@ enum : VstInt32 {
 
 // ---- Events ----
 
-enum : VstInt32 {
+enum : VstInt32
+{
   kVstMidiType = 1,
   kVstAudioType = 2,
   kVstVideoType = 3,
@@ -265,11 +273,13 @@ enum : VstInt32 {
   kVstSysExType = 6,
 };
 
-enum : VstInt32 {
+enum : VstInt32
+{
   kVstMidiEventIsRealtime = 1 << 0,
 };
 
-struct VstEvent {
+struct VstEvent
+{
   VstInt32 type;
   VstInt32 byteSize; // size of the whole record in bytes
   VstInt32 deltaFrames;
@@ -278,13 +288,15 @@ struct VstEvent {
 };
 
 // numEvents pointers follow in place of events[]; the 2 only fixes the minimum size.
-struct VstEvents {
+struct VstEvents
+{
   VstInt32 numEvents;
   VstIntPtr reserved;
   VstEvent* events[2];
 };
 
-struct VstMidiEvent {
+struct VstMidiEvent
+{
   VstInt32 type; // kVstMidiType
   VstInt32 byteSize;
   VstInt32 deltaFrames;
@@ -298,7 +310,8 @@ struct VstMidiEvent {
   char reserved2;
 };
 
-struct VstMidiSysexEvent {
+struct VstMidiSysexEvent
+{
   VstInt32 type; // kVstSysExType
   VstInt32 byteSize;
   VstInt32 deltaFrames;
@@ -311,7 +324,8 @@ struct VstMidiSysexEvent {
 
 // ---- Time information ----
 
-enum : VstInt32 {
+enum : VstInt32
+{
   kVstTransportChanged = 1,
   kVstTransportPlaying = 1 << 1,
   kVstTransportCycleActive = 1 << 2,
@@ -328,7 +342,8 @@ enum : VstInt32 {
   kVstClockValid = 1 << 15,
 };
 
-struct VstTimeInfo {
+struct VstTimeInfo
+{
   double samplePos;
   double sampleRate;
   double nanoSeconds;
@@ -347,7 +362,8 @@ struct VstTimeInfo {
 
 // ---- Editor ----
 
-struct ERect {
+struct ERect
+{
   int16_t top;
   int16_t left;
   int16_t bottom;
@@ -356,13 +372,15 @@ struct ERect {
 
 // ---- Pins and speakers ----
 
-enum : VstInt32 {
+enum : VstInt32
+{
   kVstPinIsActive = 1 << 0,
   kVstPinIsStereo = 1 << 1,
   kVstPinUseSpeaker = 1 << 2,
 };
 
-struct VstPinProperties {
+struct VstPinProperties
+{
   char label[kVstMaxLabelLen];
   VstInt32 flags;
   VstInt32 arrangementType;
@@ -370,14 +388,16 @@ struct VstPinProperties {
   char future[48];
 };
 
-enum : VstInt32 {
+enum : VstInt32
+{
   kSpeakerArrUserDefined = -2,
   kSpeakerArrEmpty = -1,
   kSpeakerArrMono = 0,
   kSpeakerArrStereo = 1,
 };
 
-struct VstSpeakerProperties {
+struct VstSpeakerProperties
+{
   float azimuth;
   float elevation;
   float radius;
@@ -387,7 +407,8 @@ struct VstSpeakerProperties {
   char future[28];
 };
 
-struct VstSpeakerArrangement {
+struct VstSpeakerArrangement
+{
   VstInt32 type;
   VstInt32 numChannels;
   VstSpeakerProperties speakers[8];
@@ -395,7 +416,8 @@ struct VstSpeakerArrangement {
 
 // ---- MIDI key names ----
 
-struct MidiKeyName {
+struct MidiKeyName
+{
   VstInt32 thisProgramIndex;
   VstInt32 thisKeyNumber;
   char keyName[kVstMaxNameLen];

@@ -7,8 +7,7 @@ uintptr_t HeadlessWindow::sNextHandle = 0x1000;
 
 bool HeadlessWindow::Open(uintptr_t parent, int width, int height, WindowListener* listener)
 {
-  if (mOpen || parent == 0 || width <= 0 || height <= 0)
-    return false;
+  if (mOpen || parent == 0 || width <= 0 || height <= 0) return false;
   mOpen = true;
   mParent = parent;
   mHandle = sNextHandle++;
@@ -25,8 +24,7 @@ bool HeadlessWindow::Open(uintptr_t parent, int width, int height, WindowListene
 
 void HeadlessWindow::Close()
 {
-  if (!mOpen)
-    return;
+  if (!mOpen) return;
   mOpen = false;
   mListener = nullptr;
   mQueue.clear();
@@ -35,8 +33,7 @@ void HeadlessWindow::Close()
 
 bool HeadlessWindow::Resize(int width, int height)
 {
-  if (!mOpen || width <= 0 || height <= 0)
-    return false;
+  if (!mOpen || width <= 0 || height <= 0) return false;
   std::vector<uint32_t> screen(size_t(width) * size_t(height), 0u);
   for (int y = 0; y < std::min(height, mHeight); ++y)
     std::memcpy(&screen[size_t(y) * size_t(width)], &mScreen[size_t(y) * size_t(mWidth)],
@@ -49,8 +46,7 @@ bool HeadlessWindow::Resize(int width, int height)
 
 void HeadlessWindow::Present(const PixelFrame& frame, int x, int y, int width, int height)
 {
-  if (!mOpen || !frame.pixels)
-    return;
+  if (!mOpen || !frame.pixels) return;
   // Clip to the frame and to the window, as a blit to the screen would.
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min({x + width, frame.width, mWidth});
@@ -62,7 +58,8 @@ void HeadlessWindow::Present(const PixelFrame& frame, int x, int y, int width, i
   mLastPresent[3] = height;
   for (int row = y0; row < y1; ++row)
     for (int col = x0; col < x1; ++col)
-      mScreen[size_t(row) * size_t(mWidth) + size_t(col)] = frame.pixels[size_t(row) * size_t(frame.stride) + size_t(col)];
+      mScreen[size_t(row) * size_t(mWidth) + size_t(col)] =
+          frame.pixels[size_t(row) * size_t(frame.stride) + size_t(col)];
 }
 
 void HeadlessWindow::Pump()
@@ -75,15 +72,13 @@ void HeadlessWindow::Pump()
   {
     WindowEvent e = pending.front();
     pending.pop_front();
-    if (mListener)
-      mListener->OnWindowEvent(e);
+    if (mListener) mListener->OnWindowEvent(e);
   }
 }
 
 bool HeadlessWindow::PointerPosition(int& x, int& y)
 {
-  if (!mOpen || mPointerX < 0)
-    return false;
+  if (!mOpen || mPointerX < 0) return false;
   x = mPointerX;
   y = mPointerY;
   return true;
@@ -104,10 +99,8 @@ void HeadlessWindow::InjectPress(int x, int y, int button, uint32_t time, bool s
   e.time = time;
   e.shift = shift;
   e.control = control;
-  if (button == kWindowButtonLeft)
-    mLeftHeld = true;
-  if (button == kWindowButtonRight)
-    mRightHeld = true;
+  if (button == kWindowButtonLeft) mLeftHeld = true;
+  if (button == kWindowButtonRight) mRightHeld = true;
   e.left = mLeftHeld;
   e.right = mRightHeld;
   e.kind = mDoubleClick.Press(button, x, y, time) ? kWindowEventDoubleClick : kWindowEventMouseDown;
@@ -123,10 +116,8 @@ void HeadlessWindow::InjectRelease(int x, int y, int button)
   e.x = x;
   e.y = y;
   e.button = button;
-  if (button == kWindowButtonLeft)
-    mLeftHeld = false;
-  if (button == kWindowButtonRight)
-    mRightHeld = false;
+  if (button == kWindowButtonLeft) mLeftHeld = false;
+  if (button == kWindowButtonRight) mRightHeld = false;
   e.left = mLeftHeld;
   e.right = mRightHeld;
   Inject(e);
@@ -162,8 +153,7 @@ void HeadlessWindow::InjectKey(int key, const char* text)
   e.key = key;
   e.x = mPointerX;
   e.y = mPointerY;
-  if (text)
-    std::strncpy(e.text, text, sizeof e.text - 1);
+  if (text) std::strncpy(e.text, text, sizeof e.text - 1);
   Inject(e);
 }
 
@@ -210,8 +200,7 @@ void HeadlessWindow::InjectFocusOut()
 void HeadlessWindow::AdvanceTime(int milliseconds)
 {
   mClock += uint32_t(milliseconds);
-  if (mTimerPeriod <= 0)
-    return;
+  if (mTimerPeriod <= 0) return;
   mTimeSinceTick += milliseconds;
   while (mTimeSinceTick >= mTimerPeriod)
   {
@@ -225,8 +214,7 @@ void HeadlessWindow::AdvanceTime(int milliseconds)
 
 uint32_t HeadlessWindow::PixelAt(int x, int y) const
 {
-  if (x < 0 || y < 0 || x >= mWidth || y >= mHeight)
-    return 0;
+  if (x < 0 || y < 0 || x >= mWidth || y >= mHeight) return 0;
   return mScreen[size_t(y) * size_t(mWidth) + size_t(x)];
 }
 
@@ -250,8 +238,7 @@ int HeadlessWindow::TrackPopupMenu(const PopupMenuLayout& layout, int x, int y, 
       mLastMenuHeight = h;
     }
   }
-  if (mMenuAnswers.empty())
-    return -1;
+  if (mMenuAnswers.empty()) return -1;
   const int id = mMenuAnswers.front();
   mMenuAnswers.pop_front();
   // Only an item a user could click is answered.
@@ -266,7 +253,8 @@ int HeadlessWindow::ShowMessageBox(const std::string& text, const std::string& c
 {
   mMessageTexts.push_back(caption + ": " + text);
   if (mMessageAnswers.empty())
-    return kind == kMessageBoxOk ? kMessageBoxAnswerOk : (kind == kMessageBoxYesNo ? kMessageBoxAnswerNo : kMessageBoxAnswerCancel);
+    return kind == kMessageBoxOk ? kMessageBoxAnswerOk
+                                 : (kind == kMessageBoxYesNo ? kMessageBoxAnswerNo : kMessageBoxAnswerCancel);
   const int answer = mMessageAnswers.front();
   mMessageAnswers.pop_front();
   return answer;
@@ -275,23 +263,19 @@ int HeadlessWindow::ShowMessageBox(const std::string& text, const std::string& c
 DialogStatus HeadlessWindow::PromptForFile(bool, const std::string&, const std::string&,
                                            const std::vector<std::string>&, std::string& path)
 {
-  if (mFileAnswers.empty())
-    return kDialogCancelled;
+  if (mFileAnswers.empty()) return kDialogCancelled;
   FileAnswer answer = mFileAnswers.front();
   mFileAnswers.pop_front();
-  if (answer.status == kDialogChosen)
-    path = answer.path;
+  if (answer.status == kDialogChosen) path = answer.path;
   return answer.status;
 }
 
 DialogStatus HeadlessWindow::PromptForColour(const std::string&, uint8_t rgb[3])
 {
-  if (mColourAnswers.empty())
-    return kDialogCancelled;
+  if (mColourAnswers.empty()) return kDialogCancelled;
   ColourAnswer answer = mColourAnswers.front();
   mColourAnswers.pop_front();
-  if (answer.status == kDialogChosen)
-    std::memcpy(rgb, answer.rgb, 3);
+  if (answer.status == kDialogChosen) std::memcpy(rgb, answer.rgb, 3);
   return answer.status;
 }
 

@@ -53,12 +53,19 @@ public:
   void InjectFocusOut();
   // Queues the timer ticks due when the clock moves on by the given time.
   void AdvanceTime(int milliseconds);
-  void SetPointer(int x, int y) { mPointerX = x; mPointerY = y; }
+  void SetPointer(int x, int y)
+  {
+    mPointerX = x;
+    mPointerY = y;
+  }
 
   // Scripted answers, used in order; when none is left menus answer -1 and dialogs cancel.
   void QueueMenuAnswer(int id) { mMenuAnswers.push_back(id); }
   void QueueMessageBoxAnswer(int answer) { mMessageAnswers.push_back(answer); }
-  void QueueFileAnswer(DialogStatus status, const std::string& path) { mFileAnswers.push_back({status, path}); }
+  void QueueFileAnswer(DialogStatus status, const std::string& path)
+  {
+    mFileAnswers.push_back({status, path});
+  }
   void QueueColourAnswer(DialogStatus status, uint8_t r, uint8_t g, uint8_t b)
   {
     mColourAnswers.push_back({status, {r, g, b}});

@@ -43,14 +43,14 @@ enum WindowKey : int
 enum WindowEventKind : int
 {
   kWindowEventNone = 0,
-  kWindowEventMouseDown,   // button press (a second left press soon after becomes a double click)
+  kWindowEventMouseDown, // button press (a second left press soon after becomes a double click)
   kWindowEventMouseUp,
   kWindowEventDoubleClick, // left button only, in place of the second press
   kWindowEventMouseMove,
   kWindowEventWheel,
   kWindowEventKeyDown,
-  kWindowEventExpose,      // x, y, width, height: area of the window to repaint
-  kWindowEventTimer,       // the frame timer fired
+  kWindowEventExpose, // x, y, width, height: area of the window to repaint
+  kWindowEventTimer,  // the frame timer fired
   kWindowEventFocusIn,
   kWindowEventFocusOut,
   kWindowEventClose,       // the window was destroyed from outside
@@ -76,10 +76,10 @@ struct WindowEvent
   // press counts its button as held, a release does not).
   bool left = false, right = false, middle = false;
   bool shift = false, control = false, alt = false;
-  int wheel = 0;             // signed distance, 120 per notch, positive away from the user
-  int key = kWindowKeyNone;  // WindowKey or upper-case ASCII
-  char text[8] = {};         // character the key types (UTF-8), empty when none
-  uint32_t time = 0;         // milliseconds, for double-click detection
+  int wheel = 0;            // signed distance, 120 per notch, positive away from the user
+  int key = kWindowKeyNone; // WindowKey or upper-case ASCII
+  char text[8] = {};        // character the key types (UTF-8), empty when none
+  uint32_t time = 0;        // milliseconds, for double-click detection
 };
 
 class WindowListener
@@ -140,8 +140,8 @@ public:
   virtual void ItemRow(const PopupMenuLayout& layout, int level, int item, int& top, int& bottom) = 0;
   // Paints a level with one item highlighted (-1 for none) into a width x height
   // pixel buffer (stride = width).
-  virtual void PaintLevel(const PopupMenuLayout& layout, int level, int highlighted, uint32_t* pixels, int width,
-                          int height) = 0;
+  virtual void PaintLevel(const PopupMenuLayout& layout, int level, int highlighted, uint32_t* pixels,
+                          int width, int height) = 0;
 };
 
 // A one-line text entry of the system's own, over an area of the window.
@@ -150,12 +150,12 @@ struct NativeTextEntry
   int x = 0, y = 0, width = 0, height = 0;
   std::string text; // shown selected whole
   std::string face;
-  int size = 12;    // cell height in pixels
+  int size = 12; // cell height in pixels
   bool bold = false, italic = false;
-  int align = 1;    // 0 left, 1 centre, 2 right
+  int align = 1;                                               // 0 left, 1 centre, 2 right
   uint32_t textColour = 0xFF000000u, backColour = 0xFFFFFFFFu; // 0xAARRGGBB
-  int limit = 16;   // characters
-  int filter = 0;   // 0 any text, 1 integer ('0'-'9', '+', '-'), 2 decimal (those and '.')
+  int limit = 16;                                              // characters
+  int filter = 0; // 0 any text, 1 integer ('0'-'9', '+', '-'), 2 decimal (those and '.')
 };
 
 // Outcome of a dialog that a helper program shows.

@@ -8,8 +8,7 @@
 std::string FolderOfPath(const std::string& path)
 {
   const size_t slash = path.rfind('/');
-  if (slash == std::string::npos || slash + 1 == path.size())
-    return std::string();
+  if (slash == std::string::npos || slash + 1 == path.size()) return std::string();
   return path.substr(0, slash + 1);
 }
 
@@ -17,8 +16,7 @@ std::string HostExecutableFolder()
 {
   char buffer[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0)
-    return std::string();
+  if (n <= 0) return std::string();
   return FolderOfPath(std::string(buffer, size_t(n)));
 }
 
@@ -31,8 +29,7 @@ std::string PluginModuleFolder()
   if (!path.empty() && path[0] != '/')
   {
     char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd))
-      path = std::string(cwd) + "/" + path;
+    if (getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
   }
   return FolderOfPath(path);
 }
@@ -46,11 +43,9 @@ std::string DesktopFolder()
   else
   {
     const char* home = std::getenv("HOME");
-    if (!home || !*home)
-      return std::string();
+    if (!home || !*home) return std::string();
     folder = std::string(home) + "/Desktop";
   }
-  if (folder.back() != '/')
-    folder += '/';
+  if (folder.back() != '/') folder += '/';
   return folder;
 }

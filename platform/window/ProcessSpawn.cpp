@@ -7,8 +7,7 @@ std::string QuotedCommandLine(const std::vector<std::string>& argv)
   std::string line;
   for (const std::string& arg : argv)
   {
-    if (!line.empty())
-      line += ' ';
+    if (!line.empty()) line += ' ';
     if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
     {
       line += arg;

@@ -123,8 +123,8 @@ public:
   }
   bool KeyboardGrabbedElsewhere() override
   {
-    const int answer =
-        XGrabKeyboard(mDisplay, DefaultRootWindow(mDisplay), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int answer = XGrabKeyboard(mDisplay, DefaultRootWindow(mDisplay), False, GrabModeAsync,
+                                     GrabModeAsync, CurrentTime);
     if (answer == GrabSuccess) XUngrabKeyboard(mDisplay, CurrentTime);
     XSync(mDisplay, False);
     return answer == AlreadyGrabbed;

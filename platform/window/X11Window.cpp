@@ -28,8 +28,7 @@ int TrapHandler(Display* display, XErrorEvent* error)
     gLastError = error->error_code;
     return 0;
   }
-  if (gPreviousHandler && gPreviousHandler != TrapHandler)
-    return gPreviousHandler(display, error);
+  if (gPreviousHandler && gPreviousHandler != TrapHandler) return gPreviousHandler(display, error);
   return 0;
 }
 
@@ -42,49 +41,62 @@ uint32_t NowMs()
 
 int MapKeySym(KeySym sym)
 {
-  if (sym >= XK_a && sym <= XK_z)
-    return int(sym - XK_a) + 'A';
-  if (sym >= XK_A && sym <= XK_Z)
-    return int(sym - XK_A) + 'A';
-  if (sym >= XK_0 && sym <= XK_9)
-    return int(sym - XK_0) + '0';
-  if (sym >= XK_KP_0 && sym <= XK_KP_9)
-    return int(sym - XK_KP_0) + kWindowKeyNumpad0;
-  if (sym >= XK_F1 && sym <= XK_F12)
-    return int(sym - XK_F1) + kWindowKeyF1;
+  if (sym >= XK_a && sym <= XK_z) return int(sym - XK_a) + 'A';
+  if (sym >= XK_A && sym <= XK_Z) return int(sym - XK_A) + 'A';
+  if (sym >= XK_0 && sym <= XK_9) return int(sym - XK_0) + '0';
+  if (sym >= XK_KP_0 && sym <= XK_KP_9) return int(sym - XK_KP_0) + kWindowKeyNumpad0;
+  if (sym >= XK_F1 && sym <= XK_F12) return int(sym - XK_F1) + kWindowKeyF1;
   switch (sym)
   {
-  case XK_space: return kWindowKeySpace;
-  case XK_Up: return kWindowKeyUp;
-  case XK_Down: return kWindowKeyDown;
-  case XK_Left: return kWindowKeyLeft;
-  case XK_Right: return kWindowKeyRight;
+  case XK_space:
+    return kWindowKeySpace;
+  case XK_Up:
+    return kWindowKeyUp;
+  case XK_Down:
+    return kWindowKeyDown;
+  case XK_Left:
+    return kWindowKeyLeft;
+  case XK_Right:
+    return kWindowKeyRight;
   case XK_Return:
-  case XK_KP_Enter: return kWindowKeyReturn;
-  case XK_Escape: return kWindowKeyEscape;
-  case XK_BackSpace: return kWindowKeyBackSpace;
-  case XK_Tab: return kWindowKeyTab;
-  case XK_Delete: return kWindowKeyDelete;
-  case XK_Insert: return kWindowKeyInsert;
-  case XK_Home: return kWindowKeyHome;
-  case XK_End: return kWindowKeyEnd;
-  case XK_Page_Up: return kWindowKeyPageUp;
-  case XK_Page_Down: return kWindowKeyPageDown;
+  case XK_KP_Enter:
+    return kWindowKeyReturn;
+  case XK_Escape:
+    return kWindowKeyEscape;
+  case XK_BackSpace:
+    return kWindowKeyBackSpace;
+  case XK_Tab:
+    return kWindowKeyTab;
+  case XK_Delete:
+    return kWindowKeyDelete;
+  case XK_Insert:
+    return kWindowKeyInsert;
+  case XK_Home:
+    return kWindowKeyHome;
+  case XK_End:
+    return kWindowKeyEnd;
+  case XK_Page_Up:
+    return kWindowKeyPageUp;
+  case XK_Page_Down:
+    return kWindowKeyPageDown;
   case XK_Shift_L:
-  case XK_Shift_R: return kWindowKeyShift;
+  case XK_Shift_R:
+    return kWindowKeyShift;
   case XK_Control_L:
-  case XK_Control_R: return kWindowKeyControl;
+  case XK_Control_R:
+    return kWindowKeyControl;
   case XK_Alt_L:
-  case XK_Alt_R: return kWindowKeyAlt;
-  default: return kWindowKeyOther;
+  case XK_Alt_R:
+    return kWindowKeyAlt;
+  default:
+    return kWindowKeyOther;
   }
 }
 
 int ShiftOf(unsigned long mask)
 {
   int shift = 0;
-  if (!mask)
-    return 0;
+  if (!mask) return 0;
   while (!(mask & 1))
   {
     mask >>= 1;
@@ -115,10 +127,14 @@ int MapButton(unsigned int button)
 {
   switch (button)
   {
-  case Button1: return kWindowButtonLeft;
-  case Button2: return kWindowButtonMiddle;
-  case Button3: return kWindowButtonRight;
-  default: return kWindowButtonNone;
+  case Button1:
+    return kWindowButtonLeft;
+  case Button2:
+    return kWindowButtonMiddle;
+  case Button3:
+    return kWindowButtonRight;
+  default:
+    return kWindowButtonNone;
   }
 }
 
@@ -135,14 +151,12 @@ void SetButtonHeld(WindowEvent& e, int button, bool held)
 
 X11ErrorTrap::X11ErrorTrap()
 {
-  if (gTrapDepth++ == 0)
-    gPreviousHandler = XSetErrorHandler(TrapHandler);
+  if (gTrapDepth++ == 0) gPreviousHandler = XSetErrorHandler(TrapHandler);
 }
 
 X11ErrorTrap::~X11ErrorTrap()
 {
-  if (--gTrapDepth == 0)
-    XSetErrorHandler(gPreviousHandler);
+  if (--gTrapDepth == 0) XSetErrorHandler(gPreviousHandler);
 }
 
 void X11WaitForEvents(Display* display, int milliseconds)
@@ -156,8 +170,7 @@ void X11PutPixels(Display* display, Drawable target, GC gc, Visual* visual, int 
 {
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min(x + width, frameWidth), y1 = std::min(y + height, frameHeight);
-  if (x1 <= x0 || y1 <= y0 || !pixels)
-    return;
+  if (x1 <= x0 || y1 <= y0 || !pixels) return;
   const bool direct = depth == 24 && visual->c_class == TrueColor && visual->red_mask == 0xFF0000 &&
                       visual->green_mask == 0xFF00 && visual->blue_mask == 0xFF &&
                       ImageByteOrder(display) == LSBFirst;
@@ -166,17 +179,16 @@ void X11PutPixels(Display* display, Drawable target, GC gc, Visual* visual, int 
     XImage* image = XCreateImage(display, visual, unsigned(depth), ZPixmap, 0,
                                  reinterpret_cast<char*>(const_cast<uint32_t*>(pixels)), unsigned(frameWidth),
                                  unsigned(frameHeight), 32, stride * 4);
-    if (!image)
-      return;
+    if (!image) return;
     XPutImage(display, target, gc, image, x0, y0, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0));
     image->data = nullptr; // the pixels are the caller's
     XDestroyImage(image);
     return;
   }
   const int w = x1 - x0, h = y1 - y0;
-  XImage* image = XCreateImage(display, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(w), unsigned(h), 32, 0);
-  if (!image)
-    return;
+  XImage* image =
+      XCreateImage(display, visual, unsigned(depth), ZPixmap, 0, nullptr, unsigned(w), unsigned(h), 32, 0);
+  if (!image) return;
   std::vector<char> data(size_t(image->bytes_per_line) * size_t(h));
   image->data = data.data();
   const int rs = ShiftOf(visual->red_mask), gs = ShiftOf(visual->green_mask), bs = ShiftOf(visual->blue_mask);
@@ -232,8 +244,7 @@ void X11Window::State::GatherExpose(const XExposeEvent& ev)
 
 void X11Window::State::Translate(XEvent& ev)
 {
-  if (!window || ev.xany.window != window)
-    return;
+  if (!window || ev.xany.window != window) return;
   WindowEvent e;
   switch (ev.type)
   {
@@ -255,8 +266,7 @@ void X11Window::State::Translate(XEvent& ev)
       return;
     }
     e.button = MapButton(b);
-    if (e.button == kWindowButtonNone)
-      return;
+    if (e.button == kWindowButtonNone) return;
     SetButtonHeld(e, e.button, true);
     e.kind = doubleClick.Press(e.button, e.x, e.y, e.time) ? kWindowEventDoubleClick : kWindowEventMouseDown;
     Deliver(e);
@@ -265,8 +275,7 @@ void X11Window::State::Translate(XEvent& ev)
   case ButtonRelease:
   {
     e.button = MapButton(ev.xbutton.button);
-    if (e.button == kWindowButtonNone)
-      return;
+    if (e.button == kWindowButtonNone) return;
     e.kind = kWindowEventMouseUp;
     e.x = ev.xbutton.x;
     e.y = ev.xbutton.y;
@@ -303,8 +312,7 @@ void X11Window::State::Translate(XEvent& ev)
     e.y = ev.xkey.y;
     e.time = uint32_t(ev.xkey.time);
     FillModifiers(e, ev.xkey.state);
-    if (n > 0)
-      std::memcpy(e.text, text, size_t(n));
+    if (n > 0) std::memcpy(e.text, text, size_t(n));
     Deliver(e);
     return;
   }
@@ -326,14 +334,14 @@ void X11Window::State::Translate(XEvent& ev)
     {
       // The host destroyed its window and ours with it.
       window = 0;
-      if (gc)
-        XFreeGC(display, gc);
+      if (gc) XFreeGC(display, gc);
       gc = nullptr;
       e.kind = kWindowEventClose;
       Deliver(e);
     }
     return;
-  default: return;
+  default:
+    return;
   }
 }
 
@@ -343,8 +351,7 @@ X11Window::X11Window() : mState(std::make_unique<State>())
 {
   X11ErrorTrap trap;
   mState->display = XOpenDisplay(nullptr);
-  if (!mState->display)
-    return;
+  if (!mState->display) return;
   gOurDisplays.push_back(mState->display);
   mState->screen = DefaultScreen(mState->display);
   mState->root = RootWindow(mState->display, mState->screen);
@@ -352,40 +359,41 @@ X11Window::X11Window() : mState(std::make_unique<State>())
 
 X11Window::~X11Window()
 {
-  if (!mState->display)
-    return;
+  if (!mState->display) return;
   Close();
   X11ErrorTrap trap;
   XCloseDisplay(mState->display);
-  gOurDisplays.erase(std::remove(gOurDisplays.begin(), gOurDisplays.end(), mState->display), gOurDisplays.end());
+  gOurDisplays.erase(std::remove(gOurDisplays.begin(), gOurDisplays.end(), mState->display),
+                     gOurDisplays.end());
   mState->display = nullptr;
 }
 
-bool X11Window::IsUsable() const { return mState->display != nullptr; }
+bool X11Window::IsUsable() const
+{
+  return mState->display != nullptr;
+}
 
 bool X11Window::Open(uintptr_t parent, int width, int height, WindowListener* listener)
 {
   State& s = *mState;
-  if (!s.display || s.window || parent == 0 || width <= 0 || height <= 0)
-    return false;
+  if (!s.display || s.window || parent == 0 || width <= 0 || height <= 0) return false;
   X11ErrorTrap trap;
   gLastError = 0;
   XWindowAttributes parentAttributes;
-  if (!XGetWindowAttributes(s.display, Window(parent), &parentAttributes) || gLastError)
-    return false;
+  if (!XGetWindowAttributes(s.display, Window(parent), &parentAttributes) || gLastError) return false;
 
   XSetWindowAttributes a{};
   a.background_pixmap = None; // no clearing before our frame is presented
   a.border_pixel = 0;
   a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                  FocusChangeMask | StructureNotifyMask;
-  Window w = XCreateWindow(s.display, Window(parent), 0, 0, unsigned(width), unsigned(height), 0, CopyFromParent,
-                           InputOutput, CopyFromParent, CWBackPixmap | CWBorderPixel | CWEventMask, &a);
+  Window w =
+      XCreateWindow(s.display, Window(parent), 0, 0, unsigned(width), unsigned(height), 0, CopyFromParent,
+                    InputOutput, CopyFromParent, CWBackPixmap | CWBorderPixel | CWEventMask, &a);
   XSync(s.display, False);
   if (!w || gLastError)
   {
-    if (w)
-      XDestroyWindow(s.display, w);
+    if (w) XDestroyWindow(s.display, w);
     XSync(s.display, False);
     return false;
   }
@@ -405,8 +413,7 @@ bool X11Window::Open(uintptr_t parent, int width, int height, WindowListener* li
   s.topLevel = s.FindTopLevel(s.parent);
   XMapWindow(s.display, w);
   XSync(s.display, False);
-  if (s.WindowViewable(w))
-    XSetInputFocus(s.display, w, RevertToParent, CurrentTime);
+  if (s.WindowViewable(w)) XSetInputFocus(s.display, w, RevertToParent, CurrentTime);
   if (s.timerPeriod > 0)
     s.nextTick = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.timerPeriod);
   XFlush(s.display);
@@ -416,19 +423,15 @@ bool X11Window::Open(uintptr_t parent, int width, int height, WindowListener* li
 void X11Window::Close()
 {
   State& s = *mState;
-  if (!s.display)
-    return;
+  if (!s.display) return;
   X11ErrorTrap trap;
   if (s.window)
   {
-    if (s.cursorHidden)
-      XUndefineCursor(s.display, s.window);
-    if (s.gc)
-      XFreeGC(s.display, s.gc);
+    if (s.cursorHidden) XUndefineCursor(s.display, s.window);
+    if (s.gc) XFreeGC(s.display, s.gc);
     XDestroyWindow(s.display, s.window);
   }
-  if (s.blankCursor)
-    XFreeCursor(s.display, s.blankCursor);
+  if (s.blankCursor) XFreeCursor(s.display, s.blankCursor);
   s.blankCursor = 0;
   s.cursorHidden = false;
   s.gc = nullptr;
@@ -438,14 +441,19 @@ void X11Window::Close()
   XSync(s.display, True); // drops what is left of the window's events
 }
 
-bool X11Window::IsOpen() const { return mState->window != 0; }
-uintptr_t X11Window::Handle() const { return uintptr_t(mState->window); }
+bool X11Window::IsOpen() const
+{
+  return mState->window != 0;
+}
+uintptr_t X11Window::Handle() const
+{
+  return uintptr_t(mState->window);
+}
 
 bool X11Window::Resize(int width, int height)
 {
   State& s = *mState;
-  if (!s.window || width <= 0 || height <= 0)
-    return false;
+  if (!s.window || width <= 0 || height <= 0) return false;
   X11ErrorTrap trap;
   XResizeWindow(s.display, s.window, unsigned(width), unsigned(height));
   s.width = width;
@@ -457,11 +465,10 @@ bool X11Window::Resize(int width, int height)
 void X11Window::Present(const PixelFrame& frame, int x, int y, int width, int height)
 {
   State& s = *mState;
-  if (!s.window || !frame.pixels)
-    return;
+  if (!s.window || !frame.pixels) return;
   X11ErrorTrap trap;
-  X11PutPixels(s.display, s.window, s.gc, s.visual, s.depth, frame.pixels, frame.width, frame.height, frame.stride, x, y,
-            width, height);
+  X11PutPixels(s.display, s.window, s.gc, s.visual, s.depth, frame.pixels, frame.width, frame.height,
+               frame.stride, x, y, width, height);
   XFlush(s.display);
 }
 
@@ -474,8 +481,7 @@ void X11Window::SetTimerPeriod(int milliseconds)
 void X11Window::Pump()
 {
   State& s = *mState;
-  if (!s.display || !s.window)
-    return;
+  if (!s.display || !s.window) return;
   X11ErrorTrap trap;
   while (!s.deferred.empty() && s.window)
   {
@@ -496,45 +502,39 @@ void X11Window::Pump()
     {
       // A late host does not get a burst of ticks.
       s.nextTick += std::chrono::milliseconds(s.timerPeriod);
-      if (s.nextTick < now)
-        s.nextTick = now + std::chrono::milliseconds(s.timerPeriod);
+      if (s.nextTick < now) s.nextTick = now + std::chrono::milliseconds(s.timerPeriod);
       WindowEvent e;
       e.kind = kWindowEventTimer;
       e.time = NowMs();
       s.Deliver(e);
     }
   }
-  if (s.display)
-    XFlush(s.display);
+  if (s.display) XFlush(s.display);
 }
 
 void X11Window::TakeFocus()
 {
   State& s = *mState;
-  if (!s.window)
-    return;
+  if (!s.window) return;
   X11ErrorTrap trap;
-  if (s.WindowViewable(s.window))
-    XSetInputFocus(s.display, s.window, RevertToParent, CurrentTime);
+  if (s.WindowViewable(s.window)) XSetInputFocus(s.display, s.window, RevertToParent, CurrentTime);
   XFlush(s.display);
 }
 
 void X11Window::CaptureMouse()
 {
   State& s = *mState;
-  if (!s.window)
-    return;
+  if (!s.window) return;
   X11ErrorTrap trap;
-  XGrabPointer(s.display, s.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-               GrabModeAsync, None, None, CurrentTime);
+  XGrabPointer(s.display, s.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+               GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
   XFlush(s.display);
 }
 
 void X11Window::ReleaseMouse()
 {
   State& s = *mState;
-  if (!s.display)
-    return;
+  if (!s.display) return;
   X11ErrorTrap trap;
   XUngrabPointer(s.display, CurrentTime);
   XFlush(s.display);
@@ -543,14 +543,12 @@ void X11Window::ReleaseMouse()
 bool X11Window::PointerPosition(int& x, int& y)
 {
   State& s = *mState;
-  if (!s.window)
-    return false;
+  if (!s.window) return false;
   X11ErrorTrap trap;
   Window rootReturn, childReturn;
   int rx, ry, wx, wy;
   unsigned int mask;
-  if (!XQueryPointer(s.display, s.window, &rootReturn, &childReturn, &rx, &ry, &wx, &wy, &mask))
-    return false;
+  if (!XQueryPointer(s.display, s.window, &rootReturn, &childReturn, &rx, &ry, &wx, &wy, &mask)) return false;
   x = wx;
   y = wy;
   return true;
@@ -559,8 +557,7 @@ bool X11Window::PointerPosition(int& x, int& y)
 void X11Window::WarpPointer(int x, int y)
 {
   State& s = *mState;
-  if (!s.window)
-    return;
+  if (!s.window) return;
   X11ErrorTrap trap;
   XWarpPointer(s.display, None, s.window, 0, 0, 0, 0, x, y);
   XFlush(s.display);
@@ -569,8 +566,7 @@ void X11Window::WarpPointer(int x, int y)
 void X11Window::SetCursorVisible(bool visible)
 {
   State& s = *mState;
-  if (!s.window || visible == !s.cursorHidden)
-    return;
+  if (!s.window || visible == !s.cursorHidden) return;
   X11ErrorTrap trap;
   if (visible)
   {
@@ -596,8 +592,7 @@ void X11Window::SetCursorVisible(bool visible)
 void X11Window::ForwardKeyToHost(const WindowEvent&)
 {
   State& s = *mState;
-  if (!s.window || !s.haveLastKey || !s.topLevel)
-    return;
+  if (!s.window || !s.haveLastKey || !s.topLevel) return;
   X11ErrorTrap trap;
   XKeyEvent key = s.lastKey;
   key.window = s.topLevel;
@@ -613,27 +608,21 @@ void X11Window::ForwardKeyToHost(const WindowEvent&)
 DialogStatus X11Window::PromptForFile(bool save, const std::string& folder, const std::string& file,
                                       const std::vector<std::string>& extensions, std::string& path)
 {
-  if (!mState->window || !ProgramAvailable("zenity"))
-    return kDialogUnavailable;
+  if (!mState->window || !ProgramAvailable("zenity")) return kDialogUnavailable;
   const ProgramResult r = RunProgram(FilePromptArguments(save, folder, file, extensions), true);
-  if (!r.started)
-    return kDialogUnavailable;
+  if (!r.started) return kDialogUnavailable;
   const std::string chosen = FirstLine(r.output);
-  if (r.exitCode != 0 || chosen.empty())
-    return kDialogCancelled;
+  if (r.exitCode != 0 || chosen.empty()) return kDialogCancelled;
   path = chosen;
   return kDialogChosen;
 }
 
 DialogStatus X11Window::PromptForColour(const std::string& title, uint8_t rgb[3])
 {
-  if (!mState->window || !ProgramAvailable("zenity"))
-    return kDialogUnavailable;
+  if (!mState->window || !ProgramAvailable("zenity")) return kDialogUnavailable;
   const ProgramResult r = RunProgram(ColourPromptArguments(title, rgb), true);
-  if (!r.started)
-    return kDialogUnavailable;
-  if (r.exitCode != 0 || !ParseColourAnswer(r.output, rgb))
-    return kDialogCancelled;
+  if (!r.started) return kDialogUnavailable;
+  if (r.exitCode != 0 || !ParseColourAnswer(r.output, rgb)) return kDialogCancelled;
   return kDialogChosen;
 }
 
@@ -645,8 +634,7 @@ bool X11Window::OpenWithShell(const std::string& target)
 std::unique_ptr<PlatformWindow> CreateX11Window()
 {
   auto window = std::make_unique<X11Window>();
-  if (!window->IsUsable())
-    return nullptr;
+  if (!window->IsUsable()) return nullptr;
   return window;
 }
 

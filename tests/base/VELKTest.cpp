@@ -35,10 +35,7 @@ namespace
 class DataFolder
 {
 public:
-  DataFolder()
-  {
-    setenv("VELK_DATA_DIR", path.string().c_str(), 1);
-  }
+  DataFolder() { setenv("VELK_DATA_DIR", path.string().c_str(), 1); }
   ~DataFolder() { unsetenv("VELK_DATA_DIR"); }
   std::string Read(const std::string& name) const
   {

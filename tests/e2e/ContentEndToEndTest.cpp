@@ -110,7 +110,8 @@ TEST_F(ContentEndToEnd, TheHandshakeTakesTheSecondGlobalMessageEvenWhenItComesLa
     std::string differ;
     for (const auto& [index, value] : expected)
       if (now.Value(index) != value)
-        differ += " " + std::to_string(index) + ":" + std::to_string(now.Value(index)) + "/" + std::to_string(value);
+        differ += " " + std::to_string(index) + ":" + std::to_string(now.Value(index)) + "/" +
+                  std::to_string(value);
     return differ;
   };
   std::string differ = differences();

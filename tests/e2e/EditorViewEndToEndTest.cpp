@@ -54,11 +54,13 @@ protected:
     // channel 10, each with a detune of its own, on the oscillator page.
     ProgramChunk chunk;
     ASSERT_TRUE(ChunkWithPorts(host, simIn, simOut, chunk));
-    for (const auto& [index, value] : Project()) chunk.SetValue(index, value);
+    for (const auto& [index, value] : Project())
+      chunk.SetValue(index, value);
     ASSERT_GE(chunk.tail.size(), 4u);
     chunk.tail[0] = kGlobalChannel;
     ASSERT_TRUE(host.SetChunk(chunk.Bytes(), false));
-    for (const auto& [index, value] : Project()) reference->Plug().SetParamInEditor(index, value);
+    for (const auto& [index, value] : Project())
+      reference->Plug().SetParamInEditor(index, value);
     SelectInReference(0);
     ASSERT_TRUE(editor->PumpUntil([&] { return StatusShows("Plug-in is ready to go!"); }, 30s))
         << "the handshake did not find the synthesizer";
@@ -203,7 +205,8 @@ TEST_F(EditorViewEndToEnd, ChoosingPart4ShowsAndTurnsPart4sControls)
   EXPECT_EQ(ValueNow(kOscillator1Detune), kPart1Detune) << "part 1's detune changed";
   // The display names the knob that moved.
   const std::string name = reference->Plug().ParameterAt(kOscillator1Detune + kPart)->Name();
-  EXPECT_TRUE(editor->PumpUntil([&] { return StatusShows(name); }, 10s)) << "the display does not show " << name;
+  EXPECT_TRUE(editor->PumpUntil([&] { return StatusShows(name); }, 10s))
+      << "the display does not show " << name;
 }
 
 // The synthesizer selects part 4 (its part-select NRPN on the global channel): the editor's pages

@@ -142,7 +142,8 @@ TEST_F(EndToEnd, APerformanceChosenOnTheSynthesizerComesIntoTheEditor)
     std::string differ;
     for (const auto& [index, value] : expected)
       if (now.Value(index) != value)
-        differ += " " + std::to_string(index) + ":" + std::to_string(now.Value(index)) + "/" + std::to_string(value);
+        differ += " " + std::to_string(index) + ":" + std::to_string(now.Value(index)) + "/" +
+                  std::to_string(value);
     return differ;
   };
   ASSERT_FALSE(differences().empty()) << "the editor held the performance before it was asked for";
@@ -164,8 +165,8 @@ TEST_F(EndToEnd, APerformanceChosenOnTheSynthesizerComesIntoTheEditor)
     std::this_thread::sleep_for(20ms);
     differ = differences();
   }
-  EXPECT_TRUE(differ.empty()) << "parameters that differ from the synthesizer's performance (editor/synthesizer):"
-                              << differ;
+  EXPECT_TRUE(differ.empty())
+      << "parameters that differ from the synthesizer's performance (editor/synthesizer):" << differ;
 }
 
 TEST_F(EndToEnd, ASilentSynthesizerTimesOutAndTheNextRequestIsAnswered)
@@ -247,7 +248,6 @@ TEST_F(EndToEnd, TheHandshakeFindsTheSynthesizerOnItsDeviceId)
   EXPECT_EQ(now.tail[0], 3);
 }
 
-
 // The librarian's "Hardware" menu on the library page: bank A is received slot by slot, then the
 // same bank is written into bank B of the synthesizer, which then holds bank A's programs.
 TEST_F(EndToEnd, ABankReceivedAndWrittenToAnotherBankArrivesByteForByte)
@@ -282,7 +282,6 @@ TEST_F(EndToEnd, ABankReceivedAndWrittenToAnotherBankArrivesByteForByte)
   // Bank A itself is as it was: the write went to bank B only.
   EXPECT_EQ(WithoutBankCode(SimBank(5)), bankA);
 }
-
 
 // On the library page the user receives bank A, picks part 3 and double-clicks slot 6: the
 // program goes into part 3's edit buffer, both messages in edit form with the part byte 2.

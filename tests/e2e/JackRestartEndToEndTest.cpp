@@ -79,7 +79,8 @@ protected:
   void StartSimulator()
   {
     sim = std::make_unique<SimSynthProcess>();
-    ASSERT_TRUE(StartSimSynth(*sim, simClient, 3, 23, simIn, simOut)) << "the simulated synthesizer did not start";
+    ASSERT_TRUE(StartSimSynth(*sim, simClient, 3, 23, simIn, simOut))
+        << "the simulated synthesizer did not start";
   }
 
   void StopSimulator()

@@ -38,7 +38,8 @@ SimBytes LineBytes(const std::string& line)
 }
 
 // The messages the synthesizer heard from `from` on whose bytes start so, in order.
-std::vector<SimBytes> HeardStarting(const std::vector<std::string>& log, const std::string& start, size_t from = 0)
+std::vector<SimBytes> HeardStarting(const std::vector<std::string>& log, const std::string& start,
+                                    size_t from = 0)
 {
   std::vector<SimBytes> out;
   for (size_t i = from; i < log.size(); ++i)
@@ -124,7 +125,8 @@ protected:
     std::snprintf(write, sizeof write, "F0 00 20 29 01 24 03 %s %02X ", memoryType.c_str(), bankCode);
     ASSERT_TRUE(Choose(MenuRect<LeftPatchPopupMenu>(), keys, [&] { return Heard(write); }))
         << "the bank write did not start";
-    ASSERT_TRUE(WaitForStatus("Data write completed: " + std::to_string(slots) + " of 128 slots written", 60s))
+    ASSERT_TRUE(
+        WaitForStatus("Data write completed: " + std::to_string(slots) + " of 128 slots written", 60s))
         << "the bank was not written";
   }
 
@@ -134,7 +136,6 @@ protected:
     ASSERT_NE(view, nullptr);
     editor->Click(view->CellRect(0, index));
   }
-
 };
 } // namespace
 
@@ -153,7 +154,8 @@ struct Place
 // letting go, the dump that holds it reaches the synthesizer's edit buffer, which then holds the
 // knob's value where the dump keeps it.
 static void TurnAndExpectInEditBuffer(RoutesEndToEnd& t, EditorOnScreen& editor, vsthost::VstHost& host,
-                                      const IControl& knob, int param, const Place& place, const std::string& stored)
+                                      const IControl& knob, int param, const Place& place,
+                                      const std::string& stored)
 {
   char start[40];
   std::snprintf(start, sizeof start, "IN F0 00 20 29 01 24 03 %02X ", place.type);
@@ -168,7 +170,8 @@ static void TurnAndExpectInEditBuffer(RoutesEndToEnd& t, EditorOnScreen& editor,
         {
           const std::vector<std::string> log = t.Log();
           for (size_t i = before; i + 1 < log.size(); ++i)
-            if (log[i].rfind(start, 0) == 0 && log[i + 1] == "NOTE stored: " + stored) message = LineBytes(log[i]);
+            if (log[i].rfind(start, 0) == 0 && log[i + 1] == "NOTE stored: " + stored)
+              message = LineBytes(log[i]);
           return !message.empty();
         },
         10s);
@@ -208,7 +211,8 @@ TEST_F(RoutesEndToEnd, AMultiModeControlWithoutAMessageReachesThePerformanceOnce
   ASSERT_EQ(reference->Plug().Routes()->Settled().CarrierOf(param), SettledEdits::Carrier::kPerformance);
   Place place;
   for (const DumpField& field : PerformancePartsFields())
-    if (field.param == param && !place.row) place = {SimSysEx::kPerfEditParts, &field, kPerformancePartsBlock};
+    if (field.param == param && !place.row)
+      place = {SimSysEx::kPerfEditParts, &field, kPerformancePartsBlock};
   for (const DumpField& field : PerformancePartFields())
     if (field.param == param && !place.row) place = {SimSysEx::kPerfEdit, &field, kPerformancePartBlock};
   ASSERT_NE(place.row, nullptr) << "the performance does not hold the parameter";
@@ -239,7 +243,11 @@ TEST_F(RoutesEndToEnd, TheSlotMenuReceivesStoresInitialisesAndSendsThroughTheSyn
 
   // Store Current Program into Slot, into slot 7; Initialise Slot, slot 8. Neither talks to the
   // synthesizer; the bank written afterwards shows them.
-  const auto settleMenu = [&] { editor->Pump(300ms); return true; };
+  const auto settleMenu = [&]
+  {
+    editor->Pump(300ms);
+    return true;
+  };
   ASSERT_NO_FATAL_FAILURE(SelectLeftCell(6));
   ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Up", "Return"}, settleMenu));
   ASSERT_NO_FATAL_FAILURE(SelectLeftCell(7));
@@ -247,8 +255,9 @@ TEST_F(RoutesEndToEnd, TheSlotMenuReceivesStoresInitialisesAndSendsThroughTheSyn
   // Receive Edit Buffer into Slot, slot 9: the synthesizer's program of part 1.
   ASSERT_NO_FATAL_FAILURE(SelectLeftCell(8));
   size_t asked = SimLog().size();
-  ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Up", "Up", "Return"},
-                     [&] { return FirstIndexOf(SimLog(), "IN F0 00 20 29 01 24 03 08 F7", asked) < SimLog().size(); }))
+  ASSERT_TRUE(Choose(
+      slotMenu, {"Up", "Up", "Up", "Up", "Return"},
+      [&] { return FirstIndexOf(SimLog(), "IN F0 00 20 29 01 24 03 08 F7", asked) < SimLog().size(); }))
       << "the edit buffer was not asked for";
   ASSERT_TRUE(WaitForStatus("Data request completed!")) << "the edit buffer request did not complete";
 
@@ -311,12 +320,16 @@ TEST_F(RoutesEndToEnd, ThePerformanceSlotMenuReceivesStoresAndInitialisesThrough
                      [&] { return Heard("F0 00 20 29 01 24 03 13 02 02 F7"); }))
       << "the performance was not requested from bank B";
   ASSERT_TRUE(WaitForStatus("Data request completed!")) << "the performance request did not complete";
-  const auto settleMenu = [&] { editor->Pump(300ms); return true; };
+  const auto settleMenu = [&]
+  {
+    editor->Pump(300ms);
+    return true;
+  };
   ASSERT_NO_FATAL_FAILURE(SelectLeftCell(3));
   ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Up", "Return"}, settleMenu)); // Store Current Performance
   ASSERT_NO_FATAL_FAILURE(SelectLeftCell(4));
   ASSERT_TRUE(Choose(slotMenu, {"Up", "Up", "Return"}, settleMenu)); // Initialise Slot
-  ASSERT_NO_FATAL_FAILURE(StoreLeftBankTo(2, 3, "07", 3)); // performance bank C: slots 3 to 5
+  ASSERT_NO_FATAL_FAILURE(StoreLeftBankTo(2, 3, "07", 3));           // performance bank C: slots 3 to 5
 
   const SimSynth same(3, 29);
   std::vector<SimBytes> received = same.SlotMessages(2, 2);
@@ -335,7 +348,8 @@ TEST_F(RoutesEndToEnd, ThePerformanceSlotMenuReceivesStoresAndInitialisesThrough
   const std::string header = "F0 00 20 29 01 24 03 ";
   ASSERT_TRUE(Choose(MenuRect<LeftPatchPopupMenu>(), {"Up", "Up", "Return"},
                      [&] { return !HeardStarting(SimLog(), header + "0F ", before).empty(); }));
-  ASSERT_TRUE(editor->PumpUntil([&] { return !HeardStarting(SimLog(), header + "20 ", before).empty(); }, 30s));
+  ASSERT_TRUE(
+      editor->PumpUntil([&] { return !HeardStarting(SimLog(), header + "20 ", before).empty(); }, 30s));
   const std::vector<std::string> log = SimLog();
   int i = 0;
   for (const char* type : {"05 ", "1B ", "20 "})
@@ -358,7 +372,8 @@ TEST_F(RoutesEndToEnd, ThePerformanceGoesOutWithTheGlobalsAndThePartsFirst)
   size_t before = SimLog().size();
   ASSERT_TRUE(Choose(menu, {"Up", "Up", "Return"}, [&] { return Heard(header + "0F "); }))
       << "the performance send did not start";
-  ASSERT_TRUE(editor->PumpUntil([&] { return !HeardStarting(SimLog(), header + "20 ", before).empty(); }, 30s))
+  ASSERT_TRUE(
+      editor->PumpUntil([&] { return !HeardStarting(SimLog(), header + "20 ", before).empty(); }, 30s))
       << "the performance's parts message never came";
   std::vector<int> order;
   for (const SimBytes& m : HeardStarting(SimLog(), header, before))
@@ -379,7 +394,8 @@ TEST_F(RoutesEndToEnd, ThePerformanceGoesOutWithTheGlobalsAndThePartsFirst)
 
   // Send Global Settings.
   before = SimLog().size();
-  ASSERT_TRUE(Choose(menu, {"Up", "Return"}, [&] { return !HeardStarting(SimLog(), header + "15 ", before).empty(); }))
+  ASSERT_TRUE(Choose(menu, {"Up", "Return"},
+                     [&] { return !HeardStarting(SimLog(), header + "15 ", before).empty(); }))
       << "the global settings were not sent";
   const std::vector<std::string> after = SimLog();
   ASSERT_EQ(HeardStarting(after, header, before).size(), 2u) << "more or less than the global settings";
@@ -407,7 +423,8 @@ TEST_F(RoutesEndToEnd, ChoosingAPartAndAProgramSelectsThemOnTheSynthesizer)
       10s))
       << "part 3 was not selected on the synthesizer";
   editor->Click(reference->RadioButton(kQuickTab, 0, part3) ? part3 : IRectangle());
-  ASSERT_TRUE(editor->PumpUntil([&] { return FirstIndexOf(SimLog(), "IN B3 06 4C", before) < SimLog().size(); }, 10s));
+  ASSERT_TRUE(editor->PumpUntil(
+      [&] { return FirstIndexOf(SimLog(), "IN B3 06 4C", before) < SimLog().size(); }, 10s));
 
   // Program > 001-016 > 006 for part 1.
   ProgramChunk chunk;
@@ -424,7 +441,8 @@ TEST_F(RoutesEndToEnd, ChoosingAPartAndAProgramSelectsThemOnTheSynthesizer)
                      [&] { return FirstIndexOf(SimLog(), change, before) < SimLog().size(); }))
       << "the program change did not reach the synthesizer";
   const char* request = "IN F0 00 20 29 01 24 03 08 F7";
-  ASSERT_TRUE(editor->PumpUntil([&] { return FirstIndexOf(SimLog(), request, before) < SimLog().size(); }, 10s))
+  ASSERT_TRUE(
+      editor->PumpUntil([&] { return FirstIndexOf(SimLog(), request, before) < SimLog().size(); }, 10s))
       << "the part's new program was not asked for";
   const std::vector<std::string> log = SimLog();
   const size_t select = FirstIndexOf(log, bankSelect, before);

@@ -28,7 +28,8 @@ protected:
   // Librarian menu on the library page: Receive from Hardware > Bank A.
   void StartReceivingBankA()
   {
-    ASSERT_TRUE(Choose(LeftPaneMenu(), {"Down", "Right", "Down", "Return"}, [&] { return Heard(kBankARequest); }))
+    ASSERT_TRUE(
+        Choose(LeftPaneMenu(), {"Down", "Right", "Down", "Return"}, [&] { return Heard(kBankARequest); }))
         << "the bank request did not start";
   }
 
@@ -62,8 +63,8 @@ protected:
       if (bankB[i] == expected[i]) continue;
       char write[64];
       std::snprintf(write, sizeof write, "IN F0 00 20 29 01 24 03 %s 06 %02zX ", i % 2 ? "1F" : "02", i / 2);
-      EXPECT_EQ(CountStartingWith(log, write), 0u) << "message " << i << " (slot " << i / 2 + 1
-                                                   << ") was written with other contents";
+      EXPECT_EQ(CountStartingWith(log, write), 0u)
+          << "message " << i << " (slot " << i / 2 + 1 << ") was written with other contents";
       ++lost;
     }
     // A few, not the write: an asynchronous server has been seen to lose two of 256.

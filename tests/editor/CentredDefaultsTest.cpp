@@ -18,14 +18,25 @@ TEST(CentredDefaults, FreshPluginStartsBipolarSettingsInTheMiddleAndKeepsThemThr
 {
   TempDataFolder folder;
   auto plug = std::make_unique<VELK>(nullptr);
-  const std::pair<int, double> expected[] = {
-      {kFXPanPosition, 64},       {kFXMultiPanPosition, 64},  {kMultiPartPanning, 64},
-      {kOscillator1Detune, 64},   {kOscillator3Detune, 64},   {kMultiPartDetune, 64},
-      {kKeyboardTranspose, 33},   {kMultiPartTranspose, 44},  {kLFO1osc1Pitch, 64},
-      {kWheelnoiseSoften, 64},    {kEnv2filterFreqAmnt, 64},  {kFilterResoATLFO2amnt, 64},
-      {kLFO2MWhSpeedMod, 64},     {kOscillator2Semitone, 12}, {kOscillator1Octave, 2},
-      // Levels, times and switches start at their lowest.
-      {kOscillator1Level, 0},     {kEnv1Attack, 0},           {kFXDelaySend, 0}};
+  const std::pair<int, double> expected[] = {{kFXPanPosition, 64},
+                                             {kFXMultiPanPosition, 64},
+                                             {kMultiPartPanning, 64},
+                                             {kOscillator1Detune, 64},
+                                             {kOscillator3Detune, 64},
+                                             {kMultiPartDetune, 64},
+                                             {kKeyboardTranspose, 33},
+                                             {kMultiPartTranspose, 44},
+                                             {kLFO1osc1Pitch, 64},
+                                             {kWheelnoiseSoften, 64},
+                                             {kEnv2filterFreqAmnt, 64},
+                                             {kFilterResoATLFO2amnt, 64},
+                                             {kLFO2MWhSpeedMod, 64},
+                                             {kOscillator2Semitone, 12},
+                                             {kOscillator1Octave, 2},
+                                             // Levels, times and switches start at their lowest.
+                                             {kOscillator1Level, 0},
+                                             {kEnv1Attack, 0},
+                                             {kFXDelaySend, 0}};
   for (const auto& [base, value] : expected)
     for (int part = 0; part < 8; ++part)
     {

@@ -64,7 +64,7 @@ TEST(PartView, EverySoundPageShowsTheChosenPartsControls)
   ASSERT_NE(config, nullptr);
   // One control of each sound page, and the page (main tab) it is on.
   const std::vector<std::pair<int, int>> pageControls = {
-      {2, kOscillator1Detune}, {3, kEnv1Attack}, {4, kLFO1Speed},  {5, kFXDistortionOverdrive},
+      {2, kOscillator1Detune}, {3, kEnv1Attack},    {4, kLFO1Speed}, {5, kFXDistortionOverdrive},
       {6, kFXMultiChorusSend}, {7, kVocoderInsert}, {8, kArpGate}};
   for (auto [tab, param] : pageControls)
   {

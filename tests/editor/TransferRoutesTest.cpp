@@ -127,8 +127,9 @@ TEST(TransferRoutes, SettledEditsSendWithoutTheOverlayAndAMenuSendShowsIt)
   EXPECT_FALSE(r.routes.Settled().Pending());
 
   // The same sends from the menus: the overlay on for the job, then off.
-  for (ILibrarianHost::Transfer transfer : {ILibrarianHost::Transfer::kSendPart, ILibrarianHost::Transfer::kSendGlobals,
-                                            ILibrarianHost::Transfer::kSendPerformance})
+  for (ILibrarianHost::Transfer transfer :
+       {ILibrarianHost::Transfer::kSendPart, ILibrarianHost::Transfer::kSendGlobals,
+        ILibrarianHost::Transfer::kSendPerformance})
   {
     SCOPED_TRACE(int(transfer));
     r.host.busyEvents.clear();

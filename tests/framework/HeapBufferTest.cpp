@@ -13,7 +13,7 @@ TEST(HeapBuffer, GrowthFollowsPagesAndGranules)
   HeapBuffer page(4096);
   ASSERT_NE(page.Resize(8), nullptr);
   EXPECT_EQ(page.Size(), 8);
-  EXPECT_EQ(page.Allocated(), 4000);  // 8 + 96 + 4096 rounded down to a page, less 96
+  EXPECT_EQ(page.Allocated(), 4000); // 8 + 96 + 4096 rounded down to a page, less 96
 
   HeapBuffer small(128);
   small.Resize(10);
@@ -39,23 +39,23 @@ TEST(HeapBuffer, ShrinksOnlyWhenAskedAndWorthIt)
   ASSERT_EQ(b.Allocated(), 147360);
   std::memset(b.Data(), 0x5a, 100000);
 
-  b.Resize(60000, false);  // shrinking not allowed: block kept
+  b.Resize(60000, false); // shrinking not allowed: block kept
   EXPECT_EQ(b.Size(), 60000);
   EXPECT_EQ(b.Allocated(), 147360);
 
   b.Resize(100000);
-  b.Resize(80000, true);  // 80000 is at least half of the block: kept
+  b.Resize(80000, true); // 80000 is at least half of the block: kept
   EXPECT_EQ(b.Size(), 80000);
   EXPECT_EQ(b.Allocated(), 147360);
 
-  b.Resize(60000, true);  // below half and more than four granules freed
+  b.Resize(60000, true); // below half and more than four granules freed
   EXPECT_EQ(b.Size(), 60000);
   EXPECT_EQ(b.Allocated(), 85920);
   EXPECT_EQ(b.Data()[0], 0x5a);
-  EXPECT_EQ(b.Data()[59999], 0x5a);  // contents survive the reallocation
+  EXPECT_EQ(b.Data()[59999], 0x5a); // contents survive the reallocation
 
   b.Resize(0);
-  EXPECT_EQ(b.Data(), nullptr);  // absent to readers while empty
+  EXPECT_EQ(b.Data(), nullptr); // absent to readers while empty
   b.Release();
   EXPECT_EQ(b.Allocated(), 0);
 }
@@ -66,7 +66,7 @@ TEST(HeapBuffer, ResizeZeroTailZeroesOnlyNewBytes)
   b.Resize(4);
   std::memset(b.Data(), 0xff, 4);
   b.Resize(12);
-  std::memset(b.Data(), 0xff, 12);  // dirty the bytes past 4 in the block
+  std::memset(b.Data(), 0xff, 12); // dirty the bytes past 4 in the block
   b.Resize(4);
   EXPECT_EQ(b.ResizeZeroTail(12), 4);
   ASSERT_EQ(b.Size(), 12);
@@ -114,7 +114,7 @@ TEST(PointerList, AppendInsertRemoveAndBounds)
   EXPECT_EQ(list.Get(-1), nullptr);
   EXPECT_EQ(list.Find(&c), 2);
 
-  EXPECT_EQ(list.Insert(0, &c), &c);  // insert at the front moves everything
+  EXPECT_EQ(list.Insert(0, &c), &c); // insert at the front moves everything
   EXPECT_EQ(list.Get(1), &a);
   EXPECT_EQ(list.Remove(0), &c);
   EXPECT_EQ(list.Remove(5), nullptr);
@@ -139,7 +139,7 @@ struct Counted
   std::vector<int>& log;
   int id;
 };
-}  // namespace
+} // namespace
 
 TEST(PointerList, DeleteAllFreesLastToFirst)
 {
@@ -160,21 +160,21 @@ TEST(HeapString, SetCountedAndSetAtOffset)
   EXPECT_STREQ(s.Get(), "abcd");
   EXPECT_EQ(s.Length(), 4);
 
-  EXPECT_TRUE(s.SetCounted("xy", 10));  // terminator comes before n
+  EXPECT_TRUE(s.SetCounted("xy", 10)); // terminator comes before n
   EXPECT_STREQ(s.Get(), "xy");
   EXPECT_TRUE(s.SetCounted("whole text", 0));
   EXPECT_STREQ(s.Get(), "whole text");
 
   EXPECT_TRUE(s.SetAtOffset(6, "thing", 3));
   EXPECT_STREQ(s.Get(), "whole thi");
-  EXPECT_TRUE(s.SetAtOffset(9, "ng!", 3));  // at the end: appends
+  EXPECT_TRUE(s.SetAtOffset(9, "ng!", 3)); // at the end: appends
   EXPECT_STREQ(s.Get(), "whole thing!");
-  EXPECT_TRUE(s.SetAtOffset(3, "", 0));  // n < 1 away from 0: nothing changes
+  EXPECT_TRUE(s.SetAtOffset(3, "", 0)); // n < 1 away from 0: nothing changes
   EXPECT_STREQ(s.Get(), "whole thing!");
-  EXPECT_FALSE(s.SetAtOffset(20, "x", 1));  // past the end would leave a hole
+  EXPECT_FALSE(s.SetAtOffset(20, "x", 1)); // past the end would leave a hole
   EXPECT_FALSE(s.SetAtOffset(-1, "x", 1));
   EXPECT_STREQ(s.Get(), "whole thing!");
-  EXPECT_TRUE(s.SetAtOffset(0, "", 0));  // n < 1 at 0 empties
+  EXPECT_TRUE(s.SetAtOffset(0, "", 0)); // n < 1 at 0 empties
   EXPECT_STREQ(s.Get(), "");
   EXPECT_TRUE(s.Empty());
 

@@ -22,7 +22,7 @@ TEST(HostId, IdentifiesByKeyInTableOrder)
 TEST(HostId, JudgesOnlyTheFirst255CharactersAndLowersOnlyAsciiLetters)
 {
   const std::string pad(250, '.');
-  EXPECT_EQ(IdentifyHost((pad + "logic").c_str()), kHostLogic);  // ends at 255
+  EXPECT_EQ(IdentifyHost((pad + "logic").c_str()), kHostLogic); // ends at 255
   EXPECT_EQ(IdentifyHost((pad + ".logic").c_str()), kHostUnknown);
 
   // Bytes outside A to Z are not folded: a Latin-1 capital stays itself, and
@@ -34,7 +34,7 @@ TEST(HostId, JudgesOnlyTheFirst255CharactersAndLowersOnlyAsciiLetters)
 TEST(HostId, ChannelFixCoversExactlyFourHosts)
 {
   for (HostId id = -1; id < 40; ++id)
-    EXPECT_EQ(HostNeedsChannelFix(id), id == kHostForte || id == kHostAudition || id == kHostOrion ||
-                                           id == kHostSawStudio)
+    EXPECT_EQ(HostNeedsChannelFix(id),
+              id == kHostForte || id == kHostAudition || id == kHostOrion || id == kHostSawStudio)
         << id;
 }

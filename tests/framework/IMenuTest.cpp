@@ -27,7 +27,7 @@ TEST(IMenu, ItemsSeparatorsAndChecks)
   menu.CheckOnlyItem(2);
   for (int i = 0; i < menu.Count(); ++i)
     EXPECT_EQ(menu.Item(i)->Has(IMenuItem::kChecked), i == 2) << i;
-  EXPECT_TRUE(menu.Item(0)->Has(IMenuItem::kGreyed));  // other flags kept
+  EXPECT_TRUE(menu.Item(0)->Has(IMenuItem::kGreyed)); // other flags kept
   EXPECT_TRUE(menu.Item(4)->Has(IMenuItem::kSeparator));
 
   menu.CheckOnlyItem(17);
@@ -36,7 +36,7 @@ TEST(IMenu, ItemsSeparatorsAndChecks)
 
   menu.Clear();
   EXPECT_EQ(menu.Count(), 0);
-  EXPECT_EQ(sub.Count(), 1);  // submenus belong to their builder
+  EXPECT_EQ(sub.Count(), 1); // submenus belong to their builder
 }
 
 TEST(IMenu, DeleteSubmenusFreesAndForgets)
@@ -49,7 +49,7 @@ TEST(IMenu, DeleteSubmenusFreesAndForgets)
   DeleteSubmenus(subs, 3);
   EXPECT_EQ(subs[0], nullptr);
   EXPECT_EQ(subs[2], nullptr);
-  parent.Clear();  // items only pointed at the menus: nothing freed twice
+  parent.Clear(); // items only pointed at the menus: nothing freed twice
 }
 
 TEST(IRectangle, IntersectAndContains)

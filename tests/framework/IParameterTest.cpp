@@ -15,7 +15,7 @@ std::string Shown(const IParameter& p, double v, bool normalised = false, bool t
   p.DisplayValue(v, normalised, out, sizeof(out), texts);
   return out;
 }
-}  // namespace
+} // namespace
 
 TEST(IParameter, SetupKeepsRangesAtLeastOneStep)
 {
@@ -24,7 +24,7 @@ TEST(IParameter, SetupKeepsRangesAtLeastOneStep)
   p.SetupContinuous("Cutoff", 5.0, 0.0, 0.0, 1.0, "Filter");
   EXPECT_EQ(p.Type(), IParameter::kTypeContinuous);
   EXPECT_EQ(p.Max(), 1.0);
-  EXPECT_EQ(p.Value(), 5.0);  // the default is taken as given
+  EXPECT_EQ(p.Value(), 5.0); // the default is taken as given
   EXPECT_STREQ(p.Name(), "Cutoff");
   EXPECT_STREQ(p.Group(), "Filter");
 
@@ -35,7 +35,7 @@ TEST(IParameter, SetupKeepsRangesAtLeastOneStep)
   EXPECT_EQ(e.Max(), 1.0);
 
   IParameter b;
-  b.SetType(IParameter::kTypeBool);  // a type set by the caller is kept
+  b.SetType(IParameter::kTypeBool); // a type set by the caller is kept
   b.SetupEnumerated("On", 1, 2, "");
   EXPECT_EQ(b.Type(), IParameter::kTypeBool);
   EXPECT_EQ(b.Max(), 1.0);
@@ -66,12 +66,12 @@ TEST(IParameter, SetFromNormalisedSnapsAndCaps)
   IParameter p;
   p.SetupEnumerated("Level", 0, 128, "");
   p.SetFromNormalised(0.5);
-  EXPECT_EQ(p.Value(), 64.0);  // 63.5 snaps up
+  EXPECT_EQ(p.Value(), 64.0); // 63.5 snaps up
 
   IParameter c;
   c.SetupContinuous("Level", 0, 0, 127, 1, "");
   c.SetFromNormalised(0.5);
-  EXPECT_EQ(c.Value(), 63.5);  // continuous: never snapped
+  EXPECT_EQ(c.Value(), 63.5); // continuous: never snapped
 
   IParameter s3;
   s3.SetType(IParameter::kTypeEnumerated);
@@ -83,7 +83,7 @@ TEST(IParameter, SetFromNormalisedSnapsAndCaps)
   s4.SetType(IParameter::kTypeEnumerated);
   s4.SetupContinuous("x", 0, 0, 10, 4, "");
   s4.SetFromNormalised(1.0);
-  EXPECT_EQ(s4.Value(), 10.0);  // 12 capped to the maximum
+  EXPECT_EQ(s4.Value(), 10.0); // 12 capped to the maximum
 
   // The grid counts from 0, so an off-grid minimum could snap below it.
   IParameter off;
@@ -125,7 +125,7 @@ TEST(IParameter, NormaliseValueClampsAndShapes)
   EXPECT_DOUBLE_EQ(p.NormaliseValue(std::nan("")), 0.0);
   p.SetShape(2.0);
   EXPECT_NEAR(p.NormaliseValue(15), 0.70710678, 1e-8);
-  p.SetShape(0.0);  // treated as 1 rather than dividing by zero
+  p.SetShape(0.0); // treated as 1 rather than dividing by zero
   EXPECT_DOUBLE_EQ(p.NormaliseValue(15), 0.5);
   p.SetShape(-2.0);
   EXPECT_DOUBLE_EQ(p.NormaliseValue(15), 0.5);
@@ -155,7 +155,7 @@ TEST(IParameter, SetClampedKeepsFiniteValuesInRange)
   p.SetClamped(-5.0);
   EXPECT_EQ(p.Value(), 0.0);
   p.SetClamped(0.333);
-  EXPECT_EQ(p.Value(), 0.333);  // no snapping
+  EXPECT_EQ(p.Value(), 0.333); // no snapping
   p.SetClamped(std::numeric_limits<double>::infinity());
   EXPECT_EQ(p.Value(), 0.0);
   p.SetClamped(0.5);
@@ -200,8 +200,9 @@ TEST(IParameter, SetConstrainedPutsValuesOnTheGridAndKeepsThoseOnIt)
   {
     double min, max, step, shape;
   };
-  for (const Range r : {Range{0, 127, 1, 1}, Range{-64, 63, 1, 1}, Range{0, 10, 0.1, 1}, Range{-1, 1, 0.01, 1},
-                        Range{0, 127, 1, 2.5}, Range{0, 16383, 1, 1}, Range{1, 99, 0.5, 0.4}})
+  for (const Range r :
+       {Range{0, 127, 1, 1}, Range{-64, 63, 1, 1}, Range{0, 10, 0.1, 1}, Range{-1, 1, 0.01, 1},
+        Range{0, 127, 1, 2.5}, Range{0, 16383, 1, 1}, Range{1, 99, 0.5, 0.4}})
   {
     IParameter q;
     q.SetupContinuous("q", r.min, r.min, r.max, r.step, "");
@@ -233,13 +234,13 @@ TEST(IParameter, ValueTextsGrowTheRange)
   EXPECT_EQ(p.Max(), 2.0);
   EXPECT_STREQ(p.ValueText(1), "Slow");
 
-  EXPECT_TRUE(p.AddValueText(1, "Medium"));  // lower value: range unchanged
+  EXPECT_TRUE(p.AddValueText(1, "Medium")); // lower value: range unchanged
   EXPECT_EQ(p.Max(), 2.0);
   EXPECT_EQ(p.ValueTextCount(), 3);
   EXPECT_STREQ(p.ValueText(1), "Medium");
   EXPECT_STREQ(p.ValueText(2), "Fast");
 
-  EXPECT_TRUE(p.AddValueText(5, "Five"));  // gap entries exist with empty texts
+  EXPECT_TRUE(p.AddValueText(5, "Five")); // gap entries exist with empty texts
   EXPECT_EQ(p.ValueTextCount(), 6);
   EXPECT_EQ(p.Max(), 5.0);
   EXPECT_STREQ(p.ValueText(3), "");
@@ -265,15 +266,15 @@ TEST(IParameter, DisplayValueTextsAndNumbers)
 {
   IParameter p;
   p.SetupEnumerated("Mode", 0, 4, "");
-  EXPECT_EQ(Shown(p, 2.9), "2");  // no texts, precision 0: truncated
+  EXPECT_EQ(Shown(p, 2.9), "2"); // no texts, precision 0: truncated
   p.AddValueText(0, "Zero");
   p.AddValueText(2, "Two");
   EXPECT_EQ(Shown(p, 2.9), "Two");
   EXPECT_EQ(Shown(p, 2.9, false, false), "2");
-  EXPECT_EQ(Shown(p, 1.0), "1");  // an entry with an empty text shows the number
-  EXPECT_EQ(Shown(p, 1.0, true), "Two");  // normalised 1.0 is the maximum, 2
-  EXPECT_EQ(Shown(p, -0.5), "Zero");  // truncated toward zero
-  EXPECT_EQ(Shown(p, -0.5, false, false), "0");  // and no "-0"
+  EXPECT_EQ(Shown(p, 1.0), "1");                // an entry with an empty text shows the number
+  EXPECT_EQ(Shown(p, 1.0, true), "Two");        // normalised 1.0 is the maximum, 2
+  EXPECT_EQ(Shown(p, -0.5), "Zero");            // truncated toward zero
+  EXPECT_EQ(Shown(p, -0.5, false, false), "0"); // and no "-0"
 
   IParameter c;
   c.SetupContinuous("Gain", 0, -1, 1, 0.01, "");
@@ -282,7 +283,7 @@ TEST(IParameter, DisplayValueTextsAndNumbers)
   EXPECT_EQ(Shown(c, 0.5, true), "0.00");
   EXPECT_EQ(Shown(c, std::nan("")), "-1.00");
   EXPECT_EQ(Shown(c, std::numeric_limits<double>::infinity()), "-1.00");
-  EXPECT_EQ(Shown(c, 1e300).size(), 63u);  // huge values are cut to the buffer
+  EXPECT_EQ(Shown(c, 1e300).size(), 63u); // huge values are cut to the buffer
 
   // The output never runs past the given size.
   char small[5] = {'x', 'x', 'x', 'x', 'x'};
@@ -291,15 +292,14 @@ TEST(IParameter, DisplayValueTextsAndNumbers)
   EXPECT_EQ(small[4], 'x');
   p.DisplayValue(2, false, small, 1, true);
   EXPECT_STREQ(small, "");
-  p.DisplayValue(2, false, small, 0, true);  // nothing written at all
+  p.DisplayValue(2, false, small, 0, true); // nothing written at all
   EXPECT_STREQ(small, "");
 }
 
 TEST(IParameter, DisplayValueIgnoresTheHostLocale)
 {
   CommaLocale comma;
-  if (!comma.Active())
-    GTEST_SKIP() << "no comma-decimal locale could be made (localedef missing)";
+  if (!comma.Active()) GTEST_SKIP() << "no comma-decimal locale could be made (localedef missing)";
   IParameter c;
   c.SetupContinuous("Gain", 0, -1, 1, 0.01, "");
   EXPECT_EQ(Shown(c, 0.25), "0.25");

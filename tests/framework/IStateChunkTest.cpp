@@ -15,7 +15,7 @@ std::vector<uint8_t> Bytes(const IStateChunk& c)
 {
   return c.Size() ? std::vector<uint8_t>(c.Data(), c.Data() + c.Size()) : std::vector<uint8_t>();
 }
-}  // namespace
+} // namespace
 
 TEST(IStateChunk, WritesLittleEndianAndReadsBack)
 {
@@ -25,10 +25,10 @@ TEST(IStateChunk, WritesLittleEndianAndReadsBack)
   ASSERT_TRUE(c.PutBool(true));
   ASSERT_TRUE(c.PutString("abc"));
   ASSERT_TRUE(c.PutInt(-2));
-  EXPECT_EQ(Bytes(c), (std::vector<uint8_t>{0x04, 0x03, 0x02, 0x01,                          //
-                                            0, 0, 0, 0, 0, 0, 0xf0, 0x3f,                    //
-                                            1,                                               //
-                                            3, 0, 0, 0, 'a', 'b', 'c',                       //
+  EXPECT_EQ(Bytes(c), (std::vector<uint8_t>{0x04, 0x03, 0x02, 0x01,                       //
+                                            0,    0,    0,    0,    0,   0,   0xf0, 0x3f, //
+                                            1,                                            //
+                                            3,    0,    0,    0,    'a', 'b', 'c',        //
                                             0xfe, 0xff, 0xff, 0xff}));
 
   int32_t i = 0;
@@ -79,7 +79,7 @@ TEST(IStateChunk, TextLengthsFromOutsideAreChecked)
   huge.PutInt(std::numeric_limits<int32_t>::max());
   huge.PutBytes("abcd", 4);
   EXPECT_EQ(huge.GetString(s, 0), -1);
-  EXPECT_EQ(huge.GetString(s, 4), -1);  // the length field itself does not fit
+  EXPECT_EQ(huge.GetString(s, 4), -1); // the length field itself does not fit
   EXPECT_STREQ(s.Get(), "unchanged");
 
   // Lengths below 1 read as the empty text and move past the length.
@@ -107,10 +107,10 @@ TEST(IStateChunk, NestedChunksAndAssign)
   IStateChunk outer;
   outer.PutBool(true);
   ASSERT_TRUE(outer.PutChunk(inner));
-  EXPECT_EQ(outer.Size(), 1 + inner.Size());  // raw bytes, no length in front
+  EXPECT_EQ(outer.Size(), 1 + inner.Size()); // raw bytes, no length in front
   EXPECT_EQ(std::memcmp(outer.Data() + 1, inner.Data(), size_t(inner.Size())), 0);
 
-  ASSERT_TRUE(outer.PutChunk(outer));  // appending itself doubles it
+  ASSERT_TRUE(outer.PutChunk(outer)); // appending itself doubles it
   EXPECT_EQ(outer.Size(), 2 * (1 + inner.Size()));
   EXPECT_EQ(outer.Data()[1 + inner.Size()], 1);
 
@@ -120,7 +120,7 @@ TEST(IStateChunk, NestedChunksAndAssign)
   EXPECT_FALSE(copy.Assign(nullptr, 3));
   EXPECT_FALSE(copy.PutBytes(nullptr, 1));
   EXPECT_FALSE(copy.PutBytes("a", -1));
-  EXPECT_EQ(copy.Size(), inner.Size());  // failed writes leave the stream alone
+  EXPECT_EQ(copy.Size(), inner.Size()); // failed writes leave the stream alone
 
   // A host may hand back the chunk's own bytes, whole or in part.
   const std::vector<uint8_t> whole = Bytes(copy);
@@ -128,7 +128,7 @@ TEST(IStateChunk, NestedChunksAndAssign)
   EXPECT_EQ(Bytes(copy), whole);
   ASSERT_TRUE(copy.Assign(copy.Data() + 4, copy.Size() - 4));
   EXPECT_EQ(Bytes(copy), std::vector<uint8_t>(whole.begin() + 4, whole.end()));
-  EXPECT_FALSE(copy.Assign(copy.Data() + 1, copy.Size()));  // runs past its own end
+  EXPECT_FALSE(copy.Assign(copy.Data() + 1, copy.Size())); // runs past its own end
   EXPECT_EQ(copy.Size(), int(whole.size()) - 4);
 
   // Large streams grow across many pages intact.
@@ -188,7 +188,7 @@ TEST(IStateChunk, CanReadGuardsWholeBlocks)
   c.PutDouble(0.25);
   c.PutDouble(5.0);
   EXPECT_TRUE(c.CanRead(0, 16));
-  EXPECT_FALSE(c.CanRead(0, 3 * 8));  // a block of three doubles is not all there
+  EXPECT_FALSE(c.CanRead(0, 3 * 8)); // a block of three doubles is not all there
   EXPECT_FALSE(c.CanRead(-1, 0));
   EXPECT_FALSE(c.CanRead(8, std::numeric_limits<int64_t>::max()));
   EXPECT_FALSE(c.CanRead(0, -1));

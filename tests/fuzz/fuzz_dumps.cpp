@@ -91,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TransferBuffer::Collected c = record.Collect(bytes, message.size());
     Require((c == TransferBuffer::Collected::Refused) == record.Slot().messages.empty());
     for (const std::vector<uint8_t>& stored : record.Slot().messages)
-      Require(IsStoredSlotMessage(kind, SlotMessageIndex(kind, bytes, message.size()), stored.data(), stored.size()));
+      Require(IsStoredSlotMessage(kind, SlotMessageIndex(kind, bytes, message.size()), stored.data(),
+                                  stored.size()));
   }
   return 0;
 }

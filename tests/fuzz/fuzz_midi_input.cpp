@@ -31,8 +31,7 @@ public:
   }
   void HandleSysExMessage(const ISysExMessage& message, bool fromDevice) override
   {
-    if (message.size <= 0 || !message.bytes)
-      std::abort();
+    if (message.size <= 0 || !message.bytes) std::abort();
     Take(message.bytes, size_t(message.size), fromDevice, true);
   }
 
@@ -52,18 +51,14 @@ private:
   void Take(const uint8_t* bytes, size_t size, bool fromDevice, bool sysex)
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!fromDevice || next_ >= expected_.size())
-      std::abort();
+    if (!fromDevice || next_ >= expected_.size()) std::abort();
     const Bytes& want = expected_[next_++];
     // One to three bytes (not starting F0) arrive as a short message padded with zeros; the rest whole.
     const bool shortForm = want.size() <= 3 && want[0] != 0xF0;
-    if (sysex == shortForm)
-      std::abort();
+    if (sysex == shortForm) std::abort();
     for (size_t i = 0; i < size; ++i)
-      if (bytes[i] != (i < want.size() ? want[i] : 0))
-        std::abort();
-    if (sysex && size != want.size())
-      std::abort();
+      if (bytes[i] != (i < want.size() ? want[i] : 0)) std::abort();
+    if (sysex && size != want.size()) std::abort();
     done_.notify_all();
   }
 
@@ -81,8 +76,7 @@ struct Rig
     ports.SetSink(&sink);
     ports.ListMidiInputPorts();
     int index = 1;
-    if (ports.SelectMidiInputPort(index, "Cable") != 1)
-      std::abort();
+    if (ports.SelectMidiInputPort(index, "Cable") != 1) std::abort();
   }
   std::shared_ptr<LoopbackMidiBackend> backend;
   CheckingSink sink;
@@ -97,8 +91,7 @@ std::vector<Bytes> CutIntoMessages(const uint8_t* data, size_t size)
   while (at < size)
   {
     const size_t length = std::max<size_t>(1, data[at++]);
-    if (at >= size)
-      break;
+    if (at >= size) break;
     const size_t take = std::min(length, size - at);
     messages.emplace_back(data + at, data + at + take);
     at += take;
@@ -130,33 +123,25 @@ void ReadLikeAParser(const uint8_t* data, size_t size)
   for (size_t i = 0; i < size; ++i)
   {
     UnpackFlags(data[i], flags);
-    if (flags.size() != 7)
-      std::abort();
+    if (flags.size() != 7) std::abort();
     UnpackFlagsWithLowPair(data[i], flags);
-    if (flags.size() != 6 || flags[5] > 3)
-      std::abort();
+    if (flags.size() != 6 || flags[5] > 3) std::abort();
     UnpackFlagsWithPairs(data[i], flags);
-    if (flags.size() != 5 || flags[0] > 3 || flags[4] > 3)
-      std::abort();
-    if (DecodeSustainCode(data[i]) > 13)
-      std::abort();
+    if (flags.size() != 5 || flags[0] > 3 || flags[4] > 3) std::abort();
+    if (DecodeSustainCode(data[i]) > 13) std::abort();
   }
   // Name fields at the positions the dump parsers read, and at positions taken from the input.
   std::string name;
   AppendNameChars(data, size, 9, 25, name);
   AppendNameChars(data, size, 8, 24, name);
-  if (size >= 2)
-    AppendNameChars(data, size, int8_t(data[0]), int8_t(data[1]) * 4, name);
-  if (name.size() > size * 3)
-    std::abort();
+  if (size >= 2) AppendNameChars(data, size, int8_t(data[0]), int8_t(data[1]) * 4, name);
+  if (name.size() > size * 3) std::abort();
   uint8_t field[16];
   WriteNameChars(name, field, sizeof field);
   for (uint8_t c : field)
-    if (c > 0x7F)
-      std::abort();
+    if (c > 0x7F) std::abort();
   const Bytes inner = WithoutSysExFraming(Bytes(data, data + size));
-  if (inner.size() > size)
-    std::abort();
+  if (inner.size() > size) std::abort();
 }
 } // namespace
 
@@ -168,10 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   std::erase_if(messages, [](const Bytes& m) { return !DeliveredAsItCame(m); });
   rig->sink.Expect(messages);
   for (const Bytes& message : messages)
-    if (!rig->backend->Inject("Cable", message))
-      std::abort();
-  if (!rig->sink.WaitForAll() || rig->ports.DroppedInputMessages() != 0)
-    std::abort();
+    if (!rig->backend->Inject("Cable", message)) std::abort();
+  if (!rig->sink.WaitForAll() || rig->ports.DroppedInputMessages() != 0) std::abort();
 
   // The delivery step on its own, for the empty and null edges the port never produces.
   rig->sink.Expect({});

@@ -232,8 +232,11 @@ TEST(BlendRows, WideKernelsLeaveTheUpperVectorStateClean)
     const Gfx_BlendRowKernels& k = Gfx_BlendRowsAt(level);
     using ByteKernel = void (*)(std::uint8_t*, const std::uint8_t*, int, int);
     using PixelKernel = void (*)(std::uint32_t*, const std::uint32_t*, int, int);
-    const std::pair<const char*, ByteKernel> bytes[] = {
-        {"crossFade", k.crossFade}, {"add", k.add}, {"dodge", k.dodge}, {"multiply", k.multiply}, {"overlay", k.overlay}};
+    const std::pair<const char*, ByteKernel> bytes[] = {{"crossFade", k.crossFade},
+                                                        {"add", k.add},
+                                                        {"dodge", k.dodge},
+                                                        {"multiply", k.multiply},
+                                                        {"overlay", k.overlay}};
     const std::pair<const char*, PixelKernel> pixels[] = {{"sourceAlphaCopy", k.sourceAlphaCopy},
                                                           {"sourceAlphaAdd", k.sourceAlphaAdd},
                                                           {"sourceAlphaDodge", k.sourceAlphaDodge},
@@ -244,8 +247,8 @@ TEST(BlendRows, WideKernelsLeaveTheUpperVectorStateClean)
       for (const auto& [name, kernel] : bytes)
       {
         std::vector<std::uint32_t> d = start;
-        kernel(reinterpret_cast<std::uint8_t*>(d.data()), reinterpret_cast<const std::uint8_t*>(s.data()), w * 4,
-               ia);
+        kernel(reinterpret_cast<std::uint8_t*>(d.data()), reinterpret_cast<const std::uint8_t*>(s.data()),
+               w * 4, ia);
         const bool dirty = UpperVectorStateDirty();
         EXPECT_FALSE(dirty) << name << ", level " << level << ", opacity " << ia;
       }

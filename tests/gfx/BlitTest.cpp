@@ -9,8 +9,14 @@
 
 namespace
 {
-int Ch(std::uint32_t p, int n) { return int((p >> (8 * n)) & 0xFF); }
-int Cl(int x) { return x < 0 ? 0 : x > 255 ? 255 : x; }
+int Ch(std::uint32_t p, int n)
+{
+  return int((p >> (8 * n)) & 0xFF);
+}
+int Cl(int x)
+{
+  return x < 0 ? 0 : x > 255 ? 255 : x;
+}
 std::uint32_t Px(int b, int g, int r, int a)
 {
   return std::uint32_t(b & 0xFF) | std::uint32_t(g & 0xFF) << 8 | std::uint32_t(r & 0xFF) << 16 |
@@ -22,14 +28,17 @@ int Formula(int m, int d, int s, int ia)
 {
   switch (m)
   {
-  case 0: return (s + (d - s) * (256 - ia) / 256) & 0xFF;
-  case 1: return Cl(d + s * ia / 256);
+  case 0:
+    return (s + (d - s) * (256 - ia) / 256) & 0xFF;
+  case 1:
+    return Cl(d + s * ia / 256);
   case 2:
   {
     const int q = 256 - s * ia / 256;
     return Cl(q > 1 ? d * 256 / q : d * 256);
   }
-  case 3: return ((s - 256) * ia + 65536) * d / 65536;
+  case 3:
+    return ((s - 256) * ia + 65536) * d / 65536;
   case 4:
   {
     const int c = s * ia + (256 - ia) * 128;
@@ -88,8 +97,8 @@ TEST(Blit, PlainModesFollowTheFormulasOnEveryChannel)
           else
             want = Px(Formula(m, Ch(d, 0), Ch(s, 0), ia), Formula(m, Ch(d, 1), Ch(s, 1), ia),
                       Formula(m, Ch(d, 2), Ch(s, 2), ia), Formula(m, Ch(d, 3), Ch(s, 3), ia));
-          EXPECT_EQ(BlitOne(d, s, alpha, m), want) << std::hex << "mode " << m << " d " << d << " s " << s
-                                                   << " alpha " << alpha;
+          EXPECT_EQ(BlitOne(d, s, alpha, m), want)
+              << std::hex << "mode " << m << " d " << d << " s " << s << " alpha " << alpha;
         }
 }
 
@@ -129,17 +138,21 @@ TEST(Blit, SourceAlphaModes)
           copy = d;
         else if (ia == 256)
           copy = a == 255 ? (s | 0xFF000000u)
-                          : each([&](int n) {
-                              return n == 3 ? std::min(Ch(d, 3) + a, 255)
-                                            : Ch(s, n) + (Ch(d, n) - Ch(s, n)) * (255 - a) / 256;
-                            });
+                          : each(
+                                [&](int n) {
+                                  return n == 3 ? std::min(Ch(d, 3) + a, 255)
+                                                : Ch(s, n) + (Ch(d, n) - Ch(s, n)) * (255 - a) / 256;
+                                });
         else
-          copy = each([&](int n) {
-            return n == 3 ? std::min(Ch(d, 3) + w, 255) : Ch(s, n) + (Ch(d, n) - Ch(s, n)) * (256 - w) / 256;
-          });
-        add = a == 0 ? d : each([&](int n) {
-          return n == 3 ? Cl(Ch(d, 3) + w * a / 256) : Cl(Ch(d, n) + Ch(s, n) * w / 256);
-        });
+          copy = each(
+              [&](int n) {
+                return n == 3 ? std::min(Ch(d, 3) + w, 255)
+                              : Ch(s, n) + (Ch(d, n) - Ch(s, n)) * (256 - w) / 256;
+              });
+        add = a == 0
+                  ? d
+                  : each([&](int n)
+                         { return n == 3 ? Cl(Ch(d, 3) + w * a / 256) : Cl(Ch(d, n) + Ch(s, n) * w / 256); });
         dodge = each([&](int n) { return Formula(2, Ch(d, n), Ch(s, n), w); });
         mult = a == 0 ? d : each([&](int n) { return (Ch(s, n) * w + (256 - w) * 256) * Ch(d, n) / 65536; });
         EXPECT_EQ(BlitOne(d, s, alpha, BlendSourceAlpha | BlendCopy), copy) << std::hex << d << " " << s;
@@ -174,8 +187,7 @@ TEST(Blend, HSVModel)
   // Yellow sits at hue 63 (the sector arithmetic truncates), so its green comes back as 251.
   EXPECT_EQ(Gfx_HSVAdjusted(0xFFFFFF00u, 128, 128, 128, 256, 0xFF), 0xFFFFFB00u);
   // Hue of pure magenta-side red (R 255, B 128) counts from 383: 383 + (257 * -128) / 1024 = 351.
-  EXPECT_EQ(Gfx_PixelFromHSV(351, 255, 255, 0x12),
-            Gfx_HSVAdjusted(0x00FF0080u, 128, 128, 128, 256, 0x12));
+  EXPECT_EQ(Gfx_PixelFromHSV(351, 255, 255, 0x12), Gfx_HSVAdjusted(0x00FF0080u, 128, 128, 128, 256, 0x12));
   EXPECT_EQ(Gfx_PixelFromHSV(0, 0, 200, 256) >> 24, 0u); // alpha taken as its low 8 bits
   // Blit mode 5: the result carries the source pixel's alpha.
   EXPECT_EQ(BlitOne(0x00FF0000u, 0x33AB8080u, 1.0f, BlendHSVAdjust), 0x33FFFF00u);
@@ -278,8 +290,9 @@ TEST(Fill, ModesFollowTheFormulas)
         for (float alpha : {0.7f, 0.3f, 0.999f, 0.1f}) // not the word shortcuts of the copy
         {
           const int ia = int(double(alpha) * 256.0);
-          const std::uint32_t want = Px(Formula(m, Ch(d, 0), Ch(c, 0), ia), Formula(m, Ch(d, 1), Ch(c, 1), ia),
-                                        Formula(m, Ch(d, 2), Ch(c, 2), ia), Formula(m, Ch(d, 3), ia, ia));
+          const std::uint32_t want =
+              Px(Formula(m, Ch(d, 0), Ch(c, 0), ia), Formula(m, Ch(d, 1), Ch(c, 1), ia),
+                 Formula(m, Ch(d, 2), Ch(c, 2), ia), Formula(m, Ch(d, 3), ia, ia));
           EXPECT_EQ(FillOne(d, c, alpha, m), want) << std::hex << "mode " << m << " d " << d << " c " << c;
         }
   // Whole-word shortcuts of the copy at 256, 128, 64 and 192.
@@ -339,7 +352,9 @@ TEST(Blit, WideRowsMatchSinglePixels)
   for (int y = 0; y < h; ++y)
   {
     for (int x = 0; x < w; ++x)
-      src.Row(y)[x] = x % 5 == 0 ? (rng() & 0x00FFFFFFu) : x % 7 == 0 ? (rng() | 0xFF000000u) : std::uint32_t(rng());
+      src.Row(y)[x] = x % 5 == 0   ? (rng() & 0x00FFFFFFu)
+                      : x % 7 == 0 ? (rng() | 0xFF000000u)
+                                   : std::uint32_t(rng());
     for (int x = 0; x < w + 3; ++x)
       start.Row(y)[x] = std::uint32_t(rng());
   }
@@ -358,8 +373,8 @@ TEST(Blit, WideRowsMatchSinglePixels)
           const bool inside = x >= 2 && x < w + 1;
           const std::uint32_t want =
               inside ? BlitOne(At(start, x, y), At(src, x - 1, y), alpha, mode) : At(start, x, y);
-          ASSERT_EQ(At(dst, x, y), want) << std::hex << "mode " << mode << std::dec << " alpha " << alpha << " at "
-                                         << x << "," << y;
+          ASSERT_EQ(At(dst, x, y), want)
+              << std::hex << "mode " << mode << std::dec << " alpha " << alpha << " at " << x << "," << y;
         }
     }
 
@@ -375,8 +390,10 @@ TEST(Blit, WideRowsMatchSinglePixels)
         for (int x = 0; x < w + 3; ++x)
         {
           const bool inside = x >= 1 && x < w + 1;
-          const std::uint32_t want = inside ? FillOne(At(start, x, y), 0xC0806040u, alpha, mode) : At(start, x, y);
-          ASSERT_EQ(At(dst, x, y), want) << "fill mode " << mode << " alpha " << alpha << " at " << x << "," << y;
+          const std::uint32_t want =
+              inside ? FillOne(At(start, x, y), 0xC0806040u, alpha, mode) : At(start, x, y);
+          ASSERT_EQ(At(dst, x, y), want)
+              << "fill mode " << mode << " alpha " << alpha << " at " << x << "," << y;
         }
     }
 }

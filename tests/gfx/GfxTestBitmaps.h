@@ -16,7 +16,10 @@ inline Gfx_MemBitmap Filled(int w, int h, std::uint32_t value)
   return b;
 }
 
-inline std::uint32_t At(const Gfx_IBitmap& b, int x, int y) { return b.Row(y)[x]; }
+inline std::uint32_t At(const Gfx_IBitmap& b, int x, int y)
+{
+  return b.Row(y)[x];
+}
 
 // A bottom-up bitmap over its own vector, to check that operations honour IsBottomUp.
 class BottomUpBitmap : public Gfx_IBitmap

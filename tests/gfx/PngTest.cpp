@@ -30,13 +30,17 @@ PngImage RgbaImage(int w, int h)
   {
     std::vector<std::uint8_t> row;
     for (int x = 0; x < w; ++x)
-      row.insert(row.end(), {std::uint8_t(x * 10), std::uint8_t(y * 20), std::uint8_t(x + y), std::uint8_t(200 + x)});
+      row.insert(row.end(),
+                 {std::uint8_t(x * 10), std::uint8_t(y * 20), std::uint8_t(x + y), std::uint8_t(200 + x)});
     image.rows.push_back(row);
   }
   return image;
 }
 
-std::string TempPath(const std::string& name) { return testing::TempDir() + "gfx_png_" + name; }
+std::string TempPath(const std::string& name)
+{
+  return testing::TempDir() + "gfx_png_" + name;
+}
 } // namespace
 
 TEST(Png, ColourTypesArriveAsArgb)
@@ -98,7 +102,8 @@ TEST(Png, ColourTypesArriveAsArgb)
   ASSERT_TRUE(gaBitmap);
   EXPECT_EQ(At(*gaBitmap, 0, 0), 0x80404040u);
   PngImage gt;
-  gt.width = 2, gt.height = 1, gt.type = PNG_COLOR_TYPE_GRAY, gt.greyTransparent = true, gt.transparentGrey = 7;
+  gt.width = 2, gt.height = 1, gt.type = PNG_COLOR_TYPE_GRAY, gt.greyTransparent = true,
+  gt.transparentGrey = 7;
   gt.rows = {{7, 9}};
   auto gtBitmap = Decode(Encode(gt));
   ASSERT_TRUE(gtBitmap);

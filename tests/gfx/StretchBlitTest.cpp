@@ -7,7 +7,10 @@
 
 namespace
 {
-int Blue(std::uint32_t p) { return int(p & 0xFF); }
+int Blue(std::uint32_t p)
+{
+  return int(p & 0xFF);
+}
 
 // Blue channel a checkerboard of 0 and 255, green the column, red the row; opaque.
 Gfx_MemBitmap Checker(int w, int h)
@@ -47,7 +50,7 @@ TEST(StretchBlit, UnscaledShortcut)
   EXPECT_EQ(At(dst, 57, 20), At(src, 57, 20));
   Gfx_StretchBlit(&dst, &src, 0, 0, 100, 50, 0.04f, 0.0f, 100.0f, 50.0f, 1.0f);
   const int fx = int(double(0.04f) * 65536.0);
-  EXPECT_EQ(Blue(At(dst, 0, 0)), (fx * 255) >> 16);         // between 0 and 255
+  EXPECT_EQ(Blue(At(dst, 0, 0)), (fx * 255) >> 16);           // between 0 and 255
   EXPECT_EQ(Blue(At(dst, 1, 0)), ((65536 - fx) * 255) >> 16); // between 255 and 0
   // Rounded to the nearest column: 1.98 copies from column 2.
   Gfx_StretchBlit(&dst, &src, 0, 0, 10, 10, 1.98f, 0.0f, 10.0f, 10.0f, 1.0f);
@@ -88,7 +91,8 @@ TEST(StretchBlit, FilterChoice)
   const std::uint32_t w11 = (f * f) >> 16;
   auto b = [&](int x, int y) { return std::uint32_t(Blue(At(src, x, y))); };
   const std::uint32_t want = ((65536 - f - f + w11) * b(ix, ix) + (f - w11) * b(ix + 1, ix) +
-                              (f - w11) * b(ix, ix + 1) + w11 * b(ix + 1, ix + 1)) >> 16;
+                              (f - w11) * b(ix, ix + 1) + w11 * b(ix + 1, ix + 1)) >>
+                             16;
   EXPECT_EQ(std::uint32_t(Blue(At(small, 1, 1))), want);
   EXPECT_GT(want, 0u);
   EXPECT_LT(want, 255u);

@@ -46,8 +46,8 @@ TEST(DeferredBitmap, AnImageIsDecodedWhenFirstDrawnAndEqualsTheEagerDecode)
 
     // What the editor did before: decode, then stretch into a bitmap of the scaled size.
     Gfx_MemBitmap eager(strip.width, strip.height);
-    Gfx_StretchBlit(&eager, encoded.get(), 0, 0, strip.width, strip.height, 0.0f, 0.0f, float(encoded->Width()),
-                    float(encoded->Height()), 1.0f);
+    Gfx_StretchBlit(&eager, encoded.get(), 0, 0, strip.width, strip.height, 0.0f, 0.0f,
+                    float(encoded->Width()), float(encoded->Height()), 1.0f);
     // Editors on two threads draw it first at once: one decode, the same pixels for both.
     std::atomic<int> same{0};
     std::vector<std::thread> drawers;

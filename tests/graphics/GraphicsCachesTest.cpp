@@ -78,7 +78,8 @@ TEST(GraphicsCaches, MissingImagesAreEmptyStripsAndLogged)
   IGraphics::ReportMissingImages();
   IGraphics::SetLogSink(nullptr);
   ASSERT_EQ(gLog.size(), 1u);
-  EXPECT_EQ(gLog[0], "IGraphics: skin image 777 \"nothing.png\" is not built in; the editor draws without it");
+  EXPECT_EQ(gLog[0],
+            "IGraphics: skin image 777 \"nothing.png\" is not built in; the editor draws without it");
 
   // A control of the empty strip draws nothing and fails nothing.
   auto* c = new IBitmapControl(&plug, 5, 5, -1, missing);
@@ -146,7 +147,8 @@ TEST(GraphicsCaches, FontsAreSharedAcrossColoursAndTextIsMeasured)
 // time must not give one editor's text the other's colour.
 TEST(GraphicsCaches, SharedFontDrawsEachEditorsOwnColourAcrossThreads)
 {
-  auto run = [](IColour colour, uint32_t foreignMask, std::atomic<int>& foreignPixels) {
+  auto run = [](IColour colour, uint32_t foreignMask, std::atomic<int>& foreignPixels)
+  {
     HostlessPlug plug;
     TestGraphics g(&plug, 120, 30);
     g.CreateDrawBitmaps();
@@ -160,8 +162,7 @@ TEST(GraphicsCaches, SharedFontDrawsEachEditorsOwnColourAcrossThreads)
       g.DrawTextInRect(&style, "HHHHHH", &box);
       for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 120; ++x)
-          if (surface->Row(y)[x] & foreignMask)
-            ++foreignPixels;
+          if (surface->Row(y)[x] & foreignMask) ++foreignPixels;
     }
   };
   std::atomic<int> foreign{0};

@@ -250,16 +250,18 @@ TEST(GraphicsRepaint, ValuesFromOtherThreadsAreDrawnByTheNextFrames)
   g.SyncParameterToControls(1, 0.0, true);
 
   std::atomic<bool> done{false};
-  std::thread midi([&] {
-    char buffer[16];
-    for (int i = 1; i <= 2000; ++i)
-    {
-      g.SyncParameterToControls(1, i / 2000.0, true);
-      std::snprintf(buffer, sizeof(buffer), "%d", i);
-      text->SetText(buffer);
-    }
-    done = true;
-  });
+  std::thread midi(
+      [&]
+      {
+        char buffer[16];
+        for (int i = 1; i <= 2000; ++i)
+        {
+          g.SyncParameterToControls(1, i / 2000.0, true);
+          std::snprintf(buffer, sizeof(buffer), "%d", i);
+          text->SetText(buffer);
+        }
+        done = true;
+      });
   while (!done)
     g.DrawFrame();
   midi.join();

@@ -89,7 +89,8 @@ TEST(StandardControls, RadioButtonSpacingAndSelection)
   stacked.OnMouseDown(5, 109, kLeft);
   EXPECT_DOUBLE_EQ(stacked.Value(), 1.0);
 
-  IRadioButtonsControl row(&plug, IRectangle(10, 5, 110, 25), 3, 3, Strip(20, 40, 2), IRadioButtonsControl::kSideBySide);
+  IRadioButtonsControl row(&plug, IRectangle(10, 5, 110, 25), 3, 3, Strip(20, 40, 2),
+                           IRadioButtonsControl::kSideBySide);
   EXPECT_EQ(row.ButtonRect(0), IRectangle(10, 5, 30, 25));
   EXPECT_EQ(row.ButtonRect(1), IRectangle(50, 5, 70, 25));
   EXPECT_EQ(row.ButtonRect(2), IRectangle(90, 5, 110, 25));

@@ -32,7 +32,8 @@ bool JackRequired()
 std::string UniqueName(const char* role)
 {
   static std::atomic<int> next{0};
-  return std::string("velk-") + role + "-" + std::to_string(::getpid()) + "-" + std::to_string(next.fetch_add(1));
+  return std::string("velk-") + role + "-" + std::to_string(::getpid()) + "-" +
+         std::to_string(next.fetch_add(1));
 }
 
 // Whether a client of that name is on the server, asked by a client of our own.

@@ -50,7 +50,8 @@ TEST(JackPortListCommand, ListsTheStandInsPortsAsThePluginNamesThem)
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
   const char* required = std::getenv("VELK_REQUIRE_JACK");
   const bool mustRun = required && std::string(required) == "1";
-  if (!server && !mustRun) GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
+  if (!server && !mustRun)
+    GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
 
   const std::string client = "portlist-" + std::to_string(getpid());
   auto backend = CreateRtMidiBackend(RtMidiApiChoice::Jack);

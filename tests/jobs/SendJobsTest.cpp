@@ -44,7 +44,8 @@ struct SendRig
   void ReceiveGlobals(uint8_t filler = 0x55)
   {
     host.connectPending = 1;
-    for (Bytes message : {BuildGlobalDumpA(host.plug, SysExAddress{}), BuildGlobalDumpB(host.plug, SysExAddress{})})
+    for (Bytes message :
+         {BuildGlobalDumpA(host.plug, SysExAddress{}), BuildGlobalDumpB(host.plug, SysExAddress{})})
     {
       for (size_t i = 8; i + 1 < message.size(); ++i)
         if (message[i] == 0) message[i] = filler;
@@ -76,8 +77,7 @@ TEST(SendJobs, APartProgramGoesOutAsItsTwoMessagesPaced)
   for (const Bytes& m : r.host.Sent())
     EXPECT_EQ(m[8], 3);
   // The program's name, as sent, is the project's name of part 4 (name slot 4).
-  EXPECT_EQ(r.host.ProjectNames(),
-            (std::vector<std::pair<int, std::string>>{{4, std::string(16, ' ')}}));
+  EXPECT_EQ(r.host.ProjectNames(), (std::vector<std::pair<int, std::string>>{{4, std::string(16, ' ')}}));
   ExpectSevenBitData(r.host.Sent());
   EXPECT_EQ(r.host.SendTimes(), (std::vector<int64_t>{start, start + 150}));
   EXPECT_EQ(r.host.clock.NowMs() - start, 300);

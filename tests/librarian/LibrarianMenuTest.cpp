@@ -54,18 +54,20 @@ TEST(LibrarianMenus, PaneMenusFollowTheKindOfBankAndReachTheMainClass)
   // after the slot's), so receive banks A..H take ids 7..14, store banks ids 15..22.
   f.ChooseAt(leftRect, 9);
   ASSERT_EQ(f.e.window->MenusShown(), 1);
-  EXPECT_EQ(f.Texts(0), (std::vector<std::string>{"Receive from Hardware", "Store to Hardware", "",
-                                                  "Send Selected Slot", "", "Send Current Performance",
-                                                  "Send Global Settings"}));
+  EXPECT_EQ(f.Texts(0),
+            (std::vector<std::string>{"Receive from Hardware", "Store to Hardware", "", "Send Selected Slot",
+                                      "", "Send Current Performance", "Send Global Settings"}));
   EXPECT_EQ(f.Texts(2).back(), "All Current Patches to Bank H");
   f.ChooseAt(leftRect, 22);
   f.view->SelectCell(0, 12);
   f.ChooseAt(leftRect, 3);
   f.ChooseAt(leftRect, 5);
   f.ChooseAt(leftRect, 6);
-  EXPECT_EQ(f.e.plug.calls, (std::vector<std::string>{"request 0 2", "store 0 0 7", "send 12 0",
-                                                      "transfer " + std::to_string(int(ILibrarianHost::Transfer::kSendPerformance)) + " 0",
-                                                      "transfer " + std::to_string(int(ILibrarianHost::Transfer::kSendGlobals)) + " 0"}));
+  EXPECT_EQ(f.e.plug.calls,
+            (std::vector<std::string>{
+                "request 0 2", "store 0 0 7", "send 12 0",
+                "transfer " + std::to_string(int(ILibrarianHost::Transfer::kSendPerformance)) + " 0",
+                "transfer " + std::to_string(int(ILibrarianHost::Transfer::kSendGlobals)) + " 0"}));
   EXPECT_EQ(f.view->loadedSlot.load(), 12);
 
   // Performances: four banks; the right pane cannot receive, only store and send.
@@ -134,10 +136,10 @@ TEST(LibrarianMenus, TheSlotMenuOffersTheSlotsTransfersForTheKindOfBank)
 
   // Programs: nine top items, then the eight banks of the receive submenu (ids 9..16).
   f.ChooseAt(r, 15);
-  EXPECT_EQ(f.Texts(0), (std::vector<std::string>{"Copy Slot", "Paste Slot", "Clear Slot", "",
-                                                  "Receive Slot from Hardware", "Receive Edit Buffer into Slot",
-                                                  "Store Current Program into Slot", "Initialise Slot",
-                                                  "Send Current Program to Hardware"}));
+  EXPECT_EQ(f.Texts(0), (std::vector<std::string>{
+                            "Copy Slot", "Paste Slot", "Clear Slot", "", "Receive Slot from Hardware",
+                            "Receive Edit Buffer into Slot", "Store Current Program into Slot",
+                            "Initialise Slot", "Send Current Program to Hardware"}));
   EXPECT_EQ(f.Texts(1).size(), 8u);
   for (int id : {5, 6, 7, 8})
     f.ChooseAt(r, id);
@@ -158,8 +160,8 @@ TEST(LibrarianMenus, TheSlotMenuOffersTheSlotsTransfersForTheKindOfBank)
   f.e.plug.calls.clear();
   f.lib.SetMode(PatchLibrarian::kPatterns);
   f.ChooseAt(r, 4);
-  EXPECT_EQ(f.Texts(0), (std::vector<std::string>{"Copy Slot", "Paste Slot", "Clear Slot", "", "Initialise Slot",
-                                                  "Send Current Program to Hardware"}));
+  EXPECT_EQ(f.Texts(0), (std::vector<std::string>{"Copy Slot", "Paste Slot", "Clear Slot", "",
+                                                  "Initialise Slot", "Send Current Program to Hardware"}));
   EXPECT_EQ(f.e.plug.calls, (std::vector<std::string>{call(T::kInitialiseSlot, 0)}));
 }
 

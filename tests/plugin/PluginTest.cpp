@@ -432,13 +432,14 @@ TEST_F(Plugin, RecallWithTheEditorOpenReadsBackEveryValueExactly)
     for (int i = 0; i < kNumParams; ++i)
       chunk = WithValue(std::move(chunk), i, std::min(value(lowest, i) + k, value(highest, i)));
     // The two MIDI routes exclude each other: a recall keeps the first of them.
-    if (value(chunk, kMIDIFilterToDAWBuffer) == 1) chunk = WithValue(std::move(chunk), kMIDIFilterDirectToHardware, 0);
+    if (value(chunk, kMIDIFilterToDAWBuffer) == 1)
+      chunk = WithValue(std::move(chunk), kMIDIFilterDirectToHardware, 0);
     ASSERT_TRUE(host.SetChunk(chunk, k % 2 == 1)) << k;
     const std::vector<uint8_t> back = host.GetChunk(false);
     for (int i = 0; i < kNumParams; ++i)
       if (value(back, i) != value(chunk, i) && ++drifted <= 10)
-        ADD_FAILURE() << "parameter " << i << ": " << std::setprecision(17) << value(chunk, i) << " reads back as "
-                      << value(back, i);
+        ADD_FAILURE() << "parameter " << i << ": " << std::setprecision(17) << value(chunk, i)
+                      << " reads back as " << value(back, i);
     ASSERT_EQ(back, chunk) << k;
     if (k == 3)
     {

@@ -100,22 +100,22 @@ TEST(SimSynthCrossCheck, PerformancesReadAndWrittenBackByThePlugin)
                                      [](IEffectBase& plug, const SimBytes& m)
                                      { return BuildPerformanceType1B(plug, kAddress, &m); });
   EXPECT_TRUE(vocoder.empty()) << "performance vocoder differs at " << Describe(vocoder);
-  const auto parts =
-      Disagreements(s.perfParts, ParsePerformanceParts,
-                    [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceParts(plug, kAddress, &m); });
+  const auto parts = Disagreements(s.perfParts, ParsePerformanceParts,
+                                   [](IEffectBase& plug, const SimBytes& m)
+                                   { return BuildPerformanceParts(plug, kAddress, &m); });
   EXPECT_TRUE(parts.empty()) << "performance parts differs at " << Describe(parts);
 }
 
 TEST(SimSynthCrossCheck, GlobalSettingsReadAndWrittenBackByThePlugin)
 {
   const Samples s = Collect();
-  const auto a =
-      Disagreements(s.globalA, ParseGlobalDumpA,
-                    [](IEffectBase& plug, const SimBytes& m) { return BuildGlobalDumpA(plug, kAddress, &m); });
+  const auto a = Disagreements(s.globalA, ParseGlobalDumpA,
+                               [](IEffectBase& plug, const SimBytes& m)
+                               { return BuildGlobalDumpA(plug, kAddress, &m); });
   EXPECT_TRUE(a.empty()) << "first global message differs at " << Describe(a);
-  const auto b =
-      Disagreements(s.globalB, ParseGlobalDumpB,
-                    [](IEffectBase& plug, const SimBytes& m) { return BuildGlobalDumpB(plug, kAddress, &m); });
+  const auto b = Disagreements(s.globalB, ParseGlobalDumpB,
+                               [](IEffectBase& plug, const SimBytes& m)
+                               { return BuildGlobalDumpB(plug, kAddress, &m); });
   // Byte 22 reads its program-change switch from two bits (01, 10 and 11 all mean on), so the
   // builder's one form of it need not be the synthesizer's; its reading is checked below.
   EXPECT_EQ(b, std::set<size_t>({22})) << "second global message differs at " << Describe(b);
@@ -276,18 +276,20 @@ TEST(SimSynthCrossCheck, GeneratedValuesLieWithinTheEditorsRanges)
     for (int p = 0; p < 8; ++p)
     {
       const auto program = synth.PartProgram(p);
-      roundTrip({{"program", program[0], ParseProgramDump,
-                  [](IEffectBase& plug, const SimBytes& m) { return BuildProgramDump(plug, m[8], kAddress); }},
-                 {"second program message", program[1], ParseProgramDumpB,
-                  [](IEffectBase& plug, const SimBytes& m) { return BuildProgramDumpB(plug, m[8], kAddress); }}});
+      roundTrip(
+          {{"program", program[0], ParseProgramDump,
+            [](IEffectBase& plug, const SimBytes& m) { return BuildProgramDump(plug, m[8], kAddress); }},
+           {"second program message", program[1], ParseProgramDumpB,
+            [](IEffectBase& plug, const SimBytes& m) { return BuildProgramDumpB(plug, m[8], kAddress); }}});
     }
     const auto perf = synth.PerformanceEdit();
-    roundTrip({{"performance common", perf[0], ParsePerformanceCommon,
-                [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceCommon(plug, kAddress, &m); }},
-               {"performance vocoder", perf[1], ParsePerformanceType1B,
-                [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceType1B(plug, kAddress, &m); }},
-               {"performance parts", perf[2], ParsePerformanceParts,
-                [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceParts(plug, kAddress, &m); }}});
+    roundTrip(
+        {{"performance common", perf[0], ParsePerformanceCommon,
+          [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceCommon(plug, kAddress, &m); }},
+         {"performance vocoder", perf[1], ParsePerformanceType1B,
+          [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceType1B(plug, kAddress, &m); }},
+         {"performance parts", perf[2], ParsePerformanceParts,
+          [](IEffectBase& plug, const SimBytes& m) { return BuildPerformanceParts(plug, kAddress, &m); }}});
     const auto globals = synth.Globals();
     roundTrip({{"first global message", globals[0], ParseGlobalDumpA,
                 [](IEffectBase& plug, const SimBytes& m) { return BuildGlobalDumpA(plug, kAddress, &m); }},

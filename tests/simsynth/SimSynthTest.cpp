@@ -423,7 +423,8 @@ TEST(SimSynth, ControlLines)
   // Malformed lines change nothing.
   const SimSynthFaults before = synth.Faults();
   for (const char* bad : {"SILENT 2", "SILENT", "SLOW -1", "SLOW 99999999999", "MISSING 13 0", "MISSING 5",
-                          "MISSING 5 128", "MISSING 5 1 0", "CABLE", "CABLE 3125 2", "CORRUPT x", "GARBAGE", "MODE MULTI", "PART 8", "BANK 0", "BANK x", "HELLO", ""})
+                          "MISSING 5 128", "MISSING 5 1 0", "CABLE", "CABLE 3125 2", "CORRUPT x", "GARBAGE",
+                          "MODE MULTI", "PART 8", "BANK 0", "BANK x", "HELLO", ""})
     EXPECT_EQ(run(bad).substr(0, 6), "ERROR ") << bad;
   EXPECT_EQ(synth.Faults().slowMs, before.slowMs);
   EXPECT_EQ(synth.Faults().missingBankCode, -1);

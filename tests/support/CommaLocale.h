@@ -34,10 +34,7 @@ public:
     mActive = set && std::localeconv()->decimal_point[0] == ',';
   }
 
-  ~CommaLocale()
-  {
-    std::setlocale(LC_NUMERIC, "C");
-  }
+  ~CommaLocale() { std::setlocale(LC_NUMERIC, "C"); }
 
   CommaLocale(const CommaLocale&) = delete;
   CommaLocale& operator=(const CommaLocale&) = delete;

@@ -28,8 +28,8 @@ inline std::unique_ptr<TempFolder> ScaledClockAndDataFolder(const std::string& p
 
 // Starts the simulated synthesizer on the JACK server as the client at the device id and seed; its
 // ports' names go to in and out. False when it did not start or did not say it was ready.
-inline bool StartSimSynth(SimSynthProcess& sim, const std::string& client, int deviceId, int seed, std::string& in,
-                          std::string& out)
+inline bool StartSimSynth(SimSynthProcess& sim, const std::string& client, int deviceId, int seed,
+                          std::string& in, std::string& out)
 {
   if (!sim.Start({"--client", client, "--device-id", std::to_string(deviceId), "--seed", std::to_string(seed),
                   "--api", "jack"}))

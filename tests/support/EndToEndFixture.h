@@ -86,7 +86,8 @@ protected:
   bool ProcessUntil(const std::function<bool(const std::vector<std::string>&)>& done,
                     std::chrono::milliseconds bound = std::chrono::seconds(20))
   {
-    return ProcessBlocksUntil(host, kBlock, [&] { return done(SimLog()); }, bound);
+    return ProcessBlocksUntil(
+        host, kBlock, [&] { return done(SimLog()); }, bound);
   }
 
   // The recalled project first finds the synthesizer (the handshake, during which the editor
@@ -205,7 +206,8 @@ protected:
   {
     for (int attempt = 0; attempt < 3; ++attempt)
     {
-      if (editor->ChooseFromMenu(menu, keys) && editor->PumpUntil(started, std::chrono::seconds(5))) return true;
+      if (editor->ChooseFromMenu(menu, keys) && editor->PumpUntil(started, std::chrono::seconds(5)))
+        return true;
       std::fprintf(stderr, "the menu choice started nothing; choosing again\n");
     }
     return false;
@@ -260,4 +262,3 @@ protected:
   std::unique_ptr<EditorOnScreen> editor;
   int mainTab = 2;
 };
-

@@ -13,7 +13,8 @@
 using texttest::Fill;
 using texttest::Px;
 
-namespace {
+namespace
+{
 
 std::unique_ptr<Gfx_CachedFont> MakeFont(SyntheticRasteriser& s, int height, uint32_t flags)
 {
@@ -37,7 +38,8 @@ SyntheticGlyph Dots(int advance, std::initializer_list<std::array<int, 3>> dots)
 {
   SyntheticGlyph g;
   g.advance = advance;
-  for (auto& d : dots) {
+  for (auto& d : dots)
+  {
     g.width = std::max(g.width, d[0] + 1);
     g.height = std::max(g.height, d[1] + 1);
   }
@@ -50,8 +52,7 @@ SyntheticGlyph Dots(int advance, std::initializer_list<std::array<int, 3>> dots)
 std::vector<uint8_t> Map(const Gfx_CachedFont& f, uint32_t code)
 {
   const Gfx_GlyphRecord* g = f.FindGlyph(code);
-  if (!g || !f.GlyphCoverage(*g))
-    return {};
+  if (!g || !f.GlyphCoverage(*g)) return {};
   const uint8_t* p = f.GlyphCoverage(*g);
   return std::vector<uint8_t>(p, p + static_cast<size_t>(g->width) * g->height);
 }
@@ -68,11 +69,13 @@ TEST(GlyphCache, PrerenderFillsAsciiAtAttach)
   SyntheticRasteriser synth;
   auto font = MakeFont(synth, 16, FontPrerenderASCII);
   EXPECT_EQ(font->LineHeight(), 16);
-  for (uint32_t c = 0; c < 128; ++c) {
+  for (uint32_t c = 0; c < 128; ++c)
+  {
     const Gfx_GlyphRecord* g = font->FindGlyph(c);
     ASSERT_NE(g, nullptr);
     EXPECT_NE(g->position, Gfx_GlyphRecord::kNotRendered) << c;
-    if (c < 32 || c == 127) {
+    if (c < 32 || c == 127)
+    {
       EXPECT_EQ(g->position, Gfx_GlyphRecord::kEmpty) << c;
     }
   }
@@ -110,7 +113,8 @@ TEST(GlyphCache, ExtendedTableIsSortedAndReattachForgets)
   const uint32_t sorted[] = {0xE9, 0x100, 0x3A9, 0x20AC};
   for (int i = 0; i < 4; ++i)
     EXPECT_EQ(font->ExtendedGlyph(i)->code, sorted[i]);
-  for (uint32_t c : sorted) {
+  for (uint32_t c : sorted)
+  {
     ASSERT_NE(font->FindGlyph(c), nullptr);
     EXPECT_EQ(font->FindGlyph(c)->code, c);
   }
@@ -165,10 +169,10 @@ TEST(GlyphCache, WidthFollowsInkBeyondTheAdvance)
 {
   SyntheticRasteriser synth;
   // Line height 16: the allowance beyond the advance is 16 / 16 + 2 = 3 pixels.
-  synth.DefineGlyph('f', SyntheticGlyph::FromRows(4, 2, 3, {"########"}));      // ink to column 9
-  synth.DefineGlyph('g', SyntheticGlyph::FromRows(4, 5, 3, {"#"}));             // one column over
-  synth.DefineGlyph('i', SyntheticGlyph::FromRows(6, 1, 3, {"#"}));             // inside the advance
-  synth.DefineGlyph('z', SyntheticGlyph::FromRows(0, 0, 0, {"##"}));            // no advance
+  synth.DefineGlyph('f', SyntheticGlyph::FromRows(4, 2, 3, {"########"})); // ink to column 9
+  synth.DefineGlyph('g', SyntheticGlyph::FromRows(4, 5, 3, {"#"}));        // one column over
+  synth.DefineGlyph('i', SyntheticGlyph::FromRows(6, 1, 3, {"#"}));        // inside the advance
+  synth.DefineGlyph('z', SyntheticGlyph::FromRows(0, 0, 0, {"##"}));       // no advance
   auto font = MakeFont(synth, 16, FontPrerenderASCII);
   EXPECT_EQ(font->FindGlyph('f')->width, 7);
   EXPECT_EQ(font->FindGlyph('f')->advance, 4);
@@ -200,7 +204,8 @@ TEST(GlyphCache, MonoThresholdAndInversion)
   const auto p = Map(*plain, 'm'), m = Map(*mono, 'm'), i = Map(*inv, 'm');
   const uint8_t wantPlain[] = {0, 130, 131, 200, 255};
   const uint8_t wantMono[] = {0, 0, 255, 255, 255};
-  for (int x = 0; x < 5; ++x) {
+  for (int x = 0; x < 5; ++x)
+  {
     EXPECT_EQ(At(p, 5, x, 0), wantPlain[x]);
     EXPECT_EQ(At(m, 5, x, 0), wantMono[x]);
     EXPECT_EQ(At(i, 5, x, 0), 255 - wantPlain[x]);
@@ -220,14 +225,15 @@ TEST(GlyphCache, OutlineAndShadowShapes)
   for (auto* f : {outline.get(), shadow.get(), both.get(), monoOutline.get()})
     ASSERT_TRUE(f->RenderGlyph('o'));
 
-  auto check = [](const std::vector<uint8_t>& map, std::initializer_list<std::array<int, 2>> marks) {
+  auto check = [](const std::vector<uint8_t>& map, std::initializer_list<std::array<int, 2>> marks)
+  {
     ASSERT_EQ(map.size(), 8u * 12u);
     for (int y = 0; y < 12; ++y)
-      for (int x = 0; x < 8; ++x) {
+      for (int x = 0; x < 8; ++x)
+      {
         int want = (x == 3 && y == 5) ? 255 : 0;
         for (auto& m : marks)
-          if (m[0] == x && m[1] == y)
-            want = 128;
+          if (m[0] == x && m[1] == y) want = 128;
         EXPECT_EQ(At(map, 8, x, y), want) << x << "," << y;
       }
   };
@@ -244,18 +250,19 @@ TEST(GlyphCache, VerticalFontsTurnTheMap)
   auto down = MakeFont(synth, 12, FontVertical);
   auto up = MakeFont(synth, 12, FontVertical | FontVerticalUp);
   ASSERT_TRUE(down->RenderGlyph('v') && up->RenderGlyph('v'));
-  for (auto* f : {down.get(), up.get()}) {
+  for (auto* f : {down.get(), up.get()})
+  {
     const Gfx_GlyphRecord* g = f->FindGlyph('v');
     EXPECT_EQ(g->width, 12);
     EXPECT_EQ(g->height, 7);
     EXPECT_EQ(g->advance, 7);
   }
-  auto ink = [](const std::vector<uint8_t>& map) {
+  auto ink = [](const std::vector<uint8_t>& map)
+  {
     std::vector<std::array<int, 3>> out;
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 12; ++x)
-        if (At(map, 12, x, y))
-          out.push_back({x, y, At(map, 12, x, y)});
+        if (At(map, 12, x, y)) out.push_back({x, y, At(map, 12, x, y)});
     return out;
   };
   // Downward: new (row r, column c) = old (row 11 - c, column r).
@@ -281,17 +288,19 @@ TEST(GlyphSmoothing, FilterReadsUnfilteredNeighbours)
   Gfx_SmoothGlyphArea(&bmp, w, h);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 9; ++x)
-      for (int ch = 0; ch < 4; ++ch) {
+      for (int ch = 0; ch < 4; ++ch)
+      {
         int want = orig(x, y, ch);
-        if (x < w && y < h) {
-          auto pair = [&](bool hasA, int a, bool hasB, int b) {
-            return hasA && hasB ? (a >> 3) + (b >> 3) : ((hasA ? a : b) >> 2);
-          };
+        if (x < w && y < h)
+        {
+          auto pair = [&](bool hasA, int a, bool hasB, int b)
+          { return hasA && hasB ? (a >> 3) + (b >> 3) : ((hasA ? a : b) >> 2); };
           want = (orig(x, y, ch) >> 1) +
                  pair(x > 0, x > 0 ? orig(x - 1, y, ch) : 0, x + 1 < w, x + 1 < w ? orig(x + 1, y, ch) : 0) +
                  pair(y > 0, y > 0 ? orig(x, y - 1, ch) : 0, y + 1 < h, y + 1 < h ? orig(x, y + 1, ch) : 0);
         }
-        ASSERT_EQ(static_cast<int>((bmp.Row(y)[x] >> (8 * ch)) & 0xFF), want) << x << "," << y << " ch " << ch;
+        ASSERT_EQ(static_cast<int>((bmp.Row(y)[x] >> (8 * ch)) & 0xFF), want)
+            << x << "," << y << " ch " << ch;
       }
 
   // Below 2 x 2 nothing changes; a size beyond the bitmap is clamped.
@@ -321,13 +330,15 @@ TEST(GlyphSmoothing, FilterReadsUnfilteredNeighbours)
   EXPECT_EQ(At(map, 8, 4, 4), 0);
 }
 
-namespace {
+namespace
+{
 
 // d' = k + (d - k) x (256 - a) / 256 per channel, the alpha channel drawn toward 255.
 uint32_t CopyBlend(uint32_t d, uint32_t colour, int a)
 {
   uint32_t out = 0;
-  for (int ch = 0; ch < 4; ++ch) {
+  for (int ch = 0; ch < 4; ++ch)
+  {
     const int dc = (d >> (8 * ch)) & 0xFF;
     const int k = ch == 3 ? 255 : static_cast<int>((colour >> (8 * ch)) & 0xFF);
     out |= static_cast<uint32_t>((k + (dc - k) * (256 - a) / 256) & 0xFF) << (8 * ch);
@@ -441,14 +452,15 @@ TEST(GlyphDrawing, BackgroundFillsEachClippedCell)
   Gfx_Rect r{2, 3, 40, 20};
   EXPECT_EQ(font->DrawString(&bmp, "AA", -1, &r, 0), 10);
   for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 40; ++x) {
+    for (int x = 0; x < 40; ++x)
+    {
       const bool inCells = x >= 2 && x < 12 && y >= 3 && y < 13;
       if (!inCells)
         EXPECT_EQ(Px(bmp, x, y), white) << x << "," << y;
       else
         EXPECT_NE(Px(bmp, x, y), white) << x << "," << y;
     }
-  EXPECT_EQ(Px(bmp, 2, 3), green);  // cell corner, no ink
+  EXPECT_EQ(Px(bmp, 2, 3), green); // cell corner, no ink
   // Ink of the built-in box: ascent 8, cap 5, so cell rows 3 to 7, columns 1 to 3.
   EXPECT_EQ(Px(bmp, 3, 6), 0xFF000000u);
   EXPECT_EQ(Px(bmp, 3, 12), green);
@@ -478,7 +490,8 @@ TEST(GlyphDrawing, EveryModeAndKind)
   const int kinds[] = {0, FontMono, FontOutline};
 
   // The mode's formula on every channel at opacity a, the colour as source and 255 for alpha.
-  auto expected = [](int mode, uint32_t d, uint32_t k, int a) {
+  auto expected = [](int mode, uint32_t d, uint32_t k, int a)
+  {
     const int r = (k >> 16) & 0xFF, g = (k >> 8) & 0xFF, b = k & 0xFF;
     uint32_t p = d;
     if (mode == BlendDodge)
@@ -487,40 +500,46 @@ TEST(GlyphDrawing, EveryModeAndKind)
       Gfx_OverlayPixel(&p, r, g, b, 255, a);
     else if (mode == BlendHSVAdjust)
       Gfx_AdjustPixelHSV(&p, r, g, b, 255, a);
-    else {
+    else
+    {
       p = 0;
-      for (int ch = 0; ch < 4; ++ch) {
+      for (int ch = 0; ch < 4; ++ch)
+      {
         const int dc = (d >> (8 * ch)) & 0xFF, kc = ch == 3 ? 255 : static_cast<int>((k >> (8 * ch)) & 0xFF);
-        const int v = mode == BlendAdd ? std::min(dc + kc * a / 256, 255) : ((kc - 256) * a + 65536) * dc / 65536;
+        const int v =
+            mode == BlendAdd ? std::min(dc + kc * a / 256, 255) : ((kc - 256) * a + 65536) * dc / 65536;
         p |= static_cast<uint32_t>(v) << (8 * ch);
       }
     }
     return p;
   };
 
-  for (int kind : kinds) {
+  for (int kind : kinds)
+  {
     auto font = MakeFont(synth, 4, static_cast<uint32_t>(kind));
     font->SetTextColour(text);
     font->SetEffectColour(effect);
     ASSERT_TRUE(font->RenderGlyph('a'));
     const auto map = Map(*font, 'a');
     for (int mode : {BlendAdd, BlendDodge, BlendMultiply, BlendOverlay, BlendHSVAdjust})
-      for (float alpha : {1.0f, 0.6f}) {
+      for (float alpha : {1.0f, 0.6f})
+      {
         const int ia = static_cast<int>(alpha * 256.0);
         font->SetBlend(mode, alpha);
         Gfx_MemBitmap bmp(4, 4);
         Fill(bmp, dest);
         font->DrawGlyph(&bmp, 'a', 0, 0, Gfx_Rect{0, 0, 4, 4});
         for (int y = 0; y < 4; ++y)
-          for (int x = 0; x < 4; ++x) {
+          for (int x = 0; x < 4; ++x)
+          {
             const int c = At(map, 4, x, y);
             uint32_t want = dest;
             if (c != 0 && kind == 0)
               want = expected(mode, dest, text, ia == 256 ? c + 1 : std::min(c * ia / 256, 256));
             else if (c != 0)
               want = expected(mode, dest, c == 255 ? text : effect, ia);
-            EXPECT_EQ(Px(bmp, x, y), want) << "kind " << kind << " mode " << mode << " alpha " << alpha << " at " << x
-                                           << "," << y;
+            EXPECT_EQ(Px(bmp, x, y), want)
+                << "kind " << kind << " mode " << mode << " alpha " << alpha << " at " << x << "," << y;
           }
       }
   }

@@ -10,7 +10,8 @@
 #include "platform/text/TextRasteriser.h"
 #include "tests/text/TextTestUtil.h"
 
-namespace {
+namespace
+{
 
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
 const char* const kText = "Cutoff 127 \xC3\xA9\xE2\x82\xAC \xCE\xA9 Osc";
@@ -18,8 +19,9 @@ const char* const kText = "Cutoff 127 \xC3\xA9\xE2\x82\xAC \xCE\xA9 Osc";
 std::unique_ptr<Gfx_CachedFont> OpenFont(int size, bool bold)
 {
   auto font = std::make_unique<Gfx_CachedFont>();
-  font->AttachFont(TextRasteriser::Default().OpenFont(TextFontRequest("Consolas", size, bold ? 700 : 400)).release(),
-                   FontOwnsHandle);
+  font->AttachFont(
+      TextRasteriser::Default().OpenFont(TextFontRequest("Consolas", size, bold ? 700 : 400)).release(),
+      FontOwnsHandle);
   font->SetTextColour(0xFF000000);
   return font;
 }
@@ -44,10 +46,12 @@ TEST(ConcurrentFonts, TwoThreadsOpenAndDrawFontsAtOnce)
 {
   std::vector<std::vector<std::uint32_t>> want;
   for (int size : {11, 12, 13, 14})
-    for (bool bold : {false, true}) {
+    for (bool bold : {false, true})
+    {
       auto font = OpenFont(size, bold);
       want.push_back(Draw(*font));
-      ASSERT_NE(std::count(want.back().begin(), want.back().end(), kWhite), std::ptrdiff_t(want.back().size()));
+      ASSERT_NE(std::count(want.back().begin(), want.back().end(), kWhite),
+                std::ptrdiff_t(want.back().size()));
     }
 
   // One font shared by both threads, as the process-wide font cache shares it.
@@ -55,12 +59,16 @@ TEST(ConcurrentFonts, TwoThreadsOpenAndDrawFontsAtOnce)
   const std::vector<std::uint32_t> sharedWant = Draw(*OpenFont(12, false));
 
   std::vector<int> mismatches(2, 0);
-  auto work = [&](int t) {
-    for (int round = 0; round < 6; ++round) {
+  auto work = [&](int t)
+  {
+    for (int round = 0; round < 6; ++round)
+    {
       int i = 0;
       for (int size : {11, 12, 13, 14})
-        for (bool bold : {false, true}) {
-          if ((i + t + round) % 2 == 0) {
+        for (bool bold : {false, true})
+        {
+          if ((i + t + round) % 2 == 0)
+          {
             auto font = OpenFont(size, bold);
             mismatches[t] += Draw(*font) != want[i];
           }

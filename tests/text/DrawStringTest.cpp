@@ -13,7 +13,8 @@ using texttest::Fill;
 using texttest::InkBox;
 using texttest::Px;
 
-namespace {
+namespace
+{
 
 constexpr uint32_t kWhite = 0xFFFFFFFF;
 constexpr uint32_t kBlack = 0xFF000000;
@@ -57,7 +58,8 @@ protected:
   }
 
   // Width and height measured for a text.
-  std::pair<int, int> Measure(const char* text, int length = -1, uint32_t flags = 0, Gfx_CachedFont* f = nullptr)
+  std::pair<int, int> Measure(const char* text, int length = -1, uint32_t flags = 0,
+                              Gfx_CachedFont* f = nullptr)
   {
     Gfx_Rect r{5, 7, 5, 7};
     const int result = (f ? f : font.get())->DrawString(nullptr, text, length, &r, flags | DT_CALCRECT);
@@ -81,23 +83,24 @@ TEST(Utf8Decoding, SequencesAndInvalidBytes)
     uint16_t code;
     int used;
   } cases[] = {
-    {"\xC3\xA9", -1, 0xE9, 2},
-    {"\xC3\xC0", -1, 0xC3, 1}, // C0 is no continuation byte
-    {"\xC0", -1, 0xC0, 1},
-    {"\xC1\x81", -1, 0xC1, 1},
-    {"\xE2\x82\xAC", -1, 0x20AC, 3},
-    {"\xEF\xBF\xBD", -1, 0xFFFD, 3},
-    {"\xE2\x82", -1, 0xE2, 1}, // cut by the terminator
-    {"\xF0\x9F\x98\x80", -1, 32, 4},
-    {"\xF4\x8F\xBF\xBF", -1, 32, 4},
-    {"\xF5\x80\x80\x80", -1, 0xF5, 1},
-    {"\x80", -1, 0x80, 1},
-    {"A", -1, 'A', 1},
-    {"\xC3\xA9", 1, 0xC3, 1}, // the length ends inside the sequence
-    {"\xE2\x82\xAC", 2, 0xE2, 1},
-    {"\xE2\x82\xAC", 3, 0x20AC, 3},
+      {"\xC3\xA9", -1, 0xE9, 2},
+      {"\xC3\xC0", -1, 0xC3, 1}, // C0 is no continuation byte
+      {"\xC0", -1, 0xC0, 1},
+      {"\xC1\x81", -1, 0xC1, 1},
+      {"\xE2\x82\xAC", -1, 0x20AC, 3},
+      {"\xEF\xBF\xBD", -1, 0xFFFD, 3},
+      {"\xE2\x82", -1, 0xE2, 1}, // cut by the terminator
+      {"\xF0\x9F\x98\x80", -1, 32, 4},
+      {"\xF4\x8F\xBF\xBF", -1, 32, 4},
+      {"\xF5\x80\x80\x80", -1, 0xF5, 1},
+      {"\x80", -1, 0x80, 1},
+      {"A", -1, 'A', 1},
+      {"\xC3\xA9", 1, 0xC3, 1}, // the length ends inside the sequence
+      {"\xE2\x82\xAC", 2, 0xE2, 1},
+      {"\xE2\x82\xAC", 3, 0x20AC, 3},
   };
-  for (const Case& c : cases) {
+  for (const Case& c : cases)
+  {
     int used = 0;
     EXPECT_EQ(Gfx_DecodeUTF8Char(c.text, c.available, &used), c.code) << c.text;
     EXPECT_EQ(used, c.used) << c.text;
@@ -106,9 +109,13 @@ TEST(Utf8Decoding, SequencesAndInvalidBytes)
 
 TEST_F(DrawStringTest, MeasuresDecodedCharacters)
 {
-  EXPECT_EQ(Measure("a\xC3\xA9" "b"), std::make_pair(3 + 5 + 4, kLine));
+  EXPECT_EQ(Measure("a\xC3\xA9"
+                    "b"),
+            std::make_pair(3 + 5 + 4, kLine));
   EXPECT_EQ(Measure("\xE2\x82\xAC"), std::make_pair(6, kLine));
-  EXPECT_EQ(Measure("\xF0\x9F\x98\x80" "a"), std::make_pair(2 + 3, kLine));
+  EXPECT_EQ(Measure("\xF0\x9F\x98\x80"
+                    "a"),
+            std::make_pair(2 + 3, kLine));
   // An invalid continuation: both bytes are characters of their own.
   EXPECT_EQ(Measure("\xC3\xC0"), std::make_pair(7 + 1, kLine));
   ASSERT_NE(font->FindGlyph(0xC3), nullptr);
@@ -153,14 +160,15 @@ TEST_F(DrawStringTest, CarriageReturnAndLineFeed)
   EXPECT_EQ(box.top, 5);
   EXPECT_EQ(box.right, 14);
   EXPECT_EQ(box.bottom, 5 + 2 * kLine);
-  EXPECT_EQ(Px(bmp, 13, 6), kWhite);           // right of a on the first line
-  EXPECT_NE(Px(bmp, 10, 5 + kLine), kWhite);   // b at the start of the second
+  EXPECT_EQ(Px(bmp, 13, 6), kWhite);         // right of a on the first line
+  EXPECT_NE(Px(bmp, 10, 5 + kLine), kWhite); // b at the start of the second
 }
 
 TEST_F(DrawStringTest, Alignment)
 {
   const Gfx_Rect rect{10, 5, 110, 45};
-  auto drawn = [&](uint32_t flags) {
+  auto drawn = [&](uint32_t flags)
+  {
     Fill(bmp, kWhite);
     Gfx_Rect r = rect;
     EXPECT_EQ(font->DrawString(&bmp, "ab", -1, &r, flags), kLine);

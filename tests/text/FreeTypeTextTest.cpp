@@ -11,7 +11,8 @@
 #include "gfx/Gfx_PNGWrite.h"
 #include "tests/text/TextTestUtil.h"
 
-namespace {
+namespace
+{
 
 constexpr uint32_t kWhite = 0xFFFFFFFF;
 
@@ -20,7 +21,8 @@ int InkRuns(const Gfx_IBitmap& b, const texttest::Box& box)
 {
   int runs = 0;
   bool inRun = false;
-  for (int x = box.left; x < box.right; ++x) {
+  for (int x = box.left; x < box.right; ++x)
+  {
     bool ink = false;
     for (int y = box.top; y < box.bottom && !ink; ++y)
       ink = (b.Row(y)[x] & 0xFF) < 128;
@@ -40,12 +42,15 @@ TEST(FreeTypeText, EditorSizesAreLegibleAndInsideTheMeasuredBox)
   std::filesystem::create_directories(out, ec);
 
   const char* text = "Filter Cutoff 127 \xC3\xA9 Osc 1";
-  for (int size : {10, 12, 14, 16, 20}) {
-    for (int style = 0; style < 3; ++style) {
+  for (int size : {10, 12, 14, 16, 20})
+  {
+    for (int style = 0; style < 3; ++style)
+    {
       SCOPED_TRACE("size " + std::to_string(size) + " style " + std::to_string(style));
       Gfx_CachedFont font;
-      font.AttachFont(ft.OpenFont(TextFontRequest("Consolas", size, style == 1 ? 700 : 400, style == 2, 3)).release(),
-                      FontOwnsHandle | FontPreferNative);
+      font.AttachFont(
+          ft.OpenFont(TextFontRequest("Consolas", size, style == 1 ? 700 : 400, style == 2, 3)).release(),
+          FontOwnsHandle | FontPreferNative);
       font.SetTextColour(0xFF000000);
       EXPECT_EQ(font.LineHeight(), size);
 
@@ -61,7 +66,8 @@ TEST(FreeTypeText, EditorSizesAreLegibleAndInsideTheMeasuredBox)
       texttest::Fill(bmp, kWhite);
       Gfx_Rect r{8, 6, 8 + w, 6 + size};
       EXPECT_EQ(font.DrawString(&bmp, text, -1, &r, DT_NOCLIP), size);
-      const std::string png = out + "/freetype_" + std::to_string(size) + "_" + std::to_string(style) + ".png";
+      const std::string png =
+          out + "/freetype_" + std::to_string(size) + "_" + std::to_string(style) + ".png";
       EXPECT_TRUE(Gfx_WritePNGFile(png.c_str(), bmp)) << png;
 
       const texttest::Box ink = texttest::InkBox(bmp, kWhite);
@@ -87,15 +93,17 @@ TEST(FreeTypeText, DistinctLettersDrawDistinctGlyphs)
 {
   FreeTypeRasteriser ft;
   Gfx_CachedFont font;
-  font.AttachFont(ft.OpenFont(TextFontRequest("Consolas", 12)).release(), FontOwnsHandle | FontPrerenderASCII);
+  font.AttachFont(ft.OpenFont(TextFontRequest("Consolas", 12)).release(),
+                  FontOwnsHandle | FontPrerenderASCII);
   const char* letters = "0O1lI8B";
   for (int i = 0; letters[i]; ++i)
-    for (int j = i + 1; letters[j]; ++j) {
+    for (int j = i + 1; letters[j]; ++j)
+    {
       const Gfx_GlyphRecord* a = font.FindGlyph(static_cast<unsigned char>(letters[i]));
       const Gfx_GlyphRecord* b = font.FindGlyph(static_cast<unsigned char>(letters[j]));
       ASSERT_TRUE(a->HasCoverage() && b->HasCoverage());
       ASSERT_EQ(a->width * a->height, b->width * b->height);
       EXPECT_NE(0, std::memcmp(font.GlyphCoverage(*a), font.GlyphCoverage(*b), a->width * a->height))
-        << letters[i] << " and " << letters[j];
+          << letters[i] << " and " << letters[j];
     }
 }

@@ -8,14 +8,22 @@
 #include "platform/text/FreeTypeRasteriser.h"
 #include "platform/text/SyntheticRasteriser.h"
 
-namespace {
+namespace
+{
 
 std::vector<std::string> gLog;
-void Capture(const char* line) { gLog.emplace_back(line); }
+void Capture(const char* line)
+{
+  gLog.emplace_back(line);
+}
 
 struct LogCapture
 {
-  LogCapture() { gLog.clear(); TextRasteriser::SetLogSink(&Capture); }
+  LogCapture()
+  {
+    gLog.clear();
+    TextRasteriser::SetLogSink(&Capture);
+  }
   ~LogCapture() { TextRasteriser::SetLogSink(nullptr); }
 };
 
@@ -24,8 +32,7 @@ bool HaveFile(const char* name)
   namespace fs = std::filesystem;
   std::error_code ec;
   for (fs::recursive_directory_iterator it("/usr/share/fonts", ec), end; !ec && it != end; it.increment(ec))
-    if (it->path().filename() == name)
-      return true;
+    if (it->path().filename() == name) return true;
   return false;
 }
 
@@ -101,8 +108,7 @@ TEST(SyntheticRasteriser, BuiltInShapesAndMissingBox)
 
 TEST(FreeTypeRasteriser, FaceMapAndFallback)
 {
-  if (!HaveFile("DejaVuSansMono.ttf"))
-    GTEST_SKIP() << "fonts-dejavu-core is not installed";
+  if (!HaveFile("DejaVuSansMono.ttf")) GTEST_SKIP() << "fonts-dejavu-core is not installed";
   FreeTypeRasteriser ft;
   LogCapture log;
 
@@ -121,7 +127,8 @@ TEST(FreeTypeRasteriser, FaceMapAndFallback)
   EXPECT_EQ(consolas->CharAdvance('i'), adv);
   EXPECT_EQ(consolas->CharAdvance('\r'), 0);
 
-  if (HaveFile("LiberationSans-Bold.ttf")) {
+  if (HaveFile("LiberationSans-Bold.ttf"))
+  {
     auto arial = ft.OpenFont(TextFontRequest("arial", 14, 700));
     EXPECT_STREQ(arial->Face(), "Liberation Sans");
     EXPECT_EQ(arial->LineHeight(), 14);
@@ -141,8 +148,7 @@ TEST(FreeTypeRasteriser, FaceMapAndFallback)
 
 TEST(FreeTypeRasteriser, RendersIntoTheCell)
 {
-  if (!HaveFile("DejaVuSansMono.ttf"))
-    GTEST_SKIP() << "fonts-dejavu-core is not installed";
+  if (!HaveFile("DejaVuSansMono.ttf")) GTEST_SKIP() << "fonts-dejavu-core is not installed";
   FreeTypeRasteriser ft;
   auto font = ft.OpenFont(TextFontRequest("Consolas", 16));
   const int w = 12, h = 16, stride = 20;
@@ -150,8 +156,10 @@ TEST(FreeTypeRasteriser, RendersIntoTheCell)
   const int adv = font->RenderChar('H', cell.data(), w, h, stride);
   EXPECT_EQ(adv, font->CharAdvance('H'));
   int ink = 0, full = 0;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
+  for (int y = 0; y < h; ++y)
+  {
+    for (int x = 0; x < w; ++x)
+    {
       ink += cell[y * stride + x] != 0;
       full += cell[y * stride + x] >= 250;
     }
@@ -187,7 +195,8 @@ TEST(FreeTypeRasteriser, RendersIntoTheCell)
   mono->RenderChar('O', cell.data(), w, h, stride);
   int grey = 0, on = 0;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
+    for (int x = 0; x < w; ++x)
+    {
       grey += cell[y * stride + x] != 0 && cell[y * stride + x] != 255;
       on += cell[y * stride + x] == 255;
     }

@@ -6,7 +6,8 @@
 
 #include "gfx/Gfx_IBitmap.h"
 
-namespace texttest {
+namespace texttest
+{
 
 inline void Fill(Gfx_IBitmap& b, std::uint32_t colour)
 {
@@ -32,10 +33,14 @@ inline Box InkBox(const Gfx_IBitmap& b, std::uint32_t background)
   Box box;
   for (int y = 0; y < b.Height(); ++y)
     for (int x = 0; x < b.Width(); ++x)
-      if (b.Row(y)[x] != background) {
-        if (box.empty) {
+      if (b.Row(y)[x] != background)
+      {
+        if (box.empty)
+        {
           box = {x, y, x + 1, y + 1, false};
-        } else {
+        }
+        else
+        {
           box.left = std::min(box.left, x);
           box.top = std::min(box.top, y);
           box.right = std::max(box.right, x + 1);

@@ -331,8 +331,8 @@ TEST(ReceiveDispatch, AReceivedPerformanceSelectsItsPartAndNamesGoToTheProject)
   EXPECT_EQ(r.host.selectedPart.load(), 5);
   r.Receive(BuildPerformanceType1B(source.host.plug, kAddress));
   r.Receive(BuildPerformanceParts(source.host.plug, kAddress));
-  EXPECT_EQ(r.host.ProjectNames(), (std::vector<std::pair<int, std::string>>{{3, "Warm Brass      "},
-                                                                             {0, "Stage Split     "}}));
+  EXPECT_EQ(r.host.ProjectNames(),
+            (std::vector<std::pair<int, std::string>>{{3, "Warm Brass      "}, {0, "Stage Split     "}}));
   EXPECT_EQ(r.worker.Received().Last(kSysExPerformanceEditBuffer), common);
 
   // Not received into the editor (no reception on): no name, no part.

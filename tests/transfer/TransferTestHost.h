@@ -126,7 +126,8 @@ inline int ThreadCount()
 {
   // A sanitizer runtime starts a thread of its own after the first thread is made: make one first,
   // so that count is the same before and after the threads under test.
-  static const bool warmed = [] {
+  static const bool warmed = []
+  {
     std::thread([] {}).join();
     return true;
   }();

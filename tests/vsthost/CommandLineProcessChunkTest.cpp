@@ -163,10 +163,12 @@ TEST_F(CommandLineFiles, UnusableFilesFailWithAReason)
   // When the picture is taken only goes with a picture, and the bound is a whole number of seconds.
   EXPECT_EQ(Command({"--editor", kEcho, "--when", "ready"}).code, 2);
   EXPECT_EQ(Command({"--editor", kEcho, "--screenshot", "s.png", "--within", "5"}).code, 2);
-  const Result zero = Command({"--editor", kEcho, "--screenshot", "s.png", "--when", "ready", "--within", "0"});
+  const Result zero =
+      Command({"--editor", kEcho, "--screenshot", "s.png", "--when", "ready", "--within", "0"});
   EXPECT_EQ(zero.code, 2);
   EXPECT_NE(zero.err.find("--within takes a whole number of seconds"), std::string::npos) << zero.err;
-  EXPECT_EQ(Command({"--editor", kEcho, "--screenshot", "s.png", "--when", "ready", "--within", "2s"}).code, 2);
+  EXPECT_EQ(Command({"--editor", kEcho, "--screenshot", "s.png", "--when", "ready", "--within", "2s"}).code,
+            2);
   EXPECT_EQ(FilesInDir(), 2u);
 }
 
@@ -189,7 +191,8 @@ TEST_F(CommandLineFiles, ReadBackThatDiffersNamesTheParameter)
   Result run = Command({"--set-chunk", file.string(), kProduct});
   EXPECT_EQ(run.code, 0) << run.err;
   // The value read back is the parameter's maximum, which the definition documents set.
-  const std::string named = "read back: differs, first at parameter 9 (kOscillator2Pulsewidth [part 2]): 1e+09 given, ";
+  const std::string named =
+      "read back: differs, first at parameter 9 (kOscillator2Pulsewidth [part 2]): 1e+09 given, ";
   const size_t at = run.out.find(named);
   ASSERT_NE(at, std::string::npos) << run.out;
   const std::string rest = run.out.substr(at + named.size());

@@ -9,11 +9,13 @@
 #include <cstring>
 #include <filesystem>
 
-namespace {
+namespace
+{
 
 std::string FindSynth()
 {
-  for (const char* dir : {"/usr/lib/vst", "/usr/lib/x86_64-linux-gnu/vst", "/usr/local/lib/vst"}) {
+  for (const char* dir : {"/usr/lib/vst", "/usr/lib/x86_64-linux-gnu/vst", "/usr/local/lib/vst"})
+  {
     const std::filesystem::path path = std::filesystem::path(dir) / "Kars-vst.so";
     if (std::filesystem::exists(path)) return path.string();
   }
@@ -21,10 +23,11 @@ std::string FindSynth()
 }
 
 // Skips when the package is missing, unless the run demands it (VELK_REQUIRE_DPF=1).
-#define REQUIRE_SYNTH(path)                                                                                   \
-  const std::string path = FindSynth();                                                                       \
-  if (path.empty()) {                                                                                         \
-    const char* require = std::getenv("VELK_REQUIRE_DPF");                                                    \
+#define REQUIRE_SYNTH(path)                                                                                  \
+  const std::string path = FindSynth();                                                                      \
+  if (path.empty())                                                                                          \
+  {                                                                                                          \
+    const char* require = std::getenv("VELK_REQUIRE_DPF");                                                   \
     if (require && std::strcmp(require, "1") == 0)                                                           \
       FAIL() << "the synth of dpf-plugins-vst is not installed and VELK_REQUIRE_DPF=1";                      \
     GTEST_SKIP() << "the synth of dpf-plugins-vst is not installed (apt-get install dpf-plugins-vst)";       \
@@ -34,7 +37,8 @@ float Peak(const std::vector<std::vector<float>>& channels, int32_t frames)
 {
   float peak = 0.f;
   for (const auto& channel : channels)
-    for (int32_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(channel[static_cast<size_t>(i)]));
+    for (int32_t i = 0; i < frames; ++i)
+      peak = std::max(peak, std::fabs(channel[static_cast<size_t>(i)]));
   return peak;
 }
 
@@ -83,13 +87,16 @@ TEST(DpfSynth, NotesPlayThroughProcessBlocks)
 
   host.QueueMidi(0, 0x90, 60, 110);
   host.QueueMidi(64, 0x90, 67, 90);
-  host.QueueSysEx(10, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}); // an instrument that ignores SysEx must survive it
+  host.QueueSysEx(10,
+                  {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}); // an instrument that ignores SysEx must survive it
   float peak = 0.f;
-  for (int block = 0; block < 8; ++block) {
+  for (int block = 0; block < 8; ++block)
+  {
     ASSERT_TRUE(host.ProcessReplacing(256));
     peak = std::max(peak, Peak(host.Outputs32(), 256));
     for (const auto& channel : host.Outputs32())
-      for (float sample : channel) ASSERT_TRUE(std::isfinite(sample));
+      for (float sample : channel)
+        ASSERT_TRUE(std::isfinite(sample));
   }
   EXPECT_GT(peak, 0.001f) << "two held notes gave no sound";
 
@@ -111,7 +118,8 @@ TEST(DpfSynth, ChunksRoundTripWhenOffered)
   ASSERT_TRUE(host.Load(path)) << host.LastError();
   ASSERT_TRUE(host.Open());
 
-  if (!(host.Effect()->flags & effFlagsProgramChunks)) {
+  if (!(host.Effect()->flags & effFlagsProgramChunks))
+  {
     // No chunk support: the host must see nothing rather than a stale or wild pointer.
     EXPECT_TRUE(host.GetChunk(true).empty());
     EXPECT_TRUE(host.GetChunk(false).empty());
@@ -133,7 +141,8 @@ TEST(DpfSynth, LoadsTwiceSideBySide)
   ASSERT_TRUE(first.Open());
   ASSERT_TRUE(second.Open());
   first.QueueMidi(0, 0x90, 48, 100);
-  for (int block = 0; block < 4; ++block) {
+  for (int block = 0; block < 4; ++block)
+  {
     ASSERT_TRUE(first.ProcessReplacing(512));
     ASSERT_TRUE(second.ProcessReplacing(512));
   }

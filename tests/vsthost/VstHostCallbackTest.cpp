@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 const std::string kEcho = std::string(VSTHOST_FIXTURE_DIR) + "/Echo.so";
 
-class EchoHost : public ::testing::Test {
+class EchoHost : public ::testing::Test
+{
 protected:
   void SetUp() override
   {
@@ -24,7 +26,8 @@ TEST_F(EchoHost, EventsReachThePluginAndEventsFromItAreRecorded)
   host.QueueSysEx(7, {0xF0, 0x00, 0x20, 0x29, 0x01, 0xF7});
   host.QueueMidi(9, 0x80, 60, 0);
   EXPECT_TRUE(host.EventsFromPlugin().empty());
-  ASSERT_TRUE(host.ProcessReplacing(64)); // delivers the events first; the fixture echoes them while processing
+  ASSERT_TRUE(
+      host.ProcessReplacing(64)); // delivers the events first; the fixture echoes them while processing
 
   const auto events = host.EventsFromPlugin();
   ASSERT_EQ(events.size(), 3u);
@@ -43,7 +46,8 @@ TEST_F(EchoHost, EventsReachThePluginAndEventsFromItAreRecorded)
   EXPECT_EQ(host.CallCount(audioMasterWantMidi), 2);
   EXPECT_EQ(host.SendQueuedEvents(), 0);
 
-  // A plug-in's malformed event list is bounded by the host: null entries are skipped, no answer without a list.
+  // A plug-in's malformed event list is bounded by the host: null entries are skipped, no answer without a
+  // list.
   VstEvents list{};
   list.numEvents = 2;
   EXPECT_EQ(vsthost::VstHost::HostCallback(host.Effect(), audioMasterProcessEvents, 0, 0, &list, 0), 1);
@@ -61,7 +65,8 @@ TEST_F(EchoHost, TimeInfoFollowsTheTransportAndTheRequestedFlags)
   const auto& out = host.Outputs32()[0];
   EXPECT_FLOAT_EQ(out[0], 150.f);
   // The fixture asks for ppq, tempo and time signature; the host adds the playing bit.
-  EXPECT_EQ(static_cast<int32_t>(out[1]), kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid | kVstTransportPlaying);
+  EXPECT_EQ(static_cast<int32_t>(out[1]),
+            kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid | kVstTransportPlaying);
   EXPECT_FLOAT_EQ(out[2], 2.5f);
   EXPECT_FLOAT_EQ(out[3], 48000.f);
   EXPECT_EQ(host.LastTimeRequest(), kVstPpqPosValid | kVstTempoValid | kVstTimeSigValid);
@@ -95,8 +100,10 @@ TEST_F(EchoHost, TimeInfoFollowsTheTransportAndTheRequestedFlags)
 
 TEST_F(EchoHost, ProcessPathsAndTheirLimits)
 {
-  for (auto& channel : host.Inputs32()) std::fill(channel.begin(), channel.end(), 0.5f);
-  for (auto& channel : host.Outputs32()) std::fill(channel.begin(), channel.end(), 9.f);
+  for (auto& channel : host.Inputs32())
+    std::fill(channel.begin(), channel.end(), 0.5f);
+  for (auto& channel : host.Outputs32())
+    std::fill(channel.begin(), channel.end(), 9.f);
   ASSERT_TRUE(host.ProcessReplacing(32));
   EXPECT_FLOAT_EQ(host.Outputs32()[1][31], 1.5f);
   EXPECT_FLOAT_EQ(host.Outputs32()[1][32], 9.f); // beyond the frame count: untouched
@@ -106,15 +113,16 @@ TEST_F(EchoHost, ProcessPathsAndTheirLimits)
   EXPECT_DOUBLE_EQ(host.Outputs64()[1][63], 1.0);
 
   EXPECT_FALSE(host.ProcessReplacing(0));
-  EXPECT_FALSE(host.ProcessReplacing(65)); // larger than the block size the plug-in was told
+  EXPECT_FALSE(host.ProcessReplacing(65));    // larger than the block size the plug-in was told
   EXPECT_FALSE(host.ProcessAccumulating(16)); // the fixture has no accumulating callback
 
   host.processLevel = kVstProcessLevelOffline;
   ASSERT_TRUE(host.ProcessReplacing(16));
   EXPECT_FLOAT_EQ(host.Outputs32()[0][4], 4.f);
   host.processLevel = -1;
-  EXPECT_EQ(vsthost::VstHost::HostCallback(host.Effect(), audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0),
-            kVstProcessLevelUser);
+  EXPECT_EQ(
+      vsthost::VstHost::HostCallback(host.Effect(), audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0),
+      kVstProcessLevelUser);
 
   // The plug-in grows its outputs: the host follows before the next block.
   EXPECT_EQ(host.Dispatch(effVendorSpecific, 1, 4), 1);
@@ -151,9 +159,8 @@ TEST_F(EchoHost, ParametersChunksEditorAndHostAnswers)
   EXPECT_EQ(host.LastSizeWindowWidth(), 640);
   EXPECT_EQ(host.LastSizeWindowHeight(), 480);
 
-  auto ask = [this](int32_t opcode, void* ptr = nullptr) {
-    return vsthost::VstHost::HostCallback(host.Effect(), opcode, 0, 0, ptr, 0);
-  };
+  auto ask = [this](int32_t opcode, void* ptr = nullptr)
+  { return vsthost::VstHost::HostCallback(host.Effect(), opcode, 0, 0, ptr, 0); };
   EXPECT_EQ(ask(audioMasterVersion), 2400);
   EXPECT_EQ(vsthost::VstHost::HostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0), 2400);
   EXPECT_EQ(ask(audioMasterCurrentId), VstFourCC('E', 'c', 'h', 'o'));

@@ -10,7 +10,8 @@
 
 #include <filesystem>
 
-namespace {
+namespace
+{
 
 const std::string kFixtures = VSTHOST_FIXTURE_DIR;
 
@@ -41,7 +42,8 @@ TEST(VstHostFailure, UnusableFilesAreRefusedWithAReason)
   EXPECT_FALSE(host.IsLoaded());
 
   const std::string libc = LibcPath();
-  if (!libc.empty()) {
+  if (!libc.empty())
+  {
     EXPECT_FALSE(host.Load(libc));
     EXPECT_NE(host.LastError().find("no entry point"), std::string::npos) << host.LastError();
   }
@@ -72,14 +74,17 @@ TEST(VstHostFailure, CommandLineAnswersAndExitCodes)
   EXPECT_EQ(vsthost::RunCommandLine({"--identity", kFixtures + "/Echo.so"}, out, err), 0);
   EXPECT_NE(out.find("name:           Echo Fixture\n"), std::string::npos) << out;
   EXPECT_NE(out.find("unique id:      'Echo' (0x4563686F)\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("flags:          0x00001131 (HasEditor CanReplacing ProgramChunks IsSynth CanDoubleReplacing)\n"),
-            std::string::npos)
+  EXPECT_NE(
+      out.find(
+          "flags:          0x00001131 (HasEditor CanReplacing ProgramChunks IsSynth CanDoubleReplacing)\n"),
+      std::string::npos)
       << out;
   EXPECT_NE(out.find("canDo receiveVstMidiEvent: 1\n"), std::string::npos) << out;
   EXPECT_NE(out.find("canDo hasHostViewAsConfig: 0\n"), std::string::npos) << out;
   EXPECT_TRUE(err.empty()) << err;
 
-  for (const char* bad : {"/DoesNotExist.so", "/NoEntry.so", "/NullEntry.so", "/BadMagic.so"}) {
+  for (const char* bad : {"/DoesNotExist.so", "/NoEntry.so", "/NullEntry.so", "/BadMagic.so"})
+  {
     out.clear();
     err.clear();
     EXPECT_EQ(vsthost::RunCommandLine({"--identity", kFixtures + bad}, out, err), 1) << bad;
@@ -94,13 +99,14 @@ TEST(VstHostFailure, CommandLineAnswersAndExitCodes)
   const char* display = std::getenv("DISPLAY");
   const int editorCode =
       vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot}, out, err);
-  if (display && *display) {
+  if (display && *display)
+  {
     EXPECT_EQ(editorCode, 0) << err;
     // With --when the picture waits for the file, at the latest for the bound, and says so then.
     out.clear();
     const std::string never = shot + ".never";
-    EXPECT_EQ(vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot, "--when", never,
-                                       "--within", "1"},
+    EXPECT_EQ(vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot, "--when",
+                                       never, "--within", "1"},
                                       out, err),
               0)
         << err;
@@ -108,14 +114,18 @@ TEST(VstHostFailure, CommandLineAnswersAndExitCodes)
     EXPECT_NE(out.find("written to " + shot), std::string::npos) << out;
     out.clear();
     const std::string ready = shot + ".ready";
-    { std::ofstream{ready}; }
-    EXPECT_EQ(vsthost::RunCommandLine({"--editor", kFixtures + "/Echo.so", "--screenshot", shot, "--when", ready},
-                                      out, err),
+    {
+      std::ofstream{ready};
+    }
+    EXPECT_EQ(vsthost::RunCommandLine(
+                  {"--editor", kFixtures + "/Echo.so", "--screenshot", shot, "--when", ready}, out, err),
               0)
         << err;
     EXPECT_EQ(out.find("did not appear"), std::string::npos) << out;
     std::remove(ready.c_str());
-  } else {
+  }
+  else
+  {
     EXPECT_EQ(editorCode, 1);
     EXPECT_EQ(err.rfind("vsthost: ", 0), 0u) << err;
   }

@@ -10,7 +10,8 @@ namespace
 // A background that covers the editor and takes no keys, as the real one.
 ProbeControl* AddBackground(HeadlessEditor& e)
 {
-  ProbeControl* bg = e.AddProbe(IRectangle(0, 0, HeadlessEditor::kWidth, HeadlessEditor::kHeight), -1, 0xFF202020);
+  ProbeControl* bg =
+      e.AddProbe(IRectangle(0, 0, HeadlessEditor::kWidth, HeadlessEditor::kHeight), -1, 0xFF202020);
   bg->takesKeys = false;
   return bg;
 }
@@ -28,8 +29,9 @@ TEST(EditorWindowKeys, KeyMap)
   EXPECT_EQ(IGraphicsWin::EditorKeyCode('A'), 15);
   EXPECT_EQ(IGraphicsWin::EditorKeyCode('Z'), 40);
   // Function keys, the keypad and editing keys are not the editor's.
-  for (int key : {int(kWindowKeyF1), kWindowKeyF1 + 11, int(kWindowKeyNumpad0), kWindowKeyNumpad0 + 5,
-                  int(kWindowKeyReturn), int(kWindowKeyEscape), int(kWindowKeyTab), int(kWindowKeyOther), int('a')})
+  for (int key :
+       {int(kWindowKeyF1), kWindowKeyF1 + 11, int(kWindowKeyNumpad0), kWindowKeyNumpad0 + 5,
+        int(kWindowKeyReturn), int(kWindowKeyEscape), int(kWindowKeyTab), int(kWindowKeyOther), int('a')})
     EXPECT_EQ(IGraphicsWin::EditorKeyCode(key), -1) << key;
 }
 
@@ -80,7 +82,7 @@ TEST(EditorWindowDispatch, PressDragReleaseAndCapture)
   EXPECT_TRUE(e.window->Captured());
   EXPECT_EQ(e.graphics->CapturedControl(), knob);
   e.window->InjectMove(25, 17, kWindowButtonLeft);
-  e.window->InjectMove(25, 17, kWindowButtonLeft); // same point: no drag
+  e.window->InjectMove(25, 17, kWindowButtonLeft);  // same point: no drag
   e.window->InjectMove(120, 90, kWindowButtonLeft); // outside the knob: still its drag
   e.window->InjectRelease(120, 90, kWindowButtonLeft);
   e.window->Pump();
@@ -95,7 +97,8 @@ TEST(EditorWindowDispatch, DoubleClicksNeedTheSamePlaceAndAShortInterval)
   HeadlessEditor e;
   AddBackground(e);
   ProbeControl* knob = e.AddProbe(IRectangle(10, 10, 40, 40), 3);
-  auto click = [&](int x, int y, int button, uint32_t t) {
+  auto click = [&](int x, int y, int button, uint32_t t)
+  {
     e.window->InjectPress(x, y, button, t);
     e.window->InjectRelease(x, y, button);
     e.window->Pump();
@@ -215,8 +218,7 @@ TEST(EditorWindowResize, OwnWindowOnlyAndTheHostIsAsked)
   EXPECT_EQ(plug.EditorRect().bottom, 150);
   bool asked = false;
   for (const TestPlug::HostCall& call : plug.calls)
-    if (call.opcode == audioMasterSizeWindow && call.index == 300 && call.value == 150)
-      asked = true;
+    if (call.opcode == audioMasterSizeWindow && call.index == 300 && call.value == 150) asked = true;
   EXPECT_TRUE(asked);
   // The caller rebuilds the controls; the whole new window is painted with the next frame.
   g->AddControl(new ProbeControl(&plug, IRectangle(0, 0, 300, 150)));

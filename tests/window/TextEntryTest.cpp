@@ -114,8 +114,7 @@ TEST(EditorWindowEntry, EscapeFocusLossWheelAndCancelAllDrop)
     else if (way == 2)
       f.e.window->InjectWheel(70, 30, -120);
     f.e.window->Pump();
-    if (way == 3)
-      f.e.graphics->CancelTextEntry();
+    if (way == 3) f.e.graphics->CancelTextEntry();
     EXPECT_EQ(f.e.graphics->EntryStateValue(), IGraphicsWin::kEntryCancel) << way;
     f.e.Frame();
     EXPECT_FALSE(f.e.graphics->EntryOpen()) << way;

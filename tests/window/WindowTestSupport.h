@@ -32,7 +32,8 @@ public:
   }
   void OnMouseDown(int x, int y, const IMouseMod& mod) override
   {
-    log.push_back("down " + std::to_string(x) + "," + std::to_string(y) + (mod.R ? " R" : "") + (mod.L ? " L" : ""));
+    log.push_back("down " + std::to_string(x) + "," + std::to_string(y) + (mod.R ? " R" : "") +
+                  (mod.L ? " L" : ""));
     IControl::OnMouseDown(x, y, mod);
   }
   void OnMouseUp(int x, int y, const IMouseMod&) override
@@ -72,8 +73,7 @@ struct HeadlessEditor
     window = w.get();
     graphics->SetPlatformWindow(std::move(w));
     plug.AttachEditor(graphics); // the plug-in owns the editor from here on
-    if (open)
-      Open();
+    if (open) Open();
   }
   void Open()
   {

@@ -102,8 +102,9 @@ struct X11Editor
   // previous test's client would take the next click or key.
   void WaitUntilNothingGrabbed(SyntheticInput& input)
   {
-    PumpUntil(graphics, [&] { return !input.KeyboardGrabbedElsewhere() && !input.PointerGrabbedElsewhere(); },
-              2000);
+    PumpUntil(
+        graphics, [&] { return !input.KeyboardGrabbedElsewhere() && !input.PointerGrabbedElsewhere(); },
+        2000);
   }
 
   HostlessPlug plug;
@@ -145,7 +146,8 @@ TEST(EditorX11, ClickMenuAndScreenshot)
   int ox = 0, oy = 0;
   ASSERT_TRUE(input->WindowOrigin(e.host->Handle(), ox, oy));
   // A grab left by the previous test's client (slow to go under a sanitizer) would take the click.
-  PumpUntil(e.graphics, [&] { return !input->PointerGrabbedElsewhere(); }, 2000);
+  PumpUntil(
+      e.graphics, [&] { return !input->PointerGrabbedElsewhere(); }, 2000);
   input->MoveTo(ox + 20, oy + 20);
   input->Button(1, true);
   input->Button(1, false);
@@ -220,7 +222,8 @@ TEST(EditorX11, MenuOpenedUnderAnotherGrabGetsTheKeyboardLater)
   input->MoveTo(ox + 120, oy + 20);
   input->Button(3, true);
   input->Button(3, false);
-  const bool chosen = PumpUntil(e.graphics, [&] { return e.plug.ParameterAt(7)->Value() == 1.0; }, 15000);
+  const bool chosen = PumpUntil(
+      e.graphics, [&] { return e.plug.ParameterAt(7)->Value() == 1.0; }, 15000);
   other.join();
   EXPECT_TRUE(menuTookKeyboard) << "the menu never took the keyboard after it was free";
   EXPECT_TRUE(chosen) << e.plug.ParameterAt(7)->Value();

@@ -113,8 +113,9 @@ TEST(X11MessageBox, KeysAClickAndClosingAnswer)
   // The box is as wide and high as its layout in the core font; a click on a button answers it.
   XFontStruct* font = XLoadQueryFont(d, "fixed");
   ASSERT_TRUE(font);
-  const std::string text = "The bank could not be written: the synthesizer did not answer the request in time.\n"
-                           "Try again?";
+  const std::string text =
+      "The bank could not be written: the synthesizer did not answer the request in time.\n"
+      "Try again?";
   const MessageBoxLayout layout(text, kMessageBoxYesNoCancel, font->ascent + font->descent,
                                 [font](const std::string& line)
                                 { return XTextWidth(font, line.c_str(), int(line.size())); });

@@ -27,7 +27,7 @@ struct View
   int tab;
   int index = -1; // parameter set to value before drawing and back to 0 after
   int value = 0;
-  bool transfer = false; // the progress overlay shown, as while a dump travels
+  bool transfer = false;   // the progress overlay shown, as while a dump travels
   bool partValues = false; // every part's sound given values of its own first (kept for later views)
 };
 

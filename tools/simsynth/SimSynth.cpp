@@ -114,8 +114,8 @@ void SimSynth::Receive(const SimBytes& message, std::stop_token stop)
   }
 }
 
-bool SimSynth::Transmit(const SimBytes& message, const SimSynthFaults& faults, const Sender& sender, Clock& clock,
-                        std::stop_token stop)
+bool SimSynth::Transmit(const SimBytes& message, const SimSynthFaults& faults, const Sender& sender,
+                        Clock& clock, std::stop_token stop)
 {
   if (!sender) return true;
   if (faults.cableBytesPerSecond <= 0)

@@ -97,8 +97,8 @@ private:
   std::vector<SimBytes> SlotMessagesLocked(int bankCode, int slot) const;
   SimBytes Stamped(const SimBytes& message) const;
   // Hands a message to the sender whole, or in pieces at the cable's pace; false when stopped.
-  static bool Transmit(const SimBytes& message, const SimSynthFaults& faults, const Sender& sender, Clock& clock,
-                       std::stop_token stop);
+  static bool Transmit(const SimBytes& message, const SimSynthFaults& faults, const Sender& sender,
+                       Clock& clock, std::stop_token stop);
   void NoteLocked(const std::string& text);
   void AppendLogLocked(std::string line);
 

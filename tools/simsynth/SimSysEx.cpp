@@ -174,7 +174,8 @@ void SimSysEx::MarkMultiChorusTypes(const SimBytes& performance, SimBytes& parts
   for (size_t p = 0; p < kParts; ++p)
   {
     const size_t typeAt = 28 + 44 * p + 33, markAt = 8 + 40 * p + 1;
-    if (performance.size() > typeAt && parts.size() > markAt) MarkExtendedType(performance[typeAt], parts[markAt]);
+    if (performance.size() > typeAt && parts.size() > markAt)
+      MarkExtendedType(performance[typeAt], parts[markAt]);
   }
 }
 
@@ -227,7 +228,8 @@ SimBytes SimSysEx::GeneratePerformance(std::mt19937& random, uint8_t modelByte, 
   {
     const size_t at = 28 + 44 * p;
     Apply(m, random,
-          {{1, 5, 8}, {2, 0, 16}, {3, 98, 8}, {5, 40, 8}, {7, 80, 8}, {22, 55, 4}, {39, 96, 8}, {42, 0, 19}}, at);
+          {{1, 5, 8}, {2, 0, 16}, {3, 98, 8}, {5, 40, 8}, {7, 80, 8}, {22, 55, 4}, {39, 96, 8}, {42, 0, 19}},
+          at);
     m[at + 4] = kSustainCodes[Pick(random, kSustainCodes.size())];
     // Pass-to-effects fields of (byte - 32), bit 3 always clear.
     m[at + 33] = uint8_t(32 + (Pick(random, 96) & 0x77));

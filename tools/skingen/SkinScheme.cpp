@@ -38,9 +38,9 @@ const SkinColour& SkinPalette::operator[](const std::string& role) const
 const std::vector<std::string>& SkinSchemes::Roles()
 {
   static const std::vector<std::string> roles = {
-      "window",   "bar",     "panel",   "panelHi", "field", "fieldEdge", "frame",  "title",    "text",  "textDim",
-      "accent",   "accent2", "led",     "ledOff",  "knob",  "knobHi", "pointer",  "track", "button",
-      "buttonHi", "lit",     "litText", "veil",    "glass", "light",  "lightText"};
+      "window",  "bar",      "panel",   "panelHi", "field",  "fieldEdge", "frame",  "title",    "text",
+      "textDim", "accent",   "accent2", "led",     "ledOff", "knob",      "knobHi", "pointer",  "track",
+      "button",  "buttonHi", "lit",     "litText", "veil",   "glass",     "light",  "lightText"};
   return roles;
 }
 

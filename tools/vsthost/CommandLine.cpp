@@ -195,8 +195,8 @@ int Editor(const std::string& path, const std::string& chunkFile, const std::str
         if (std::filesystem::exists(timing.when, ec)) break;
         if (elapsed > std::chrono::seconds(timing.withinSeconds))
         {
-          out += "vsthost: " + timing.when + " did not appear within " + std::to_string(timing.withinSeconds) +
-                 " s\n";
+          out += "vsthost: " + timing.when + " did not appear within " +
+                 std::to_string(timing.withinSeconds) + " s\n";
           break;
         }
       }
@@ -542,10 +542,10 @@ bool ParseTempo(const std::string& text, double& tempo)
 // What is wrong with a command line that matches no form of the usage.
 std::string Misuse(const std::vector<std::string>& args)
 {
-  static const char* const kCommands[] = {"--help",      "-h",          "--identity",  "--editor",
-                                          "--process",   "--get-chunk", "--set-chunk", "--midi-ports"};
-  static const char* const kOptions[] = {"--screenshot", "--chunk", "--when",
-                                         "--within",     "--tempo", "--playing", "--bank"};
+  static const char* const kCommands[] = {"--help",    "-h",          "--identity",  "--editor",
+                                          "--process", "--get-chunk", "--set-chunk", "--midi-ports"};
+  static const char* const kOptions[] = {"--screenshot", "--chunk",   "--when", "--within",
+                                         "--tempo",      "--playing", "--bank"};
   const auto among = [](const std::string& arg, const auto& list)
   { return std::find(std::begin(list), std::end(list), arg) != std::end(list); };
   for (const std::string& arg : args)
@@ -583,15 +583,17 @@ int RunCommandLine(const std::vector<std::string>& args, std::string& out, std::
       if (ok) *value = args[i + 1];
     }
     // The timing options only say when the picture is taken.
-    ok = ok && (screenshot.empty() ? timing.when.empty() && within.empty() : within.empty() || !timing.when.empty());
+    ok = ok && (screenshot.empty() ? timing.when.empty() && within.empty()
+                                   : within.empty() || !timing.when.empty());
     if (ok && !within.empty())
     {
       const char* end = within.data() + within.size();
       const auto [rest, ec] = std::from_chars(within.data(), end, timing.withinSeconds);
-      if (ec != std::errc() || rest != end || timing.withinSeconds < 1 || timing.withinSeconds > kMaxWithinSeconds)
+      if (ec != std::errc() || rest != end || timing.withinSeconds < 1 ||
+          timing.withinSeconds > kMaxWithinSeconds)
       {
-        err += "vsthost: --within takes a whole number of seconds from 1 to " + std::to_string(kMaxWithinSeconds) +
-               "\n";
+        err += "vsthost: --within takes a whole number of seconds from 1 to " +
+               std::to_string(kMaxWithinSeconds) + "\n";
         return 2;
       }
     }

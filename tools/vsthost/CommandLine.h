@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace vsthost {
+namespace vsthost
+{
 
 // `vsthost --identity PLUGIN.so`, `--editor PLUGIN.so [--chunk FILE] [--screenshot FILE.png [--when PATH
 // [--within S]]]`, `--midi-ports`,

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
-namespace vsthost {
+namespace vsthost
+{
 
-namespace {
+namespace
+{
 
 using EntryProc = AEffect* (*)(audioMasterCallback);
 
@@ -18,14 +20,14 @@ using EntryProc = AEffect* (*)(audioMasterCallback);
 std::mutex gLoadLock;
 std::atomic<VstHost*> gLoadingHost{nullptr};
 
-constexpr int32_t kMaxChannels = 64;       // more than this in an AEffect is garbage, not a layout
+constexpr int32_t kMaxChannels = 64;        // more than this in an AEffect is garbage, not a layout
 constexpr int32_t kMaxEventsPerCall = 4096; // bounds the copy of a plug-in's event list
 constexpr int32_t kMaxSysExBytes = 1 << 20;
 constexpr intptr_t kMaxChunkBytes = intptr_t(256) << 20;
 constexpr int32_t kCallCountSlots = 64;
 
-const char* const kHostCapabilities[] = {"sendVstEvents",       "sendVstMidiEvent", "sendVstTimeInfo",
-                                         "receiveVstEvents",    "receiveVstMidiEvent", "sizeWindow",
+const char* const kHostCapabilities[] = {"sendVstEvents",    "sendVstMidiEvent",    "sendVstTimeInfo",
+                                         "receiveVstEvents", "receiveVstMidiEvent", "sizeWindow",
                                          "acceptIOChanges"};
 
 void CopyText(void* dest, const std::string& text, size_t capacity)
@@ -40,7 +42,10 @@ void CopyText(void* dest, const std::string& text, size_t capacity)
 
 VstHost::VstHost() : mCallCounts(kCallCountSlots, 0) {}
 
-VstHost::~VstHost() { Close(); }
+VstHost::~VstHost()
+{
+  Close();
+}
 
 bool VstHost::Load(const std::string& path)
 {
@@ -48,13 +53,15 @@ bool VstHost::Load(const std::string& path)
   mError.clear();
 
   // A bare file name means the file here, not a search through the system's library folders.
-  if (!mModule.Load(path)) {
+  if (!mModule.Load(path))
+  {
     mError = "cannot load '" + path + "': " + mModule.Error();
     return false;
   }
   void* symbol = mModule.Symbol("VSTPluginMain");
   if (!symbol) symbol = mModule.Symbol("main");
-  if (!symbol) {
+  if (!symbol)
+  {
     mModule.Unload();
     mError = "'" + path + "' has no entry point (neither VSTPluginMain nor main)";
     return false;
@@ -64,19 +71,24 @@ bool VstHost::Load(const std::string& path)
   {
     std::lock_guard<std::mutex> guard(gLoadLock);
     gLoadingHost = this;
-    try {
+    try
+    {
       effect = reinterpret_cast<EntryProc>(symbol)(&VstHost::HostCallback);
-    } catch (...) {
+    }
+    catch (...)
+    {
       effect = nullptr;
     }
     gLoadingHost = nullptr;
   }
-  if (!effect) {
+  if (!effect)
+  {
     mModule.Unload();
     mError = "the entry point of '" + path + "' returned no effect";
     return false;
   }
-  if (effect->magic != kEffectMagic) {
+  if (effect->magic != kEffectMagic)
+  {
     char text[96];
     std::snprintf(text, sizeof(text), "bad magic 0x%08X (expected 0x%08X 'VstP')",
                   static_cast<uint32_t>(effect->magic), static_cast<uint32_t>(kEffectMagic));
@@ -107,7 +119,8 @@ bool VstHost::Open(double sampleRate, int32_t blockSize)
 
 void VstHost::Close()
 {
-  if (mEffect) {
+  if (mEffect)
+  {
     if (mOpen) Dispatch(effMainsChanged, 0, 0);
     Dispatch(effClose); // the plug-in deletes itself; the AEffect is gone after this
   }
@@ -138,10 +151,22 @@ std::string VstHost::QueryString(int32_t opcode)
   return text;
 }
 
-std::string VstHost::EffectName() { return QueryString(effGetEffectName); }
-std::string VstHost::VendorString() { return QueryString(effGetVendorString); }
-std::string VstHost::ProductString() { return QueryString(effGetProductString); }
-int32_t VstHost::VendorVersion() { return static_cast<int32_t>(Dispatch(effGetVendorVersion)); }
+std::string VstHost::EffectName()
+{
+  return QueryString(effGetEffectName);
+}
+std::string VstHost::VendorString()
+{
+  return QueryString(effGetVendorString);
+}
+std::string VstHost::ProductString()
+{
+  return QueryString(effGetProductString);
+}
+int32_t VstHost::VendorVersion()
+{
+  return static_cast<int32_t>(Dispatch(effGetVendorVersion));
+}
 
 Identity VstHost::QueryIdentity()
 {
@@ -217,12 +242,16 @@ intptr_t VstHost::SendQueuedEvents()
   mEventsBlock.assign(bytes, 0);
   auto* events = reinterpret_cast<VstEvents*>(mEventsBlock.data());
   events->numEvents = static_cast<VstInt32>(count);
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i)
+  {
     PendingEvent& e = mSent[i];
-    if (e.isSysEx) {
+    if (e.isSysEx)
+    {
       e.sysex.sysexDump = reinterpret_cast<char*>(e.dump.data());
       events->events[i] = reinterpret_cast<VstEvent*>(&e.sysex);
-    } else {
+    }
+    else
+    {
       events->events[i] = reinterpret_cast<VstEvent*>(&e.midi);
     }
   }
@@ -237,9 +266,11 @@ void VstHost::ResizeBuffers()
   const int32_t ins = std::clamp(mEffect->numInputs, 0, kMaxChannels);
   const int32_t outs = std::clamp(mEffect->numOutputs, 0, kMaxChannels);
   const size_t frames = static_cast<size_t>(mBlockSize);
-  auto fit = [frames](auto& channels, int32_t n) {
+  auto fit = [frames](auto& channels, int32_t n)
+  {
     channels.resize(static_cast<size_t>(n));
-    for (auto& channel : channels) channel.resize(frames, 0);
+    for (auto& channel : channels)
+      channel.resize(frames, 0);
   };
   fit(mIn32, ins);
   fit(mOut32, outs);
@@ -249,10 +280,14 @@ void VstHost::ResizeBuffers()
   mOut32Ptrs.clear();
   mIn64Ptrs.clear();
   mOut64Ptrs.clear();
-  for (auto& c : mIn32) mIn32Ptrs.push_back(c.data());
-  for (auto& c : mOut32) mOut32Ptrs.push_back(c.data());
-  for (auto& c : mIn64) mIn64Ptrs.push_back(c.data());
-  for (auto& c : mOut64) mOut64Ptrs.push_back(c.data());
+  for (auto& c : mIn32)
+    mIn32Ptrs.push_back(c.data());
+  for (auto& c : mOut32)
+    mOut32Ptrs.push_back(c.data());
+  for (auto& c : mIn64)
+    mIn64Ptrs.push_back(c.data());
+  for (auto& c : mOut64)
+    mOut64Ptrs.push_back(c.data());
   // Never hand the plug-in a null array, even with no channels.
   mIn32Ptrs.push_back(nullptr);
   mOut32Ptrs.push_back(nullptr);
@@ -315,7 +350,10 @@ std::vector<uint8_t> VstHost::GetChunk(bool bank)
   return std::vector<uint8_t>(bytes, bytes + size);
 }
 
-bool VstHost::SetChunk(const std::vector<uint8_t>& data, bool bank) { return SetChunkAnswer(data, bank) != 0; }
+bool VstHost::SetChunk(const std::vector<uint8_t>& data, bool bank)
+{
+  return SetChunkAnswer(data, bank) != 0;
+}
 
 intptr_t VstHost::SetChunkAnswer(const std::vector<uint8_t>& data, bool bank)
 {
@@ -333,9 +371,18 @@ bool VstHost::EditorGetRect(ERect& rect)
   return true;
 }
 
-intptr_t VstHost::EditorOpen(void* parent) { return Dispatch(effEditOpen, 0, 0, parent); }
-void VstHost::EditorIdle() { Dispatch(effEditIdle); }
-intptr_t VstHost::EditorClose() { return Dispatch(effEditClose); }
+intptr_t VstHost::EditorOpen(void* parent)
+{
+  return Dispatch(effEditOpen, 0, 0, parent);
+}
+void VstHost::EditorIdle()
+{
+  Dispatch(effEditIdle);
+}
+intptr_t VstHost::EditorClose()
+{
+  return Dispatch(effEditClose);
+}
 
 // ---- Records ----
 
@@ -387,7 +434,8 @@ void VstHost::ClearRecords()
 
 // ---- The host callback ----
 
-intptr_t VstHost::HostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+intptr_t VstHost::HostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                               float opt)
 {
   VstHost* host = nullptr;
   if (effect && effect->resvd1) host = reinterpret_cast<VstHost*>(effect->resvd1);
@@ -402,18 +450,18 @@ void VstHost::FillTimeInfo(int32_t request)
   const HostTransport& t = mTransport;
   const double ppq =
       t.ppqPos.value_or(t.sampleRate > 0.0 ? t.samplePos / t.sampleRate * t.tempo / 60.0 : 0.0);
-  const double barLength =
-      t.timeSigDenominator > 0 ? t.timeSigNumerator * 4.0 / t.timeSigDenominator : 0.0;
+  const double barLength = t.timeSigDenominator > 0 ? t.timeSigNumerator * 4.0 / t.timeSigDenominator : 0.0;
 
   mTimeInfo = VstTimeInfo{};
   mTimeInfo.samplePos = t.samplePos;
   mTimeInfo.sampleRate = t.sampleRate;
-  mTimeInfo.nanoSeconds = static_cast<double>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-          .count());
+  mTimeInfo.nanoSeconds = static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                  std::chrono::steady_clock::now().time_since_epoch())
+                                                  .count());
   mTimeInfo.ppqPos = ppq;
   mTimeInfo.tempo = t.tempo;
-  mTimeInfo.barStartPos = t.barStartPos.value_or(barLength > 0.0 ? std::floor(ppq / barLength) * barLength : 0.0);
+  mTimeInfo.barStartPos =
+      t.barStartPos.value_or(barLength > 0.0 ? std::floor(ppq / barLength) * barLength : 0.0);
   mTimeInfo.cycleStartPos = t.cycleStartPos;
   mTimeInfo.cycleEndPos = t.cycleEndPos;
   mTimeInfo.timeSigNumerator = t.timeSigNumerator;
@@ -436,10 +484,12 @@ intptr_t VstHost::Answer(AEffect* effect, int32_t opcode, int32_t index, intptr_
     if (opcode >= 0 && opcode < kCallCountSlots) ++mCallCounts[static_cast<size_t>(opcode)];
   }
 
-  switch (opcode) {
+  switch (opcode)
+  {
   case audioMasterAutomate:
   case audioMasterBeginEdit:
-  case audioMasterEndEdit: {
+  case audioMasterEndEdit:
+  {
     std::lock_guard<std::mutex> guard(mRecordLock);
     mAutomation.push_back({opcode, index, opt});
     return opcode == audioMasterAutomate ? 0 : 1;
@@ -450,7 +500,8 @@ intptr_t VstHost::Answer(AEffect* effect, int32_t opcode, int32_t index, intptr_
     return effect ? effect->uniqueID : 0;
   case audioMasterWantMidi:
     return 1;
-  case audioMasterGetTime: {
+  case audioMasterGetTime:
+  {
     {
       std::lock_guard<std::mutex> guard(mRecordLock);
       mLastTimeRequest = static_cast<int32_t>(value);
@@ -459,12 +510,14 @@ intptr_t VstHost::Answer(AEffect* effect, int32_t opcode, int32_t index, intptr_
     FillTimeInfo(static_cast<int32_t>(value));
     return reinterpret_cast<intptr_t>(&mTimeInfo);
   }
-  case audioMasterProcessEvents: {
+  case audioMasterProcessEvents:
+  {
     const auto* events = static_cast<const VstEvents*>(ptr);
     if (!events) return 0;
     const int32_t count = std::clamp(events->numEvents, 0, kMaxEventsPerCall);
     std::lock_guard<std::mutex> guard(mRecordLock);
-    for (int32_t i = 0; i < count; ++i) {
+    for (int32_t i = 0; i < count; ++i)
+    {
       const VstEvent* e = events->events[i];
       if (!e) continue;
       HostEvent copy;
@@ -472,14 +525,19 @@ intptr_t VstHost::Answer(AEffect* effect, int32_t opcode, int32_t index, intptr_
       copy.byteSize = e->byteSize;
       copy.deltaFrames = e->deltaFrames;
       copy.flags = e->flags;
-      if (e->type == kVstMidiType) {
+      if (e->type == kVstMidiType)
+      {
         const auto* midi = reinterpret_cast<const VstMidiEvent*>(e);
         copy.bytes.assign(midi->midiData, midi->midiData + 4);
-      } else if (e->type == kVstSysExType) {
+      }
+      else if (e->type == kVstSysExType)
+      {
         const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(e);
         if (sysex->sysexDump && sysex->dumpBytes > 0 && sysex->dumpBytes <= kMaxSysExBytes)
           copy.bytes.assign(sysex->sysexDump, sysex->sysexDump + sysex->dumpBytes);
-      } else {
+      }
+      else
+      {
         copy.bytes.assign(e->data, e->data + sizeof(e->data));
       }
       mPluginEvents.push_back(std::move(copy));
@@ -488,7 +546,8 @@ intptr_t VstHost::Answer(AEffect* effect, int32_t opcode, int32_t index, intptr_
   }
   case audioMasterIOChanged:
     return 1; // the buffers follow the new counts before the next block
-  case audioMasterSizeWindow: {
+  case audioMasterSizeWindow:
+  {
     std::lock_guard<std::mutex> guard(mRecordLock);
     mSizeWidth = index;
     mSizeHeight = static_cast<int32_t>(value);
@@ -513,7 +572,8 @@ intptr_t VstHost::Answer(AEffect* effect, int32_t opcode, int32_t index, intptr_
     return ptr ? 1 : 0;
   case audioMasterGetVendorVersion:
     return vendorVersion;
-  case audioMasterCanDo: {
+  case audioMasterCanDo:
+  {
     if (!ptr) return 0;
     const char* asked = static_cast<const char*>(ptr);
     for (const char* capability : kHostCapabilities)
@@ -534,7 +594,8 @@ intptr_t VstHost::Answer(AEffect* effect, int32_t opcode, int32_t index, intptr_
 std::string FourCCText(int32_t code)
 {
   std::string text;
-  for (int shift = 24; shift >= 0; shift -= 8) {
+  for (int shift = 24; shift >= 0; shift -= 8)
+  {
     const unsigned char c = static_cast<unsigned char>((static_cast<uint32_t>(code) >> shift) & 0xFF);
     text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
   }
@@ -544,19 +605,26 @@ std::string FourCCText(int32_t code)
 std::string FlagNames(int32_t flags)
 {
   static const std::pair<int32_t, const char*> kNames[] = {
-      {effFlagsHasEditor, "HasEditor"},         {effFlagsHasClip, "HasClip"},
-      {effFlagsHasVu, "HasVu"},                 {effFlagsCanMono, "CanMono"},
-      {effFlagsCanReplacing, "CanReplacing"},   {effFlagsProgramChunks, "ProgramChunks"},
-      {effFlagsIsSynth, "IsSynth"},             {effFlagsNoSoundInStop, "NoSoundInStop"},
-      {effFlagsExtIsAsync, "ExtIsAsync"},       {effFlagsExtHasBuffer, "ExtHasBuffer"},
+      {effFlagsHasEditor, "HasEditor"},
+      {effFlagsHasClip, "HasClip"},
+      {effFlagsHasVu, "HasVu"},
+      {effFlagsCanMono, "CanMono"},
+      {effFlagsCanReplacing, "CanReplacing"},
+      {effFlagsProgramChunks, "ProgramChunks"},
+      {effFlagsIsSynth, "IsSynth"},
+      {effFlagsNoSoundInStop, "NoSoundInStop"},
+      {effFlagsExtIsAsync, "ExtIsAsync"},
+      {effFlagsExtHasBuffer, "ExtHasBuffer"},
       {effFlagsCanDoubleReplacing, "CanDoubleReplacing"}};
   std::string text;
   int32_t known = 0;
-  for (const auto& [bit, name] : kNames) {
+  for (const auto& [bit, name] : kNames)
+  {
     known |= bit;
     if (flags & bit) text += (text.empty() ? "" : " ") + std::string(name);
   }
-  if (flags & ~known) {
+  if (flags & ~known)
+  {
     char rest[32];
     std::snprintf(rest, sizeof(rest), "0x%X", static_cast<uint32_t>(flags & ~known));
     text += (text.empty() ? "" : " ") + std::string(rest);

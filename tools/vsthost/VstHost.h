@@ -11,16 +11,18 @@
 #include <string>
 #include <vector>
 
-namespace vsthost {
+namespace vsthost
+{
 
 // What audioMasterGetTime reports. Tests change it freely between calls.
-struct HostTransport {
-  bool timeInfoAvailable = true;   // false: audioMasterGetTime answers 0 (no record)
-  double sampleRate = 44100.0;     // kept in step with Open / SetSampleRate
+struct HostTransport
+{
+  bool timeInfoAvailable = true; // false: audioMasterGetTime answers 0 (no record)
+  double sampleRate = 44100.0;   // kept in step with Open / SetSampleRate
   double samplePos = 0.0;
   double tempo = 120.0;
-  std::optional<double> ppqPos;       // unset: derived from samplePos, sampleRate and tempo
-  std::optional<double> barStartPos;  // unset: derived from ppqPos and the time signature
+  std::optional<double> ppqPos;      // unset: derived from samplePos, sampleRate and tempo
+  std::optional<double> barStartPos; // unset: derived from ppqPos and the time signature
   double cycleStartPos = 0.0;
   double cycleEndPos = 16.0;
   int32_t timeSigNumerator = 4;
@@ -30,19 +32,21 @@ struct HostTransport {
   bool recording = false;
   bool advanceWhilePlaying = true; // samplePos moves on by the frame count after each process call
   // Validity flags the host is able to supply; the answer carries those that are both offered and asked for.
-  int32_t offeredFlags = kVstNanosValid | kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid |
-                         kVstTimeSigValid;
+  int32_t offeredFlags = kVstNanosValid | kVstPpqPosValid | kVstTempoValid | kVstBarsValid |
+                         kVstCyclePosValid | kVstTimeSigValid;
 };
 
 // One call of audioMasterAutomate, audioMasterBeginEdit or audioMasterEndEdit.
-struct AutomationCall {
+struct AutomationCall
+{
   int32_t opcode = 0;
   int32_t index = 0;
   float value = 0.f; // the opt argument (the normalised value for audioMasterAutomate)
 };
 
 // One event the plug-in sent through audioMasterProcessEvents, copied out of the plug-in's memory.
-struct HostEvent {
+struct HostEvent
+{
   int32_t type = 0; // kVstMidiType, kVstSysExType or anything else the plug-in sent
   int32_t byteSize = 0;
   int32_t deltaFrames = 0;
@@ -51,7 +55,8 @@ struct HostEvent {
 };
 
 // The identity as a host sees it after opening the plug-in.
-struct Identity {
+struct Identity
+{
   std::string effectName;
   std::string vendor;
   std::string product;
@@ -68,7 +73,8 @@ struct Identity {
   int32_t vstVersion = 0; // effGetVstVersion
 };
 
-class VstHost {
+class VstHost
+{
 public:
   VstHost();
   ~VstHost(); // Close()
@@ -88,7 +94,8 @@ public:
   void Close();
 
   // Raw dispatcher call; answers 0 when nothing is loaded.
-  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.f);
+  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                    float opt = 0.f);
 
   // Identity queries. String answers are read into a zeroed buffer larger than the interface limit,
   // so an overlong answer from the plug-in is cut, never overrun.
@@ -125,7 +132,7 @@ public:
 
   // Chunks: the data is copied out of the plug-in. Empty when the plug-in answers 0.
   std::vector<uint8_t> GetChunk(bool bank);
-  bool SetChunk(const std::vector<uint8_t>& data, bool bank); // SetChunkAnswer(...) != 0
+  bool SetChunk(const std::vector<uint8_t>& data, bool bank);           // SetChunkAnswer(...) != 0
   intptr_t SetChunkAnswer(const std::vector<uint8_t>& data, bool bank); // effSetChunk's raw answer
 
   // Editor calls; the window itself is up to the caller (parent is a native window handle or null).
@@ -177,7 +184,8 @@ private:
   std::vector<double*> mIn64Ptrs, mOut64Ptrs;
 
   // Queued events and the storage handed to the plug-in (kept alive until after the next process call).
-  struct PendingEvent {
+  struct PendingEvent
+  {
     VstMidiEvent midi{};
     VstMidiSysexEvent sysex{};
     std::vector<uint8_t> dump;
