@@ -178,7 +178,8 @@ bool TransferWorker::Post(const LinkJob& job)
     if (job.toEditorFlag) editBufferReceive = 1;
     break;
   case LinkJobCode::kRequestPattern:
-    if (job.toEditorFlag) editBufferReceive = 1;
+    // Nothing is sent for a pattern, so no answer comes: an edit-buffer reception opened here stayed
+    // open and took the next dump of any kind, the handshake's globals among them.
     break;
   case LinkJobCode::kRequestPerformance:
   case LinkJobCode::kRequestPerformanceBank:

@@ -122,6 +122,8 @@ TEST(TransferWorker, TheJobSwitchRunsEachCodeAndClearsAPendingRequestOnItsEnd)
   ASSERT_TRUE(worker.RequestPattern(11, true));
   ASSERT_TRUE(WaitLaneIdle(worker, TransferWorker::kJobsLane));
   EXPECT_EQ(worker.Sender(TransferWorker::kJobsLane).job.partOrSlot, 11);
+  // It sends nothing, so it leaves no edit-buffer reception open to take the next dump.
+  EXPECT_EQ(worker.editBufferReceive.load(), 0);
 
   // A slot to load travels as a copy, which the thread frees after the job.
   LibrarianSlot slot;
