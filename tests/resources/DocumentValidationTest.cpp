@@ -11,6 +11,7 @@
 
 #include "config/ConfigReader.h"
 #include "config/MidiMapRecord.h"
+#include "editor/EditorDocument.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
 #include "tests/config/ConfigTestSupport.h"
@@ -73,30 +74,12 @@ TEST_F(EmbeddedDocuments, EveryDumpNameIsBoundWithItsDumpRange)
 
 TEST_F(EmbeddedDocuments, EveryLayerTheCodeLooksUpExists)
 {
-  std::vector<std::string> layers = {"miniMixer",
-                                     "miniMixer2",
-                                     "bankPatchConflictWindow",
-                                     "searchField",
-                                     "categoryLimit",
-                                     "discardChangesLayerRight",
-                                     "saveChangesLayer",
-                                     "keepBankOpenLayer",
-                                     "UPPERPOPUPMENU",
-                                     "LeftPerformancePopupMenu",
-                                     "LeftPatternPopupMenu",
-                                     "effectsUsed",
-                                     "vocoderLayer",
-                                     "multiVocoderLayer",
-                                     "arpTempoLayer",
-                                     "multiModeMixer",
-                                     "multiModeMixer2",
-                                     "multiModeSettingsPage1",
-                                     "o1pw",
-                                     "o2pw",
-                                     "o3pw",
-                                     "topBar",
-                                     "partColumn",
-                                     "pages"};
+  // The layers the editor looks up by name, and those the pages and views find by theirs.
+  std::vector<std::string> layers(std::begin(EditorDocument::kNamedLayers),
+                                  std::end(EditorDocument::kNamedLayers));
+  layers.insert(layers.end(), {"effectsUsed", "vocoderLayer", "multiVocoderLayer", "arpTempoLayer",
+                               "multiModeMixer", "multiModeMixer2", "multiModeSettingsPage1", "o1pw", "o2pw",
+                               "o3pw", "topBar", "partColumn", "pages"});
   for (int i = 0; i < 8; ++i)
   {
     for (const char* base :
