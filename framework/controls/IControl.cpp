@@ -2,6 +2,7 @@
 
 #include "framework/plugin/IEffectBase.h"
 #include "framework/graphics/IGraphics.h"
+#include "framework/graphics/LayerGroup.h"
 #include "framework/plugin/IParameter.h"
 #include "framework/controls/ITextControl.h"
 
@@ -117,8 +118,15 @@ void IControl::ReceiveValue(double value, bool fromUser)
 void IControl::Hide(bool hide)
 {
   mHidden.store(hide, std::memory_order_relaxed);
+  if (!hide && mLayer) mLayer->NoteShown();
   RequestRedraw(false);
   SetDirty(true);
+}
+
+void IControl::SetReportDirtyWhenHidden(bool flag)
+{
+  mReportDirtyWhenHidden.store(flag, std::memory_order_relaxed);
+  if (flag && mLayer) mLayer->NoteShown(); // its repaints now count while hidden
 }
 
 void IControl::SetGreyed(bool grey)

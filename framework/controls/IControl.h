@@ -11,6 +11,7 @@ class IEffectBase;
 class IGraphics;
 class IParameter;
 class ITextControl;
+class LayerGroup;
 
 // A further parameter a control mirrors (aux binding).
 struct IAuxParam
@@ -133,7 +134,9 @@ public:
   bool IsDirty() const { return mDirty.load(std::memory_order_relaxed); }
   void SetDirty(bool dirty) { mDirty.store(dirty, std::memory_order_release); }
   bool ReportDirtyWhenHidden() const { return mReportDirtyWhenHidden.load(std::memory_order_relaxed); }
-  void SetReportDirtyWhenHidden(bool flag) { mReportDirtyWhenHidden.store(flag, std::memory_order_relaxed); }
+  void SetReportDirtyWhenHidden(bool flag);
+  // The layer group that holds the control (set by the group), told when the control shows.
+  void SetLayer(LayerGroup* layer) { mLayer = layer; }
   bool NoPrompt() const { return mNoPrompt; }
   void SetNoPrompt(bool flag) { mNoPrompt = flag; }
   bool DblClickAsPress() const { return mDblClickAsPress; }
@@ -197,6 +200,7 @@ protected:
   std::atomic<float> mAlpha{1.0f};
   IRectangle mTargetRect;
   IEffectBase* mPlug = nullptr;
+  LayerGroup* mLayer = nullptr;
   int mTextEntryLength = 16;
   ITextStyle mTextStyle;
   HeapBuffer mAux{4096};

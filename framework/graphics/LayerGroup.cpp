@@ -24,6 +24,8 @@ int LayerGroup::AddControl(IControl* control)
     delete control;
     return -1;
   }
+  control->SetLayer(this);
+  NoteShown(); // a new control is not hidden
   IControl::BindingsChanged();
   return mControls.Count() - 1;
 }
@@ -36,6 +38,8 @@ int LayerGroup::AddChildGroup(LayerGroup* child)
     delete child;
     return -1;
   }
+  child->mParent = this;
+  NoteShown();
   IControl::BindingsChanged();
   return mChildren.Count() - 1;
 }
@@ -47,9 +51,14 @@ void LayerGroup::Hide(bool hide)
 
 void LayerGroup::HideTree(bool hide, bool applies)
 {
+  // Hidden whole and nothing shown inside since: hiding it again changes nothing that can be seen,
+  // and the walk over thousands of controls (on every recall of a project) is saved.
+  if (applies && hide && mHiddenWhole.load()) return;
+  const uint32_t shownBefore = mShownCount.load();
   // One walk: every control of the subtree asks for a repaint, and those of the groups the change
   // reaches take the hidden state too (a control's Hide asks for the repaint itself).
   if (applies) mVisible.store(!hide, std::memory_order_relaxed);
+  bool quiet = !mReportDirtyWhenHidden;
   const int n = mControls.Count();
   for (int i = 0; i < n; ++i)
   {
@@ -59,11 +68,31 @@ void LayerGroup::HideTree(bool hide, bool applies)
       c->Hide(hide);
     else
       c->RequestRedraw(false);
+    if (c->ReportDirtyWhenHidden()) quiet = false;
   }
   for (int i = 0; i < mChildren.Count(); ++i)
   {
     LayerGroup* child = mChildren.Get(i);
     child->HideTree(hide, applies && (hide || ShowsChild(child)));
+    if (!child->mHiddenWhole.load()) quiet = false;
+  }
+  if (!applies) return;
+  if (!hide)
+  {
+    NoteShown();
+    return;
+  }
+  // Set, then taken back if something inside was shown meanwhile (from another thread).
+  mHiddenWhole.store(quiet);
+  if (quiet && mShownCount.load() != shownBefore) mHiddenWhole.store(false);
+}
+
+void LayerGroup::NoteShown()
+{
+  for (LayerGroup* g = this; g; g = g->mParent)
+  {
+    g->mShownCount.fetch_add(1);
+    g->mHiddenWhole.store(false);
   }
 }
 
@@ -125,6 +154,7 @@ void LayerGroup::RequestRedraw()
 void LayerGroup::SetReportDirtyWhenHidden(bool flag)
 {
   mReportDirtyWhenHidden = flag;
+  if (flag) NoteShown();
   for (int i = 0; i < mChildren.Count(); ++i)
     mChildren.Get(i)->SetReportDirtyWhenHidden(flag);
   for (int i = 0; i < mControls.Count(); ++i)

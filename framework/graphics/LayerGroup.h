@@ -43,8 +43,13 @@ public:
 
   // Showing shows the own controls and, among the children, only the current page and the copies
   // of the current part (recursively); hiding hides every descendant. Either way every control of
-  // the subtree asks for a repaint (as RequestRedraw), shown or not.
+  // the subtree asks for a repaint (as RequestRedraw), shown or not; except that hiding a subtree
+  // that stayed hidden since it was last hidden whole does nothing (its repaints would never be
+  // collected).
   void Hide(bool hide);
+  // Something in the group was shown (a control, a child group) or now repaints while hidden:
+  // the group and its ancestors are no longer hidden whole.
+  void NoteShown();
   // Greying greys every descendant; un-greying reaches only the current page's subtree.
   void SetGreyed(bool grey);
   // Selects the child page by id; for page ids 10..152 the matching child is greyed or un-greyed.
@@ -92,6 +97,13 @@ private:
   // Hide's walk: the controls of groups the change applies to are hidden or shown, the others
   // only asked to repaint.
   void HideTree(bool hide, bool applies);
+
+  LayerGroup* mParent = nullptr;
+  // Set when a hide walk left every control and group of the subtree hidden with none that
+  // repaints while hidden; cleared (here and above) by anything shown inside. mShownCount counts
+  // those clearings, so that a walk that raced with one does not set it.
+  std::atomic<bool> mHiddenWhole{false};
+  std::atomic<uint32_t> mShownCount{0};
 
   std::atomic<int32_t> mCurrentPage{0};
   std::atomic<int32_t> mCurrentPart{0};

@@ -77,9 +77,9 @@ TEST(LayerGroups, ShowingShowsOnlyTheCurrentPages)
   EXPECT_EQ(t.g.FindControlAt(15, 5), nullptr);
 }
 
-// Hiding or showing a group asks every control of its subtree to repaint (a request also clamps the
-// value), shown or not; only the controls of the groups that change are hidden or shown, and only
-// they carry the second repaint of a change (the dirty flag).
+// Showing a group asks every control of its subtree to repaint (a request also clamps the value),
+// shown or not; only the controls of the groups that change are hidden or shown, and only they carry
+// the second repaint of a change (the dirty flag).
 TEST(LayerGroups, HidingRepaintsTheWholeSubtree)
 {
   Tree t;
@@ -112,7 +112,7 @@ TEST(LayerGroups, HidingRepaintsTheWholeSubtree)
     EXPECT_FALSE(c->IsDirty());
   }
 
-  // Hiding reaches every descendant.
+  // Hiding reaches every descendant; those that were shown repaint where they were.
   for (IControl* c : all)
   {
     c->TakeRedrawRequest();
@@ -120,11 +120,64 @@ TEST(LayerGroups, HidingRepaintsTheWholeSubtree)
   }
   t.parent->Hide(true);
   for (IControl* c : all)
-  {
     EXPECT_TRUE(c->IsHidden());
+  for (IControl* c : {t.own, t.inChild[1], t.inSub[1]})
+  {
     EXPECT_TRUE(c->IsDirty());
     EXPECT_TRUE(c->NeedsRedraw());
   }
+}
+
+// A subtree hidden whole is not walked again by the next hide (a project recall re-selects every
+// page), yet whatever was shown inside it since, or now repaints while hidden, is reached again.
+TEST(LayerGroups, HidingAgainReachesWhatWasShownInsideSince)
+{
+  Tree t;
+  t.parent->SetCurrentPage(false, 2);
+  t.child[1]->SetCurrentPage(false, 21);
+  t.parent->Hide(true);
+  std::vector<IControl*> all = {t.own, t.inChild[0], t.inChild[1], t.inChild[2], t.inSub[0], t.inSub[1]};
+  auto settle = [&]
+  {
+    for (IControl* c : all)
+    {
+      c->TakeRedrawRequest();
+      c->TakeRedrawRequest();
+    }
+  };
+  settle();
+  t.parent->Hide(true);
+  for (IControl* c : all)
+    EXPECT_FALSE(c->NeedsRedraw()) << "hidden whole: nothing asked again";
+
+  t.inSub[0]->Hide(false);
+  t.parent->Hide(true);
+  EXPECT_TRUE(t.inSub[0]->IsHidden());
+
+  t.sub[1]->Hide(false);
+  t.parent->Hide(true);
+  EXPECT_FALSE(t.sub[1]->IsVisible());
+  EXPECT_TRUE(t.inSub[1]->IsHidden());
+
+  t.child[0]->Hide(false);
+  t.parent->Hide(true);
+  EXPECT_FALSE(t.child[0]->IsVisible());
+  EXPECT_TRUE(t.inChild[0]->IsHidden());
+
+  settle();
+  t.inChild[2]->SetReportDirtyWhenHidden(true);
+  t.parent->Hide(true);
+  EXPECT_TRUE(t.inChild[2]->NeedsRedraw());
+  settle();
+  t.parent->Hide(true);
+  EXPECT_TRUE(t.inChild[2]->NeedsRedraw()) << "one that repaints while hidden asks on every hide";
+
+  // Showing the tree again shows its current pages as before.
+  t.parent->Hide(false);
+  EXPECT_TRUE(t.child[1]->IsVisible());
+  EXPECT_TRUE(t.sub[1]->IsVisible());
+  EXPECT_FALSE(t.inSub[1]->IsHidden());
+  EXPECT_TRUE(t.inSub[0]->IsHidden());
 }
 
 TEST(LayerGroups, GreyingByPageId)
