@@ -578,9 +578,12 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
     KeepMemberBytes(index);
   for (int index = kMIDIFilterDAWCCPassThrough; index <= kMIDIFilterHWSEPassThrough; ++index)
     KeepMemberBytes(index);
-  // The recalled tab, views and part show their pages, as choosing them does.
+  // The recalled tab, views and part show their pages, as choosing them does, and the part
+  // settings window is open or closed as the recalled gears leave it.
   for (const ValuePages& pages : kValuePages)
     ShowRecordPage(pages.index);
+  for (int part = 0; part < kPartCount; ++part)
+    ShowRecordPage(kMultiPartSettings + part);
   if (mPageLayers) mPageLayers->FollowAll();
   if (state.version >= 2)
   {
