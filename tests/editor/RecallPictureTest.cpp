@@ -53,7 +53,7 @@ size_t DifferingPixels(const std::vector<uint32_t>& a, const std::vector<uint32_
 } // namespace
 
 // The editor as a user leaves it: every tab visited, the MIDI filter window, a part's settings
-// window and the six-part mixer opened, part 4 chosen.
+// window and the six-part mixer opened, part 4 chosen, the six-part model chosen last.
 void UseEveryPage(VELK& plug)
 {
   WholePicture(plug);
@@ -69,6 +69,8 @@ void UseEveryPage(VELK& plug)
   Change(plug, kQuickTab, 3);
   Change(plug, kMultiSettings, 2);
   WholePicture(plug);
+  Change(plug, kCurrentModel, 2);
+  WholePicture(plug);
 }
 
 struct SavedView
@@ -76,7 +78,8 @@ struct SavedView
   int tab;
   int part;
   int multiView;
-  int gearOpen; // the part whose settings window the project left open, or -1
+  int gearOpen;  // the part whose settings window the project left open, or -1
+  int model = 0; // kCurrentModel
 };
 
 // A recalled project shows the same editor whatever the editor showed before, also when the same
@@ -85,12 +88,15 @@ struct SavedView
 TEST(RecallPicture, ARecalledProjectLooksTheSameWhateverWasShownBefore)
 {
   TempDataFolder folder;
-  for (const SavedView view : {SavedView{0, 5, 1, -1}, SavedView{0, 1, 0, 6}, SavedView{2, 5, 0, -1}})
+  for (const SavedView view :
+       {SavedView{0, 5, 1, -1}, SavedView{0, 1, 0, 6}, SavedView{2, 5, 0, -1}, SavedView{0, 2, 0, -1, 1},
+        SavedView{1, 2, 0, -1, 2}, SavedView{9, 7, 2, 3, 1}})
   {
     SCOPED_TRACE("tab " + std::to_string(view.tab) + ", gear " + std::to_string(view.gearOpen));
     std::vector<uint8_t> project;
     {
       auto saved = MakePlug();
+      Change(*saved, kCurrentModel, view.model);
       Change(*saved, kMainTab, view.tab);
       Change(*saved, kQuickTab, view.part);
       Change(*saved, kMultiSettings, view.multiView);
