@@ -88,21 +88,27 @@ bool ConfigReader::ReadUiText(const std::string& text)
 // ---------------------------------------------------------------------------------------------
 // Lookups: none of them inserts, so they are safe from any thread once Read is done.
 
-std::vector<std::string> ConfigReader::GetValueList(const std::string& name) const
+std::vector<std::string> ConfigReader::GetValueList(std::string_view name) const
 {
-  const auto it = mValueLists.find(name);
-  return it == mValueLists.end() ? std::vector<std::string>() : it->second;
+  const std::vector<std::string>* list = FindValueList(name);
+  return list ? *list : std::vector<std::string>();
 }
 
-int ConfigReader::GetParamId(const std::string& name) const
+const std::vector<std::string>* ConfigReader::FindValueList(std::string_view name) const
+{
+  const auto it = mValueLists.find(name);
+  return it == mValueLists.end() ? nullptr : &it->second;
+}
+
+int ConfigReader::GetParamId(std::string_view name) const
 {
   const auto it = mParamNames.find(name);
   if (it != mParamNames.end()) return it->second;
-  if (LogEnabled()) Log("parameter " + name + " NOT FOUND!");
+  if (LogEnabled()) Log("parameter " + std::string(name) + " NOT FOUND!");
   return -1;
 }
 
-LayerGroup* ConfigReader::GetLayer(const std::string& name) const
+LayerGroup* ConfigReader::GetLayer(std::string_view name) const
 {
   const auto it = mLayers.find(name);
   return it == mLayers.end() ? nullptr : it->second;
@@ -128,7 +134,7 @@ IControl* ConfigReader::FindInSysExMap(int b0, int b1, int b2, int b3, int b4) c
 
 void ConfigReader::RegisterLayer(const std::string& name, LayerGroup* group)
 {
-  mLayers[name] = group;
+  mLayers.insert_or_assign(name, group);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -137,16 +143,17 @@ void ConfigReader::RegisterLayer(const std::string& name, LayerGroup* group)
 void ConfigReader::InitParameterNames()
 {
   Log("Started to initialize parameters...");
+  mParamNames.reserve(1024);
 #define VELK_PARAM(name, index) AddParameterName(#name, index);
 #include "framework/plugin/ParameterNames.def"
 #undef VELK_PARAM
   Log("Completed!");
 }
 
-void ConfigReader::AddParameterName(const std::string& name, int index)
+void ConfigReader::AddParameterName(std::string_view name, int index)
 {
-  if (!mParamNames.try_emplace(name, index).second && LogEnabled())
-    Log("parameter " + name + " ALREADY EXISTS!");
+  if (!mParamNames.try_emplace(std::string(name), index).second && LogEnabled())
+    Log("parameter " + std::string(name) + " ALREADY EXISTS!");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -11,7 +11,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 class IContactControl;
@@ -35,6 +37,15 @@ struct ImageEntry
   uint8_t framesHorizontal = 0;
   IBitmapStrip strip; // bitmap and size at the reader's scale; no bitmap after the release pass
 };
+
+// Hashes a text of any form alike, so that a lookup by a view or a C string makes no std::string.
+struct TextHash
+{
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+// A table by name: the document's lookups run some ten thousand times while the editor is built.
+template <class T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
 
 // The configuration of the editor: reads the two definition documents, registers the images and
 // the parameter names, builds every layer and control through the factories, and afterwards
@@ -75,18 +86,20 @@ public:
             double uiScale);
 
   // ---- lookups (never insert) ----
-  std::vector<std::string> GetValueList(const std::string& name) const;
+  std::vector<std::string> GetValueList(std::string_view name) const;
+  // The list itself, or null.
+  const std::vector<std::string>* FindValueList(std::string_view name) const;
   // The registered index, or -1 with the log line "parameter <name> NOT FOUND!".
-  int GetParamId(const std::string& name) const;
-  LayerGroup* GetLayer(const std::string& name) const;
+  int GetParamId(std::string_view name) const;
+  LayerGroup* GetLayer(std::string_view name) const;
   // The strip of a registered image; the empty one-frame strip (and "Image <name> MISSING!") else.
-  IBitmapStrip GetImage(const std::string& name) const;
+  IBitmapStrip GetImage(std::string_view name) const;
   IControl* GetLibrarianView() const { return mLibrarianView; }
   IControl* FindInCcMap(int channel, int controller, int block) const;
   IControl* FindInNrpnMap(int channel, int msb, int lsb, int lsbController, int block) const;
   IControl* FindInSysExMap(int b0, int b1, int b2, int b3, int b4) const;
   const std::vector<SysExDefinition>& SysExTable() const { return mSysExTable; }
-  const ImageEntry* FindImageEntry(const std::string& name) const;
+  const ImageEntry* FindImageEntry(std::string_view name) const;
   int ImageCount() const { return int(mImages.size()); }
   int ParameterNameCount() const { return int(mParamNames.size()); }
 
@@ -98,7 +111,7 @@ public:
   void RegisterImage(IGraphics* graphics, int id, const char* name, const char* fileName, int frames,
                      uint8_t framesHorizontal);
   void InitParameterNames();
-  void AddParameterName(const std::string& name, int index);
+  void AddParameterName(std::string_view name, int index);
   void ReadValueLists(const tinyxml2::XMLDocument& document);
   // Reads a deciphered UI document: value lists, then the element tree. Refused whole (false,
   // one log line) when it does not parse or has no "uiconfig" element.
@@ -163,10 +176,10 @@ public:
 private:
   friend class ControlFactory;
 
-  std::map<std::string, ImageEntry> mImages;
-  std::map<std::string, int> mParamNames;
-  std::map<std::string, LayerGroup*> mLayers;
-  std::map<std::string, std::vector<std::string>> mValueLists;
+  TextMap<ImageEntry> mImages;
+  TextMap<int> mParamNames;
+  TextMap<LayerGroup*> mLayers;
+  TextMap<std::vector<std::string>> mValueLists;
   double mUiScale = 0.0;
   uint32_t mColourScheme = 0;
   std::vector<SysExDefinition> mSysExTable;

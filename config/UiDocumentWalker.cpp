@@ -14,7 +14,6 @@
 
 #include <tinyxml2.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -30,15 +29,31 @@ std::string GetAttributeString(const tinyxml2::XMLElement* element, const char* 
 
 int ParseInt(const std::string& text)
 {
-  return ParseInt(text.c_str());
+  return ParseInt(std::string_view(text));
 }
 
-int ParseInt(const char* start)
+int ParseInt(const char* text)
 {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(start, &end, 10);
-  if (end == start) return 0;
+  return text ? ParseInt(std::string_view(text)) : 0;
+}
+
+int ParseInt(std::string_view text)
+{
+  // As strtol in base 10 (leading white space, a sign, the digits up to the first other
+  // character), without its locale and its per-call cost: the document has some 20,000 numbers.
+  size_t at = 0;
+  const size_t n = text.size();
+  while (at < n && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r')))
+    ++at;
+  bool negative = false;
+  if (at < n && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  if (at >= n || text[at] < '0' || text[at] > '9') return 0;
+  // Past the int range the value only has to stay there: it is held at the range's end.
+  constexpr int64_t kPastRange = int64_t(INT_MAX) + 2;
+  int64_t v = 0;
+  for (; at < n && text[at] >= '0' && text[at] <= '9'; ++at)
+    if (v < kPastRange) v = v * 10 + (text[at] - '0');
+  if (negative) v = -v;
   if (v > INT_MAX) return INT_MAX;
   if (v < INT_MIN) return INT_MIN;
   return int(v);
@@ -46,7 +61,8 @@ int ParseInt(const char* start)
 
 int GetIntAttribute(const tinyxml2::XMLElement* element, const char* name)
 {
-  return ParseInt(GetAttributeString(element, name));
+  const char* value = element ? element->Attribute(name) : nullptr;
+  return value ? ParseInt(value) : 0;
 }
 
 std::vector<std::string> SplitString(const std::string& text, const char* delimiters)
@@ -66,9 +82,8 @@ std::vector<std::string> SplitString(const std::string& text, const char* delimi
 
 namespace
 {
-// Calls use(start) for each non-empty piece of text between delimiter characters, at most limit
-// times; answers the number of non-empty pieces. A number read from a piece's start stops at the
-// delimiter, as one read from the piece alone.
+// Calls use(piece) for each non-empty piece of text between delimiter characters, at most limit
+// times; answers the number of non-empty pieces.
 template <class Use> int ForEachPiece(const char* text, char delimiter, int limit, Use use)
 {
   int pieces = 0;
@@ -76,7 +91,7 @@ template <class Use> int ForEachPiece(const char* text, char delimiter, int limi
   {
     const char* stop = std::strchr(at, delimiter);
     if (!stop) stop = at + std::strlen(at);
-    if (stop > at && pieces++ < limit) use(at);
+    if (stop > at && pieces++ < limit) use(std::string_view(at, size_t(stop - at)));
     if (!*stop) break;
     at = stop + 1;
   }
@@ -93,7 +108,8 @@ void ParseIntList(const char* text, int32_t* values, int count)
 {
   if (!values) return;
   int filled = 0;
-  if (text) ForEachPiece(text, ',', count, [&](const char* piece) { values[filled++] = ParseInt(piece); });
+  if (text)
+    ForEachPiece(text, ',', count, [&](std::string_view piece) { values[filled++] = ParseInt(piece); });
   for (int i = filled; i < count; ++i)
     values[i] = 0;
 }
@@ -215,12 +231,18 @@ void ReadList(const Attributes& a, At at, int32_t* values, int count)
   ParseIntList(a.Text(at), values, count);
 }
 
+// The list "valueList" names, copied into the element (nothing for a name no list has).
+void ReadValueList(const ConfigReader& reader, const Attributes& a, ControlElement& e)
+{
+  if (const std::vector<std::string>* list = reader.FindValueList(a.Text(At::valueList))) e.valueList = *list;
+}
+
 // "valueDisplay": two numbers separated by ":", else (-1, -1).
 void ReadValueDisplay(const Attributes& a, int (&values)[2])
 {
   int read[2] = {-1, -1}, n = 0;
-  const int pieces =
-      ForEachPiece(a.Text(At::valueDisplay), ':', 2, [&](const char* piece) { read[n++] = ParseInt(piece); });
+  const int pieces = ForEachPiece(a.Text(At::valueDisplay), ':', 2,
+                                  [&](std::string_view piece) { read[n++] = ParseInt(piece); });
   values[0] = values[1] = -1;
   if (pieces != 2) return;
   values[0] = read[0];
@@ -250,9 +272,9 @@ namespace
 int ResolveParamRef(const ConfigReader& reader, const char* text, int partIndex)
 {
   // The pieces between "+", empty ones dropped: the name, then the offset.
-  std::string pieces[2];
+  std::string_view pieces[2];
   int n = 0;
-  ForEachPiece(text, '+', 2, [&](const char* piece) { pieces[n++].assign(piece, std::strcspn(piece, "+")); });
+  ForEachPiece(text, '+', 2, [&](std::string_view piece) { pieces[n++] = piece; });
   if (n == 0) return -1;
   const int base = reader.GetParamId(pieces[0]);
   if (base < 0) return -1;
@@ -457,7 +479,7 @@ void BuildNameSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const
 void BuildDropSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
                         ControlElement& e)
 {
-  e.valueList = reader.GetValueList(a.Text(At::valueList));
+  ReadValueList(reader, a, e);
   reader.CreateDropSelection(e);
 }
 
@@ -510,7 +532,7 @@ constexpr ElementKind kMultiFxTypes[] = {
 void BuildMultiFx(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
                   ControlElement& e)
 {
-  e.valueList = reader.GetValueList(a.Text(At::valueList));
+  ReadValueList(reader, a, e);
   if (const ElementKind* type = FindByName(kMultiFxTypes, a.Text(At::type)))
     type->build(reader, element, a, e);
 }
@@ -555,7 +577,7 @@ void BuildGenericControl(ConfigReader& reader, const tinyxml2::XMLElement&, cons
 
   const ControlType* type = FindByName(kGenericTypes, a.Text(At::type));
   if (!type) return;
-  if (type->readsValueList) e.valueList = reader.GetValueList(a.Text(At::valueList));
+  if (type->readsValueList) ReadValueList(reader, a, e);
   type->make(reader, e);
 }
 
