@@ -61,8 +61,8 @@ bool ConfigReader::Read(IGraphics* graphics, IEffectBase* plug, PatchLibrarian* 
     bytes = span.data();
     size = uint32_t(span.size());
   }
-  const std::string text = DecipherDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
-  return ReadUiText(text);
+  const auto text = SharedDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
+  return ReadUiText(*text);
 }
 
 bool ConfigReader::ReadUiText(const std::string& text)
