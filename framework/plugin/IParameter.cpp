@@ -33,7 +33,9 @@ void WriteText(char* out, int size, const char* text, size_t length)
 }
 } // namespace
 
-IParameter::IParameter() : mValueTexts(8 * int(sizeof(ValueTextEntry))) {}
+// Two entries a granule: most lists are a two-state parameter's "off" and "on", and a larger one still
+// grows by half its size at a time.
+IParameter::IParameter() : mValueTexts(2 * int(sizeof(ValueTextEntry))) {}
 
 void IParameter::SetupEnumerated(const char* name, int defaultValue, int count, const char* group)
 {
