@@ -205,14 +205,19 @@ void ConfigReader::SetBiDirectLink(MidiMapRecord* record, int paramIdx, const In
   if (far) far->link = IntTriple{paramIdx, link.second, -1};
 }
 
-const std::string& ConfigReader::MakeParamGroup(int partIndex, const std::string& caption)
+const std::string& ConfigReader::MakeParamGroup(int partIndex, std::string_view caption)
 {
   if (partIndex < 0)
     mScratch = caption;
   else
   {
-    mScratch = "Part " + std::to_string(partIndex + 1);
-    if (!caption.empty()) mScratch += ":" + caption;
+    mScratch = "Part ";
+    mScratch += std::to_string(partIndex + 1);
+    if (!caption.empty())
+    {
+      mScratch += ':';
+      mScratch += caption;
+    }
   }
   return mScratch;
 }

@@ -137,7 +137,7 @@ public:
   // The parameter link: see the factories. A link naming no parameter is ignored (logged).
   void SetBiDirectLink(MidiMapRecord* record, int paramIdx, const IntTriple& link, int partIndex);
   // "Part <n>[:caption]" for a part index of 0 or more, else the caption; valid until the next call.
-  const std::string& MakeParamGroup(int partIndex, const std::string& caption);
+  const std::string& MakeParamGroup(int partIndex, std::string_view caption);
 
   // ---- control factories (each answers the control it made, or null) ----
   IControl* CreateSwitch(const ControlElement& e);

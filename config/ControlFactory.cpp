@@ -113,7 +113,7 @@ bool ControlFactory::InDelayPanningSet(const LayerGroup* parent)
 }
 
 void ControlFactory::SetupTwoState(IParameter* param, const std::string& name, int defaultValue,
-                                   int partIndex, const std::string& caption)
+                                   int partIndex, std::string_view caption)
 {
   if (param->Type() == IParameter::kTypeUnset) param->SetType(IParameter::kTypeBool);
   param->SetupContinuous(name.c_str(), defaultValue != 0 ? 1.0 : 0.0, 0.0, 1.0, 1.0,

@@ -164,21 +164,57 @@ constexpr const char* kAttributeNames[] = {
     "valueBounds",  "valueDisplay", "valueList", "visible",    "white"};
 constexpr int kAttributeCount = int(sizeof kAttributeNames / sizeof kAttributeNames[0]);
 
-constexpr int Compare(const char* a, const char* b)
+constexpr size_t NameLength(const char* name)
 {
-  while (*a && *a == *b)
-    ++a, ++b;
-  return int(static_cast<unsigned char>(*a)) - int(static_cast<unsigned char>(*b));
+  size_t n = 0;
+  while (name[n])
+    ++n;
+  return n;
 }
 
-constexpr bool NamesSorted()
+// Where each name sits, by its length and its first letter: no two names share both, so one
+// comparison tells whether an attribute is one of them.
+struct NameSlots
 {
-  for (int i = 1; i < kAttributeCount; ++i)
-    if (Compare(kAttributeNames[i - 1], kAttributeNames[i]) >= 0) return false;
+  static constexpr size_t kLengths = 16;
+  int8_t slot[kLengths][32] = {};
+};
+
+constexpr NameSlots MakeNameSlots()
+{
+  NameSlots t;
+  for (auto& row : t.slot)
+    for (int8_t& s : row)
+      s = -1;
+  for (int i = 0; i < kAttributeCount; ++i)
+    t.slot[NameLength(kAttributeNames[i])][kAttributeNames[i][0] & 31] = int8_t(i);
+  return t;
+}
+
+constexpr bool NameSlotsUnique()
+{
+  const NameSlots t = MakeNameSlots();
+  for (int i = 0; i < kAttributeCount; ++i)
+  {
+    const size_t n = NameLength(kAttributeNames[i]);
+    if (n == 0 || n >= NameSlots::kLengths || t.slot[n][kAttributeNames[i][0] & 31] != i) return false;
+  }
   return true;
 }
-static_assert(NamesSorted(), "the attribute names are searched by halving");
+static_assert(NameSlotsUnique(), "each attribute name has a slot of its own");
 static_assert(kAttributeCount == int(At::white) + 1, "one name per attribute");
+constexpr NameSlots kNameSlots = MakeNameSlots();
+
+// The attribute a name is, or -1.
+int AttributeSlot(const char* name)
+{
+  size_t n = 0;
+  while (n < NameSlots::kLengths && name[n])
+    ++n;
+  if (n == 0 || n >= NameSlots::kLengths) return -1;
+  const int slot = kNameSlots.slot[n][name[0] & 31];
+  return slot >= 0 && std::memcmp(kAttributeNames[slot], name, n) == 0 ? slot : -1;
+}
 
 class Attributes
 {
@@ -186,24 +222,7 @@ public:
   explicit Attributes(const tinyxml2::XMLElement* element)
   {
     for (const tinyxml2::XMLAttribute* a = element->FirstAttribute(); a; a = a->Next())
-    {
-      const char* name = a->Name();
-      int low = 0, high = kAttributeCount;
-      while (low < high)
-      {
-        const int mid = (low + high) / 2;
-        const int order = std::strcmp(kAttributeNames[mid], name);
-        if (order == 0)
-        {
-          if (!mValues[mid]) mValues[mid] = a->Value();
-          break;
-        }
-        if (order < 0)
-          low = mid + 1;
-        else
-          high = mid;
-      }
-    }
+      if (const int slot = AttributeSlot(a->Name()); slot >= 0 && !mValues[slot]) mValues[slot] = a->Value();
   }
 
   // The value; the empty text when absent.
