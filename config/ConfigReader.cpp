@@ -47,6 +47,9 @@ bool ConfigReader::Read(IGraphics* graphics, IEffectBase* plug, PatchLibrarian* 
   ReadSysExData();
   LoadImages(graphics);
   InitParameterNames();
+  // The document registers some nine hundred controllers and three hundred NRPNs.
+  mCcMap.reserve(1024);
+  mNrpnMap.reserve(512);
 
   const uint8_t* bytes = nullptr;
   uint32_t size = 0;
@@ -116,19 +119,20 @@ LayerGroup* ConfigReader::GetLayer(std::string_view name) const
 
 IControl* ConfigReader::FindInCcMap(int channel, int controller, int block) const
 {
-  const auto it = mCcMap.find({channel, controller, block});
+  const auto it = mCcMap.find({int32_t(channel), int32_t(controller), int32_t(block)});
   return it == mCcMap.end() ? nullptr : it->second;
 }
 
 IControl* ConfigReader::FindInNrpnMap(int channel, int msb, int lsb, int lsbController, int block) const
 {
-  const auto it = mNrpnMap.find({channel, msb, lsb, lsbController, block});
+  const auto it =
+      mNrpnMap.find({int32_t(channel), int32_t(msb), int32_t(lsb), int32_t(lsbController), int32_t(block)});
   return it == mNrpnMap.end() ? nullptr : it->second;
 }
 
 IControl* ConfigReader::FindInSysExMap(int b0, int b1, int b2, int b3, int b4) const
 {
-  const auto it = mSysExMap.find({b0, b1, b2, b3, b4});
+  const auto it = mSysExMap.find({int32_t(b0), int32_t(b1), int32_t(b2), int32_t(b3), int32_t(b4)});
   return it == mSysExMap.end() ? nullptr : it->second;
 }
 
@@ -187,7 +191,7 @@ void ConfigReader::RegisterNrpnControl(const MidiMapRecord* record, IControl* co
 
 void ConfigReader::RegisterSysExControl(const int32_t key[4], int fifth, IControl* control)
 {
-  mSysExMap[{key[0], key[1], key[2], key[3], fifth}] = control;
+  mSysExMap[{key[0], key[1], key[2], key[3], int32_t(fifth)}] = control;
 }
 
 void ConfigReader::SetBiDirectLink(MidiMapRecord* record, int paramIdx, const IntTriple& link, int)

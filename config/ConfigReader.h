@@ -47,6 +47,19 @@ struct TextHash
 // A table by name: the document's lookups run some ten thousand times while the editor is built.
 template <class T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
 
+// The numbers of a reverse MIDI map's key, mixed into one hash.
+struct NumbersHash
+{
+  template <size_t N> size_t operator()(const std::array<int32_t, N>& numbers) const noexcept
+  {
+    uint64_t h = 0x9E3779B97F4A7C15u;
+    for (int32_t n : numbers)
+      h = (h ^ uint32_t(n)) * 0xFF51AFD7ED558CCDu;
+    return size_t(h ^ (h >> 32));
+  }
+};
+template <size_t N> using NumbersMap = std::unordered_map<std::array<int32_t, N>, IControl*, NumbersHash>;
+
 // The configuration of the editor: reads the two definition documents, registers the images and
 // the parameter names, builds every layer and control through the factories, and afterwards
 // answers lookups by name and the reverse MIDI maps.
@@ -126,6 +139,9 @@ public:
   // Registers a layer under its name (a later group of the same name replaces the entry).
   void RegisterLayer(const std::string& name, LayerGroup* group);
   void SetLibrarianView(IControl* view) { mLibrarianView = view; }
+  // The layers being built around the walk's current element: LeaveLayer answers how many remain.
+  void EnterLayer() { ++mLayerDepth; }
+  int LeaveLayer() { return --mLayerDepth; }
 
   // ---- MIDI map records and reverse maps ----
   // The parameter's record with its kind set, created (and owned by the reader) when it has none;
@@ -189,9 +205,10 @@ private:
   PatchLibrarian* mLibrarian = nullptr;
   IControl* mLibrarianView = nullptr;
   bool mReleasing = false;
-  std::map<std::tuple<int, int, int>, IControl*> mCcMap;
-  std::map<std::tuple<int, int, int, int, int>, IControl*> mNrpnMap;
-  std::map<std::tuple<int, int, int, int, int>, IControl*> mSysExMap;
+  int mLayerDepth = 0;
+  NumbersMap<3> mCcMap;
+  NumbersMap<5> mNrpnMap;
+  NumbersMap<5> mSysExMap;
   // The records this reader created, with their parameters, detached again when it goes.
   std::vector<std::pair<int, std::unique_ptr<MidiMapRecord>>> mRecords;
   LogSink mLog;

@@ -405,9 +405,12 @@ void BuildLayer(ConfigReader& reader, const tinyxml2::XMLElement& element, const
     return;
   }
   reader.RegisterLayer(name, group);
+  reader.EnterLayer();
   reader.BuildElement(element.FirstChild(), group, e.partIndex);
-  // After the children: the outermost layer's setting holds for everything below it.
-  group->SetReportDirtyWhenHidden(std::strcmp(a.Text(At::overlay), "true") == 0);
+  // After the children: the outermost layer's setting holds for everything below it, so a layer
+  // inside another leaves it to that one (which sets its whole tree, this one's included).
+  if (reader.LeaveLayer() == 0)
+    group->SetReportDirtyWhenHidden(std::strcmp(a.Text(At::overlay), "true") == 0);
 }
 
 void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
