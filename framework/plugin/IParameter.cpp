@@ -49,7 +49,6 @@ void IParameter::SetupContinuous(const char* name, double defaultValue, double m
   if (mType == kTypeUnset) mType = kTypeContinuous;
   CopyCut(mName, name, kMaxNameLength);
   CopyCut(mGroup, group, kMaxGroupLength);
-  mLabel[0] = '\0';
 
   mMin = minimum;
   mValue.store(defaultValue, std::memory_order_relaxed);
@@ -175,7 +174,7 @@ const char* IParameter::HostLabel() const
 {
   std::lock_guard<std::mutex> lock(mTextLock);
   const ValueTextEntry* entry = FindValueText(Value());
-  return entry && entry->text[0] ? "" : mLabel;
+  return entry && entry->text[0] ? "" : Label();
 }
 
 int IParameter::ValueTextCount() const

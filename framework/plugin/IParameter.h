@@ -117,7 +117,9 @@ public:
   double Default() const { return mDefault; }
   int32_t DisplayPrecision() const { return mDisplayPrecision; }
   const char* Name() const { return mName; }
-  const char* Label() const { return mLabel; }
+  // No parameter of the editor has a unit label: the empty text, kept nowhere (the table holds
+  // thousands of parameters).
+  const char* Label() const { return ""; }
   const char* Group() const { return mGroup; }
 
   // The MIDI binding; not owned here.
@@ -146,7 +148,6 @@ private:
   double mDefault = 0.0;
   int32_t mDisplayPrecision = 0;
   char mName[kMaxNameLength + 1] = {};
-  char mLabel[kMaxLabelLength + 1] = {};
   char mGroup[kMaxGroupLength + 1] = {};
   // The display texts are written on whichever thread a name arrives (a received dump, a recall,
   // text entry) and read by the editor as it draws: both sides copy under this lock.
