@@ -8,6 +8,8 @@
 
 #include <tinyxml2.h>
 
+#include <charconv>
+
 namespace
 {
 const std::string kPrefix = "CONFIG READER: ";
@@ -215,8 +217,10 @@ const std::string& ConfigReader::MakeParamGroup(int partIndex, std::string_view 
     mScratch = caption;
   else
   {
-    mScratch = "Part ";
-    mScratch += std::to_string(partIndex + 1);
+    char number[16];
+    const auto end = std::to_chars(number, number + sizeof number, int64_t(partIndex) + 1).ptr;
+    mScratch.assign("Part ");
+    mScratch.append(number, end);
     if (!caption.empty())
     {
       mScratch += ':';

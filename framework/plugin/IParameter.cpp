@@ -9,11 +9,11 @@ namespace
 {
 void CopyCut(char* dst, const char* src, int maxLength)
 {
-  int i = 0;
-  if (src)
-    for (; i < maxLength && src[i]; ++i)
-      dst[i] = src[i];
-  dst[i] = '\0';
+  // memchr stops at the first zero: a shorter text is not read past its end.
+  const void* zero = src ? std::memchr(src, 0, size_t(maxLength)) : nullptr;
+  const size_t n = !src ? 0 : zero ? size_t(static_cast<const char*>(zero) - src) : size_t(maxLength);
+  if (n > 0) std::memcpy(dst, src, n);
+  dst[n] = '\0';
 }
 
 // x to the power of the shape; most parameters are linear, and x to the power 1 is x exactly,
