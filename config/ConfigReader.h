@@ -39,10 +39,12 @@ struct ImageEntry
 };
 
 // Hashes a text of any form alike, so that a lookup by a view or a C string makes no std::string.
+// Deliberately not noexcept: the standard library then keeps each key's hash in its node and
+// compares those first, instead of hashing the keys of a bucket again at every lookup.
 struct TextHash
 {
   using is_transparent = void;
-  size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 // A table by name: the document's lookups run some ten thousand times while the editor is built.
 template <class T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
@@ -50,7 +52,7 @@ template <class T> using TextMap = std::unordered_map<std::string, T, TextHash, 
 // The numbers of a reverse MIDI map's key, mixed into one hash.
 struct NumbersHash
 {
-  template <size_t N> size_t operator()(const std::array<int32_t, N>& numbers) const noexcept
+  template <size_t N> size_t operator()(const std::array<int32_t, N>& numbers) const
   {
     uint64_t h = 0x9E3779B97F4A7C15u;
     for (int32_t n : numbers)
