@@ -1,5 +1,7 @@
 #include "framework/plugin/IParameter.h"
 
+#include "platform/memory/Prefault.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -35,6 +37,30 @@ void WriteText(char* out, int size, const char* text, size_t length)
 
 // Two entries a granule: most lists are a two-state parameter's "off" and "on", and a larger one still
 // grows by half its size at a time.
+void* IParameter::operator new[](std::size_t bytes)
+{
+  void* block = ::operator new[](bytes);
+  PrefaultForWrite(block, bytes);
+  return block;
+}
+
+void* IParameter::operator new[](std::size_t bytes, const std::nothrow_t&) noexcept
+{
+  void* block = ::operator new[](bytes, std::nothrow);
+  if (block) PrefaultForWrite(block, bytes);
+  return block;
+}
+
+void IParameter::operator delete[](void* block) noexcept
+{
+  ::operator delete[](block);
+}
+
+void IParameter::operator delete[](void* block, const std::nothrow_t&) noexcept
+{
+  ::operator delete[](block);
+}
+
 IParameter::IParameter() : mValueTexts(2 * int(sizeof(ValueTextEntry))) {}
 
 void IParameter::SetupEnumerated(const char* name, int defaultValue, int count, const char* group)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ public:
 
   IParameter(const IParameter&) = delete;
   IParameter& operator=(const IParameter&) = delete;
+
+  // A table of parameters (the plug-in's is a few hundred pages, written whole at every load) gets
+  // its pages from the system in one call rather than one page fault each.
+  static void* operator new[](std::size_t bytes);
+  static void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept;
+  static void operator delete[](void* block) noexcept;
+  static void operator delete[](void* block, const std::nothrow_t&) noexcept;
 
   // Range 0 .. count - 1, step 1; type enumerated unless already set.
   void SetupEnumerated(const char* name, int defaultValue, int count, const char* group);
