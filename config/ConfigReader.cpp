@@ -8,6 +8,8 @@
 
 #include <tinyxml2.h>
 
+#include <charconv>
+
 namespace
 {
 const std::string kPrefix = "CONFIG READER: ";
@@ -47,6 +49,9 @@ bool ConfigReader::Read(IGraphics* graphics, IEffectBase* plug, PatchLibrarian* 
   ReadSysExData();
   LoadImages(graphics);
   InitParameterNames();
+  // The document registers some nine hundred controllers and three hundred NRPNs.
+  mCcMap.reserve(1024);
+  mNrpnMap.reserve(512);
 
   const uint8_t* bytes = nullptr;
   uint32_t size = 0;
@@ -61,8 +66,8 @@ bool ConfigReader::Read(IGraphics* graphics, IEffectBase* plug, PatchLibrarian* 
     bytes = span.data();
     size = uint32_t(span.size());
   }
-  const std::string text = DecipherDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
-  return ReadUiText(text);
+  const auto text = SharedDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
+  return ReadUiText(*text);
 }
 
 bool ConfigReader::ReadUiText(const std::string& text)
@@ -88,21 +93,27 @@ bool ConfigReader::ReadUiText(const std::string& text)
 // ---------------------------------------------------------------------------------------------
 // Lookups: none of them inserts, so they are safe from any thread once Read is done.
 
-std::vector<std::string> ConfigReader::GetValueList(const std::string& name) const
+std::vector<std::string> ConfigReader::GetValueList(std::string_view name) const
 {
-  const auto it = mValueLists.find(name);
-  return it == mValueLists.end() ? std::vector<std::string>() : it->second;
+  const std::vector<std::string>* list = FindValueList(name);
+  return list ? *list : std::vector<std::string>();
 }
 
-int ConfigReader::GetParamId(const std::string& name) const
+const std::vector<std::string>* ConfigReader::FindValueList(std::string_view name) const
+{
+  const auto it = mValueLists.find(name);
+  return it == mValueLists.end() ? nullptr : &it->second;
+}
+
+int ConfigReader::GetParamId(std::string_view name) const
 {
   const auto it = mParamNames.find(name);
   if (it != mParamNames.end()) return it->second;
-  if (LogEnabled()) Log("parameter " + name + " NOT FOUND!");
+  if (LogEnabled()) Log("parameter " + std::string(name) + " NOT FOUND!");
   return -1;
 }
 
-LayerGroup* ConfigReader::GetLayer(const std::string& name) const
+LayerGroup* ConfigReader::GetLayer(std::string_view name) const
 {
   const auto it = mLayers.find(name);
   return it == mLayers.end() ? nullptr : it->second;
@@ -110,25 +121,26 @@ LayerGroup* ConfigReader::GetLayer(const std::string& name) const
 
 IControl* ConfigReader::FindInCcMap(int channel, int controller, int block) const
 {
-  const auto it = mCcMap.find({channel, controller, block});
+  const auto it = mCcMap.find({int32_t(channel), int32_t(controller), int32_t(block)});
   return it == mCcMap.end() ? nullptr : it->second;
 }
 
 IControl* ConfigReader::FindInNrpnMap(int channel, int msb, int lsb, int lsbController, int block) const
 {
-  const auto it = mNrpnMap.find({channel, msb, lsb, lsbController, block});
+  const auto it =
+      mNrpnMap.find({int32_t(channel), int32_t(msb), int32_t(lsb), int32_t(lsbController), int32_t(block)});
   return it == mNrpnMap.end() ? nullptr : it->second;
 }
 
 IControl* ConfigReader::FindInSysExMap(int b0, int b1, int b2, int b3, int b4) const
 {
-  const auto it = mSysExMap.find({b0, b1, b2, b3, b4});
+  const auto it = mSysExMap.find({int32_t(b0), int32_t(b1), int32_t(b2), int32_t(b3), int32_t(b4)});
   return it == mSysExMap.end() ? nullptr : it->second;
 }
 
 void ConfigReader::RegisterLayer(const std::string& name, LayerGroup* group)
 {
-  mLayers[name] = group;
+  mLayers.insert_or_assign(name, group);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -137,16 +149,17 @@ void ConfigReader::RegisterLayer(const std::string& name, LayerGroup* group)
 void ConfigReader::InitParameterNames()
 {
   Log("Started to initialize parameters...");
+  mParamNames.reserve(1024);
 #define VELK_PARAM(name, index) AddParameterName(#name, index);
 #include "framework/plugin/ParameterNames.def"
 #undef VELK_PARAM
   Log("Completed!");
 }
 
-void ConfigReader::AddParameterName(const std::string& name, int index)
+void ConfigReader::AddParameterName(std::string_view name, int index)
 {
-  if (!mParamNames.try_emplace(name, index).second && LogEnabled())
-    Log("parameter " + name + " ALREADY EXISTS!");
+  if (!mParamNames.try_emplace(std::string(name), index).second && LogEnabled())
+    Log("parameter " + std::string(name) + " ALREADY EXISTS!");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -180,7 +193,7 @@ void ConfigReader::RegisterNrpnControl(const MidiMapRecord* record, IControl* co
 
 void ConfigReader::RegisterSysExControl(const int32_t key[4], int fifth, IControl* control)
 {
-  mSysExMap[{key[0], key[1], key[2], key[3], fifth}] = control;
+  mSysExMap[{key[0], key[1], key[2], key[3], int32_t(fifth)}] = control;
 }
 
 void ConfigReader::SetBiDirectLink(MidiMapRecord* record, int paramIdx, const IntTriple& link, int)
@@ -198,14 +211,21 @@ void ConfigReader::SetBiDirectLink(MidiMapRecord* record, int paramIdx, const In
   if (far) far->link = IntTriple{paramIdx, link.second, -1};
 }
 
-const std::string& ConfigReader::MakeParamGroup(int partIndex, const std::string& caption)
+const std::string& ConfigReader::MakeParamGroup(int partIndex, std::string_view caption)
 {
   if (partIndex < 0)
     mScratch = caption;
   else
   {
-    mScratch = "Part " + std::to_string(partIndex + 1);
-    if (!caption.empty()) mScratch += ":" + caption;
+    char number[16];
+    const auto end = std::to_chars(number, number + sizeof number, int64_t(partIndex) + 1).ptr;
+    mScratch.assign("Part ");
+    mScratch.append(number, end);
+    if (!caption.empty())
+    {
+      mScratch += ':';
+      mScratch += caption;
+    }
   }
   return mScratch;
 }

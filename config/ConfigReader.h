@@ -11,7 +11,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 class IContactControl;
@@ -35,6 +37,30 @@ struct ImageEntry
   uint8_t framesHorizontal = 0;
   IBitmapStrip strip; // bitmap and size at the reader's scale; no bitmap after the release pass
 };
+
+// Hashes a text of any form alike, so that a lookup by a view or a C string makes no std::string.
+// Deliberately not noexcept: the standard library then keeps each key's hash in its node and
+// compares those first, instead of hashing the keys of a bucket again at every lookup.
+struct TextHash
+{
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+// A table by name: the document's lookups run some ten thousand times while the editor is built.
+template <class T> using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+
+// The numbers of a reverse MIDI map's key, mixed into one hash.
+struct NumbersHash
+{
+  template <size_t N> size_t operator()(const std::array<int32_t, N>& numbers) const
+  {
+    uint64_t h = 0x9E3779B97F4A7C15u;
+    for (int32_t n : numbers)
+      h = (h ^ uint32_t(n)) * 0xFF51AFD7ED558CCDu;
+    return size_t(h ^ (h >> 32));
+  }
+};
+template <size_t N> using NumbersMap = std::unordered_map<std::array<int32_t, N>, IControl*, NumbersHash>;
 
 // The configuration of the editor: reads the two definition documents, registers the images and
 // the parameter names, builds every layer and control through the factories, and afterwards
@@ -75,18 +101,20 @@ public:
             double uiScale);
 
   // ---- lookups (never insert) ----
-  std::vector<std::string> GetValueList(const std::string& name) const;
+  std::vector<std::string> GetValueList(std::string_view name) const;
+  // The list itself, or null.
+  const std::vector<std::string>* FindValueList(std::string_view name) const;
   // The registered index, or -1 with the log line "parameter <name> NOT FOUND!".
-  int GetParamId(const std::string& name) const;
-  LayerGroup* GetLayer(const std::string& name) const;
+  int GetParamId(std::string_view name) const;
+  LayerGroup* GetLayer(std::string_view name) const;
   // The strip of a registered image; the empty one-frame strip (and "Image <name> MISSING!") else.
-  IBitmapStrip GetImage(const std::string& name) const;
+  IBitmapStrip GetImage(std::string_view name) const;
   IControl* GetLibrarianView() const { return mLibrarianView; }
   IControl* FindInCcMap(int channel, int controller, int block) const;
   IControl* FindInNrpnMap(int channel, int msb, int lsb, int lsbController, int block) const;
   IControl* FindInSysExMap(int b0, int b1, int b2, int b3, int b4) const;
   const std::vector<SysExDefinition>& SysExTable() const { return mSysExTable; }
-  const ImageEntry* FindImageEntry(const std::string& name) const;
+  const ImageEntry* FindImageEntry(std::string_view name) const;
   int ImageCount() const { return int(mImages.size()); }
   int ParameterNameCount() const { return int(mParamNames.size()); }
 
@@ -98,7 +126,7 @@ public:
   void RegisterImage(IGraphics* graphics, int id, const char* name, const char* fileName, int frames,
                      uint8_t framesHorizontal);
   void InitParameterNames();
-  void AddParameterName(const std::string& name, int index);
+  void AddParameterName(std::string_view name, int index);
   void ReadValueLists(const tinyxml2::XMLDocument& document);
   // Reads a deciphered UI document: value lists, then the element tree. Refused whole (false,
   // one log line) when it does not parse or has no "uiconfig" element.
@@ -113,6 +141,9 @@ public:
   // Registers a layer under its name (a later group of the same name replaces the entry).
   void RegisterLayer(const std::string& name, LayerGroup* group);
   void SetLibrarianView(IControl* view) { mLibrarianView = view; }
+  // The layers being built around the walk's current element: LeaveLayer answers how many remain.
+  void EnterLayer() { ++mLayerDepth; }
+  int LeaveLayer() { return --mLayerDepth; }
 
   // ---- MIDI map records and reverse maps ----
   // The parameter's record with its kind set, created (and owned by the reader) when it has none;
@@ -124,7 +155,7 @@ public:
   // The parameter link: see the factories. A link naming no parameter is ignored (logged).
   void SetBiDirectLink(MidiMapRecord* record, int paramIdx, const IntTriple& link, int partIndex);
   // "Part <n>[:caption]" for a part index of 0 or more, else the caption; valid until the next call.
-  const std::string& MakeParamGroup(int partIndex, const std::string& caption);
+  const std::string& MakeParamGroup(int partIndex, std::string_view caption);
 
   // ---- control factories (each answers the control it made, or null) ----
   IControl* CreateSwitch(const ControlElement& e);
@@ -163,10 +194,10 @@ public:
 private:
   friend class ControlFactory;
 
-  std::map<std::string, ImageEntry> mImages;
-  std::map<std::string, int> mParamNames;
-  std::map<std::string, LayerGroup*> mLayers;
-  std::map<std::string, std::vector<std::string>> mValueLists;
+  TextMap<ImageEntry> mImages;
+  TextMap<int> mParamNames;
+  TextMap<LayerGroup*> mLayers;
+  TextMap<std::vector<std::string>> mValueLists;
   double mUiScale = 0.0;
   uint32_t mColourScheme = 0;
   std::vector<SysExDefinition> mSysExTable;
@@ -176,9 +207,10 @@ private:
   PatchLibrarian* mLibrarian = nullptr;
   IControl* mLibrarianView = nullptr;
   bool mReleasing = false;
-  std::map<std::tuple<int, int, int>, IControl*> mCcMap;
-  std::map<std::tuple<int, int, int, int, int>, IControl*> mNrpnMap;
-  std::map<std::tuple<int, int, int, int, int>, IControl*> mSysExMap;
+  int mLayerDepth = 0;
+  NumbersMap<3> mCcMap;
+  NumbersMap<5> mNrpnMap;
+  NumbersMap<5> mSysExMap;
   // The records this reader created, with their parameters, detached again when it goes.
   std::vector<std::pair<int, std::unique_ptr<MidiMapRecord>>> mRecords;
   LogSink mLog;

@@ -33,8 +33,8 @@ void ConfigReader::ReadSysExData()
     bytes = span.data();
     size = uint32_t(span.size());
   }
-  const std::string text = DecipherDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
-  ReadSysExText(text);
+  const auto text = SharedDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
+  ReadSysExText(*text);
   Log("Completed reading SysEx data!");
 }
 

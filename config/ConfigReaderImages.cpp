@@ -16,6 +16,7 @@ enum Scheme
 void ConfigReader::LoadImages(IGraphics* graphics)
 {
   Log("Started to read image resources...");
+  mImages.reserve(256);
   const Scheme skipped = mColourScheme == 0 ? kSecondScheme : kNormalScheme;
 #define VELK_IMAGE(id, name, file, frames, horizontal, scheme)                                               \
   if (scheme != skipped) RegisterImage(graphics, id, #name, file, frames, horizontal);
@@ -44,7 +45,7 @@ void ConfigReader::RegisterImage(IGraphics* graphics, int id, const char* name, 
     entry.strip = graphics->LoadScaledBitmap(id, fileName, mUiScale, frames);
     if (!entry.strip.bitmap) entry.strip = IBitmapStrip();
   }
-  mImages[name] = entry;
+  mImages.insert_or_assign(name, entry);
 }
 
 void ConfigReader::ReleaseImages(IGraphics* graphics)
@@ -54,18 +55,18 @@ void ConfigReader::ReleaseImages(IGraphics* graphics)
   mReleasing = false;
 }
 
-const ImageEntry* ConfigReader::FindImageEntry(const std::string& name) const
+const ImageEntry* ConfigReader::FindImageEntry(std::string_view name) const
 {
   const auto it = mImages.find(name);
   return it == mImages.end() ? nullptr : &it->second;
 }
 
-IBitmapStrip ConfigReader::GetImage(const std::string& name) const
+IBitmapStrip ConfigReader::GetImage(std::string_view name) const
 {
   const ImageEntry* entry = FindImageEntry(name);
   if (!entry)
   {
-    if (LogEnabled()) Log("Image " + name + " MISSING!");
+    if (LogEnabled()) Log("Image " + std::string(name) + " MISSING!");
     return IBitmapStrip();
   }
   IBitmapStrip strip = entry->strip;

@@ -3,6 +3,7 @@
 #include "config/MidiMapRecord.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class LayerGroup;
@@ -16,8 +17,8 @@ struct ControlElement
   int paramIdx = -1;              // already offset by the part
   int position[4] = {0, 0, 0, 0}; // x, y, then the menus' width (and the "multiFx" menu's height)
   int bounds[4] = {0, 0, 0, 0};   // x, y, width, height of the display and the selections
-  std::string imageId;
-  IntTriple link; // "biDirectLink"
+  std::string_view imageId;       // into the document (or a literal): valid while the element is built
+  IntTriple link;                 // "biDirectLink"
   int valueBounds[4] = {0, 0, 0, 0};
   int valueDisplay[2] = {-1, -1};     // "valueDisplay" a:b, (-1, -1) when absent
   std::vector<std::string> valueList; // the list named by "valueList" (a copy)
@@ -38,5 +39,5 @@ struct ControlElement
   int displaySize = 0;
   int partIndex = -1; // 0..7 inside a multilayer
   LayerGroup* parent = nullptr;
-  std::string caption; // "paramGroup", or the caption the walker derived from the parent layer
+  std::string_view caption; // "paramGroup", or the caption the walker derived from the parent layer
 };

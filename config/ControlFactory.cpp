@@ -7,6 +7,7 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
 
+#include <charconv>
 #include <cstring>
 
 IParameter* ControlFactory::RequireParam(const ControlElement& e, const char* kind) const
@@ -29,7 +30,15 @@ bool ControlFactory::LinkIsSound(const ControlElement& e, const char* kind) cons
 
 std::string ControlFactory::PartName(const std::string& name, int partNumber)
 {
-  return "[" + std::to_string(partNumber) + "] " + name;
+  char number[16];
+  const auto end = std::to_chars(number, number + sizeof number, partNumber).ptr;
+  std::string text;
+  text.reserve(size_t(end - number) + 3 + name.size());
+  text += '[';
+  text.append(number, end);
+  text += "] ";
+  text += name;
+  return text;
 }
 
 bool ControlFactory::ParentIs(const LayerGroup* parent, const char* name)
@@ -113,7 +122,7 @@ bool ControlFactory::InDelayPanningSet(const LayerGroup* parent)
 }
 
 void ControlFactory::SetupTwoState(IParameter* param, const std::string& name, int defaultValue,
-                                   int partIndex, const std::string& caption)
+                                   int partIndex, std::string_view caption)
 {
   if (param->Type() == IParameter::kTypeUnset) param->SetType(IParameter::kTypeBool);
   param->SetupContinuous(name.c_str(), defaultValue != 0 ? 1.0 : 0.0, 0.0, 1.0, 1.0,

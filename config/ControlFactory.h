@@ -66,7 +66,7 @@ public:
 
   // Two-state set-up: type 1 when unset, default 0 or 1, range 0..1, texts "off" and "on".
   void SetupTwoState(IParameter* param, const std::string& name, int defaultValue, int partIndex,
-                     const std::string& caption);
+                     std::string_view caption);
   // Knob and slider set-up: default, minimum and maximum from "valueBounds", the given step.
   void SetupKnob(IParameter* param, const std::string& name, const ControlElement& e, double step);
   // Menu set-up: type 3 when unset, default = first number, range 0 .. to - from - 1. Then the

@@ -32,16 +32,16 @@ void DecipherResource(const uint8_t* bytes, int32_t length, std::string& out)
   out.resize(first + size_t(whole));
   char* to = &out[0] + first;
   int32_t at = 0;
-  for (; at + 32 <= whole; at += 32, to += 32)
+  for (; at + 64 <= whole; at += 64, to += 64)
   {
-    uint32_t v0[4], v1[4];
-    for (int lane = 0; lane < 4; ++lane)
+    uint32_t v0[8], v1[8];
+    for (int lane = 0; lane < 8; ++lane)
     {
       v0[lane] = ReadWord(bytes + at + 8 * lane);
       v1[lane] = ReadWord(bytes + at + 8 * lane + 4);
     }
-    TeaDecipherBlocks4(v0, v1, kResourceKey);
-    for (int lane = 0; lane < 4; ++lane)
+    TeaDecipherBlocks8(v0, v1, kResourceKey);
+    for (int lane = 0; lane < 8; ++lane)
     {
       WriteWord(v0[lane], to + 8 * lane);
       WriteWord(v1[lane], to + 8 * lane + 4);
@@ -58,12 +58,17 @@ void DecipherResource(const uint8_t* bytes, int32_t length, std::string& out)
 
 std::string DecipherDocument(const uint8_t* bytes, int32_t length)
 {
-  if (!bytes || length < 1) return std::string();
+  return *SharedDocument(bytes, length);
+}
+
+std::shared_ptr<const std::string> SharedDocument(const uint8_t* bytes, int32_t length)
+{
+  if (!bytes || length < 1) return std::make_shared<const std::string>();
   struct Kept
   {
     int32_t length;
     size_t hash;
-    std::string text;
+    std::shared_ptr<const std::string> text;
   };
   static std::mutex lock;
   static std::deque<Kept> kept;
@@ -75,8 +80,8 @@ std::string DecipherDocument(const uint8_t* bytes, int32_t length)
     for (const Kept& k : kept)
       if (k.length == length && k.hash == hash) return k.text;
   }
-  std::string text;
-  DecipherResource(bytes, length, text);
+  auto text = std::make_shared<std::string>();
+  DecipherResource(bytes, length, *text);
   std::lock_guard<std::mutex> guard(lock);
   kept.push_back(Kept{length, hash, text});
   if (kept.size() > kMaxKept) kept.pop_front();

@@ -6,6 +6,8 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/ParameterIds.h"
 
+#include <optional>
+
 namespace
 {
 IControl* NewKnob(IEffectBase* plug, int x, int y, int idx, const IBitmapStrip& strip)
@@ -24,7 +26,7 @@ IControl* ConfigReader::CreateCcKnob(const ControlElement& e)
 
   // The part comes from the parameter where its index shows it.
   using Channel = ControlFactory::Channel;
-  ControlElement derived = e;
+  int part = e.partIndex;
   std::string name = e.name;
   Channel channel = Channel::kPart;
   if (ControlFactory::InMixerSet(e.parent) || ControlFactory::ParentIs(e.parent, "vocoderLayer") ||
@@ -36,7 +38,7 @@ IControl* ConfigReader::CreateCcKnob(const ControlElement& e)
     if (n > 0)
     {
       name = ControlFactory::PartName(e.name, n);
-      derived.partIndex = n - 1;
+      part = n - 1;
     }
   }
   else if (ControlFactory::InDelayPanningSet(e.parent))
@@ -46,7 +48,7 @@ IControl* ConfigReader::CreateCcKnob(const ControlElement& e)
     if (n == 0) n = ControlFactory::PartNumberOf(idx, kFXMultiDelaySend);
     if (n == 0) n = e.partIndex + 1;
     name = ControlFactory::PartName(e.name, n);
-    derived.partIndex = n - 1;
+    part = n - 1;
     channel = Channel::kElementGlobalBlock;
   }
   else if (!ControlFactory::InParts(idx, kMultiPartPanning))
@@ -54,6 +56,14 @@ IControl* ConfigReader::CreateCcKnob(const ControlElement& e)
 
   // A step below 1 would divide by zero or jump to the maximum when a value snaps.
   const int step = e.valueBounds[3] < 1 ? 1 : e.valueBounds[3];
+  // The element as built: a copy only where the part differs from the element's own.
+  std::optional<ControlElement> copy;
+  if (part != e.partIndex)
+  {
+    copy = e;
+    copy->partIndex = part;
+  }
+  const ControlElement& derived = copy ? *copy : e;
   f.SetupKnob(param, name, derived, double(step));
   IControl* control = NewKnob(mPlug, Scaled(e.position[0]), Scaled(e.position[1]), idx, strip);
   f.Place(control, e.parent);

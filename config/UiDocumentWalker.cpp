@@ -14,7 +14,6 @@
 
 #include <tinyxml2.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -30,15 +29,31 @@ std::string GetAttributeString(const tinyxml2::XMLElement* element, const char* 
 
 int ParseInt(const std::string& text)
 {
-  return ParseInt(text.c_str());
+  return ParseInt(std::string_view(text));
 }
 
-int ParseInt(const char* start)
+int ParseInt(const char* text)
 {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(start, &end, 10);
-  if (end == start) return 0;
+  return text ? ParseInt(std::string_view(text)) : 0;
+}
+
+int ParseInt(std::string_view text)
+{
+  // As strtol in base 10 (leading white space, a sign, the digits up to the first other
+  // character), without its locale and its per-call cost: the document has some 20,000 numbers.
+  size_t at = 0;
+  const size_t n = text.size();
+  while (at < n && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r')))
+    ++at;
+  bool negative = false;
+  if (at < n && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  if (at >= n || text[at] < '0' || text[at] > '9') return 0;
+  // Past the int range the value only has to stay there: it is held at the range's end.
+  constexpr int64_t kPastRange = int64_t(INT_MAX) + 2;
+  int64_t v = 0;
+  for (; at < n && text[at] >= '0' && text[at] <= '9'; ++at)
+    if (v < kPastRange) v = v * 10 + (text[at] - '0');
+  if (negative) v = -v;
   if (v > INT_MAX) return INT_MAX;
   if (v < INT_MIN) return INT_MIN;
   return int(v);
@@ -46,7 +61,8 @@ int ParseInt(const char* start)
 
 int GetIntAttribute(const tinyxml2::XMLElement* element, const char* name)
 {
-  return ParseInt(GetAttributeString(element, name));
+  const char* value = element ? element->Attribute(name) : nullptr;
+  return value ? ParseInt(value) : 0;
 }
 
 std::vector<std::string> SplitString(const std::string& text, const char* delimiters)
@@ -66,9 +82,8 @@ std::vector<std::string> SplitString(const std::string& text, const char* delimi
 
 namespace
 {
-// Calls use(start) for each non-empty piece of text between delimiter characters, at most limit
-// times; answers the number of non-empty pieces. A number read from a piece's start stops at the
-// delimiter, as one read from the piece alone.
+// Calls use(piece) for each non-empty piece of text between delimiter characters, at most limit
+// times; answers the number of non-empty pieces.
 template <class Use> int ForEachPiece(const char* text, char delimiter, int limit, Use use)
 {
   int pieces = 0;
@@ -76,7 +91,7 @@ template <class Use> int ForEachPiece(const char* text, char delimiter, int limi
   {
     const char* stop = std::strchr(at, delimiter);
     if (!stop) stop = at + std::strlen(at);
-    if (stop > at && pieces++ < limit) use(at);
+    if (stop > at && pieces++ < limit) use(std::string_view(at, size_t(stop - at)));
     if (!*stop) break;
     at = stop + 1;
   }
@@ -93,7 +108,8 @@ void ParseIntList(const char* text, int32_t* values, int count)
 {
   if (!values) return;
   int filled = 0;
-  if (text) ForEachPiece(text, ',', count, [&](const char* piece) { values[filled++] = ParseInt(piece); });
+  if (text)
+    ForEachPiece(text, ',', count, [&](std::string_view piece) { values[filled++] = ParseInt(piece); });
   for (int i = filled; i < count; ++i)
     values[i] = 0;
 }
@@ -148,21 +164,57 @@ constexpr const char* kAttributeNames[] = {
     "valueBounds",  "valueDisplay", "valueList", "visible",    "white"};
 constexpr int kAttributeCount = int(sizeof kAttributeNames / sizeof kAttributeNames[0]);
 
-constexpr int Compare(const char* a, const char* b)
+constexpr size_t NameLength(const char* name)
 {
-  while (*a && *a == *b)
-    ++a, ++b;
-  return int(static_cast<unsigned char>(*a)) - int(static_cast<unsigned char>(*b));
+  size_t n = 0;
+  while (name[n])
+    ++n;
+  return n;
 }
 
-constexpr bool NamesSorted()
+// Where each name sits, by its length and its first letter: no two names share both, so one
+// comparison tells whether an attribute is one of them.
+struct NameSlots
 {
-  for (int i = 1; i < kAttributeCount; ++i)
-    if (Compare(kAttributeNames[i - 1], kAttributeNames[i]) >= 0) return false;
+  static constexpr size_t kLengths = 16;
+  int8_t slot[kLengths][32] = {};
+};
+
+constexpr NameSlots MakeNameSlots()
+{
+  NameSlots t;
+  for (auto& row : t.slot)
+    for (int8_t& s : row)
+      s = -1;
+  for (int i = 0; i < kAttributeCount; ++i)
+    t.slot[NameLength(kAttributeNames[i])][kAttributeNames[i][0] & 31] = int8_t(i);
+  return t;
+}
+
+constexpr bool NameSlotsUnique()
+{
+  const NameSlots t = MakeNameSlots();
+  for (int i = 0; i < kAttributeCount; ++i)
+  {
+    const size_t n = NameLength(kAttributeNames[i]);
+    if (n == 0 || n >= NameSlots::kLengths || t.slot[n][kAttributeNames[i][0] & 31] != i) return false;
+  }
   return true;
 }
-static_assert(NamesSorted(), "the attribute names are searched by halving");
+static_assert(NameSlotsUnique(), "each attribute name has a slot of its own");
 static_assert(kAttributeCount == int(At::white) + 1, "one name per attribute");
+constexpr NameSlots kNameSlots = MakeNameSlots();
+
+// The attribute a name is, or -1.
+int AttributeSlot(const char* name)
+{
+  size_t n = 0;
+  while (n < NameSlots::kLengths && name[n])
+    ++n;
+  if (n == 0 || n >= NameSlots::kLengths) return -1;
+  const int slot = kNameSlots.slot[n][name[0] & 31];
+  return slot >= 0 && std::memcmp(kAttributeNames[slot], name, n) == 0 ? slot : -1;
+}
 
 class Attributes
 {
@@ -170,24 +222,7 @@ public:
   explicit Attributes(const tinyxml2::XMLElement* element)
   {
     for (const tinyxml2::XMLAttribute* a = element->FirstAttribute(); a; a = a->Next())
-    {
-      const char* name = a->Name();
-      int low = 0, high = kAttributeCount;
-      while (low < high)
-      {
-        const int mid = (low + high) / 2;
-        const int order = std::strcmp(kAttributeNames[mid], name);
-        if (order == 0)
-        {
-          if (!mValues[mid]) mValues[mid] = a->Value();
-          break;
-        }
-        if (order < 0)
-          low = mid + 1;
-        else
-          high = mid;
-      }
-    }
+      if (const int slot = AttributeSlot(a->Name()); slot >= 0 && !mValues[slot]) mValues[slot] = a->Value();
   }
 
   // The value; the empty text when absent.
@@ -215,12 +250,18 @@ void ReadList(const Attributes& a, At at, int32_t* values, int count)
   ParseIntList(a.Text(at), values, count);
 }
 
+// The list "valueList" names, copied into the element (nothing for a name no list has).
+void ReadValueList(const ConfigReader& reader, const Attributes& a, ControlElement& e)
+{
+  if (const std::vector<std::string>* list = reader.FindValueList(a.Text(At::valueList))) e.valueList = *list;
+}
+
 // "valueDisplay": two numbers separated by ":", else (-1, -1).
 void ReadValueDisplay(const Attributes& a, int (&values)[2])
 {
   int read[2] = {-1, -1}, n = 0;
-  const int pieces =
-      ForEachPiece(a.Text(At::valueDisplay), ':', 2, [&](const char* piece) { read[n++] = ParseInt(piece); });
+  const int pieces = ForEachPiece(a.Text(At::valueDisplay), ':', 2,
+                                  [&](std::string_view piece) { read[n++] = ParseInt(piece); });
   values[0] = values[1] = -1;
   if (pieces != 2) return;
   values[0] = read[0];
@@ -250,9 +291,9 @@ namespace
 int ResolveParamRef(const ConfigReader& reader, const char* text, int partIndex)
 {
   // The pieces between "+", empty ones dropped: the name, then the offset.
-  std::string pieces[2];
+  std::string_view pieces[2];
   int n = 0;
-  ForEachPiece(text, '+', 2, [&](const char* piece) { pieces[n++].assign(piece, std::strcspn(piece, "+")); });
+  ForEachPiece(text, '+', 2, [&](std::string_view piece) { pieces[n++] = piece; });
   if (n == 0) return -1;
   const int base = reader.GetParamId(pieces[0]);
   if (base < 0) return -1;
@@ -364,9 +405,12 @@ void BuildLayer(ConfigReader& reader, const tinyxml2::XMLElement& element, const
     return;
   }
   reader.RegisterLayer(name, group);
+  reader.EnterLayer();
   reader.BuildElement(element.FirstChild(), group, e.partIndex);
-  // After the children: the outermost layer's setting holds for everything below it.
-  group->SetReportDirtyWhenHidden(std::strcmp(a.Text(At::overlay), "true") == 0);
+  // After the children: the outermost layer's setting holds for everything below it, so a layer
+  // inside another leaves it to that one (which sets its whole tree, this one's included).
+  if (reader.LeaveLayer() == 0)
+    group->SetReportDirtyWhenHidden(std::strcmp(a.Text(At::overlay), "true") == 0);
 }
 
 void BuildMultilayer(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
@@ -457,7 +501,7 @@ void BuildNameSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const
 void BuildDropSelection(ConfigReader& reader, const tinyxml2::XMLElement&, const Attributes& a,
                         ControlElement& e)
 {
-  e.valueList = reader.GetValueList(a.Text(At::valueList));
+  ReadValueList(reader, a, e);
   reader.CreateDropSelection(e);
 }
 
@@ -510,7 +554,7 @@ constexpr ElementKind kMultiFxTypes[] = {
 void BuildMultiFx(ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a,
                   ControlElement& e)
 {
-  e.valueList = reader.GetValueList(a.Text(At::valueList));
+  ReadValueList(reader, a, e);
   if (const ElementKind* type = FindByName(kMultiFxTypes, a.Text(At::type)))
     type->build(reader, element, a, e);
 }
@@ -555,7 +599,7 @@ void BuildGenericControl(ConfigReader& reader, const tinyxml2::XMLElement&, cons
 
   const ControlType* type = FindByName(kGenericTypes, a.Text(At::type));
   if (!type) return;
-  if (type->readsValueList) e.valueList = reader.GetValueList(a.Text(At::valueList));
+  if (type->readsValueList) ReadValueList(reader, a, e);
   type->make(reader, e);
 }
 

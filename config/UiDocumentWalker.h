@@ -21,6 +21,7 @@ int GetIntAttribute(const tinyxml2::XMLElement* element, const char* name);
 // The leading decimal integer of a text, as GetIntAttribute.
 int ParseInt(const std::string& text);
 int ParseInt(const char* text);
+int ParseInt(std::string_view text);
 // Splits at ","; empty pieces are dropped; the first count pieces are read as integers; numbers
 // missing from the text are 0, pieces beyond count are ignored.
 void ParseIntList(const std::string& text, int32_t* values, int count);

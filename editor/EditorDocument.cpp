@@ -18,6 +18,10 @@
 #include "librarian/PatchPanePopupMenu.h"
 #include "librarian/ProgramNumberPopupMenu.h"
 
+#include <array>
+#include <span>
+#include <tuple>
+
 namespace
 {
 void CollectInGroup(LayerGroup* group, int paramIdx, std::vector<IControl*>& out)
@@ -39,15 +43,41 @@ void CollectControls(IGraphics* graphics, int paramIdx, std::vector<IControl*>& 
     CollectInGroup(graphics->GetLayerGroup(i), paramIdx, out);
 }
 
+// Every control bound to each of the parameters, in one walk: found[k] gets the controls of
+// params[k] in the order CollectControls finds them.
+void CollectControlsOf(IGraphics* graphics, std::span<const int> params,
+                       std::span<std::vector<IControl*>> found)
+{
+  auto take = [&](IControl* c)
+  {
+    if (!c) return;
+    for (size_t k = 0; k < params.size(); ++k)
+      if (c->ParamIdx() == params[k]) found[k].push_back(c);
+  };
+  auto walk = [&](auto&& self, LayerGroup* group) -> void
+  {
+    if (!group) return;
+    for (int i = 0; i < group->NumControls(); ++i)
+      take(group->GetControl(i));
+    for (int i = 0; i < group->NumChildren(); ++i)
+      self(self, group->GetChild(i));
+  };
+  if (!graphics) return;
+  for (int i = 0; i < graphics->NumControls(); ++i)
+    take(graphics->GetControl(i));
+  for (int i = 0; i < graphics->NumLayerGroups(); ++i)
+    walk(walk, graphics->GetLayerGroup(i));
+}
+
 // The first text control of the parameter: the displays carry no parameter of their own (their
 // text is written, never a value), so their factory lists them in the parameter's record; then
-// the editor's own list and the groups.
-ITextControl* FindTextControl(IGraphics* graphics, IParameter* param, int paramIdx)
+// the editor's own list and the groups (bound, the controls the walk found for it).
+ITextControl* FindTextControl(IParameter* param, const std::vector<IControl*>& bound)
 {
-  std::vector<IControl*> controls;
-  if (MidiMapRecord* record = param ? param->MidiMap() : nullptr) controls = record->boundControls;
-  CollectControls(graphics, paramIdx, controls);
-  for (IControl* c : controls)
+  if (MidiMapRecord* record = param ? param->MidiMap() : nullptr)
+    for (IControl* c : record->boundControls)
+      if (auto* t = dynamic_cast<ITextControl*>(c)) return t;
+  for (IControl* c : bound)
     if (auto* t = dynamic_cast<ITextControl*>(c)) return t;
   return nullptr;
 }
@@ -115,22 +145,38 @@ void EditorDocument::Build(const Parts& parts)
   // The UI settings as parameters, then every value that is not zero to its controls.
   if (IParameter* p = parts.plug.ParameterAt(kUserInterfaceSize)) p->SetClamped(parts.settings.size);
   if (IParameter* p = parts.plug.ParameterAt(kUserInterfaceStyle)) p->SetClamped(parts.settings.colourScheme);
+  std::vector<IEditorHook::ParameterValue> values;
   for (int i = 0; i < parts.plug.NumParameters(); ++i)
     if (IParameter* p = parts.plug.ParameterAt(i); p && p->Value() != 0.0)
     {
       p->SetConstrained(p->Value());
-      editor->SyncParameterToControls(i, p->NormalisedValue(), true);
+      values.push_back({i, p->NormalisedValue()});
     }
+  editor->SyncParametersToControls(values.data(), int(values.size()));
   mLog("Editor built");
 }
 
 void EditorDocument::LookUpNamedControls(const Parts& parts)
 {
   IGraphics* graphics = dynamic_cast<IGraphics*>(parts.plug.Editor());
-  // The name list: the multi name and the eight part names redraw when a name is set.
-  for (int n = 0; n <= PatchManager::kFirstPartName + 7; ++n)
-    CollectControls(graphics, n == PatchManager::kMultiName ? int(kMultiName) : kPatchName + n - 1,
-                    mNameControls[size_t(n)]);
+  // The name list (the multi name and the eight part names redraw when a name is set), then the
+  // status lines' text controls: their parameters' controls found in one walk.
+  constexpr size_t kNames = std::tuple_size_v<decltype(mNameControls)>;
+  const std::pair<StatusLines::Line, int> lines[] = {{StatusLines::kStatus, kControlDisplayName},
+                                                     {StatusLines::kMidi, kControlDisplayCC},
+                                                     {StatusLines::kValue, kControlDisplayValue},
+                                                     {StatusLines::kInfo, kControlDisplayCategory},
+                                                     {StatusLines::kProgress, kControlDisplayPatch}};
+  constexpr size_t kLines = std::size(lines);
+  std::array<int, kNames + kLines> params{};
+  for (size_t n = 0; n < kNames; ++n)
+    params[n] = n == PatchManager::kMultiName ? int(kMultiName) : kPatchName + int(n) - 1;
+  for (size_t k = 0; k < kLines; ++k)
+    params[kNames + k] = lines[k].second;
+  std::array<std::vector<IControl*>, kNames + kLines> found;
+  CollectControlsOf(graphics, params, found);
+  for (size_t n = 0; n < kNames; ++n)
+    mNameControls[n] = std::move(found[n]);
   parts.names.SetListener(
       [this](int n)
       {
@@ -138,13 +184,9 @@ void EditorDocument::LookUpNamedControls(const Parts& parts)
           for (IControl* c : mNameControls[size_t(n)])
             c->RequestRedraw(false);
       });
-  const std::pair<StatusLines::Line, int> lines[] = {{StatusLines::kStatus, kControlDisplayName},
-                                                     {StatusLines::kMidi, kControlDisplayCC},
-                                                     {StatusLines::kValue, kControlDisplayValue},
-                                                     {StatusLines::kInfo, kControlDisplayCategory},
-                                                     {StatusLines::kProgress, kControlDisplayPatch}};
-  for (auto [line, index] : lines)
-    parts.lines.Attach(line, FindTextControl(graphics, parts.plug.ParameterAt(index), index));
+  for (size_t k = 0; k < kLines; ++k)
+    parts.lines.Attach(lines[k].first,
+                       FindTextControl(parts.plug.ParameterAt(lines[k].second), found[kNames + k]));
 }
 
 void EditorDocument::AddLibrarianMenus(const Parts& parts)

@@ -38,6 +38,8 @@ protected:
   // The index of the first button containing the point, or -1.
   int ButtonAt(int x, int y) const;
 
-  HeapBuffer mButtons{4096};
+  // Sized once for the buttons: a page-sized granule would leave most of a page to each of the
+  // editor's radios.
+  HeapBuffer mButtons{int(sizeof(IRectangle))};
   IBitmapStrip mStrip;
 };

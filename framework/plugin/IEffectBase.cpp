@@ -376,8 +376,7 @@ void IEffectBase::AttachEditor(IEditorHook* editor)
 {
   if (!editor) return;
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
-  for (int i = 0; i < mParams.Count(); ++i)
-    editor->SyncParameterToControls(i, mParams.Get(i)->NormalisedValue(), true);
+  PushAllParameters(*editor);
   editor->CreateDrawBitmaps();
   if (mEditor != editor) delete mEditor;
   mEditor = editor;
@@ -386,12 +385,18 @@ void IEffectBase::AttachEditor(IEditorHook* editor)
 void IEffectBase::PushParametersToEditor()
 {
   std::lock_guard<std::recursive_mutex> lock(mParamLock);
-  if (!mEditor) return;
+  if (mEditor) PushAllParameters(*mEditor);
+}
+
+void IEffectBase::PushAllParameters(IEditorHook& editor)
+{
   // On the controls' own scale: handing over the plain value would have the editor normalise it
   // and set the parameter again from that, two powers per parameter and a value moved off what
-  // it was by rounding.
+  // it was by rounding. In one batch: the editor takes its lock and finds the controls once.
+  std::vector<IEditorHook::ParameterValue> values(size_t(mParams.Count()));
   for (int i = 0; i < mParams.Count(); ++i)
-    mEditor->SyncParameterToControls(i, mParams.Get(i)->NormalisedValue(), true);
+    values[size_t(i)] = {i, mParams.Get(i)->NormalisedValue()};
+  editor.SyncParametersToControls(values.data(), int(values.size()));
 }
 
 void IEffectBase::SetRecalledValue(int index, double value, bool constrained)

@@ -259,6 +259,9 @@ protected:
   PointerList<IChannelRecord> mInChannels, mOutChannels;
 
 private:
+  // Every parameter's value to the editor's controls, in index order (under the parameter lock).
+  void PushAllParameters(IEditorHook& editor);
+
   // Hands input from the ports' delivery thread to the virtual handlers.
   class MidiInputForwarder final : public IMidiInputSink
   {

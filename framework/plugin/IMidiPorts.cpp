@@ -371,7 +371,9 @@ void IMidiPorts::Shutdown()
 void IMidiPorts::StartDelivery()
 {
   if (delivery_.joinable()) return;
-  queue_.Clear(); // nothing is producing now: the input port is closed
+  // Nothing is producing now (the input port is closed) and the thread that consumes starts below.
+  queue_.Allocate();
+  queue_.Clear();
   discardPending_ = false;
   deliveryWake_ = std::make_shared<WakeSignal>();
   delivery_ = std::jthread([this, wake = deliveryWake_](std::stop_token stop) { DeliveryLoop(stop, *wake); });

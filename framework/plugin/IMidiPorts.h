@@ -166,7 +166,8 @@ private:
   std::atomic<bool> lostSinceAsked_{false};
   std::mutex listenerMutex_;
   std::function<void()> serverGoneListener_; // under listenerMutex_
-  MidiInputQueue queue_;
+  // Its ring is set up by the first StartDelivery, before any input port opens.
+  MidiInputQueue queue_{MidiInputQueue::kDefaultCapacity, MidiInputQueue::Deferred{}};
   // The delivery thread's own signal, posted by the input callback and by Shutdown: a
   // thread started while an old one is still being stopped never takes the old one's wake-up.
   std::shared_ptr<WakeSignal> deliveryWake_; // under portsMutex_

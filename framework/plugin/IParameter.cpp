@@ -1,5 +1,7 @@
 #include "framework/plugin/IParameter.h"
 
+#include "platform/memory/Prefault.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -9,11 +11,11 @@ namespace
 {
 void CopyCut(char* dst, const char* src, int maxLength)
 {
-  int i = 0;
-  if (src)
-    for (; i < maxLength && src[i]; ++i)
-      dst[i] = src[i];
-  dst[i] = '\0';
+  // memchr stops at the first zero: a shorter text is not read past its end.
+  const void* zero = src ? std::memchr(src, 0, size_t(maxLength)) : nullptr;
+  const size_t n = !src ? 0 : zero ? size_t(static_cast<const char*>(zero) - src) : size_t(maxLength);
+  if (n > 0) std::memcpy(dst, src, n);
+  dst[n] = '\0';
 }
 
 // x to the power of the shape; most parameters are linear, and x to the power 1 is x exactly,
@@ -33,7 +35,33 @@ void WriteText(char* out, int size, const char* text, size_t length)
 }
 } // namespace
 
-IParameter::IParameter() : mValueTexts(8 * int(sizeof(ValueTextEntry))) {}
+// Two entries a granule: most lists are a two-state parameter's "off" and "on", and a larger one still
+// grows by half its size at a time.
+void* IParameter::operator new[](std::size_t bytes)
+{
+  void* block = ::operator new[](bytes);
+  PrefaultForWrite(block, bytes);
+  return block;
+}
+
+void* IParameter::operator new[](std::size_t bytes, const std::nothrow_t&) noexcept
+{
+  void* block = ::operator new[](bytes, std::nothrow);
+  if (block) PrefaultForWrite(block, bytes);
+  return block;
+}
+
+void IParameter::operator delete[](void* block) noexcept
+{
+  ::operator delete[](block);
+}
+
+void IParameter::operator delete[](void* block, const std::nothrow_t&) noexcept
+{
+  ::operator delete[](block);
+}
+
+IParameter::IParameter() : mValueTexts(2 * int(sizeof(ValueTextEntry))) {}
 
 void IParameter::SetupEnumerated(const char* name, int defaultValue, int count, const char* group)
 {
@@ -47,7 +75,6 @@ void IParameter::SetupContinuous(const char* name, double defaultValue, double m
   if (mType == kTypeUnset) mType = kTypeContinuous;
   CopyCut(mName, name, kMaxNameLength);
   CopyCut(mGroup, group, kMaxGroupLength);
-  mLabel[0] = '\0';
 
   mMin = minimum;
   mValue.store(defaultValue, std::memory_order_relaxed);
@@ -173,7 +200,7 @@ const char* IParameter::HostLabel() const
 {
   std::lock_guard<std::mutex> lock(mTextLock);
   const ValueTextEntry* entry = FindValueText(Value());
-  return entry && entry->text[0] ? "" : mLabel;
+  return entry && entry->text[0] ? "" : Label();
 }
 
 int IParameter::ValueTextCount() const

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ public:
 
   IParameter(const IParameter&) = delete;
   IParameter& operator=(const IParameter&) = delete;
+
+  // A table of parameters (the plug-in's is a few hundred pages, written whole at every load) gets
+  // its pages from the system in one call rather than one page fault each.
+  static void* operator new[](std::size_t bytes);
+  static void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept;
+  static void operator delete[](void* block) noexcept;
+  static void operator delete[](void* block, const std::nothrow_t&) noexcept;
 
   // Range 0 .. count - 1, step 1; type enumerated unless already set.
   void SetupEnumerated(const char* name, int defaultValue, int count, const char* group);
@@ -117,7 +125,9 @@ public:
   double Default() const { return mDefault; }
   int32_t DisplayPrecision() const { return mDisplayPrecision; }
   const char* Name() const { return mName; }
-  const char* Label() const { return mLabel; }
+  // No parameter of the editor has a unit label: the empty text, kept nowhere (the table holds
+  // thousands of parameters).
+  const char* Label() const { return ""; }
   const char* Group() const { return mGroup; }
 
   // The MIDI binding; not owned here.
@@ -146,7 +156,6 @@ private:
   double mDefault = 0.0;
   int32_t mDisplayPrecision = 0;
   char mName[kMaxNameLength + 1] = {};
-  char mLabel[kMaxLabelLength + 1] = {};
   char mGroup[kMaxGroupLength + 1] = {};
   // The display texts are written on whichever thread a name arrives (a received dump, a recall,
   // text entry) and read by the editor as it draws: both sides copy under this lock.

@@ -16,9 +16,20 @@ size_t RoundUpToPowerOfTwo(size_t n)
 }
 } // namespace
 
-MidiInputQueue::MidiInputQueue(size_t capacityBytes)
-    : ring_(RoundUpToPowerOfTwo(capacityBytes)), mask_(ring_.size() - 1)
+MidiInputQueue::MidiInputQueue(size_t capacityBytes) : MidiInputQueue(capacityBytes, Deferred{})
 {
+  Allocate();
+}
+
+MidiInputQueue::MidiInputQueue(size_t capacityBytes, Deferred)
+    : capacity_(RoundUpToPowerOfTwo(capacityBytes)), mask_(capacity_ - 1)
+{
+}
+
+void MidiInputQueue::Allocate()
+{
+  // Zeroed here, so that the producer (under JACK a real-time thread) never meets a fresh page.
+  if (ring_.empty()) ring_.resize(capacity_);
 }
 
 void MidiInputQueue::CopyIn(size_t position, const uint8_t* bytes, size_t size)

@@ -11,7 +11,18 @@
 class MidiInputQueue
 {
 public:
-  explicit MidiInputQueue(size_t capacityBytes = 1 << 20);
+  static constexpr size_t kDefaultCapacity = size_t(1) << 20;
+  explicit MidiInputQueue(size_t capacityBytes = kDefaultCapacity);
+
+  // A queue whose ring is set up by Allocate, not here: a plug-in whose input never opens need not
+  // clear a megabyte while the host loads it. Until then every message is dropped (and counted).
+  struct Deferred
+  {
+  };
+  MidiInputQueue(size_t capacityBytes, Deferred);
+  // Sets up the ring of a deferred queue (nothing when it has one). Only while neither the
+  // producer nor the consumer runs: the ring is written before the producer's first message.
+  void Allocate();
 
   // Producer side. False (and counted as dropped) when the message does not fit.
   bool Push(const uint8_t* bytes, size_t size);
@@ -33,6 +44,7 @@ private:
   void CopyOut(size_t position, uint8_t* bytes, size_t size) const;
 
   std::vector<uint8_t> ring_;
+  size_t capacity_;
   size_t mask_;
   std::atomic<size_t> head_{0}; // total bytes written
   std::atomic<size_t> tail_{0}; // total bytes read

@@ -59,7 +59,8 @@ TEST(Cipher, KnownAnswerAndInverse)
 
 TEST(Cipher, RoundTripsOddLengthsAndKeepsWholeBlocks)
 {
-  for (size_t n : {size_t(1), size_t(7), size_t(8), size_t(9), size_t(15), size_t(16), size_t(1001)})
+  for (size_t n : {size_t(1), size_t(7), size_t(8), size_t(9), size_t(15), size_t(16), size_t(63), size_t(64),
+                   size_t(65), size_t(72), size_t(1001)})
   {
     std::string text;
     for (size_t i = 0; i < n; ++i)
@@ -125,6 +126,10 @@ TEST(Cipher, DocumentsAreKeptByTheirBytes)
   DecipherResource(buffer.data(), int32_t(buffer.size()), direct);
   EXPECT_EQ(DecipherDocument(buffer.data(), int32_t(buffer.size())), direct);
   EXPECT_EQ(DecipherDocument(buffer.data(), int32_t(buffer.size())), direct);
+  // The kept text itself is shared, not copied again.
+  const auto shared = SharedDocument(buffer.data(), int32_t(buffer.size()));
+  EXPECT_EQ(*shared, direct);
+  EXPECT_EQ(SharedDocument(buffer.data(), int32_t(buffer.size())).get(), shared.get());
 
   const std::vector<uint8_t> second = EncipherResource("<uiconfig>other</uiconfig>");
   ASSERT_EQ(second.size(), buffer.size());
@@ -142,4 +147,6 @@ TEST(Cipher, DocumentsAreKeptByTheirBytes)
   }
   EXPECT_EQ(DecipherDocument(nullptr, 8), "");
   EXPECT_EQ(DecipherDocument(buffer.data(), 0), "");
+  ASSERT_NE(SharedDocument(nullptr, 8), nullptr);
+  EXPECT_EQ(*SharedDocument(nullptr, 8), "");
 }

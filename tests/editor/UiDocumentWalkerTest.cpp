@@ -11,6 +11,10 @@
 
 #include <tinyxml2.h>
 
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 #include <typeinfo>
 
 namespace
@@ -87,6 +91,57 @@ TEST(UiDocumentWalker, AttributeForms)
   EXPECT_EQ(CaptionForParentLayer("sequencerPanel8"), nullptr);
   EXPECT_EQ(CaptionForParentLayer("oscillatorsPanel"), nullptr);
   EXPECT_EQ(CaptionForParentLayer("lfo1destination5"), nullptr);
+}
+
+// The walker's number reader answers what strtol in base 10, held to the int range, answers for the
+// same text, also for a piece cut out of a longer text (a "+" offset, a list entry).
+TEST(UiDocumentWalker, NumbersReadAsStrtol)
+{
+  auto reference = [](const std::string& text)
+  {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str()) return 0;
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : int(v);
+  };
+  const char* texts[] = {"0",
+                         "42",
+                         "-42",
+                         "+42",
+                         " \t\n\v\f\r17",
+                         "12abc",
+                         "abc",
+                         "",
+                         "-",
+                         "+",
+                         "+-3",
+                         "- 3",
+                         " -3 ",
+                         "2147483647",
+                         "2147483648",
+                         "-2147483648",
+                         "-2147483649",
+                         "99999999999999999999999",
+                         "-99999999999999999999999",
+                         "0x1F",
+                         "007",
+                         "1e3",
+                         "3.9",
+                         ",5",
+                         "+ 5",
+                         "\xa0"
+                         "5",
+                         "9223372036854775808"};
+  for (const char* text : texts)
+  {
+    EXPECT_EQ(ParseInt(text), reference(text)) << '"' << text << '"';
+    EXPECT_EQ(ParseInt(std::string(text)), reference(text)) << '"' << text << '"';
+    // The same text followed by more digits, read only up to its own end.
+    const std::string longer = std::string(text) + "123";
+    EXPECT_EQ(ParseInt(std::string_view(longer).substr(0, std::strlen(text))), reference(text))
+        << '"' << text << '"';
+  }
+  EXPECT_EQ(ParseInt(static_cast<const char*>(nullptr)), 0);
 }
 
 TEST(UiDocumentWalker, ParameterReferencesAndLinks)

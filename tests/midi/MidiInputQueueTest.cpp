@@ -40,6 +40,27 @@ TEST(MidiInputQueue, DropsAndCountsWhatDoesNotFit)
   EXPECT_TRUE(queue.Push(small.data(), small.size()));
 }
 
+TEST(MidiInputQueue, DeferredQueueDropsUntilItsRingIsSetUp)
+{
+  MidiInputQueue queue(64, MidiInputQueue::Deferred{});
+  std::vector<uint8_t> message{0x90, 60, 100}, out;
+  EXPECT_FALSE(queue.Push(message.data(), message.size()));
+  EXPECT_FALSE(queue.Pop(out));
+  queue.SkipTo(queue.WrittenPosition());
+  EXPECT_EQ(queue.Dropped(), 1u);
+  queue.Allocate();
+  // Whole capacity, as a queue set up at once: 4 length bytes + 60 fit, 61 would not.
+  std::vector<uint8_t> fits(60, 7);
+  EXPECT_TRUE(queue.Push(fits.data(), fits.size()));
+  ASSERT_TRUE(queue.Pop(out));
+  EXPECT_EQ(out, fits);
+  queue.Allocate(); // once set up, the ring and what it holds stay
+  EXPECT_TRUE(queue.Push(message.data(), message.size()));
+  queue.Allocate();
+  ASSERT_TRUE(queue.Pop(out));
+  EXPECT_EQ(out, message);
+}
+
 TEST(MidiInputQueue, OneProducerOneConsumer)
 {
   MidiInputQueue queue(4096);
