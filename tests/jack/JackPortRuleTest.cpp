@@ -1,9 +1,10 @@
-// libjack's notification thread walks a client's list of ports without a lock that registering or
-// unregistering a port takes (JackPortChurnTest shows the crash that followed): our clients change
-// their ports only while inactive. This executable stands in for the JACK calls that activate,
-// deactivate and close a client and that register and unregister a port: each is passed on to
-// libjack, and a port change on a client activated and not deactivated since is counted. Run under
-// scripts/with-jack; without a server the test skips, unless VELK_REQUIRE_JACK=1.
+// libjack's notification thread walks a client's list of ports on every latency notice without a
+// lock that registering or unregistering a port takes (a port closed on an active client was freed
+// under the walk, which crashed that thread): our clients change their ports only while inactive.
+// This executable stands in for the JACK calls that activate, deactivate and close a client and that
+// register and unregister a port: each is passed on to libjack, and a port change on a client
+// activated and not deactivated since is counted. Run under scripts/with-jack; without a server the
+// test skips, unless VELK_REQUIRE_JACK=1.
 #include "platform/midi/JackMidiInput.h"
 #include "platform/midi/JackMidiOutput.h"
 
