@@ -24,14 +24,31 @@ std::vector<std::string> ListJackMidiPorts(jack_client_t* client, unsigned long 
   return names;
 }
 
-bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void* user,
-                        JackServerWatch& watch, const char* role)
+void PrepareJackClient(jack_client_t* client, JackProcessCallback process, void* user, JackServerWatch& watch)
 {
   jack_set_process_callback(client, process, user);
   watch.Install(client);
-  if (jack_activate(client) == 0) return true;
+}
+
+jack_port_t* OpenJackPort(jack_client_t* client, const std::string& name, unsigned long flags,
+                          const char* role)
+{
+  jack_port_t* port = jack_port_register(client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0);
+  if (!port)
+  {
+    std::fprintf(stderr, "%s: cannot create the JACK port \"%s\"\n", role, name.c_str());
+    return nullptr;
+  }
+  if (jack_activate(client) == 0) return port;
   std::fprintf(stderr, "%s: the JACK client could not be activated\n", role);
-  return false;
+  CloseJackPort(client, port); // a refused activation may leave the client marked active
+  return nullptr;
+}
+
+void CloseJackPort(jack_client_t* client, jack_port_t* port)
+{
+  jack_deactivate(client);
+  jack_port_unregister(client, port);
 }
 
 int HoldJackCancel()

@@ -27,11 +27,22 @@ class JackServerWatch;
 int HoldJackCancel();
 void ReleaseJackCancel(int previous);
 
-// Sets the process callback and the watch, and activates the client; false (said) when it cannot.
-bool ActivateJackClient(jack_client_t* client, JackProcessCallback process, void* user,
-                        JackServerWatch& watch, const char* role);
+// Sets the process callback and the watch (JACK takes callbacks only from an inactive client).
+void PrepareJackClient(jack_client_t* client, JackProcessCallback process, void* user,
+                       JackServerWatch& watch);
 
-// Notes the server going away: installed before the client is activated.
+// libjack's notification thread walks a client's list of ports on every latency notice (which any
+// change of the server's graph sends to every active client) without a lock that registering or
+// unregistering a port takes: a port unregistered meanwhile was freed under the walk. So a client
+// of ours is active only while it has its one port: the port is registered before the client is
+// activated, and the client deactivated before the port goes.
+// The port (the client active), or null (said on the error console, the client inactive).
+jack_port_t* OpenJackPort(jack_client_t* client, const std::string& name, unsigned long flags,
+                          const char* role);
+void CloseJackPort(jack_client_t* client, jack_port_t* port);
+
+// Notes the server going away, whether the client is active or not (libjack hears of it when the
+// server's socket closes): installed while the client is inactive.
 class JackServerWatch
 {
 public:

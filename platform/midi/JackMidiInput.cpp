@@ -21,16 +21,16 @@ class JackMidiInputClient final : public MidiInputClient
 public:
   explicit JackMidiInputClient(jack_client_t* client) : client_(client)
   {
-    active_ = ActivateJackClient(client_, &JackMidiInputClient::Process, this, server_, "MIDI input");
+    PrepareJackClient(client_, &JackMidiInputClient::Process, this, server_);
   }
 
   ~JackMidiInputClient() override
   {
-    // The client stops before its port goes (see the output client); closing it removes the port.
+    // The client, active while it has a port, stops before the port goes; closing it removes the port.
     livePort_.store(nullptr);
     while (inProcess_.load() > 0)
       std::this_thread::yield();
-    if (active_ && !server_.Gone()) jack_deactivate(client_);
+    if (port_ && !server_.Gone()) jack_deactivate(client_);
     port_ = nullptr;
     jack_client_close(client_);
     callback_ = nullptr;
@@ -73,7 +73,7 @@ public:
     livePort_.store(nullptr);
     while (inProcess_.load() > 0)
       std::this_thread::yield();
-    if (!server_.Gone()) jack_port_unregister(client_, port_);
+    if (!server_.Gone()) CloseJackPort(client_, port_);
     port_ = nullptr;
     callback_ = nullptr;
   }
@@ -95,14 +95,9 @@ private:
 
   bool Register(const std::string& portName, MidiInputCallback callback)
   {
-    if (!active_ || server_.Gone() || !callback) return false;
-    jack_port_t* port =
-        jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    if (!port)
-    {
-      std::fprintf(stderr, "MIDI input: cannot create the JACK port \"%s\"\n", portName.c_str());
-      return false;
-    }
+    if (server_.Gone() || !callback) return false;
+    jack_port_t* port = OpenJackPort(client_, portName, JackPortIsInput, "MIDI input");
+    if (!port) return false;
     callback_ = std::move(callback);
     sysex_.clear();
     sysex_.reserve(kMaxSysEx);
@@ -189,8 +184,7 @@ private:
   }
 
   jack_client_t* client_;
-  bool active_ = false;
-  jack_port_t* port_ = nullptr; // the opening thread's view
+  jack_port_t* port_ = nullptr; // the opening thread's view; the client is active while it is set
   MidiInputCallback callback_;  // set before livePort_ publishes it
   std::vector<uint8_t> sysex_;  // a SysEx message in pieces, on the process thread
   bool sysexOpen_ = false;

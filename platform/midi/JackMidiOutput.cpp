@@ -36,18 +36,18 @@ public:
   JackMidiOutputClient(jack_client_t* client, jack_ringbuffer_t* shortRing, jack_ringbuffer_t* longRing)
       : client_(client), short_(shortRing), long_(longRing)
   {
-    active_ = ActivateJackClient(client_, &JackMidiOutputClient::Process, this, server_, "MIDI output");
+    PrepareJackClient(client_, &JackMidiOutputClient::Process, this, server_);
   }
 
   ~JackMidiOutputClient() override
   {
-    // The client stops before its port goes: unregistering a port while the client's own JACK thread
-    // still runs crashed that thread now and then. Closing the client removes the port.
+    // The client, active while it has a port, stops before the port goes (see OpenJackPort).
+    // Closing the client removes the port.
     WaitUntilDelivered();
     livePort_.store(nullptr);
     while (inProcess_.load() > 0)
       std::this_thread::yield();
-    if (active_ && !server_.Gone()) jack_deactivate(client_);
+    if (port_ && !server_.Gone()) jack_deactivate(client_);
     port_ = nullptr;
     jack_client_close(client_);
     jack_ringbuffer_free(short_);
@@ -145,14 +145,9 @@ private:
 
   bool Register(const std::string& portName)
   {
-    if (!active_ || server_.Gone()) return false;
-    jack_port_t* port =
-        jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (!port)
-    {
-      std::fprintf(stderr, "MIDI output: cannot create the JACK port \"%s\"\n", portName.c_str());
-      return false;
-    }
+    if (server_.Gone()) return false;
+    jack_port_t* port = OpenJackPort(client_, portName, JackPortIsOutput, "MIDI output");
+    if (!port) return false;
     // Nothing left over from a port closed before.
     jack_ringbuffer_reset(short_);
     jack_ringbuffer_reset(long_);
@@ -168,7 +163,7 @@ private:
     livePort_.store(nullptr);
     while (inProcess_.load() > 0)
       std::this_thread::yield();
-    if (!server_.Gone()) jack_port_unregister(client_, port_);
+    if (!server_.Gone()) CloseJackPort(client_, port_);
     port_ = nullptr;
   }
 
@@ -248,8 +243,7 @@ private:
   jack_client_t* client_;
   jack_ringbuffer_t* short_;
   jack_ringbuffer_t* long_;
-  bool active_ = false;
-  jack_port_t* port_ = nullptr;                 // the sending thread's view
+  jack_port_t* port_ = nullptr;                 // the sending thread's view; the client is active while set
   std::atomic<jack_port_t*> livePort_{nullptr}; // the process callback's
   std::atomic<int> inProcess_{0};
   std::atomic<uint64_t> cycles_{0};         // process cycles run

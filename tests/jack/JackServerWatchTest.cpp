@@ -73,7 +73,23 @@ TEST(JackServerWatch, AHandlerStillRunningWhenTheClientIsClosedFinishes)
         BusyFor(300ms);
         finished = true;
       });
-  ASSERT_TRUE(ActivateJackClient(client, &Idle, nullptr, watch, "watch test"));
+  PrepareJackClient(client, &Idle, nullptr, watch);
+  ASSERT_EQ(jack_activate(client), 0);
+  // Our clients are inactive while they have no port open: such a client hears of the end too.
+  jack_client_t* idle = OpenJackClient("velk-watch-idle", "watch test");
+  ASSERT_NE(idle, nullptr) << server.Log();
+  JackServerWatch idleWatch;
+  bool idleHeard = false;
+  idleWatch.SetHandler(
+      [&]
+      {
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          idleHeard = true;
+        }
+        noticed.notify_all();
+      });
+  PrepareJackClient(idle, &Idle, nullptr, idleWatch);
 
   server.Stop(SIGKILL);
   {
@@ -85,6 +101,13 @@ TEST(JackServerWatch, AHandlerStillRunningWhenTheClientIsClosedFinishes)
   std::this_thread::sleep_for(600ms); // PROBE
   EXPECT_TRUE(watch.Gone());
   EXPECT_TRUE(finished) << "closing the client cut the handler off";
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    EXPECT_TRUE(noticed.wait_for(lock, 20s, [&] { return idleHeard; }))
+        << "an inactive client did not notice the server's end";
+  }
+  EXPECT_TRUE(idleWatch.Gone());
+  jack_client_close(idle);
 
   if (sharedServer.empty())
     unsetenv("JACK_DEFAULT_SERVER");
