@@ -70,5 +70,11 @@ if not (r > 200 and g > 120 and b < 100):
     sys.exit(f"the MULTI tab is ({r}, {g}, {b}): the editor is dimmed or not on its first page")
 PY
 [ $failed -eq 0 ] && echo "run against the simulator: as expected (${took} s)"
-[ $failed -eq 0 ] || { echo "its output:"; echo "$out"; }
+if [ $failed -ne 0 ]; then
+  echo "its output:"
+  echo "$out"
+  # What the test host, the simulator and JACK said, where a stall shows.
+  echo "the end of its log $bin/run.log:"
+  tail -n 60 "$bin/run.log" 2>/dev/null
+fi
 exit $failed
