@@ -65,6 +65,11 @@ foreach(_script ${_script_tests})
   # A script test that needs what this tree builds finds it through VELK_BINARY_DIR; 77 says it skipped.
   set_tests_properties(scripts.${_name} PROPERTIES TIMEOUT 60 LABELS scripts SKIP_RETURN_CODE 77
     ENVIRONMENT VELK_BINARY_DIR=${CMAKE_BINARY_DIR})
+  # The scripts that run JACK clients or kill a JACK server take the lock of the suites above: a server
+  # killed on purpose, or our clients coming and going, must not meet another test's link.
+  if(_name MATCHES "^(run-simulated|run-simulator-stuck|with-jack-registry)$")
+    set_tests_properties(scripts.${_name} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
 endforeach()
 # The document tests also check the layout model and the generator on hand-made sources.
 if(TARGET test_resources AND TARGET velk_docgen_lib)

@@ -2,16 +2,49 @@
 
 #include <jack/midiport.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include <pthread.h>
 
+namespace
+{
+// Time for a notification thread to be scheduled and handle one message on a loaded machine.
+constexpr auto kSettle = std::chrono::milliseconds(100);
+
+// Our clients are opened and closed one at a time in the process; when the latest of them was.
+struct OpenClose
+{
+  std::mutex mutex;
+  std::chrono::steady_clock::time_point last; // under mutex
+};
+
+OpenClose& OpeningAndClosing()
+{
+  static OpenClose* state = new OpenClose; // never destroyed: a client may still be closed at exit
+  return *state;
+}
+} // namespace
+
 jack_client_t* OpenJackClient(const std::string& name, const char* role)
 {
+  OpenClose& state = OpeningAndClosing();
+  std::lock_guard<std::mutex> lock(state.mutex);
   jack_status_t status{};
   jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+  state.last = std::chrono::steady_clock::now();
   if (!client) std::fprintf(stderr, "%s: no JACK server answers (status 0x%x)\n", role, unsigned(status));
   return client;
+}
+
+void CloseJackClient(jack_client_t* client, bool serverGone)
+{
+  OpenClose& state = OpeningAndClosing();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (!serverGone) std::this_thread::sleep_until(state.last + kSettle);
+  jack_client_close(client);
+  state.last = std::chrono::steady_clock::now();
 }
 
 std::vector<std::string> ListJackMidiPorts(jack_client_t* client, unsigned long flags)

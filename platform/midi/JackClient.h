@@ -15,6 +15,15 @@
 // console, prefixed with `role`) when no server answers.
 jack_client_t* OpenJackClient(const std::string& name, const char* role);
 
+// Closes a client opened by OpenJackClient. libjack tells every client of a process, on that client's
+// notification thread and under one lock for the whole process, when a client of the server comes or
+// goes. Closing a client cancels its notification thread, and a cancellation landing while that thread
+// handles such a message leaves the lock taken for good: every later open, close or message in the
+// process then waits for ever, and the server with it. Our own opening and closing send such messages
+// to our other clients, so opening and closing are taken one at a time, and a client is closed only once
+// our other clients had time to handle the message about the last one. `serverGone` skips that wait.
+void CloseJackClient(jack_client_t* client, bool serverGone);
+
 // The names of the MIDI ports with those flags (JackPortIsInput or JackPortIsOutput).
 std::vector<std::string> ListJackMidiPorts(jack_client_t* client, unsigned long flags);
 

@@ -32,7 +32,7 @@ public:
       std::this_thread::yield();
     if (port_ && !server_.Gone()) jack_deactivate(client_);
     port_ = nullptr;
-    jack_client_close(client_);
+    CloseJackClient(client_, server_.Gone());
     callback_ = nullptr;
   }
 
@@ -204,7 +204,7 @@ std::unique_ptr<MidiInputClient> CreateJackMidiInput(const std::string& clientNa
   }
   catch (...)
   {
-    jack_client_close(client);
+    CloseJackClient(client, false);
     return nullptr;
   }
 }

@@ -49,7 +49,7 @@ public:
       std::this_thread::yield();
     if (port_ && !server_.Gone()) jack_deactivate(client_);
     port_ = nullptr;
-    jack_client_close(client_);
+    CloseJackClient(client_, server_.Gone());
     jack_ringbuffer_free(short_);
     jack_ringbuffer_free(long_);
   }
@@ -264,7 +264,7 @@ std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& client
   {
     if (shortRing) jack_ringbuffer_free(shortRing);
     if (longRing) jack_ringbuffer_free(longRing);
-    jack_client_close(client);
+    CloseJackClient(client, false);
     return nullptr;
   }
   try
@@ -275,7 +275,7 @@ std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& client
   {
     jack_ringbuffer_free(shortRing);
     jack_ringbuffer_free(longRing);
-    jack_client_close(client);
+    CloseJackClient(client, false);
     return nullptr;
   }
 }

@@ -1,10 +1,14 @@
-// libjack's notification thread walks a client's list of ports on every latency notice without a
-// lock that registering or unregistering a port takes (a port closed on an active client was freed
-// under the walk, which crashed that thread): our clients change their ports only while inactive.
-// This executable stands in for the JACK calls that activate, deactivate and close a client and that
-// register and unregister a port: each is passed on to libjack, and a port change on a client
-// activated and not deactivated since is counted. Run under scripts/with-jack; without a server the
-// test skips, unless VELK_REQUIRE_JACK=1.
+// Two rules our JACK clients keep because of how libjack works inside:
+// - Its notification thread walks a client's list of ports on every latency notice without a lock
+//   that registering or unregistering a port takes (a port closed on an active client was freed under
+//   the walk, which crashed that thread): our clients change their ports only while inactive.
+// - Closing a client cancels its notification thread, and a cancellation while that thread handled
+//   the message about another client coming or going left a lock of libjack's taken for good (the
+//   process, then the server, waited for ever): a client of ours is closed only some time after our
+//   last client was opened or closed.
+// This executable stands in for the JACK calls that open, activate, deactivate and close a client and
+// that register and unregister a port: each is passed on to libjack and recorded. Run under
+// scripts/with-jack; without a server the tests skip, unless VELK_REQUIRE_JACK=1.
 #include "platform/midi/JackMidiInput.h"
 #include "platform/midi/JackMidiOutput.h"
 
@@ -12,11 +16,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -59,12 +67,45 @@ public:
     return onActive_;
   }
 
+  // When a client was opened or closed, and the shortest time from that to the start of a close.
+  void OpenedOrClosed()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    last_ = Clock::now();
+  }
+  void Closing()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++closes_;
+    if (last_ != Clock::time_point{}) shortest_ = std::min(shortest_, Clock::now() - last_);
+  }
+  int Closes()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return closes_;
+  }
+  std::chrono::milliseconds ShortestBeforeAClose()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(shortest_);
+  }
+
 private:
+  using Clock = std::chrono::steady_clock;
   std::mutex mutex_;
   std::set<jack_client_t*> active_;
   int changes_ = 0;
   int onActive_ = 0;
+  Clock::time_point last_{};
+  Clock::duration shortest_ = Clock::duration::max();
+  int closes_ = 0;
 };
+
+bool SkipWithoutJack()
+{
+  const char* required = std::getenv("VELK_REQUIRE_JACK");
+  return !std::getenv("JACK_DEFAULT_SERVER") && !(required && std::string(required) == "1");
+}
 
 template <class Function> Function Next(const char* name)
 {
@@ -107,11 +148,23 @@ extern "C"
     return result;
   }
 
+  // Our clients pass no variable arguments (no server name).
+  jack_client_t* jack_client_open(const char* name, jack_options_t options, jack_status_t* status, ...)
+  {
+    static const auto next =
+        Next<jack_client_t* (*)(const char*, jack_options_t, jack_status_t*, ...)>("jack_client_open");
+    jack_client_t* client = next(name, options, status);
+    Ledger::Get().OpenedOrClosed();
+    return client;
+  }
+
   int jack_client_close(jack_client_t* client)
   {
     static const auto next = Next<int (*)(jack_client_t*)>("jack_client_close");
+    Ledger::Get().Closing();
     const int result = next(client);
     Ledger::Get().Deactivated(client);
+    Ledger::Get().OpenedOrClosed();
     return result;
   }
 
@@ -135,8 +188,7 @@ extern "C"
 
 TEST(JackPortRule, PortsChangeOnlyWhileTheClientIsInactive)
 {
-  const char* required = std::getenv("VELK_REQUIRE_JACK");
-  if (!std::getenv("JACK_DEFAULT_SERVER") && !(required && std::string(required) == "1"))
+  if (SkipWithoutJack())
     GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
 
   // A stand-in device with a port each way, and our two clients opening, reopening and closing
@@ -172,4 +224,35 @@ TEST(JackPortRule, PortsChangeOnlyWhileTheClientIsInactive)
 
   EXPECT_GT(Ledger::Get().Changes(), 0) << "the JACK calls did not pass through this test's stand-ins";
   EXPECT_EQ(Ledger::Get().OnActive(), 0) << "ports registered or unregistered on an active client";
+}
+
+TEST(JackPortRule, AClientClosesOnlyAfterTheLastOpenOrCloseHadTimeToBeHeard)
+{
+  if (SkipWithoutJack())
+    GTEST_SKIP() << "no JACK server (JACK_DEFAULT_SERVER unset); run under scripts/with-jack";
+
+  const int closedBefore = Ledger::Get().Closes();
+  // As a plug-in ends (its two clients, one with its port open, closed one after the other), as a port
+  // list is read (two clients opened and closed at once), and from several threads at once.
+  {
+    auto input = CreateJackMidiInput(UniqueName("in"));
+    auto output = CreateJackMidiOutput(UniqueName("out"));
+    ASSERT_TRUE(input && output) << "no JACK server reachable";
+    ASSERT_TRUE(input->OpenVirtualPort("in", [](const uint8_t*, size_t) {}));
+  }
+  {
+    auto input = CreateJackMidiInput(UniqueName("list-in"));
+    auto output = CreateJackMidiOutput(UniqueName("list-out"));
+    ASSERT_TRUE(input && output);
+  }
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 3; ++i)
+    threads.emplace_back([] { CreateJackMidiOutput(UniqueName("thread-out")); });
+  for (std::thread& thread : threads)
+    thread.join();
+
+  EXPECT_EQ(Ledger::Get().Closes() - closedBefore, 7)
+      << "the JACK calls did not pass through this test's stand-ins";
+  EXPECT_GE(Ledger::Get().ShortestBeforeAClose().count(), 100)
+      << "a client was closed right after another was opened or closed";
 }
