@@ -22,7 +22,8 @@ struct OpenClose
 
 OpenClose& OpeningAndClosing()
 {
-  // Nothing to tear down (the mutex and the time are trivially destroyed), so a client closed at exit is safe.
+  // Nothing to tear down (the mutex and the time are trivially destroyed), so a client closed at exit is
+  // safe.
   static OpenClose state;
   return state;
 }
