@@ -120,6 +120,8 @@ int X11Window::ShowMessageBox(const std::string& text, const std::string& captio
   XFreeGC(d, gc);
   if (!boxGone) XDestroyWindow(d, box);
   XFreeFont(d, font);
-  XFlush(d);
+  // Sync, not flush: when the answer comes back the box is gone from the server too, for any
+  // connection that looks next (a picture taken, a test's look at the screen).
+  XSync(d, False);
   return answer;
 }
