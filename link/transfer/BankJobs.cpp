@@ -66,11 +66,7 @@ std::vector<uint8_t> ForMemoryWrite(const std::vector<uint8_t>& stored, DumpKind
 std::string SlotList(const std::vector<int>& slots)
 {
   constexpr size_t kMaxRuns = 4;
-  const auto number = [](int slot)
-  {
-    const std::string digits = std::to_string(slot + 1);
-    return std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
-  };
+  const auto number = MIDIMessageSender::SlotNumber;
   std::string list;
   size_t runs = 0;
   for (size_t i = 0; i < slots.size();)
@@ -90,6 +86,12 @@ std::string SlotList(const std::vector<int>& slots)
   return list;
 }
 } // namespace
+
+std::string MIDIMessageSender::SlotNumber(int slot)
+{
+  const std::string digits = std::to_string(slot + 1);
+  return std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
+}
 
 DumpKind MIDIMessageSender::CurrentKind() const
 {

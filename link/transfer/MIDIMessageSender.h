@@ -66,6 +66,8 @@ public:
   static constexpr const char* kScanText = "Please wait, checking DeviceID ";
   static constexpr const char* kNoGlobalsText =
       "Global settings not sent: the synthesizer's own were never received";
+  // A slot (0 to 127) numbered as the librarian's lists show it: "001" to "128".
+  static std::string SlotNumber(int slot);
 
 private:
   // How a wait for the synthesizer's answer ended.

@@ -272,7 +272,7 @@ void MIDIMessageSender::RequestBank(bool program)
   selectSlot(0);
   EndRequest(answer,
              {.reception = Reception::kLibrarianSlot,
-              .timedOutText = std::string(kTimedOutText) + " No answer for slot " + std::to_string(n) + ".",
+              .timedOutText = std::string(kTimedOutText) + " No answer for slot " + SlotNumber(n) + ".",
               .cancelledText = program ? "Data request cancelled!" : kCancelledText});
   if (answer == Answer::kCancelled) mHost.RunChangeHandler(kRefreshFolders);
 }

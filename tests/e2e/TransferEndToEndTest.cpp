@@ -114,7 +114,8 @@ TEST_F(TransferEndToEnd, ABankAtCablePaceWithALostAnswerArrivesWhole)
   ASSERT_NO_FATAL_FAILURE(ExpectWrittenToBankB(bankA));
 }
 
-// Slot 40 never answers: the bank request ends there, with the first 40 slots. Writing that bank
+// Slot 40 never answers: the bank request ends there, with the first 40 slots, and names the silent
+// slot as the librarian numbers it (041, the first empty one of the list). Writing that bank
 // says so: 40 slots written, the rest named as skipped; the synthesizer's bank B holds bank A's
 // first 40 programs and its own from slot 41 on.
 TEST_F(TransferEndToEnd, AWriteOfABankReceivedInPartSaysWhatItWrote)
@@ -124,7 +125,7 @@ TEST_F(TransferEndToEnd, AWriteOfABankReceivedInPartSaysWhatItWrote)
   std::copy(bankA.begin(), bankA.begin() + 80, expected.begin());
   ASSERT_NO_FATAL_FAILURE(Sim("MISSING 5 40"));
   ASSERT_NO_FATAL_FAILURE(StartReceivingBankA());
-  ASSERT_TRUE(WaitForStatus("CONNECTION TIMED OUT! No answer for slot 40.", 120s))
+  ASSERT_TRUE(WaitForStatus("CONNECTION TIMED OUT! No answer for slot 041.", 120s))
       << "the bank request did not end at the silent slot";
 
   ASSERT_NO_FATAL_FAILURE(StartWritingBankB());

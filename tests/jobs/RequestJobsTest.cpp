@@ -191,7 +191,7 @@ TEST(RequestJobs, ABankRequestEndsAtASlotSilentTwiceAndACancelStopsIt)
     ASSERT_EQ(requests.size(), 10u + 2u * 17u);
     EXPECT_EQ(requests.back()[8], 2);
     EXPECT_EQ(requests.back()[9], 10);
-    EXPECT_EQ(r.host.LastStatus(), "CONNECTION TIMED OUT! No answer for slot 10.");
+    EXPECT_EQ(r.host.LastStatus(), "CONNECTION TIMED OUT! No answer for slot 011.");
     EXPECT_EQ(r.librarian.selectedLeftSlot.load(), 0);
     // Ten answered slots (100 ms and 25 ms each) and two time-outs of 4.6 s, not minutes.
     EXPECT_EQ(r.host.clock.NowMs() - start, 10 * 125 + 2 * 4600);
