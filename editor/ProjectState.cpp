@@ -3,7 +3,7 @@
 #include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IStateChunk.h"
 
-#include <cmath>
+#include <bit>
 #include <cstring>
 
 bool ProjectState::Write(IStateChunk& chunk, IEffectBase& plug) const
@@ -22,16 +22,26 @@ bool ProjectState::Write(IStateChunk& chunk, IEffectBase& plug) const
 
 namespace
 {
-// n doubles from position, each a number; -1 when one is missing or not finite.
+// n doubles from position, each a number; -1 when one is missing or not finite. The block is copied
+// whole and then checked: a recall reads thousands of values.
 int ReadValues(const IStateChunk& chunk, int position, int n, std::vector<double>& into)
 {
   if (!chunk.CanRead(position, int64_t(n) * 8)) return -1;
+  if (n == 0) return position;
+  const size_t first = into.size();
+  into.resize(first + size_t(n));
+  double* values = into.data() + first;
+  if constexpr (std::endian::native == std::endian::little)
+    std::memcpy(values, chunk.Data() + position, size_t(n) * 8);
+  else
+    for (int i = 0; i < n; ++i)
+      chunk.GetDouble(values[i], position + 8 * i);
+  // A double is finite unless all its exponent bits are set.
+  constexpr uint64_t kExponent = 0x7FF0000000000000u;
+  bool finite = true;
   for (int i = 0; i < n; ++i)
-  {
-    double v = 0.0;
-    if (chunk.GetDouble(v, position + 8 * i) < 0 || !std::isfinite(v)) return -1;
-    into.push_back(v);
-  }
+    finite &= (std::bit_cast<uint64_t>(values[i]) & kExponent) != kExponent;
+  if (!finite) return -1;
   return position + 8 * n;
 }
 } // namespace

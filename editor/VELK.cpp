@@ -568,8 +568,7 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   if (position < 0) return -1;
 
   // Everything read: apply it at once, each value where its control would put it.
-  for (size_t i = 0; i < state.values.size(); ++i)
-    SetRecalledValue(int(i), state.values[i], true);
+  SetRecalledValues(0, state.values.data(), int(state.values.size()), true);
   mPatchManager->SetNames(state.names);
   mPatchManager->ShowNamesIn(*this);
   for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),

@@ -95,26 +95,6 @@ void IControl::ReceiveUserValue(double value)
   ReceiveValue(value, true);
 }
 
-void IControl::ReceiveValue(double value, bool fromUser)
-{
-  if (DefaultValue() < 0.0)
-  {
-    // The first value a control receives becomes the one a double click restores.
-    SetValue(value);
-    SetDefaultValue(value);
-    return;
-  }
-  if (Differs(value, Value()))
-  {
-    SetValue(value);
-    if (fromUser)
-      RequestRedrawFromUser(true);
-    else
-      RequestRedraw(false);
-    SetDirty(true);
-  }
-}
-
 void IControl::Hide(bool hide)
 {
   mHidden.store(hide, std::memory_order_relaxed);
@@ -139,15 +119,6 @@ void IControl::SetGreyed(bool grey)
 bool IControl::ContainsPoint(int x, int y)
 {
   return mTargetRect.Contains(x, y);
-}
-
-void IControl::ClampValue()
-{
-  const double v = Value();
-  if (v < mClampLow)
-    SetValue(mClampLow);
-  else if (v > mClampHigh)
-    SetValue(mClampHigh);
 }
 
 void IControl::RequestRedraw(bool push)

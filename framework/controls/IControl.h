@@ -172,11 +172,37 @@ public:
   int AuxParamIdx(int auxPos) const;
 
 protected:
-  // The value clamped into [clamp low, clamp high]; a NaN stays as it is.
-  void ClampValue();
+  // The value clamped into [clamp low, clamp high]; a NaN stays as it is. Inline, as ReceiveValue:
+  // a recall pushes values to thousands of controls.
+  void ClampValue()
+  {
+    const double v = Value();
+    if (v < mClampLow)
+      SetValue(mClampLow);
+    else if (v > mClampHigh)
+      SetValue(mClampHigh);
+  }
   void PushToPlug(bool secondary);
   // ReceivePluginValue, or with fromUser ReceiveUserValue (pushed through the secondary path).
-  void ReceiveValue(double value, bool fromUser);
+  void ReceiveValue(double value, bool fromUser)
+  {
+    if (DefaultValue() < 0.0)
+    {
+      // The first value a control receives becomes the one a double click restores.
+      SetValue(value);
+      SetDefaultValue(value);
+      return;
+    }
+    if (value != Value()) // exactly; a NaN always differs
+    {
+      SetValue(value);
+      if (fromUser)
+        RequestRedrawFromUser(true);
+      else
+        RequestRedraw(false);
+      SetDirty(true);
+    }
+  }
   // The display text of the bound parameter's current value (out holds size bytes).
   void ParamDisplayText(char* out, int size) const;
 

@@ -7,6 +7,7 @@
 #include "framework/plugin/IStateChunk.h"
 #include "framework/support/Prefetch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -401,14 +402,24 @@ void IEffectBase::PushAllParameters(IEditorHook& editor)
 
 void IEffectBase::SetRecalledValue(int index, double value, bool constrained)
 {
-  IParameter* p = ParameterAt(index);
-  if (!p) return;
-  const double before = p->Value();
-  if (constrained)
-    p->SetConstrained(value);
-  else
-    p->SetClamped(value);
-  if (mRecalling && p->Value() != before) mRecalled.push_back({index, before});
+  SetRecalledValues(index, &value, 1, constrained);
+}
+
+void IEffectBase::SetRecalledValues(int first, const double* values, int count, bool constrained)
+{
+  if (!values || first < 0 || count <= 0) return;
+  const int n = std::min(count, NumParameters() - first);
+  for (int i = 0; i < n; ++i)
+  {
+    IParameter* p = mParams.Get(first + i);
+    if (!p) continue;
+    const double before = p->Value();
+    if (constrained)
+      p->SetConstrained(values[i]);
+    else
+      p->SetClamped(values[i]);
+    if (mRecalling && p->Value() != before) mRecalled.push_back({first + i, before});
+  }
 }
 
 void IEffectBase::BeginRecall()
@@ -433,7 +444,8 @@ void IEffectBase::EndRecall(bool taken)
     {
       if (i + kAhead < mRecalled.size()) PrefetchForWrite(mParams.Get(mRecalled[i + kAhead].index));
       const int index = mRecalled[i].index;
-      mRecalledPush.push_back({index, mParams.Get(index)->NormalisedValue()});
+      if (const IParameter* p = mParams.Get(index))
+        mRecalledPush.push_back({index, p->NormaliseInline(p->Value())});
     }
     mEditor->SyncParametersToControls(mRecalledPush.data(), int(mRecalledPush.size()));
   }

@@ -220,6 +220,8 @@ protected:
   // it changes is noted with the value it had: a recall that is refused puts those back, one that
   // is taken shows just those on the controls.
   void SetRecalledValue(int index, double value, bool constrained);
+  // SetRecalledValue for count values in turn, from parameter first on, in one pass.
+  void SetRecalledValues(int first, const double* values, int count, bool constrained);
   // Starts noting; ends it and puts the noted values back (refused) or keeps them (taken), then
   // shows the values that changed on the controls.
   void BeginRecall();

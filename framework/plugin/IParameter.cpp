@@ -143,13 +143,12 @@ void IParameter::SetFromNormalised(double n)
 
 double IParameter::NormaliseValue(double v) const
 {
-  const double range = mMax - mMin;
-  if (!(range > 0.0) || !std::isfinite(range)) return 0.0;
-  if (!(v >= mMin)) // also NaN
-    v = mMin;
-  else if (v > mMax)
-    v = mMax;
-  return Shaped((v - mMin) / range, 1.0 / EffectiveShape());
+  return NormaliseInline(v);
+}
+
+double IParameter::ShapedNormalised(double x) const
+{
+  return Shaped(x, 1.0 / EffectiveShape());
 }
 
 const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const

@@ -65,7 +65,8 @@ public:
   double Value() const { return mValue.load(std::memory_order_relaxed); }
   // Clamps into the range without snapping; a non-finite value becomes the
   // minimum.
-  void SetClamped(double v)
+  void SetClamped(double v) { mValue.store(Clamped(v), std::memory_order_relaxed); }
+  double Clamped(double v) const
   {
     if (!std::isfinite(v))
       v = mMin;
@@ -73,13 +74,14 @@ public:
       v = mMin;
     else if (v > mMax)
       v = mMax;
-    mValue.store(v, std::memory_order_relaxed);
+    return v;
   }
   // A value from outside the editor (a recalled state): clamped into the range
   // and, unless continuous, put on the step grid, as a control would put it. A
   // value within rounding error of a grid point stays as it is, so that a state
   // reads back exactly as it was saved. A non-finite value becomes the minimum.
-  void SetConstrained(double v)
+  void SetConstrained(double v) { mValue.store(Constrained(v), std::memory_order_relaxed); }
+  double Constrained(double v) const
   {
     if (mType != kTypeContinuous && mStep > 0.0 && std::isfinite(v))
     {
@@ -91,7 +93,7 @@ public:
       const double nearest = whole ? steps : std::floor(steps + 0.5);
       if (!(std::fabs(steps - nearest) <= kGridTolerance)) v = nearest * mStep;
     }
-    SetClamped(v);
+    return Clamped(v);
   }
   // From the normalised scale: n is clamped to 0..1, snapped to the step
   // (except continuous parameters) and the result clamped to the range.
@@ -100,6 +102,19 @@ public:
   double NormalisedValue() const { return NormaliseValue(Value()); }
   // v clamped into the range, on the normalised scale; 0 for an empty range.
   double NormaliseValue(double v) const;
+  // NormaliseValue inline, for loops over thousands of parameters (a recall); the linear scale of
+  // most parameters costs no call.
+  double NormaliseInline(double v) const
+  {
+    const double range = mMax - mMin;
+    if (!(range > 0.0) || !std::isfinite(range)) return 0.0;
+    if (!(v >= mMin)) // also NaN
+      v = mMin;
+    else if (v > mMax)
+      v = mMax;
+    const double x = (v - mMin) / range;
+    return mShape == 1.0 ? x : ShapedNormalised(x);
+  }
 
   // Writes the text shown for v (a normalised value when isNormalised) into
   // out, at most size bytes including the terminator.
@@ -145,6 +160,8 @@ private:
   const ValueTextEntry* FindValueText(double v) const;
   int CountLocked() const { return mValueTexts.Size() / int(sizeof(ValueTextEntry)); }
   double EffectiveShape() const { return mShape > 0.0 ? mShape : 1.0; }
+  // x (0..1, linear) on the normalised scale of a shape other than 1.
+  double ShapedNormalised(double x) const;
 
   int32_t mType = kTypeUnset;
   // Read by the link's worker threads, which take no lock.
