@@ -5,7 +5,6 @@
 #include "framework/plugin/IParameter.h"
 #include "framework/plugin/IPresetSlot.h"
 #include "framework/plugin/IStateChunk.h"
-#include "framework/support/Prefetch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,7 +74,7 @@ IEffectBase::~IEffectBase()
   mMidiPorts.Shutdown();
   delete mEditor;
   mEditor = nullptr;
-  mParams.Release(); // the parameters are mParamBlock's
+  mParams.Release(); // the parameters are mTable's
   mPresets.DeleteAll();
   mPresets.Release();
   mInChannels.DeleteAll();
@@ -91,12 +90,9 @@ void IEffectBase::initialize()
   mNonAutomatedCount = kNumParameters;
   // In one block, in index order: saving or recalling a state passes over every parameter, and
   // parameters scattered over the heap make each of them a cache and page miss of its own.
-  if (!mParamBlock)
-  {
-    mParamBlock.reset(new (std::nothrow) IParameter[kNumParameters]);
-    for (int i = 0; mParamBlock && i < kNumParameters; ++i)
-      if (!mParams.Append(&mParamBlock[i])) break;
-  }
+  if (mTable.Make(kNumParameters))
+    for (int i = 0; i < mTable.Count(); ++i)
+      if (!mParams.Append(&mTable.Parameter(i))) break;
   mEffectName.Set("VELK Editor");
   mProductName.Set("");
   mVendorName.Set("Brackenfold");
@@ -409,24 +405,28 @@ void IEffectBase::SetRecalledValues(int first, const double* values, int count, 
 {
   if (!values || first < 0 || count <= 0) return;
   const int n = std::min(count, NumParameters() - first);
+  // Through the ranges alone: they lie side by side, where the parameters' whole records would
+  // make each value a cache miss of its own.
+  const bool show = mRecalling && mEditor;
   for (int i = 0; i < n; ++i)
   {
-    IParameter* p = mParams.Get(first + i);
-    if (!p) continue;
-    const double before = p->Value();
-    if (constrained)
-      p->SetConstrained(values[i]);
-    else
-      p->SetClamped(values[i]);
-    if (mRecalling && p->Value() != before) mRecalled.push_back({first + i, before});
+    ParameterRange& range = mTable.Range(first + i);
+    const double before = range.Value();
+    const double after = constrained ? range.Constrained(values[i]) : range.Clamped(values[i]);
+    if (after == before) continue;
+    range.Store(after);
+    if (!mRecalling) continue;
+    mRecalled.push_back({first + i, before, after});
+    if (show) mRecalledPush.push_back({first + i, range.Normalise(after)});
   }
 }
 
 void IEffectBase::BeginRecall()
 {
   mRecalled.clear();
+  mRecalledPush.clear();
   mRecalled.reserve(size_t(NumParameters()));
-  mRecalledPush.reserve(size_t(NumParameters()));
+  if (mEditor) mRecalledPush.reserve(size_t(NumParameters()));
   mRecalling = true;
 }
 
@@ -435,21 +435,25 @@ void IEffectBase::EndRecall(bool taken)
   mRecalling = false;
   if (!taken)
     for (auto it = mRecalled.rbegin(); it != mRecalled.rend(); ++it)
-      mParams.Get(it->index)->SetClamped(it->before);
+      mTable.Range(it->index).Store(mTable.Range(it->index).Clamped(it->before));
   if (mEditor)
   {
-    mRecalledPush.clear();
-    constexpr size_t kAhead = 8;
+    // Each value was placed on the scale as the recall set it, unless the editor came during the
+    // recall. One set since (a setting that excludes another, a refused recall putting values
+    // back) is placed again.
+    const bool placed = mRecalledPush.size() == mRecalled.size();
+    if (!placed) mRecalledPush.resize(mRecalled.size());
     for (size_t i = 0; i < mRecalled.size(); ++i)
     {
-      if (i + kAhead < mRecalled.size()) PrefetchForWrite(mParams.Get(mRecalled[i + kAhead].index));
-      const int index = mRecalled[i].index;
-      if (const IParameter* p = mParams.Get(index))
-        mRecalledPush.push_back({index, p->NormaliseInline(p->Value())});
+      const RecalledValue& r = mRecalled[i];
+      const ParameterRange& range = mTable.Range(r.index);
+      const double v = range.Value();
+      if (!placed || v != r.after) mRecalledPush[i] = {r.index, range.Normalise(v)};
     }
     mEditor->SyncParametersToControls(mRecalledPush.data(), int(mRecalledPush.size()));
   }
   mRecalled.clear();
+  mRecalledPush.clear();
 }
 
 bool IEffectBase::StateMatches(const double* values, int start)

@@ -6,6 +6,7 @@
 #include "framework/plugin/IEditorHook.h"
 #include "framework/plugin/IMidiPorts.h"
 #include "framework/plugin/IPresetSlot.h"
+#include "framework/plugin/ParameterTable.h"
 #include "framework/support/PointerList.h"
 
 #include <cstdint>
@@ -254,8 +255,8 @@ protected:
   int32_t mBlockLength = 0;
   int32_t mLatency = 128;
   IEditorHook* mEditor = nullptr;
-  PointerList<IParameter> mParams; // points into mParamBlock
-  std::unique_ptr<IParameter[]> mParamBlock;
+  PointerList<IParameter> mParams; // points into mTable
+  ParameterTable mTable;
   PointerList<IPresetSlot> mPresets;
   HeapBuffer mInPointers{4096}, mOutPointers{4096};
   PointerList<IChannelRecord> mInChannels, mOutChannels;
@@ -276,14 +277,17 @@ private:
     IEffectBase& mOwner;
   };
 
+  // A value a recall changed: the one it had and the one the recall left.
   struct RecalledValue
   {
     int index;
     double before;
+    double after;
   };
   bool mRecalling = false;
   std::vector<RecalledValue> mRecalled;
-  // The values a taken recall shows, handed to the editor at once.
+  // With an editor, entry by entry what mRecalled's values show on the controls, placed on the
+  // scale while the parameter is at hand and handed to the editor at once.
   std::vector<IEditorHook::ParameterValue> mRecalledPush;
 
   MidiInputForwarder mMidiForwarder{*this};

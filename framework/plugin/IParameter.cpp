@@ -1,7 +1,5 @@
 #include "framework/plugin/IParameter.h"
 
-#include "platform/memory/Prefault.h"
-
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -37,49 +35,31 @@ void WriteText(char* out, int size, const char* text, size_t length)
 
 // Two entries a granule: most lists are a two-state parameter's "off" and "on", and a larger one still
 // grows by half its size at a time.
-void* IParameter::operator new[](std::size_t bytes)
-{
-  void* block = ::operator new[](bytes);
-  PrefaultForWrite(block, bytes);
-  return block;
-}
+IParameter::IParameter() : IParameter(nullptr) {}
 
-void* IParameter::operator new[](std::size_t bytes, const std::nothrow_t&) noexcept
+IParameter::IParameter(ParameterRange* range)
+    : mOwnRange(range ? nullptr : new ParameterRange()), mRange(range ? range : mOwnRange.get()),
+      mValueTexts(2 * int(sizeof(ValueTextEntry)))
 {
-  void* block = ::operator new[](bytes, std::nothrow);
-  if (block) PrefaultForWrite(block, bytes);
-  return block;
 }
-
-void IParameter::operator delete[](void* block) noexcept
-{
-  ::operator delete[](block);
-}
-
-void IParameter::operator delete[](void* block, const std::nothrow_t&) noexcept
-{
-  ::operator delete[](block);
-}
-
-IParameter::IParameter() : mValueTexts(2 * int(sizeof(ValueTextEntry))) {}
 
 void IParameter::SetupEnumerated(const char* name, int defaultValue, int count, const char* group)
 {
-  if (mType == kTypeUnset) mType = kTypeEnumerated;
+  if (mRange->type == kTypeUnset) mRange->type = kTypeEnumerated;
   SetupContinuous(name, defaultValue, 0.0, double(count) - 1.0, 1.0, group);
 }
 
 void IParameter::SetupContinuous(const char* name, double defaultValue, double minimum, double maximum,
                                  double step, const char* group)
 {
-  if (mType == kTypeUnset) mType = kTypeContinuous;
+  if (mRange->type == kTypeUnset) mRange->type = kTypeContinuous;
   CopyCut(mName, name, kMaxNameLength);
   CopyCut(mGroup, group, kMaxGroupLength);
 
-  mMin = minimum;
-  mValue.store(defaultValue, std::memory_order_relaxed);
-  mMax = maximum > minimum + step ? maximum : minimum + step;
-  mStep = step;
+  mRange->min = minimum;
+  mRange->Store(defaultValue);
+  mRange->max = maximum > minimum + step ? maximum : minimum + step;
+  mRange->step = step;
   mDefault = defaultValue;
 
   // As many decimals as the step needs, at most six.
@@ -103,7 +83,7 @@ bool IParameter::AddValueText(int value, const char* text)
     auto* entries = reinterpret_cast<ValueTextEntry*>(mValueTexts.Data());
     for (int i = count; i <= value; ++i)
       entries[i].value = i;
-    mMax = double(value);
+    mRange->max = double(value);
   }
 
   auto* entry = reinterpret_cast<ValueTextEntry*>(mValueTexts.Data()) + value;
@@ -117,12 +97,12 @@ void IParameter::SetValueTexts(const std::vector<std::string>& texts)
   {
     std::lock_guard<std::mutex> lock(mTextLock);
     mValueTexts.ResizeZeroTail(0);
-    mMin = 0.0;
-    mMax = mMin + mStep;
+    mRange->min = 0.0;
+    mRange->max = mRange->min + mRange->step;
   }
   for (size_t i = 0; i < texts.size(); ++i)
     AddValueText(int(i), texts[i].c_str());
-  if (!(Value() <= mMax)) mValue.store(0.0, std::memory_order_relaxed);
+  if (!(Value() <= mRange->max)) mRange->Store(0.0);
 }
 
 void IParameter::SetFromNormalised(double n)
@@ -132,23 +112,13 @@ void IParameter::SetFromNormalised(double n)
   else if (n > 1.0)
     n = 1.0;
 
-  double v = mMin + (mMax - mMin) * Shaped(n, EffectiveShape());
-  if (mType != kTypeContinuous && mStep > 0.0)
-    v = std::floor(v / mStep + 0.5) * mStep; // grid counts from 0; halves go up
+  double v = mRange->min + (mRange->max - mRange->min) * Shaped(n, EffectiveShape());
+  if (mRange->type != kTypeContinuous && mRange->step > 0.0)
+    v = std::floor(v / mRange->step + 0.5) * mRange->step; // grid counts from 0; halves go up
 
-  if (!(v < mMax)) v = mMax;
-  if (v < mMin) v = mMin;
-  mValue.store(v, std::memory_order_relaxed);
-}
-
-double IParameter::NormaliseValue(double v) const
-{
-  return NormaliseInline(v);
-}
-
-double IParameter::ShapedNormalised(double x) const
-{
-  return Shaped(x, 1.0 / EffectiveShape());
+  if (!(v < mRange->max)) v = mRange->max;
+  if (v < mRange->min) v = mRange->min;
+  mRange->Store(v);
 }
 
 const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const
@@ -166,8 +136,8 @@ const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const
 void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, bool useValueTexts) const
 {
   if (!out || size <= 0) return;
-  if (isNormalised) v = mMin + (mMax - mMin) * Shaped(v, EffectiveShape());
-  if (!std::isfinite(v)) v = mMin;
+  if (isNormalised) v = mRange->min + (mRange->max - mRange->min) * Shaped(v, EffectiveShape());
+  if (!std::isfinite(v)) v = mRange->min;
 
   if (useValueTexts)
   {

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "framework/plugin/ParameterRange.h"
 #include "framework/support/HeapBuffer.h"
 
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <mutex>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ public:
     kTypeUnset = 0,
     kTypeBool = 1, // two-state, 0 or 1
     kTypeEnumerated = 3,
-    kTypeContinuous = 4, // never snapped
+    kTypeContinuous = ParameterRange::kContinuousType, // never snapped
     kTypeText = 5,
   };
 
@@ -33,19 +34,15 @@ public:
   static constexpr int kMaxValueTextLength = 55;
   static constexpr int kMaxDisplayPrecision = 6;
   // How far, in steps, a value may lie from a grid point and still count as on it.
-  static constexpr double kGridTolerance = 1e-9;
+  static constexpr double kGridTolerance = ParameterRange::kGridTolerance;
 
+  // A parameter with a range of its own.
   IParameter();
+  // A parameter of a table, whose range is kept in range (which outlives it).
+  explicit IParameter(ParameterRange* range);
 
   IParameter(const IParameter&) = delete;
   IParameter& operator=(const IParameter&) = delete;
-
-  // A table of parameters (the plug-in's is a few hundred pages, written whole at every load) gets
-  // its pages from the system in one call rather than one page fault each.
-  static void* operator new[](std::size_t bytes);
-  static void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept;
-  static void operator delete[](void* block) noexcept;
-  static void operator delete[](void* block, const std::nothrow_t&) noexcept;
 
   // Range 0 .. count - 1, step 1; type enumerated unless already set.
   void SetupEnumerated(const char* name, int defaultValue, int count, const char* group);
@@ -62,59 +59,24 @@ public:
   // is kept when it stays in the range, else it becomes 0.
   void SetValueTexts(const std::vector<std::string>& texts);
 
-  double Value() const { return mValue.load(std::memory_order_relaxed); }
+  double Value() const { return mRange->Value(); }
   // Clamps into the range without snapping; a non-finite value becomes the
   // minimum.
-  void SetClamped(double v) { mValue.store(Clamped(v), std::memory_order_relaxed); }
-  double Clamped(double v) const
-  {
-    if (!std::isfinite(v))
-      v = mMin;
-    else if (mMin > v)
-      v = mMin;
-    else if (v > mMax)
-      v = mMax;
-    return v;
-  }
+  void SetClamped(double v) { mRange->Store(mRange->Clamped(v)); }
+  double Clamped(double v) const { return mRange->Clamped(v); }
   // A value from outside the editor (a recalled state): clamped into the range
   // and, unless continuous, put on the step grid, as a control would put it. A
   // value within rounding error of a grid point stays as it is, so that a state
   // reads back exactly as it was saved. A non-finite value becomes the minimum.
-  void SetConstrained(double v) { mValue.store(Constrained(v), std::memory_order_relaxed); }
-  double Constrained(double v) const
-  {
-    if (mType != kTypeContinuous && mStep > 0.0 && std::isfinite(v))
-    {
-      // The grid counts from 0, as on the control path; a value a few units in the last place off
-      // a grid point is one that arithmetic put there, and it is kept. Most values lie exactly on
-      // a grid point and need no rounding.
-      const double steps = mStep == 1.0 ? v : v / mStep;
-      const bool whole = std::fabs(steps) < 1e15 && double(int64_t(steps)) == steps;
-      const double nearest = whole ? steps : std::floor(steps + 0.5);
-      if (!(std::fabs(steps - nearest) <= kGridTolerance)) v = nearest * mStep;
-    }
-    return Clamped(v);
-  }
+  void SetConstrained(double v) { mRange->Store(mRange->Constrained(v)); }
+  double Constrained(double v) const { return mRange->Constrained(v); }
   // From the normalised scale: n is clamped to 0..1, snapped to the step
   // (except continuous parameters) and the result clamped to the range.
   void SetFromNormalised(double n);
 
   double NormalisedValue() const { return NormaliseValue(Value()); }
   // v clamped into the range, on the normalised scale; 0 for an empty range.
-  double NormaliseValue(double v) const;
-  // NormaliseValue inline, for loops over thousands of parameters (a recall); the linear scale of
-  // most parameters costs no call.
-  double NormaliseInline(double v) const
-  {
-    const double range = mMax - mMin;
-    if (!(range > 0.0) || !std::isfinite(range)) return 0.0;
-    if (!(v >= mMin)) // also NaN
-      v = mMin;
-    else if (v > mMax)
-      v = mMax;
-    const double x = (v - mMin) / range;
-    return mShape == 1.0 ? x : ShapedNormalised(x);
-  }
+  double NormaliseValue(double v) const { return mRange->Normalise(v); }
 
   // Writes the text shown for v (a normalised value when isNormalised) into
   // out, at most size bytes including the terminator.
@@ -130,13 +92,13 @@ public:
   std::string ValueTextCopy(int value) const;
   int ValueTextCount() const;
 
-  int32_t Type() const { return mType; }
-  void SetType(int32_t type) { mType = type; }
-  double Min() const { return mMin; }
-  double Max() const { return mMax; }
-  double Step() const { return mStep; }
-  double Shape() const { return mShape; }
-  void SetShape(double shape) { mShape = shape; }
+  int32_t Type() const { return mRange->type; }
+  void SetType(int32_t type) { mRange->type = type; }
+  double Min() const { return mRange->min; }
+  double Max() const { return mRange->max; }
+  double Step() const { return mRange->step; }
+  double Shape() const { return mRange->shape; }
+  void SetShape(double shape) { mRange->shape = shape; }
   double Default() const { return mDefault; }
   int32_t DisplayPrecision() const { return mDisplayPrecision; }
   const char* Name() const { return mName; }
@@ -159,17 +121,10 @@ private:
 
   const ValueTextEntry* FindValueText(double v) const;
   int CountLocked() const { return mValueTexts.Size() / int(sizeof(ValueTextEntry)); }
-  double EffectiveShape() const { return mShape > 0.0 ? mShape : 1.0; }
-  // x (0..1, linear) on the normalised scale of a shape other than 1.
-  double ShapedNormalised(double x) const;
+  double EffectiveShape() const { return mRange->EffectiveShape(); }
 
-  int32_t mType = kTypeUnset;
-  // Read by the link's worker threads, which take no lock.
-  std::atomic<double> mValue{0.0};
-  double mMin = 0.0;
-  double mMax = 1.0;
-  double mStep = 1.0;
-  double mShape = 1.0;
+  std::unique_ptr<ParameterRange> mOwnRange; // none in a table
+  ParameterRange* mRange;
   double mDefault = 0.0;
   int32_t mDisplayPrecision = 0;
   char mName[kMaxNameLength + 1] = {};

@@ -413,6 +413,51 @@ TEST(IEffectBase, RecallShowsWhatChangedAndRefusesBytesAfterTheState)
   EXPECT_EQ(editor->syncs.back().value, plug.ParameterAt(0)->NormalisedValue());
 }
 
+// A value set again before the recall ends, after the recall had set it (one setting that
+// excludes another), reaches its controls as it ends up; one a recall sets to what it already was
+// reaches no control.
+TEST(IEffectBase, RecallShowsAValueSetAgainBeforeItEndsAsItEndsUp)
+{
+  class ExcludingPlug : public TestPlug
+  {
+  public:
+    using TestPlug::TestPlug;
+    int ReadStateChunk(IStateChunk* chunk, int position) override
+    {
+      position = TestPlug::ReadStateChunk(chunk, position);
+      if (position >= 0 && ParameterAt(0)->Value() == 1.0) ParameterAt(1)->SetClamped(0.0);
+      return position;
+    }
+  };
+  ExcludingPlug plug(3);
+  plug.ParameterAt(0)->SetupEnumerated("First route", 0, 2, "");
+  plug.ParameterAt(1)->SetupEnumerated("Second route", 0, 2, "");
+  plug.ParameterAt(2)->SetupContinuous("Level", 0, 0, 10, 0.5, "");
+  auto* editor = new RecordingEditor();
+  plug.AttachEditor(editor);
+  plug.ParameterAt(0)->SetClamped(1.0);
+  plug.ParameterAt(1)->SetClamped(1.0);
+  plug.ParameterAt(2)->SetClamped(2.5);
+  void* data = nullptr;
+  const intptr_t size = plug.Dispatch(effGetChunk, 1, 0, &data);
+  const std::vector<uint8_t> saved(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+
+  plug.ParameterAt(0)->SetClamped(0.0);
+  plug.ParameterAt(1)->SetClamped(0.0);
+  editor->syncs.clear();
+  std::vector<uint8_t> chunk = saved;
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, intptr_t(chunk.size()), chunk.data()), 1);
+  EXPECT_EQ(plug.ParameterAt(0)->Value(), 1.0);
+  EXPECT_EQ(plug.ParameterAt(1)->Value(), 0.0);
+  EXPECT_EQ(plug.ParameterAt(2)->Value(), 2.5);
+  double shown[3] = {-1.0, -1.0, -1.0};
+  for (const RecordingEditor::Sync& s : editor->syncs)
+    if (s.index >= 0 && s.index < 3) shown[s.index] = s.value;
+  EXPECT_EQ(shown[0], 1.0);
+  EXPECT_EQ(shown[1], 0.0); // the recall had set it to 1
+  EXPECT_EQ(shown[2], -1.0);
+}
+
 // A bank whose presets read well but whose final state is cut short leaves every parameter as
 // it was, also those the preset block had already set.
 TEST(IEffectBase, BankFailingPartWayChangesNoParameter)

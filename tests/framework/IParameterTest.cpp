@@ -1,4 +1,5 @@
 #include "framework/plugin/IParameter.h"
+#include "framework/plugin/ParameterTable.h"
 #include "tests/support/CommaLocale.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +145,48 @@ TEST(IParameter, NormaliseValueClampsAndShapes)
   IParameter empty;
   empty.SetupContinuous("x", 3, 3, 3, 0, "");
   EXPECT_EQ(empty.NormaliseValue(3), 0.0);
+}
+
+// A parameter of a table keeps its value and range in the table's record, and behaves as one that
+// keeps its own.
+TEST(IParameter, OneKeepingItsRangeInATableBehavesAsOneOfItsOwn)
+{
+  ParameterTable table;
+  ASSERT_TRUE(table.Make(3));
+  EXPECT_FALSE(table.Make(3)); // once
+  IParameter own;
+  for (IParameter* p : {&own, &table.Parameter(1)})
+  {
+    p->SetupContinuous("Cutoff", 2, -10, 20, 0.5, "Filter");
+    p->SetShape(2.0);
+    p->SetClamped(7.5);
+  }
+  IParameter& kept = table.Parameter(1);
+  ParameterRange& range = table.Range(1);
+  EXPECT_EQ(range.Value(), 7.5);
+  EXPECT_EQ(range.min, -10.0);
+  EXPECT_EQ(range.max, 20.0);
+  EXPECT_EQ(range.shape, 2.0);
+  EXPECT_EQ(kept.NormalisedValue(), own.NormalisedValue());
+  EXPECT_EQ(table.Range(0).Value(), 0.0); // its neighbours untouched
+  EXPECT_EQ(table.Range(2).max, 1.0);
+  EXPECT_STREQ(kept.Name(), "Cutoff");
+
+  for (IParameter* p : {&own, &kept})
+  {
+    p->SetConstrained(3.3); // continuous: not snapped
+    EXPECT_EQ(p->Value(), 3.3);
+    p->SetType(IParameter::kTypeEnumerated);
+    p->SetConstrained(3.3);
+    EXPECT_EQ(p->Value(), 3.5);
+    EXPECT_TRUE(p->AddValueText(30, "top")); // a text past the end grows the range
+    EXPECT_EQ(p->Max(), 30.0);
+  }
+  EXPECT_EQ(range.type, IParameter::kTypeEnumerated);
+  EXPECT_EQ(range.max, 30.0);
+  range.Store(12.0);
+  EXPECT_EQ(kept.Value(), 12.0);
+  EXPECT_EQ(own.Value(), 3.5);
 }
 
 TEST(IParameter, SetClampedKeepsFiniteValuesInRange)
