@@ -435,7 +435,10 @@ void IEffectBase::EndRecall(bool taken)
   mRecalling = false;
   if (!taken)
     for (auto it = mRecalled.rbegin(); it != mRecalled.rend(); ++it)
-      mTable.Range(it->index).Store(mTable.Range(it->index).Clamped(it->before));
+    {
+      ParameterRange& range = mTable.Range(it->index);
+      range.Store(range.Clamped(it->before));
+    }
   if (mEditor)
   {
     // Each value was placed on the scale as the recall set it, unless the editor came during the

@@ -33,10 +33,10 @@ void WriteText(char* out, int size, const char* text, size_t length)
 }
 } // namespace
 
-// Two entries a granule: most lists are a two-state parameter's "off" and "on", and a larger one still
-// grows by half its size at a time.
 IParameter::IParameter() : IParameter(nullptr) {}
 
+// Two entries a granule: most lists are a two-state parameter's "off" and "on", and a larger one still
+// grows by half its size at a time.
 IParameter::IParameter(ParameterRange* range)
     : mOwnRange(range ? nullptr : new ParameterRange()), mRange(range ? range : mOwnRange.get()),
       mValueTexts(2 * int(sizeof(ValueTextEntry)))

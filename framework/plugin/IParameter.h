@@ -3,7 +3,6 @@
 #include "framework/plugin/ParameterRange.h"
 #include "framework/support/HeapBuffer.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -63,13 +62,11 @@ public:
   // Clamps into the range without snapping; a non-finite value becomes the
   // minimum.
   void SetClamped(double v) { mRange->Store(mRange->Clamped(v)); }
-  double Clamped(double v) const { return mRange->Clamped(v); }
   // A value from outside the editor (a recalled state): clamped into the range
   // and, unless continuous, put on the step grid, as a control would put it. A
   // value within rounding error of a grid point stays as it is, so that a state
   // reads back exactly as it was saved. A non-finite value becomes the minimum.
   void SetConstrained(double v) { mRange->Store(mRange->Constrained(v)); }
-  double Constrained(double v) const { return mRange->Constrained(v); }
   // From the normalised scale: n is clamped to 0..1, snapped to the step
   // (except continuous parameters) and the result clamped to the range.
   void SetFromNormalised(double n);
