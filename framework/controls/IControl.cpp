@@ -97,8 +97,13 @@ void IControl::ReceiveUserValue(double value)
 
 void IControl::Hide(bool hide)
 {
-  mHidden.store(hide, std::memory_order_relaxed);
+  HideInGroupWalk(hide);
   if (!hide && mLayer) mLayer->NoteShown();
+}
+
+void IControl::HideInGroupWalk(bool hide)
+{
+  mHidden.store(hide, std::memory_order_relaxed);
   RequestRedraw(false);
   SetDirty(true);
 }
@@ -119,20 +124,6 @@ void IControl::SetGreyed(bool grey)
 bool IControl::ContainsPoint(int x, int y)
 {
   return mTargetRect.Contains(x, y);
-}
-
-void IControl::RequestRedraw(bool push)
-{
-  ClampValue();
-  mRedraw.store(true, std::memory_order_release);
-  if (push) PushToPlug(false);
-}
-
-void IControl::RequestRedrawFromUser(bool push)
-{
-  ClampValue();
-  mRedraw.store(true, std::memory_order_release);
-  if (push) PushToPlug(true);
 }
 
 void IControl::PushToPlug(bool secondary)

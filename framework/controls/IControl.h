@@ -68,14 +68,27 @@ public:
   // As ReceivePluginValue, and pushes the value through the secondary change path.
   virtual void ReceiveUserValue(double value);
   virtual void Hide(bool hide);
+  // Hide without telling the control's group that something in it shows: for the group's own walk,
+  // which tells it once for all its controls.
+  void HideInGroupWalk(bool hide);
   // Greyed controls draw at half alpha and ignore the mouse.
   virtual void SetGreyed(bool grey);
   // Inside the target rectangle (right and bottom edges outside; an all-zero one never hits).
   virtual bool ContainsPoint(int x, int y);
   // Clamps the value, asks for a repaint and, when push is set, sends the value to the plug-in
-  // and updates the value and name displays.
-  virtual void RequestRedraw(bool push);
-  virtual void RequestRedrawFromUser(bool push);
+  // and updates the value and name displays. Inline: a recall asks thousands of controls.
+  void RequestRedraw(bool push)
+  {
+    ClampValue();
+    mRedraw.store(true, std::memory_order_release);
+    if (push) PushToPlug(false);
+  }
+  void RequestRedrawFromUser(bool push)
+  {
+    ClampValue();
+    mRedraw.store(true, std::memory_order_release);
+    if (push) PushToPlug(true);
+  }
   // Ends a frame's request: the redraw flag takes the dirty flag, which is cleared. Answers it.
   virtual bool TakeRedrawRequest();
   virtual bool NeedsRedraw();
@@ -137,6 +150,7 @@ public:
   void SetReportDirtyWhenHidden(bool flag);
   // The layer group that holds the control (set by the group), told when the control shows.
   void SetLayer(LayerGroup* layer) { mLayer = layer; }
+  LayerGroup* Layer() const { return mLayer; }
   bool NoPrompt() const { return mNoPrompt; }
   void SetNoPrompt(bool flag) { mNoPrompt = flag; }
   bool DblClickAsPress() const { return mDblClickAsPress; }

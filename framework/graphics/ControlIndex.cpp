@@ -128,7 +128,17 @@ void ControlIndex::PushMany(const IEditorHook::ParameterValue* values, int count
       for (int32_t k = from; k < to; ++k)
         PrefetchForWrite(mEntries[std::size_t(k)].control);
     }
-    Push(values[i].index, values[i].normalised);
+    const int index = values[i].index;
+    if (index > kMaxTableIndex)
+    {
+      Push(index, values[i].normalised);
+      continue;
+    }
+    // The table's own entries without a call per value.
+    int32_t from = 0, to = 0;
+    TableRange(index, &from, &to);
+    for (int32_t k = from; k < to; ++k)
+      Deliver(mEntries[std::size_t(k)].control, mEntries[std::size_t(k)].aux, values[i].normalised);
   }
 }
 

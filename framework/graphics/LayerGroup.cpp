@@ -64,7 +64,11 @@ void LayerGroup::HideTree(bool hide, bool applies)
   {
     if (i + 4 < n) PrefetchForWrite(mControls.Get(i + 4));
     IControl* c = mControls.Get(i);
-    if (applies)
+    // A control of this group is noted as shown once, when the walk ends, not one by one up the
+    // tree (a page shows hundreds).
+    if (applies && c->Layer() == this)
+      c->HideInGroupWalk(hide);
+    else if (applies)
       c->Hide(hide);
     else
       c->RequestRedraw(false);

@@ -405,58 +405,71 @@ void IEffectBase::SetRecalledValues(int first, const double* values, int count, 
 {
   if (!values || first < 0 || count <= 0) return;
   const int n = std::min(count, NumParameters() - first);
+  if (n <= 0) return;
   // Through the ranges alone: they lie side by side, where the parameters' whole records would
   // make each value a cache miss of its own.
-  const bool show = mRecalling && mEditor;
+  ParameterRange* ranges = &mTable.Range(first);
+  if (!mRecalling)
+  {
+    for (int i = 0; i < n; ++i)
+    {
+      ParameterRange& range = ranges[i];
+      const double after = constrained ? range.Constrained(values[i]) : range.Clamped(values[i]);
+      if (after != range.Value()) range.Store(after);
+    }
+    return;
+  }
+  RecalledValue* log = mRecalled.Extend(size_t(n));
+  IEditorHook::ParameterValue* push = mEditor ? mRecalledPush.Extend(size_t(n)) : nullptr;
   for (int i = 0; i < n; ++i)
   {
-    ParameterRange& range = mTable.Range(first + i);
+    ParameterRange& range = ranges[i];
     const double before = range.Value();
     const double after = constrained ? range.Constrained(values[i]) : range.Clamped(values[i]);
     if (after == before) continue;
     range.Store(after);
-    if (!mRecalling) continue;
-    mRecalled.push_back({first + i, before, after});
-    if (show) mRecalledPush.push_back({first + i, range.Normalise(after)});
+    *log++ = {first + i, before, after};
+    if (push) *push++ = {first + i, range.Normalise(after)};
   }
+  mRecalled.Commit(log);
+  if (push) mRecalledPush.Commit(push);
 }
 
 void IEffectBase::BeginRecall()
 {
-  mRecalled.clear();
-  mRecalledPush.clear();
-  mRecalled.reserve(size_t(NumParameters()));
-  if (mEditor) mRecalledPush.reserve(size_t(NumParameters()));
+  mRecalled.Clear();
+  mRecalledPush.Clear();
   mRecalling = true;
 }
 
 void IEffectBase::EndRecall(bool taken)
 {
   mRecalling = false;
+  const size_t count = mRecalled.Size();
   if (!taken)
-    for (auto it = mRecalled.rbegin(); it != mRecalled.rend(); ++it)
+    for (size_t i = count; i-- > 0;)
     {
-      ParameterRange& range = mTable.Range(it->index);
-      range.Store(range.Clamped(it->before));
+      ParameterRange& range = mTable.Range(mRecalled[i].index);
+      range.Store(range.Clamped(mRecalled[i].before));
     }
   if (mEditor)
   {
     // Each value was placed on the scale as the recall set it, unless the editor came during the
     // recall. One set since (a setting that excludes another, a refused recall putting values
     // back) is placed again.
-    const bool placed = mRecalledPush.size() == mRecalled.size();
-    if (!placed) mRecalledPush.resize(mRecalled.size());
-    for (size_t i = 0; i < mRecalled.size(); ++i)
+    const bool placed = mRecalledPush.Size() == count;
+    if (!placed) mRecalledPush.Resize(count);
+    for (size_t i = 0; i < count; ++i)
     {
       const RecalledValue& r = mRecalled[i];
       const ParameterRange& range = mTable.Range(r.index);
       const double v = range.Value();
       if (!placed || v != r.after) mRecalledPush[i] = {r.index, range.Normalise(v)};
     }
-    mEditor->SyncParametersToControls(mRecalledPush.data(), int(mRecalledPush.size()));
+    mEditor->SyncParametersToControls(mRecalledPush.Data(), int(count));
   }
-  mRecalled.clear();
-  mRecalledPush.clear();
+  mRecalled.Clear();
+  mRecalledPush.Clear();
 }
 
 bool IEffectBase::StateMatches(const double* values, int start)

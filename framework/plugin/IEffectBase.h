@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/support/AppendLog.h"
 #include "framework/support/HeapBuffer.h"
 #include "framework/support/HeapString.h"
 #include "framework/plugin/HostId.h"
@@ -285,10 +286,10 @@ private:
     double after;
   };
   bool mRecalling = false;
-  std::vector<RecalledValue> mRecalled;
+  AppendLog<RecalledValue> mRecalled;
   // With an editor, entry by entry what mRecalled's values show on the controls, placed on the
   // scale while the parameter is at hand and handed to the editor at once.
-  std::vector<IEditorHook::ParameterValue> mRecalledPush;
+  AppendLog<IEditorHook::ParameterValue> mRecalledPush;
 
   MidiInputForwarder mMidiForwarder{*this};
   IMidiPorts mMidiPorts; // declared last: closed and joined before anything else goes

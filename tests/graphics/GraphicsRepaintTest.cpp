@@ -73,7 +73,9 @@ TEST(GraphicsRepaint, HiddenControlsAndBackground)
   FramesUntilQuiet(g);
 
   // The background is never collected...
-  g.GetControl(0)->RequestRedraw(false);
+  IControl* background = g.GetControl(0);
+  ASSERT_NE(background, nullptr);
+  background->RequestRedraw(false);
   EXPECT_FALSE(g.DrawFrame());
 
   // ...but drawn on every repaint: the whole frame shows its pixels under the control's area.
