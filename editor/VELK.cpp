@@ -569,6 +569,10 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
 
   // Everything read: apply it at once, each value where its control would put it.
   SetRecalledValues(0, state.values.data(), int(state.values.size()), true);
+  // The two routes exclude each other (KeepMemberBytes): a state with both on keeps the one to the
+  // DAW buffer. Resolved as part of the recall, so that the other route's control is told once.
+  if (int(ParamValue(kMIDIFilterToDAWBuffer)) == 1 && int(ParamValue(kMIDIFilterDirectToHardware)) == 1)
+    SetRecalledValue(kMIDIFilterDirectToHardware, 0.0, true);
   mPatchManager->SetNames(state.names);
   mPatchManager->ShowNamesIn(*this);
   for (int index : {int(kGlobalLocalControl), int(kMIDIFilterTrackIncomingMIDI), int(kMIDIFilterToDAWBuffer),

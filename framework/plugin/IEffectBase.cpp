@@ -439,6 +439,7 @@ void IEffectBase::BeginRecall()
 {
   mRecalled.Clear();
   mRecalledPush.Clear();
+  mChangesBeforeRecall = IParameter::ValueChanges();
   mRecalling = true;
 }
 
@@ -456,10 +457,11 @@ void IEffectBase::EndRecall(bool taken)
   {
     // Each value was placed on the scale as the recall set it, unless the editor came during the
     // recall. One set since (a setting that excludes another, a refused recall putting values
-    // back) is placed again.
+    // back) is placed again; when no value changed but through the recall, none was.
     const bool placed = mRecalledPush.Size() == count;
+    const bool setSince = !taken || IParameter::ValueChanges() != mChangesBeforeRecall;
     if (!placed) mRecalledPush.Resize(count);
-    for (size_t i = 0; i < count; ++i)
+    for (size_t i = 0; (!placed || setSince) && i < count; ++i)
     {
       const RecalledValue& r = mRecalled[i];
       const ParameterRange& range = mTable.Range(r.index);

@@ -286,6 +286,7 @@ private:
     double after;
   };
   bool mRecalling = false;
+  uint64_t mChangesBeforeRecall = 0; // IParameter::ValueChanges as the recall began
   AppendLog<RecalledValue> mRecalled;
   // With an editor, entry by entry what mRecalled's values show on the controls, placed on the
   // scale while the parameter is at hand and handed to the editor at once.

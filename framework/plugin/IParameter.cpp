@@ -57,7 +57,7 @@ void IParameter::SetupContinuous(const char* name, double defaultValue, double m
   CopyCut(mGroup, group, kMaxGroupLength);
 
   mRange->min = minimum;
-  mRange->Store(defaultValue);
+  Store(defaultValue);
   mRange->max = maximum > minimum + step ? maximum : minimum + step;
   mRange->step = step;
   mDefault = defaultValue;
@@ -102,7 +102,7 @@ void IParameter::SetValueTexts(const std::vector<std::string>& texts)
   }
   for (size_t i = 0; i < texts.size(); ++i)
     AddValueText(int(i), texts[i].c_str());
-  if (!(Value() <= mRange->max)) mRange->Store(0.0);
+  if (!(Value() <= mRange->max)) Store(0.0);
 }
 
 void IParameter::SetFromNormalised(double n)
@@ -118,7 +118,7 @@ void IParameter::SetFromNormalised(double n)
 
   if (!(v < mRange->max)) v = mRange->max;
   if (v < mRange->min) v = mRange->min;
-  mRange->Store(v);
+  Store(v);
 }
 
 const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const

@@ -3,6 +3,8 @@
 #include "framework/plugin/ParameterRange.h"
 #include "framework/support/HeapBuffer.h"
 
+#include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -61,12 +63,12 @@ public:
   double Value() const { return mRange->Value(); }
   // Clamps into the range without snapping; a non-finite value becomes the
   // minimum.
-  void SetClamped(double v) { mRange->Store(mRange->Clamped(v)); }
+  void SetClamped(double v) { Store(mRange->Clamped(v)); }
   // A value from outside the editor (a recalled state): clamped into the range
   // and, unless continuous, put on the step grid, as a control would put it. A
   // value within rounding error of a grid point stays as it is, so that a state
   // reads back exactly as it was saved. A non-finite value becomes the minimum.
-  void SetConstrained(double v) { mRange->Store(mRange->Constrained(v)); }
+  void SetConstrained(double v) { Store(mRange->Constrained(v)); }
   // From the normalised scale: n is clamped to 0..1, snapped to the step
   // (except continuous parameters) and the result clamped to the range.
   void SetFromNormalised(double n);
@@ -108,7 +110,20 @@ public:
   MidiMapRecord* MidiMap() const { return mMidiMap; }
   void SetMidiMap(MidiMapRecord* record) { mMidiMap = record; }
 
+  // How many times a value changed through a parameter, in this process. A recall that finds it
+  // unchanged at its end knows that only it set values meanwhile.
+  static uint64_t ValueChanges() { return sValueChanges.load(std::memory_order_relaxed); }
+
 private:
+  void Store(double v)
+  {
+    const double before = mRange->Value();
+    mRange->Store(v);
+    if (std::bit_cast<uint64_t>(v) != std::bit_cast<uint64_t>(before))
+      sValueChanges.fetch_add(1, std::memory_order_relaxed);
+  }
+  static inline std::atomic<uint64_t> sValueChanges{0};
+
   struct ValueTextEntry
   {
     int32_t value;

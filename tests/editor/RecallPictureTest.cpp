@@ -127,3 +127,62 @@ TEST(RecallPicture, ARecalledProjectLooksTheSameWhateverWasShownBefore)
     EXPECT_EQ(DifferingPixels(WholePicture(*used), expected), 0u);
   }
 }
+
+namespace
+{
+void CollectBound(const LayerGroup* group, int paramIdx, std::vector<IControl*>& out)
+{
+  for (int i = 0; i < group->NumControls(); ++i)
+    if (group->GetControl(i)->ParamIdx() == paramIdx) out.push_back(group->GetControl(i));
+  for (int i = 0; i < group->NumChildren(); ++i)
+    CollectBound(group->GetChild(i), paramIdx, out);
+}
+
+std::vector<IControl*> ControlsBoundTo(VELK& plug, int paramIdx)
+{
+  std::vector<IControl*> out;
+  IGraphics* g = EditorOf(plug);
+  for (int i = 0; g && i < g->NumControls(); ++i)
+    if (g->GetControl(i)->ParamIdx() == paramIdx) out.push_back(g->GetControl(i));
+  for (int i = 0; g && i < g->NumLayerGroups(); ++i)
+    CollectBound(g->GetLayerGroup(i), paramIdx, out);
+  return out;
+}
+} // namespace
+
+// A project saved with both MIDI routes on (they exclude each other) comes back with the route to
+// the DAW buffer only, and the other route's switch shows it off: the recall turns it off after
+// setting it on, and the switch must end as the value does.
+TEST(RecallPicture, AProjectWithBothRoutesOnShowsTheOneKeptOnTheSwitches)
+{
+  TempDataFolder folder;
+  std::vector<uint8_t> project;
+  {
+    auto saved = MakePlug();
+    saved->ParameterAt(kMIDIFilterToDAWBuffer)->SetClamped(1);
+    saved->ParameterAt(kMIDIFilterDirectToHardware)->SetClamped(1);
+    project = ProgramChunkOf(*saved);
+  }
+  ASSERT_FALSE(project.empty());
+
+  auto plug = MakePlug();
+  const std::vector<IControl*> direct = ControlsBoundTo(*plug, kMIDIFilterDirectToHardware);
+  const std::vector<IControl*> toDaw = ControlsBoundTo(*plug, kMIDIFilterToDAWBuffer);
+  ASSERT_FALSE(direct.empty());
+  ASSERT_FALSE(toDaw.empty());
+  for (int recall = 0; recall < 2; ++recall)
+  {
+    SCOPED_TRACE(recall);
+    ASSERT_EQ(Recall(*plug, project), 1);
+    EXPECT_EQ(plug->ParamValue(kMIDIFilterToDAWBuffer), 1.0);
+    EXPECT_EQ(plug->ParamValue(kMIDIFilterDirectToHardware), 0.0);
+    EXPECT_EQ(plug->queueShortMidi.load(), 1);
+    for (IControl* c : direct)
+      EXPECT_EQ(c->Value(), 0.0);
+    for (IControl* c : toDaw)
+      EXPECT_EQ(c->Value(), 1.0);
+    // Away from the project: both off, as a fresh editor has them.
+    Change(*plug, kMIDIFilterToDAWBuffer, 0);
+    Change(*plug, kMIDIFilterDirectToHardware, 0);
+  }
+}

@@ -348,3 +348,51 @@ TEST(IParameter, DisplayValueIgnoresTheHostLocale)
   EXPECT_EQ(Shown(c, 0.25), "0.25");
   EXPECT_EQ(Shown(c, 0.75, true), "0.50");
 }
+
+// A recall trusts the count of value changes to know whether something else set a value while it
+// ran: every way a parameter's value changes counts, setting the value it holds does not, and a
+// write straight to the range (the recall's own) is not one of them.
+TEST(IParameter, ValueChangesCountEveryChangeAndOnlyChanges)
+{
+  IParameter p;
+  p.SetupContinuous("Level", 0, 0, 10, 0.5, "");
+  uint64_t last = IParameter::ValueChanges();
+  const auto changed = [&]
+  {
+    const uint64_t now = IParameter::ValueChanges();
+    const bool moved = now != last;
+    last = now;
+    return moved;
+  };
+  p.SetClamped(2.5);
+  EXPECT_TRUE(changed());
+  p.SetClamped(2.5);
+  EXPECT_FALSE(changed()) << "the same value again";
+  p.SetConstrained(3.0);
+  EXPECT_TRUE(changed());
+  p.SetFromNormalised(1.0);
+  EXPECT_TRUE(changed());
+  EXPECT_EQ(p.Value(), 10.0);
+  p.SetFromNormalised(1.5); // clamped to where it is
+  EXPECT_FALSE(changed());
+  p.SetClamped(0.0);
+  EXPECT_TRUE(changed());
+  p.SetClamped(-0.0); // the same number, not the same bits
+  EXPECT_TRUE(changed());
+
+  p.SetValueTexts({"off", "on"}); // 10 no longer fits: back to 0
+  p.SetClamped(1.0);
+  changed();
+  p.SetValueTexts({"only"});
+  EXPECT_EQ(p.Value(), 0.0);
+  EXPECT_TRUE(changed());
+
+  ParameterTable table;
+  ASSERT_TRUE(table.Make(1));
+  table.Parameter(0).SetupContinuous("Cutoff", 0, 0, 1, 0.01, "");
+  changed();
+  table.Range(0).Store(0.5);
+  EXPECT_FALSE(changed()) << "the range's own store";
+  table.Parameter(0).SetClamped(0.25);
+  EXPECT_TRUE(changed());
+}
