@@ -51,7 +51,6 @@ inline int Byte(std::uint32_t p, int n)
   return static_cast<int>((p >> (8 * n)) & 0xFF);
 }
 
-// Runs op(destRow, srcRow) for every row.
 // Fetches the start of a row into the cache ahead of its use (for writing when write is set).
 inline void PrefetchRowStart(const std::uint32_t* row, std::size_t bytes, bool write)
 {
@@ -71,6 +70,7 @@ inline void PrefetchRowStart(const std::uint32_t* row, std::size_t bytes, bool w
 #endif
 }
 
+// Runs op(destRow, srcRow) for every row.
 template <class RowOp> void ForRows(const BlitArea& a, RowOp op)
 {
   // The rows of a bitmap the window's width lie a page or more apart, where the processor's own

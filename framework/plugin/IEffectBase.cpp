@@ -461,13 +461,14 @@ void IEffectBase::EndRecall(bool taken)
     const bool placed = mRecalledPush.Size() == count;
     const bool setSince = !taken || IParameter::ValueChanges() != mChangesBeforeRecall;
     if (!placed) mRecalledPush.Resize(count);
-    for (size_t i = 0; (!placed || setSince) && i < count; ++i)
-    {
-      const RecalledValue& r = mRecalled[i];
-      const ParameterRange& range = mTable.Range(r.index);
-      const double v = range.Value();
-      if (!placed || v != r.after) mRecalledPush[i] = {r.index, range.Normalise(v)};
-    }
+    if (!placed || setSince)
+      for (size_t i = 0; i < count; ++i)
+      {
+        const RecalledValue& r = mRecalled[i];
+        const ParameterRange& range = mTable.Range(r.index);
+        const double v = range.Value();
+        if (!placed || v != r.after) mRecalledPush[i] = {r.index, range.Normalise(v)};
+      }
     mEditor->SyncParametersToControls(mRecalledPush.Data(), int(count));
   }
   mRecalled.Clear();
