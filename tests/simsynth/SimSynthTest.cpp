@@ -270,6 +270,15 @@ TEST(SimSynth, StoresTheDumpsItReceivesAndAnswersWithThem)
   EXPECT_EQ(rig.synth.PartProgram(6)[0], edit);
   EXPECT_TRUE(LogHas(rig.synth, "refused: program for bank code 3"));
   EXPECT_TRUE(LogHas(rig.synth, "refused: program for part 8"));
+
+  // Every store counted once where it went; requests, refusals and answers write nothing.
+  const SimSynthWrites writes = rig.synth.Writes();
+  EXPECT_EQ(writes.programMemory, 2u);
+  EXPECT_EQ(writes.performanceMemory, perf.size());
+  EXPECT_EQ(writes.programEdit, 1u);
+  EXPECT_EQ(writes.performanceEdit, 0u);
+  EXPECT_EQ(writes.globals, 1u);
+  EXPECT_EQ(writes.Total(), 4u + perf.size());
 }
 
 TEST(SimSynth, FaultSwitches)
@@ -465,6 +474,11 @@ TEST(SimSynth, ControlLines)
   for (const char* bad : {"SEND", "SEND 0B 40", "SEND B2 80", "SEND B2 0B 40 01", "SEND F0 01", "SEND B2 G0"})
     EXPECT_EQ(run(bad).substr(0, 6), "ERROR ") << bad;
   EXPECT_EQ(sent.size(), 1u);
+  EXPECT_EQ(run("WRITES"), "WRITES program-edit 0 performance-edit 0 program-memory 0 performance-memory 0 global 0\n");
+  SimBytes global = synth.Globals()[0];
+  global[5] = 0x24;
+  synth.Receive(global);
+  EXPECT_EQ(run("WRITES"), "WRITES program-edit 0 performance-edit 0 program-memory 0 performance-memory 0 global 1\n");
   EXPECT_EQ(run("QUIT"), "OK\n");
 }
 

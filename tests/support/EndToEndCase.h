@@ -89,6 +89,14 @@ struct EndToEndCase
   // The simulator's log (what it heard and answered), oldest first.
   std::vector<std::string> SimLog() { return SimAnswerLines(sim, "LOG"); }
 
+  // The simulator's count of dumps taken into its stores: its "WRITES ..." line (empty when it did not
+  // answer). Equal lines before and after an action mean nothing was written.
+  std::string SimWrites()
+  {
+    sim.WriteLine("WRITES");
+    return sim.ReadLine();
+  }
+
   // What the simulator heard ("IN" lines only), oldest first.
   std::vector<std::string> SimHeard()
   {

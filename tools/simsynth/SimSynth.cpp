@@ -241,12 +241,14 @@ void SimSynth::StoreLocked(const SimBytes& message)
       return;
     }
     partEdit_[message[8]][type == SimSysEx::kProgramEdit ? 0 : 1] = message;
+    ++writes_.programEdit;
     NoteLocked("stored: program edit buffer of part " + std::to_string(message[8]));
     return;
   case SimSysEx::kPerfEdit:
   case SimSysEx::kPerfEditB:
   case SimSysEx::kPerfEditParts:
     perfEdit_[type == SimSysEx::kPerfEdit ? 0 : type == SimSysEx::kPerfEditB ? 1 : 2] = message;
+    ++writes_.performanceEdit;
     NoteLocked("stored: performance edit buffer");
     return;
   case SimSysEx::kProgramMemory:
@@ -258,6 +260,7 @@ void SimSynth::StoreLocked(const SimBytes& message)
     }
     programBanks_[size_t(code - SimSysEx::kFirstProgramBankCode)][size_t(slot)]
                  [type == SimSysEx::kProgramMemory ? 0 : 1] = message;
+    ++writes_.programMemory;
     NoteLocked("stored: program" + where);
     return;
   case SimSysEx::kPerfMemory:
@@ -272,11 +275,13 @@ void SimSynth::StoreLocked(const SimBytes& message)
                                                                           : type == SimSysEx::kPerfMemoryB
                                                                               ? 1
                                                                               : 2] = message;
+    ++writes_.performanceMemory;
     NoteLocked("stored: performance" + where);
     return;
   case SimSysEx::kGlobalA:
   case SimSysEx::kGlobalB:
     globals_[type == SimSysEx::kGlobalA ? 0 : 1] = message;
+    ++writes_.globals;
     NoteLocked("stored: global settings");
     return;
   default:
@@ -426,4 +431,10 @@ uint64_t SimSynth::Received() const
 {
   std::lock_guard<std::mutex> lock(mutex_);
   return received_;
+}
+
+SimSynthWrites SimSynth::Writes() const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return writes_;
 }

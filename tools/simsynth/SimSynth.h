@@ -27,6 +27,20 @@ struct SimSynthFaults
   int cablePieceBytes = 16;      // ... of this many bytes
 };
 
+// How many dumps it has taken into each of its stores (a dump refused is not counted).
+struct SimSynthWrites
+{
+  uint64_t programEdit = 0;     // a part's program edit buffer
+  uint64_t performanceEdit = 0; // the performance edit buffer
+  uint64_t programMemory = 0;   // a program slot of a bank
+  uint64_t performanceMemory = 0;
+  uint64_t globals = 0;
+
+  uint64_t Edit() const { return programEdit + performanceEdit; }
+  uint64_t Memory() const { return programMemory + performanceMemory; }
+  uint64_t Total() const { return Edit() + Memory() + globals; }
+};
+
 // The synthesizer's side of the cable: a device id, a mode, edit buffers for eight parts and a
 // performance, 8 program banks and 4 performance banks of 128 slots and the global settings, all
 // generated from a seed. It answers requests addressed to its own device id, stores the dumps it
@@ -80,6 +94,8 @@ public:
   std::vector<std::string> Log() const;
   // Messages received so far (every kind).
   uint64_t Received() const;
+  // Writes to its edit buffers, memory and global settings so far.
+  SimSynthWrites Writes() const;
 
 private:
   using Program = std::array<SimBytes, 2>;
@@ -119,6 +135,7 @@ private:
   std::vector<std::string> log_;
   size_t logBytes_ = 0;
   uint64_t received_ = 0;
+  SimSynthWrites writes_;
 
   Sender sender_;
   RealClock realClock_;

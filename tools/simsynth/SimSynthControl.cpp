@@ -111,6 +111,15 @@ const char* Log(ControlLine& c)
   return nullptr;
 }
 
+const char* Writes(ControlLine& c)
+{
+  const SimSynthWrites w = c.synth.Writes();
+  c.out << "WRITES program-edit " << w.programEdit << " performance-edit " << w.performanceEdit
+        << " program-memory " << w.programMemory << " performance-memory " << w.performanceMemory << " global "
+        << w.globals << '\n';
+  return nullptr;
+}
+
 const char* SetFlag(ControlLine& c, bool SimSynthFaults::*flag)
 {
   int value = 0;
@@ -204,6 +213,7 @@ constexpr Command kCommands[] = {
     {"SEND", Send, Then::kOk},
     {"GARBAGE", Garbage, Then::kOk},
     {"LOG", Log, Then::kAnswered},
+    {"WRITES", Writes, Then::kAnswered},
     {"SILENT", Silent, Then::kStoreFaults},
     {"WRONGPART", WrongPart, Then::kStoreFaults},
     {"MALFORMED", Malformed, Then::kStoreFaults},
