@@ -474,11 +474,13 @@ TEST(SimSynth, ControlLines)
   for (const char* bad : {"SEND", "SEND 0B 40", "SEND B2 80", "SEND B2 0B 40 01", "SEND F0 01", "SEND B2 G0"})
     EXPECT_EQ(run(bad).substr(0, 6), "ERROR ") << bad;
   EXPECT_EQ(sent.size(), 1u);
-  EXPECT_EQ(run("WRITES"), "WRITES program-edit 0 performance-edit 0 program-memory 0 performance-memory 0 global 0\n");
+  EXPECT_EQ(run("WRITES"),
+            "WRITES program-edit 0 performance-edit 0 program-memory 0 performance-memory 0 global 0\n");
   SimBytes global = synth.Globals()[0];
   global[5] = 0x24;
   synth.Receive(global);
-  EXPECT_EQ(run("WRITES"), "WRITES program-edit 0 performance-edit 0 program-memory 0 performance-memory 0 global 1\n");
+  EXPECT_EQ(run("WRITES"),
+            "WRITES program-edit 0 performance-edit 0 program-memory 0 performance-memory 0 global 1\n");
   EXPECT_EQ(run("QUIT"), "OK\n");
 }
 

@@ -115,8 +115,8 @@ const char* Writes(ControlLine& c)
 {
   const SimSynthWrites w = c.synth.Writes();
   c.out << "WRITES program-edit " << w.programEdit << " performance-edit " << w.performanceEdit
-        << " program-memory " << w.programMemory << " performance-memory " << w.performanceMemory << " global "
-        << w.globals << '\n';
+        << " program-memory " << w.programMemory << " performance-memory " << w.performanceMemory
+        << " global " << w.globals << '\n';
   return nullptr;
 }
 

@@ -9,7 +9,8 @@
 //   BANK n            the slots of bank code n (1-4 performances, 5-12 programs) as
 //                     "SLOT <slot> <hex>" lines, one per message, then "END"
 //   LOG               the log, one line each, then "END"
-//   WRITES            "WRITES program-edit a performance-edit b program-memory c performance-memory d global e":
+//   WRITES            "WRITES program-edit a performance-edit b program-memory c performance-memory d global
+//   e":
 //                     the dumps taken into each store so far
 //   SILENT 0|1        answer nothing / answer again
 //   SLOW ms           wait ms before every answered message (0: no wait)
