@@ -127,6 +127,13 @@ void VELK::ResetProcessing()
   mNotesOffPending = true;
 }
 
+void VELK::OnActivationChanged(bool on)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  IEffectVST::OnActivationChanged(on);
+  if (!on && mWorker) mWorker->hostSuspended = 1;
+}
+
 void VELK::HandleParameterChange(int index)
 {
   std::lock_guard<std::recursive_mutex> lock(ParameterLock());

@@ -58,6 +58,8 @@ public:
   void HandleParameterChange(int index) override;
   // Besides the base's work: All Notes Off to every enabled part at the next block with an output.
   void ResetProcessing() override;
+  // A suspended host processes no blocks: the MIDI clock stops until its next block.
+  void OnActivationChanged(bool on) override;
   void HandleSecondaryParameterChange(int index) override;
   // The transfers' waiting work, away from the parameter lock.
   void OnEditorIdle() override;

@@ -66,7 +66,8 @@ struct LinkState
 
   // ---- transport and clock (audio thread, in the worker's PostFromAudioBlock) ----
   std::atomic<uint8_t> transportStartSent{0};
-  std::atomic<uint8_t> clockJobStarted{0}; // also cleared by the change handler, to start the clock again
+  // Also cleared by the change handler and by a clock job that ran (clock thread), to start the clock again.
+  std::atomic<uint8_t> clockJobStarted{0};
 
   // ---- part selection (DeviceSender, on its caller's thread: a worker or the user-interface thread) ----
   std::atomic<uint8_t> incomingMidiBlocked{0}; // the part-select NRPN holds incoming messages back

@@ -43,6 +43,8 @@ bool MIDIMessageSender::SleepUntilNs(int64_t deadlineNs)
 
 void MIDIMessageSender::RunMidiClock()
 {
+  // A job that cannot run leaves the started mark set, so that the audio block does not post it
+  // again at every block; the switch turned on again clears the mark and starts it anew.
   if (!mState.sendClock) return;
   // Below one beat per minute there is no tick interval: no clock rather than a wrong one.
   const int tempo = ClockTempo();
@@ -51,21 +53,25 @@ void MIDIMessageSender::RunMidiClock()
   Clock& clock = mHost.LinkClock();
   const IMidiMessage tick{.offset = 0, .status = 0xF8, .data1 = 0, .data2 = 0};
 
-  mHost.DeviceSendShort(tick);
-  // Each tick has its own deadline on the steady clock, so late wake-ups do not add up.
-  int64_t deadline = clock.NowNs() + interval;
-  while (mWorker.clockRun)
+  // Each tick has its own deadline on the steady clock, so late wake-ups do not add up. Every tick,
+  // the first too, is sent only while the clock is still wanted: whatever the phase in which the
+  // switch went off or the host suspended the plug-in, no tick follows the one under way.
+  int64_t deadline = clock.NowNs();
+  for (;;)
   {
-    if (!SleepUntilNs(deadline) || !mWorker.clockRun) return;
+    if (!mWorker.clockRun || !mState.sendClock || mWorker.hostSuspended) break;
     if (!mState.midiOutputReady)
     {
       mWorker.clockRun = 0;
-      return;
+      break;
     }
     mHost.DeviceSendShort(tick);
     deadline += interval;
     // After a stall the missed ticks are dropped, not sent in a burst.
     const int64_t now = clock.NowNs();
     if (deadline <= now) deadline = now + interval;
+    if (!SleepUntilNs(deadline)) break;
   }
+  // A clock that ran may run again: the next audio block starts it while it is wanted.
+  mState.clockJobStarted = 0;
 }

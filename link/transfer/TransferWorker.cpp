@@ -344,11 +344,17 @@ void TransferWorker::PostFromAudioBlock(bool transportPlaying)
     mState.transportStartSent = 0;
   }
 
-  if (mState.midiOutputReady && !mState.clockJobStarted)
+  // The clock runs while it is on, the output is open and the host processes blocks. A job that
+  // ran clears the started mark when it ends (the switch went off, the output went, the host
+  // suspended the plug-in), so a block starts it again once it is wanted. The lane is claimed
+  // before the run flag is set: a job on its way out cannot clear the flag under its successor.
+  if (hostSuspended.load()) hostSuspended = 0;
+  if (mState.sendClock && mState.midiOutputReady && !mState.clockJobStarted && Claim(kClockLane))
   {
     clockRun = 1;
-    Post(Job(LinkJobCode::kMidiClock));
     mState.clockJobStarted = 1;
+    mLanes[kClockLane]->sender.job.code = LinkJobCode::kMidiClock;
+    Start(kClockLane);
   }
 
   // A program request that had to wait for the jobs thread goes out once it is free.

@@ -118,6 +118,9 @@ public:
   std::atomic<int64_t> lastProgramChangeMs{0};
   // The clock job runs while set.
   std::atomic<uint8_t> clockRun{0};
+  // The host suspended the plug-in (the owner, on the host's thread): no clock until its next
+  // audio block, which clears it.
+  std::atomic<uint8_t> hostSuspended{0};
 
 private:
   enum LaneState : uint8_t

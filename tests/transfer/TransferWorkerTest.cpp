@@ -146,6 +146,7 @@ TEST(TransferWorker, AudioBlockPostsTransportClockAndTheDeferredProgramRequest)
     release.Wait();
   };
   TransferWorker worker(host, host);
+  host.sendClock = 1;
 
   // Start once per run of the transport, Stop when it ends; none while short MIDI is queued.
   host.queueShortMidi = 1;
@@ -160,7 +161,7 @@ TEST(TransferWorker, AudioBlockPostsTransportClockAndTheDeferredProgramRequest)
   EXPECT_EQ(host.transportStartSent.load(), 0);
   EXPECT_EQ(worker.Sender(TransferWorker::kTransportLane).job.code, LinkJobCode::kTransportStop);
 
-  // The clock job starts once while an output is set.
+  // The clock job starts once while it is on and an output is set.
   EXPECT_EQ(host.clockJobStarted.load(), 1);
   EXPECT_EQ(worker.clockRun.load(), 1);
   EXPECT_EQ(worker.Sender(TransferWorker::kClockLane).job.code, LinkJobCode::kMidiClock);
