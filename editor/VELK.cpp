@@ -235,12 +235,13 @@ int VELK::LibrarianViewSide()
 
 void VELK::StoreReceivedProgram(int program)
 {
+  // The view highlights the librarian's selected slot: setting that selects the cell.
+  if (mLibrarian) mLibrarian->selectedLeftSlot = program;
   if (LibrarianViewControl* view = LibrarianView())
   {
-    view->selectedLeftCell = program;
     view->loadedSlot = program;
+    view->RequestRedraw(false);
   }
-  if (mLibrarian) mLibrarian->selectedLeftSlot = program;
 }
 
 void VELK::ProcessBlockDouble(double**, double**, int frames)

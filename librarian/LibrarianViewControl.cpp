@@ -130,20 +130,22 @@ ILibrarianHost* LibrarianViewControl::Host() const
   return dynamic_cast<ILibrarianHost*>(Plug());
 }
 
+int LibrarianViewControl::SelectedCell(int s) const
+{
+  if (!mLibrarian) return mOwnSelection[s == 0 ? 0 : 1].load();
+  return s == 0 ? mLibrarian->selectedLeftSlot.load() : mLibrarian->selectedRightSlot.load();
+}
+
 void LibrarianViewControl::SelectCell(int s, int index)
 {
   if (!ValidCell(s, index)) return;
   side = s;
-  if (s == 0)
-  {
-    selectedLeftCell = index;
-    if (mLibrarian) mLibrarian->selectedLeftSlot = index;
-  }
+  if (!mLibrarian)
+    mOwnSelection[size_t(s)] = index;
+  else if (s == 0)
+    mLibrarian->selectedLeftSlot = index;
   else
-  {
-    selectedRightCell = index;
-    if (mLibrarian) mLibrarian->selectedRightSlot = index;
-  }
+    mLibrarian->selectedRightSlot = index;
   RequestRedraw(false);
 }
 
@@ -300,6 +302,12 @@ bool LibrarianViewControl::OnKeyDown(int, int, int key)
 
 // ---- drawing ----
 
+bool LibrarianViewControl::NeedsRedraw()
+{
+  return CustomOverlayControl::NeedsRedraw() || SelectedCell(0) != mDrawnSelection[0].load() ||
+         SelectedCell(1) != mDrawnSelection[1].load();
+}
+
 bool LibrarianViewControl::Draw(IGraphics* graphics)
 {
   if (!graphics || !graphics->DrawBitmapSurface()) return false;
@@ -317,12 +325,15 @@ bool LibrarianViewControl::Draw(IGraphics* graphics)
     texts = mTexts;
   }
   const IRectangle clip = Rect().Intersect(graphics->DrawRect());
+  const bool wholeView = clip.L == Rect().L && clip.T == Rect().T && clip.R == Rect().R && clip.B == Rect().B;
   const int active = side.load();
   const int textInset = static_cast<int>(3 * mScale);
   char line[64];
   for (int s = 0; s < 2; ++s)
   {
     const int selected = SelectedCell(s);
+    // Only a frame that paints the whole view shows the selection everywhere it moved from.
+    if (wholeView) mDrawnSelection[size_t(s)] = selected;
     for (int i = 0; i < kCells; ++i)
     {
       IRectangle cell = CellRect(s, i);
