@@ -24,6 +24,11 @@ bool ValidCell(int side, int index)
   return (side == 0 || side == 1) && index >= 0 && index < LibrarianViewControl::kCells;
 }
 
+bool Covers(const IRectangle& clip, const IRectangle& r)
+{
+  return r.Empty() || (clip.L <= r.L && clip.T <= r.T && clip.R >= r.R && clip.B >= r.B);
+}
+
 void Fill(IGraphics* graphics, const IRectangle& r, uint32_t colour, float alpha)
 {
   const IRectangle clip = r.Intersect(graphics->DrawRect());
@@ -325,15 +330,15 @@ bool LibrarianViewControl::Draw(IGraphics* graphics)
     texts = mTexts;
   }
   const IRectangle clip = Rect().Intersect(graphics->DrawRect());
-  const bool wholeView = clip.L == Rect().L && clip.T == Rect().T && clip.R == Rect().R && clip.B == Rect().B;
   const int active = side.load();
   const int textInset = static_cast<int>(3 * mScale);
   char line[64];
   for (int s = 0; s < 2; ++s)
   {
     const int selected = SelectedCell(s);
-    // Only a frame that paints the whole view shows the selection everywhere it moved from.
-    if (wholeView) mDrawnSelection[size_t(s)] = selected;
+    // Shown once a frame repaints both the cell it moved from and the one it moved to.
+    if (Covers(clip, CellRect(s, mDrawnSelection[size_t(s)].load())) && Covers(clip, CellRect(s, selected)))
+      mDrawnSelection[size_t(s)] = selected;
     for (int i = 0; i < kCells; ++i)
     {
       IRectangle cell = CellRect(s, i);
