@@ -182,7 +182,7 @@ bool DeviceSender::SelectPartProgram(int part)
     const int other = DuplicateOf(part);
     if (other >= 0 && !mState.conflictWindowSuppressed)
     {
-      // Not sent: the part still plays what it had, and another part choosing that stays free.
+      // Nothing is sent: the part keeps the selection it last sent, so no other part meets the refused one.
       mState.lastBank[size_t(part)] = keptBank;
       mState.lastProgram[size_t(part)] = keptProgram;
       mState.conflictPart = part;
