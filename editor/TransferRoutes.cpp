@@ -138,6 +138,11 @@ void TransferRoutes::IdleTick()
     if (programs & (1u << p)) SelectPart(p);
 }
 
+void TransferRoutes::SelectProgram(int part)
+{
+  if (part >= 0 && part < kPartCount) mProgramSelect.fetch_or(1u << part);
+}
+
 void TransferRoutes::SelectPart(int part)
 {
   DeviceSender sender(mHost);

@@ -36,6 +36,9 @@ public:
   // handler asked for, with their waits. The selected part's new program then comes into the
   // editor, and a part with locked sections goes back whole afterwards.
   void IdleTick();
+  // Selects the part's program on the synthesizer again at the next IdleTick (the conflict
+  // window's answer to send it anyway).
+  void SelectProgram(int part);
 
   // Once per processing block (audio thread; never waits): the follow-up of a program selection,
   // and the settled edits' dumps while no transfer runs.

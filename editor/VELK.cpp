@@ -98,6 +98,7 @@ void VELK::BuildEditor()
   mPartSettingsLayer = config->GetLayer("additionalSettings");
   mPartView = std::make_unique<PartView>(dynamic_cast<IGraphics*>(Editor()));
   mPageLayers = std::make_unique<PageLayers>(*this, *config, [this](const std::string& line) { Log(line); });
+  mConflict.AddTo(this, mDocument.FoundLayer(ConflictWindow::kLayerName), mUISettings.Scale());
 }
 
 VELK::~VELK()
@@ -163,7 +164,28 @@ void VELK::HandleParameterChange(int index)
   if (index == kDeviceOutSelection || index == kDeviceInSelection) mPorts->ChosenInMenu(index);
   ShowValue(index);
   SendParamToHardware(index);
+  AnswerConflict(index);
   if (mRoutes) mRoutes->ParameterChanged(index);
+}
+
+void VELK::AnswerConflict(int index)
+{
+  const bool send = index == kTriggerProgControl, cancel = index == kTriggerLibControl;
+  if ((send || cancel) && ParamValue(index) != 1.0) return; // the button let go
+  const bool step = (index >= kPatchUp && index < kPatchUp + kPartCount) ||
+                    (index >= kPatchDown && index < kPatchDown + kPartCount);
+  const bool partProgram = (index >= kMultiPartBank && index < kMultiPartBank + kPartCount) ||
+                           (index >= kMultiPartPatch && index < kMultiPartPatch + kPartCount) ||
+                           (step && ParamValue(index) == 1.0);
+  if (!send && !cancel && !partProgram && index != kMainTab && index != kQuickTab && index != kMultiBank &&
+      index != kMultiPatch)
+    return;
+  const int part = conflictPart.exchange(-1);
+  mConflict.Hide();
+  // Sent anyway: no question for a duplicate until another part is selected.
+  if (!send || part < 0 || !mRoutes) return;
+  conflictWindowSuppressed = 1;
+  mRoutes->SelectProgram(part);
 }
 
 void VELK::HandleSecondaryParameterChange(int index)
@@ -242,12 +264,13 @@ int VELK::LibrarianViewSide()
 
 void VELK::StoreReceivedProgram(int program)
 {
+  // The view highlights the librarian's selected slot: setting that selects the cell.
+  if (mLibrarian) mLibrarian->selectedLeftSlot = program;
   if (LibrarianViewControl* view = LibrarianView())
   {
-    view->selectedLeftCell = program;
     view->loadedSlot = program;
+    view->RequestRedraw(false);
   }
-  if (mLibrarian) mLibrarian->selectedLeftSlot = program;
 }
 
 void VELK::ProcessBlockDouble(double**, double**, int frames)
@@ -313,6 +336,13 @@ void VELK::ShowValue(int index)
   const bool tempoHeld = ParamValue(kOverrideTempo) == 1.0 &&
                          (index == kGlobalTempo || (index >= kArpSpeed && index < kArpSpeed + kPartCount));
   if (!tempoHeld) SetMidiDisplayText(shown.controller);
+}
+
+void VELK::ShowProgramConflict(int part, int otherPart)
+{
+  if (part < 0 || part >= kPartCount) return;
+  mConflict.Show(
+      ConflictWindow::Text(otherPart, IntParam(kMultiPartBank + part), IntParam(kMultiPartPatch + part)));
 }
 
 void VELK::ShowLayer(const std::string& name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ConflictWindow.h"
 #include "editor/EditorDocument.h"
 #include "editor/ProgressOverlay.h"
 #include "editor/ProjectState.h"
@@ -93,6 +94,8 @@ public:
   void SetStatusText(const std::string& text) override { mLines.Set(StatusLines::kStatus, text); }
   void SetMidiDisplayText(const std::string& text) override { mLines.Set(StatusLines::kMidi, text); }
   void ShowLayer(const std::string& name) override;
+  // The conflict window, naming the other part and the bank and program the part was to get.
+  void ShowProgramConflict(int part, int otherPart) override;
   PatchLibrarian* Librarian() override { return mLibrarian.get(); }
   // The librarian view's loaded slot (nothing without a view in the document).
   void SetLoadedSlot(int slot) override;
@@ -139,6 +142,7 @@ public:
   // The group that holds the progress overlay and its cancel buttons, over everything else.
   LayerGroup* ProgressLayer() const { return mOverlay.Layer(); }
   IContactControl* CancelButton(int i) const { return mOverlay.CancelButton(i); }
+  const ConflictWindow& Conflict() const { return mConflict; }
   // The second (category) and third (transfer progress) status lines.
   void SetInfoText(const std::string& text) { mLines.Set(StatusLines::kInfo, text); }
   void SetProgressText(const std::string& text) { mLines.Set(StatusLines::kProgress, text); }
@@ -196,10 +200,14 @@ private:
   void ShowValue(int index);
 
   void HideLayer(const std::string& name);
+  // The conflict window's buttons (send the selection anyway, cancel it), and what closes the window
+  // as a cancel does: a page, a part or another program chosen meanwhile.
+  void AnswerConflict(int index);
 
   std::unique_ptr<TransferWorker> mWorker;
   std::unique_ptr<TransferRoutes> mRoutes; // posts to mWorker
   ProgressOverlay mOverlay;
+  ConflictWindow mConflict;
   StatusLines mLines;
   std::vector<std::string> mCategoryNames;
   UISettings mUISettings;

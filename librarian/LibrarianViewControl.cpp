@@ -24,6 +24,11 @@ bool ValidCell(int side, int index)
   return (side == 0 || side == 1) && index >= 0 && index < LibrarianViewControl::kCells;
 }
 
+bool Covers(const IRectangle& clip, const IRectangle& r)
+{
+  return r.Empty() || (clip.L <= r.L && clip.T <= r.T && clip.R >= r.R && clip.B >= r.B);
+}
+
 void Fill(IGraphics* graphics, const IRectangle& r, uint32_t colour, float alpha)
 {
   const IRectangle clip = r.Intersect(graphics->DrawRect());
@@ -130,20 +135,22 @@ ILibrarianHost* LibrarianViewControl::Host() const
   return dynamic_cast<ILibrarianHost*>(Plug());
 }
 
+int LibrarianViewControl::SelectedCell(int s) const
+{
+  if (!mLibrarian) return mOwnSelection[s == 0 ? 0 : 1].load();
+  return s == 0 ? mLibrarian->selectedLeftSlot.load() : mLibrarian->selectedRightSlot.load();
+}
+
 void LibrarianViewControl::SelectCell(int s, int index)
 {
   if (!ValidCell(s, index)) return;
   side = s;
-  if (s == 0)
-  {
-    selectedLeftCell = index;
-    if (mLibrarian) mLibrarian->selectedLeftSlot = index;
-  }
+  if (!mLibrarian)
+    mOwnSelection[size_t(s)] = index;
+  else if (s == 0)
+    mLibrarian->selectedLeftSlot = index;
   else
-  {
-    selectedRightCell = index;
-    if (mLibrarian) mLibrarian->selectedRightSlot = index;
-  }
+    mLibrarian->selectedRightSlot = index;
   RequestRedraw(false);
 }
 
@@ -300,6 +307,12 @@ bool LibrarianViewControl::OnKeyDown(int, int, int key)
 
 // ---- drawing ----
 
+bool LibrarianViewControl::NeedsRedraw()
+{
+  return CustomOverlayControl::NeedsRedraw() || SelectedCell(0) != mDrawnSelection[0].load() ||
+         SelectedCell(1) != mDrawnSelection[1].load();
+}
+
 bool LibrarianViewControl::Draw(IGraphics* graphics)
 {
   if (!graphics || !graphics->DrawBitmapSurface()) return false;
@@ -323,6 +336,9 @@ bool LibrarianViewControl::Draw(IGraphics* graphics)
   for (int s = 0; s < 2; ++s)
   {
     const int selected = SelectedCell(s);
+    // Shown once a frame repaints both the cell it moved from and the one it moved to.
+    if (Covers(clip, CellRect(s, mDrawnSelection[size_t(s)].load())) && Covers(clip, CellRect(s, selected)))
+      mDrawnSelection[size_t(s)] = selected;
     for (int i = 0; i < kCells; ++i)
     {
       IRectangle cell = CellRect(s, i);

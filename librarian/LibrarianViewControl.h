@@ -41,6 +41,8 @@ public:
   void OnMouseDblClick(int x, int y, const IMouseMod& mod) override;
   bool OnKeyDown(int x, int y, int key) override;
   bool Draw(IGraphics* graphics) override;
+  // Also when the librarian's selection moved since the last frame (a job moves it on its thread).
+  bool NeedsRedraw() override;
 
   // ---- layout ----
   // The cell's rectangle (side 0 left, 1 right; index 0..127, columns first), all zero outside.
@@ -61,9 +63,11 @@ public:
   bool PasteToSelected();
   bool ClearSelected();
   bool HasCopiedSlot() const { return mHasClipboard; }
-  // Selects a cell: the side becomes active and the librarian's selection follows.
+  // Selects a cell: the side becomes active and the librarian's selected slot of the side is the cell.
   void SelectCell(int side, int index);
-  int SelectedCell(int side) const { return side == 0 ? selectedLeftCell.load() : selectedRightCell.load(); }
+  // The highlighted cell of a side: the librarian's selected slot of that side, which the transfer
+  // jobs move too, so that what the view shows is always the slot the menus act on.
+  int SelectedCell(int side) const;
   // Sends the slot to the synthesizer through the main class.
   void LoadCell(int side, int index);
 
@@ -72,8 +76,6 @@ public:
 
   // ---- fields the link reads and writes ----
   std::atomic<int32_t> side{0};
-  std::atomic<int32_t> selectedLeftCell{0};
-  std::atomic<int32_t> selectedRightCell{0};
   std::atomic<int32_t> loadedSlot{-1};
 
 private:
@@ -83,6 +85,9 @@ private:
 
   PatchLibrarian* mLibrarian;
   double mScale;
+  // The selection of a view without a librarian, and the selection each side was last drawn with.
+  std::array<std::atomic<int32_t>, 2> mOwnSelection{};
+  std::array<std::atomic<int32_t>, 2> mDrawnSelection{};
   ITextStyle mCellStyle;
 
   mutable std::mutex mTextMutex;

@@ -36,6 +36,14 @@ public:
   virtual void SetMidiDisplayText(const std::string& text) = 0;
   // Shows a named layer group with its controls and current page.
   virtual void ShowLayer(const std::string& name) = 0;
+  // Asks the user about a program selection of the part that another enabled part already uses:
+  // the conflict window, which names the other part.
+  virtual void ShowProgramConflict(int part, int otherPart)
+  {
+    (void)part;
+    (void)otherPart;
+    ShowLayer("bankPatchConflictWindow");
+  }
   // The librarian model (null when there is none) and its view's loaded-slot number.
   virtual PatchLibrarian* Librarian() = 0;
   virtual void SetLoadedSlot(int slot) = 0;

@@ -72,8 +72,12 @@ struct LinkState
   // ---- part selection (DeviceSender, on its caller's thread: a worker or the user-interface thread) ----
   std::atomic<uint8_t> incomingMidiBlocked{0}; // the part-select NRPN holds incoming messages back
   std::atomic<uint8_t> reselectingParts{0};    // the parts of a performance are being re-selected
-  // The conflict window is not shown for a duplicate part while set; DeviceSender clears it.
+  // The conflict window is not shown for a duplicate part while set: the owner's change handler sets
+  // it when the user sends a selection anyway; DeviceSender clears it.
   std::atomic<uint8_t> conflictWindowSuppressed{0};
+  // The part whose program selection waits for the user's answer in the conflict window, -1 for none:
+  // DeviceSender sets it as it shows the window, the owner's change handler takes it.
+  std::atomic<int32_t> conflictPart{-1};
   std::array<std::atomic<int32_t>, 8> lastBank{};    // each part's last selected bank
   std::array<std::atomic<int32_t>, 8> lastProgram{}; // each part's last selected program
 

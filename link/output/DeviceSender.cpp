@@ -150,16 +150,16 @@ void DeviceSender::SendPartBankSelect(int part, int bank, bool wait)
   if (wait) Wait(25);
 }
 
-bool DeviceSender::IsDuplicatePart(int part)
+int DeviceSender::DuplicateOf(int part)
 {
-  if (!ValidPart(part)) return false;
+  if (!ValidPart(part)) return -1;
   const int bank = mHost.IntParam(kMultiPartBank + part);
   const int program = mHost.IntParam(kMultiPartPatch + part);
   for (int q = 0; q < kPartCount; ++q)
     if (q != part && mHost.ParamValue(kMultiPartStatus + q) == 1.0 && mState.lastBank[size_t(q)] == bank &&
         mState.lastProgram[size_t(q)] == program)
-      return true;
-  return false;
+      return q;
+  return -1;
 }
 
 bool DeviceSender::SelectPartProgram(int part)
@@ -177,11 +177,16 @@ bool DeviceSender::SelectPartProgram(int part)
     channel = PartChannel(part);
     bank = mHost.IntParam(kMultiPartBank + part) + 5;
     program = mHost.IntParam(kMultiPartPatch + part);
-    mState.lastBank[size_t(part)] = bank - 5;
-    mState.lastProgram[size_t(part)] = program;
-    if (IsDuplicatePart(part) && !mState.conflictWindowSuppressed)
+    const int keptBank = mState.lastBank[size_t(part)].exchange(bank - 5);
+    const int keptProgram = mState.lastProgram[size_t(part)].exchange(program);
+    const int other = DuplicateOf(part);
+    if (other >= 0 && !mState.conflictWindowSuppressed)
     {
-      mHost.ShowLayer("bankPatchConflictWindow");
+      // Nothing is sent: the part keeps the selection it last sent, so no other part meets the refused one.
+      mState.lastBank[size_t(part)] = keptBank;
+      mState.lastProgram[size_t(part)] = keptProgram;
+      mState.conflictPart = part;
+      mHost.ShowProgramConflict(part, other);
       return false;
     }
   }

@@ -40,9 +40,12 @@ public:
   // unless told not to wait. A bank below 0 means kRequestFromBank.
   void SendPartBankSelect(int part, int bank = -1, bool wait = true);
   // Whether another enabled part last selected the bank and program this part holds.
-  bool IsDuplicatePart(int part);
+  bool IsDuplicatePart(int part) { return DuplicateOf(part) >= 0; }
+  // The first such other part, -1 for none.
+  int DuplicateOf(int part);
   // All Notes Off, bank select MSB and LSB, program change, with their waits. False (nothing
-  // sent) when the selection duplicates another part's and the conflict window is shown.
+  // sent) when the selection duplicates another part's and the conflict window is shown: the part
+  // keeps the last selection it was sent, and conflictPart names it for the window's answer.
   bool SelectPartProgram(int part);
   // The part-select NRPN on the global channel: controller 98 = 113, 25 ms, controller 6 = value + 76.
   void SendNrpn(int value, bool blockIncoming);

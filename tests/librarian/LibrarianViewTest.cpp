@@ -99,7 +99,7 @@ TEST(LibrarianView, ClicksSelectAndDoubleClicksSendTheSlot)
         IRectangle p = Centre(view->CellRect(1, 40));
         e.Click(p.L, p.T, 1000);
         EXPECT_EQ(view->side.load(), 1);
-        EXPECT_EQ(view->selectedRightCell.load(), 40);
+        EXPECT_EQ(view->SelectedCell(1), 40);
         EXPECT_EQ(lib.selectedRightSlot.load(), 40);
         EXPECT_TRUE(e.plug.calls.empty());
 
@@ -140,7 +140,7 @@ TEST(LibrarianView, DraggingASlotCopiesItAndMakesTheTargetTheReceiveSlot)
   EXPECT_EQ(view->CellText(1, 10), "Dragged");
   EXPECT_EQ(lib.receiveTargetSlot.load(), 10);
   EXPECT_EQ(view->side.load(), 1);
-  EXPECT_EQ(view->selectedRightCell.load(), 10);
+  EXPECT_EQ(view->SelectedCell(1), 10);
   LibrarianSlot copied;
   ASSERT_TRUE(lib.CopySlot(1, 10, &copied));
   EXPECT_EQ(copied.messages.size(), 1u);
@@ -171,29 +171,29 @@ TEST(LibrarianView, KeysMoveTheSelectionFindNamesAndSend)
     e.window->Pump();
   };
   key(kWindowKeyDown);
-  EXPECT_EQ(view->selectedLeftCell.load(), 1);
+  EXPECT_EQ(view->SelectedCell(0), 1);
   key(kWindowKeyUp);
   key(kWindowKeyUp); // stays at the first cell
-  EXPECT_EQ(view->selectedLeftCell.load(), 0);
+  EXPECT_EQ(view->SelectedCell(0), 0);
   key(kWindowKeyRight);
-  EXPECT_EQ(view->selectedLeftCell.load(), 32);
+  EXPECT_EQ(view->SelectedCell(0), 32);
   for (int i = 0; i < 5; ++i)
     key(kWindowKeyRight);
-  EXPECT_EQ(view->selectedLeftCell.load(), 127);
+  EXPECT_EQ(view->SelectedCell(0), 127);
   key(kWindowKeyLeft);
-  EXPECT_EQ(view->selectedLeftCell.load(), 95);
+  EXPECT_EQ(view->SelectedCell(0), 95);
   // 'P' finds the next name starting with it (either case), wrapping round the bank.
   key('P');
-  EXPECT_EQ(view->selectedLeftCell.load(), 5);
+  EXPECT_EQ(view->SelectedCell(0), 5);
   key('P');
-  EXPECT_EQ(view->selectedLeftCell.load(), 20);
+  EXPECT_EQ(view->SelectedCell(0), 20);
   key('P');
-  EXPECT_EQ(view->selectedLeftCell.load(), 90);
+  EXPECT_EQ(view->SelectedCell(0), 90);
   EXPECT_EQ(lib.selectedLeftSlot.load(), 90);
   EXPECT_TRUE(e.window->ForwardedKeys().empty());
   key('Z'); // no name starts with it: the key belongs to the host
   EXPECT_EQ(e.window->ForwardedKeys().size(), 1u);
-  EXPECT_EQ(view->selectedLeftCell.load(), 90);
+  EXPECT_EQ(view->SelectedCell(0), 90);
   key(kWindowKeySpace);
   ASSERT_EQ(e.plug.calls.size(), 1u);
   EXPECT_EQ(e.plug.calls[0], "send 90 0");
@@ -201,7 +201,7 @@ TEST(LibrarianView, KeysMoveTheSelectionFindNamesAndSend)
   // Greyed, the view takes neither keys nor clicks.
   view->SetGreyed(true);
   key(kWindowKeyDown);
-  EXPECT_EQ(view->selectedLeftCell.load(), 90);
+  EXPECT_EQ(view->SelectedCell(0), 90);
   EXPECT_EQ(e.window->ForwardedKeys().size(), 2u);
 }
 

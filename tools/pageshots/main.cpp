@@ -29,6 +29,7 @@ struct View
   int value = 0;
   bool transfer = false;   // the progress overlay shown, as while a dump travels
   bool partValues = false; // every part's sound given values of its own first (kept for later views)
+  bool conflict = false;   // the window that asks before a part gets another part's program
 };
 
 const View kViews[] = {
@@ -47,6 +48,7 @@ const View kViews[] = {
     {"multi-part-settings", 0, kMultiPartSettings, 1},
     {"global-midi-filters", 9, kViewMIDIFilterSettings, 1},
     {"multi-transfer", 0, -1, 0, true},
+    {"multi-conflict", 0, -1, 0, false, false, true},
     // One sound page as two parts show it, each part holding values of its own.
     {"osc-part1", 2, kQuickTab, 0, false, true},
     {"osc-part5", 2, kQuickTab, 4, false, true},
@@ -124,12 +126,26 @@ bool Shoot(const std::filesystem::path& dataFolder, int scheme, int size, const 
     if (view.index >= 0) Set(plug, *editor, view.index, view.value);
     LayerGroup* progress = view.transfer ? plug.ProgressLayer() : nullptr;
     if (progress) progress->Hide(false);
+    if (view.conflict)
+    {
+      // Part 1 chose bank H, program 128, which part 8 plays.
+      plug.SetParamInEditor(kMultiPartBank, 7);
+      plug.SetParamInEditor(kMultiPartPatch, 127);
+      plug.ShowProgramConflict(0, 7);
+    }
     editor->DrawDirty(&all); // no window to paint to: the drawing bitmap holds the picture
     const std::filesystem::path file = outDir / (std::string(view.name) + ".png");
     const bool written =
         editor->DrawBitmapSurface() && Gfx_WritePNGFile(file.c_str(), *editor->DrawBitmapSurface());
     if (view.index >= 0) Set(plug, *editor, view.index, 0);
     if (progress) progress->Hide(true);
+    if (view.conflict)
+    {
+      Set(plug, *editor, kTriggerLibControl, 1); // its cancel button
+      Set(plug, *editor, kTriggerLibControl, 0);
+      plug.SetParamInEditor(kMultiPartBank, 0);
+      plug.SetParamInEditor(kMultiPartPatch, 0);
+    }
     if (!written)
     {
       std::fprintf(stderr, "velk-pageshots: could not write %s\n", file.c_str());
