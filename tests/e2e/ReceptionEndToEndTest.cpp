@@ -88,13 +88,13 @@ TEST_F(ReceptionEndToEnd, AProgramChangeDoesNotEndABankReception)
   ASSERT_NO_FATAL_FAILURE(ExpectBankAWrittenToBankB());
 }
 
-// The synthesizer answers each message 25 ms late; meanwhile ten program dumps nobody asked for cross the
+// The synthesizer answers each message 15 ms late; meanwhile ten program dumps nobody asked for cross the
 // cable in edit-buffer form: five of another device (id 5), five of the synthesizer itself. None is stored as
 // a slot: every slot holds its own answer.
 TEST_F(ReceptionEndToEnd, DumpsNobodyAskedForAreNotStoredAsSlots)
 {
   ASSERT_NO_FATAL_FAILURE(Begin());
-  ASSERT_NO_FATAL_FAILURE(Sim("SLOW 25"));
+  ASSERT_NO_FATAL_FAILURE(Sim("SLOW 15"));
   ASSERT_NO_FATAL_FAILURE(StartReceivingBankA());
   std::mt19937 random(7);
   for (int i = 0; i < 10; ++i)
