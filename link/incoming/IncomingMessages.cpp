@@ -213,29 +213,32 @@ void IncomingMessages::PrepareReception()
 
 void IncomingMessages::LoadLibrarianSlot(int program, int part)
 {
+  // No request id is left pending: the slot load asks for nothing, and a pending id would cut a
+  // later answer down to this part's program.
   mHost.StoreReceivedProgram(program);
   PrepareReception();
-  mState.pendingRequestId = part;
   if (!DeviceSender(mHost).SendLibrarianSlot(program, mHost.LibrarianViewSide(), part))
-  {
     mHost.CancelEditBufferReceive();
-    mState.pendingRequestId = -1;
-  }
 }
 
 void IncomingMessages::FollowUpProgramChange(int program, int part)
 {
+  // The request names its part itself while it runs (the pending request id).
   LinkJob job;
   job.code = LinkJobCode::kRequestPartProgram;
   job.partOrSlot = part;
   job.toEditorFlag = true;
   job.programChange = program;
-  mState.pendingRequestId = part;
-  if (!(mHost.JobsThreadIdle() && mHost.PostJob(job)))
-  {
-    mHost.CancelEditBufferReceive();
-    mState.pendingRequestId = -1;
-  }
+  if (!(mHost.JobsThreadIdle() && mHost.PostJob(job))) mHost.CancelEditBufferReceive();
+}
+
+bool IncomingMessages::TransferRunning()
+{
+  // Preparing the follow-up would end the reception a running transfer waits for (its receive
+  // record disarmed, the librarian's selected slot moved), and its post would be refused anyway.
+  if (mHost.JobsThreadIdle()) return false;
+  mHost.SetStatusText(kProgramChangeDuringTransfer);
+  return true;
 }
 
 void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
@@ -245,6 +248,7 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
   const int listening = PartOnChannel(channel);
   const int part = listening < 0 ? 0 : listening;
   if (!global && mHost.IntParam(kPartLock + part) == 1) return;
+  if (TransferRunning()) return;
   const int program = std::min<int>(message.data1, 127);
   const bool library = mHost.IntParam(kControlLibrary) == 1;
   mHost.ProgramChangeReceived(library && global == bool(mState.performanceMode));
@@ -279,8 +283,9 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
 void IncomingMessages::HostProgramChange(const IMidiMessage& message, int part)
 {
   if (mHost.IntParam(kPartLock + part) == 1) return;
-  const int program = std::min<int>(message.data1, 127);
   const bool library = mHost.IntParam(kControlLibrary) == 1;
+  if ((library || mHost.IntParam(kPartProgramChange + part) == 1) && TransferRunning()) return;
+  const int program = std::min<int>(message.data1, 127);
   mHost.ProgramChangeReceived(library);
   if (library)
   {

@@ -32,6 +32,8 @@ public:
 
   static constexpr const char* kTurnOnPerformanceMode = "Turn on PERFORMANCE mode from librarian first!";
   static constexpr const char* kTurnOnProgramMode = "Turn on PROGRAM mode from librarian first!";
+  static constexpr const char* kProgramChangeDuringTransfer =
+      "A transfer is running: the program change was not followed";
 
   explicit IncomingMessages(LinkHost& host);
 
@@ -69,6 +71,9 @@ private:
   // the jobs thread refuses it, so that incoming messages are not held back for ever.
   void FollowUpProgramChange(int program, int part);
   void PrepareReception();
+  // A program change while the jobs thread runs a transfer is dropped, and the status line says
+  // so: true then.
+  bool TransferRunning();
   void Resolve(int c, int key, int v, bool apply, bool assembled);
   void ApplyDeviceValue(IControl* control, int p, int v, int value);
   // Activity light and MIDI thru of a message that was passed.

@@ -29,8 +29,12 @@ void MIDIMessageSender::run()
     break;
   case C::kBusyPulse:
   case C::kRequestPattern:
-  case C::kRequestPatternBank:
     BusyPulse();
+    break;
+  case C::kRequestPatternBank:
+    // The user asked for a bank: the status line says that nothing was asked of the synthesizer.
+    BusyPulse();
+    mHost.SetStatusText(kNoPatternRequestText);
     break;
   case C::kLoadSlot:
     LoadSlot();

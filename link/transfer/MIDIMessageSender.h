@@ -64,6 +64,8 @@ public:
   static constexpr const char* kCompletedText = "Data request completed!";
   static constexpr const char* kProcessingText = "Data processing, please wait...";
   static constexpr const char* kScanText = "Please wait, checking DeviceID ";
+  static constexpr const char* kNoPatternRequestText =
+      "Nothing was requested: patterns are not received from the hardware";
   static constexpr const char* kNoGlobalsText =
       "Global settings not sent: the synthesizer's own were never received";
   // A slot (0 to 127) numbered as the librarian's lists show it: "001" to "128".
@@ -99,9 +101,14 @@ private:
   // Waits for the answer poll by poll; `send` puts the request out again with a device id during
   // the scan (the receive record stays as it is: what has come of the answer is kept),
   // `beforePoll` runs before each wait. A scan answered on another id adopts it.
+  // `complete`, when given, is asked after each wait too: an answer the dispatcher cannot tell is
+  // whole (see RequestEditBuffer).
   Answer PollForAnswer(const PollRules& rules, const std::function<void(int)>& send,
-                       const std::function<void()>& beforePoll = {});
+                       const std::function<void()>& beforePoll = {},
+                       const std::function<bool()>& complete = {});
   bool Answered() const;
+  // Whether an edit-buffer request's answer of one program is whole (RequestEditBuffer).
+  bool OneProgramAnswerComplete();
   // Where a request's answer went, which decides how its end is reported: a reception into the
   // librarian ends with FinishReceive (the bank shows as unsaved, with its own status text), for a
   // slot before the completion text and for an edit buffer after it.

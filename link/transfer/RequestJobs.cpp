@@ -15,6 +15,10 @@ namespace
 constexpr int kBankSize = 128;
 constexpr int kNumDeviceIds = 16;
 constexpr int kSlotAttempts = 2; // a bank's slot is asked for at most twice
+// A program answer to an edit-buffer request is whole once nothing more of it has come for this
+// long: a performance's answer begins with the program of part 1 too, and its next message is on
+// the cable well within it, even at a MIDI cable's pace.
+constexpr int64_t kOneProgramQuietMs = 500;
 } // namespace
 
 SysExAddress MIDIMessageSender::Address(int deviceId) const
@@ -43,7 +47,8 @@ bool MIDIMessageSender::Answered() const
 
 MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rules,
                                                            const std::function<void(int)>& send,
-                                                           const std::function<void()>& beforePoll)
+                                                           const std::function<void()>& beforePoll,
+                                                           const std::function<bool()>& complete)
 {
   uint32_t taken = mWorker.answerProgress.load();
   const auto arriving = [&]
@@ -70,7 +75,7 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
   {
     if (beforePoll) beforePoll();
     if (!Sleep(rules.waitMs)) return Answer::kCancelled;
-    if (Answered()) return answered();
+    if (Answered() || (complete && complete())) return answered();
     if (arriving())
     {
       poll = 0;
@@ -85,7 +90,7 @@ MIDIMessageSender::Answer MIDIMessageSender::PollForAnswer(const PollRules& rule
         mHost.SetStatusText(kScanText + std::to_string(id + 1));
         send(id);
         if (!Sleep(rules.scanWaitMs)) return Answer::kCancelled;
-        if (Answered()) return answered();
+        if (Answered() || (complete && complete())) return answered();
         if (arriving())
         {
           poll = 0; // the answer is coming: it gets its whole time
@@ -129,6 +134,16 @@ void MIDIMessageSender::EndRequest(Answer answer, const RequestEnd& end)
   }
 }
 
+bool MIDIMessageSender::OneProgramAnswerComplete()
+{
+  // In the librarian's performance mode the answer is a performance, which its last message
+  // completes. Otherwise one program is the answer: at once when it is not part 1's (a performance
+  // begins with part 1), else once nothing more has followed it.
+  if (mState.performanceMode || mWorker.editBufferPrograms.load() != 1) return false;
+  if (mWorker.editBufferFirstPart.load() != 0) return true;
+  return mHost.LinkClock().NowMs() - mWorker.editBufferLastTakenMs.load() >= kOneProgramQuietMs;
+}
+
 void MIDIMessageSender::RequestEditBuffer()
 {
   BusyScope busy(mTransferHost);
@@ -143,7 +158,7 @@ void MIDIMessageSender::RequestEditBuffer()
   Answer answer;
   if (!job.toEditorFlag)
   {
-    mWorker.ArmReceive(true);
+    mWorker.ArmReceive(true, TransferBuffer::Expect::Edit(mState.deviceId));
     sendWithId(mState.deviceId);
     const PollRules rules{25, 0, 0, 200};
     answer = PollForAnswer(rules, sendWithId, [&] { mHost.SetStatusText("Processing, please wait..."); });
@@ -151,11 +166,15 @@ void MIDIMessageSender::RequestEditBuffer()
   else
   {
     mWorker.ArmReceive(false);
+    mWorker.editBufferPrograms = 0;
+    mWorker.editBufferFirstPart = -1;
     mWorker.editBufferViewRefresh = 1;
     mWorker.editBufferPolling = 1; // before the request: its answer may come before the first poll
     sendWithId(mState.deviceId);
     const PollRules rules{delay, 30, delay, 40};
-    answer = PollForAnswer(rules, sendWithId, [&] { mWorker.editBufferPolling = 1; });
+    answer = PollForAnswer(
+        rules, sendWithId, [&] { mWorker.editBufferPolling = 1; },
+        [&] { return OneProgramAnswerComplete(); });
     mWorker.editBufferPolling = 0;
   }
 
@@ -169,13 +188,9 @@ void MIDIMessageSender::RequestCurrentProgram()
   const int delay = Delay();
   const int part = job.partOrSlot;
   if (job.toEditorFlag)
-  {
     mWorker.ArmReceive(false);
-  }
   else
-  {
-    mWorker.ArmReceive(true);
-  }
+    mWorker.ArmReceive(true, TransferBuffer::Expect::Edit(mState.deviceId));
   mState.pendingRequestId = part;
   if (job.programChange >= 0) DeviceSender(mHost).SendPartProgramChange(job.programChange, part);
   SendToDevice(BuildEditBufferRequest(Address()));
@@ -208,11 +223,13 @@ void MIDIMessageSender::RequestSlot(bool program)
   const int bankCode = program ? job.bank + 5 : job.bank + 1;
   const bool editBuffer = program && job.editBufferFlag;
 
-  mWorker.ArmReceive(true, editBuffer ? -1 : slot);
+  mWorker.ArmReceive(true, editBuffer ? TransferBuffer::Expect::Edit(mState.deviceId)
+                                      : TransferBuffer::Expect::Memory(bankCode, slot, mState.deviceId));
   if (!program) mWorker.messageConsumed = 1;
   if (program) mState.pendingRequestId = editBuffer ? job.partOrSlot : -1;
   const auto sendWithId = [&](int id)
   {
+    mWorker.AcceptAnswerFrom(id);
     if (editBuffer)
       SendToDevice(BuildEditBufferRequest(Address(id)));
     else
@@ -246,8 +263,12 @@ void MIDIMessageSender::RequestBank(bool program)
       selectSlot(n);
       // Armed once for the slot: whatever of its answer has come is kept through the scan and
       // the second asking, and only this slot's answer fills it.
-      mWorker.ArmReceive(true, n);
-      const auto sendWithId = [&](int id) { SendToDevice(BuildMemoryRequest(Address(id), bankCode, n)); };
+      mWorker.ArmReceive(true, TransferBuffer::Expect::Memory(bankCode, n, mState.deviceId));
+      const auto sendWithId = [&](int id)
+      {
+        mWorker.AcceptAnswerFrom(id);
+        SendToDevice(BuildMemoryRequest(Address(id), bankCode, n));
+      };
       const PollRules rules{delay, 25, delay, 30, true};
       // A slot whose answer was lost (a message dropped on the way) is asked for again. One that
       // does not come the second time ends the bank: waiting out every remaining slot would take

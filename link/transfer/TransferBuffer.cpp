@@ -9,12 +9,43 @@ void TransferBuffer::Clear()
     place.clear();
 }
 
-void TransferBuffer::Arm(uint32_t slotNumber, int expectSlot)
+namespace
+{
+uint16_t DeviceIdBit(int deviceId)
+{
+  return deviceId >= 0 && deviceId < 16 ? uint16_t(1u << deviceId) : 0;
+}
+} // namespace
+
+ReceiveExpect ReceiveExpect::Edit(int deviceId)
+{
+  ReceiveExpect expect;
+  expect.form = Form::kEdit;
+  expect.deviceIds = DeviceIdBit(deviceId);
+  return expect;
+}
+
+ReceiveExpect ReceiveExpect::Memory(int bankCode, int slot, int deviceId)
+{
+  ReceiveExpect expect;
+  expect.form = Form::kMemory;
+  expect.bankCode = bankCode;
+  expect.slot = slot;
+  expect.deviceIds = DeviceIdBit(deviceId);
+  return expect;
+}
+
+void TransferBuffer::Arm(uint32_t slotNumber, const Expect& expect)
 {
   Clear();
   mSlot.number = slotNumber;
-  mExpectSlot = expectSlot;
+  mExpect = expect;
   mArmed.store(true, std::memory_order_release);
+}
+
+void TransferBuffer::AcceptDeviceId(int deviceId)
+{
+  if (mExpect.deviceIds != 0) mExpect.deviceIds |= DeviceIdBit(deviceId);
 }
 
 TransferBuffer::Collected TransferBuffer::Collect(const uint8_t* bytes, size_t size)
@@ -23,7 +54,11 @@ TransferBuffer::Collected TransferBuffer::Collect(const uint8_t* bytes, size_t s
   bool memoryForm = false;
   const int place = SlotMessageIndex(mKind, bytes, size, &memoryForm);
   if (place < 0 || place >= MessageCount() || !mPlaces[size_t(place)].empty()) return Collected::Refused;
-  if (memoryForm && mExpectSlot >= 0 && bytes[9] != mExpectSlot) return Collected::Refused;
+  using Form = Expect::Form;
+  if (mExpect.form != Form::kAny && memoryForm != (mExpect.form == Form::kMemory)) return Collected::Refused;
+  if (mExpect.deviceIds != 0 && !(mExpect.deviceIds & DeviceIdBit(bytes[6]))) return Collected::Refused;
+  if (memoryForm && mExpect.slot >= 0 && bytes[9] != mExpect.slot) return Collected::Refused;
+  if (memoryForm && mExpect.bankCode >= 0 && bytes[8] != mExpect.bankCode) return Collected::Refused;
 
   std::vector<uint8_t> message(bytes, bytes + size);
   if (!ToMemoryDump(message, mKind, int(mSlot.number & 0x7F))) return Collected::Refused;

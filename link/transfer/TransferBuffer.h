@@ -9,6 +9,26 @@
 #include <cstdint>
 #include <vector>
 
+// What the request that armed the record asked for. A slot takes only the answer to it: a dump in
+// another form, from another device id, or of another slot or bank is refused, so that a dump
+// another device (or the synthesizer unasked) puts on the cable is never stored as the slot.
+struct ReceiveExpect
+{
+  enum class Form
+  {
+    kAny,    // the editor's own messages (a store or an initial slot): nothing is asked for
+    kEdit,   // an edit-buffer request: the edit form
+    kMemory, // a memory request: the memory form of the slot and bank asked for
+  };
+  Form form = Form::kAny;
+  int slot = -1;          // kMemory: byte 9
+  int bankCode = -1;      // kMemory: byte 8
+  uint16_t deviceIds = 0; // one bit per device id asked (byte 6); 0: any
+
+  static ReceiveExpect Edit(int deviceId);
+  static ReceiveExpect Memory(int bankCode, int slot, int deviceId);
+};
+
 // One librarian slot being collected from the synthesizer's answer: the messages of one program
 // (2), performance (3) or pattern (1), each brought into memory form as it arrives. Armed by the
 // request before it is sent; the MIDI input thread collects; the slot is read once the record has
@@ -24,15 +44,19 @@ public:
     Complete,   // stored, the slot is whole and named, the record disarmed
   };
 
+  using Expect = ReceiveExpect;
+
   explicit TransferBuffer(DumpKind kind) : mKind(kind) {}
 
   DumpKind Kind() const { return mKind; }
   int MessageCount() const { return SlotMessageCount(mKind); }
 
-  // Empties the slot and arms the record for the slot number the messages are stored under. With
-  // the slot a memory request asked for, a memory-form answer for another slot is refused: a late
-  // answer to the request before must not fill this one.
-  void Arm(uint32_t slotNumber, int expectSlot = -1);
+  // Empties the slot and arms the record for the slot number the messages are stored under, taking
+  // only what `expect` describes: a late answer to the request before, or a dump of another device,
+  // must not fill this one.
+  void Arm(uint32_t slotNumber, const Expect& expect = {});
+  // A device-id scan asks another id: its answer is taken too.
+  void AcceptDeviceId(int deviceId);
   void Disarm() { mArmed.store(false, std::memory_order_release); }
   bool Armed() const { return mArmed.load(std::memory_order_acquire); }
   // Empties the slot's messages, name and category.
@@ -57,7 +81,7 @@ private:
 
   const DumpKind mKind;
   std::atomic<bool> mArmed{false};
-  int mExpectSlot = -1;
+  Expect mExpect;
   std::array<std::vector<uint8_t>, kMaxPlaces> mPlaces;
   LibrarianSlot mSlot;
 };

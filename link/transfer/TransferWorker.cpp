@@ -23,12 +23,6 @@ constexpr uint8_t kProgramSecondType = 0x1E;
 constexpr uint8_t kPerformanceCommonType = 0x05;
 constexpr uint8_t kPerformanceVocoderType = 0x1B;
 constexpr uint8_t kPerformancePartsType = 0x20;
-
-// Jobs that set the owner's pending request id, which must not outlive them.
-bool SetsPendingRequest(LinkJobCode code)
-{
-  return code == LinkJobCode::kRequestPartProgram || code == LinkJobCode::kRequestProgram;
-}
 } // namespace
 
 struct TransferWorker::LaneThread : Poco::Runnable
@@ -117,7 +111,10 @@ void TransferWorker::LaneThread::run()
     // Posts are counted, so the shutdown's wake cannot be missed.
     wake.Wait();
     if (quit) break;
-    const LinkJobCode code = sender.job.code;
+    // A pending request id belongs to the job that set it: none is left for the next job, and
+    // none outlives this one, or a later answer would be cut to the one part it names.
+    const bool jobsLane = &owner.Sender(kJobsLane) == &sender;
+    if (jobsLane) owner.mState.pendingRequestId = -1;
     {
       ClockThreadScope scope(owner.mHost.LinkClock());
       sender.BeginJob(owner.mStop.get_token());
@@ -131,7 +128,7 @@ void TransferWorker::LaneThread::run()
       }
       sender.EndJob();
     }
-    if (SetsPendingRequest(code)) owner.mState.pendingRequestId = -1;
+    if (jobsLane) owner.mState.pendingRequestId = -1;
     // Freed here rather than by the next poster, which may be the audio callback.
     sender.job.slot = LibrarianSlot();
     state.store(kIdle);
@@ -263,15 +260,9 @@ bool TransferWorker::RequestProgramBank(int bank)
 
 bool TransferWorker::RequestPatternBank()
 {
-  if (!Claim(kJobsLane)) return false;
-  {
-    std::lock_guard<std::mutex> lock(mReceiveMutex);
-    mPatternRecord.Arm(0);
-  }
-  replyComplete = 0;
-  mLanes[kJobsLane]->sender.job = Job(LinkJobCode::kRequestPatternBank);
-  Start(kJobsLane);
-  return true;
+  // Patterns are not requested: nothing is sent, so no record is armed for an answer that is not
+  // coming (an armed one took the next pattern dump into whatever bank the left pane then held).
+  return Post(Job(LinkJobCode::kRequestPatternBank));
 }
 
 bool TransferWorker::SendCurrentPerformance(bool store)
@@ -358,15 +349,13 @@ void TransferWorker::PostFromAudioBlock(bool transportPlaying)
   }
 
   // A program request that had to wait for the jobs thread goes out once it is free.
-  if (mState.deferredPartRequest && Claim(kJobsLane))
+  // The job is built whole here, so that nothing of the job before (its program change above all)
+  // goes out again with this one.
+  if (mState.deferredPartRequest)
   {
-    LinkJob& job = mLanes[kJobsLane]->sender.job;
-    job.code = LinkJobCode::kRequestPartProgram;
-    job.partOrSlot = mState.selectedPart.load();
+    LinkJob job = Job(LinkJobCode::kRequestPartProgram, mState.selectedPart.load());
     job.toEditorFlag = true;
-    editBufferReceive = 1;
-    mState.deferredPartRequest = 0;
-    Start(kJobsLane);
+    if (Post(job)) mState.deferredPartRequest = 0;
   }
 }
 
@@ -411,7 +400,7 @@ std::vector<uint8_t> TransferWorker::ReceivedGlobals(int which)
   return mReceived.Last(which == 0 ? kSysExGlobalSettings : kSysExGlobalSettings2);
 }
 
-void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
+void TransferWorker::ArmReceive(bool intoLibrarian, const TransferBuffer::Expect& expect)
 {
   mState.requestProcessed = 0;
   {
@@ -427,7 +416,7 @@ void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
       const DumpKind kind = mState.patternMode       ? DumpKind::Pattern
                             : mState.performanceMode ? DumpKind::Performance
                                                      : DumpKind::Program;
-      Record(kind).Arm(slot, expectSlot);
+      Record(kind).Arm(slot, expect);
     }
     else
     {
@@ -436,6 +425,13 @@ void TransferWorker::ArmReceive(bool intoLibrarian, int expectSlot)
   }
   mState.hardwareAnswered = 0;
   replyComplete = 0;
+}
+
+void TransferWorker::AcceptAnswerFrom(int deviceId)
+{
+  std::lock_guard<std::mutex> lock(mReceiveMutex);
+  for (TransferBuffer* record : {&mPerformanceRecord, &mProgramRecord, &mPatternRecord})
+    if (record->Armed()) record->AcceptDeviceId(deviceId);
 }
 
 void TransferWorker::EndReceive()
@@ -447,9 +443,22 @@ void TransferWorker::EndReceive()
   mPatternRecord.Disarm();
 }
 
-void TransferWorker::StoreCompletedSlot(const LibrarianSlot& slot)
+void TransferWorker::StoreCompletedSlot(DumpKind kind, const LibrarianSlot& slot)
 {
-  if (PatchLibrarian* librarian = mHost.Librarian()) librarian->StoreReceivedSlot(slot);
+  if (PatchLibrarian* librarian = mHost.Librarian())
+  {
+    // The left pane holds the bank of the librarian's mode: a slot of another kind is never stored
+    // there (the mode changed while the record was armed).
+    const int mode = kind == DumpKind::Pattern       ? PatchLibrarian::kPatterns
+                     : kind == DumpKind::Performance ? PatchLibrarian::kPerformances
+                                                     : PatchLibrarian::kPrograms;
+    if (librarian->GetMode() != mode)
+    {
+      ++refusedMessages;
+      return;
+    }
+    librarian->StoreReceivedSlot(slot);
+  }
   mTransferHost.LibrarianSlotReceived();
   editBufferReceive = 0;
   messageConsumed = 0;
@@ -476,11 +485,13 @@ void TransferWorker::ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool
       if (collected != TransferBuffer::Collected::Refused ||
           SlotMessageIndex(record->Kind(), bytes, size) >= 0)
         ++answerProgress;
+      if (collected == TransferBuffer::Collected::Refused) ++refusedMessages;
       if (collected != TransferBuffer::Collected::Complete) return;
       LibrarianSlot slot;
       slot.CopyFrom(record->Slot());
+      const DumpKind kind = record->Kind();
       lock.unlock(); // the librarian and the view take their own locks
-      StoreCompletedSlot(slot);
+      StoreCompletedSlot(kind, slot);
       return;
     }
   }
@@ -556,6 +567,14 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
     if (result.Taken() &&
         !(editBufferPolling && (bytes[8] == 7 || bytes[8] != mState.pendingRequestId.load())))
       replyComplete = 1;
+    if (result.Taken() && editBufferPolling)
+    {
+      // The edit-buffer request decides whether this program is its whole answer.
+      int32_t none = -1;
+      editBufferFirstPart.compare_exchange_strong(none, int32_t(bytes[8]));
+      editBufferLastTakenMs = mHost.LinkClock().NowMs(); // before the count, which the job reads first
+      ++editBufferPrograms;
+    }
     break;
   case kPerformanceCommonType:
     result = ParsePerformanceCommon(plug, bytes, size, context);
@@ -592,6 +611,7 @@ void TransferWorker::ParseEditBuffer(const uint8_t* bytes, size_t size)
   default:
     return;
   }
+  if (result.Taken() && editBufferPolling) editBufferLastTakenMs = mHost.LinkClock().NowMs();
   if (result.status == DumpStatus::Refused)
     mHost.SetStatusText(result.statusText);
   else if (result.Taken() && result.showsSelectedPart)

@@ -82,9 +82,11 @@ public:
   // ---- receiving (MIDI input thread) ----
   void ReceiveSysExMessage(const uint8_t* bytes, size_t size, bool fromDevice);
   // Prepares the next reception: into the editor's parameters, or into a librarian slot of the
-  // current mode's kind (the one record armed, the others disarmed). A memory request names the
-  // slot it asked for: only that slot's answer fills the record.
-  void ArmReceive(bool intoLibrarian, int expectSlot = -1);
+  // current mode's kind (the one record armed, the others disarmed). A request says what it asked
+  // for (form, device id, and a memory request's bank and slot): only its answer fills the record.
+  void ArmReceive(bool intoLibrarian, const TransferBuffer::Expect& expect = {});
+  // A device-id scan asked the id: the armed record takes its answer too.
+  void AcceptAnswerFrom(int deviceId);
   // Ends a reception into the librarian: edit-buffer receive off, every record disarmed.
   void EndReceive();
   // Whether the record of a kind is armed, and a copy of its slot (for tests and the jobs).
@@ -110,6 +112,15 @@ public:
   // Counts the dumps of its kind that reached an armed record (taken or not): a request sees its
   // answer coming, or the cable busy with answers ahead of it.
   std::atomic<uint32_t> answerProgress{0};
+  // Counts the messages an armed record refused (another form, device, slot or bank, a repeat, or
+  // a slot of another kind than the left pane holds).
+  std::atomic<uint32_t> refusedMessages{0};
+  // An edit-buffer request into the editor: the programs taken whole while it waits, the part of
+  // the first, and when (link clock) the last message of its answer was taken. A program answer
+  // of one program is complete once no more of it follows (see RequestEditBuffer).
+  std::atomic<uint32_t> editBufferPrograms{0};
+  std::atomic<int32_t> editBufferFirstPart{-1};
+  std::atomic<int64_t> editBufferLastTakenMs{0};
   // The device id (byte 6) of the synthesizer's last message: who answered a scan, which may be an
   // id tried before the one being tried when its answer is seen.
   std::atomic<int32_t> lastAnswerDeviceId{-1};
@@ -137,7 +148,7 @@ private:
   // Hands the claimed lane's record to its thread.
   void Start(Lane lane);
   TransferBuffer& Record(DumpKind kind);
-  void StoreCompletedSlot(const LibrarianSlot& slot);
+  void StoreCompletedSlot(DumpKind kind, const LibrarianSlot& slot);
   void ParseEditBuffer(const uint8_t* bytes, size_t size);
 
   LinkHost& mHost;

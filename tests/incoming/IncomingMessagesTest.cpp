@@ -262,7 +262,7 @@ TEST(IncomingMessages, ProgramChangeFromTheSynthesizer)
   EXPECT_EQ(t.host.posted[0].partOrSlot, 3);
   EXPECT_EQ(t.host.posted[0].programChange, 42);
   EXPECT_TRUE(t.host.posted[0].toEditorFlag);
-  EXPECT_EQ(t.host.pendingRequestId, 3);
+  EXPECT_EQ(t.host.pendingRequestId, -1); // the request names its part while it runs
   EXPECT_EQ(t.host.editBufferReceive, 1);
   EXPECT_EQ(t.host.hardwareAnswered, 0);
   EXPECT_EQ(t.host.disarms, 1);
@@ -287,6 +287,7 @@ TEST(IncomingMessages, ProgramChangeFromTheSynthesizer)
   EXPECT_EQ(t.host.posted.size(), 2u);
   EXPECT_EQ(t.host.editBufferReceive, 0);
   EXPECT_EQ(t.host.pendingRequestId, -1);
+  EXPECT_EQ(t.host.statusTexts.back(), IncomingMessages::kProgramChangeDuringTransfer);
   // The program-change switch off drops it.
   t.host.jobsIdle = true;
   t.host.passThrough[IncomingMessages::kProgramSwitch + IncomingMessages::kDeviceSide] = 0;

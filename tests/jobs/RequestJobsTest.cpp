@@ -177,10 +177,12 @@ TEST(RequestJobs, ABankRequestEndsAtASlotSilentTwiceAndACancelStopsIt)
   {
     Rig r;
     r.host.performanceMode = 1;
+    r.librarian.SetMode(PatchLibrarian::kPerformances);
     r.host.reply = [](const Bytes& request) -> std::vector<Bytes>
     {
       if (request[9] >= 10) return {};
       SysExAddress address;
+      address.deviceId = request[kSysExDeviceIdOffset];
       return BuildInitPerformance(address, request[8], request[9]);
     };
     const int64_t start = r.host.clock.NowMs();

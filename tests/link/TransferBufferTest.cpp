@@ -166,7 +166,7 @@ TEST(TransferBuffer, MessagesFillTheirPlacesInAnyOrderOnlyOnce)
   EXPECT_EQ(slot.name, "Out Of Order    ");
 
   TransferBuffer program(DumpKind::Program);
-  program.Arm(40, 40);
+  program.Arm(40, TransferBuffer::Expect::Memory(5, 40, 15));
   Bytes second = Message(99, 0x1F);
   second[8] = 5;
   second[9] = 39; // the slot before: late

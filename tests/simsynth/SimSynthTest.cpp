@@ -471,9 +471,15 @@ TEST(SimSynth, ControlLines)
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0], (SimBytes{0xB2, 0x0B, 0x40}));
   EXPECT_EQ(synth.Log().back(), "OUT B2 0B 40");
-  for (const char* bad : {"SEND", "SEND 0B 40", "SEND B2 80", "SEND B2 0B 40 01", "SEND F0 01", "SEND B2 G0"})
+  for (const char* bad : {"SEND", "SEND 0B 40", "SEND B2 80", "SEND B2 0B 40 01", "SEND F0 01", "SEND B2 G0",
+                          "SEND F0 00 80 F7", "SEND F0 00 20 F7 F7"})
     EXPECT_EQ(run(bad).substr(0, 6), "ERROR ") << bad;
   EXPECT_EQ(sent.size(), 1u);
+  // ... or a whole SysEx message, as another device on the cable would send one.
+  EXPECT_EQ(run("SEND F0 00 20 29 01 24 05 00 7F F7"), "OK\n");
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1], (SimBytes{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x05, 0x00, 0x7F, 0xF7}));
+  EXPECT_EQ(synth.Log().back(), "OUT F0 00 20 29 01 24 05 00 7F F7");
   EXPECT_EQ(run("WRITES"),
             "WRITES program-edit 0 performance-edit 0 program-memory 0 performance-memory 0 global 0\n");
   SimBytes global = synth.Globals()[0];

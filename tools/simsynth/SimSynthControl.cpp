@@ -77,7 +77,9 @@ const char* Bank(ControlLine& c)
 
 const char* Send(ControlLine& c)
 {
-  // A channel message of one to three bytes, in hex: a status byte, then data bytes below 0x80.
+  // A channel message of one to three bytes, in hex: a status byte, then data bytes below 0x80; or
+  // a whole SysEx message (F0, data bytes below 0x80, F7), as the synthesizer sends one unasked or
+  // another device on the same cable would.
   SimBytes message;
   std::string byte;
   bool good = true;
@@ -87,10 +89,19 @@ const char* Send(ControlLine& c)
            std::isxdigit(static_cast<unsigned char>(byte[1]));
     if (good) message.push_back(uint8_t(std::stoi(byte, nullptr, 16)));
   }
+  const bool sysEx = good && message.size() >= 2 && message.front() == 0xF0 && message.back() == 0xF7;
+  if (sysEx)
+  {
+    for (size_t i = 1; good && i + 1 < message.size(); ++i)
+      good = message[i] < 0x80;
+    if (!good) return "a SysEx message in hex expected";
+    c.synth.Send(message);
+    return nullptr;
+  }
   good = good && !message.empty() && message.size() <= 3 && message[0] >= 0x80 && message[0] < 0xF0;
   for (size_t i = 1; good && i < message.size(); ++i)
     good = message[i] < 0x80;
-  if (!good) return "a channel message in hex expected";
+  if (!good) return "a channel message or a SysEx message in hex expected";
   c.synth.Send(message);
   return nullptr;
 }
