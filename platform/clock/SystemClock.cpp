@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 double ClockScaleFromText(const char* text)
 {
@@ -21,11 +20,13 @@ double ClockScaleFromText(const char* text)
 
 Clock& SystemClock()
 {
-  static const std::unique_ptr<Clock> clock = []() -> std::unique_ptr<Clock>
+  // Never destroyed: a host's audio thread may still read the time while the process exits, after
+  // the static destructors have run.
+  static Clock* const clock = []() -> Clock*
   {
     const double factor = ClockScaleFromText(std::getenv("VELK_CLOCK_SCALE"));
-    if (factor != 1.0) return std::make_unique<ScaledClock>(factor);
-    return std::make_unique<RealClock>();
+    if (factor != 1.0) return new ScaledClock(factor);
+    return new RealClock();
   }();
   return *clock;
 }
