@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <poll.h>
 #include <utility>
 #include <vector>
@@ -38,7 +39,9 @@ struct TrapState
 
 TrapState& Trap()
 {
-  static TrapState* const state = new TrapState;
+  // In static storage rather than on the heap, so that unloading the plug-in leaves nothing behind.
+  alignas(TrapState) static unsigned char storage[sizeof(TrapState)];
+  static TrapState* const state = new (storage) TrapState;
   return *state;
 }
 
@@ -75,6 +78,8 @@ void RemoveOurDisplay(Display* display)
   const auto it = std::find_if(t.displays.begin(), t.displays.end(),
                                [display](const OurDisplay& d) { return d.display == display; });
   if (it != t.displays.end()) t.displays.erase(it);
+  // The list's memory goes with the last display, so that an unloaded plug-in keeps none.
+  if (t.displays.empty()) std::vector<OurDisplay>().swap(t.displays);
 }
 
 // The last error the trap caught on one of our displays, then 0 again.
