@@ -92,6 +92,8 @@ bool ConfigReader::ReadSysExText(const std::string& text)
       }
       table.push_back(std::move(definition));
     }
+    // Room first, so that appending cannot fail half way.
+    mSysExTable.reserve(mSysExTable.size() + table.size());
     for (SysExDefinition& d : table)
       mSysExTable.push_back(std::move(d));
     return true;
