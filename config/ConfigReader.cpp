@@ -9,6 +9,8 @@
 #include <tinyxml2.h>
 
 #include <charconv>
+#include <climits>
+#include <exception>
 
 namespace
 {
@@ -32,62 +34,96 @@ void ConfigReader::Log(const std::string& line) const
   if (mLog) mLog(kPrefix + line);
 }
 
+void ConfigReader::LogFailure(const char* what, const std::exception& failure) const noexcept
+{
+  try
+  {
+    Log(std::string(what) + " REFUSED: " + failure.what() + "!");
+  }
+  catch (...)
+  {
+    // No memory even for the line: the refusal itself stands.
+  }
+}
+
 int ConfigReader::Scaled(int v) const
 {
-  return int(double(v) * mUiScale);
+  // The document's numbers are bounded; this only keeps any other caller's inside the int range.
+  const double scaled = double(v) * mUiScale;
+  if (!(scaled > double(INT_MIN))) return scaled < 0.0 ? INT_MIN : 0;
+  if (scaled >= double(INT_MAX)) return INT_MAX;
+  return int(scaled);
 }
 
 bool ConfigReader::Read(IGraphics* graphics, IEffectBase* plug, PatchLibrarian* librarian,
                         uint32_t colourScheme, double uiScale)
 {
-  mGraphics = graphics;
-  mPlug = plug;
-  mLibrarian = librarian;
-  mColourScheme = colourScheme;
-  mUiScale = uiScale;
-
-  ReadSysExData();
-  LoadImages(graphics);
-  InitParameterNames();
-  // The document registers some nine hundred controllers and three hundred NRPNs.
-  mCcMap.reserve(1024);
-  mNrpnMap.reserve(512);
-
-  const uint8_t* bytes = nullptr;
-  uint32_t size = 0;
-  if (graphics)
+  // Nothing the documents make the reader allocate may end the plug-in's construction: a failure
+  // is logged and the editor opens with what was built.
+  try
   {
-    bytes = reinterpret_cast<const uint8_t*>(graphics->LoadTextResource(kUiDocumentId, kUiDocumentFile));
-    size = bytes ? graphics->LastTextResourceSize() : 0;
+    mGraphics = graphics;
+    mPlug = plug;
+    mLibrarian = librarian;
+    mColourScheme = colourScheme;
+    mUiScale = uiScale;
+
+    ReadSysExData();
+    LoadImages(graphics);
+    InitParameterNames();
+    // The document registers some nine hundred controllers and three hundred NRPNs.
+    mCcMap.reserve(1024);
+    mNrpnMap.reserve(512);
+
+    const uint8_t* bytes = nullptr;
+    uint32_t size = 0;
+    if (graphics)
+    {
+      bytes = reinterpret_cast<const uint8_t*>(graphics->LoadTextResource(kUiDocumentId, kUiDocumentFile));
+      size = bytes ? graphics->LastTextResourceSize() : 0;
+    }
+    else
+    {
+      const auto span = ResourceTable::Find("TEXTFILE", kUiDocumentId);
+      bytes = span.data();
+      size = uint32_t(span.size());
+    }
+    const auto text = SharedDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
+    return ReadUiText(*text);
   }
-  else
+  catch (const std::exception& failure)
   {
-    const auto span = ResourceTable::Find("TEXTFILE", kUiDocumentId);
-    bytes = span.data();
-    size = uint32_t(span.size());
+    LogFailure("Configuration", failure);
+    return false;
   }
-  const auto text = SharedDocument(bytes, int32_t(size > uint32_t(INT32_MAX) ? INT32_MAX : size));
-  return ReadUiText(*text);
 }
 
 bool ConfigReader::ReadUiText(const std::string& text)
 {
-  tinyxml2::XMLDocument document;
-  // The parser reads up to the first zero byte: the padding of the last block ends the text.
-  if (document.Parse(text.c_str()) != tinyxml2::XML_SUCCESS)
+  try
   {
-    Log(std::string("User interface document REFUSED: ") + document.ErrorName() + "!");
+    tinyxml2::XMLDocument document;
+    // The parser reads up to the first zero byte: the padding of the last block ends the text.
+    if (document.Parse(text.c_str()) != tinyxml2::XML_SUCCESS)
+    {
+      Log(std::string("User interface document REFUSED: ") + document.ErrorName() + "!");
+      return false;
+    }
+    const tinyxml2::XMLElement* root = document.FirstChildElement("uiconfig");
+    if (!root)
+    {
+      Log("User interface document REFUSED: no uiconfig element!");
+      return false;
+    }
+    ReadValueLists(document);
+    BuildElement(root->FirstChild(), nullptr, -1);
+    return true;
+  }
+  catch (const std::exception& failure)
+  {
+    LogFailure("User interface document", failure);
     return false;
   }
-  const tinyxml2::XMLElement* root = document.FirstChildElement("uiconfig");
-  if (!root)
-  {
-    Log("User interface document REFUSED: no uiconfig element!");
-    return false;
-  }
-  ReadValueLists(document);
-  BuildElement(root->FirstChild(), nullptr, -1);
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -92,6 +93,8 @@ public:
   void SetLogSink(LogSink sink) { mLog = std::move(sink); }
   bool LogEnabled() const { return bool(mLog); }
   void Log(const std::string& line) const;
+  // "<what> REFUSED: <reason>!", where a library failed (no memory); never throws.
+  void LogFailure(const char* what, const std::exception& failure) const noexcept;
 
   // Stores the arguments, then: the SysEx document, the images, the parameter names, the UI
   // document's value lists and its element tree. A UI document that cannot be read is refused

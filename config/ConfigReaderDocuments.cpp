@@ -7,6 +7,8 @@
 
 #include <tinyxml2.h>
 
+#include <exception>
+
 namespace
 {
 std::string TextOf(const tinyxml2::XMLElement* element)
@@ -40,56 +42,67 @@ void ConfigReader::ReadSysExData()
 
 bool ConfigReader::ReadSysExText(const std::string& text)
 {
-  tinyxml2::XMLDocument document;
-  if (document.Parse(text.c_str()) != tinyxml2::XML_SUCCESS)
+  // The table is built aside: a failure leaves it as it was.
+  try
   {
-    Log(std::string("SysEx document REFUSED: ") + document.ErrorName() + "!");
+    tinyxml2::XMLDocument document;
+    if (document.Parse(text.c_str()) != tinyxml2::XML_SUCCESS)
+    {
+      Log(std::string("SysEx document REFUSED: ") + document.ErrorName() + "!");
+      return false;
+    }
+    const tinyxml2::XMLElement* list = document.FirstChildElement("sysexlist");
+    if (!list) return true;
+
+    // Built aside and appended whole.
+    std::vector<SysExDefinition> table;
+    for (const tinyxml2::XMLElement* sysex = list->FirstChildElement("sysex"); sysex;
+         sysex = sysex->NextSiblingElement())
+    {
+      SysExDefinition definition;
+      definition.partByte = sysex->IntAttribute("partByte", 0);
+      for (const tinyxml2::XMLElement* values = sysex->FirstChildElement("values"); values;
+           values = values->NextSiblingElement())
+      {
+        if (const tinyxml2::XMLElement* value = values->FirstChildElement("value"))
+        {
+          std::vector<std::string> messages;
+          for (; value; value = value->NextSiblingElement())
+          {
+            std::string t = TextOf(value);
+            if (!t.empty()) messages.push_back(std::move(t));
+          }
+          definition.messageLists.push_back(std::move(messages));
+        }
+        else
+        {
+          std::vector<std::vector<std::string>> group;
+          for (const tinyxml2::XMLElement* multi = values->FirstChildElement("multivalue"); multi;
+               multi = multi->NextSiblingElement())
+          {
+            std::vector<std::string> texts;
+            for (const tinyxml2::XMLElement* v = multi->FirstChildElement("value"); v;
+                 v = v->NextSiblingElement())
+              texts.push_back(TextOf(v));
+            group.push_back(std::move(texts));
+          }
+          definition.multi = true;
+          definition.groups.push_back(std::move(group));
+        }
+      }
+      table.push_back(std::move(definition));
+    }
+    // Room first, so that appending cannot fail half way.
+    mSysExTable.reserve(mSysExTable.size() + table.size());
+    for (SysExDefinition& d : table)
+      mSysExTable.push_back(std::move(d));
+    return true;
+  }
+  catch (const std::exception& failure)
+  {
+    LogFailure("SysEx document", failure);
     return false;
   }
-  const tinyxml2::XMLElement* list = document.FirstChildElement("sysexlist");
-  if (!list) return true;
-
-  // Built aside and appended whole.
-  std::vector<SysExDefinition> table;
-  for (const tinyxml2::XMLElement* sysex = list->FirstChildElement("sysex"); sysex;
-       sysex = sysex->NextSiblingElement())
-  {
-    SysExDefinition definition;
-    definition.partByte = sysex->IntAttribute("partByte", 0);
-    for (const tinyxml2::XMLElement* values = sysex->FirstChildElement("values"); values;
-         values = values->NextSiblingElement())
-    {
-      if (const tinyxml2::XMLElement* value = values->FirstChildElement("value"))
-      {
-        std::vector<std::string> messages;
-        for (; value; value = value->NextSiblingElement())
-        {
-          std::string t = TextOf(value);
-          if (!t.empty()) messages.push_back(std::move(t));
-        }
-        definition.messageLists.push_back(std::move(messages));
-      }
-      else
-      {
-        std::vector<std::vector<std::string>> group;
-        for (const tinyxml2::XMLElement* multi = values->FirstChildElement("multivalue"); multi;
-             multi = multi->NextSiblingElement())
-        {
-          std::vector<std::string> texts;
-          for (const tinyxml2::XMLElement* v = multi->FirstChildElement("value"); v;
-               v = v->NextSiblingElement())
-            texts.push_back(TextOf(v));
-          group.push_back(std::move(texts));
-        }
-        definition.multi = true;
-        definition.groups.push_back(std::move(group));
-      }
-    }
-    table.push_back(std::move(definition));
-  }
-  for (SysExDefinition& d : table)
-    mSysExTable.push_back(std::move(d));
-  return true;
 }
 
 void ConfigReader::ReadValueLists(const tinyxml2::XMLDocument& document)

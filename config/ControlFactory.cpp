@@ -1,5 +1,7 @@
 #include "config/ControlFactory.h"
 
+#include "config/DocumentBounds.h"
+
 #include "framework/controls/IControl.h"
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
@@ -8,6 +10,7 @@
 #include "framework/plugin/ParameterIds.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 
 IParameter* ControlFactory::RequireParam(const ControlElement& e, const char* kind) const
@@ -143,13 +146,14 @@ bool ControlFactory::SetupMenu(IParameter* param, const std::string& name, const
 {
   const int from = e.valueBounds[1];
   const int to = e.valueBounds[2];
-  const int count = to - from;
-  if (count < 1)
+  if (int64_t(to) - from < 1)
   {
     mReader.Log("menu " + name + ": no values between " + std::to_string(from) + " and " +
                 std::to_string(to) + ", NOT BUILT!");
     return false;
   }
+  if (!CountIsSound(int64_t(to) - from, e, "menu")) return false;
+  const int count = to - from;
   if (param->Type() == IParameter::kTypeUnset) param->SetType(IParameter::kTypeEnumerated);
   param->SetupContinuous(name.c_str(), e.valueBounds[0], 0.0, double(count - 1), 1.0,
                          mReader.MakeParamGroup(e.partIndex, e.caption).c_str());
@@ -169,9 +173,9 @@ bool ControlFactory::SetupMenu(IParameter* param, const std::string& name, const
                   " entries for " + std::to_string(count) + " values, numbers shown instead!");
     for (int i = 0; i < count; ++i)
     {
-      std::string text = std::to_string(a + i);
+      std::string text = std::to_string(int64_t(a) + i);
       // Patch numbers read as three digits; padding by the number (not by the entry) keeps 100 as 100.
-      if (zeroPadPatchNumbers && a + i >= 0 && text.size() < 3) text.insert(0, 3 - text.size(), '0');
+      if (zeroPadPatchNumbers && int64_t(a) + i >= 0 && text.size() < 3) text.insert(0, 3 - text.size(), '0');
       param->AddValueText(i, text.c_str());
     }
     return true;
@@ -203,7 +207,15 @@ void ControlFactory::Link(MidiMapRecord* record, const ControlElement& e)
   if (e.link.first >= 0) mReader.SetBiDirectLink(record, e.paramIdx, e.link, e.partIndex);
 }
 
-bool ControlFactory::BuildSysEx(const ControlElement& e, const char* kind, int count, int start,
+bool ControlFactory::CountIsSound(int64_t count, const ControlElement& e, const char* kind) const
+{
+  if (count <= DocumentBounds::kMaxValues) return true;
+  mReader.Log(std::string(kind) + " " + e.name + ": " + std::to_string(count) + " values, more than " +
+              std::to_string(DocumentBounds::kMaxValues) + ", NOT BUILT!");
+  return false;
+}
+
+bool ControlFactory::BuildSysEx(const ControlElement& e, const char* kind, int64_t count, int64_t start,
                                 SysExTableSet& set, int32_t key[4])
 {
   const auto& table = mReader.SysExTable();
@@ -221,8 +233,17 @@ bool ControlFactory::BuildSysEx(const ControlElement& e, const char* kind, int c
     mReader.Log(std::string(kind) + " " + e.name + ": no values to send, NOT BUILT!");
     return false;
   }
+  if (!CountIsSound(count, e, kind)) return false;
+  // Every value byte the table counts through must be an int.
+  if (start < INT32_MIN || start + count - 1 > INT32_MAX)
+  {
+    mReader.Log(std::string(kind) + " " + e.name + ": values from " + std::to_string(start) +
+                " outside the int range, NOT BUILT!");
+    return false;
+  }
   SysExTemplateError error;
-  if (!BuildSysExTable(*text, e.changingByte, count, set, start, definition->partByte, e.partIndex, &error) ||
+  if (!BuildSysExTable(*text, e.changingByte, int(count), set, int(start), definition->partByte, e.partIndex,
+                       &error) ||
       !SysExRegistrationKey(set.messages.front(), e.changingByte, key))
   {
     mReader.Log(std::string(kind) + " " + e.name + ": " + error.reason + ", NOT BUILT!");

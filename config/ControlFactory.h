@@ -3,6 +3,7 @@
 #include "config/ConfigReader.h"
 #include "framework/plugin/ParameterIds.h"
 
+#include <cstdint>
 #include <string>
 
 class IParameter;
@@ -83,8 +84,11 @@ public:
 
   // The SysEx table of a SysEx element, checked before anything is built: false (logged) when the
   // "sysexIndex" has no template or the template is refused.
-  bool BuildSysEx(const ControlElement& e, const char* kind, int count, int start, SysExTableSet& set,
+  bool BuildSysEx(const ControlElement& e, const char* kind, int64_t count, int64_t start, SysExTableSet& set,
                   int32_t key[4]);
+  // False, with a log line naming the element, when a control would have more values than a
+  // document may give one (DocumentBounds::kMaxValues).
+  bool CountIsSound(int64_t count, const ControlElement& e, const char* kind) const;
 
   // The caption text style of the factories: the project face at the size and colour.
   ITextStyle CaptionStyle(int size, const IColour& colour) const;

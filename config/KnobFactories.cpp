@@ -111,7 +111,8 @@ IControl* CreateSeContinuous(ConfigReader& reader, const ControlElement& e, cons
   const int maximum = e.valueBounds[2];
   SysExTableSet set;
   int32_t key[4];
-  if (!f.BuildSysEx(e, kind, maximum - minimum + 1, e.msgZeroVal + minimum, set, key)) return nullptr;
+  if (!f.BuildSysEx(e, kind, int64_t(maximum) - minimum + 1, int64_t(e.msgZeroVal) + minimum, set, key))
+    return nullptr;
   const IBitmapStrip strip = reader.GetImage(e.imageId);
   f.SetupKnob(param, ControlFactory::ControlName(e, ControlFactory::InMixerSet(e.parent)), e, 1.0);
   const int x = reader.Scaled(e.position[0]);

@@ -71,7 +71,7 @@ IControl* ConfigReader::CreateSeMenu(const ControlElement& e)
   const int to = e.valueBounds[2];
   SysExTableSet set;
   int32_t key[4];
-  if (!f.BuildSysEx(e, "seMenu", to - from + 1, from, set, key)) return nullptr;
+  if (!f.BuildSysEx(e, "seMenu", int64_t(to) - from + 1, from, set, key)) return nullptr;
   const std::string name = ControlFactory::ControlName(e, ControlFactory::InMixerSet(e.parent));
   if (!f.SetupMenu(param, name, e, false, false)) return nullptr;
   IControl* control = NewMenuCaption(*this, f, e, IColour(255, 0, 0, 0));

@@ -16,6 +16,7 @@ IControl* ConfigReader::CreateRadioButtons(const ControlElement& e)
     Log("radio " + e.name + ": " + std::to_string(n) + " buttons, NOT BUILT!");
     return nullptr;
   }
+  if (!f.CountIsSound(n, e, "radio")) return nullptr;
   const IBitmapStrip strip = GetImage(e.imageId);
   if (param->Type() == IParameter::kTypeUnset) param->SetType(IParameter::kTypeEnumerated);
   param->SetupContinuous(e.name.c_str(), 0.0, 0.0, double(n - 1), 1.0,

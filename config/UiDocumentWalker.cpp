@@ -4,6 +4,7 @@
 #include "config/UiDocumentWalker.h"
 
 #include "config/ConfigReader.h"
+#include "config/DocumentBounds.h"
 #include "framework/controls/IBitmapControl.h"
 #include "framework/graphics/IGraphics.h"
 #include "framework/graphics/LayerGroup.h"
@@ -17,6 +18,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string_view>
 
 // ---- attribute forms ----
@@ -267,6 +269,55 @@ void ReadValueDisplay(const Attributes& a, int (&values)[2])
   values[0] = read[0];
   values[1] = read[1];
 }
+
+// The numeric attributes and their bounds: coordinates, then every other number.
+struct NumberBound
+{
+  At at;
+  int limit;
+};
+constexpr NumberBound kNumberBounds[] = {
+    {At::position, DocumentBounds::kMaxCoordinate}, {At::bounds, DocumentBounds::kMaxCoordinate},
+    {At::length, DocumentBounds::kMaxCoordinate},   {At::buttons, DocumentBounds::kMaxNumber},
+    {At::ccNumber, DocumentBounds::kMaxNumber},     {At::changingByte, DocumentBounds::kMaxNumber},
+    {At::channel, DocumentBounds::kMaxNumber},      {At::create, DocumentBounds::kMaxNumber},
+    {At::displaySize, DocumentBounds::kMaxNumber},  {At::id, DocumentBounds::kMaxNumber},
+    {At::inputDev, DocumentBounds::kMaxNumber},     {At::lsbControl, DocumentBounds::kMaxNumber},
+    {At::lsbValue, DocumentBounds::kMaxNumber},     {At::msbValue, DocumentBounds::kMaxNumber},
+    {At::msgZeroVal, DocumentBounds::kMaxNumber},   {At::nameLen, DocumentBounds::kMaxNumber},
+    {At::sysexIndex, DocumentBounds::kMaxNumber},   {At::valueBounds, DocumentBounds::kMaxNumber},
+    {At::valueDisplay, DocumentBounds::kMaxNumber}, {At::visible, DocumentBounds::kMaxNumber},
+    {At::white, DocumentBounds::kMaxNumber},
+};
+
+// True when every number of the element's numeric attributes lies within its bound; else false,
+// with a log line naming the element, the attribute and the number.
+bool NumbersInBounds(const ConfigReader& reader, const tinyxml2::XMLElement& element, const Attributes& a)
+{
+  for (const NumberBound& bound : kNumberBounds)
+  {
+    int outside = 0;
+    bool found = false;
+    for (const char* at = a.Text(bound.at); *at && !found;)
+    {
+      const size_t n = std::strcspn(at, ",:");
+      const int v = ParseInt(std::string_view(at, n));
+      if (v < -bound.limit || v > bound.limit)
+      {
+        outside = v;
+        found = true;
+      }
+      at += n;
+      if (*at) ++at;
+    }
+    if (!found) continue;
+    reader.Log(std::string(element.Name() ? element.Name() : "") + " " + a.Text(At::name) + ": " +
+               kAttributeNames[int(bound.at)] + " " + std::to_string(outside) + " outside " +
+               std::to_string(-bound.limit) + ".." + std::to_string(bound.limit) + ", NOT BUILT!");
+    return false;
+  }
+  return true;
+}
 } // namespace
 
 const char* CaptionForParentLayer(std::string_view name)
@@ -297,7 +348,7 @@ int ResolveParamRef(const ConfigReader& reader, const char* text, int partIndex)
   if (n == 0) return -1;
   const int base = reader.GetParamId(pieces[0]);
   if (base < 0) return -1;
-  long index = long(base) + (partIndex >= 0 ? partIndex : 0);
+  int64_t index = int64_t(base) + (partIndex >= 0 ? partIndex : 0);
   if (n > 1) index += ParseInt(pieces[1]);
   // An offset that leaves the int range names no parameter.
   return index < 0 || index > INT_MAX ? -1 : int(index);
@@ -641,8 +692,19 @@ void ConfigReader::BuildElement(const tinyxml2::XMLNode* node, LayerGroup* paren
     e.name = a.Text(At::name);
     e.partIndex = partIndex;
     e.parent = parent;
-    if (const ElementKind* kind = FindByName(kElementKinds, element->Name() ? element->Name() : ""))
-      kind->build(*this, *element, a, e);
+    const ElementKind* kind = FindByName(kElementKinds, element->Name() ? element->Name() : "");
+    // Also for an element of no kind: its "channel" still sets the part of its parameter's record.
+    if (!NumbersInBounds(*this, *element, a)) continue;
+    try
+    {
+      if (kind) kind->build(*this, *element, a, e);
+    }
+    catch (const std::exception& failure)
+    {
+      // Memory for one element that the system cannot give: that element is not built, the rest is.
+      Log(std::string(element->Name()) + " " + e.name + ": " + failure.what() + ", NOT BUILT!");
+      continue;
+    }
 
     // The part the parameter's messages address: the multilayer's part, else the channel's.
     if (e.paramIdx >= 0 && mPlug)

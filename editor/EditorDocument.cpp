@@ -106,8 +106,10 @@ void EditorDocument::Build(const Parts& parts)
   mPlug = &parts.plug;
   // The editor, 1500 by 757 pixels at the UI scale; the plug-in base owns it from AttachEditor on.
   const double scale = parts.settings.Scale();
-  IGraphicsWin* editor =
-      CreateEditorGraphics(&parts.plug, int(kEditorWidth * scale), int(kEditorHeight * scale));
+  // Owned here until it is attached, so that a failure on the way does not leak it.
+  std::unique_ptr<IGraphicsWin> owned(
+      CreateEditorGraphics(&parts.plug, int(kEditorWidth * scale), int(kEditorHeight * scale)));
+  IGraphicsWin* editor = owned.get();
 
   // The configuration builds every layer and control from the definition documents.
   mConfig = std::make_unique<ConfigReader>();
@@ -127,7 +129,7 @@ void EditorDocument::Build(const Parts& parts)
   mLibrarianView = dynamic_cast<LibrarianViewControl*>(mConfig->GetLibrarianView());
 
   editor->AttachBackgroundFrame(scale);
-  parts.plug.AttachEditor(editor);
+  parts.plug.AttachEditor(owned.release());
 
   // The progress group goes last, so that it draws over every page and is hit first.
   parts.overlay.AddTo(*editor, *mConfig);

@@ -7,12 +7,14 @@
 #include "gfx/Gfx_SysBitmap.h"
 #include "platform/window/ModuleFolders.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 namespace
 {
-int gLiveEditorWindows = 0;
+// Editors of several instances open and close on the threads of their hosts' choosing.
+std::atomic<int> gLiveEditorWindows{0};
 
 IMouseMod ModOf(const WindowEvent& e)
 {
@@ -58,7 +60,7 @@ bool IGraphicsWin::EnsurePlatform()
 
 int IGraphicsWin::LiveEditorWindows()
 {
-  return gLiveEditorWindows;
+  return gLiveEditorWindows.load();
 }
 
 int IGraphicsWin::TimerPeriod(int frameRate)

@@ -10,6 +10,15 @@
 namespace
 {
 using Lock = std::lock_guard<std::recursive_mutex>;
+
+// The plug-in makes no sound: every buffer the host passes (numOutputs of them, whatever the speaker
+// arrangement left connected) gets silence, so none keeps what the host had in it.
+template <class Sample> void SilenceHostOutputs(Sample** outputs, int count, int frames)
+{
+  if (!outputs) return;
+  for (int i = 0; i < count; ++i)
+    if (outputs[i]) std::memset(outputs[i], 0, size_t(frames) * sizeof(Sample));
+}
 } // namespace
 
 void IEffectVST::BindFloatBuffers(float** inputs, float** outputs, int offset, int frames)
@@ -69,8 +78,10 @@ void IEffectVST::ProcessFloatPath(float** inputs, float** outputs, int frames, b
 {
   Lock lock(mParamLock);
   if (mDoesMidi) CallHost(audioMasterWantMidi);
+  if (frames <= 0) return;
+  if (!accumulate) SilenceHostOutputs(outputs, mEffect.numOutputs, frames);
   const int block = BlockLength();
-  if (frames <= 0 || block <= 0) return;
+  if (block <= 0) return;
   for (int offset = 0; offset < frames; offset += block)
   {
     const int n = frames - offset < block ? frames - offset : block;
@@ -87,14 +98,7 @@ void IEffectVST::ProcessDoublePath(double** inputs, double** outputs, int frames
   Lock lock(mParamLock);
   if (mDoesMidi) CallHost(audioMasterWantMidi);
   if (frames <= 0) return;
-  // The plug-in makes no sound: the host gets silence whatever its buffers held.
-  int next = 0;
-  for (int i = 0; i < NumOutputChannels(); ++i)
-  {
-    if (!OutputChannel(i)->connected) continue;
-    if (outputs && outputs[next]) std::memset(outputs[next], 0, size_t(frames) * sizeof(double));
-    ++next;
-  }
+  SilenceHostOutputs(outputs, mEffect.numOutputs, frames);
   const int block = BlockLength();
   if (block <= 0) return;
   for (int offset = 0; offset < frames; offset += block)

@@ -3,11 +3,12 @@
 #include "platform/clock/RealClock.h"
 #include "platform/clock/ScaledClock.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <new>
 
 double ClockScaleFromText(const char* text)
 {
@@ -21,11 +22,17 @@ double ClockScaleFromText(const char* text)
 
 Clock& SystemClock()
 {
-  static const std::unique_ptr<Clock> clock = []() -> std::unique_ptr<Clock>
+  // Never destroyed: a host's audio thread may still read the time while the process exits, after
+  // the static destructors have run. Made in static storage rather than on the heap, so that
+  // unloading the plug-in leaves nothing behind.
+  constexpr size_t kSize = std::max(sizeof(RealClock), sizeof(ScaledClock));
+  constexpr size_t kAlignment = std::max(alignof(RealClock), alignof(ScaledClock));
+  alignas(kAlignment) static unsigned char storage[kSize];
+  static Clock* const clock = []() -> Clock*
   {
     const double factor = ClockScaleFromText(std::getenv("VELK_CLOCK_SCALE"));
-    if (factor != 1.0) return std::make_unique<ScaledClock>(factor);
-    return std::make_unique<RealClock>();
+    if (factor != 1.0) return new (storage) ScaledClock(factor);
+    return new (storage) RealClock();
   }();
   return *clock;
 }

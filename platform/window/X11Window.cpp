@@ -10,25 +10,85 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <poll.h>
+#include <utility>
 #include <vector>
 
 namespace
 {
 // ---- Error trap (X11WindowState.h) ----
-std::vector<Display*> gOurDisplays;
-XErrorHandler gPreviousHandler = nullptr;
-int gTrapDepth = 0;
-int gLastError = 0;
+// Xlib has one error handler per process, and hosts open, idle and close the editors of several
+// instances on different threads: the trap's state is shared by all of them, under one lock. It is
+// never destroyed, so that an editor still closing while the process exits finds it.
+struct OurDisplay
+{
+  Display* display;
+  int lastError;
+};
+
+struct TrapState
+{
+  std::mutex lock;
+  std::vector<OurDisplay> displays; // a display closed and another opened at its address meanwhile
+                                    // may be listed twice for a moment: each removal takes one
+  XErrorHandler previous = nullptr;
+  int depth = 0;
+};
+
+TrapState& Trap()
+{
+  // In static storage rather than on the heap, so that unloading the plug-in leaves nothing behind.
+  alignas(TrapState) static unsigned char storage[sizeof(TrapState)];
+  static TrapState* const state = new (storage) TrapState;
+  return *state;
+}
 
 int TrapHandler(Display* display, XErrorEvent* error)
 {
-  if (std::find(gOurDisplays.begin(), gOurDisplays.end(), display) != gOurDisplays.end())
+  TrapState& t = Trap();
+  XErrorHandler previous = nullptr;
   {
-    gLastError = error->error_code;
-    return 0;
+    std::lock_guard<std::mutex> lock(t.lock);
+    for (OurDisplay& d : t.displays)
+      if (d.display == display)
+      {
+        d.lastError = error->error_code;
+        return 0;
+      }
+    previous = t.previous;
   }
-  if (gPreviousHandler && gPreviousHandler != TrapHandler) return gPreviousHandler(display, error);
+  // Outside the lock: the handler before ours may call back into Xlib.
+  if (previous && previous != TrapHandler) return previous(display, error);
+  return 0;
+}
+
+void AddOurDisplay(Display* display)
+{
+  TrapState& t = Trap();
+  std::lock_guard<std::mutex> lock(t.lock);
+  t.displays.push_back({display, 0});
+}
+
+void RemoveOurDisplay(Display* display)
+{
+  TrapState& t = Trap();
+  std::lock_guard<std::mutex> lock(t.lock);
+  const auto it = std::find_if(t.displays.begin(), t.displays.end(),
+                               [display](const OurDisplay& d) { return d.display == display; });
+  if (it != t.displays.end()) t.displays.erase(it);
+  // The list's memory goes with the last display, so that an unloaded plug-in keeps none.
+  if (t.displays.empty()) std::vector<OurDisplay>().swap(t.displays);
+}
+
+// The last error the trap caught on one of our displays, then 0 again.
+int TakeLastError(Display* display)
+{
+  TrapState& t = Trap();
+  std::lock_guard<std::mutex> lock(t.lock);
+  for (OurDisplay& d : t.displays)
+    if (d.display == display) return std::exchange(d.lastError, 0);
   return 0;
 }
 
@@ -151,12 +211,16 @@ void SetButtonHeld(WindowEvent& e, int button, bool held)
 
 X11ErrorTrap::X11ErrorTrap()
 {
-  if (gTrapDepth++ == 0) gPreviousHandler = XSetErrorHandler(TrapHandler);
+  TrapState& t = Trap();
+  std::lock_guard<std::mutex> lock(t.lock);
+  if (t.depth++ == 0) t.previous = XSetErrorHandler(TrapHandler);
 }
 
 X11ErrorTrap::~X11ErrorTrap()
 {
-  if (--gTrapDepth == 0) XSetErrorHandler(gPreviousHandler);
+  TrapState& t = Trap();
+  std::lock_guard<std::mutex> lock(t.lock);
+  if (--t.depth == 0) XSetErrorHandler(t.previous);
 }
 
 void X11WaitForEvents(Display* display, int milliseconds)
@@ -352,7 +416,7 @@ X11Window::X11Window() : mState(std::make_unique<State>())
   X11ErrorTrap trap;
   mState->display = XOpenDisplay(nullptr);
   if (!mState->display) return;
-  gOurDisplays.push_back(mState->display);
+  AddOurDisplay(mState->display);
   mState->screen = DefaultScreen(mState->display);
   mState->root = RootWindow(mState->display, mState->screen);
 }
@@ -363,8 +427,7 @@ X11Window::~X11Window()
   Close();
   X11ErrorTrap trap;
   XCloseDisplay(mState->display);
-  gOurDisplays.erase(std::remove(gOurDisplays.begin(), gOurDisplays.end(), mState->display),
-                     gOurDisplays.end());
+  RemoveOurDisplay(mState->display);
   mState->display = nullptr;
 }
 
@@ -378,9 +441,10 @@ bool X11Window::Open(uintptr_t parent, int width, int height, WindowListener* li
   State& s = *mState;
   if (!s.display || s.window || parent == 0 || width <= 0 || height <= 0) return false;
   X11ErrorTrap trap;
-  gLastError = 0;
+  TakeLastError(s.display);
   XWindowAttributes parentAttributes;
-  if (!XGetWindowAttributes(s.display, Window(parent), &parentAttributes) || gLastError) return false;
+  if (!XGetWindowAttributes(s.display, Window(parent), &parentAttributes) || TakeLastError(s.display))
+    return false;
 
   XSetWindowAttributes a{};
   a.background_pixmap = None; // no clearing before our frame is presented
@@ -391,7 +455,7 @@ bool X11Window::Open(uintptr_t parent, int width, int height, WindowListener* li
       XCreateWindow(s.display, Window(parent), 0, 0, unsigned(width), unsigned(height), 0, CopyFromParent,
                     InputOutput, CopyFromParent, CWBackPixmap | CWBorderPixel | CWEventMask, &a);
   XSync(s.display, False);
-  if (!w || gLastError)
+  if (!w || TakeLastError(s.display))
   {
     if (w) XDestroyWindow(s.display, w);
     XSync(s.display, False);
