@@ -7,18 +7,28 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <mutex>
 
 namespace
 {
 const wchar_t kClassName[] = L"IEffectWndClass";
 constexpr UINT_PTR kFrameTimerId = 2;
 
-int gClassUsers = 0; // live windows (and windows being made) of the class; user-interface thread only
+// Live windows (and windows being made) of the class. Hosts open editors of several instances from
+// more than one thread, so the count and the class's registration change together under one lock,
+// which is never destroyed (a window may close while the process exits).
+int gClassUsers = 0;
+std::mutex& ClassLock()
+{
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 bool AcquireClass()
 {
+  std::lock_guard<std::mutex> hold(ClassLock());
   if (gClassUsers == 0)
   {
     WNDCLASSEXW wc{};
@@ -37,6 +47,7 @@ bool AcquireClass()
 
 void ReleaseClass()
 {
+  std::lock_guard<std::mutex> hold(ClassLock());
   if (gClassUsers > 0 && --gClassUsers == 0) UnregisterClassW(kClassName, ThisModule());
 }
 
@@ -420,6 +431,7 @@ Win32Window::~Win32Window()
 
 int Win32Window::LiveWindows()
 {
+  std::lock_guard<std::mutex> hold(ClassLock());
   return gClassUsers;
 }
 
