@@ -94,11 +94,11 @@ bool TransferRoutes::PartLocked(int part)
   return false;
 }
 
-void TransferRoutes::ParameterChanged(int index)
+void TransferRoutes::ParameterChanged(int index, bool userEdit)
 {
   // A received controller's change came from the synthesizer, which holds it already.
   if (mState.inSecondaryChange || mState.applyingReceivedController) return;
-  mSettled.Changed(index, mHost.LinkClock().NowMs());
+  if (userEdit) mSettled.Changed(index, mHost.LinkClock().NowMs());
   if (!mState.midiOutputReady || !mState.editorReady || mState.connectPending) return;
 
   if (index == kQuickTab)

@@ -156,7 +156,16 @@ void VELK::HandleParameterChange(int index)
   if (index == kDeviceOutSelection || index == kDeviceInSelection) mPorts->ChosenInMenu(index);
   ShowValue(index);
   SendParamToHardware(index);
-  if (mRoutes) mRoutes->ParameterChanged(index);
+  if (mRoutes) mRoutes->ParameterChanged(index, index == mControlEdit);
+}
+
+void VELK::SetParameterFromControl(int index, double normalised)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  const int outer = mControlEdit;
+  mControlEdit = index;
+  IEffectVST::SetParameterFromControl(index, normalised);
+  mControlEdit = outer;
 }
 
 void VELK::HandleSecondaryParameterChange(int index)
