@@ -3,6 +3,7 @@
 #include "config/MidiMapRecord.h"
 #include "framework/controls/IControl.h"
 #include "framework/plugin/ParameterIds.h"
+#include "link/dumps/SysExFrame.h"
 #include "link/output/DeviceSender.h"
 #include "link/host/LinkHost.h"
 #include "link/host/LinkState.h"
@@ -223,12 +224,16 @@ void ParameterOutput::SendSysExTable(const MidiMapRecord& record, int index, int
 {
   const int64_t entry = int64_t(v) - int64_t(mHost.ParamMinimum(index));
   const int32_t deviceId = mState.deviceId;
+  // The templates are written for the eight-part model; the synthesizer ignores a message of
+  // another model's byte, so every one carries the current model's, as the requests do.
+  const uint8_t model = SysExModelByte(mHost.IntParam(kCurrentModel));
   auto send = [&](SysExBytes message)
   {
-    // The device id goes into the frame's device-id byte of a message framed F0 00 20 29.
-    if (deviceId >= 0 && message.size() > size_t(kSysExDeviceIdByte) && message[0] == 0xF0 &&
-        message[1] == 0x00 && message[2] == 0x20 && message[3] == 0x29)
-      message[kSysExDeviceIdByte] = std::min(deviceId, 127);
+    // The model and device id go into the frame's bytes of a message framed F0 00 20 29 01.
+    const bool framed = message.size() > size_t(kSysExDeviceIdByte) && message[0] == 0xF0 &&
+                        message[1] == 0x00 && message[2] == 0x20 && message[3] == 0x29;
+    if (framed && message[4] == 0x01) message[kSysExModelByte] = model;
+    if (framed && deviceId >= 0) message[kSysExDeviceIdByte] = std::min(deviceId, 127);
     mHost.SetMidiDisplayText("SysEx");
     if (MayEcho()) SendConfiguredSysEx(message);
   };
