@@ -9,7 +9,6 @@
 #include "link/host/LinkState.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <string>
 
@@ -60,7 +59,8 @@ int ParameterOutput::RecordChannel(const MidiMapRecord& record)
 void ParameterOutput::SendParamToHardware(MidiMapRecord* record, int index, double value)
 {
   if (!record || !std::isfinite(value)) return;
-  const int v = int(std::clamp(std::trunc(value), double(INT_MIN), double(INT_MAX)));
+  // Rounded, as every integer setting is read: a value a hair below a step is that step.
+  const int v = NearestWhole(value);
   if (record->lastValueSent.load() == double(v)) return;
   if (!mState.midiOutputReady)
   {
@@ -78,7 +78,7 @@ void ParameterOutput::SendParamToHardware(MidiMapRecord* record, int index, doub
     SendController(*record, index, v);
     break;
   case MidiMapRecord::kCcOffOn:
-    SendControllerOffOn(*record, index, value);
+    SendControllerOffOn(*record, index, v);
     break;
   case MidiMapRecord::kNrpn:
     SendNrpn(*record, index, v, value);
@@ -128,10 +128,10 @@ void ParameterOutput::SendController(const MidiMapRecord& record, int index, int
   SendShort(channel, record.ccNumber, data);
 }
 
-void ParameterOutput::SendControllerOffOn(const MidiMapRecord& record, int index, double value)
+void ParameterOutput::SendControllerOffOn(const MidiMapRecord& record, int index, int v)
 {
   if (record.ccNumber < 0 || record.ccNumber > 127) return;
-  int data = value == 0.0 ? record.offValue : record.onValue;
+  int data = v == 0 ? record.offValue : record.onValue;
   if ((index == kGlobalLocalControl || PartOf(index, kArpLatch) >= 0) && data == 1) data = 127;
   const int channel = GlobalChannelIndex(index) ? DeviceSender(mHost).GlobalChannel() : RecordChannel(record);
   mHost.SetMidiDisplayText("CC|" + std::to_string(record.ccNumber));
@@ -192,11 +192,11 @@ void ParameterOutput::SendNrpn(const MidiMapRecord& record, int index, int v, do
     if (v >= 11) msb = 0, lsb = 100, data = v + 99;
   }
   else if (PartOf(index, kOscillator13FM) >= 0 || PartOf(index, kMultiPartSwitch1) >= 0)
-    data = value == 1.0 ? 0 : 3;
+    data = v == 1 ? 0 : 3;
   else if (PartOf(index, kOscillator23FM) >= 0 || PartOf(index, kMultiPartSwitch2) >= 0)
-    data = value == 1.0 ? 1 : 4;
+    data = v == 1 ? 1 : 4;
   else if (PartOf(index, kNoiseFM) >= 0 || PartOf(index, kMultiPartSwitch3) >= 0)
-    data = value == 1.0 ? 2 : 5;
+    data = v == 1 ? 2 : 5;
   else if (PartOf(index, kMultiPartSustain) >= 0)
   {
     if (v == 3)

@@ -67,10 +67,11 @@ TEST(ParameterOutput, ControllersOnThePartChannelForMinimumMiddleAndMaximum)
   const int index = 1000 + 2;
 
   EXPECT_EQ(f.Send(r, index, 0), (std::vector<Bytes>{{0xB2, 74, 0}}));
-  EXPECT_EQ(f.Send(r, index, 64.9), (std::vector<Bytes>{{0xB2, 74, 64}})); // truncated
-  EXPECT_EQ(a.Value(), 64.9 / 127); // the bound controls follow the parameter
-  EXPECT_EQ(b.Value(), 64.9 / 127);
-  EXPECT_EQ(f.Send(r, index, 64.2), std::vector<Bytes>{}); // the same integer: nothing
+  EXPECT_EQ(f.Send(r, index, 64.4), (std::vector<Bytes>{{0xB2, 74, 64}})); // the nearest step
+  EXPECT_EQ(a.Value(), 64.4 / 127); // the bound controls follow the parameter
+  EXPECT_EQ(b.Value(), 64.4 / 127);
+  EXPECT_EQ(f.Send(r, index, 63.7), std::vector<Bytes>{});                       // the same integer: nothing
+  EXPECT_EQ(f.Send(r, index, 65 - 1e-12), (std::vector<Bytes>{{0xB2, 74, 65}})); // a hair below 65 is 65
   EXPECT_EQ(f.Send(r, index, 127), (std::vector<Bytes>{{0xB2, 74, 127}}));
   EXPECT_EQ(f.Send(r, index, 300), (std::vector<Bytes>{{0xB2, 74, 127}})); // clamped, never wrapped
   EXPECT_EQ(f.Send(r, index, -3), (std::vector<Bytes>{{0xB2, 74, 0}}));
