@@ -30,7 +30,7 @@ void MidiPortChoice::ChosenInMenu(int menu)
   const IParameter* param = mPlug.ParameterAt(menu);
   if (!param) return;
   const bool output = menu == kDeviceOutSelection;
-  const int value = int(param->Value());
+  const int value = param->IntValue();
   const char* text = value > 0 ? param->ValueText(value) : nullptr;
   const int nameSlot = output ? PatchManager::kMidiOutputName : PatchManager::kMidiInputName;
   if (!text || !*text || std::string(text) == IMidiPorts::kNoDeviceName)

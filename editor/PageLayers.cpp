@@ -78,7 +78,7 @@ void PageLayers::FollowRecord(int index)
   MidiMapRecord* record = param ? param->MidiMap() : nullptr;
   LayerGroup* layer = record ? record->pageLayer : nullptr;
   if (!layer) return;
-  const int page = int(param->Value());
+  const int page = param->IntValue();
   // A hidden layer only remembers its page: showing a page of a page that is not shown would draw
   // it over the page that is.
   if (layer->IsVisible())
@@ -96,6 +96,6 @@ void PageLayers::FollowSection(const Section& section, LayerGroup* layer)
   // The page's own layers (id 0) show with the page: its current page stays what it was, and only
   // the section's block follows the value.
   const int32_t current = layer->CurrentPage();
-  PageSelection::SelectPageInBlock(layer, section.page(int(param->Value())), mLog);
+  PageSelection::SelectPageInBlock(layer, section.page(param->IntValue()), mLog);
   layer->SetCurrentPage(false, current);
 }

@@ -72,6 +72,26 @@ SettledEdits::SettledEdits(IEffectBase& plug) : mCarrier(size_t(plug.NumParamete
     mCarrier[size_t(kMultiPartBank + part)] = mCarrier[size_t(kMultiPartPatch + part)] = 0;
   for (int index : {int(kMultiBank), int(kMultiPatch), int(kGlobalMidiChannel)})
     mCarrier[size_t(index)] = 0;
+  // The part shown sits in the performance's selected-part byte, but choosing it selects the part on
+  // the synthesizer by its own message: sending the editor's whole performance for it would
+  // overwrite the synthesizer's.
+  for (size_t index = 0; index < mCarrier.size(); ++index)
+    if (IsViewSetting(int(index))) mCarrier[index] = 0;
+}
+
+bool SettledEdits::IsViewSetting(int index)
+{
+  auto within = [index](int first, int count) { return index >= first && index < first + count; };
+  for (int single :
+       {int(kMainTab), int(kQuickTab), int(kMultiSettings), int(kViewMIDIFilterSettings), int(kLibrarianArea),
+        int(kDatatype), int(kPatchSearch), int(kCategorySelection), int(kPatchSelectionListUpper),
+        int(kPatchSelectionListLower), int(kCurrentOpenPerfBankL), int(kCurrentOpenPerfBankR)})
+    if (index == single) return true;
+  for (int perPart : {int(kViewOscPages), int(kMatrixSelector), int(kMatrix2Selector),
+                      int(kMultiPartSettings), int(kCurrentOpenPatternBankL), int(kCurrentOpenPatternBankR),
+                      int(kCurrentOpenPatchBankL), int(kCurrentOpenPatchBankR)})
+    if (within(perPart, kPartCount)) return true;
+  return false;
 }
 
 SettledEdits::Carrier SettledEdits::CarrierOf(int index) const

@@ -8,9 +8,11 @@
 class IEffectBase;
 
 // The sound parameters that no controller, NRPN or SysEx message of their own carries: their
-// controls change only the editor, so once the edits have settled (no change for kSettleMs) the
-// whole dump that holds them goes to the synthesizer's edit buffer: the part's program, the
-// performance or the global settings. Marking and taking may come from different threads.
+// controls change only the editor, so once the user's edits have settled (no change for kSettleMs)
+// the whole dump that holds them goes to the synthesizer's edit buffer: the part's program, the
+// performance or the global settings. What the editor shows (its pages, tabs, part and librarian
+// area) is never such an edit, even where a dump holds it. Marking and taking may come from
+// different threads.
 class SettledEdits
 {
 public:
@@ -38,8 +40,10 @@ public:
   int PartOf(int index) const;
   // How many parameters travel only in a dump.
   int Count() const;
+  // A setting of the editor's view: which page, tab, part or librarian area it shows.
+  static bool IsViewSetting(int index);
 
-  // A parameter changed at nowMs; answers whether it waits for its dump.
+  // The user changed a parameter on a control at nowMs; answers whether it waits for its dump.
   bool Changed(int index, int64_t nowMs);
   // Once no edit moved for kSettleMs: the next dump to send, taken off the list (programs in
   // part order, then the performance, then the global settings). Nothing while edits still move.

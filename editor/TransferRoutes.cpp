@@ -90,15 +90,15 @@ bool TransferRoutes::PartLocked(int part)
 {
   constexpr int kSectionLockGroups = (kSectionLockVocoder - kSectionLockOsc1) / kPartCount + 1;
   for (int group = 0; group < kSectionLockGroups; ++group)
-    if (mHost.ParamValue(kSectionLockOsc1 + kPartCount * group + part) == 1.0) return true;
+    if (mHost.IntParam(kSectionLockOsc1 + kPartCount * group + part) == 1) return true;
   return false;
 }
 
-void TransferRoutes::ParameterChanged(int index)
+void TransferRoutes::ParameterChanged(int index, bool userEdit)
 {
   // A received controller's change came from the synthesizer, which holds it already.
   if (mState.inSecondaryChange || mState.applyingReceivedController) return;
-  mSettled.Changed(index, mHost.LinkClock().NowMs());
+  if (userEdit) mSettled.Changed(index, mHost.LinkClock().NowMs());
   if (!mState.midiOutputReady || !mState.editorReady || mState.connectPending) return;
 
   if (index == kQuickTab)
@@ -115,7 +115,7 @@ void TransferRoutes::ParameterChanged(int index)
       return;
     }
     // The part's program buttons step through the bank.
-    if ((index == kPatchUp + part || index == kPatchDown + part) && mHost.ParamValue(index) == 1.0)
+    if ((index == kPatchUp + part || index == kPatchDown + part) && mHost.IntParam(index) == 1)
     {
       const int step = index == kPatchUp + part ? 1 : -1;
       const int program = (mHost.IntParam(kMultiPartPatch + part) + step + 128) % 128;

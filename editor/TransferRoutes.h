@@ -28,9 +28,10 @@ public:
   // The tail of the main change handler for a parameter that changed (parameter lock held, so
   // nothing waits here). Selecting a part selects it on the synthesizer (the part-select NRPN); a
   // part's bank or program selects the program there (with the conflict check); both wait for
-  // IdleTick. A parameter without a message of its own waits for its dump. Nothing for a change
-  // that a received controller made.
-  void ParameterChanged(int index);
+  // IdleTick. A parameter without a message of its own waits for its dump when the user changed it
+  // on a control (userEdit): a value that a recall, a dump, the synthesizer or the host set is
+  // already where it belongs. Nothing for a change that a received controller made.
+  void ParameterChanged(int index, bool userEdit);
 
   // After the editor's idle call (user-interface thread, no lock held): the selections the change
   // handler asked for, with their waits. The selected part's new program then comes into the

@@ -148,13 +148,13 @@ void VELK::HandleParameterChange(int index)
   ShowRecordPage(index);
   if (mWorker)
   {
-    if (index == kCancelDataRequest && ParamValue(index) != 0.0) mWorker->CancelJob();
-    if (index == kSendMIDIClockInfo) mWorker->clockRun = ParamValue(index) == 1.0;
+    if (index == kCancelDataRequest && IntParam(index) != 0) mWorker->CancelJob();
+    if (index == kSendMIDIClockInfo) mWorker->clockRun = IntParam(index) == 1;
   }
   // The UI settings take effect when the editor is next built; the file keeps them.
   if (index == kUserInterfaceSize || index == kUserInterfaceStyle)
   {
-    const int v = int(ParamValue(index));
+    const int v = IntParam(index);
     if (index == kUserInterfaceSize)
       mUISettings.size = v < 0 || v > 2 ? int(UISettings::kNormal) : v;
     else
@@ -165,7 +165,16 @@ void VELK::HandleParameterChange(int index)
   ShowValue(index);
   SendParamToHardware(index);
   AnswerConflict(index);
-  if (mRoutes) mRoutes->ParameterChanged(index);
+  if (mRoutes) mRoutes->ParameterChanged(index, index == mControlEdit);
+}
+
+void VELK::SetParameterFromControl(int index, double normalised)
+{
+  std::lock_guard<std::recursive_mutex> lock(ParameterLock());
+  const int outer = mControlEdit;
+  mControlEdit = index;
+  IEffectVST::SetParameterFromControl(index, normalised);
+  mControlEdit = outer;
 }
 
 void VELK::AnswerConflict(int index)
@@ -333,7 +342,7 @@ void VELK::ShowValue(int index)
   SetStatusText(shown.name);
   mLines.Set(StatusLines::kValue, shown.value);
   // Under the host's tempo, tempo and arpeggiator speed send nothing: the controller field stays.
-  const bool tempoHeld = ParamValue(kOverrideTempo) == 1.0 &&
+  const bool tempoHeld = IntParam(kOverrideTempo) == 1 &&
                          (index == kGlobalTempo || (index >= kArpSpeed && index < kArpSpeed + kPartCount));
   if (!tempoHeld) SetMidiDisplayText(shown.controller);
 }
@@ -358,7 +367,7 @@ void VELK::ShowLayer(const std::string& name)
 
 void VELK::KeepMemberBytes(int index)
 {
-  const int v = int(ParamValue(index));
+  const int v = IntParam(index);
   if (index >= kMIDIFilterDAWCCPassThrough && index <= kMIDIFilterDAWSEPassThrough)
     passThrough[size_t(index - kMIDIFilterDAWCCPassThrough)] = v != 1;
   else if (index >= kMIDIFilterHWCCPassThrough && index <= kMIDIFilterHWSEPassThrough)
@@ -422,7 +431,7 @@ void VELK::ShowRecordPage(int index)
   {
     if (kValuePages[i].index != index || !mValuePageLayers[i] || !param) continue;
     LayerGroup* group = mValuePageLayers[i];
-    const int value = int(param->Value());
+    const int value = param->IntValue();
     const int page = kValuePages[i].firstPage + value;
     switch (kValuePages[i].kind)
     {
@@ -443,7 +452,7 @@ void VELK::ShowRecordPage(int index)
   if (mPartSettingsLayer && param && index >= kMultiPartSettings && index < kMultiPartSettings + kPartCount)
   {
     const int page = 101 + (index - kMultiPartSettings);
-    const bool open = param->Value() != 0.0;
+    const bool open = param->IntValue() != 0;
     if (!open && mPartSettingsLayer->CurrentPage() != page) return;
     if (open) mPartSettingsLayer->SetCurrentPage(false, page);
     mPartSettingsLayer->Hide(!open);
@@ -535,12 +544,12 @@ void VELK::LibrarianSelectProgram(int bank, int program)
 
 int VELK::LibrarianPartBank()
 {
-  return int(ParamValue(kMultiPartBank + selectedPart.load()));
+  return IntParam(kMultiPartBank + selectedPart.load());
 }
 
 int VELK::LibrarianPartProgram()
 {
-  return int(ParamValue(kMultiPartPatch + selectedPart.load()));
+  return IntParam(kMultiPartPatch + selectedPart.load());
 }
 
 void VELK::LibrarianStatus(const std::string& text)
@@ -608,7 +617,7 @@ int VELK::ReadStateChunk(IStateChunk* chunk, int position)
   SetRecalledValues(0, state.values.data(), int(state.values.size()), true);
   // The two routes exclude each other (KeepMemberBytes): a state with both on keeps the one to the
   // DAW buffer. Resolved as part of the recall, so that the other route's control is told once.
-  if (int(ParamValue(kMIDIFilterToDAWBuffer)) == 1 && int(ParamValue(kMIDIFilterDirectToHardware)) == 1)
+  if (IntParam(kMIDIFilterToDAWBuffer) == 1 && IntParam(kMIDIFilterDirectToHardware) == 1)
     SetRecalledValue(kMIDIFilterDirectToHardware, 0.0, true);
   mPatchManager->SetNames(state.names);
   mPatchManager->ShowNamesIn(*this);

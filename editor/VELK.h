@@ -62,6 +62,8 @@ public:
   // A suspended host processes no blocks: the MIDI clock stops until its next block.
   void OnActivationChanged(bool on) override;
   void HandleSecondaryParameterChange(int index) override;
+  // A control the user moved: only such a change is an edit that a settled dump carries.
+  void SetParameterFromControl(int index, double normalised) override;
   // The transfers' waiting work, away from the parameter lock.
   void OnEditorIdle() override;
   void SendParamToHardware(int index);
@@ -248,5 +250,6 @@ private:
   IncomingMessages mIncoming{*this};
   std::atomic<bool> mEditorOpen{false};
   std::atomic<bool> mNotesOffPending{false};
+  int mControlEdit = -1;      // the parameter a control is setting, under the parameter lock
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end
 };

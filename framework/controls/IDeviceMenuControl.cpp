@@ -15,7 +15,7 @@ IDeviceMenuControl::IDeviceMenuControl(IEffectBase* plug, const IRectangle& rect
 void IDeviceMenuControl::ShowPorts(IParameter& param, const std::vector<std::string>& ports)
 {
   // The chosen port keeps its place in the menu by its name: the list may have moved it.
-  const int chosen = int(param.Value());
+  const int chosen = param.IntValue();
   const std::string name = chosen > 0 ? param.ValueText(chosen) : "";
   if (ports.empty())
     param.SetValueTexts({IMidiPorts::kNoDeviceName});

@@ -135,7 +135,7 @@ void IGraphics::PromptForValue(IControl* control, IParameter* param, const IRect
   }
 
   char text[128];
-  const std::string valueText = param->ValueTextCopy(int(std::trunc(std::isfinite(value) ? value : 0.0)));
+  const std::string valueText = param->ValueTextCopy(NearestWhole(std::isfinite(value) ? value : 0.0));
   if (type == IParameter::kTypeText && !valueText.empty())
     std::snprintf(text, sizeof(text), "%s", valueText.c_str());
   else

@@ -123,9 +123,9 @@ void IParameter::SetFromNormalised(double n)
 
 const IParameter::ValueTextEntry* IParameter::FindValueText(double v) const
 {
-  const double t = std::trunc(v);
-  if (!(t >= std::numeric_limits<int32_t>::min() && t <= std::numeric_limits<int32_t>::max())) return nullptr;
-  const int32_t wanted = int32_t(t);
+  // The entry of the step nearest v: a value a hair below a step shows that step's text.
+  if (!std::isfinite(v)) return nullptr;
+  const int32_t wanted = NearestWhole(mRange->OnStep(v));
   const auto* entries = reinterpret_cast<const ValueTextEntry*>(mValueTexts.Data());
   const int count = CountLocked();
   for (int i = 0; i < count; ++i)
@@ -156,7 +156,8 @@ void IParameter::DisplayValue(double v, bool isNormalised, char* out, int size, 
   if (mDisplayPrecision > 0)
     result = std::to_chars(text, text + sizeof(text), v, std::chars_format::fixed, mDisplayPrecision);
   else
-    result = std::to_chars(text, text + sizeof(text), std::trunc(v) + 0.0, std::chars_format::fixed, 0);
+    result = std::to_chars(text, text + sizeof(text), std::floor(mRange->OnStep(v) + 0.5) + 0.0,
+                           std::chars_format::fixed, 0);
   if (result.ec != std::errc())
   {
     WriteText(out, size, "", 0);

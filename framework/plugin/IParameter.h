@@ -34,8 +34,6 @@ public:
   static constexpr int kMaxGroupLength = 47;
   static constexpr int kMaxValueTextLength = 55;
   static constexpr int kMaxDisplayPrecision = 6;
-  // How far, in steps, a value may lie from a grid point and still count as on it.
-  static constexpr double kGridTolerance = ParameterRange::kGridTolerance;
 
   // A parameter with a range of its own.
   IParameter();
@@ -61,13 +59,15 @@ public:
   void SetValueTexts(const std::vector<std::string>& texts);
 
   double Value() const { return mRange->Value(); }
+  // The value read as an integer (a switch, a menu entry, a controller's value): rounded to its
+  // nearest step, never truncated.
+  int IntValue() const { return mRange->IntValue(); }
   // Clamps into the range without snapping; a non-finite value becomes the
   // minimum.
   void SetClamped(double v) { Store(mRange->Clamped(v)); }
   // A value from outside the editor (a recalled state): clamped into the range
-  // and, unless continuous, put on the step grid, as a control would put it. A
-  // value within rounding error of a grid point stays as it is, so that a state
-  // reads back exactly as it was saved. A non-finite value becomes the minimum.
+  // and, unless continuous, put on the step grid exactly where a control would
+  // put it. A non-finite value becomes the minimum.
   void SetConstrained(double v) { Store(mRange->Constrained(v)); }
   // From the normalised scale: n is clamped to 0..1, snapped to the step
   // (except continuous parameters) and the result clamped to the range.

@@ -4,6 +4,21 @@
 #include <cmath>
 #include <cstdint>
 
+// v as a whole number: the nearest one (halves go up, as a control snaps); 0 for a value that is
+// not a number, and the ends of int's range past them. How an integer setting is read: a value a
+// hair below a whole number is that number, not the one below it.
+inline int NearestWhole(double v)
+{
+  if (!(v == v)) return 0;
+  constexpr double kMin = -2147483648.0, kMax = 2147483647.0;
+  if (v <= kMin) return int(kMin);
+  if (v >= kMax) return int(kMax);
+  // A whole value needs no rounding (most are, and floor may be a call).
+  const double whole = double(int64_t(v));
+  if (whole == v) return int(whole);
+  return int(std::floor(v + 0.5));
+}
+
 // What every parameter of a recall is read and written through: the value, its range, the step it
 // snaps to and the shape of the normalised scale. A parameter table keeps the ranges side by side,
 // apart from the names and display texts, so that a pass over thousands of parameters walks a few
@@ -12,8 +27,6 @@ struct ParameterRange
 {
   // A parameter of this type is never snapped to its step.
   static constexpr int32_t kContinuousType = 4;
-  // How far, in steps, a value may lie from a grid point and still count as on it.
-  static constexpr double kGridTolerance = 1e-9;
 
   // Read by the link's worker threads, which take no lock.
   std::atomic<double> value{0.0};
@@ -37,23 +50,21 @@ struct ParameterRange
       v = max;
     return v;
   }
-  // v in the range and, unless continuous, on the step grid, as a control would put it. A value
-  // within rounding error of a grid point stays as it is, so that a state reads back exactly as it
-  // was saved.
-  double Constrained(double v) const
+  // The grid point nearest v, as a control snaps it: the grid counts from 0 and halves go up.
+  double OnStep(double v) const
   {
-    if (type != kContinuousType && step > 0.0 && std::isfinite(v))
-    {
-      // The grid counts from 0, as on the control path; a value a few units in the last place off
-      // a grid point is one that arithmetic put there, and it is kept. Most values lie exactly on
-      // a grid point and need no rounding.
-      const double steps = step == 1.0 ? v : v / step;
-      const bool whole = std::fabs(steps) < 1e15 && double(int64_t(steps)) == steps;
-      const double nearest = whole ? steps : std::floor(steps + 0.5);
-      if (!(std::fabs(steps - nearest) <= kGridTolerance)) v = nearest * step;
-    }
-    return Clamped(v);
+    if (!(step > 0.0) || !std::isfinite(v)) return v;
+    // Most values lie on a grid point already and need no rounding.
+    const double steps = step == 1.0 ? v : v / step;
+    if (std::fabs(steps) < 1e15 && double(int64_t(steps)) == steps) return v;
+    return std::floor(steps + 0.5) * step;
   }
+  // v in the range and, unless continuous, on the step grid, exactly where a control would put it:
+  // a value a hair off a grid point (a state written elsewhere, a value through a float) is moved
+  // onto it, so that every reading of it agrees.
+  double Constrained(double v) const { return Clamped(type != kContinuousType ? OnStep(v) : v); }
+  // The value as an integer: its nearest step, as a whole number.
+  int IntValue() const { return NearestWhole(OnStep(Value())); }
   // The shape the scale uses: a shape that is not positive counts as linear.
   double EffectiveShape() const { return shape > 0.0 ? shape : 1.0; }
   // v clamped into the range, on the normalised scale; 0 for an empty range. Inline: most

@@ -1,5 +1,6 @@
 #include "link/dumps/DumpField.h"
 
+#include "framework/plugin/ParameterRange.h"
 #include "framework/plugin/ParameterIds.h"
 #include "link/dumps/DumpParameters.h"
 #include "link/dumps/SysExCodec.h"
@@ -23,14 +24,11 @@ int FieldMax(const DumpField& field)
   return std::min(Mask(field), (0x7F - field.bias) >> field.shift);
 }
 
-int Truncated(double value)
+// A parameter's value as the field's integer: rounded, as every integer setting is read.
+int Rounded(double value)
 {
   if (!(value > -1e6 && value < 1e6)) return value > 0 ? 1000000 : (value < 0 ? -1000000 : 0);
-  // A whole number that arithmetic left a few units in the last place below itself is still that
-  // number, not the one below.
-  const double nearest = std::round(value);
-  if (std::fabs(value - nearest) <= 1e-9) return int(nearest);
-  return int(std::trunc(value));
+  return NearestWhole(value);
 }
 
 // The largest multiple of 8 up to 80 that the byte reaches (0 below 8).
@@ -119,7 +117,7 @@ DumpDomain FieldDomain(const DumpField& field)
 
 int EncodeField(const DumpField& field, double value)
 {
-  const int v = Truncated(value);
+  const int v = Rounded(value);
   int bits = 0;
   switch (field.special)
   {

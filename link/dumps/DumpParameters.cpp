@@ -14,9 +14,9 @@ double DumpParameters::Value(int index) const
 
 int DumpParameters::IntValue(int index) const
 {
-  const double value = Value(index);
-  if (!(value > -1e9 && value < 1e9)) return 0;
-  return int(std::trunc(value));
+  const IParameter* parameter = mPlug.ParameterAt(index);
+  if (!parameter || !(parameter->Value() > -1e9 && parameter->Value() < 1e9)) return 0;
+  return parameter->IntValue();
 }
 
 void DumpParameters::Set(int index, double value)

@@ -16,7 +16,7 @@ public:
 
   // The plain value; 0 for an index that names no parameter.
   double Value(int index) const;
-  // The integer value, truncated toward zero; 0 for no parameter or a value that is no number.
+  // The integer value, rounded to its nearest step; 0 for no parameter or a value that is no number.
   int IntValue(int index) const;
   void Set(int index, double value);
   // A switch is on only when its value is exactly 1.

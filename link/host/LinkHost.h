@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/plugin/IMidiMessage.h"
+#include "framework/plugin/ParameterRange.h"
 #include "link/host/LinkJob.h"
 #include "platform/clock/Clock.h"
 
@@ -82,5 +83,7 @@ public:
   // Set when the plug-in is being torn down: every sleep of the link ends at once.
   virtual std::stop_token LinkStop() = 0;
 
-  int IntParam(int index) { return int(ParamValue(index)); }
+  // An integer setting as the synthesizer and the editor read it: rounded, so that a value a hair
+  // below a whole number is that number (every integer parameter steps by 1).
+  int IntParam(int index) { return NearestWhole(ParamValue(index)); }
 };

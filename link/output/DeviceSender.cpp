@@ -156,7 +156,7 @@ int DeviceSender::DuplicateOf(int part)
   const int bank = mHost.IntParam(kMultiPartBank + part);
   const int program = mHost.IntParam(kMultiPartPatch + part);
   for (int q = 0; q < kPartCount; ++q)
-    if (q != part && mHost.ParamValue(kMultiPartStatus + q) == 1.0 && mState.lastBank[size_t(q)] == bank &&
+    if (q != part && mHost.IntParam(kMultiPartStatus + q) == 1 && mState.lastBank[size_t(q)] == bank &&
         mState.lastProgram[size_t(q)] == program)
       return q;
   return -1;
@@ -224,7 +224,7 @@ void DeviceSender::ResendPartIfLocked(int part)
   constexpr int kSectionLockGroups = 22;
   bool locked = false;
   for (int group = 0; group < kSectionLockGroups && !locked; ++group)
-    locked = mHost.ParamValue(kSectionLockOsc1 + kPartCount * group + part) == 1.0;
+    locked = mHost.IntParam(kSectionLockOsc1 + kPartCount * group + part) == 1;
   if (!locked || !mHost.JobsThreadIdle()) return;
   LinkJob job;
   job.code = LinkJobCode::kSendPartProgram;

@@ -3,12 +3,12 @@
 #include "config/MidiMapRecord.h"
 #include "framework/controls/IControl.h"
 #include "framework/plugin/ParameterIds.h"
+#include "link/dumps/SysExFrame.h"
 #include "link/output/DeviceSender.h"
 #include "link/host/LinkHost.h"
 #include "link/host/LinkState.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <string>
 
@@ -59,7 +59,8 @@ int ParameterOutput::RecordChannel(const MidiMapRecord& record)
 void ParameterOutput::SendParamToHardware(MidiMapRecord* record, int index, double value)
 {
   if (!record || !std::isfinite(value)) return;
-  const int v = int(std::clamp(std::trunc(value), double(INT_MIN), double(INT_MAX)));
+  // Rounded, as every integer setting is read: a value a hair below a step is that step.
+  const int v = NearestWhole(value);
   if (record->lastValueSent.load() == double(v)) return;
   if (!mState.midiOutputReady)
   {
@@ -77,7 +78,7 @@ void ParameterOutput::SendParamToHardware(MidiMapRecord* record, int index, doub
     SendController(*record, index, v);
     break;
   case MidiMapRecord::kCcOffOn:
-    SendControllerOffOn(*record, index, value);
+    SendControllerOffOn(*record, index, v);
     break;
   case MidiMapRecord::kNrpn:
     SendNrpn(*record, index, v, value);
@@ -127,10 +128,10 @@ void ParameterOutput::SendController(const MidiMapRecord& record, int index, int
   SendShort(channel, record.ccNumber, data);
 }
 
-void ParameterOutput::SendControllerOffOn(const MidiMapRecord& record, int index, double value)
+void ParameterOutput::SendControllerOffOn(const MidiMapRecord& record, int index, int v)
 {
   if (record.ccNumber < 0 || record.ccNumber > 127) return;
-  int data = value == 0.0 ? record.offValue : record.onValue;
+  int data = v == 0 ? record.offValue : record.onValue;
   if ((index == kGlobalLocalControl || PartOf(index, kArpLatch) >= 0) && data == 1) data = 127;
   const int channel = GlobalChannelIndex(index) ? DeviceSender(mHost).GlobalChannel() : RecordChannel(record);
   mHost.SetMidiDisplayText("CC|" + std::to_string(record.ccNumber));
@@ -191,11 +192,11 @@ void ParameterOutput::SendNrpn(const MidiMapRecord& record, int index, int v, do
     if (v >= 11) msb = 0, lsb = 100, data = v + 99;
   }
   else if (PartOf(index, kOscillator13FM) >= 0 || PartOf(index, kMultiPartSwitch1) >= 0)
-    data = value == 1.0 ? 0 : 3;
+    data = v == 1 ? 0 : 3;
   else if (PartOf(index, kOscillator23FM) >= 0 || PartOf(index, kMultiPartSwitch2) >= 0)
-    data = value == 1.0 ? 1 : 4;
+    data = v == 1 ? 1 : 4;
   else if (PartOf(index, kNoiseFM) >= 0 || PartOf(index, kMultiPartSwitch3) >= 0)
-    data = value == 1.0 ? 2 : 5;
+    data = v == 1 ? 2 : 5;
   else if (PartOf(index, kMultiPartSustain) >= 0)
   {
     if (v == 3)
@@ -223,12 +224,16 @@ void ParameterOutput::SendSysExTable(const MidiMapRecord& record, int index, int
 {
   const int64_t entry = int64_t(v) - int64_t(mHost.ParamMinimum(index));
   const int32_t deviceId = mState.deviceId;
+  // The templates are written for the eight-part model; the synthesizer ignores a message of
+  // another model's byte, so every one carries the current model's, as the requests do.
+  const uint8_t model = SysExModelByte(mHost.IntParam(kCurrentModel));
   auto send = [&](SysExBytes message)
   {
-    // The device id goes into the frame's device-id byte of a message framed F0 00 20 29.
-    if (deviceId >= 0 && message.size() > size_t(kSysExDeviceIdByte) && message[0] == 0xF0 &&
-        message[1] == 0x00 && message[2] == 0x20 && message[3] == 0x29)
-      message[kSysExDeviceIdByte] = std::min(deviceId, 127);
+    // The model and device id go into the frame's bytes of a message framed F0 00 20 29 01.
+    const bool framed = message.size() > size_t(kSysExDeviceIdByte) && message[0] == 0xF0 &&
+                        message[1] == 0x00 && message[2] == 0x20 && message[3] == 0x29;
+    if (framed && message[4] == 0x01) message[kSysExModelByte] = model;
+    if (framed && deviceId >= 0) message[kSysExDeviceIdByte] = std::min(deviceId, 127);
     mHost.SetMidiDisplayText("SysEx");
     if (MayEcho()) SendConfiguredSysEx(message);
   };

@@ -23,7 +23,7 @@ public:
 
 private:
   void SendController(const MidiMapRecord& record, int index, int v);
-  void SendControllerOffOn(const MidiMapRecord& record, int index, double value);
+  void SendControllerOffOn(const MidiMapRecord& record, int index, int v);
   void SendNrpn(const MidiMapRecord& record, int index, int v, double value);
   void SendSysExTable(const MidiMapRecord& record, int index, int v);
   void RequestPatternAfterSysEx(int index);

@@ -5,6 +5,7 @@
 #include "editor/SettledEdits.h"
 #include "editor/TransferRoutes.h"
 #include "framework/plugin/ParameterIds.h"
+#include "framework/plugin/ParameterRange.h"
 #include "librarian/BankEditPopupMenu.h"
 #include "librarian/ProgramNumberPopupMenu.h"
 #include "link/dumps/GlobalDump.h"
@@ -181,7 +182,7 @@ static void TurnAndExpectInEditBuffer(RoutesEndToEnd& t, EditorOnScreen& editor,
                         << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
     ProgramChunk now;
     ASSERT_TRUE(now.Parse(host.GetChunk(false)));
-    const int value = int(now.Value(param));
+    const int value = NearestWhole(now.Value(param)); // a knob between steps is read at the nearest
     const DumpField& row = *place.row;
     const size_t at = place.block + row.at;
     ASSERT_LT(at, message.size());

@@ -59,7 +59,7 @@ TEST(TransferRoutes, SettledEditsSendTheirDumpOnceAndNeverWhileATransferRuns)
   // A drag: a change every 40 ms, blocks in between; nothing leaves while it moves.
   for (int step = 0; step < 8; ++step)
   {
-    r.routes.ParameterChanged(keyfollow);
+    r.routes.ParameterChanged(keyfollow, true);
     r.routes.Tick();
     r.host.clock.Advance(40);
     r.routes.Tick();
@@ -85,9 +85,9 @@ TEST(TransferRoutes, SettledEditsSendTheirDumpOnceAndNeverWhileATransferRuns)
   // A change that a received controller made, or one without an output, sends nothing.
   r.host.ClearSent();
   r.host.applyingReceivedController = 1;
-  r.routes.ParameterChanged(keyfollow);
+  r.routes.ParameterChanged(keyfollow, true);
   r.host.applyingReceivedController = 0;
-  r.routes.ParameterChanged(kOscillator1Keyfollow);
+  r.routes.ParameterChanged(kOscillator1Keyfollow, true);
   r.host.midiOutputReady = 0;
   r.host.clock.Advance(SettledEdits::kSettleMs);
   r.routes.Tick();
@@ -114,7 +114,7 @@ TEST(TransferRoutes, SettledEditsSendWithoutTheOverlayAndAMenuSendShowsIt)
   {
     SCOPED_TRACE(param);
     r.host.ClearSent();
-    r.routes.ParameterChanged(param);
+    r.routes.ParameterChanged(param, true);
     r.host.clock.Advance(SettledEdits::kSettleMs);
     r.routes.Tick();
     ASSERT_TRUE(WaitLaneIdle(r.worker, TransferWorker::kJobsLane));
@@ -199,7 +199,7 @@ TEST(TransferRoutes, ASelectedProgramComesIntoTheEditorAndALockedPartGoesBackAft
     r.host.Set(kMultiPartBank, 1);
     r.host.Set(kMultiPartPatch, 9);
     r.host.Set(kSectionLockFilter, locked ? 1 : 0);
-    r.routes.ParameterChanged(kMultiPartPatch);
+    r.routes.ParameterChanged(kMultiPartPatch, true);
     EXPECT_EQ(r.host.SentCount(), 0u) << "nothing waits under the change handler";
     r.routes.IdleTick();
     ASSERT_NO_FATAL_FAILURE(r.ProcessUntilIdle());
@@ -226,7 +226,7 @@ TEST(TransferRoutes, AnotherPartsProgramIsSelectedAndALockedOneResent)
     r.host.Set(kMultiPartMIDICh + 3, 5);
     r.host.Set(kMultiPartPatch + 3, 17);
     r.host.Set(kSectionLockOsc2 + 3, locked ? 1 : 0);
-    r.routes.ParameterChanged(kMultiPartPatch + 3);
+    r.routes.ParameterChanged(kMultiPartPatch + 3, true);
     r.routes.IdleTick();
     ASSERT_NO_FATAL_FAILURE(r.ProcessUntilIdle());
     EXPECT_EQ(r.Kinds(), (std::vector<int>{0xB5, 0xB5, 0xB5, 0xC5}));

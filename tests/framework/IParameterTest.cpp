@@ -221,8 +221,8 @@ TEST(IParameter, SetConstrainedPutsValuesOnTheGridAndKeepsThoseOnIt)
   EXPECT_EQ(p.Value(), 0.0);
   p.SetConstrained(41.5); // halves go up, as on the control path
   EXPECT_EQ(p.Value(), 42.0);
-  p.SetConstrained(std::nextafter(3.0, 0.0)); // 2.9999999999999996: 3 left by rounding
-  EXPECT_EQ(p.Value(), std::nextafter(3.0, 0.0));
+  p.SetConstrained(std::nextafter(3.0, 0.0)); // 2.9999999999999996: 3, exactly
+  EXPECT_EQ(p.Value(), 3.0);
   p.SetConstrained(std::numeric_limits<double>::quiet_NaN());
   EXPECT_EQ(p.Value(), 0.0);
 
@@ -259,11 +259,55 @@ TEST(IParameter, SetConstrainedPutsValuesOnTheGridAndKeepsThoseOnIt)
       const double fromControl = q.Value();
       q.SetConstrained(fromControl);
       ASSERT_EQ(q.Value(), fromControl) << r.min << ".." << r.max << " step " << r.step << " value " << k;
+      // As arithmetic leaves it: on the same grid point, and kept there by the next recall.
       const double plain = r.min + k * r.step;
       q.SetConstrained(plain);
-      ASSERT_EQ(q.Value(), plain) << r.min << ".." << r.max << " step " << r.step << " value " << k;
+      ASSERT_EQ(std::lround(q.Value() / r.step), std::lround(fromControl / r.step))
+          << r.min << ".." << r.max << " step " << r.step << " value " << k;
+      const double placed = q.Value();
+      q.SetConstrained(placed);
+      ASSERT_EQ(q.Value(), placed) << r.min << ".." << r.max << " step " << r.step << " value " << k;
     }
   }
+}
+
+// A recalled value a hair off its step is put on it, and every integer reading of a value rounds
+// to the nearest step: 1 - 1e-12 is 1, not 0, for a switch as for a knob that is never snapped.
+TEST(IParameter, AValueAHairOffItsStepIsReadAsThatStep)
+{
+  IParameter filter;
+  filter.SetupContinuous("Filter", 0, 0, 1, 1, "");
+  filter.SetType(IParameter::kTypeBool);
+  filter.SetConstrained(1.0 - 1e-12);
+  EXPECT_EQ(filter.Value(), 1.0);
+  EXPECT_EQ(filter.IntValue(), 1);
+  filter.SetClamped(1.0 - 1e-12); // set without snapping
+  EXPECT_EQ(filter.IntValue(), 1);
+  filter.SetClamped(0.4);
+  EXPECT_EQ(filter.IntValue(), 0);
+
+  IParameter knob;
+  knob.SetupContinuous("Level", 0, 0, 127, 1, "");
+  knob.SetConstrained(63.9999999999); // continuous: kept where it was
+  EXPECT_EQ(knob.Value(), 63.9999999999);
+  EXPECT_EQ(knob.IntValue(), 64);
+  knob.SetClamped(63.5); // halves go up, as a control snaps
+  EXPECT_EQ(knob.IntValue(), 64);
+  knob.SetClamped(63.49);
+  EXPECT_EQ(knob.IntValue(), 63);
+
+  IParameter half;
+  half.SetupContinuous("Half", 0, -12, 12, 0.5, "");
+  half.SetClamped(-2.76);
+  EXPECT_EQ(half.IntValue(), -3); // the step -3.0
+  half.SetClamped(2.3);
+  EXPECT_EQ(half.IntValue(), 3); // the step 2.5, as a whole number
+
+  EXPECT_EQ(NearestWhole(-0.5), 0);
+  EXPECT_EQ(NearestWhole(-0.51), -1);
+  EXPECT_EQ(NearestWhole(std::nan("")), 0);
+  EXPECT_EQ(NearestWhole(1e300), std::numeric_limits<int>::max());
+  EXPECT_EQ(NearestWhole(-1e300), std::numeric_limits<int>::min());
 }
 
 TEST(IParameter, ValueTextsGrowTheRange)
@@ -309,14 +353,16 @@ TEST(IParameter, DisplayValueTextsAndNumbers)
 {
   IParameter p;
   p.SetupEnumerated("Mode", 0, 4, "");
-  EXPECT_EQ(Shown(p, 2.9), "2"); // no texts, precision 0: truncated
+  EXPECT_EQ(Shown(p, 2.9), "3"); // no texts, precision 0: the nearest step
+  EXPECT_EQ(Shown(p, 2.4), "2");
   p.AddValueText(0, "Zero");
   p.AddValueText(2, "Two");
-  EXPECT_EQ(Shown(p, 2.9), "Two");
-  EXPECT_EQ(Shown(p, 2.9, false, false), "2");
+  EXPECT_EQ(Shown(p, 2.4), "Two");
+  EXPECT_EQ(Shown(p, 1.9999999), "Two"); // a hair below 2 is 2
+  EXPECT_EQ(Shown(p, 2.4, false, false), "2");
   EXPECT_EQ(Shown(p, 1.0), "1");                // an entry with an empty text shows the number
   EXPECT_EQ(Shown(p, 1.0, true), "Two");        // normalised 1.0 is the maximum, 2
-  EXPECT_EQ(Shown(p, -0.5), "Zero");            // truncated toward zero
+  EXPECT_EQ(Shown(p, -0.5), "Zero");            // halves go up
   EXPECT_EQ(Shown(p, -0.5, false, false), "0"); // and no "-0"
 
   IParameter c;

@@ -187,8 +187,10 @@ TEST(DeviceSender, ProgramSelectionSendsItsSequenceWithItsWaits)
   EXPECT_EQ(host.SentCount(), 0u);
   EXPECT_EQ(host.shownLayers, std::vector<std::string>{"bankPatchConflictWindow"});
   EXPECT_TRUE(sender.IsDuplicatePart(4));
-  host.Set(kMultiPartStatus + 1, 0.5); // only a status of exactly 1 counts
+  host.Set(kMultiPartStatus + 1, 0.4); // a status that reads as 1 counts
   EXPECT_FALSE(sender.IsDuplicatePart(4));
+  host.Set(kMultiPartStatus + 1, 1 - 1e-12);
+  EXPECT_TRUE(sender.IsDuplicatePart(4));
   host.Set(kMultiPartStatus + 1, 1);
   host.conflictWindowSuppressed = 1;
   EXPECT_TRUE(sender.SelectPartProgram(4));
@@ -311,8 +313,9 @@ TEST(DeviceSender, MidiDelayTable)
 {
   LinkHostDouble host;
   DeviceSender sender(host);
-  const std::pair<double, int> table[] = {{0, 50},  {1, 75},  {2, 100}, {3, 200},  {4, 300},
-                                          {5, 400}, {6, 500}, {7, 100}, {-1, 100}, {6.9, 500}};
+  const std::pair<double, int> table[] = {{0, 50},   {1, 75},    {2, 100},        {3, 200},
+                                          {4, 300},  {5, 400},   {6, 500},        {7, 100},
+                                          {-1, 100}, {6.4, 500}, {2 - 1e-12, 100}};
   for (const auto& [value, ms] : table)
   {
     host.Set(kLibSyncTimer, value);
@@ -342,7 +345,7 @@ TEST(DeviceSender, LockedPartIsResentThroughTheJobsThread)
   host.jobsIdle = false;
   sender.ResendPartIfLocked(3);
   host.jobsIdle = true;
-  host.Set(kSectionLockOsc1 + 8 * 21 + 3, 0.5); // only exactly 1 is a lock
+  host.Set(kSectionLockOsc1 + 8 * 21 + 3, 0.4); // only a value that reads as 1 is a lock
   sender.ResendPartIfLocked(3);
   sender.ResendPartIfLocked(8);
   EXPECT_EQ(host.posted.size(), 1u);

@@ -259,8 +259,10 @@ TEST(DumpForms, EveryRowIsSound)
         ASSERT_LT(byte, 0x80) << "byte " << f.at << " value " << v;
         const int bits2 = DecodeFieldBits(f, uint8_t(byte));
         EXPECT_EQ(f.special == DumpSpecial::Inverted ? 1 - bits2 : bits2 - f.add, v) << "byte " << f.at;
-        // A whole number that arithmetic left a unit in the last place below itself is written as itself.
+        // A value a hair or less than half a step off a whole number is written as that number.
         EXPECT_EQ(EncodeField(f, std::nextafter(double(v), -1e9)), EncodeField(f, v)) << "byte " << f.at;
+        EXPECT_EQ(EncodeField(f, v - 1e-6), EncodeField(f, v)) << "byte " << f.at;
+        EXPECT_EQ(EncodeField(f, v - 0.4), EncodeField(f, v)) << "byte " << f.at;
       }
     }
   }

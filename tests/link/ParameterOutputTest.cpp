@@ -67,10 +67,11 @@ TEST(ParameterOutput, ControllersOnThePartChannelForMinimumMiddleAndMaximum)
   const int index = 1000 + 2;
 
   EXPECT_EQ(f.Send(r, index, 0), (std::vector<Bytes>{{0xB2, 74, 0}}));
-  EXPECT_EQ(f.Send(r, index, 64.9), (std::vector<Bytes>{{0xB2, 74, 64}})); // truncated
-  EXPECT_EQ(a.Value(), 64.9 / 127); // the bound controls follow the parameter
-  EXPECT_EQ(b.Value(), 64.9 / 127);
-  EXPECT_EQ(f.Send(r, index, 64.2), std::vector<Bytes>{}); // the same integer: nothing
+  EXPECT_EQ(f.Send(r, index, 64.4), (std::vector<Bytes>{{0xB2, 74, 64}})); // the nearest step
+  EXPECT_EQ(a.Value(), 64.4 / 127); // the bound controls follow the parameter
+  EXPECT_EQ(b.Value(), 64.4 / 127);
+  EXPECT_EQ(f.Send(r, index, 63.7), std::vector<Bytes>{});                       // the same integer: nothing
+  EXPECT_EQ(f.Send(r, index, 65 - 1e-12), (std::vector<Bytes>{{0xB2, 74, 65}})); // a hair below 65 is 65
   EXPECT_EQ(f.Send(r, index, 127), (std::vector<Bytes>{{0xB2, 74, 127}}));
   EXPECT_EQ(f.Send(r, index, 300), (std::vector<Bytes>{{0xB2, 74, 127}})); // clamped, never wrapped
   EXPECT_EQ(f.Send(r, index, -3), (std::vector<Bytes>{{0xB2, 74, 0}}));
@@ -304,6 +305,34 @@ TEST(ParameterOutput, SysExTablesCarryTheDeviceIdAndOnlyPatternsAskForTheirPatte
   f.host.statusTexts.clear();
   EXPECT_EQ(f.Send(pair, 700, 0), std::vector<Bytes>{});
   EXPECT_EQ(f.host.statusTexts, std::vector<std::string>{"Set MIDI I/O First!"});
+}
+
+// A parameter's SysEx carries the model byte of the synthesizer chosen, as every request does:
+// the six-part model's (23) or the eight-part model's (24), whatever the template holds.
+TEST(ParameterOutput, SysExCarriesTheCurrentModelsByte)
+{
+  Fixture f;
+  f.host.deviceId = 3;
+  MidiMapRecord pattern(MidiMapRecord::kSysExTable);
+  pattern.sysExMessages = {{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x7F, 0x13, 0x00, 0xF7},
+                           {0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x7F, 0x13, 0x01, 0xF7}};
+  MidiMapRecord list(MidiMapRecord::kSysExTable);
+  list.sysExList = true;
+  list.messageGroups = {
+      {}, {{0xF0, 0x00, 0x20, 0x29, 0x01, 0x24, 0x00, 0x12, 0x01, 0xF7}, {0xF0, 0x7E, 0x01, 0x02, 0xF7}}};
+  for (const auto& [model, byte] : {std::pair{2, 0x23}, std::pair{1, 0x22}, std::pair{0, 0x24}})
+  {
+    SCOPED_TRACE(model);
+    f.host.Set(kCurrentModel, model);
+    pattern.lastValueSent = -1.0;
+    list.lastValueSent = -1.0;
+    EXPECT_EQ(f.Send(pattern, kPartPattern + 2, 1),
+              (std::vector<Bytes>{{0xF0, 0x00, 0x20, 0x29, 0x01, uint8_t(byte), 3, 0x13, 0x01, 0xF7}}));
+    // A message of another maker's frame is left as it is.
+    EXPECT_EQ(f.Send(list, 900, 1),
+              (std::vector<Bytes>{{0xF0, 0x00, 0x20, 0x29, 0x01, uint8_t(byte), 3, 0x12, 0x01, 0xF7},
+                                  {0xF0, 0x7E, 0x01, 0x02, 0xF7}}));
+  }
 }
 
 TEST(ParameterOutput, SendGates)
