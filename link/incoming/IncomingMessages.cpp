@@ -216,7 +216,8 @@ void IncomingMessages::LoadLibrarianSlot(int program, int part)
   mHost.StoreReceivedProgram(program);
   PrepareReception();
   mState.pendingRequestId = part;
-  if (!DeviceSender(mHost).SendLibrarianSlot(program, mHost.LibrarianViewSide(), part))
+  // On the host's processing thread too: the jobs thread copies the slot, this one only posts.
+  if (!DeviceSender(mHost).PostLibrarianSlot(program, mHost.LibrarianViewSide(), part))
   {
     mHost.CancelEditBufferReceive();
     mState.pendingRequestId = -1;
