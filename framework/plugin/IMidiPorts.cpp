@@ -502,8 +502,9 @@ bool IMidiPorts::WaitUntilQueuedOutputHandled(std::chrono::milliseconds timeout)
 void IMidiPorts::BeginOutputChange()
 {
   StartOutputThread();
-  outputLive_ = false;
+  // In this order: a message sent meanwhile is queued for the new port, not refused.
   outputChanging_ = true;
+  outputLive_ = false;
 }
 
 void IMidiPorts::EndOutputChange()
