@@ -559,6 +559,12 @@ void VELK::LibrarianStatus(const std::string& text)
 
 void VELK::OnEditorIdle()
 {
+  // The processing thread only counts what it dropped (it builds no text): said here, once a burst.
+  const uint64_t overflows = MidiPorts().OutputOverflows();
+  const bool rising = overflows != mOutputOverflowsSeen;
+  if (rising && !mOutputOverflowing) SetStatusText(kMidiOutputOverflow);
+  mOutputOverflowsSeen = overflows;
+  mOutputOverflowing = rising;
   if (mRoutes) mRoutes->IdleTick();
 }
 

@@ -51,6 +51,8 @@ public:
   static constexpr const char* kRequestCompleted = "Data Request Completed!";
   // When the MIDI server (JACK) went away under the open ports.
   static constexpr const char* kMidiServerStopped = "MIDI server stopped: choose the MIDI ports again";
+  // When messages from the processing thread found the MIDI output's queue full and were dropped.
+  static constexpr const char* kMidiOutputOverflow = "MIDI output overflow";
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;
@@ -64,7 +66,8 @@ public:
   void HandleSecondaryParameterChange(int index) override;
   // A control the user moved: only such a change is an edit that a settled dump carries.
   void SetParameterFromControl(int index, double normalised) override;
-  // The transfers' waiting work, away from the parameter lock.
+  // The transfers' waiting work, away from the parameter lock; the status line says once when
+  // messages the processing thread sent were dropped for want of room since the last idle call.
   void OnEditorIdle() override;
   void SendParamToHardware(int index);
   // Short messages from the synthesizer (MIDI input thread) and the host (processing thread).
@@ -251,5 +254,8 @@ private:
   std::atomic<bool> mEditorOpen{false};
   std::atomic<bool> mNotesOffPending{false};
   int mControlEdit = -1;      // the parameter a control is setting, under the parameter lock
+  // The output overflows seen by the last idle call, and whether they were still rising then.
+  uint64_t mOutputOverflowsSeen = 0;
+  bool mOutputOverflowing = false;
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end
 };

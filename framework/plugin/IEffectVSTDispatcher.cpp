@@ -1,5 +1,6 @@
 #include "framework/plugin/IEffectVST.h"
 
+#include "framework/plugin/AudioThreadScope.h"
 #include "framework/plugin/ChunkHeader.h"
 #include "framework/plugin/IEditorHook.h"
 #include "framework/plugin/IMidiMessage.h"
@@ -197,6 +198,8 @@ VstIntPtr IEffectVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value,
   case effProcessEvents:
   {
     if (!ptr) return 0;
+    // The host hands its events on its processing thread: what they send must not wait there.
+    AudioThreadScope audioThread;
     VstEvents* events = static_cast<VstEvents*>(ptr);
     for (int i = 0; i < events->numEvents; ++i)
     {

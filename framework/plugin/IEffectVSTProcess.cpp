@@ -1,5 +1,6 @@
 #include "framework/plugin/IEffectVST.h"
 
+#include "framework/plugin/AudioThreadScope.h"
 #include "framework/plugin/IEditorHook.h"
 #include "framework/plugin/IParameter.h"
 
@@ -111,6 +112,7 @@ void IEffectVST::ProcessDoublePath(double** inputs, double** outputs, int frames
 
 void IEffectVST::HostProcessAccumulate(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
 {
+  AudioThreadScope audioThread;
   try
   {
     if (IEffectVST* plug = FromEffect(effect)) plug->ProcessFloatPath(inputs, outputs, frames, true);
@@ -122,6 +124,7 @@ void IEffectVST::HostProcessAccumulate(AEffect* effect, float** inputs, float** 
 
 void IEffectVST::HostProcessFloat(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
 {
+  AudioThreadScope audioThread;
   try
   {
     if (IEffectVST* plug = FromEffect(effect)) plug->ProcessFloatPath(inputs, outputs, frames, false);
@@ -133,6 +136,7 @@ void IEffectVST::HostProcessFloat(AEffect* effect, float** inputs, float** outpu
 
 void IEffectVST::HostProcessDouble(AEffect* effect, double** inputs, double** outputs, VstInt32 frames)
 {
+  AudioThreadScope audioThread;
   try
   {
     if (IEffectVST* plug = FromEffect(effect)) plug->ProcessDoublePath(inputs, outputs, frames);

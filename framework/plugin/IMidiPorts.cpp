@@ -1,5 +1,6 @@
 #include "framework/plugin/IMidiPorts.h"
 
+#include "framework/plugin/AudioThreadScope.h"
 #include "framework/plugin/SysExAssembler.h"
 
 #include <algorithm>
@@ -90,7 +91,9 @@ bool IMidiPorts::DropLostOutput()
     std::lock_guard<std::mutex> send(sendMutex_);
     if (!output_ || !output_->ServerGone()) return false;
   }
-  CloseOutput(); // delivers nothing more: it returns at once
+  outputLive_ = false;
+  CloseOutput();      // delivers nothing more: it returns at once
+  outputWake_.Post(); // what was queued for it is dropped
   {
     std::lock_guard<std::mutex> send(sendMutex_);
     output_.reset();
@@ -241,6 +244,12 @@ int IMidiPorts::FindMidiInputPort(const std::string& name)
 int IMidiPorts::SelectMidiOutputPort(int& index, const std::string& name)
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
+  BeginOutputChange();
+  struct Settle
+  {
+    IMidiPorts& ports;
+    ~Settle() { ports.EndOutputChange(); }
+  } settle{*this};
   CloseOutput();
   const int asked = index;
   index = 0;
@@ -304,7 +313,9 @@ bool IMidiPorts::IsInputOpen() const
 void IMidiPorts::CloseMidiOutput()
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
+  outputLive_ = false;
   CloseOutput();
+  outputWake_.Post();
 }
 
 void IMidiPorts::CloseMidiInput()
@@ -340,11 +351,14 @@ void IMidiPorts::CloseInput()
 void IMidiPorts::Shutdown()
 {
   std::jthread delivery;
+  std::jthread output;
   std::shared_ptr<WakeSignal> wake;
   {
     std::lock_guard<std::mutex> lock(portsMutex_);
     sink_.store(nullptr);
     CloseInput();
+    outputLive_ = false;
+    outputChanging_ = false;
     CloseOutput();
     input_.reset();
     {
@@ -355,6 +369,18 @@ void IMidiPorts::Shutdown()
     inputNames_.clear();
     delivery = std::move(delivery_);
     wake = std::move(deliveryWake_);
+    output = std::move(outputThread_);
+  }
+  // The output thread drops what is still queued and ends; it takes no lock a caller may hold
+  // beyond the send lock, so it is joined here too.
+  if (output.joinable())
+  {
+    output.request_stop();
+    outputWake_.Post();
+    if (output.get_id() == std::this_thread::get_id())
+      output.detach();
+    else
+      output.join();
   }
   // Joined outside the ports lock, which a handler on that thread may be waiting for.
   if (!delivery.joinable()) return;
@@ -447,8 +473,98 @@ MidiSendStatus IMidiPorts::Finish(MidiSendStatus status)
   return status;
 }
 
+template <typename ByteAt> MidiSendStatus IMidiPorts::Queue(size_t size, ByteAt byteAt)
+{
+  if (!outputLive_.load() && !outputChanging_.load()) return Finish(MidiSendStatus::kNoOutput);
+  if (!outputQueue_.Push(size, byteAt))
+  {
+    outputOverflows_.fetch_add(1);
+    outputDropped_.fetch_add(1);
+    return Finish(size > OutputSendQueue::kMaxMessage ? MidiSendStatus::kTooLarge : MidiSendStatus::kFailed);
+  }
+  outputQueued_.fetch_add(1);
+  outputWake_.Post();
+  return Finish(MidiSendStatus::kSent);
+}
+
+bool IMidiPorts::WaitUntilQueuedOutputHandled(std::chrono::milliseconds timeout) const
+{
+  const uint64_t queued = outputQueued_.load();
+  const auto giveUp = std::chrono::steady_clock::now() + timeout;
+  while (outputHandled_.load() < queued)
+  {
+    if (std::chrono::steady_clock::now() >= giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+void IMidiPorts::BeginOutputChange()
+{
+  StartOutputThread();
+  // In this order: a message sent meanwhile is queued for the new port, not refused.
+  outputChanging_ = true;
+  outputLive_ = false;
+}
+
+void IMidiPorts::EndOutputChange()
+{
+  bool open = false;
+  {
+    std::lock_guard<std::mutex> send(sendMutex_);
+    open = output_ && output_->IsPortOpen() && !output_->ServerGone();
+  }
+  outputLive_ = open;
+  outputChanging_ = false;
+  outputWake_.Post();
+}
+
+void IMidiPorts::StartOutputThread()
+{
+  if (outputThread_.joinable()) return;
+  outputThread_ = std::jthread([this](std::stop_token stop) { OutputLoop(stop); });
+}
+
+void IMidiPorts::OutputLoop(std::stop_token stop)
+{
+  std::vector<uint8_t> message;
+  message.reserve(OutputSendQueue::kMaxMessage);
+  while (!stop.stop_requested())
+  {
+#ifdef _WIN32
+    // Bounded there, as the delivery thread's wait (the stop request is seen within a tenth of a second).
+    if (!outputWake_.WaitFor(std::chrono::milliseconds(100))) continue;
+#else
+    outputWake_.Wait();
+#endif
+    if (stop.stop_requested()) break;
+    DeliverQueued(message);
+  }
+  // Nothing is sent any more: what is left is dropped.
+  while (outputQueue_.Pop(message))
+  {
+    outputDropped_.fetch_add(1);
+    outputHandled_.fetch_add(1);
+  }
+}
+
+void IMidiPorts::DeliverQueued(std::vector<uint8_t>& message)
+{
+  for (;;)
+  {
+    // While a port is being chosen the messages wait for it; its end wakes this thread again.
+    if (outputChanging_.load()) return;
+    const bool live = outputLive_.load();
+    if (!outputQueue_.Pop(message)) return;
+    const MidiSendStatus status = live ? Send(message.data(), message.size()) : MidiSendStatus::kNoOutput;
+    if (status != MidiSendStatus::kSent) outputDropped_.fetch_add(1);
+    outputHandled_.fetch_add(1);
+  }
+}
+
 MidiSendStatus IMidiPorts::Send(const uint8_t* bytes, size_t size)
 {
+  if (AudioThreadScope::Active()) return Queue(size, [bytes](size_t i) { return bytes[i]; });
   // A buffer that stays full means the MIDI system has stopped taking messages.
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   for (;;)
@@ -484,6 +600,12 @@ MidiSendStatus IMidiPorts::SendSysEx(const uint8_t* bytes, size_t size)
   if (end > first && bytes[end - 1] == 0xF7) --end;
   if (end <= first) return Finish(MidiSendStatus::kInvalid);
   const size_t total = end - first + 2;
+  if (AudioThreadScope::Active())
+    return Queue(
+        total,
+        [&](size_t i) {
+          return i == 0 ? uint8_t(0xF0) : i + 1 == total ? uint8_t(0xF7) : DataByte(bytes[first + i - 1]);
+        });
 
   std::lock_guard<std::mutex> turn(sysexMutex_);
   sysexScratch_.resize(total);

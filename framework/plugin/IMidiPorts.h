@@ -3,10 +3,12 @@
 #include "framework/plugin/IMidiMessage.h"
 #include "framework/plugin/ISysExMessage.h"
 #include "framework/plugin/MidiInputQueue.h"
+#include "framework/plugin/OutputSendQueue.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/thread/WakeSignal.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -119,6 +121,17 @@ public:
   MidiSendStatus SendVectorToDevice(std::vector<uint8_t>& bytes);
   MidiSendStatus LastSendStatus() const { return lastSend_.load(); }
 
+  // On the host's processing thread (AudioThreadScope) a send takes no lock a port change holds and
+  // never waits: the message is queued (kSent) for the output thread, which hands it to the port once
+  // a port change under way is done, or drops it when no port is open by then. Without an open port,
+  // or one being chosen, it answers kNoOutput at once; a message the queue has no room for is dropped
+  // (kFailed) and counted as an overflow.
+  uint64_t OutputOverflows() const { return outputOverflows_.load(); }
+  // Queued messages that never left: the overflows, and those that found no open port.
+  uint64_t DroppedOutputMessages() const { return outputDropped_.load(); }
+  // Waits, at most the time given, until what was queued so far was sent or dropped.
+  bool WaitUntilQueuedOutputHandled(std::chrono::milliseconds timeout) const;
+
   // Hands one received message to the sink: one to three bytes as an IMidiMessage, a SysEx
   // message (or anything longer) as an ISysExMessage, both flagged as coming from the device.
   void ForwardMidiInput(const uint8_t* bytes, size_t size);
@@ -146,6 +159,13 @@ private:
   MidiSendStatus Send(const uint8_t* bytes, size_t size);
   MidiSendStatus SendSysEx(const uint8_t* bytes, size_t size);
   MidiSendStatus Finish(MidiSendStatus status);
+  template <typename ByteAt> MidiSendStatus Queue(size_t size, ByteAt byteAt);
+  // With portsMutex_ held: a port change begins (queued messages wait for its end) and ends.
+  void BeginOutputChange();
+  void EndOutputChange();
+  void StartOutputThread();
+  void OutputLoop(std::stop_token stop);
+  void DeliverQueued(std::vector<uint8_t>& message);
   void StartDelivery();
   void DeliveryLoop(std::stop_token stop, WakeSignal& wake);
 
@@ -175,4 +195,15 @@ private:
   std::atomic<size_t> discardBefore_{0};
   std::atomic<bool> discardPending_{false};
   std::jthread delivery_; // under portsMutex_
+
+  // The processing thread's messages and the thread that sends them.
+  OutputSendQueue outputQueue_;
+  WakeSignal outputWake_;
+  std::atomic<bool> outputLive_{false};     // an output port is open
+  std::atomic<bool> outputChanging_{false}; // one is being chosen: queued messages wait
+  std::atomic<uint64_t> outputQueued_{0};
+  std::atomic<uint64_t> outputHandled_{0};
+  std::atomic<uint64_t> outputDropped_{0};
+  std::atomic<uint64_t> outputOverflows_{0};
+  std::jthread outputThread_; // under portsMutex_
 };

@@ -53,6 +53,9 @@ struct LinkJob
   // requested to the editor (kRequestEditBuffer's routine), all on the jobs thread.
   LibrarianSlot slot;
   bool reselectParts = false;
+  // kLoadSlot posted from the host's processing thread, which copies nothing: the job takes slot
+  // slot.number of the pane `side`'s bank out of the librarian itself, and ends at once when it is empty.
+  bool slotFromBank = false;
   // kRequestPartProgram: a program change (0..127) sent to the part first, so that a program
   // change received from the host or the synthesizer is followed up on the jobs thread; -1 for none.
   int programChange = -1;

@@ -217,7 +217,8 @@ void IncomingMessages::LoadLibrarianSlot(int program, int part)
   // later answer down to this part's program.
   mHost.StoreReceivedProgram(program);
   PrepareReception();
-  if (!DeviceSender(mHost).SendLibrarianSlot(program, mHost.LibrarianViewSide(), part))
+  // On the host's processing thread too: the jobs thread copies the slot, this one only posts.
+  if (!DeviceSender(mHost).PostLibrarianSlot(program, mHost.LibrarianViewSide(), part))
     mHost.CancelEditBufferReceive();
 }
 

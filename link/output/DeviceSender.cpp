@@ -233,14 +233,10 @@ void DeviceSender::ResendPartIfLocked(int part)
   mHost.PostJob(job);
 }
 
-bool DeviceSender::SendLibrarianSlot(int slot, int side, int part)
+bool DeviceSender::TakeLibrarianSlot(int slot, int side, LibrarianSlot& copy)
 {
   PatchLibrarian* librarian = mHost.Librarian();
   if (!librarian) return false;
-  LinkJob job;
-  job.code = LinkJobCode::kLoadSlot;
-  job.partOrSlot = part;
-  job.reselectParts = mState.performanceMode != 0;
   {
     auto lock = librarian->Lock();
     BankEntry* bank = librarian->Bank(side);
@@ -248,10 +244,33 @@ bool DeviceSender::SendLibrarianSlot(int slot, int side, int part)
     if (bank->NumSlots() < BankEntry::kNumSlots) bank->Resize(BankEntry::kNumSlots);
     const LibrarianSlot* stored = bank->Slot(slot);
     if (!stored || stored->IsEmpty()) return false;
-    job.slot.CopyFrom(*stored);
+    copy.CopyFrom(*stored);
   }
   mHost.SetLoadedSlot(slot);
+  return true;
+}
+
+bool DeviceSender::SendLibrarianSlot(int slot, int side, int part)
+{
+  LinkJob job;
+  job.code = LinkJobCode::kLoadSlot;
+  job.partOrSlot = part;
+  job.reselectParts = mState.performanceMode != 0;
+  if (!TakeLibrarianSlot(slot, side, job.slot)) return false;
   if (!mState.midiOutputReady) return false;
+  return mHost.JobsThreadIdle() && mHost.PostJob(job);
+}
+
+bool DeviceSender::PostLibrarianSlot(int slot, int side, int part)
+{
+  if (!mHost.Librarian() || slot < 0 || slot >= BankEntry::kNumSlots || !mState.midiOutputReady) return false;
+  LinkJob job;
+  job.code = LinkJobCode::kLoadSlot;
+  job.partOrSlot = part;
+  job.side = side;
+  job.slot.number = uint32_t(slot);
+  job.slotFromBank = true;
+  job.reselectParts = mState.performanceMode != 0;
   return mHost.JobsThreadIdle() && mHost.PostJob(job);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/plugin/IMidiMessage.h"
+#include "librarian/LibrarianSlot.h"
 
 #include <cstdint>
 
@@ -57,6 +58,13 @@ public:
   // the job re-selects the parts afterwards, so no thread but the jobs thread waits. False when
   // there is no such slot, it is empty, no output is set or the job could not be posted.
   bool SendLibrarianSlot(int slot, int side, int part);
+  // The same for the host's processing thread: nothing is copied or resized there, the job takes the
+  // slot out of the bank when it starts (and ends at once when there is none). False when there is
+  // no librarian or no such slot number, no output is set or the job could not be posted.
+  bool PostLibrarianSlot(int slot, int side, int part);
+  // A copy of a pane's slot (the bank first filled up to 128 slots), made the view's loaded slot;
+  // false (nothing copied) when there is no such slot or it is empty.
+  bool TakeLibrarianSlot(int slot, int side, LibrarianSlot& copy);
   // The tail of sending a librarian slot in performance mode, for the jobs thread once the slot
   // is loaded: after 500 ms each part p in turn, on channel p, gets a program change to its
   // program + 1 (126 for 127), bank select LSB with its bank + 5 and a program change to its

@@ -175,6 +175,14 @@ void MIDIMessageSender::WriteBank()
 
 void MIDIMessageSender::LoadSlot()
 {
+  if (job.slotFromBank && !DeviceSender(mHost).TakeLibrarianSlot(int(job.slot.number), job.side, job.slot))
+  {
+    // An empty slot sends nothing, and the reception its program change opened is closed again.
+    mHost.CancelEditBufferReceive();
+    mState.pendingRequestId = -1;
+    mWorker.sendBusy = 0;
+    return;
+  }
   BusyScope busy(mTransferHost);
   const DumpKind kind = CurrentKind();
   const int part = job.partOrSlot;

@@ -6,6 +6,7 @@
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -172,11 +173,20 @@ private:
     if (!port_) return;
     const uint64_t written = written_.load();
     const auto giveUp = std::chrono::steady_clock::now() + kCloseWait;
+    bool allTaken = false;
+    uint64_t takenBy = 0; // no earlier than the cycle that took the last of them
     while (!server_.Gone() && std::chrono::steady_clock::now() < giveUp)
     {
+      // Counted from the cycle that took what was sent before the call, not from the latest: other
+      // threads may go on sending, and a close must not wait for them to stop.
+      if (!allTaken && taken_.load() >= written)
+      {
+        allTaken = true;
+        takenBy = std::min(cycles_.load(), lastTakenCycle_.load());
+      }
       // One cycle put the last message into our port; the other side reads it in that cycle, or on an
       // asynchronous server up to a cycle or two later when it runs late: a few cycles (~20 ms) more.
-      if (taken_.load() >= written && (written == 0 || cycles_.load() >= lastTakenCycle_.load() + 4)) return;
+      if (allTaken && (written == 0 || cycles_.load() >= takenBy + 4)) return;
       std::this_thread::sleep_for(kPoll);
     }
     const uint64_t taken = taken_.load();

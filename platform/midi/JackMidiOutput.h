@@ -9,8 +9,10 @@
 // two ring buffers that its process callback drains every cycle, short messages (three bytes or
 // fewer) first, so that they never wait behind SysEx. Because the ring buffers are ours, a send
 // knows whether there is room, and closing knows when what was sent has left: it waits until the
-// process callback has taken every message out and one more cycle has run (the connected client
-// has read them), at most 2 s, and says so on the error console when that was not enough.
+// process callback has taken out every message sent before the close, and then a few cycles (the
+// connected client has read them), counted from the cycle that took them, so that messages other
+// threads go on sending do not hold the close up; at most 2 s, said on the error console when that
+// was not enough.
 //
 // Null when no JACK server answers.
 std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName);

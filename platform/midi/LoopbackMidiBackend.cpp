@@ -53,6 +53,9 @@ struct LoopbackMidiBackend::Hub
   bool failOpen = false;
   size_t maxMessage = 1 << 20;
   bool holdLong = false; // no room for messages longer than three bytes
+  bool full = false;     // no room for any message
+  bool holdOpen = false; // output opens block
+  int opensHeld = 0;     // output opens blocked now
   int roomRefusals = 0;
   int countQueries = 0;
   std::atomic<int> concurrentUses{0};
@@ -205,6 +208,16 @@ public:
   {
     ClosePort();
     UseGuard use(users_, hub_->concurrentUses);
+    {
+      std::unique_lock<std::mutex> lock(hub_->mutex);
+      if (hub_->holdOpen)
+      {
+        ++hub_->opensHeld;
+        hub_->changed.notify_all();
+        hub_->changed.wait(lock, [&] { return !hub_->holdOpen; });
+        --hub_->opensHeld;
+      }
+    }
     connected_ = hub_->Connect(kDestination, port);
     return !connected_.empty();
   }
@@ -228,7 +241,7 @@ public:
     bool loop = false;
     {
       std::unique_lock<std::mutex> lock(hub_->mutex);
-      hub_->changed.wait(lock, [&] { return size <= 3 || !hub_->holdLong; });
+      hub_->changed.wait(lock, [&] { return !hub_->full && (size <= 3 || !hub_->holdLong); });
       Port* port = hub_->Find(connected_);
       if (!port || size > hub_->maxMessage) return false; // the device went away, or the message does not fit
       port->received.push_back(message);
@@ -248,7 +261,7 @@ public:
   bool RoomFor(size_t size, std::chrono::steady_clock::time_point& retry) override
   {
     std::lock_guard<std::mutex> lock(hub_->mutex);
-    if (size <= 3 || !hub_->holdLong) return true;
+    if (!hub_->full && (size <= 3 || !hub_->holdLong)) return true;
     ++hub_->roomRefusals;
     retry = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
     return false;
@@ -520,4 +533,28 @@ void LoopbackMidiBackend::SetMaxMessageSize(size_t size)
 {
   std::lock_guard<std::mutex> lock(hub_->mutex);
   hub_->maxMessage = size;
+}
+
+void LoopbackMidiBackend::SetOutputsFull(bool full)
+{
+  {
+    std::lock_guard<std::mutex> lock(hub_->mutex);
+    hub_->full = full;
+  }
+  hub_->changed.notify_all();
+}
+
+void LoopbackMidiBackend::SetOutputOpenHeld(bool held)
+{
+  {
+    std::lock_guard<std::mutex> lock(hub_->mutex);
+    hub_->holdOpen = held;
+  }
+  hub_->changed.notify_all();
+}
+
+bool LoopbackMidiBackend::WaitForHeldOpen(std::chrono::milliseconds timeout) const
+{
+  std::unique_lock<std::mutex> lock(hub_->mutex);
+  return hub_->changed.wait_for(lock, timeout, [&] { return hub_->opensHeld > 0; });
 }

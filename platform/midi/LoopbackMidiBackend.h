@@ -61,6 +61,12 @@ public:
   void SetLongMessagesHeld(bool held);
   // How often an output answered that it had no room.
   int RoomRefusals() const;
+  // While full, outputs have room for nothing: every send waits.
+  void SetOutputsFull(bool full);
+  // While held, opening an output port blocks (as a MIDI system that takes its time) until released.
+  void SetOutputOpenHeld(bool held);
+  // Waits up to the time for an output open to be blocked by the hold; true when one is.
+  bool WaitForHeldOpen(std::chrono::milliseconds timeout) const;
 
   struct Hub;
 
