@@ -50,6 +50,8 @@ public:
   static constexpr const char* kRequestCompleted = "Data Request Completed!";
   // When the MIDI server (JACK) went away under the open ports.
   static constexpr const char* kMidiServerStopped = "MIDI server stopped: choose the MIDI ports again";
+  // When the MIDI server runs but refused our client, again after a few tries.
+  static constexpr const char* kMidiServerRefused = "MIDI server did not answer: choose the MIDI ports again";
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;

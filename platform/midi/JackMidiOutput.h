@@ -12,5 +12,6 @@
 // process callback has taken every message out and one more cycle has run (the connected client
 // has read them), at most 2 s, and says so on the error console when that was not enough.
 //
-// Null when no JACK server answers.
-std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName);
+// Null when no JACK server answers. `attempts` and `refused` as OpenJackClient (JackClient.h) takes them.
+std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName, int attempts = 1,
+                                                       bool* refused = nullptr);
