@@ -21,7 +21,7 @@ namespace
 // Time for a notification thread to be scheduled and handle one message on a loaded machine.
 constexpr auto kSettle = std::chrono::milliseconds(100);
 // How long an open waits for our clients that lost their server to be closed by their owners.
-constexpr auto kLostClientsWait = std::chrono::seconds(2);
+constexpr auto kLostClientsWait = std::chrono::milliseconds(2000);
 constexpr auto kLostClientsPoll = std::chrono::milliseconds(5);
 // The pause before a client refused by a running server is asked for again; doubled each time.
 constexpr auto kFirstRetryPause = std::chrono::milliseconds(100);
@@ -116,9 +116,9 @@ void KeepJackLoaded()
 }
 
 // Waits (bounded, without the lock) until none of our clients lost its server; false when one still has.
-bool WaitUntilNoneLost(std::unique_lock<std::mutex>& lock)
+bool WaitUntilNoneLost(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds bound)
 {
-  const auto giveUp = std::chrono::steady_clock::now() + kLostClientsWait;
+  const auto giveUp = std::chrono::steady_clock::now() + bound;
   while (AnyLost())
   {
     if (std::chrono::steady_clock::now() >= giveUp) return false;
@@ -142,7 +142,8 @@ jack_client_t* OpenJackClient(const std::string& name, const char* role, int att
   {
     // The first open after a client of the process heard its server go frees every client libjack
     // still holds, and closing one of ours afterwards crashed: ours are closed before any open.
-    if (!WaitUntilNoneLost(lock))
+    // Only a caller that may wait (see `attempts`) waits for their owners to close them.
+    if (!WaitUntilNoneLost(lock, attempts > 1 ? kLostClientsWait : std::chrono::milliseconds(0)))
     {
       std::fprintf(stderr, "%s: a JACK client whose server went away is still open: not opening another\n",
                    role);

@@ -14,8 +14,8 @@
 
 // A client of that name on the running server, never starting one; null (said on the error
 // console, prefixed with `role`) when no server answers. libjack frees every client of the process
-// at the first open after one of them heard its server go: an open waits (bounded) until our
-// clients that lost their server are closed, and is refused when one is still open.
+// at the first open after one of them heard its server go: an open is refused while a client of ours
+// that lost its server is still open (with more than one attempt, it waits up to 2 s for it to close).
 // A loaded server may refuse a client although it runs (it answered too late): up to `attempts`
 // opens are made then, with pauses of 0.1 s, 0.2 s, ... between them, so more than one only where
 // the caller may wait. `refused` (when given) tells whether a running server refused the last one.

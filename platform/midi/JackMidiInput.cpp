@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -138,25 +139,25 @@ private:
   // (timing clock and active sensing left out), and the bytes around it stay one message.
   void Take(const uint8_t* bytes, size_t size)
   {
-    size_t realTime = 0;
-    for (size_t i = 0; i < size; ++i)
-      if (bytes[i] >= 0xF8) ++realTime;
-    if (realTime == 0)
+    if (std::none_of(bytes, bytes + size, [](uint8_t byte) { return byte >= 0xF8; }))
     {
       TakeMessage(bytes, size);
       return;
     }
-    // Room was reserved when the port opened: a piece is never longer than the port's buffer.
+    // Room was reserved when the port opened (no allocation here); a longer piece is dropped whole,
+    // its real-time bytes still passed on.
+    const bool fits = size <= pieceScratch_.capacity();
     pieceScratch_.clear();
     for (size_t i = 0; i < size; ++i)
     {
       if (bytes[i] < 0xF8)
       {
-        if (pieceScratch_.size() < pieceScratch_.capacity()) pieceScratch_.push_back(bytes[i]);
+        if (fits) pieceScratch_.push_back(bytes[i]);
       }
       else if (bytes[i] != 0xF8 && bytes[i] != 0xFE)
         Deliver(&bytes[i], 1);
     }
+    if (!fits) sysexOpen_ = false;
     if (!pieceScratch_.empty()) TakeMessage(pieceScratch_.data(), pieceScratch_.size());
   }
 

@@ -93,7 +93,7 @@ TEST(JackPortChurn, PortsOpenAndCloseWhileTheGraphChanges)
   GraphChurner churner;
   ASSERT_TRUE(churner.Start()) << "no JACK server reachable";
 
-  constexpr int kRounds = 60;
+  constexpr int kRounds = 40;
   std::atomic<int> tried{0}, opened{0};
   auto churn = [&](auto open, auto close)
   {
