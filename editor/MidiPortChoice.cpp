@@ -71,12 +71,15 @@ void MidiPortChoice::Stop()
 
 void MidiPortChoice::SelectRecalled(const std::string& input, const std::string& output)
 {
+  IMidiPorts& midi = mPlug.MidiPorts();
+  bool refused = false;
   const bool outputChosen = !output.empty() && output != IMidiPorts::kNoDeviceName;
   if (outputChosen)
   {
     // Selection goes by the name; a non-zero index only says that a device is wanted.
     int index = 1;
     const bool open = mPlug.SelectMidiOutputPort(index, output) > 0;
+    refused = !open && midi.ServerRefusedClient();
     mPlug.midiOutputReady = open;
     ShowChosenPort(kDeviceOutSelection, open ? index : 0, output);
     if (!open) mPlug.Log("MIDI output \"" + output + "\" of the project is not present");
@@ -85,8 +88,15 @@ void MidiPortChoice::SelectRecalled(const std::string& input, const std::string&
   {
     int index = 1;
     const bool open = mPlug.SelectMidiInputPort(index, input) > 0;
+    refused = refused || (!open && midi.ServerRefusedClient());
     ShowChosenPort(kDeviceInSelection, open ? index : 0, input);
     if (!open) mPlug.Log("MIDI input \"" + input + "\" of the project is not present");
+  }
+  // A running server that refused us again and again: the user is told, as when it stopped.
+  if (refused)
+  {
+    mPlug.SetStatusText(VELK::kMidiServerRefused);
+    mPlug.Log("The MIDI server refused a MIDI client");
   }
   // The handshake goes out once the input listens too, or the synthesizer's answer would be lost;
   // only after the output it is asked for (an input chosen meanwhile leaves the request waiting).

@@ -12,7 +12,8 @@ class VELK;
 // (PortRecall), away from the parameter lock; there the port opens, shows in its menu with the ports
 // listed now, and a newly chosen output is followed by the device-id handshake once the input listens
 // too. The same thread answers the MIDI server going away: the lost clients are dropped, both menus
-// show "Select MIDI Device" and the status line says so (the project keeps the names).
+// show "Select MIDI Device" and the status line says so (the project keeps the names). A server that
+// runs but refuses our clients, again after a few tries, is said on the status line too.
 class MidiPortChoice
 {
 public:

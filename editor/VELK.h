@@ -53,6 +53,8 @@ public:
   static constexpr const char* kMidiServerStopped = "MIDI server stopped: choose the MIDI ports again";
   // When messages from the processing thread found the MIDI output's queue full and were dropped.
   static constexpr const char* kMidiOutputOverflow = "MIDI output overflow";
+  // When the MIDI server runs but refused our client, again after a few tries.
+  static constexpr const char* kMidiServerRefused = "MIDI server did not answer: choose the MIDI ports again";
 
   explicit VELK(audioMasterCallback hostCallback);
   ~VELK() override;

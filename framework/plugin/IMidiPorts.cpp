@@ -113,11 +113,16 @@ bool IMidiPorts::DropLostInput()
   return true;
 }
 
+void IMidiPorts::DropAllLost()
+{
+  DropLostOutput();
+  DropLostInput();
+}
+
 bool IMidiPorts::DropLostClients()
 {
   std::lock_guard<std::mutex> lock(portsMutex_);
-  DropLostOutput();
-  DropLostInput();
+  DropAllLost();
   return lostSinceAsked_.exchange(false);
 }
 
@@ -134,12 +139,15 @@ MidiBackend* IMidiPorts::Backend()
   return backend_.get();
 }
 
-bool IMidiPorts::EnsureOutputClient()
+bool IMidiPorts::EnsureOutputClient(bool patient)
 {
-  DropLostOutput();
+  DropAllLost();
   if (!output_)
   {
-    auto client = Backend()->CreateOutput(kOutputClientName);
+    bool refused = false;
+    auto client = patient ? Backend()->CreateOutputPatiently(kOutputClientName, refused)
+                          : Backend()->CreateOutput(kOutputClientName);
+    if (patient) serverRefused_ = refused;
     if (client) client->SetServerGoneHandler([this] { ServerGone(); });
     std::lock_guard<std::mutex> send(sendMutex_);
     output_ = std::move(client);
@@ -147,12 +155,15 @@ bool IMidiPorts::EnsureOutputClient()
   return output_ != nullptr;
 }
 
-bool IMidiPorts::EnsureInputClient()
+bool IMidiPorts::EnsureInputClient(bool patient)
 {
-  DropLostInput();
+  DropAllLost();
   if (!input_)
   {
-    input_ = Backend()->CreateInput(kInputClientName);
+    bool refused = false;
+    input_ = patient ? Backend()->CreateInputPatiently(kInputClientName, refused)
+                     : Backend()->CreateInput(kInputClientName);
+    if (patient) serverRefused_ = refused;
     if (input_) input_->SetServerGoneHandler([this] { ServerGone(); });
   }
   return input_ != nullptr;
@@ -208,7 +219,7 @@ std::vector<std::string> IMidiPorts::ListMidiOutputPorts()
   if (!output_ || outputNames_.empty())
   {
     if (!IsOutputOpen()) chosenOutput_ = 0;
-    outputNames_ = EnsureOutputClient() ? ReadOutputNames() : std::vector<std::string>{kNoDeviceName};
+    outputNames_ = EnsureOutputClient(false) ? ReadOutputNames() : std::vector<std::string>{kNoDeviceName};
   }
   return outputNames_;
 }
@@ -220,7 +231,7 @@ std::vector<std::string> IMidiPorts::ListMidiInputPorts()
   if (!input_ || inputNames_.empty())
   {
     if (!IsInputOpen()) chosenInput_ = 0;
-    inputNames_ = EnsureInputClient() ? ReadPortNames(*input_) : std::vector<std::string>{kNoDeviceName};
+    inputNames_ = EnsureInputClient(false) ? ReadPortNames(*input_) : std::vector<std::string>{kNoDeviceName};
   }
   return inputNames_;
 }
@@ -253,7 +264,8 @@ int IMidiPorts::SelectMidiOutputPort(int& index, const std::string& name)
   CloseOutput();
   const int asked = index;
   index = 0;
-  if (asked == 0 || !EnsureOutputClient()) return 0;
+  serverRefused_ = false;
+  if (asked == 0 || !EnsureOutputClient(true)) return 0;
   outputNames_ = ReadOutputNames();
   const int found = FindIn(outputNames_, name);
   if (found <= 0) return 0;
@@ -278,7 +290,8 @@ int IMidiPorts::SelectMidiInputPort(int& index, const std::string& name)
   CloseInput();
   const int asked = index;
   index = 0;
-  if (asked == 0 || !EnsureInputClient()) return 0;
+  serverRefused_ = false;
+  if (asked == 0 || !EnsureInputClient(true)) return 0;
   inputNames_ = ReadPortNames(*input_);
   const int found = FindIn(inputNames_, name);
   if (found <= 0) return 0;

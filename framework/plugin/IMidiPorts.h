@@ -87,9 +87,14 @@ public:
   int FindMidiOutputPort(const std::string& name);
   int FindMidiInputPort(const std::string& name);
   // Closes the current port of that direction and opens the named one. `index` 0 means no
-  // device. Answers (and writes back into `index`) the list index opened, 0 when none.
+  // device. Answers (and writes back into `index`) the list index opened, 0 when none. A client
+  // that a running MIDI server refuses is asked for again a few times (a loaded server answers
+  // late), so these may take a few seconds: call them where a wait does no harm (the
+  // port-selection thread), never on the audio or the user-interface thread.
   int SelectMidiOutputPort(int& index, const std::string& name);
   int SelectMidiInputPort(int& index, const std::string& name);
+  // Whether the last selection opened nothing because a running MIDI server refused its client.
+  bool ServerRefusedClient() const { return serverRefused_.load(); }
 
   int ChosenOutputIndex() const { return chosenOutput_.load(); }
   int ChosenInputIndex() const { return chosenInput_.load(); }
@@ -143,11 +148,15 @@ public:
 
 private:
   MidiBackend* Backend();
-  bool EnsureOutputClient();
-  bool EnsureInputClient();
+  // `patient`: on the port-selection thread, which may wait for a busy MIDI server.
+  bool EnsureOutputClient(bool patient);
+  bool EnsureInputClient(bool patient);
   // With portsMutex_ held: drop the client of that direction when its server has gone.
   bool DropLostOutput();
   bool DropLostInput();
+  // Both directions: a MIDI library may free or break the clients that lost their server when a new
+  // client is opened (libjack does), so every lost client goes before any new one is made.
+  void DropAllLost();
   void ServerGone();
   static std::vector<std::string> ReadPortNames(MidiPortLister& lister);
   std::vector<std::string> ReadOutputNames();
@@ -184,6 +193,7 @@ private:
 
   std::atomic<IMidiInputSink*> sink_{nullptr};
   std::atomic<bool> lostSinceAsked_{false};
+  std::atomic<bool> serverRefused_{false};
   std::mutex listenerMutex_;
   std::function<void()> serverGoneListener_; // under listenerMutex_
   // Its ring is set up by the first StartDelivery, before any input port opens.

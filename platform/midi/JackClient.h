@@ -3,6 +3,7 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -12,8 +13,17 @@
 // of the server going away.
 
 // A client of that name on the running server, never starting one; null (said on the error
-// console, prefixed with `role`) when no server answers.
-jack_client_t* OpenJackClient(const std::string& name, const char* role);
+// console, prefixed with `role`) when no server answers. libjack frees every client of the process
+// at the first open after one of them heard its server go: an open is refused while a client of ours
+// that lost its server is still open (with more than one attempt, it waits up to 2 s for it to close).
+// A loaded server may refuse a client although it runs (it answered too late): up to `attempts`
+// opens are made then, with pauses of 0.1 s, 0.2 s, ... between them, so more than one only where
+// the caller may wait. `refused` (when given) tells whether a running server refused the last one.
+jack_client_t* OpenJackClient(const std::string& name, const char* role, int attempts = 1,
+                              bool* refused = nullptr);
+
+// Whether the JACK server a client would be opened on runs and takes connections.
+bool JackServerAnswers();
 
 // Closes a client opened by OpenJackClient. libjack tells every client of a process, on that client's
 // notification thread and under one lock for the whole process, when a client of the server comes or
@@ -23,6 +33,9 @@ jack_client_t* OpenJackClient(const std::string& name, const char* role);
 // to our other clients, so opening and closing are taken one at a time, and a client is closed only once
 // our other clients had time to handle the message about the last one. `serverGone` skips that wait.
 void CloseJackClient(jack_client_t* client, bool serverGone);
+
+// How many server losses our clients had heard when this client of ours was opened.
+uint64_t JackLossesHeardBefore(jack_client_t* client);
 
 // The names of the MIDI ports with those flags (JackPortIsInput or JackPortIsOutput).
 std::vector<std::string> ListJackMidiPorts(jack_client_t* client, unsigned long flags);
@@ -42,9 +55,12 @@ void PrepareJackClient(jack_client_t* client, JackProcessCallback process, void*
 
 // libjack's notification thread walks a client's list of ports on every latency notice (which any
 // change of the server's graph sends to every active client) without a lock that registering or
-// unregistering a port takes: a port unregistered meanwhile was freed under the walk. So a client
-// of ours is active only while it has its one port: the port is registered before the client is
-// activated, and the client deactivated before the port goes.
+// unregistering a port takes, and a walk that began just before the client was deactivated goes on
+// after it: a port unregistered then was freed under the walk, and the thread crashed. So the list
+// of ports of a client of ours changes once only, before the client is first activated: its one
+// port is registered then and kept until the client is closed; a port opened again is the same port
+// (renamed when asked for under another name), and closing the port deactivates the client, which
+// disconnects the port.
 // The port (the client active), or null (said on the error console, the client inactive).
 jack_port_t* OpenJackPort(jack_client_t* client, const std::string& name, unsigned long flags,
                           const char* role);
@@ -55,8 +71,10 @@ void CloseJackPort(jack_client_t* client, jack_port_t* port);
 class JackServerWatch
 {
 public:
-  void Install(jack_client_t* client) { jack_on_shutdown(client, &JackServerWatch::Stopped, this); }
-  bool Gone() const { return gone_.load(); }
+  void Install(jack_client_t* client);
+  // Also when another client of ours heard of a loss since this one opened: libjack then marks the
+  // server gone for the whole process and answers no more requests of its clients.
+  bool Gone() const;
   // Called once, on JACK's thread, when the server goes.
   void SetHandler(std::function<void()> handler);
 
@@ -65,6 +83,7 @@ private:
   void Notify();
 
   std::atomic<bool> gone_{false};
+  uint64_t lossesBefore_ = 0; // set by Install, before any JACK thread calls
   std::mutex mutex_;
   std::function<void()> handler_; // under mutex_
 };

@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -101,6 +102,8 @@ private:
     callback_ = std::move(callback);
     sysex_.clear();
     sysex_.reserve(kMaxSysEx);
+    pieceScratch_.clear();
+    pieceScratch_.reserve(kMaxSysEx);
     sysexOpen_ = false;
     port_ = port;
     livePort_.store(port); // publishes callback_ to the process callback
@@ -132,15 +135,36 @@ private:
   }
 
   // On the process thread. A SysEx message may come in pieces (a bridge from ALSA sends it so):
-  // they are joined, with the real-time messages between them passed on at once.
+  // they are joined. A real-time byte may stand anywhere, inside a piece too: it is passed on at once
+  // (timing clock and active sensing left out), and the bytes around it stay one message.
   void Take(const uint8_t* bytes, size_t size)
   {
-    const uint8_t first = bytes[0];
-    if (first >= 0xF8)
+    if (std::none_of(bytes, bytes + size, [](uint8_t byte) { return byte >= 0xF8; }))
     {
-      if (first != 0xF8 && first != 0xFE) Deliver(bytes, size); // timing clock and active sensing left out
+      TakeMessage(bytes, size);
       return;
     }
+    // Room was reserved when the port opened (no allocation here); a longer piece is dropped whole,
+    // its real-time bytes still passed on.
+    const bool fits = size <= pieceScratch_.capacity();
+    pieceScratch_.clear();
+    for (size_t i = 0; i < size; ++i)
+    {
+      if (bytes[i] < 0xF8)
+      {
+        if (fits) pieceScratch_.push_back(bytes[i]);
+      }
+      else if (bytes[i] != 0xF8 && bytes[i] != 0xFE)
+        Deliver(&bytes[i], 1);
+    }
+    if (!fits) sysexOpen_ = false;
+    if (!pieceScratch_.empty()) TakeMessage(pieceScratch_.data(), pieceScratch_.size());
+  }
+
+  // A piece without real-time bytes.
+  void TakeMessage(const uint8_t* bytes, size_t size)
+  {
+    const uint8_t first = bytes[0];
     if (sysexOpen_ && (first < 0x80 || first == 0xF7))
     {
       Append(bytes, size);
@@ -184,9 +208,10 @@ private:
   }
 
   jack_client_t* client_;
-  jack_port_t* port_ = nullptr; // the opening thread's view; the client is active while it is set
-  MidiInputCallback callback_;  // set before livePort_ publishes it
-  std::vector<uint8_t> sysex_;  // a SysEx message in pieces, on the process thread
+  jack_port_t* port_ = nullptr;       // the opening thread's view; the client is active while it is set
+  MidiInputCallback callback_;        // set before livePort_ publishes it
+  std::vector<uint8_t> sysex_;        // a SysEx message in pieces, on the process thread
+  std::vector<uint8_t> pieceScratch_; // a piece with its real-time bytes taken out, on the process thread
   bool sysexOpen_ = false;
   std::atomic<jack_port_t*> livePort_{nullptr};
   std::atomic<int> inProcess_{0};
@@ -194,9 +219,10 @@ private:
 };
 } // namespace
 
-std::unique_ptr<MidiInputClient> CreateJackMidiInput(const std::string& clientName)
+std::unique_ptr<MidiInputClient> CreateJackMidiInput(const std::string& clientName, int attempts,
+                                                     bool* refused)
 {
-  jack_client_t* client = OpenJackClient(clientName, "MIDI input");
+  jack_client_t* client = OpenJackClient(clientName, "MIDI input", attempts, refused);
   if (!client) return nullptr;
   try
   {

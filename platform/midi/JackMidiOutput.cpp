@@ -264,9 +264,10 @@ private:
 };
 } // namespace
 
-std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName)
+std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName, int attempts,
+                                                       bool* refused)
 {
-  jack_client_t* client = OpenJackClient(clientName, "MIDI output");
+  jack_client_t* client = OpenJackClient(clientName, "MIDI output", attempts, refused);
   if (!client) return nullptr;
   jack_ringbuffer_t* shortRing = jack_ringbuffer_create(kShortRingBytes);
   jack_ringbuffer_t* longRing = jack_ringbuffer_create(kLongRingBytes);

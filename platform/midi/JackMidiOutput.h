@@ -14,5 +14,6 @@
 // threads go on sending do not hold the close up; at most 2 s, said on the error console when that
 // was not enough.
 //
-// Null when no JACK server answers.
-std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName);
+// Null when no JACK server answers. `attempts` and `refused` as OpenJackClient (JackClient.h) takes them.
+std::unique_ptr<MidiOutputClient> CreateJackMidiOutput(const std::string& clientName, int attempts = 1,
+                                                       bool* refused = nullptr);

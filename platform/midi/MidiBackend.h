@@ -83,6 +83,21 @@ public:
   // Null when the library cannot create a client.
   virtual std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) = 0;
   virtual std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) = 0;
+  // The same for a thread that may wait a few seconds (never the audio or the user-interface
+  // thread): a client that a running MIDI server refused (a loaded server answers too late) is asked
+  // for again a few times, with growing pauses. `refused` tells whether a running server refused it
+  // still (rather than there being no server).
+  virtual std::unique_ptr<MidiOutputClient> CreateOutputPatiently(const std::string& clientName,
+                                                                  bool& refused)
+  {
+    refused = false;
+    return CreateOutput(clientName);
+  }
+  virtual std::unique_ptr<MidiInputClient> CreateInputPatiently(const std::string& clientName, bool& refused)
+  {
+    refused = false;
+    return CreateInput(clientName);
+  }
 };
 
 // Which system MIDI service the RtMidi back end uses. Automatic tries ALSA first and falls back

@@ -58,9 +58,14 @@ class ApiSelector
 public:
   explicit ApiSelector(RtMidiApiChoice choice) : choice_(choice) {}
 
-  template <class Client> std::unique_ptr<Client> Create(const std::string& clientName)
+  // The library's client on the system chosen; null with `jack` set when that system is JACK, where
+  // our own clients stand in for the library's. The library's JACK client is never made: it opens,
+  // activates and closes a JACK client of its own, outside the order in which ours are opened and
+  // closed (see JackClient.h), and a new client sets libjack freeing the clients that lost their server.
+  template <class Client> std::unique_ptr<Client> Create(const std::string& clientName, bool& jack)
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    jack = false;
 #ifdef _WIN32
     return TryCreate<Client>(RtMidi::WINDOWS_MM, clientName);
 #else
@@ -77,9 +82,9 @@ public:
       }
       if (choice_ == RtMidiApiChoice::Alsa) return nullptr;
     }
-    auto client = TryCreate<Client>(RtMidi::UNIX_JACK, clientName);
-    if (client) choice_ = RtMidiApiChoice::Jack;
-    return client;
+    choice_ = RtMidiApiChoice::Jack;
+    jack = true;
+    return nullptr;
 #endif
   }
 
@@ -345,34 +350,60 @@ public:
 
   std::unique_ptr<MidiOutputClient> CreateOutput(const std::string& clientName) override
   {
-    auto library = selector_.Create<RtMidiOut>(clientName);
-#ifndef _WIN32
-    // RtMidi's JACK output drops silently when its buffer is full, cannot tell how full it is and
-    // closes under what it still holds: under JACK our own output client stands in for it.
-    if (library && library->getCurrentApi() == RtMidi::UNIX_JACK)
-    {
-      library.reset();
-      return CreateJackMidiOutput(clientName);
-    }
-#endif
-    return Wrap<RtMidiOutputClient>(std::move(library));
+    bool refused = false;
+    return Output(clientName, 1, refused);
   }
 
   std::unique_ptr<MidiInputClient> CreateInput(const std::string& clientName) override
   {
-    auto library = selector_.Create<RtMidiIn>(clientName);
+    bool refused = false;
+    return Input(clientName, 1, refused);
+  }
+
+  std::unique_ptr<MidiOutputClient> CreateOutputPatiently(const std::string& clientName,
+                                                          bool& refused) override
+  {
+    return Output(clientName, kPatientAttempts, refused);
+  }
+
+  std::unique_ptr<MidiInputClient> CreateInputPatiently(const std::string& clientName, bool& refused) override
+  {
+    return Input(clientName, kPatientAttempts, refused);
+  }
+
+private:
+  // A refused JACK client is asked for up to this many times (pauses of 0.1, 0.2 and 0.4 s).
+  static constexpr int kPatientAttempts = 4;
+
+  std::unique_ptr<MidiOutputClient> Output(const std::string& clientName, int attempts, bool& refused)
+  {
+    refused = false;
+    bool jack = false;
+    auto library = selector_.Create<RtMidiOut>(clientName, jack);
+#ifndef _WIN32
+    // RtMidi's JACK output drops silently when its buffer is full, cannot tell how full it is and
+    // closes under what it still holds: under JACK our own output client stands in for it.
+    if (jack) return CreateJackMidiOutput(clientName, attempts, &refused);
+#else
+    (void)attempts;
+#endif
+    return Wrap<RtMidiOutputClient>(std::move(library));
+  }
+
+  std::unique_ptr<MidiInputClient> Input(const std::string& clientName, int attempts, bool& refused)
+  {
+    refused = false;
+    bool jack = false;
+    auto library = selector_.Create<RtMidiIn>(clientName, jack);
 #ifndef _WIN32
     // RtMidi's JACK input never hears of the server going away: ours does.
-    if (library && library->getCurrentApi() == RtMidi::UNIX_JACK)
-    {
-      library.reset();
-      return CreateJackMidiInput(clientName);
-    }
+    if (jack) return CreateJackMidiInput(clientName, attempts, &refused);
+#else
+    (void)attempts;
 #endif
     return Wrap<RtMidiInputClient>(std::move(library));
   }
 
-private:
   ApiSelector selector_;
 };
 } // namespace

@@ -1,16 +1,19 @@
 // Two rules our JACK clients keep because of how libjack works inside:
 // - Its notification thread walks a client's list of ports on every latency notice without a lock
 //   that registering or unregistering a port takes (a port closed on an active client was freed under
-//   the walk, which crashed that thread): our clients change their ports only while inactive.
+//   the walk, which crashed that thread, and a walk begun just before a deactivation goes on after
+//   it): our clients change their ports only before they are first activated.
 // - Closing a client cancels its notification thread, and a cancellation while that thread handled
 //   the message about another client coming or going left a lock of libjack's taken for good (the
 //   process, then the server, waited for ever): a client of ours is closed only some time after our
 //   last client was opened or closed.
 // This executable stands in for the JACK calls that open, activate, deactivate and close a client and
-// that register and unregister a port: each is passed on to libjack and recorded. Run under
+// that register and unregister a port: each is passed on to libjack and recorded (and an open may be
+// refused on purpose, see JackOpenRefusals.h). Run under
 // scripts/with-jack; without a server the tests skip, unless VELK_REQUIRE_JACK=1.
 #include "platform/midi/JackMidiInput.h"
 #include "platform/midi/JackMidiOutput.h"
+#include "tests/jack/JackOpenRefusals.h"
 
 #include <jack/jack.h>
 
@@ -44,6 +47,7 @@ public:
   {
     std::lock_guard<std::mutex> lock(mutex_);
     active_.insert(client);
+    everActive_.insert(client);
   }
   void Deactivated(jack_client_t* client)
   {
@@ -55,6 +59,19 @@ public:
     std::lock_guard<std::mutex> lock(mutex_);
     ++changes_;
     if (active_.count(client)) ++onActive_;
+    if (everActive_.count(client)) ++onOnceActive_;
+  }
+  // A closed client's address may be given to a new one.
+  void Closed(jack_client_t* client)
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    active_.erase(client);
+    everActive_.erase(client);
+  }
+  int OnOnceActive()
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return onOnceActive_;
   }
   int Changes()
   {
@@ -94,8 +111,10 @@ private:
   using Clock = std::chrono::steady_clock;
   std::mutex mutex_;
   std::set<jack_client_t*> active_;
+  std::set<jack_client_t*> everActive_;
   int changes_ = 0;
   int onActive_ = 0;
+  int onOnceActive_ = 0;
   Clock::time_point last_{};
   Clock::duration shortest_ = Clock::duration::max();
   int closes_ = 0;
@@ -131,6 +150,8 @@ template <class Lister> int IndexOf(Lister& lister, const std::string& wanted)
 }
 } // namespace
 
+std::atomic<int> gJackOpensToRefuse{0};
+
 extern "C"
 {
   int jack_activate(jack_client_t* client)
@@ -153,6 +174,12 @@ extern "C"
   {
     static const auto next =
         Next<jack_client_t* (*)(const char*, jack_options_t, jack_status_t*, ...)>("jack_client_open");
+    for (int left = gJackOpensToRefuse.load(); left > 0;)
+      if (gJackOpensToRefuse.compare_exchange_weak(left, left - 1))
+      {
+        if (status) *status = jack_status_t(JackFailure | JackServerError);
+        return nullptr;
+      }
     jack_client_t* client = next(name, options, status);
     Ledger::Get().OpenedOrClosed();
     return client;
@@ -163,7 +190,7 @@ extern "C"
     static const auto next = Next<int (*)(jack_client_t*)>("jack_client_close");
     Ledger::Get().Closing();
     const int result = next(client);
-    Ledger::Get().Deactivated(client);
+    Ledger::Get().Closed(client);
     Ledger::Get().OpenedOrClosed();
     return result;
   }
@@ -224,6 +251,9 @@ TEST(JackPortRule, PortsChangeOnlyWhileTheClientIsInactive)
 
   EXPECT_GT(Ledger::Get().Changes(), 0) << "the JACK calls did not pass through this test's stand-ins";
   EXPECT_EQ(Ledger::Get().OnActive(), 0) << "ports registered or unregistered on an active client";
+  // A walk of the port list that began while the client was active may still run after it was
+  // deactivated: a client's ports change only before it is first activated.
+  EXPECT_EQ(Ledger::Get().OnOnceActive(), 0) << "ports registered or unregistered on a client once active";
 }
 
 TEST(JackPortRule, AClientClosesOnlyAfterTheLastOpenOrCloseHadTimeToBeHeard)

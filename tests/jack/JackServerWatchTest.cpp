@@ -97,7 +97,7 @@ TEST(JackServerWatch, AHandlerStillRunningWhenTheClientIsClosedFinishes)
     ASSERT_TRUE(noticed.wait_for(lock, 20s, [&] { return heard; })) << "the server's end was not noticed";
   }
   // As the plug-in's port thread does on the notice: the lost client goes at once.
-  jack_client_close(client);
+  CloseJackClient(client, true);
   std::this_thread::sleep_for(600ms); // PROBE
   EXPECT_TRUE(watch.Gone());
   EXPECT_TRUE(finished) << "closing the client cut the handler off";
@@ -107,7 +107,7 @@ TEST(JackServerWatch, AHandlerStillRunningWhenTheClientIsClosedFinishes)
         << "an inactive client did not notice the server's end";
   }
   EXPECT_TRUE(idleWatch.Gone());
-  jack_client_close(idle);
+  CloseJackClient(idle, true);
 
   if (sharedServer.empty())
     unsetenv("JACK_DEFAULT_SERVER");
