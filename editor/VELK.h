@@ -255,7 +255,7 @@ private:
   IncomingMessages mIncoming{*this};
   std::atomic<bool> mEditorOpen{false};
   std::atomic<bool> mNotesOffPending{false};
-  int mControlEdit = -1;      // the parameter a control is setting, under the parameter lock
+  int mControlEdit = -1; // the parameter a control is setting, under the parameter lock
   // The output overflows seen by the last idle call, and whether they were still rising then.
   uint64_t mOutputOverflowsSeen = 0;
   bool mOutputOverflowing = false;
