@@ -563,6 +563,7 @@ void VELK::OnEditorIdle()
   const uint64_t overflows = MidiPorts().OutputOverflows();
   const bool rising = overflows != mOutputOverflowsSeen;
   if (rising && !mOutputOverflowing) SetStatusText(kMidiOutputOverflow);
+  if (const char* text = mStatusFromProcessing.exchange(nullptr)) SetStatusText(text);
   mOutputOverflowsSeen = overflows;
   mOutputOverflowing = rising;
   if (mRoutes) mRoutes->IdleTick();

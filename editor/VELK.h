@@ -99,6 +99,7 @@ public:
   void SetParamInEditor(int index, double value) override;
   bool EditorOpen() override { return mEditorOpen.load(); }
   void SetStatusText(const std::string& text) override { mLines.Set(StatusLines::kStatus, text); }
+  void SetStatusTextFromProcessing(const char* text) override { mStatusFromProcessing = text; }
   void SetMidiDisplayText(const std::string& text) override { mLines.Set(StatusLines::kMidi, text); }
   void ShowLayer(const std::string& name) override;
   // The conflict window, naming the other part and the bank and program the part was to get.
@@ -259,5 +260,7 @@ private:
   // The output overflows seen by the last idle call, and whether they were still rising then.
   uint64_t mOutputOverflowsSeen = 0;
   bool mOutputOverflowing = false;
+  // A text the processing thread left for the status line (see SetStatusTextFromProcessing).
+  std::atomic<const char*> mStatusFromProcessing{nullptr};
   std::stop_source mLinkStop; // requested first thing in the destructor: the link's sleeps end
 };

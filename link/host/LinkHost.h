@@ -34,6 +34,9 @@ public:
   virtual bool EditorOpen() = 0;
   // The first status line and the MIDI display.
   virtual void SetStatusText(const std::string& text) = 0;
+  // The same from the host's processing thread, which may neither allocate nor wait on the status
+  // lines' lock: a text that lives for the whole process, said by the next idle call.
+  virtual void SetStatusTextFromProcessing(const char* text) { SetStatusText(text); }
   virtual void SetMidiDisplayText(const std::string& text) = 0;
   // Shows a named layer group with its controls and current page.
   virtual void ShowLayer(const std::string& name) = 0;

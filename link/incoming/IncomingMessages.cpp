@@ -233,12 +233,15 @@ void IncomingMessages::FollowUpProgramChange(int program, int part)
   if (!(mHost.JobsThreadIdle() && mHost.PostJob(job))) mHost.CancelEditBufferReceive();
 }
 
-bool IncomingMessages::TransferRunning()
+bool IncomingMessages::TransferRunning(bool processingThread)
 {
   // Preparing the follow-up would end the reception a running transfer waits for (its receive
   // record disarmed, the librarian's selected slot moved), and its post would be refused anyway.
   if (mHost.JobsThreadIdle()) return false;
-  mHost.SetStatusText(kProgramChangeDuringTransfer);
+  if (processingThread)
+    mHost.SetStatusTextFromProcessing(kProgramChangeDuringTransfer);
+  else
+    mHost.SetStatusText(kProgramChangeDuringTransfer);
   return true;
 }
 
@@ -249,7 +252,7 @@ void IncomingMessages::DeviceProgramChange(const IMidiMessage& message)
   const int listening = PartOnChannel(channel);
   const int part = listening < 0 ? 0 : listening;
   if (!global && mHost.IntParam(kPartLock + part) == 1) return;
-  if (TransferRunning()) return;
+  if (TransferRunning(false)) return;
   const int program = std::min<int>(message.data1, 127);
   const bool library = mHost.IntParam(kControlLibrary) == 1;
   mHost.ProgramChangeReceived(library && global == bool(mState.performanceMode));
@@ -285,7 +288,7 @@ void IncomingMessages::HostProgramChange(const IMidiMessage& message, int part)
 {
   if (mHost.IntParam(kPartLock + part) == 1) return;
   const bool library = mHost.IntParam(kControlLibrary) == 1;
-  if ((library || mHost.IntParam(kPartProgramChange + part) == 1) && TransferRunning()) return;
+  if ((library || mHost.IntParam(kPartProgramChange + part) == 1) && TransferRunning(true)) return;
   const int program = std::min<int>(message.data1, 127);
   mHost.ProgramChangeReceived(library);
   if (library)

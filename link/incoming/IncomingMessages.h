@@ -73,7 +73,7 @@ private:
   void PrepareReception();
   // A program change while the jobs thread runs a transfer is dropped, and the status line says
   // so: true then.
-  bool TransferRunning();
+  bool TransferRunning(bool processingThread);
   void Resolve(int c, int key, int v, bool apply, bool assembled);
   void ApplyDeviceValue(IControl* control, int p, int v, int value);
   // Activity light and MIDI thru of a message that was passed.

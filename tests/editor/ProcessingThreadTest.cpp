@@ -189,4 +189,19 @@ TEST(ProcessingThread, AHostProgramChangeInTheLibrarianViewAllocatesNothing)
   for (int i = 0; i < 500 && p.plug->LibrarianView()->loadedSlot != 5; ++i)
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(p.plug->LibrarianView()->loadedSlot, 5);
+
+  // While a request waits for its answer the program change is not followed, and saying so builds
+  // no text here: the next idle call says it.
+  for (int i = 0; i < 500 && !p.plug->JobsThreadIdle(); ++i)
+    std::this_thread::sleep_for(10ms);
+  p.plug->LibrarianTransfer(ILibrarianHost::Transfer::kReceiveSlot, 0);
+  ASSERT_FALSE(p.plug->JobsThreadIdle());
+  tAllocations = 0;
+  tCountAllocations = true;
+  p.HostEvent(uint8_t(0xC0 | channel), 6);
+  tCountAllocations = false;
+  EXPECT_EQ(tAllocations, 0);
+  ASSERT_FALSE(p.plug->JobsThreadIdle()) << "the request ended before the program change came";
+  p.plug->OnEditorIdle();
+  EXPECT_EQ(p.plug->StatusText(), IncomingMessages::kProgramChangeDuringTransfer);
 }
