@@ -1,6 +1,7 @@
 // A host may end its process with exit() while its audio thread still runs a plug-in that reads the
 // time: the plug-in's clock must still be there after the static destructors have run.
 #include "platform/clock/SystemClock.h"
+#include "tests/support/ChildOfThisProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -51,17 +52,8 @@ TEST(SystemClockExit, AThreadReadingTheClockOutlivesTheStaticDestructors)
 {
   if (std::getenv(kChildVariable)) RunChild();
   // A fresh process of this program, in which nothing has used the clock yet.
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0)
-  {
-    setenv(kChildVariable, "1", 1);
-    execl("/proc/self/exe", "/proc/self/exe", "--gtest_filter=SystemClockExit.*",
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  const int status = RunChildOfThisProgram("SystemClockExit.*", {{kChildVariable, "1"}});
+  ASSERT_NE(status, -1);
   ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal "
                                  << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);

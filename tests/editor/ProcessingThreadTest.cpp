@@ -45,6 +45,44 @@ __attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept
   std::free(p);
 }
 
+// Every other form that pairs with these, so that no block is freed by another allocator than the
+// one that made it (the sanitizers check that).
+__attribute__((noinline)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+  if (tCountAllocations) ++tAllocations;
+  return std::malloc(size ? size : 1);
+}
+
+__attribute__((noinline)) void* operator new[](std::size_t size)
+{
+  return operator new(size);
+}
+
+__attribute__((noinline)) void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+  return operator new(size, tag);
+}
+
+__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
+
+__attribute__((noinline)) void operator delete[](void* p) noexcept
+{
+  std::free(p);
+}
+
+__attribute__((noinline)) void operator delete[](void* p, std::size_t) noexcept
+{
+  std::free(p);
+}
+
+__attribute__((noinline)) void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
+
 namespace
 {
 struct Plug

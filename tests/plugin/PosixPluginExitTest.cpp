@@ -1,5 +1,6 @@
 // A host may end its process with exit() while a thread of its own still runs the plug-in: what
 // the plug-in shares process-wide (its clock among it) must outlive the static destructors.
+#include "tests/support/ChildOfThisProgram.h"
 #include "tests/support/TempFolder.h"
 #include "tools/vsthost/VstHost.h"
 
@@ -60,17 +61,9 @@ TEST(PluginExit, ExitWhileAThreadRunsThePluginEndsCleanly)
 {
   if (std::getenv(kChildVariable)) RunChild();
   TempFolder folder{"plugin-exit"};
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0)
-  {
-    setenv(kChildVariable, "1", 1);
-    setenv("VELK_DATA_DIR", folder.Path().c_str(), 1);
-    execl("/proc/self/exe", "/proc/self/exe", "--gtest_filter=PluginExit.*", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  const int status =
+      RunChildOfThisProgram("PluginExit.*", {{kChildVariable, "1"}, {"VELK_DATA_DIR", folder.Path().string()}});
+  ASSERT_NE(status, -1);
   ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal "
                                  << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
