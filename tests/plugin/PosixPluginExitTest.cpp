@@ -61,8 +61,8 @@ TEST(PluginExit, ExitWhileAThreadRunsThePluginEndsCleanly)
 {
   if (std::getenv(kChildVariable)) RunChild();
   TempFolder folder{"plugin-exit"};
-  const int status =
-      RunChildOfThisProgram("PluginExit.*", {{kChildVariable, "1"}, {"VELK_DATA_DIR", folder.Path().string()}});
+  const int status = RunChildOfThisProgram(
+      "PluginExit.*", {{kChildVariable, "1"}, {"VELK_DATA_DIR", folder.Path().string()}});
   ASSERT_NE(status, -1);
   ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal "
                                  << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);

@@ -12,7 +12,8 @@
 
 // Runs this program with only the cases `filter` selects and the variables `env` set, and waits for
 // it: its wait status, or -1 when it could not be started.
-inline int RunChildOfThisProgram(const std::string& filter, std::vector<std::pair<std::string, std::string>> env)
+inline int RunChildOfThisProgram(const std::string& filter,
+                                 std::vector<std::pair<std::string, std::string>> env)
 {
   // The child leaves threads running when it exits, on purpose: a leak check at its end has nothing
   // to tell, and stopping those threads for it can fail.
